@@ -1,0 +1,30 @@
+# The two commands a fresh machine needs: 'make run' and 'make test'.
+BUILD ?= build
+JOBS ?= $(shell nproc)
+CTEST_ARGS ?=
+
+.PHONY: setup configure build run test bench fuzz clean
+
+setup:
+	@bash scripts/setup
+
+configure: setup
+	@if [ ! -f $(BUILD)/build.ninja ]; then cmake -S . -B $(BUILD) -G Ninja; fi
+
+build: configure
+	@cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	$(BUILD)/bin/kirvane
+
+test: build
+	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS) $(CTEST_ARGS)
+
+bench: build
+	@bash bench/run
+
+fuzz: build
+	@bash tests/mail/fuzz/run-long
+
+clean:
+	rm -rf $(BUILD)

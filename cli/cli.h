@@ -1,0 +1,33 @@
+#pragma once
+// Shared pieces of kirvane-cli: each group of commands lives in its own file
+// and is reached through the table in main.cpp.
+
+#include <QString>
+#include <QStringList>
+#include <QTextStream>
+
+namespace kirvane::cli {
+
+// Standard output and error as UTF-8 text streams.
+QTextStream &out();
+QTextStream &err();
+
+// Prints "kirvane-cli: <message>" on standard error and returns 1.
+int fail(const QString &message);
+
+// Writes raw bytes to standard output (flushing the text stream first).
+void writeRaw(const QByteArray &bytes);
+
+// Takes "--name VALUE" (or "--name=VALUE") out of args; returns false when absent.
+bool takeOption(QStringList &args, const QString &name, QString *value);
+// Takes every occurrence of "--name VALUE".
+QStringList takeOptions(QStringList &args, const QString &name);
+// Takes the flag "--name"; true when present.
+bool takeFlag(QStringList &args, const QString &name);
+
+// Command groups. Each gets the words after its own name.
+int runStoreCommand(const QString &command, QStringList args);
+int runMailCommand(QStringList args);
+int runMessageCommand(QStringList args);
+
+} // namespace kirvane::cli

@@ -1,0 +1,1 @@
+// Placeholder until the mail components land.

@@ -1,0 +1,1 @@
+// Placeholder until the message document lands.

@@ -1,0 +1,93 @@
+#pragma once
+// A thin RAII layer over one SQLite file. Every table of the program is one
+// file holding one table named "t"; statements bind their values, never paste
+// them. LOWER() and UPPER() are replaced on each connection by versions that
+// fold every letter (SQLite's own fold only A-Z).
+
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace kirvane {
+
+// The name of the one table inside every table file.
+inline constexpr const char *kTableName = "t";
+
+class Statement {
+public:
+    Statement() = default;
+    Statement(sqlite3 *db, sqlite3_stmt *stmt) : m_db(db), m_stmt(stmt) {}
+    Statement(Statement &&o) noexcept;
+    Statement &operator=(Statement &&o) noexcept;
+    Statement(const Statement &) = delete;
+    Statement &operator=(const Statement &) = delete;
+    ~Statement();
+
+    Statement &bind(int index, const QString &value); // 1-based
+    Statement &bind(int index, qint64 value);
+    Statement &bindNull(int index);
+    // Steps once; true when a row is available. Throws StoreError on failure.
+    bool step();
+    // Runs to completion.
+    void run();
+    void reset();
+
+    [[nodiscard]] int columnCount() const;
+    [[nodiscard]] QString columnName(int column) const;
+    [[nodiscard]] QString text(int column) const; // NULL reads as ""
+    [[nodiscard]] qint64 int64(int column) const;
+
+private:
+    sqlite3 *m_db = nullptr;
+    sqlite3_stmt *m_stmt = nullptr;
+};
+
+class Database {
+public:
+    enum class Mode { ReadWrite, Create, ReadOnly };
+
+    // Opens the table file at path. Throws StoreError when it cannot be opened,
+    // or when it is not a table file of ours (no table "t").
+    static std::shared_ptr<Database> open(const QString &path, Mode mode = Mode::ReadWrite);
+
+    ~Database();
+    Database(const Database &) = delete;
+    Database &operator=(const Database &) = delete;
+
+    [[nodiscard]] sqlite3 *handle() const { return m_db; }
+    [[nodiscard]] const QString &path() const { return m_path; }
+
+    void exec(const QString &sql);
+    [[nodiscard]] Statement prepare(const QString &sql);
+    // Attaches another table file under alias (its table is then alias.t).
+    void attach(const QString &path, const QString &alias);
+    void detach(const QString &alias);
+    [[nodiscard]] QStringList columns(const QString &schema = QStringLiteral("main"));
+    [[nodiscard]] bool hasTable();
+
+private:
+    Database(sqlite3 *db, QString path) : m_db(db), m_path(std::move(path)) {}
+    sqlite3 *m_db = nullptr;
+    QString m_path;
+};
+
+// Rolls back unless committed.
+class Transaction {
+public:
+    explicit Transaction(Database &db);
+    ~Transaction();
+    void commit();
+
+private:
+    Database &m_db;
+    bool m_done = false;
+};
+
+// Column names quoted for a statement ("nom" -> "\"nom\"").
+[[nodiscard]] QString quoteIdentifier(const QString &name);
+
+} // namespace kirvane
