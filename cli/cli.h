@@ -27,7 +27,9 @@ bool takeFlag(QStringList &args, const QString &name);
 
 // Command groups. Each gets the words after its own name.
 int runStoreCommand(const QString &command, QStringList args);
-int runMailCommand(QStringList args);
+int runMailCommand(QStringList args);          // cli/mail_commands.cpp: dispatch, compose
+int runMailSendCommand(QStringList args);      // cli/mail_net_commands.cpp
+int runMailFetchCommand(QStringList args);     // cli/mail_net_commands.cpp
 int runMessageCommand(QStringList args);
 
 } // namespace kirvane::cli
