@@ -25,6 +25,9 @@ QStringList takeOptions(QStringList &args, const QString &name);
 // Takes the flag "--name"; true when present.
 bool takeFlag(QStringList &args, const QString &name);
 
+// A JSON string literal (quotes included) for text.
+QString jsonString(const QString &text);
+
 // Command groups. Each gets the words after its own name.
 int runStoreCommand(const QString &command, QStringList args);
 int runMailCommand(QStringList args);          // cli/mail_commands.cpp: dispatch, compose

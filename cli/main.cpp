@@ -4,6 +4,7 @@
 #include "store/tbase.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QGuiApplication>
 
 #include <cstdio>
@@ -69,6 +70,29 @@ bool takeFlag(QStringList &args, const QString &name)
     return args.removeAll(QStringLiteral("--") + name) > 0;
 }
 
+QString jsonString(const QString &text)
+{
+    QString out;
+    out.reserve(text.size() + 2);
+    out += u'"';
+    for (QChar c : text) {
+        switch (c.unicode()) {
+        case '"': out += QLatin1String("\\\""); break;
+        case '\\': out += QLatin1String("\\\\"); break;
+        case '\n': out += QLatin1String("\\n"); break;
+        case '\r': out += QLatin1String("\\r"); break;
+        case '\t': out += QLatin1String("\\t"); break;
+        default:
+            if (c.unicode() < 0x20)
+                out += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
+            else
+                out += c;
+        }
+    }
+    out += u'"';
+    return out;
+}
+
 namespace {
 
 constexpr const char *kUsage =
@@ -93,6 +117,8 @@ int main(int argc, char *argv[])
     using namespace kirvane;
     // A GUI application object (offscreen) lets the message commands use text
     // documents and fonts; the rest needs only the core.
+    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR"))
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(tempFolder().chopped(1)));
     qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     QGuiApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("kirvane-cli"));

@@ -211,6 +211,8 @@ QStringList Database::columns(const QString &schema)
     return out;
 }
 
+qint64 Database::lastInsertId() const { return sqlite3_last_insert_rowid(m_db); }
+
 bool Database::hasTable()
 {
     try {

@@ -68,6 +68,7 @@ public:
     void detach(const QString &alias);
     [[nodiscard]] QStringList columns(const QString &schema = QStringLiteral("main"));
     [[nodiscard]] bool hasTable();
+    [[nodiscard]] qint64 lastInsertId() const;
 
 private:
     Database(sqlite3 *db, QString path) : m_db(db), m_path(std::move(path)) {}

@@ -163,6 +163,8 @@ public:
     [[nodiscard]] QStringList ListBooks() const;
     int OpenBook(const QString &name);
     int OpenBookDescending(const QString &name);
+    // Forgets the current book (its file is about to be renamed or deleted).
+    void CloseCurrentBook();
     [[nodiscard]] QString currentBook() const { return m_currentBook; }
     [[nodiscard]] const T_contact &currentLabels() const { return m_currentLabels; }
     [[nodiscard]] BookQuery *Query1() const { return m_query1; }
@@ -172,6 +174,8 @@ public:
     [[nodiscard]] int CountRows(const QString &table);
 
     int SaveContact(const T_contact &contact, const QString &book = QString());
+    // Inserts a new contact (its id is ignored) and returns the id the table gave it.
+    qint64 AddContact(const T_contact &contact, const QString &book);
     // Saves many records in one transaction; returns the number saved.
     int SaveContacts(const std::vector<T_contact> &contacts, const QString &book);
     void ReadContact(const QString &id, const QString &book, T_contact &contact);
@@ -231,6 +235,7 @@ private:
     BookQuery *m_query1 = nullptr;
     TableQuery *m_queryHisto = nullptr;
     TableQuery *m_queryDoublon = nullptr;
+    std::shared_ptr<Database> m_blackList; // kept open for the lookups of a run
 };
 
 } // namespace kirvane

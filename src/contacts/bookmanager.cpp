@@ -1,0 +1,170 @@
+#include "contacts/bookmanager.h"
+
+#include "store/contact.h"
+#include "store/folders.h"
+#include "store/tbase.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+namespace kirvane {
+
+namespace {
+
+// Moves from onto to unless to exists (atomically: no window in which another
+// file of that name could be overwritten).
+bool renameNoReplace(const QString &from, const QString &to)
+{
+    const QByteArray f = QFile::encodeName(from), t = QFile::encodeName(to);
+#ifdef SYS_renameat2
+    if (::syscall(SYS_renameat2, AT_FDCWD, f.constData(), AT_FDCWD, t.constData(), 1 /* RENAME_NOREPLACE */) == 0)
+        return true;
+    if (errno != ENOSYS && errno != EINVAL)
+        return false;
+#endif
+    // File systems without it: a hard link refuses an existing target too.
+    if (::link(f.constData(), t.constData()) != 0)
+        return false;
+    ::unlink(f.constData());
+    return true;
+}
+
+// Copies from to a new file to, refusing to overwrite; the target appears whole.
+bool copyNoReplace(const QString &from, const QString &to)
+{
+    if (QFileInfo::exists(to))
+        return false;
+    const QString tmp = to + QStringLiteral(".making");
+    QFile::remove(tmp);
+    if (!QFile::copy(from, tmp))
+        return false;
+    if (!renameNoReplace(tmp, to)) {
+        QFile::remove(tmp);
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+QString BookManager::proposeName(const QString &base) const
+{
+    QString name = base;
+    if (QFileInfo::exists(m_base.bookFile(base + QStringLiteral(".db")))) {
+        for (int n = 2;; ++n) {
+            const QString candidate = base + QString::number(n);
+            if (!QFileInfo::exists(m_base.bookFile(candidate + QStringLiteral(".db")))) {
+                name = candidate;
+                break;
+            }
+        }
+    }
+    const int at = name.indexOf(QLatin1String("an_"));
+    if (at >= 0)
+        name.remove(at, 3);
+    return name;
+}
+
+QString BookManager::proposeNewName(bool french) const
+{
+    return proposeName(french ? QStringLiteral("an_nouveau") : QStringLiteral("an_New"));
+}
+
+QString BookManager::proposeCopyName(const QString &source, bool french) const
+{
+    return proposeName((french ? QStringLiteral("an_Copie de") : QStringLiteral("an_Copy of ")) + source);
+}
+
+bool BookManager::exists(const QString &book) const { return QFileInfo::exists(m_base.bookPath(book)); }
+
+int BookManager::create(const QString &name, const QStringList &labels)
+{
+    if (bookNameCheck(name))
+        return NameRefused;
+    if (exists(name))
+        return CreateFailed;
+    const QString table = m_base.bookFile(QStringLiteral("an_") + name + QStringLiteral(".db"));
+    const QString ini = m_base.labelPath(name);
+    // Labels first, so that the book never exists without them.
+    if (!writeLabels(ini, labels))
+        return CreateFailed;
+    if (!copyNoReplace(m_base.bookFile(QStringLiteral("vierge.db")), table))
+        return CreateFailed;
+    return Ok;
+}
+
+int BookManager::duplicate(const QString &source, const QString &copy)
+{
+    if (!exists(source) || exists(copy))
+        return DuplicateFailed;
+    const QString table = m_base.bookFile(QStringLiteral("an_") + copy + QStringLiteral(".db"));
+    const QString ini = m_base.bookFile(QStringLiteral("an_") + copy + QStringLiteral(".ini"));
+    const QString sourceIni = m_base.labelPath(source);
+    if (QFileInfo::exists(sourceIni)) {
+        QFile::remove(ini);
+        if (!QFile::copy(sourceIni, ini))
+            return DuplicateFailed;
+    }
+    if (!copyNoReplace(m_base.bookPath(source), table))
+        return DuplicateFailed;
+    return Ok;
+}
+
+int BookManager::rename(const QString &oldName, const QString &newName)
+{
+    if (exists(newName))
+        return NameInUse;
+    if (!exists(oldName))
+        return RenameFailed;
+    if (m_base.currentBook().compare(oldName, Qt::CaseInsensitive) == 0)
+        m_base.CloseCurrentBook();
+    const QString table = m_base.bookFile(QStringLiteral("an_") + newName + QStringLiteral(".db"));
+    if (!renameNoReplace(m_base.bookPath(oldName), table))
+        return RenameFailed;
+    const QString oldIni = m_base.labelPath(oldName);
+    if (QFileInfo::exists(oldIni)) {
+        const QString ini = m_base.bookFile(QStringLiteral("an_") + newName + QStringLiteral(".ini"));
+        QFile::remove(ini); // a stray label file of no book
+        if (!QFile::rename(oldIni, ini))
+            return RenameFailed;
+    }
+    return Ok;
+}
+
+int BookManager::relabel(const QString &name, const QStringList &labels)
+{
+    return writeLabels(m_base.labelPath(name), labels) ? Ok : CreateFailed;
+}
+
+int BookManager::remove(const QString &name)
+{
+    if (name == kSubscribers)
+        return Protected;
+    const QString table = m_base.bookPath(name);
+    if (!QFileInfo::exists(table))
+        return DeleteFailed;
+    if (m_base.currentBook().compare(name, Qt::CaseInsensitive) == 0)
+        m_base.CloseCurrentBook();
+    if (!QFile::remove(table))
+        return DeleteFailed;
+    // A book without a label file is an ordinary book; nothing to remove then.
+    const QString ini = m_base.labelPath(name);
+    if (QFileInfo::exists(ini) && !QFile::remove(ini))
+        return DeleteFailed;
+    return Ok;
+}
+
+QStringList BookManager::freeLabels(const QString &name) const
+{
+    T_contact c = emptyContact();
+    readLabels(m_base.labelPath(name), c);
+    return {c[F_champ16].label, c[F_champ17].label, c[F_champ18].label, c[F_champ19].label};
+}
+
+} // namespace kirvane
