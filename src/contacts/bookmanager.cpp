@@ -92,10 +92,14 @@ int BookManager::create(const QString &name, const QStringList &labels)
     const QString table = m_base.bookFile(QStringLiteral("an_") + name + QStringLiteral(".db"));
     const QString ini = m_base.labelPath(name);
     // Labels first, so that the book never exists without them.
+    const bool hadLabels = QFileInfo::exists(ini);
     if (!writeLabels(ini, labels))
         return CreateFailed;
-    if (!copyNoReplace(m_base.bookFile(QStringLiteral("vierge.db")), table))
+    if (!copyNoReplace(m_base.bookFile(QStringLiteral("vierge.db")), table)) {
+        if (!hadLabels)
+            QFile::remove(ini);
         return CreateFailed;
+    }
     return Ok;
 }
 

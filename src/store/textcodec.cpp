@@ -68,7 +68,7 @@ QString fromWindows1252(const QByteArray &bytes)
 bool isValidUtf8(const QByteArray &bytes)
 {
     QStringDecoder dec(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    (void)dec.decode(bytes);
+    const QString text = dec.decode(bytes); // decoding happens on conversion
     return !dec.hasError();
 }
 
