@@ -1,14 +1,194 @@
 #include "mail/qzvmsg.h"
 
+#include "mail/codecs.h"
 #include "store/folders.h"
 
+#include <QCache>
+#include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
+#include <QMimeDatabase>
+#include <QMutex>
+#include <QRandomGenerator>
+#include <QThread>
 
 namespace kirvane::mail {
 
+namespace {
+
+// Lets the window repaint during long encodings; only where an application
+// runs its event loop on this thread.
+void yieldToEvents()
+{
+    auto *app = QCoreApplication::instance();
+    if (app && app->thread() == QThread::currentThread())
+        QCoreApplication::processEvents();
+}
+
+// Encoded files, shared by every message of a process: the sending run
+// composes one message per contact with the same files, and each file is read
+// and encoded once. A file is known again by its path, size and times, so an
+// edited file is encoded afresh.
+struct EncodedFile {
+    QByteArray data;
+    QList<QByteArray> lines;
+};
+
+class EncodedFileCache
+{
+public:
+    static EncodedFileCache &instance()
+    {
+        static EncodedFileCache cache;
+        return cache;
+    }
+
+    bool find(const QString &key, EncodedFile *found)
+    {
+        QMutexLocker lock(&m_mutex);
+        if (const EncodedFile *entry = m_cache.object(key)) {
+            *found = *entry;
+            return true;
+        }
+        return false;
+    }
+
+    void insert(const QString &key, const EncodedFile &file)
+    {
+        QMutexLocker lock(&m_mutex);
+        // Cost in KiB of the bytes and their base64 lines.
+        const qsizetype cost = 1 + (file.data.size() * 3) / 1024;
+        m_cache.insert(key, new EncodedFile(file), cost);
+    }
+
+private:
+    EncodedFileCache() : m_cache(512 * 1024) {} // about 512 MiB
+    QMutex m_mutex;
+    QCache<QString, EncodedFile> m_cache;
+};
+
+QString cacheKey(const QFileInfo &info)
+{
+    return info.absoluteFilePath() + u'\n' + QString::number(info.size()) + u'\n'
+        + QString::number(info.lastModified().toMSecsSinceEpoch()) + u'\n'
+        + QString::number(info.metadataChangeTime().toMSecsSinceEpoch());
+}
+
+QByteArray randomLetters(int count, char last)
+{
+    QByteArray letters(count, 'a');
+    for (char &c : letters)
+        c = char('a' + QRandomGenerator::global()->bounded(last - 'a' + 1));
+    return letters;
+}
+
+// A header value never spans lines of its own: a line end in a value taken
+// from a contact or a form would start a header of the sender's choosing.
+QString oneLine(const QString &value)
+{
+    QString v = value;
+    v.replace(u'\r', u' ').replace(u'\n', u' ');
+    return v;
+}
+
+QByteArray quoted(const QString &text)
+{
+    QString escaped = oneLine(text);
+    escaped.replace(u'\\', QStringLiteral("\\\\")).replace(u'"', QStringLiteral("\\\""));
+    return '"' + escaped.toUtf8() + '"';
+}
+
+// A file name as a header parameter: quoted, and as an encoded word when it
+// is not plain ASCII (the form mail readers accept in parameters).
+QByteArray fileNameParameter(const QString &name)
+{
+    if (isAscii(name))
+        return quoted(name);
+    return '"' + encodeWholeWord(oneLine(name), QStringLiteral("UTF-8")) + '"';
+}
+
+QList<QByteArray> attachmentPart(const TAttachedFile &f, bool embedded)
+{
+    QList<QByteArray> part;
+    part.reserve(f.EncodedLines.size() + 6);
+    const QByteArray name = fileNameParameter(f.FileName);
+    part.append("Content-Type: " + oneLine(f.ContentType).toUtf8() + "; name=" + name);
+    part.append("Content-Transfer-Encoding: base64");
+    part.append("Content-Disposition: attachment; filename=" + name);
+    if (embedded)
+        part.append("Content-Id:<" + oneLine(f.FileName).toUtf8() + ">");
+    part.append(QByteArray());
+    part.append(f.EncodedLines);
+    part.append(QByteArray());
+    return part;
+}
+
+// Every entry of Text as lines: an entry holding line ends becomes several.
+QStringList textLines(const QStringList &text)
+{
+    QStringList lines;
+    lines.reserve(text.size());
+    for (const QString &entry : text) {
+        if (!entry.contains(u'\r') && !entry.contains(u'\n')) {
+            lines.append(entry);
+            continue;
+        }
+        QString normalised = entry;
+        normalised.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
+        lines.append(normalised.split(u'\n'));
+    }
+    return lines;
+}
+
+// RFC 5322 2.1.1: no line longer than 998 octets.
+constexpr qsizetype kMaxLineOctets = 998;
+
+} // namespace
+
+// --- attached files ---------------------------------------------------------
+
 bool TAttachedFile::Encode(QString *error)
 {
-    Q_UNUSED(error);
+    if (!Data.isEmpty()) {
+        EncodedLines = base64Lines(Data);
+        return true;
+    }
+    const QFileInfo info(PathName);
+    const QString key = cacheKey(info);
+    EncodedFile cached;
+    if (EncodedFileCache::instance().find(key, &cached)) {
+        Data = cached.data;
+        EncodedLines = cached.lines;
+        return true;
+    }
+    QFile file(PathName);
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = file.errorString();
+        return false;
+    }
+    Base64Encoder encoder;
+    QByteArray data;
+    data.reserve(file.size());
+    // Blocks that are a multiple of three keep the encoder's leftover empty.
+    constexpr qint64 block = 3 * 64 * 1024;
+    while (!file.atEnd()) {
+        const QByteArray chunk = file.read(block);
+        if (chunk.isEmpty() && file.error() != QFile::NoError) {
+            if (error)
+                *error = file.errorString();
+            return false;
+        }
+        if (chunk.isEmpty())
+            break;
+        encoder.feed(chunk);
+        data += chunk;
+        yieldToEvents();
+    }
+    encoder.finish();
+    Data = data;
+    EncodedLines = encoder.takeLines();
+    EncodedFileCache::instance().insert(key, EncodedFile{Data, EncodedLines});
     return true;
 }
 
@@ -42,26 +222,221 @@ void TAttachedFiles::Delete(int i)
     m_items.erase(m_items.begin() + i);
 }
 
+// --- composition ------------------------------------------------------------
+
 bool TQzvMsg::FillRawMail(QString *error)
 {
-    Q_UNUSED(error);
     RawMail.clear();
+    QList<QByteArray> h;
+    QList<QByteArray> b;
+
+    // The declared charset: CharSet when every text fits it, else UTF-8.
+    const QStringList lines = textLines(Text);
+    QString charset = CharSet;
+    bool fits = canEncode(Subject, charset) && canEncode(UserName, charset);
+    for (qsizetype i = 0; fits && i < lines.size(); ++i)
+        fits = canEncode(lines.at(i), charset);
+    if (!fits)
+        charset = QStringLiteral("UTF-8");
+
+    const QByteArray messageId = FixedIds.MessageId.isEmpty() ? MakeMessageId("a.b.c") : FixedIds.MessageId;
+    h.append("Message-Id: " + messageId);
+    h.append("Date: " + oneLine(Date).toUtf8());
+    h.append("X-Priority: " + QByteArray::number(int(Priority) + 1));
+
+    if (!From.contains(u'@')) {
+        if (error)
+            *error = QStringLiteral("\"From\" address not complete.");
+        return false;
+    }
+    const QByteArray from = oneLine(From).trimmed().toUtf8();
+    if (UserName.isEmpty())
+        h.append("From: " + from);
+    else if (isAscii(UserName))
+        h.append("From: " + quoted(UserName) + " <" + from + ">");
+    else
+        // RFC 2047 5(3): an encoded word stands for the phrase, never inside quotes.
+        h.append("From: " + encodeWholeWord(oneLine(UserName), charset) + " <" + from + ">");
+    if (!InReplyTo.isEmpty())
+        h.append("In-Reply-To: " + oneLine(InReplyTo).toUtf8());
+    if (!ReplyTo.isEmpty())
+        h.append("Reply-To: " + oneLine(ReplyTo).toUtf8());
+    h.append("X-Mailer: " + oneLine(XMailer).toUtf8());
+    h.append("To: " + oneLine(SendTo).toUtf8());
+    if (!CC.isEmpty())
+        h.append("CC: " + oneLine(CC).toUtf8());
+    h.append("MIME-Version: 1.0");
+
+    QByteArray encodingWord;
+    QList<QByteArray> subject;
+    if (TextEncoding == teBase64) {
+        QByteArray text;
+        for (const QString &line : lines)
+            text += encodeText(line, charset) + "\r\n";
+        b = base64Lines(text);
+        encodingWord = "base64";
+        subject = {encodeWholeWord(oneLine(Subject), charset)};
+    } else {
+        b.reserve(lines.size());
+        bool tooLong = false;
+        for (const QString &line : lines) {
+            b.append(encodeText(line, charset));
+            tooLong = tooLong || b.last().size() > kMaxLineOctets;
+        }
+        if (tooLong) {
+            b = quotedPrintableLines(b);
+            encodingWord = "quoted-printable";
+        } else {
+            for (QByteArray &line : b)
+                if (line.startsWith('.'))
+                    line.prepend('.');
+            encodingWord = "8Bit";
+        }
+        subject = encodeHeaderWords(oneLine(Subject), charset);
+    }
+    h.append("Subject: " + subject.value(0));
+    for (qsizetype i = 1; i < subject.size(); ++i)
+        h.append(' ' + subject.at(i));
+
+    const QByteArray t = (MessageType == mtHTML ? "Content-Type: text/html; charset=" : "Content-Type: text/plain; charset=")
+        + charset.toLatin1();
+    const QByteArray c = "Content-Transfer-Encoding: " + encodingWord;
+    const int a = AttachedFiles.Count();
+    const int e = EmbeddedImages.Count();
+
+    if (a + e == 0) {
+        h.append(t);
+        h.append(c);
+    } else {
+        for (TAttachedFiles *files : {&EmbeddedImages, &AttachedFiles}) {
+            for (int i = 0; i < files->Count(); ++i) {
+                QString fileError;
+                if (!(*files)[i].Encode(&fileError)) {
+                    if (error)
+                        *error = fileError;
+                    return false;
+                }
+                yieldToEvents();
+            }
+        }
+        const QByteArray b1 = FixedIds.Boundary1.isEmpty() ? MakeBoundary() : FixedIds.Boundary1;
+        const QByteArray b2 = FixedIds.Boundary2.isEmpty() ? MakeBoundary() : FixedIds.Boundary2;
+        const QByteArray d1 = "--" + b1;
+        const QByteArray d2 = "--" + b2;
+
+        // The parts of one collection, delimited by d; closed by d + "--".
+        auto appendParts = [&b](const TAttachedFiles &files, const QByteArray &d, bool embedded) {
+            for (int i = 0; i < files.Count(); ++i) {
+                b.append(d);
+                b.append(attachmentPart(files[i], embedded));
+            }
+            b.append(d + "--");
+            b.append(QByteArray());
+        };
+
+        QList<QByteArray> before;
+        if (e == 0 || MessageType != mtHTML) {
+            // Images beside a plain text have nothing to be embedded in; they
+            // travel as attachments that keep their content ids.
+            h.append("Content-Type: multipart/mixed; boundary=\"" + b1 + '"');
+            before = {d1, t, c, QByteArray()};
+            b = before + b;
+            if (e > 0) {
+                for (int i = 0; i < e; ++i) {
+                    b.append(d1);
+                    b.append(attachmentPart(EmbeddedImages[i], true));
+                }
+            }
+            for (int i = 0; i < a; ++i) {
+                b.append(d1);
+                b.append(attachmentPart(AttachedFiles[i], false));
+            }
+            b.append(d1 + "--");
+            b.append(QByteArray());
+        } else if (a == 0) {
+            h.append("Content-Type: multipart/related;");
+            h.append("\tboundary=\"" + b1 + '"');
+            before = {d1, t, c, QByteArray()};
+            b = before + b;
+            appendParts(EmbeddedImages, d1, true);
+            b.append(QByteArray());
+        } else {
+            h.append("Content-Type: multipart/mixed;");
+            h.append("\tboundary=\"" + b2 + '"');
+            before = {d2, "Content-Type: multipart/related;", "\ttype=\"text/html\";", "\tboundary=\"" + b1 + '"',
+                      QByteArray(), d1, t, c, QByteArray()};
+            b = before + b;
+            appendParts(EmbeddedImages, d1, true);
+            appendParts(AttachedFiles, d2, false);
+        }
+    }
+
+    h.append(ExtraHeaders);
+    RawMail.reserve(h.size() + 1 + b.size());
+    RawMail = h;
+    RawMail.append(QByteArray());
+    RawMail.append(b);
     return true;
 }
 
-bool TQzvMsg::ParseRawMail(const QList<QByteArray> &lines, QString *error)
+// --- shared functions -------------------------------------------------------
+
+QByteArray MakeMessageId(const QByteArray &host)
 {
-    Q_UNUSED(error);
-    RawMail = lines;
-    return true;
+    const QDate today = QDate::currentDate();
+    return "<QZV." + today.toString(u"yyyy.MM.dd").toLatin1() + '.' + randomLetters(16, 't') + '@' + host + '>';
 }
 
-QByteArray MakeMessageId(const QByteArray &host) { return "<QZV@" + host + ">"; }
-QByteArray MakeBoundary() { return "--_QZV_bound_"; }
-QString FormatMailDate(const QDateTime &) { return {}; }
-QString ZoneText(int) { return QStringLiteral("GMT"); }
-QString ZoneText() { return QStringLiteral("GMT"); }
-QString ContentTypeOf(const QString &) { return QStringLiteral("application/octet-stream"); }
-QString TempFolder() { return kirvane::tempFolder(); }
+QByteArray MakeBoundary()
+{
+    return "--_QZV_bound_" + randomLetters(12, 'y');
+}
+
+QString FormatMailDate(const QDateTime &t)
+{
+    static constexpr const char *days[] = {"Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "Sun"};
+    static constexpr const char *months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                             "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    const QDate d = t.date();
+    const QTime time = t.time();
+    return QStringLiteral("%1, %2 %3 %4 %5 %6")
+        .arg(QLatin1String(days[d.dayOfWeek() - 1]))
+        .arg(d.day())
+        .arg(QLatin1String(months[d.month() - 1]))
+        .arg(d.year(), 4, 10, QLatin1Char('0'))
+        .arg(time.toString(u"HH:mm:ss"))
+        .arg(ZoneText(t.offsetFromUtc()));
+}
+
+QString ZoneText(int offsetSeconds)
+{
+    const int minutes = offsetSeconds / 60;
+    if (minutes == 0)
+        return QStringLiteral("GMT");
+    const int absolute = std::abs(minutes);
+    return QStringLiteral("%1%2%3")
+        .arg(minutes > 0 ? u'+' : u'-')
+        .arg(absolute / 60, 2, 10, QLatin1Char('0'))
+        .arg(absolute % 60, 2, 10, QLatin1Char('0'));
+}
+
+QString ZoneText()
+{
+    return ZoneText(QDateTime::currentDateTime().offsetFromUtc());
+}
+
+QString ContentTypeOf(const QString &path)
+{
+    static const QMimeDatabase db;
+    const QMimeType type = db.mimeTypeForFile(QFileInfo(path).fileName(), QMimeDatabase::MatchExtension);
+    if (!type.isValid() || type.isDefault())
+        return QStringLiteral("application/octet-stream");
+    return type.name();
+}
+
+QString TempFolder()
+{
+    return kirvane::tempFolder();
+}
 
 } // namespace kirvane::mail

@@ -1,0 +1,487 @@
+// Filling a TQzvMsg from a received message. Lenient by design: headers are
+// looked up by name, multipart bodies are split at their delimiter lines, and
+// nothing in the input makes parsing fail; the worst a broken message gets is
+// a part kept as plain text or left out.
+
+#include "mail/codecs.h"
+#include "mail/qzvmsg.h"
+
+namespace kirvane::mail {
+
+namespace {
+
+// Deeper nesting than this is left out: real mail stays far below it, and
+// a hostile message could otherwise exhaust the stack.
+constexpr int kMaxDepth = 32;
+
+using Lines = QList<QByteArray>;
+
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+// The header block at the top of lines: from the first line (after the
+// empty lines at the top when skipLeadingEmpty) to the next empty line.
+qsizetype headerStart(const Lines &lines, bool skipLeadingEmpty)
+{
+    qsizetype i = 0;
+    if (skipLeadingEmpty)
+        while (i < lines.size() && lines.at(i).isEmpty())
+            ++i;
+    return i;
+}
+
+// The unfolded value of the first header called name (upper case, ending in
+// ":") with the name itself removed; a null array when there is none.
+// Unfolding removes only the line breaks (RFC 5322 2.2.3).
+QByteArray headerValue(const Lines &lines, const QByteArray &name, bool skipLeadingEmpty)
+{
+    for (qsizetype i = headerStart(lines, skipLeadingEmpty); i < lines.size() && !lines.at(i).isEmpty(); ++i) {
+        const QByteArray &line = lines.at(i);
+        if (line.size() < name.size() || qstrnicmp(line.constData(), name.constData(), name.size()) != 0)
+            continue;
+        QByteArray value = line.mid(name.size());
+        for (qsizetype j = i + 1; j < lines.size() && !lines.at(j).isEmpty() && isBlank(lines.at(j).at(0)); ++j)
+            value += lines.at(j);
+        return value.trimmed();
+    }
+    return QByteArray();
+}
+
+// The value up to its first ";", trimmed.
+QByteArray firstField(const QByteArray &value)
+{
+    const qsizetype semicolon = value.indexOf(';');
+    return (semicolon < 0 ? value : value.left(semicolon)).trimmed();
+}
+
+// Parameters of a Content-Type or Content-Disposition value (RFC 2045 5.1),
+// quoted strings honoured, RFC 2231 extended values and continuations read.
+QString parameter(const QByteArray &value, const QByteArray &wanted)
+{
+    QByteArray plain;
+    QMap<int, QByteArray> pieces; // name*N or name*N* continuations
+    QMap<int, bool> piecesEncoded;
+    QByteArray extended;          // name*=charset'lang'value
+    bool haveExtended = false;
+
+    qsizetype i = value.indexOf(';');
+    while (i >= 0 && i < value.size()) {
+        ++i; // past ";"
+        while (i < value.size() && isBlank(value[i]))
+            ++i;
+        const qsizetype eq = value.indexOf('=', i);
+        if (eq < 0)
+            break;
+        const QByteArray name = value.mid(i, eq - i).trimmed().toLower();
+        i = eq + 1;
+        while (i < value.size() && isBlank(value[i]))
+            ++i;
+        QByteArray v;
+        if (i < value.size() && value[i] == '"') {
+            ++i;
+            while (i < value.size() && value[i] != '"') {
+                if (value[i] == '\\' && i + 1 < value.size())
+                    ++i;
+                v += value[i++];
+            }
+            const qsizetype next = value.indexOf(';', i);
+            i = next;
+        } else {
+            const qsizetype next = value.indexOf(';', i);
+            v = (next < 0 ? value.mid(i) : value.mid(i, next - i)).trimmed();
+            i = next;
+        }
+        if (name == wanted) {
+            if (plain.isNull())
+                plain = v.isNull() ? QByteArray("") : v;
+        } else if (name == wanted + '*') {
+            extended = v;
+            haveExtended = true;
+        } else if (name.startsWith(wanted + '*')) {
+            QByteArray rest = name.mid(wanted.size() + 1);
+            const bool encoded = rest.endsWith('*');
+            if (encoded)
+                rest.chop(1);
+            bool ok = false;
+            const int n = rest.toInt(&ok);
+            if (ok && n >= 0 && n < 1000) {
+                pieces.insert(n, v);
+                piecesEncoded.insert(n, encoded);
+            }
+        }
+    }
+
+    auto percentDecoded = [](const QByteArray &text) { return QByteArray::fromPercentEncoding(text); };
+    if (haveExtended || !pieces.isEmpty()) {
+        QByteArray joined;
+        QString charset;
+        bool firstEncoded = false;
+        if (haveExtended) {
+            joined = extended;
+            firstEncoded = true;
+        } else {
+            for (auto it = pieces.cbegin(); it != pieces.cend(); ++it) {
+                if (it.key() == 0)
+                    firstEncoded = piecesEncoded.value(0);
+                joined += it.value();
+            }
+        }
+        if (firstEncoded) {
+            // charset'language'percent-encoded
+            const qsizetype q1 = joined.indexOf('\'');
+            const qsizetype q2 = q1 < 0 ? -1 : joined.indexOf('\'', q1 + 1);
+            if (q2 >= 0) {
+                charset = QString::fromLatin1(joined.left(q1));
+                joined = joined.mid(q2 + 1);
+            }
+            return decodeText(percentDecoded(joined), charset);
+        }
+        return decodeHeaderText(joined);
+    }
+    return plain.isNull() ? QString() : decodeHeaderText(plain);
+}
+
+struct PartInfo {
+    QByteArray type;      // upper case
+    QString name;
+    QByteArray encoding;  // upper case
+    QString charset;
+    QByteArray contentType; // the whole Content-Type value
+};
+
+PartInfo partInfo(const Lines &lines, bool topLevel)
+{
+    PartInfo info;
+    info.contentType = headerValue(lines, "CONTENT-TYPE:", topLevel);
+    info.type = firstField(info.contentType).toUpper();
+    if (info.type.isEmpty())
+        info.type = "TEXT/PLAIN";
+    info.name = parameter(info.contentType, "name").trimmed();
+    info.charset = parameter(info.contentType, "charset").trimmed();
+    info.encoding = firstField(headerValue(lines, "CONTENT-TRANSFER-ENCODING:", topLevel)).toUpper();
+    if (info.encoding.isEmpty())
+        info.encoding = "7BIT";
+    if (info.name.isEmpty())
+        info.name = parameter(headerValue(lines, "CONTENT-DISPOSITION:", topLevel), "filename").trimmed();
+    return info;
+}
+
+// The body: the header block and the empty lines after it removed.
+Lines stripHeader(const Lines &lines)
+{
+    qsizetype i = 0;
+    while (i < lines.size() && !lines.at(i).isEmpty())
+        ++i;
+    while (i < lines.size() && lines.at(i).isEmpty())
+        ++i;
+    return lines.mid(i);
+}
+
+QByteArray joined(const Lines &lines)
+{
+    return lines.join("\r\n");
+}
+
+// Splits bytes at CR LF, LF or a lone CR; a final line end adds no line.
+QStringList splitLines(const QByteArray &bytes, const QString &charset)
+{
+    QStringList out;
+    qsizetype start = 0;
+    const qsizetype n = bytes.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        if (bytes[i] != '\r' && bytes[i] != '\n')
+            continue;
+        out.append(decodeText(bytes.mid(start, i - start), charset));
+        if (bytes[i] == '\r' && i + 1 < n && bytes[i + 1] == '\n')
+            ++i;
+        start = i + 1;
+    }
+    if (start < n)
+        out.append(decodeText(bytes.mid(start), charset));
+    return out;
+}
+
+// RFC 2046 5.1.1: a delimiter line may carry blanks after the boundary.
+bool isDelimiter(const QByteArray &line, const QByteArray &delimiter)
+{
+    if (!line.startsWith(delimiter))
+        return false;
+    for (qsizetype i = delimiter.size(); i < line.size(); ++i)
+        if (!isBlank(line[i]))
+            return false;
+    return true;
+}
+
+class Parser
+{
+public:
+    explicit Parser(TQzvMsg &msg) : m_msg(msg) {}
+
+    void parsePart(const Lines &lines, int depth);
+    QString error;
+
+private:
+    TQzvMsg &m_msg;
+
+    void addAttachment(const QString &partName, const QByteArray &type, const QByteArray &encoding, const Lines &body);
+    void addText(const Lines &body, const QByteArray &encoding, const QString &charset);
+};
+
+void Parser::addText(const Lines &body, const QByteArray &encoding, const QString &charset)
+{
+    // Uuencoded files inside the text leave it as attachments; what remains
+    // is then taken as it is.
+    Lines remaining;
+    bool foundBlock = false;
+    qsizetype i = 0;
+    while (i < body.size()) {
+        const QByteArray &line = body.at(i);
+        bool isBegin = line.size() > 10 && line.left(5).toLower() == "begin";
+        int mode = 0;
+        if (isBegin) {
+            bool ok = false;
+            mode = line.mid(6, 3).toInt(&ok);
+            isBegin = ok && mode > 0 && mode < 777;
+        }
+        if (!isBegin) {
+            remaining.append(line);
+            ++i;
+            continue;
+        }
+        const QString name = decodeText(line.mid(10, 64).trimmed(), QString());
+        Lines block;
+        while (i < body.size() && body.at(i).trimmed().toLower() != "end") {
+            if (!body.at(i).isEmpty())
+                block.append(body.at(i));
+            ++i;
+        }
+        foundBlock = true;
+        addAttachment(name, "APPLICATION/OCTET-STREAM", "X-UUENCODE", block);
+    }
+
+    if (!foundBlock && encoding == "QUOTED-PRINTABLE") {
+        m_msg.Text.append(splitLines(decodeQuotedPrintable(joined(remaining)), charset));
+    } else if (!foundBlock && encoding == "BASE64") {
+        Base64Decoder decoder;
+        for (const QByteArray &line : remaining)
+            decoder.feed(line);
+        m_msg.Text.append(splitLines(decoder.take(), charset));
+    } else {
+        for (const QByteArray &line : remaining)
+            m_msg.Text.append(decodeText(line, charset));
+    }
+}
+
+void Parser::addAttachment(const QString &partName, const QByteArray &type, const QByteArray &encoding, const Lines &body)
+{
+    QString name = partName;
+    if (name.isEmpty()) {
+        name = m_msg.Subject;
+        QString extension;
+        if (type == "TEXT/HTML")
+            extension = QStringLiteral(".html");
+        else if (type == "IMAGE/JPEG")
+            extension = QStringLiteral(".jpeg");
+        else if (type == "IMAGE/GIF")
+            extension = QStringLiteral(".gif");
+        if (!extension.isEmpty()) {
+            // The extension is what follows the last "." after any folder or drive separator.
+            const qsizetype dot = name.lastIndexOf(u'.');
+            const qsizetype separator = std::max({name.lastIndexOf(u'\\'), name.lastIndexOf(u'/'), name.lastIndexOf(u':')});
+            if (dot > separator)
+                name.truncate(dot);
+            name += extension;
+        }
+    }
+    // Nothing in the name may reach a folder or a device, or break a line.
+    QString clean;
+    clean.reserve(name.size());
+    for (const QChar c : name)
+        if (!QStringView(u"\\/:*?\"<>|").contains(c) && c.unicode() >= 0x20 && c.unicode() != 0x7F)
+            clean.append(c);
+    clean = clean.trimmed();
+    if (clean.isEmpty() || clean == u"." || clean == u"..")
+        clean = QStringLiteral("attachment");
+
+    TAttachedFile &file = m_msg.AttachedFiles.Add(clean);
+    if (encoding == "BASE64") {
+        Base64Decoder decoder;
+        for (const QByteArray &line : body)
+            decoder.feed(line);
+        file.Data = decoder.take();
+    } else if (encoding == "X-UUENCODE") {
+        if (!decodeUu(body, &file.Data) && error.isEmpty())
+            error = QStringLiteral("Oops...");
+    } else if (encoding == "QUOTED-PRINTABLE") {
+        QByteArray data = decodeQuotedPrintable(joined(body));
+        if (data.endsWith("\r\n"))
+            data.chop(2);
+        file.Data = data;
+    } else {
+        file.Data = joined(body);
+    }
+}
+
+void Parser::parsePart(const Lines &input, int depth)
+{
+    if (depth > kMaxDepth)
+        return;
+    // A message may start with empty lines; a part's first line is its header.
+    const Lines lines = depth == 0 ? input.mid(headerStart(input, true)) : input;
+    const PartInfo info = partInfo(lines, false);
+
+    if (info.type.contains("TEXT")) {
+        const Lines body = stripHeader(lines);
+        if (!info.name.isEmpty() || info.type == "TEXT/HTML")
+            addAttachment(info.name, info.type, info.encoding, body);
+        else
+            addText(body, info.encoding, info.charset);
+        return;
+    }
+
+    if (info.type.contains("MULTIPART")) {
+        const QString boundary = parameter(info.contentType, "boundary");
+        const Lines body = stripHeader(lines);
+        if (boundary.isEmpty()) {
+            addText(body, "7BIT", QString());
+            return;
+        }
+        const QByteArray delimiter = "--" + boundary.toUtf8();
+        const QByteArray closing = delimiter + "--";
+        qsizetype i = 0;
+        while (i < body.size() && !isDelimiter(body.at(i), delimiter))
+            ++i;
+        Lines part;
+        bool inPart = false;
+        for (; i < body.size(); ++i) {
+            const QByteArray &line = body.at(i);
+            if (isDelimiter(line, closing)) {
+                break;
+            }
+            if (isDelimiter(line, delimiter)) {
+                if (inPart)
+                    parsePart(part, depth + 1);
+                part.clear();
+                inPart = true;
+                continue;
+            }
+            part.append(line);
+        }
+        // A closing delimiter that never comes ends the last part at the end of the body.
+        if (inPart)
+            parsePart(part, depth + 1);
+        return;
+    }
+
+    const Lines body = stripHeader(lines);
+    if (info.encoding == "X-UUENCODE" || !info.name.isEmpty())
+        addAttachment(info.name, info.type, info.encoding, body);
+    else if (info.type == "MESSAGE/RFC822")
+        parsePart(body, depth + 1);
+    else if (info.encoding != "BASE64" && info.encoding != "QUOTED-PRINTABLE")
+        for (const QByteArray &line : body)
+            m_msg.Text.append(decodeText(line, info.charset));
+    else
+        addAttachment(info.name, info.type, info.encoding, body);
+}
+
+// RFC 5322 addresses reduced to "Display name" <address> pieces joined by ", ".
+QString normalisedAddresses(const QByteArray &value)
+{
+    // Quoted strings go first, so that a comma inside one does not split.
+    QByteArray text;
+    bool inQuotes = false;
+    for (const char c : value) {
+        if (c == '"') {
+            inQuotes = !inQuotes;
+            continue;
+        }
+        if (!inQuotes)
+            text += c;
+    }
+    QStringList out;
+    for (const QByteArray &piece : text.split(',')) {
+        if (piece.trimmed().isEmpty())
+            continue;
+        QString name = decodeHeaderText(piece);
+        const qsizetype lt = name.indexOf(u'<');
+        const qsizetype gt = lt < 0 ? -1 : name.indexOf(u'>', lt);
+        if (lt >= 0 && gt >= 0)
+            name.remove(lt, gt - lt + 1);
+        const qsizetype open = name.indexOf(u'(');
+        const qsizetype close = open < 0 ? -1 : name.indexOf(u')', open);
+        if (open >= 0 && close >= 0)
+            name = name.mid(open + 1, close - open - 1);
+        name.remove(u'"').remove(u'\'');
+        name = name.trimmed();
+
+        QString address = QString::fromUtf8(piece);
+        for (;;) {
+            const qsizetype o = address.indexOf(u'(');
+            const qsizetype c = o < 0 ? -1 : address.indexOf(u')', o);
+            if (o < 0 || c < 0)
+                break;
+            address.remove(o, c - o + 1);
+        }
+        address = address.trimmed();
+        const qsizetype al = address.indexOf(u'<');
+        const qsizetype ag = al < 0 ? -1 : address.indexOf(u'>', al);
+        if (al >= 0 && ag >= 0)
+            address = address.mid(al + 1, ag - al - 1).trimmed();
+        out.append(u'"' + name + QStringLiteral("\" <") + address + u'>');
+    }
+    return out.join(QStringLiteral(", "));
+}
+
+} // namespace
+
+bool TQzvMsg::ParseRawMail(const QList<QByteArray> &lines, QString *error)
+{
+    RawMail = lines;
+    const qsizetype start = headerStart(lines, true);
+    Headers.clear();
+    for (qsizetype i = start; i < lines.size() && !lines.at(i).isEmpty(); ++i)
+        Headers.append(lines.at(i));
+
+    if (!Headers.isEmpty())
+        From = decodeText(Headers.first().mid(5, 72), QString());
+    // Header values stop at their first ";", as the subscription requests expect.
+    auto field = [&](const char *name) { return firstField(headerValue(lines, name, true)); };
+    auto has = [&](const char *name) { return !headerValue(lines, name, true).isNull(); };
+    if (has("FROM:"))
+        From = decodeHeaderText(field("FROM:"));
+    if (has("SENDER:"))
+        Sender = normalisedAddresses(field("SENDER:"));
+    if (has("MESSAGE-ID:"))
+        MessageId = decodeText(field("MESSAGE-ID:"), QString());
+    if (has("IN-REPLY-TO:"))
+        InReplyTo = decodeText(field("IN-REPLY-TO:"), QString());
+    if (has("RETURN-PATH:"))
+        ReturnPath = decodeText(field("RETURN-PATH:"), QString());
+    if (has("REPLY-TO:"))
+        ReplyTo = normalisedAddresses(field("REPLY-TO:"));
+    if (has("TO:"))
+        SendTo = normalisedAddresses(field("TO:"));
+    if (has("CC:"))
+        CC = normalisedAddresses(field("CC:"));
+    if (has("DATE:"))
+        Date = decodeText(field("DATE:"), QString());
+    if (has("SUBJECT:"))
+        Subject = decodeHeaderText(field("SUBJECT:"));
+    if (has("CONTENT-TYPE:"))
+        ContentType = QString::fromLatin1(field("CONTENT-TYPE:").toUpper());
+    if (has("CONTENT-TRANSFER-ENCODING:"))
+        ContentTransferEncoding = QString::fromLatin1(field("CONTENT-TRANSFER-ENCODING:").toUpper());
+
+    Parser parser(*this);
+    parser.parsePart(lines, 0);
+    if (ClearRawMailAfterParse)
+        RawMail.clear();
+    if (error)
+        *error = parser.error;
+    return parser.error.isEmpty();
+}
+
+} // namespace kirvane::mail
