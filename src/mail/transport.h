@@ -1,0 +1,128 @@
+#pragma once
+// The byte pipe under the SMTP and POP3 clients, and the line reader both
+// dialogues share. TcpTransport is the real one; tests put a scripted
+// transport in its place to play exact bytes (odd replies, splits, drops,
+// silence) without a network.
+//
+// Every wait is bounded: it ends when its deadline passes, when the peer
+// closes or when the socket reports an error, and never hangs. While waiting,
+// the transport calls the optional processEvents callback between short slices
+// so that a window can repaint; the command line passes none.
+
+#include <QByteArray>
+#include <QDeadlineTimer>
+#include <QString>
+
+#include <functional>
+#include <stdexcept>
+
+namespace kirvane::mail {
+
+// Misuse of a mail component ("Not connected.") and errors of the connection
+// layer that the older program raised to its caller.
+struct MailError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+    explicit MailError(const QString &text) : std::runtime_error(text.toStdString()) {}
+};
+
+// How a wait ended.
+enum class WaitEnd {
+    Done,     // the data was written, or at least one byte was read
+    Closed,   // the peer closed the connection (or it was never open)
+    TimedOut, // nothing within the deadline
+    Error,    // the socket reported an error; see errorText()/errorNumber()
+    TooLong,  // a line longer than the reader's limit
+};
+
+class Transport {
+public:
+    virtual ~Transport() = default;
+
+    // Opens a connection to host (a name, or a dotted IPv4 address used as it
+    // stands) and port; false when it cannot be opened before the deadline.
+    [[nodiscard]] virtual bool open(const QString &host, quint16 port, QDeadlineTimer deadline) = 0;
+    // True while the connection is open and the peer has not closed it.
+    [[nodiscard]] virtual bool isOpen() = 0;
+    // Writes every byte of data.
+    [[nodiscard]] virtual WaitEnd send(const QByteArray &data, QDeadlineTimer deadline) = 0;
+    // Appends at least one byte (whatever is available) to buffer.
+    [[nodiscard]] virtual WaitEnd receive(QByteArray &buffer, QDeadlineTimer deadline) = 0;
+    virtual void close() = 0;
+
+    // The last error of the connection layer: the system's text and number.
+    [[nodiscard]] virtual QString errorText() const = 0;
+    [[nodiscard]] virtual int errorNumber() const = 0;
+
+    std::function<void()> processEvents;
+
+protected:
+    void yield() const
+    {
+        if (processEvents)
+            processEvents();
+    }
+};
+
+// A TCP connection through the system's sockets, used in a blocking style:
+// each wait polls in slices of at most 50 ms and yields in between.
+class TcpTransport final : public Transport {
+public:
+    TcpTransport() = default;
+    ~TcpTransport() override;
+    TcpTransport(const TcpTransport &) = delete;
+    TcpTransport &operator=(const TcpTransport &) = delete;
+
+    bool open(const QString &host, quint16 port, QDeadlineTimer deadline) override;
+    bool isOpen() override;
+    WaitEnd send(const QByteArray &data, QDeadlineTimer deadline) override;
+    WaitEnd receive(QByteArray &buffer, QDeadlineTimer deadline) override;
+    void close() override;
+    QString errorText() const override;
+    int errorNumber() const override { return m_errno; }
+
+private:
+    // Waits until fd is ready for events (POLLIN/POLLOUT); Done, TimedOut or Error.
+    WaitEnd waitFor(short events, QDeadlineTimer deadline);
+    void setError(int number);
+
+    int m_fd = -1;
+    bool m_peerClosed = false;
+    int m_errno = 0;
+    QString m_errorText;
+};
+
+// Reads CR LF (or bare LF) terminated lines from a transport, keeping what
+// arrives beyond a line for the next call, so that a line split across reads
+// and several lines in one read are both read right.
+class LineReader {
+public:
+    explicit LineReader(Transport &transport) : m_transport(transport) {}
+
+    // The next line without its line end. A line cut by the peer's close is
+    // not returned: the result is Closed. A peer that sends more than
+    // maxLength bytes without a line end gets TooLong rather than filling
+    // the memory until the deadline.
+    [[nodiscard]] WaitEnd readLine(QByteArray &line, QDeadlineTimer deadline, qsizetype maxLength);
+    // Bytes taken from the transport since the last clear().
+    [[nodiscard]] qint64 bytesRead() const { return m_bytesRead; }
+    // Forgets buffered bytes (after a connection is opened or closed).
+    void clear();
+
+private:
+    Transport &m_transport;
+    QByteArray m_buffer;
+    qsizetype m_pos = 0;
+    qint64 m_bytesRead = 0;
+};
+
+// True when text is exactly four decimal numbers from 0 to 255 joined by ".".
+[[nodiscard]] bool isDottedQuad(const QString &text);
+
+// The port in text, or fallback when text is not a number from 1 to 65535.
+[[nodiscard]] quint16 portFromText(const QString &text, quint16 fallback);
+
+// The text raised for an error of the connection layer during call ("send" or
+// "recv"), worded as the older program worded it.
+[[nodiscard]] QString socketErrorText(const Transport &transport, const char *call);
+
+} // namespace kirvane::mail
