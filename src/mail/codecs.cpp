@@ -150,7 +150,9 @@ QList<QByteArray> base64Lines(QByteArrayView bytes)
 
 Base64EncodeStream::Base64EncodeStream(QIODevice *out) : m_out(out)
 {
-    QIODevice::open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+    // Open for reading too, so that a read reaches readData and fails there
+    // with the stream error instead of a warning about the open mode.
+    QIODevice::open(QIODevice::ReadWrite | QIODevice::Unbuffered);
 }
 
 Base64EncodeStream::~Base64EncodeStream()
