@@ -20,6 +20,7 @@ namespace kirvane {
 namespace {
 
 constexpr int kPageSize = 64;
+constexpr int kOffsetRows = 1024;
 
 const QString kBookColumns = QStringLiteral(
     "nom,prenom,code_postal,ville,adresse1,adresse2,pays,tel,fax,email,societe,civilite,"
@@ -125,7 +126,7 @@ BookQuery::~BookQuery() = default;
 
 int BookQuery::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : int(m_ids.size());
+    return parent.isValid() ? 0 : m_count;
 }
 
 int BookQuery::columnCount(const QModelIndex &parent) const { return parent.isValid() ? 0 : 20; }
@@ -149,21 +150,26 @@ QVariant BookQuery::headerData(int section, Qt::Orientation o, int role) const
     return c;
 }
 
+QString BookQuery::orderBy() const
+{
+    return m_descending ? QStringLiteral(" ORDER BY nom COLLATE NOCASE DESC, prenom COLLATE NOCASE DESC, id DESC")
+                        : QStringLiteral(" ORDER BY nom COLLATE NOCASE, prenom COLLATE NOCASE, id");
+}
+
 void BookQuery::open(std::shared_ptr<Database> db, const QString &book, bool descending)
 {
-    std::vector<qint64> ids;
-    ids.reserve(1024);
-    Statement s = db->prepare(descending
-        ? QStringLiteral("SELECT id FROM t ORDER BY nom COLLATE NOCASE DESC, prenom COLLATE NOCASE DESC, id DESC")
-        : QStringLiteral("SELECT id FROM t ORDER BY nom COLLATE NOCASE, prenom COLLATE NOCASE, id"));
-    while (s.step())
-        ids.push_back(s.int64(0));
+    Statement count = db->prepare(QStringLiteral("SELECT COUNT(*) FROM t"));
+    count.step();
+    const int n = int(count.int64(0));
     beginResetModel();
     m_db = std::move(db);
     m_book = book;
-    m_ids = std::move(ids);
+    m_descending = descending;
+    m_count = n;
+    m_ids.clear();
+    m_idsLoaded = false;
     m_rows.clear();
-    m_rows.resize(m_ids.size());
+    m_rows.resize(n);
     m_open = true;
     m_current = 0;
     endResetModel();
@@ -174,34 +180,78 @@ void BookQuery::close()
     beginResetModel();
     m_db.reset();
     m_book.clear();
+    m_count = 0;
     m_ids.clear();
+    m_idsLoaded = false;
     m_rows.clear();
     m_open = false;
     m_current = 0;
     endResetModel();
 }
 
+void BookQuery::loadIds() const
+{
+    if (m_idsLoaded)
+        return;
+    std::vector<qint64> ids;
+    ids.reserve(m_count);
+    Statement s = m_db->prepare(QStringLiteral("SELECT id FROM t") + orderBy());
+    while (s.step() && int(ids.size()) < m_count)
+        ids.push_back(s.int64(0));
+    ids.resize(m_count, -1); // rows removed since the count read as empty
+    m_ids = std::move(ids);
+    m_idsLoaded = true;
+}
+
 void BookQuery::fetchPage(int page) const
 {
     const int from = page * kPageSize;
-    const int to = std::min<int>(from + kPageSize, int(m_ids.size()));
-    Statement s = m_db->prepare(QStringLiteral("SELECT * FROM t WHERE id=?"));
-    for (int r = from; r < to; ++r) {
-        if (m_rows[r])
-            continue;
+    const int to = std::min(from + kPageSize, m_count);
+    auto store = [&](int r, const Statement &s) {
         auto row = std::make_unique<std::array<QString, 19>>();
-        s.bind(1, m_ids[r]);
-        if (s.step())
-            for (int k = 0; k < kContactFields; ++k)
-                (*row)[k] = s.text(k);
-        s.reset();
+        for (int k = 0; k < kContactFields; ++k)
+            (*row)[k] = s.text(k);
         m_rows[r] = std::move(row);
+    };
+    if (!m_idsLoaded && from < kOffsetRows) {
+        // Near the top an offset is cheaper than reading every id first.
+        Statement s = m_db->prepare(QStringLiteral("SELECT * FROM t") + orderBy() + QStringLiteral(" LIMIT ? OFFSET ?"));
+        s.bind(1, qint64(to - from)).bind(2, qint64(from));
+        int r = from;
+        while (r < to && s.step())
+            store(r++, s);
+    } else {
+        loadIds();
+        // One statement for the page: the ids of its rows are not in order.
+        std::unordered_map<qint64, int> rowOf;
+        QString marks;
+        for (int r = from; r < to; ++r) {
+            if (m_rows[r])
+                continue;
+            rowOf.emplace(m_ids[r], r);
+            marks += marks.isEmpty() ? QStringLiteral("?") : QStringLiteral(",?");
+        }
+        if (!rowOf.empty()) {
+            Statement s = m_db->prepare(QStringLiteral("SELECT * FROM t WHERE id IN (%1)").arg(marks));
+            int i = 1;
+            for (int r = from; r < to; ++r)
+                if (!m_rows[r])
+                    s.bind(i++, m_ids[r]);
+            while (s.step()) {
+                const auto it = rowOf.find(s.int64(0));
+                if (it != rowOf.end())
+                    store(it->second, s);
+            }
+        }
     }
+    for (int r = from; r < to; ++r)
+        if (!m_rows[r])
+            m_rows[r] = std::make_unique<std::array<QString, 19>>(); // vanished since opening
 }
 
 QString BookQuery::text(int row, int column) const
 {
-    if (row < 0 || row >= int(m_ids.size()) || column < 0 || column > kDisplayNameColumn)
+    if (row < 0 || row >= m_count || column < 0 || column > kDisplayNameColumn)
         return QString();
     if (!m_rows[row]) {
         try {
@@ -218,18 +268,35 @@ QString BookQuery::text(int row, int column) const
 
 qint64 BookQuery::idAt(int row) const
 {
-    return row >= 0 && row < int(m_ids.size()) ? m_ids[row] : -1;
+    if (row < 0 || row >= m_count)
+        return -1;
+    if (m_idsLoaded)
+        return m_ids[row];
+    const QString id = text(row, F_id);
+    return id.isEmpty() ? -1 : id.toLongLong();
+}
+
+const std::vector<qint64> &BookQuery::ids() const
+{
+    try {
+        loadIds();
+    } catch (const StoreError &) {
+        m_ids.assign(m_count, -1);
+        m_idsLoaded = true;
+    }
+    return m_ids;
 }
 
 int BookQuery::rowOfId(qint64 id) const
 {
+    ids();
     for (size_t i = 0; i < m_ids.size(); ++i)
         if (m_ids[i] == id)
             return int(i);
     return -1;
 }
 
-void BookQuery::setCurrentRow(int row) { m_current = std::clamp(row, 0, int(m_ids.size())); }
+void BookQuery::setCurrentRow(int row) { m_current = std::clamp(row, 0, m_count); }
 
 // ---------------------------------------------------------------- TableQuery
 
@@ -296,12 +363,10 @@ QString FirstColumnText(const TableQuery &q) { return q.text(q.currentRow(), 0);
 
 void LocateId(BookQuery &q, const QString &id)
 {
-    for (int r = 0; r < q.rowCount(); ++r)
-        if (QString::number(q.idAt(r)) == id) {
-            q.setCurrentRow(r);
-            return;
-        }
-    q.setCurrentRow(q.rowCount());
+    bool ok = false;
+    const qint64 value = id.toLongLong(&ok);
+    const int row = ok ? q.rowOfId(value) : -1;
+    q.setCurrentRow(row >= 0 ? row : q.rowCount());
 }
 
 void LocateId(TableQuery &q, const QString &id)
@@ -317,8 +382,8 @@ void LocateId(TableQuery &q, const QString &id)
 QString MaxId(const BookQuery &q)
 {
     qint64 best = 0;
-    for (int r = 0; r < q.rowCount(); ++r)
-        best = std::max(best, q.idAt(r));
+    for (qint64 id : q.ids())
+        best = std::max(best, id);
     return QString::number(best);
 }
 

@@ -59,6 +59,8 @@ public:
     [[nodiscard]] qint64 idAt(int row) const;
     // Row holding id, or -1.
     [[nodiscard]] int rowOfId(qint64 id) const;
+    // Every id in display order.
+    [[nodiscard]] const std::vector<qint64> &ids() const;
 
     // The cursor: a row number; rowCount() means "past the end".
     [[nodiscard]] int currentRow() const { return m_current; }
@@ -74,12 +76,19 @@ private:
     void open(std::shared_ptr<Database> db, const QString &book, bool descending);
     void close();
     void fetchPage(int page) const;
+    void loadIds() const;
+    [[nodiscard]] QString orderBy() const;
 
     std::shared_ptr<Database> m_db;
     QString m_book;
     bool m_open = false;
-    std::vector<qint64> m_ids;
+    bool m_descending = false;
+    int m_count = 0;
     int m_current = 0;
+    // The ids in display order, read when a row far from the top is wanted
+    // (the first rows come by offset, so the top of a book shows at once).
+    mutable bool m_idsLoaded = false;
+    mutable std::vector<qint64> m_ids;
     mutable std::vector<std::unique_ptr<std::array<QString, 19>>> m_rows; // by row, null until read
 };
 

@@ -1,0 +1,178 @@
+// Times the store's operations on a generated book beside the same work done
+// by the sqlite3 command-line shell on the same files, and prints the ratios.
+#include "contacts/bookmanager.h"
+#include "store/contact.h"
+#include "store/folders.h"
+#include "store/tbase.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <functional>
+#include <random>
+
+using namespace kirvane;
+
+namespace {
+
+double seconds(const std::function<void()> &work)
+{
+    QElapsedTimer t;
+    t.start();
+    work();
+    return t.nsecsElapsed() / 1e9;
+}
+
+// Runs sql through the shell on db and returns the wall time, best of three.
+double shell(const QString &db, const QString &sql, const QString &output = QStringLiteral("/dev/null"))
+{
+    double best = 1e9;
+    for (int i = 0; i < 3; ++i) {
+        QProcess p;
+        p.setStandardOutputFile(output);
+        QElapsedTimer t;
+        t.start();
+        p.start(QStringLiteral("sqlite3"), {db});
+        p.write(sql.toUtf8());
+        p.closeWriteChannel();
+        p.waitForFinished(-1);
+        best = std::min(best, t.nsecsElapsed() / 1e9);
+        if (p.exitCode() != 0)
+            std::fprintf(stderr, "sqlite3 failed: %s\n", p.readAllStandardError().constData());
+    }
+    return best;
+}
+
+double best3(const std::function<void()> &work)
+{
+    double best = 1e9;
+    for (int i = 0; i < 3; ++i)
+        best = std::min(best, seconds(work));
+    return best;
+}
+
+void line(const char *what, double ours, double peer)
+{
+    std::printf("%-44s ours %8.3f s   sqlite3 shell %8.3f s   ratio %5.2fx\n", what, ours, peer, ours / peer);
+}
+
+const char *kNoms[] = {"Martin", "Bernard", "Dubois", "Thomas", "Robert", "Richard", "Petit", "Durand", "Leroy",
+                       "Moreau", "Simon", "Laurent", "Lefebvre", "Michel", "Garcia", "David", "Bertrand", "Roux",
+                       "Vincent", "Fournier", "Morel", "Girard", "André", "Lefèvre", "Mercier", "Dupont", "Lambert"};
+const char *kPrenoms[] = {"Jean", "Marie", "Pierre", "Anne", "Luc", "Élodie", "Paul", "Claire", "Hugo", "Léa",
+                          "Louis", "Emma", "Jules", "Chloé", "Noé", "Inès"};
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    const int n = argc > 1 ? std::atoi(argv[1]) : 100000;
+    QTemporaryDir dir;
+    setDataFolder(dir.path());
+    Tbase::EnsureDataFolder(dataFolder());
+    Tbase base;
+    base.InitDatabaseFolder();
+    BookManager books(base);
+    const QStringList labels = {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c"), QStringLiteral("d")};
+
+    std::mt19937 rng(42);
+    std::vector<T_contact> contacts;
+    contacts.reserve(n);
+    QString insertSql = QStringLiteral("BEGIN;\n");
+    for (int i = 0; i < n; ++i) {
+        T_contact c = emptyContact();
+        c[F_nom].value = QString::fromUtf8(kNoms[rng() % std::size(kNoms)]) + QString::number(rng() % 2000);
+        c[F_prenom].value = QString::fromUtf8(kPrenoms[rng() % std::size(kPrenoms)]);
+        c[F_ville].value = QStringLiteral("Ville %1").arg(rng() % 500);
+        c[F_email].value = QStringLiteral("user%1@example.org").arg(rng() % (n / 2 + 1));
+        c[F_societe].value = QStringLiteral("Société %1").arg(rng() % 3000);
+        c[F_commentaire].value = QStringLiteral("Client depuis %1").arg(1990 + rng() % 30);
+        QStringList values;
+        for (int k = 1; k < kContactFields; ++k) {
+            QString v = c[k].value;
+            v.replace(u'\'', QLatin1String("''"));
+            values << u'\'' + v + u'\'';
+        }
+        insertSql += QStringLiteral("INSERT INTO t (nom,prenom,code_postal,ville,adresse1,adresse2,pays,tel,fax,email,"
+                                    "societe,civilite,commentaire,url,champ16,champ17,champ18,champ19) VALUES (%1);\n")
+                         .arg(values.join(u','));
+        contacts.push_back(std::move(c));
+    }
+    insertSql += QStringLiteral("COMMIT;\n");
+
+    std::printf("store benchmark, %d contacts (best of 3 for each figure but saving)\n", n);
+    (void)books.create(QStringLiteral("ours"), labels);
+    (void)books.create(QStringLiteral("peer"), labels);
+    const QString peer = base.bookPath(QStringLiteral("peer"));
+    const double saveOurs = seconds([&] { base.SaveContacts(contacts, QStringLiteral("ours")); });
+    const double savePeer = shell(peer, insertSql) ; // three runs: the peer book holds 3n rows afterwards
+    line("save the contacts (one transaction)", saveOurs, savePeer);
+    (void)books.remove(QStringLiteral("peer"));
+    (void)books.duplicate(QStringLiteral("ours"), QStringLiteral("peer"));
+
+    const QString order = QStringLiteral("ORDER BY nom COLLATE NOCASE, prenom COLLATE NOCASE, id");
+    const double firstOurs = best3([&] {
+        base.OpenBook(QStringLiteral("ours"));
+        for (int r = 0; r < 100; ++r)
+            (void)base.Query1()->text(r, BookQuery::kDisplayNameColumn);
+    });
+    line("open in name order, first 100 rows", firstOurs,
+         shell(peer, QStringLiteral("SELECT * FROM t %1 LIMIT 100;").arg(order)));
+    // The shell reaches the last row by reading them all; the grid jumps to it.
+    const QString all = QStringLiteral("SELECT * FROM t %1;").arg(order);
+    const double allPeer = shell(peer, all);
+    const double lastOurs = best3([&] {
+        base.OpenBook(QStringLiteral("ours"));
+        BookQuery *q = base.Query1();
+        (void)q->text(q->rowCount() - 1, BookQuery::kDisplayNameColumn);
+    });
+    line("open in name order, to the last row", lastOurs, allPeer);
+    const double allOurs = best3([&] {
+        base.OpenBook(QStringLiteral("ours"));
+        BookQuery *q = base.Query1();
+        for (int r = 0; r < q->rowCount(); ++r)
+            (void)q->text(r, F_champ19);
+    });
+    line("open in name order, read every row", allOurs, allPeer);
+    line("count rows", best3([&] { (void)base.CountRows(QStringLiteral("an_ours")); }),
+         shell(peer, QStringLiteral("SELECT COUNT(*) FROM t;")));
+    const QString csv = dir.filePath(QStringLiteral("ours.csv"));
+    line("export the book", best3([&] { base.ExportBook(QStringLiteral("ours"), csv); }),
+         shell(peer, QStringLiteral(".mode list\n.separator ; \"\\r\\n\"\nSELECT nom,prenom,code_postal,ville,adresse1,"
+                                    "adresse2,pays,tel,fax,email,societe,civilite,commentaire,url,champ16,champ17,"
+                                    "champ18,champ19 FROM t;\n"),
+               dir.filePath(QStringLiteral("peer.csv"))));
+
+    // The duplicate search: fill the merge table from the book, then keep only
+    // rows sharing nom and societe with another, twice over.
+    const QString merge = base.bookFile(QStringLiteral("fusion_mnl.db"));
+    const double pruneOurs = best3([&] {
+        QFile::remove(merge);
+        QFile::copy(base.bookFile(QStringLiteral("vierge.db")), merge);
+        base.FillWorkTable({QStringLiteral("ours")}, QStringLiteral("fusion_mnl"));
+        base.PruneToDuplicates(QStringLiteral("fusion_mnl"), {QStringLiteral("nom"), QStringLiteral("societe")});
+    });
+    const QString peerMerge = dir.filePath(QStringLiteral("peer_merge.db"));
+    QString pruneSql = QStringLiteral(
+        "ATTACH '%1' AS b;\nBEGIN;\nDROP TABLE IF EXISTS w;\n"
+        "CREATE TABLE w (nom,prenom,code_postal,ville,adresse1,adresse2,pays,tel,fax,email,societe,civilite,"
+        "commentaire,url,champ16,champ17,champ18,champ19,nom_annuaire,id INTEGER);\n"
+        "INSERT INTO w SELECT nom,prenom,code_postal,ville,adresse1,adresse2,pays,tel,fax,email,societe,civilite,"
+        "commentaire,url,champ16,champ17,champ18,champ19,'peer',id FROM b.t;\n").arg(peer);
+    for (int pass = 0; pass < 2; ++pass)
+        for (const char *c : {"nom", "societe"})
+            pruneSql += QStringLiteral("DELETE FROM w WHERE %1 IN (SELECT %1 FROM w GROUP BY %1 HAVING COUNT(*)=1);\n").arg(QLatin1String(c));
+    pruneSql += QStringLiteral("COMMIT;\n");
+    line("fill merge table + prune on 2 criteria", pruneOurs, shell(peerMerge, pruneSql));
+    QProcess count;
+    count.start(QStringLiteral("sqlite3"), {peerMerge, QStringLiteral("SELECT COUNT(*) FROM w;")});
+    count.waitForFinished(-1);
+    std::printf("rows left after pruning: ours %d, shell %s\n", base.CountRows(QStringLiteral("fusion_mnl")),
+                count.readAllStandardOutput().trimmed().constData());
+    return 0;
+}
