@@ -126,6 +126,12 @@ QString Statement::text(int column) const
     return QString::fromUtf8(p, sqlite3_column_bytes(m_stmt, column));
 }
 
+QByteArrayView Statement::utf8(int column) const
+{
+    const auto *p = reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, column));
+    return p ? QByteArrayView(p, sqlite3_column_bytes(m_stmt, column)) : QByteArrayView();
+}
+
 qint64 Statement::int64(int column) const { return sqlite3_column_int64(m_stmt, column); }
 
 std::shared_ptr<Database> Database::open(const QString &path, Mode mode)

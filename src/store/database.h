@@ -4,6 +4,7 @@
 // them. LOWER() and UPPER() are replaced on each connection by versions that
 // fold every letter (SQLite's own fold only A-Z).
 
+#include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 
@@ -39,6 +40,7 @@ public:
     [[nodiscard]] int columnCount() const;
     [[nodiscard]] QString columnName(int column) const;
     [[nodiscard]] QString text(int column) const; // NULL reads as ""
+    [[nodiscard]] QByteArrayView utf8(int column) const;
     [[nodiscard]] qint64 int64(int column) const;
 
 private:

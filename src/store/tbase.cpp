@@ -208,9 +208,12 @@ void BookQuery::fetchPage(int page) const
     const int from = page * kPageSize;
     const int to = std::min(from + kPageSize, m_count);
     auto store = [&](int r, const Statement &s) {
-        auto row = std::make_unique<std::array<QString, 19>>();
-        for (int k = 0; k < kContactFields; ++k)
-            (*row)[k] = s.text(k);
+        auto row = std::make_unique<Row>();
+        for (int k = 0; k < kContactFields; ++k) {
+            row->offsets[k] = int(row->bytes.size());
+            row->bytes += s.utf8(k);
+        }
+        row->offsets[kContactFields] = int(row->bytes.size());
         m_rows[r] = std::move(row);
     };
     if (!m_idsLoaded && from < kOffsetRows) {
@@ -246,7 +249,7 @@ void BookQuery::fetchPage(int page) const
     }
     for (int r = from; r < to; ++r)
         if (!m_rows[r])
-            m_rows[r] = std::make_unique<std::array<QString, 19>>(); // vanished since opening
+            m_rows[r] = std::make_unique<Row>(); // vanished since opening
 }
 
 QString BookQuery::text(int row, int column) const
@@ -260,10 +263,10 @@ QString BookQuery::text(int row, int column) const
             return QString();
         }
     }
-    const auto &r = *m_rows[row];
+    const Row &r = *m_rows[row];
     if (column == kDisplayNameColumn)
-        return displayName(r[F_nom], r[F_prenom]);
-    return r[column];
+        return displayName(r.value(F_nom), r.value(F_prenom));
+    return r.value(column);
 }
 
 qint64 BookQuery::idAt(int row) const

@@ -89,7 +89,17 @@ private:
     // (the first rows come by offset, so the top of a book shows at once).
     mutable bool m_idsLoaded = false;
     mutable std::vector<qint64> m_ids;
-    mutable std::vector<std::unique_ptr<std::array<QString, 19>>> m_rows; // by row, null until read
+    // A row as read: its nineteen values as UTF-8 one after the other, decoded
+    // only when asked for (the grid shows one column of each row).
+    struct Row {
+        QByteArray bytes;
+        std::array<int, 20> offsets{};
+        [[nodiscard]] QString value(int k) const
+        {
+            return QString::fromUtf8(bytes.constData() + offsets[k], offsets[k + 1] - offsets[k]);
+        }
+    };
+    mutable std::vector<std::unique_ptr<Row>> m_rows; // by row, null until read
 };
 
 // Rows of a statement read in full: the history, the black-list lookup, the
