@@ -1,9 +1,7 @@
-#include "store/folders.h"
-#include "store/tbase.h"
+#include "shell/startup.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QMainWindow>
 
 int main(int argc, char *argv[])
 {
@@ -12,19 +10,18 @@ int main(int argc, char *argv[])
     QApplication::setApplicationVersion(QStringLiteral(KIRVANE_VERSION));
 
     QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Personalised e-mail newsletters to your address books."));
     parser.addHelpOption();
     parser.addVersionOption();
-    QCommandLineOption home(QStringLiteral("home"), QStringLiteral("Data folder."), QStringLiteral("DIR"));
+    const QCommandLineOption home(QStringLiteral("home"), QStringLiteral("Use DIR as the data folder."),
+                                  QStringLiteral("DIR"));
+    const QCommandLineOption noSplash(QStringLiteral("no-splash"), QStringLiteral("Start without the start-up picture."));
     parser.addOption(home);
+    parser.addOption(noSplash);
     parser.process(app);
 
-    kirvane::setDataFolder(kirvane::resolveDataFolder(parser.value(home)));
-    QString error;
-    kirvane::Tbase::EnsureDataFolder(kirvane::dataFolder(), &error);
-
-    QMainWindow w;
-    w.setWindowTitle(QStringLiteral("Kirvane"));
-    w.resize(808, 574);
-    w.show();
-    return app.exec();
+    kirvane::StartOptions options;
+    options.home = parser.value(home);
+    options.splash = !parser.isSet(noSplash);
+    return kirvane::runDesktop(app, options);
 }

@@ -1,0 +1,69 @@
+#include "shell/startup.h"
+
+#include "shell/singleinstance.h"
+#include "shell/splash.h"
+#include "shell/tf_traduction.h"
+#include "shell/tform1.h"
+#include "store/folders.h"
+#include "store/tbase.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+#include <cstdio>
+
+namespace kirvane {
+
+namespace {
+constexpr int kSplashMs = 3000;
+}
+
+int runDesktop(QApplication &app, const StartOptions &options)
+{
+    QApplication::setApplicationName(QStringLiteral("Kirvane"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Kirvane"));
+
+    setDataFolder(resolveDataFolder(options.home));
+    QString error;
+    if (!Tbase::EnsureDataFolder(dataFolder(), &error)) {
+        std::fprintf(stderr, "kirvane: %s\n", qPrintable(error));
+        QMessageBox::critical(nullptr, QStringLiteral("Kirvane"), error);
+        return 1;
+    }
+
+    // Checked before anything is shown: a second copy has nothing to start.
+    SingleInstance guard(dataFolder());
+    if (!guard.acquire()) {
+        const QString text = QString::fromUtf8(kAlreadyRunning);
+        std::fprintf(stderr, "kirvane: %s\n", text.toLocal8Bit().constData());
+        guard.notifyRunning();
+        QMessageBox::warning(nullptr, QStringLiteral("Kirvane"), text);
+        return 0;
+    }
+
+    Tf_splashscreen_uk splash;
+    if (options.splash) {
+        splash.showCentred();
+        splash.wait(kSplashMs);
+    }
+
+    // The data module first, the main window second.
+    Tbase base;
+    TForm1 form(&base);
+    QObject::connect(&guard, &SingleInstance::raiseRequested, &form, &TForm1::bringToFront);
+    QObject::connect(&form, &TForm1::quitRequested, &app, [] { QCoreApplication::exit(0); });
+    // The windows of the other subsystems are created here, each once, the
+    // import window last; when the import window cannot be made the program
+    // goes on with form.disableImport() after its warning.
+
+    splash.close();
+
+    TF_traduction translator;
+    translator.add(QStringLiteral("Form1"), [&form](int language) { form.applyLanguage(language); });
+    translator.apply();
+
+    form.show();
+    return app.exec();
+}
+
+} // namespace kirvane

@@ -1,0 +1,486 @@
+#include "shell/tform1.h"
+
+#include "shell/commands.h"
+#include "shell/htmlviewfilter.h"
+#include "shell/placeholderviews.h"
+#include "shell/tf_a_propos.h"
+#include "shell/tframe_menu.h"
+#include "shell/ui/messagedialogs.h"
+#include "store/folders.h"
+#include "store/tbase.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScreen>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace kirvane {
+
+namespace {
+
+constexpr Bilingual kContactSaveQuestion{"\r\nVoulez-vous enregistrer le contact en cours ?",
+                                         "\r\nDo you want to save the contact ?"};
+constexpr Bilingual kMessageSaveQuestion{"\r\nVoulez-vous enregistrer le message en cours ?",
+                                         "\r\nDo you want to save the message ?"};
+constexpr Bilingual kArchiveError{"Erreur pendant la création de la sauvegarde.", "Error during the backup"};
+constexpr Bilingual kEditorNeeded{"Pour effectuer une recherche ou un remplacement, passez en mode source.",
+                                  "For find or replace, u should be on source mode"};
+constexpr Bilingual kNotFound{"Chaîne recherchée non trouvée", "String not found"};
+
+constexpr int kClearFormFailed = 10;
+
+QString errorText(int code)
+{
+    switch (code) {
+    case 10: return QStringLiteral("Impossible de vider les edit box");
+    case 112: return QStringLiteral("Erreur en actualisant la liste des contacts");
+    case 201: return QStringLiteral("Une erreur lors de l'ajout d'un nouveau annuaire");
+    case 202: return QStringLiteral("Une erreur en renommant un annuaire");
+    case 203: return QStringLiteral("Une erreur lors de la suppression d'un annuaire");
+    case 205: return QStringLiteral("Une erreur lors de la copie d'un annuaire");
+    }
+    return {};
+}
+
+} // namespace
+
+TForm1::TForm1(Tbase *base, Views views, Asker *asker, QWidget *parent)
+    : QMainWindow(parent)
+    , m_base(base)
+    , m_views(views)
+{
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Kirvane"));
+    setMinimumSize(808, 574);
+    openUrl = [](const QUrl &url) { return QDesktopServices::openUrl(url); };
+
+    if (!m_views.contact)
+        m_views.contact = new TFrame_contact;
+    if (!m_views.directory)
+        m_views.directory = new TFrame_directory;
+    if (!m_views.message)
+        m_views.message = new TFrame_message;
+    if (!m_views.history)
+        m_views.history = new TFrame_historique;
+    m_views.contact->setObjectName(QStringLiteral("Frame_contact1"));
+    m_views.directory->setObjectName(QStringLiteral("Frame_directory1"));
+    m_views.message->setObjectName(QStringLiteral("Frame_message1"));
+    m_views.history->setObjectName(QStringLiteral("Frame_historique1"));
+
+    if (!asker) {
+        m_ownAsker = std::make_unique<DialogAsker>(this);
+        asker = m_ownAsker.get();
+    }
+    m_asker = asker;
+
+    buildActions();
+    m_menuFrame = new TFrame_menu([this](const QString &name) { return action(name); }, this);
+    connect(m_menuFrame, &TFrame_menu::viewButtonClicked, this, [this](int view) {
+        switch (view) {
+        case 1: Btn_ContactClick(); break;
+        case 2: Btn_AnnuaireClick(); break;
+        case 3: Btn_MessageClick(); break;
+        case 4: Btn_historiqueClick(); break;
+        }
+    });
+    buildMenus();
+
+    auto *central = new QWidget(this);
+    auto *layout = new QVBoxLayout(central);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(m_menuFrame);
+    for (int view = 1; view <= 4; ++view)
+        layout->addWidget(viewFrame(view), 1);
+    setCentralWidget(central);
+
+    m_about = new TF_a_propos(QCoreApplication::applicationDirPath(), QStringLiteral(KIRVANE_VERSION), this);
+    connect(m_about, &TF_a_propos::updaterStarted, this, &TForm1::quitRequested);
+
+    connect(m_views.contact, &ContactsView::editingStarted, this, &TForm1::enterContactEditing);
+    connect(m_views.contact, &ContactsView::editingEnded, this, &TForm1::leaveContactEditing);
+    for (int view = 1; view <= 4; ++view)
+        static_cast<ViewFrame *>(viewFrame(view))->connectCommands(*this);
+
+    // FormCreate: the HTML views' context menus are off for the whole run.
+    m_htmlFilter = new HtmlContextMenuFilter(this);
+    qApp->installEventFilter(m_htmlFilter);
+    if (m_base)
+        m_base->InitDatabaseFolder();
+    m_menuFrame->reset();
+    m_views.message->reset();
+    applyLanguage(Bilingual::French);
+    showView(1);
+}
+
+TForm1::~TForm1()
+{
+    qApp->removeEventFilter(m_htmlFilter);
+}
+
+void TForm1::buildActions()
+{
+    for (const CommandRow &row : commandRows()) {
+        auto *a = new QAction(this);
+        const QString name = QString::fromLatin1(row.name());
+        a->setObjectName(name);
+        if (*row.shortcut)
+            a->setShortcut(QKeySequence(QString::fromLatin1(row.shortcut)));
+        if (row.button)
+            a->setIcon(themedIcon(row.themeIcon, row.glyph));
+        Command command{&row, a, row.op != ShellOp::View};
+        if (row.op != ShellOp::View)
+            connect(a, &QAction::triggered, this, [this, r = &row] { runShellOp(*r); });
+        m_commands.insert(name, command);
+    }
+}
+
+void TForm1::buildMenus()
+{
+    auto *holder = new QWidget(this);
+    auto *layout = new QVBoxLayout(holder);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    for (int view = 1; view <= 4; ++view) {
+        auto *bar = new QMenuBar(holder);
+        bar->setObjectName(QStringLiteral("MainMenu%1").arg(view));
+        bar->setNativeMenuBar(false);
+        for (const MenuTitle &title : menuTitles()) {
+            QMenu *menu = nullptr;
+            for (const CommandRow &row : commandRows()) {
+                if (row.view != view || row.menu != title.menu || !row.item)
+                    continue;
+                if (!menu) {
+                    menu = bar->addMenu(QString());
+                    menu->setObjectName(menuName(view, title.menu));
+                    menu->setProperty("menuKind", static_cast<int>(title.menu));
+                    m_menus << menu;
+                }
+                menu->addAction(action(QString::fromLatin1(row.item)));
+            }
+        }
+        layout->addWidget(bar);
+        m_menuBars[view - 1] = bar;
+    }
+    setMenuWidget(holder);
+}
+
+void TForm1::provide(const QString &name, std::function<void()> op)
+{
+    auto it = m_commands.find(name);
+    if (it == m_commands.end())
+        return;
+    it->provided = true;
+    connect(it->action, &QAction::triggered, this, [op = std::move(op)] { op(); });
+    updateEnabled();
+}
+
+QAction *TForm1::action(const QString &name) const
+{
+    const auto it = m_commands.constFind(name);
+    return it == m_commands.cend() ? nullptr : it->action;
+}
+
+QWidget *TForm1::viewFrame(int view) const
+{
+    switch (view) {
+    case 1: return m_views.contact;
+    case 2: return m_views.directory;
+    case 3: return m_views.message;
+    case 4: return m_views.history;
+    }
+    return nullptr;
+}
+
+void TForm1::showView(int view)
+{
+    if (view < 1 || view > 4)
+        return;
+    m_view = view;
+    for (int v = 1; v <= 4; ++v) {
+        m_menuBars[v - 1]->setVisible(v == view);
+        viewFrame(v)->setVisible(v == view);
+    }
+    m_menuFrame->setCurrentView(view);
+    updateEnabled();
+}
+
+void TForm1::updateEnabled()
+{
+    const bool editing = contactBeingEdited();
+    for (const Command &c : std::as_const(m_commands)) {
+        const CommandRow &row = *c.row;
+        bool on = c.provided && row.view == m_view;
+        if (editing && row.view == 1 && (row.menu == Menu::Tools || row.menu == Menu::Settings))
+            on = false;
+        if (m_importDisabled && c.action->objectName() == QLatin1String("Importer"))
+            on = false;
+        c.action->setEnabled(on);
+    }
+    for (QMenu *menu : std::as_const(m_menus)) {
+        if (menu->objectName() == QLatin1String("Outils1") || menu->objectName() == QLatin1String("Outils2"))
+            menu->setEnabled(!editing);
+    }
+}
+
+void TForm1::showError(int code)
+{
+    m_asker->ask(DialogKind::Error, errorText(code));
+}
+
+void TForm1::enterContactEditing()
+{
+    m_menuFrame->setEnabled(false);
+    updateEnabled();
+}
+
+void TForm1::leaveContactEditing()
+{
+    m_menuFrame->setEnabled(true);
+    updateEnabled();
+}
+
+bool TForm1::contactBeingEdited() const
+{
+    return m_menuFrame && !m_menuFrame->isEnabled();
+}
+
+int TForm1::findNext(const QString &text)
+{
+    return findNextIn(m_views.message->visibleEditor(), text);
+}
+
+void TForm1::Btn_ContactClick()
+{
+    setUpdatesEnabled(false);
+    m_views.contact->detachGrid();
+    showView(1);
+    m_views.contact->reloadBooks();
+    const bool cleared = m_views.contact->clearForm();
+    setUpdatesEnabled(true);
+    if (!cleared)
+        showError(kClearFormFailed);
+}
+
+void TForm1::Btn_AnnuaireClick()
+{
+    setUpdatesEnabled(false);
+    showView(2);
+    m_views.directory->reloadBooks();
+    setUpdatesEnabled(true);
+}
+
+void TForm1::Btn_MessageClick()
+{
+    setUpdatesEnabled(false);
+    showView(3);
+    setUpdatesEnabled(true);
+}
+
+void TForm1::Btn_historiqueClick()
+{
+    showView(4);
+    m_views.history->openHistory();
+}
+
+void TForm1::chercher1Click()
+{
+    if (m_views.message->visibleEditor())
+        m_views.message->openFindDialog();
+    else
+        m_asker->inform(editorNeededText());
+}
+
+void TForm1::remplacerClick()
+{
+    if (m_views.message->visibleEditor())
+        m_views.message->openReplaceDialog();
+    else
+        m_asker->inform(editorNeededText());
+}
+
+void TForm1::occurenceClick()
+{
+    const QString text = m_views.message->findText();
+    if (text.isEmpty())
+        return;
+    if (findNext(text) < 0)
+        m_asker->inform(notFoundText());
+}
+
+QString TForm1::helpFile()
+{
+    const QString programFolder = QCoreApplication::applicationDirPath();
+    const QStringList candidates = {
+        programFolder + QStringLiteral("/documentation/index.htm"),
+        programFolder + QStringLiteral("/../share/kirvane/documentation/index.htm"),
+    };
+    for (const QString &path : candidates) {
+        if (QFileInfo::exists(path))
+            return QFileInfo(path).canonicalFilePath();
+    }
+    return candidates.first();
+}
+
+void TForm1::help()
+{
+    // A missing page is the desktop's to report.
+    openUrl(QUrl::fromLocalFile(helpFile()));
+}
+
+void TForm1::about()
+{
+    m_about->exec();
+}
+
+void TForm1::runShellOp(const CommandRow &row)
+{
+    switch (row.op) {
+    case ShellOp::Quit: Q_EMIT quitRequested(); break;
+    case ShellOp::Cut: editAction("cut"); break;
+    case ShellOp::Copy: editAction("copy"); break;
+    case ShellOp::Paste: editAction("paste"); break;
+    case ShellOp::Help: help(); break;
+    case ShellOp::About: about(); break;
+    case ShellOp::Find: chercher1Click(); break;
+    case ShellOp::FindNext: occurenceClick(); break;
+    case ShellOp::Replace: remplacerClick(); break;
+    case ShellOp::View: break;
+    }
+}
+
+void TForm1::editAction(const char *method)
+{
+    // The focused input field, if any: line edits, text editors, editable combo boxes.
+    QWidget *w = QApplication::focusWidget();
+    if (!w)
+        return;
+    if (w->metaObject()->indexOfMethod(QByteArray(method) + "()") >= 0)
+        QMetaObject::invokeMethod(w, method);
+}
+
+bool TForm1::FormCloseQuery()
+{
+    if (contactBeingEdited()) {
+        const Answer a = m_asker->ask(DialogKind::YesNoCancel, kContactSaveQuestion.in(m_language));
+        if (a == Answer::Cancel)
+            return false;
+        if (a == Answer::Yes) {
+            m_views.contact->saveContact();
+            // A save the form refused leaves the contact open: keep it.
+            if (contactBeingEdited())
+                return false;
+        }
+    }
+    if (m_views.message->messageEmpty())
+        return true;
+    m_menuFrame->viewButton(3)->setChecked(true);
+    Btn_MessageClick();
+    switch (m_asker->ask(DialogKind::YesNoCancel, kMessageSaveQuestion.in(m_language))) {
+    case Answer::Yes:
+        // Closing after a save that did not happen would lose the message.
+        return m_views.message->saveMessage();
+    case Answer::No:
+        return true;
+    default:
+        return false;
+    }
+}
+
+void TForm1::closeEvent(QCloseEvent *event)
+{
+    if (FormCloseQuery())
+        event->accept();
+    else
+        event->ignore();
+}
+
+void TForm1::showEvent(QShowEvent *event)
+{
+    if (!m_activated) {
+        m_activated = true;
+        FormActivate();
+        if (const QScreen *screen = this->screen()) {
+            const QRect available = screen->availableGeometry();
+            move(available.x() + (available.width() - frameGeometry().width()) / 2,
+                 available.y() + (available.height() - frameGeometry().height()) / 2);
+        }
+    }
+    QMainWindow::showEvent(event);
+}
+
+void TForm1::FormActivate()
+{
+    if (!m_views.contact->clearForm())
+        showError(kClearFormFailed);
+    m_views.contact->reloadBooks();
+    setUpdatesEnabled(false);
+    QDir::setCurrent(dataFolder());
+    resize(800, 400); // the minimum size raises it to 808 x 574
+    setWindowTitle(QStringLiteral("Kirvane"));
+    showView(1);
+    setUpdatesEnabled(true);
+}
+
+void TForm1::disableImport()
+{
+    m_importDisabled = true;
+    updateEnabled();
+}
+
+void TForm1::applyLanguage(int language)
+{
+    m_language = language;
+    for (const Command &c : std::as_const(m_commands)) {
+        c.action->setText(c.row->caption.in(language));
+        const QString hint = c.row->hint.in(language);
+        c.action->setToolTip(hint.isEmpty() ? c.action->text().remove(QLatin1Char('&')) : hint);
+        c.action->setStatusTip(hint);
+    }
+    for (QMenu *menu : std::as_const(m_menus)) {
+        const Menu kind = static_cast<Menu>(menu->property("menuKind").toInt());
+        for (const MenuTitle &title : menuTitles()) {
+            if (title.menu == kind)
+                menu->setTitle(title.caption.in(language));
+        }
+    }
+    m_menuFrame->applyLanguage(language);
+    for (int view = 1; view <= 4; ++view)
+        static_cast<ViewFrame *>(viewFrame(view))->applyLanguage(language);
+    m_about->applyLanguage(language);
+    if (m_ownAsker)
+        m_ownAsker->applyLanguage(language);
+}
+
+QString TForm1::archiveErrorText() const
+{
+    return kArchiveError.in(m_language);
+}
+
+QString TForm1::editorNeededText() const
+{
+    return kEditorNeeded.in(m_language);
+}
+
+QString TForm1::notFoundText() const
+{
+    return kNotFound.in(m_language);
+}
+
+void TForm1::bringToFront()
+{
+    if (isMinimized())
+        showNormal();
+    show();
+    raise();
+    activateWindow();
+}
+
+} // namespace kirvane
