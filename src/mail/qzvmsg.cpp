@@ -98,23 +98,22 @@ QByteArray quoted(const QString &text)
     return '"' + escaped.toUtf8() + '"';
 }
 
-// A file name as a header parameter: quoted, and as an encoded word when it
-// is not plain ASCII (the form mail readers accept in parameters).
-QByteArray fileNameParameter(const QString &name)
+// A file name as the header parameter `key`: quoted when plain ASCII,
+// otherwise as an RFC 2231 extended value in UTF-8.
+QByteArray fileNameParameter(const QByteArray &key, const QString &name)
 {
     if (isAscii(name))
-        return quoted(name);
-    return '"' + encodeWholeWord(oneLine(name), QStringLiteral("UTF-8")) + '"';
+        return key + '=' + quoted(name);
+    return key + "*=UTF-8''" + oneLine(name).toUtf8().toPercentEncoding();
 }
 
 QList<QByteArray> attachmentPart(const TAttachedFile &f, bool embedded)
 {
     QList<QByteArray> part;
     part.reserve(f.EncodedLines.size() + 6);
-    const QByteArray name = fileNameParameter(f.FileName);
-    part.append("Content-Type: " + oneLine(f.ContentType).toUtf8() + "; name=" + name);
+    part.append("Content-Type: " + oneLine(f.ContentType).toUtf8() + "; " + fileNameParameter("name", f.FileName));
     part.append("Content-Transfer-Encoding: base64");
-    part.append("Content-Disposition: attachment; filename=" + name);
+    part.append("Content-Disposition: attachment; " + fileNameParameter("filename", f.FileName));
     if (embedded)
         part.append("Content-Id:<" + oneLine(f.FileName).toUtf8() + ">");
     part.append(QByteArray());
@@ -414,8 +413,8 @@ QString ZoneText(int offsetSeconds)
     if (minutes == 0)
         return QStringLiteral("GMT");
     const int absolute = std::abs(minutes);
-    return QStringLiteral("%1%2%3")
-        .arg(minutes > 0 ? u'+' : u'-')
+    return QString(minutes > 0 ? u'+' : u'-')
+        + QStringLiteral("%1%2")
         .arg(absolute / 60, 2, 10, QLatin1Char('0'))
         .arg(absolute % 60, 2, 10, QLatin1Char('0'));
 }
@@ -427,8 +426,13 @@ QString ZoneText()
 
 QString ContentTypeOf(const QString &path)
 {
+    // Only the extension counts: the database also knows whole names such as
+    // "README", which say nothing about a file's content.
+    const QString suffix = QFileInfo(path).suffix();
+    if (suffix.isEmpty())
+        return QStringLiteral("application/octet-stream");
     static const QMimeDatabase db;
-    const QMimeType type = db.mimeTypeForFile(QFileInfo(path).fileName(), QMimeDatabase::MatchExtension);
+    const QMimeType type = db.mimeTypeForFile(QStringLiteral("f.") + suffix, QMimeDatabase::MatchExtension);
     if (!type.isValid() || type.isDefault())
         return QStringLiteral("application/octet-stream");
     return type.name();
