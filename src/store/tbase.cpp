@@ -19,7 +19,7 @@ namespace kirvane {
 
 namespace {
 
-constexpr int kPageSize = 64;
+constexpr int kPageSize = 128;
 constexpr int kOffsetRows = 1024;
 
 const QString kBookColumns = QStringLiteral(
@@ -982,16 +982,39 @@ void Tbase::DeleteRowsById(const QString &table, const QString &idList)
 
 // ---------------------------------------------------------------- export, address-book import
 
+namespace {
+
+// CsvField on UTF-8 bytes, appended to out.
+void appendCsvField(QByteArray &out, QByteArrayView value)
+{
+    bool quote = false;
+    for (char c : value)
+        if (c == '"' || c == ';' || c == '\n' || c == '\r') {
+            quote = true;
+            break;
+        }
+    if (!quote) {
+        out += value;
+        return;
+    }
+    out += '"';
+    for (char c : value) {
+        if (c == '"')
+            out += '"';
+        out += c;
+    }
+    out += '"';
+}
+
+} // namespace
+
 QString Tbase::CsvField(const QString &value)
 {
     // A line break is quoted too: unquoted, a comment of two lines would split
     // its record when the file is read back.
-    if (value.contains(u'"') || value.contains(u';') || value.contains(u'\n') || value.contains(u'\r')) {
-        QString v = value;
-        v.replace(u'"', QLatin1String("\"\""));
-        return u'"' + v + u'"';
-    }
-    return value;
+    QByteArray out;
+    appendCsvField(out, value.toUtf8());
+    return QString::fromUtf8(out);
 }
 
 void Tbase::ExportBook(const QString &book, const QString &path)
@@ -999,24 +1022,30 @@ void Tbase::ExportBook(const QString &book, const QString &path)
     T_contact labels = emptyContact();
     readLabels(labelPath(book), labels);
     auto db = Database::open(bookPath(book), Database::Mode::ReadOnly);
-    QString text;
     QStringList heading;
     for (int k = 1; k < kContactFields; ++k)
         heading << labels[k].label;
-    text += heading.join(u';') + QLatin1String("\r\n");
+    // Built as UTF-8, then written in Windows-1252 when every character fits.
+    QByteArray text = heading.join(u';').toUtf8() + "\r\n";
     Statement s = db->prepare(QStringLiteral("SELECT %1 FROM t").arg(kBookColumns));
     while (s.step()) {
         for (int k = 0; k < kContactFields - 1; ++k) {
             if (k)
-                text += u';';
-            text += CsvField(s.text(k));
+                text += ';';
+            appendCsvField(text, s.utf8(k));
         }
-        text += QLatin1String("\r\n");
+        text += "\r\n";
     }
+    bool ascii = true;
+    for (char c : std::as_const(text))
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            ascii = false;
+            break;
+        }
     QSaveFile f(path);
     if (!f.open(QIODevice::WriteOnly))
         throw StoreError(QStringLiteral("cannot write %1: %2").arg(path, f.errorString()).toStdString());
-    f.write(encodeLegacyText(text, true).bytes);
+    f.write(ascii ? text : encodeLegacyText(QString::fromUtf8(text), true).bytes);
     if (!f.commit())
         throw StoreError(QStringLiteral("cannot write %1: %2").arg(path, f.errorString()).toStdString());
 }

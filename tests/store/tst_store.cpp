@@ -333,6 +333,24 @@ private Q_SLOTS:
         QVERIFY_THROWS_EXCEPTION(StoreError, m_base->ExportBook(QStringLiteral("b"), QStringLiteral("/nonexistent/dir/x.csv")));
     }
 
+    void csvField_data()
+    {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("field");
+        QTest::newRow("plain") << QStringLiteral("Durand") << QStringLiteral("Durand");
+        QTest::newRow("empty") << QString() << QString();
+        QTest::newRow("semicolon") << QStringLiteral("a;b") << QStringLiteral("\"a;b\"");
+        QTest::newRow("quote") << QStringLiteral("say \"x\"") << QStringLiteral("\"say \"\"x\"\"\"");
+        QTest::newRow("line break") << QStringLiteral("a\r\nb") << QStringLiteral("\"a\r\nb\"");
+        QTest::newRow("accents stay") << QStringLiteral("Élodie, 1") << QStringLiteral("Élodie, 1");
+    }
+    void csvField()
+    {
+        QFETCH(QString, value);
+        QFETCH(QString, field);
+        QCOMPARE(Tbase::CsvField(value), field);
+    }
+
     void addressBookImportTable()
     {
         const QList<QStringList> entries = {
