@@ -1,0 +1,311 @@
+#include "message/messagedocument.h"
+
+#include "message/htmlbody.h"
+#include "message/htmlimport.h"
+#include "message/messagetexts.h"
+#include "message/textlines.h"
+#include "store/folders.h"
+
+#include <QFileInfo>
+#include <QTextCursor>
+#include <QTextDocument>
+
+#include <algorithm>
+
+namespace kirvane::message {
+
+namespace {
+
+void removeRows(QStringList &list, QList<int> rows)
+{
+    std::sort(rows.begin(), rows.end(), std::greater<int>());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    for (int row : std::as_const(rows))
+        if (row >= 0 && row < list.size())
+            list.removeAt(row);
+}
+
+void appendMissing(QStringList &list, const QStringList &names)
+{
+    for (const QString &name : names)
+        if (!list.contains(name))
+            list << name;
+}
+
+QString fileNameOf(const QString &path)
+{
+    // Paths written by the older program use backslashes.
+    const qsizetype cut = std::max(path.lastIndexOf(u'/'), path.lastIndexOf(u'\\'));
+    return path.mid(cut + 1);
+}
+
+} // namespace
+
+QString defaultFontFamily() { return QStringLiteral("Arial"); }
+
+QTextCharFormat defaultCharFormat()
+{
+    QTextCharFormat f;
+    f.setFontWeight(QFont::Normal);
+    f.setFontItalic(false);
+    f.setFontUnderline(false);
+    f.setFontFamilies({defaultFontFamily()});
+    f.setFontPointSize(kDefaultPointSize);
+    f.setForeground(QColor(Qt::black));
+    return f;
+}
+
+MessageDocument::MessageDocument(QObject *parent) : QObject(parent), m_rich(new QTextDocument(this))
+{
+    resetRichText();
+}
+
+MessageDocument::~MessageDocument() = default;
+
+void MessageDocument::resetRichText()
+{
+    m_rich->clear();
+    m_rich->setDefaultFont(QFont(defaultFontFamily(), kDefaultPointSize));
+    QTextCursor(m_rich).setBlockCharFormat(defaultCharFormat());
+}
+
+void MessageDocument::setSubject(const QString &subject)
+{
+    if (subject == m_subject)
+        return;
+    m_subject = subject;
+    Q_EMIT subjectChanged(m_subject);
+}
+
+void MessageDocument::setPlainText(const QString &text)
+{
+    if (text == m_plain)
+        return;
+    m_plain = text;
+    Q_EMIT plainTextChanged();
+}
+
+void MessageDocument::setMode(ComposeMode mode)
+{
+    m_mode = mode;
+    Q_EMIT modeChanged(m_mode);
+}
+
+void MessageDocument::setResumePosition(const QString &book, const QString &key)
+{
+    m_resumeBook = book;
+    m_resumeKey = key;
+}
+
+ShownEditor MessageDocument::shownEditor() const
+{
+    switch (m_mode) {
+    case ComposeMode::RichHtml: return ShownEditor::Rich;
+    case ComposeMode::PlainText: return ShownEditor::Plain;
+    case ComposeMode::HtmlFile: return m_sourceShown ? ShownEditor::Plain : ShownEditor::None;
+    }
+    return ShownEditor::None;
+}
+
+bool MessageDocument::richHasLines() const { return !m_rich->isEmpty(); }
+bool MessageDocument::plainHasLines() const { return !m_plain.isEmpty(); }
+
+void MessageDocument::clear()
+{
+    const QString blank = tempFolder() + QStringLiteral("vierge.htm");
+    writeLinesFile(blank, {QStringLiteral("<HTML>"), QStringLiteral("<BODY>"), QStringLiteral("</BODY>"),
+                           QStringLiteral("</HTML>")});
+    setSubject(QString());
+    resetRichText();
+    setPlainText(QString());
+    m_attachments.clear();
+    m_destinations.clear();
+    m_exclusions.clear();
+    m_images.reset();
+    m_rewrittenTags.reset();
+    m_pageTags.reset();
+    m_resumeBook.clear();
+    m_resumeKey.clear();
+    m_pageFile.clear();
+    m_sourceShown = false;
+    Q_EMIT listsChanged();
+    setMode(ComposeMode::RichHtml);
+    setShownPage(blank);
+}
+
+void MessageDocument::switchToRich()
+{
+    if (m_mode == ComposeMode::RichHtml)
+        return;
+    resetRichText();
+    if (m_mode == ComposeMode::PlainText)
+        QTextCursor(m_rich).insertText(m_plain, defaultCharFormat());
+    setMode(ComposeMode::RichHtml);
+}
+
+bool MessageDocument::switchToPlain(MessageQuestions &ask)
+{
+    if (m_mode == ComposeMode::PlainText)
+        return true;
+    if (m_mode == ComposeMode::RichHtml) {
+        if (richHasLines() && !ask.askYesNo(texts::loseAttributes()))
+            return false;
+        setPlainText(richTextLines(*m_rich).join(u'\n'));
+    } else {
+        resetRichText();
+    }
+    m_sourceShown = false;
+    setMode(ComposeMode::PlainText);
+    return true;
+}
+
+bool MessageDocument::confirmBodyLoss(MessageQuestions &ask) const
+{
+    const bool holdsText = (m_mode == ComposeMode::RichHtml && richHasLines()) ||
+                           (m_mode == ComposeMode::PlainText && plainHasLines());
+    return !holdsText || ask.askYesNo(texts::loseMessage());
+}
+
+bool MessageDocument::loadTextFile(const QString &path)
+{
+    QStringList lines;
+    if (!readLinesFile(path, &lines))
+        return false;
+    setPlainText(lines.join(u'\n'));
+    m_sourceShown = false;
+    setMode(ComposeMode::PlainText);
+    return true;
+}
+
+bool MessageDocument::importHtmlPage(const QString &path, MessageQuestions &ask)
+{
+    const HtmlImportResult result = readHtmlPage(path);
+    if (result.status == HtmlImportStatus::Unreadable)
+        return false;
+    resetRichText();
+    m_sourceShown = false;
+    setMode(ComposeMode::HtmlFile);
+    QString page;
+    if (result.status == HtmlImportStatus::Ok)
+        page = installHtmlPage(result.page);
+    if (page.isEmpty()) {
+        if (result.status == HtmlImportStatus::MissingImage)
+            ask.inform(texts::missingImages());
+        setImageLists(std::nullopt, std::nullopt, std::nullopt);
+        setPlainText(QString());
+        m_pageFile.clear();
+        setShownPage(QString());
+        return false;
+    }
+    setImageLists(result.page.images, result.page.rewrittenTags, result.page.pageTags);
+    m_pageFile = page;
+    setShownPage(page);
+    setSubject(result.page.title);
+    setPlainText(result.page.lines.join(u'\n'));
+    return true;
+}
+
+void MessageDocument::showHtmlSource()
+{
+    m_sourceShown = true;
+    Q_EMIT modeChanged(m_mode);
+}
+
+bool MessageDocument::showHtmlPage()
+{
+    const QString page = tempFolder() + QStringLiteral("text_tmp.htm");
+    if (!writePageFile(page, splitLines(m_plain)))
+        return false;
+    m_pageFile = page;
+    m_sourceShown = false;
+    Q_EMIT modeChanged(m_mode);
+    setShownPage(page);
+    return true;
+}
+
+int MessageDocument::attachFiles(const QStringList &paths, MessageQuestions &ask)
+{
+    int added = 0;
+    for (const QString &path : paths) {
+        const QString name = fileNameOf(path);
+        auto sameName = [&name](const QString &other) { return fileNameOf(other) == name; };
+        const bool taken = std::any_of(m_attachments.begin(), m_attachments.end(), sameName) ||
+                           (m_images && std::any_of(m_images->begin(), m_images->end(), sameName));
+        if (taken) {
+            ask.inform(QStringLiteral("\r\n") + texts::uniqueNames());
+            continue;
+        }
+        m_attachments << path;
+        ++added;
+    }
+    if (added)
+        Q_EMIT listsChanged();
+    return added;
+}
+
+void MessageDocument::removeAttachments(QList<int> rows)
+{
+    removeRows(m_attachments, std::move(rows));
+    Q_EMIT listsChanged();
+}
+
+void MessageDocument::addDestinationBooks(const QStringList &books)
+{
+    appendMissing(m_destinations, books);
+    Q_EMIT listsChanged();
+}
+
+void MessageDocument::removeDestinationBooks(QList<int> rows)
+{
+    removeRows(m_destinations, std::move(rows));
+    Q_EMIT listsChanged();
+}
+
+void MessageDocument::addExclusionBooks(const QStringList &books)
+{
+    appendMissing(m_exclusions, books);
+    Q_EMIT listsChanged();
+}
+
+void MessageDocument::removeExclusionBooks(QList<int> rows)
+{
+    removeRows(m_exclusions, std::move(rows));
+    Q_EMIT listsChanged();
+}
+
+void MessageDocument::setAttachments(const QStringList &paths)
+{
+    m_attachments = paths;
+    Q_EMIT listsChanged();
+}
+
+void MessageDocument::setDestinationBooks(const QStringList &books)
+{
+    m_destinations = books;
+    Q_EMIT listsChanged();
+}
+
+void MessageDocument::setExclusionBooks(const QStringList &books)
+{
+    m_exclusions = books;
+    Q_EMIT listsChanged();
+}
+
+void MessageDocument::setImageLists(std::optional<QStringList> images, std::optional<QStringList> rewrittenTags,
+                                    std::optional<QStringList> pageTags)
+{
+    m_images = std::move(images);
+    m_rewrittenTags = std::move(rewrittenTags);
+    m_pageTags = std::move(pageTags);
+    Q_EMIT listsChanged();
+}
+
+void MessageDocument::setPageFile(const QString &path) { m_pageFile = path; }
+
+void MessageDocument::setShownPage(const QString &path)
+{
+    m_shownPage = path;
+    Q_EMIT shownPageChanged(m_shownPage);
+}
+
+} // namespace kirvane::message

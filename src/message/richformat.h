@@ -1,0 +1,26 @@
+#pragma once
+// The per-character attributes the formatted body keeps, read from and written
+// to a QTextCharFormat with the document's default font filling the gaps.
+
+#include <QColor>
+#include <QString>
+#include <QTextCharFormat>
+
+class QTextDocument;
+
+namespace kirvane::message {
+
+struct CharAttributes {
+    bool bold = false;
+    bool italic = false;
+    bool underline = false;
+    QString family;
+    qreal pointSize = 0;
+    QRgb colour = qRgb(0, 0, 0); // a character without a colour of its own is black
+    bool operator==(const CharAttributes &) const = default;
+};
+
+[[nodiscard]] CharAttributes charAttributes(const QTextDocument &document, const QTextCharFormat &format);
+[[nodiscard]] QTextCharFormat charFormat(const CharAttributes &attributes);
+
+} // namespace kirvane::message

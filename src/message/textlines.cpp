@@ -1,0 +1,76 @@
+#include "message/textlines.h"
+
+#include "store/textcodec.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+namespace kirvane::message {
+
+QStringList splitLines(const QString &text)
+{
+    QStringList lines;
+    qsizetype start = 0;
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = text.at(i);
+        if (c != u'\n' && c != u'\r')
+            continue;
+        lines << text.mid(start, i - start);
+        if (c == u'\r' && i + 1 < n && text.at(i + 1) == u'\n')
+            ++i;
+        start = i + 1;
+    }
+    if (start < n)
+        lines << text.mid(start);
+    return lines;
+}
+
+QByteArray encodeLines(const QStringList &lines)
+{
+    QString text;
+    for (const QString &line : lines)
+        text += line + QLatin1String("\r\n");
+    return encodeLegacyText(text, true).bytes;
+}
+
+QStringList decodeLines(const QByteArray &bytes) { return splitLines(decodeLegacyText(bytes)); }
+
+bool writeLinesFile(const QString &path, const QStringList &lines)
+{
+    QSaveFile f(path);
+    if (!f.open(QIODevice::WriteOnly))
+        return false;
+    f.write(encodeLines(lines));
+    return f.commit();
+}
+
+bool readLinesFile(const QString &path, QStringList *lines)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return false;
+    *lines = decodeLines(f.readAll());
+    return true;
+}
+
+} // namespace kirvane::message
+
+namespace kirvane::message {
+
+bool writePageFile(const QString &path, const QStringList &lines)
+{
+    QString text;
+    for (const QString &line : lines)
+        text += line + QLatin1String("\r\n");
+    QByteArray bytes = text.toUtf8();
+    if (bytes.size() != text.size())
+        bytes.prepend("\xEF\xBB\xBF");
+    QSaveFile f(path);
+    if (!f.open(QIODevice::WriteOnly))
+        return false;
+    f.write(bytes);
+    return f.commit();
+}
+
+} // namespace kirvane::message

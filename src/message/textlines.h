@@ -1,0 +1,40 @@
+#pragma once
+// Lines of text as the message files keep them: each line ended by CR LF, in
+// Windows-1252 when every character fits and in UTF-8 (with a byte-order mark)
+// otherwise; reading accepts CR LF, LF or CR and either charset.
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+namespace kirvane::message {
+
+// The lines of text; a final line break does not start another line, and an
+// empty text has no lines.
+[[nodiscard]] QStringList splitLines(const QString &text);
+
+[[nodiscard]] QByteArray encodeLines(const QStringList &lines);
+[[nodiscard]] QStringList decodeLines(const QByteArray &bytes);
+
+// Writes the lines to path (replacing the file); false when it cannot.
+bool writeLinesFile(const QString &path, const QStringList &lines);
+// Reads the lines of path; false when the file cannot be read.
+bool readLinesFile(const QString &path, QStringList *lines);
+
+// Contains without regard to letter case, the test the page handling uses for
+// "HTTP://" and the like.
+[[nodiscard]] inline bool containsNoCase(const QString &text, QLatin1StringView what)
+{
+    return text.contains(what, Qt::CaseInsensitive);
+}
+
+} // namespace kirvane::message
+
+namespace kirvane::message {
+
+// Writes an HTML page for the browser area: UTF-8 behind a byte-order mark when
+// it holds anything beyond ASCII (the mark outranks whatever charset the page
+// declares, so the page shows right whatever its source charset was).
+bool writePageFile(const QString &path, const QStringList &lines);
+
+} // namespace kirvane::message
