@@ -1,0 +1,326 @@
+// Parsing received messages: the lenient rules for headers, parts and
+// encodings, messages written by Python's email package read the way Python
+// reads them, our own messages read back, and hostile input.
+
+#include "mail/qzvmsg.h"
+#include "peek.h"
+
+#include <QDir>
+#include <QJsonObject>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace kirvane::mail;
+using Lines = QList<QByteArray>;
+
+namespace {
+
+Lines linesOf(const QByteArray &text)
+{
+    Lines lines = text.split('\n');
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    return lines;
+}
+
+QStringList names(const TAttachedFiles &files)
+{
+    QStringList out;
+    for (int i = 0; i < files.Count(); ++i)
+        out.append(files[i].FileName);
+    return out;
+}
+
+QByteArrayList datas(const TAttachedFiles &files)
+{
+    QByteArrayList out;
+    for (int i = 0; i < files.Count(); ++i)
+        out.append(files[i].Data);
+    return out;
+}
+
+QByteArray normalised(QByteArray data)
+{
+    data.replace("\r\n", "\n");
+    while (data.endsWith('\n'))
+        data.chop(1);
+    return data;
+}
+
+} // namespace
+
+class TestParse : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void messages_data()
+    {
+        QTest::addColumn<QByteArray>("raw");
+        QTest::addColumn<QString>("subject");
+        QTest::addColumn<QStringList>("text");
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<QByteArrayList>("data");
+
+        QTest::newRow("Q-encoded Latin-1 subject")
+            << QByteArray("Subject: =?ISO-8859-1?Q?Inscription_=E9t=E9?=\n\nbody\n")
+            << QStringLiteral("Inscription été") << QStringList{QStringLiteral("body")} << QStringList() << QByteArrayList();
+        QTest::newRow("two encoded words join without the blank")
+            << QByteArray("Subject: =?utf-8?q?Bon?= =?utf-8?q?jour?=\n\nx\n")
+            << QStringLiteral("Bonjour") << QStringList{QStringLiteral("x")} << QStringList() << QByteArrayList();
+        QTest::newRow("header value stops at a semicolon")
+            << QByteArray("Subject: ABONNE a@b.c; promo\n\nx\n")
+            << QStringLiteral("ABONNE a@b.c") << QStringList{QStringLiteral("x")} << QStringList() << QByteArrayList();
+        QTest::newRow("continuation line with a tab")
+            << QByteArray("Subject: Hello\n\tworld\nTo: a@b.c\n\nx\n")
+            << QStringLiteral("Hello\tworld") << QStringList{QStringLiteral("x")} << QStringList() << QByteArrayList();
+        QTest::newRow("no content type, empty lines at the top")
+            << QByteArray("\n\nFrom: a@b.c\nSubject: s\n\n\nline 1\n\nline 3\n")
+            << QStringLiteral("s") << QStringList{QStringLiteral("line 1"), QString(), QStringLiteral("line 3")}
+            << QStringList() << QByteArrayList();
+        QTest::newRow("alternative: text kept, HTML filed under the subject")
+            << QByteArray("Subject: News v1.2\nContent-Type: multipart/alternative; boundary=\"b\"\n\npreamble\n"
+                          "--b\nContent-Type: text/plain; charset=utf-8\n\nplain \xC3\xA9\n--b\n"
+                          "Content-Type: text/html\n\n<p>html</p>\n--b--\nepilogue\n")
+            << QStringLiteral("News v1.2") << QStringList{QStringLiteral("plain é")}
+            << QStringList{QStringLiteral("News v1.html")} << QByteArrayList{"<p>html</p>"};
+        QTest::newRow("file name from the disposition, quoted with a semicolon")
+            << QByteArray("Subject: s\nContent-Type: multipart/mixed; boundary=zz\n\n--zz\n\ntext\n--zz\n"
+                          "Content-Type: application/pdf\nContent-Transfer-Encoding: base64\n"
+                          "Content-Disposition: attachment;\n filename=\"a;b.pdf\"\n\naGVs\nbG8=\n--zz--\n")
+            << QStringLiteral("s") << QStringList{QStringLiteral("text")}
+            << QStringList{QStringLiteral("a;b.pdf")} << QByteArrayList{"hello"};
+        QTest::newRow("characters that could reach a folder are removed")
+            << QByteArray("Subject: s\nContent-Type: application/octet-stream; name=\"../x:y*.bin\"\n\nraw\n")
+            << QStringLiteral("s") << QStringList() << QStringList{QStringLiteral("..xy.bin")} << QByteArrayList{"raw"};
+        QTest::newRow("forwarded message joins text and files")
+            << QByteArray("Subject: Fwd\nContent-Type: multipart/mixed; boundary=o\n\n--o\n\nouter\n--o\n"
+                          "Content-Type: message/rfc822\n\nSubject: inner\nContent-Type: multipart/mixed; boundary=i\n\n"
+                          "--i\nContent-Type: text/plain\n\ninner text\n--i\nContent-Type: image/gif; name=x.gif\n"
+                          "Content-Transfer-Encoding: base64\n\nR0lG\n--i--\n--o--\n")
+            << QStringLiteral("Fwd") << QStringList{QStringLiteral("outer"), QStringLiteral("inner text")}
+            << QStringList{QStringLiteral("x.gif")} << QByteArrayList{"GIF"};
+        QTest::newRow("closing delimiter never comes")
+            << QByteArray("Subject: s\nContent-Type: multipart/mixed; boundary=q\n\n--q\n\none\n--q\n\ntwo\n")
+            << QStringLiteral("s") << QStringList{QStringLiteral("one"), QStringLiteral("two")} << QStringList() << QByteArrayList();
+        QTest::newRow("delimiter with trailing blanks")
+            << QByteArray("Subject: s\nContent-Type: multipart/mixed; boundary=q\n\n--q  \n\none\n--q-- \n")
+            << QStringLiteral("s") << QStringList{QStringLiteral("one")} << QStringList() << QByteArrayList();
+        QTest::newRow("multipart without a boundary is text")
+            << QByteArray("Subject: s\nContent-Type: multipart/mixed\n\nx\n")
+            << QStringLiteral("s") << QStringList{QStringLiteral("x")} << QStringList() << QByteArrayList();
+        QTest::newRow("uuencoded file inside text, end line kept")
+            << QByteArray("Subject: s\n\nbefore\nbegin 644 cat.txt\n#0V%T\n`\nend\nafter\n")
+            << QStringLiteral("s") << QStringList{QStringLiteral("before"), QStringLiteral("end"), QStringLiteral("after")}
+            << QStringList{QStringLiteral("cat.txt")} << QByteArrayList{"Cat"};
+        QTest::newRow("uuencoded block without end line")
+            << QByteArray("Subject: s\n\nbegin 600 cat.txt\n#0V%T\n")
+            << QStringLiteral("s") << QStringList() << QStringList{QStringLiteral("cat.txt")} << QByteArrayList{"Cat"};
+        QTest::newRow("quoted-printable text in ISO-8859-15")
+            << QByteArray("Subject: s\nContent-Type: text/plain; charset=iso-8859-15\n"
+                          "Content-Transfer-Encoding: quoted-printable\n\n5 =A4 la pi=E8ce, une tr=\n=E8s longue ligne\n")
+            << QStringLiteral("s") << QStringList{QStringLiteral("5 € la pièce, une très longue ligne")}
+            << QStringList() << QByteArrayList();
+        QTest::newRow("8-bit text in Windows-1252")
+            << QByteArray("Subject: s\nContent-Type: text/plain; charset=\"windows-1252\"\n\n\x93quoted\x94\n")
+            << QStringLiteral("s") << QStringList{QStringLiteral("“quoted”")} << QStringList() << QByteArrayList();
+        QTest::newRow("quoted-printable attachment loses its final line end")
+            << QByteArray("Subject: s\nContent-Type: application/x-thing; name=t.bin\nContent-Transfer-Encoding: quoted-printable\n\na=3Db\n\n")
+            << QStringLiteral("s") << QStringList() << QStringList{QStringLiteral("t.bin")} << QByteArrayList{"a=b"};
+        QTest::newRow("HTML-only message without a subject")
+            << QByteArray("Content-Type: text/html\n\n<b>x</b>\n")
+            << QString() << QStringList() << QStringList{QStringLiteral(".html")} << QByteArrayList{"<b>x</b>"};
+        QTest::newRow("undecodable word kept as it stands")
+            << QByteArray("Subject: =?utf-8?B?***?= ok\n\nx\n")
+            << QStringLiteral("=?utf-8?B?***?= ok") << QStringList{QStringLiteral("x")} << QStringList() << QByteArrayList();
+    }
+    void messages()
+    {
+        QFETCH(QByteArray, raw);
+        QFETCH(QString, subject);
+        QFETCH(QStringList, text);
+        QFETCH(QStringList, files);
+        QFETCH(QByteArrayList, data);
+        TQzvMsg m;
+        QVERIFY(m.ParseRawMail(linesOf(raw)));
+        QCOMPARE(m.Subject, subject);
+        QCOMPARE(m.Text, text);
+        QCOMPARE(names(m.AttachedFiles), files);
+        QCOMPARE(datas(m.AttachedFiles), data);
+        QVERIFY(m.RawMail.isEmpty());
+    }
+
+    void headerFields()
+    {
+        TQzvMsg m;
+        m.ClearRawMailAfterParse = false;
+        const Lines lines = linesOf(
+            "Return-Path: <bounce@example.org>\n"
+            "From: =?utf-8?q?Zo=C3=AB?= <zoe@example.org>\n"
+            "Sender: sender@example.org\n"
+            "To: \"Smith, John\" <john@example.org>, kay@example.org (Kay Lee),\n"
+            "  =?utf-8?q?Ren=C3=A9?= <rene@example.org>\n"
+            "CC: <cc@example.org>\n"
+            "Reply-To: Desk <desk@example.org>\n"
+            "Message-ID: <abc@example.org>\n"
+            "In-Reply-To: <prev@example.org>\n"
+            "Date: Tue, 8 Dec 2026 14:05:09 +0100\n"
+            "Content-Type: text/plain; charset=us-ascii\n"
+            "Content-Transfer-Encoding: 7bit\n"
+            "\n"
+            "body\n");
+        QVERIFY(m.ParseRawMail(lines));
+        QCOMPARE(m.RawMail, lines);
+        QCOMPARE(m.Headers, lines.mid(0, 12));
+        QCOMPARE(m.From, QStringLiteral("Zoë <zoe@example.org>"));
+        QCOMPARE(m.Sender, QStringLiteral("\"sender@example.org\" <sender@example.org>"));
+        QCOMPARE(m.SendTo, QStringLiteral("\"\" <john@example.org>, \"Kay Lee\" <kay@example.org>, \"René\" <rene@example.org>"));
+        QCOMPARE(m.CC, QStringLiteral("\"\" <cc@example.org>"));
+        QCOMPARE(m.ReplyTo, QStringLiteral("\"Desk\" <desk@example.org>"));
+        QCOMPARE(m.MessageId, QStringLiteral("<abc@example.org>"));
+        QCOMPARE(m.InReplyTo, QStringLiteral("<prev@example.org>"));
+        QCOMPARE(m.ReturnPath, QStringLiteral("<bounce@example.org>"));
+        QCOMPARE(m.Date, QStringLiteral("Tue, 8 Dec 2026 14:05:09 +0100"));
+        QCOMPARE(m.ContentType, QStringLiteral("TEXT/PLAIN"));
+        QCOMPARE(m.ContentTransferEncoding, QStringLiteral("7BIT"));
+        QVERIFY(m.BCC.isEmpty());
+
+        // Without a From header the first header line stands in for it.
+        TQzvMsg noFrom;
+        QVERIFY(noFrom.ParseRawMail(linesOf("Received: from mx.example.org by pop\nSubject: s\n\nx\n")));
+        QCOMPARE(noFrom.From, QStringLiteral("ved: from mx.example.org by pop"));
+        QCOMPARE(noFrom.ContentType, QStringLiteral("TEXT/PLAIN"));
+        QCOMPARE(noFrom.ContentTransferEncoding, QStringLiteral("7BIT"));
+    }
+
+    void uuCharacterOutsideTheAlphabet()
+    {
+        TQzvMsg m;
+        QString error;
+        QVERIFY(!m.ParseRawMail(linesOf("Subject: s\n\nbegin 644 x.bin\n#0v%t\nend\nafter\n"), &error));
+        QCOMPARE(error, QStringLiteral("Oops..."));
+        // The rest of the message is still there.
+        QCOMPARE(m.Subject, QStringLiteral("s"));
+        QCOMPARE(m.Text, QStringList({QStringLiteral("end"), QStringLiteral("after")}));
+    }
+
+    void writtenByPython_data()
+    {
+        QTest::addColumn<QString>("path");
+        const QDir dir(qEnvironmentVariable("KIRVANE_TEST_DATA") + QStringLiteral("/mail/python-written"));
+        const QStringList files = dir.entryList({QStringLiteral("*.eml")}, QDir::Files, QDir::Name);
+        QVERIFY(!files.isEmpty());
+        for (const QString &f : files)
+            QTest::newRow(qPrintable(f)) << dir.filePath(f);
+    }
+    void writtenByPython()
+    {
+        QFETCH(QString, path);
+        const QJsonArray result = kirvane::test::peek(QStringLiteral("received"), {path});
+        QCOMPARE(result.size(), 1);
+        const QJsonObject python = result.at(0).toObject();
+        QCOMPARE(python[u"defects"].toArray(), QJsonArray());
+
+        TQzvMsg m;
+        QString error;
+        QVERIFY2(m.ParseRawMail(kirvane::test::readLines(path), &error), qPrintable(error));
+        QCOMPARE(m.Subject, python[u"subject"].toString());
+        QCOMPARE(m.From, python[u"from"].toString());
+        QStringList text;
+        for (const QString &line : std::as_const(m.Text))
+            if (!line.trimmed().isEmpty())
+                text.append(line);
+        QStringList pythonText;
+        for (const QJsonValue &line : python[u"text"].toArray())
+            pythonText.append(line.toString());
+        QCOMPARE(text, pythonText);
+
+        const QJsonArray files = python[u"files"].toArray();
+        QCOMPARE(names(m.AttachedFiles).size(), files.size());
+        for (int i = 0; i < files.size(); ++i) {
+            const QJsonObject f = files.at(i).toObject();
+            QCOMPARE(m.AttachedFiles[i].FileName, f[u"name"].toString());
+            const QByteArray expected = QByteArray::fromBase64(f[u"data"].toString().toLatin1());
+            // Python keeps a decoded text's line ends as the file had them.
+            if (m.AttachedFiles[i].Data != expected)
+                QCOMPARE(normalised(m.AttachedFiles[i].Data), normalised(expected));
+        }
+    }
+
+    // What we compose, we read back the same.
+    void composedAndReadBack()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("data.bin"));
+        QByteArray bytes;
+        for (int i = 0; i < 3000; ++i)
+            bytes.append(char(QRandomGenerator::global()->bounded(256)));
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        f.close();
+
+        for (const TTextEncoding encoding : {te8Bit, teBase64}) {
+            TQzvMsg out;
+            out.From = QStringLiteral("news@example.org");
+            out.SendTo = QStringLiteral("a@example.org");
+            out.Subject = QStringLiteral("Прямая рассылка – ").repeated(5);
+            out.Text = {QStringLiteral("Ligne été"), QStringLiteral(".point"), QString(), QStringLiteral("€").repeated(400)};
+            out.TextEncoding = encoding;
+            out.AttachedFiles.Add(path);
+            QVERIFY(out.FillRawMail());
+            Lines wire = out.RawMail;
+            for (QByteArray &line : wire)
+                if (line.startsWith(".."))
+                    line.remove(0, 1);
+            TQzvMsg in;
+            QVERIFY(in.ParseRawMail(wire));
+            QCOMPARE(in.Subject, out.Subject);
+            QCOMPARE(in.From, out.From);
+            QCOMPARE(in.SendTo, QStringLiteral("\"a@example.org\" <a@example.org>"));
+            QCOMPARE(in.Text, out.Text);
+            QCOMPARE(names(in.AttachedFiles), QStringList{QStringLiteral("data.bin")});
+            QCOMPARE(in.AttachedFiles[0].Data, bytes);
+        }
+    }
+
+    void hostileInput()
+    {
+        // Nesting far beyond any real message must neither recurse without
+        // bound nor lose the parts within the limit.
+        QByteArray deep = "Subject: deep\n";
+        const int levels = 20000;
+        for (int i = 0; i < levels; ++i)
+            deep += "Content-Type: multipart/mixed; boundary=b" + QByteArray::number(i) + "\n\n--b" + QByteArray::number(i) + "\n";
+        deep += "Content-Type: text/plain\n\ninnermost\n";
+        TQzvMsg m;
+        m.ParseRawMail(linesOf(deep));
+        QCOMPARE(m.Subject, QStringLiteral("deep"));
+        QVERIFY(m.Text.isEmpty());
+
+        QByteArray shallow = "Subject: s\n";
+        for (int i = 0; i < 10; ++i)
+            shallow += "Content-Type: message/rfc822\n\n";
+        shallow += "Subject: inner\n\ninnermost\n";
+        TQzvMsg ok;
+        ok.ParseRawMail(linesOf(shallow));
+        QCOMPARE(ok.Text, QStringList{QStringLiteral("innermost")});
+
+        // Random bytes shaped like mail never crash the parser.
+        const QByteArrayList words = {"Content-Type: ", "multipart/mixed; boundary=x", "--x", "--x--", "=?", "?=",
+                                      "?Q?", "?B?", "begin 644 a", "end", "=\n", "\n", "\n\n", "name=\"", "message/rfc822",
+                                      "base64", "Content-Transfer-Encoding: ", "quoted-printable", "x-uuencode", "M", "`", ";"};
+        QRandomGenerator random(42);
+        for (int round = 0; round < 300; ++round) {
+            QByteArray text;
+            for (int i = 0; i < 200; ++i)
+                text += random.bounded(4) == 0 ? QByteArray(1, char(random.bounded(256))) : words.at(random.bounded(int(words.size())));
+            TQzvMsg garbage;
+            garbage.ParseRawMail(linesOf(text));
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestParse)
+#include "tst_parse.moc"
