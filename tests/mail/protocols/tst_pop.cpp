@@ -1,0 +1,306 @@
+// The POP3 client against a scripted transport (exact bytes: splits, a
+// missing LAST, refusals, drops, silence), a scripted TCP peer (a drop in
+// mid-retrieval on a real socket) and Dovecot (a real mailbox).
+
+#include "mail/qzvpop.h"
+#include "peers.h"
+#include "scriptedtransport.h"
+
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace kirvane::mail;
+
+namespace {
+
+const QByteArray retrieved = "+OK 40 octets\r\nSubject: a\r\n\r\nbody\r\n..dot\r\n.\r\n";
+
+// Connect, Login, GetMessageCount, Retrieve(1), Delete(1), Quit, each only
+// while the one before went well; then the state in one line.
+QString runSession(TQzvPOP &pop, QList<int> *errors)
+{
+    pop.OnError = [errors](int code, const QString &) { *errors << code; };
+    QString retrievedLines = QStringLiteral("-");
+    pop.Connect();
+    if (!pop.Failed()) {
+        const bool in = pop.Login();
+        pop.GetMessageCount();
+        if (in && pop.Connected()) {
+            TQzvMsg msg;
+            msg.ClearRawMailAfterParse = false;
+            if (pop.Retrieve(1, msg)) {
+                retrievedLines = QString::fromLatin1(msg.RawMail.join('|'));
+                pop.Delete(1);
+            }
+        }
+    }
+    const QString state = QStringLiteral("count=%1 new=%2 last=%3 failed=%4 deleted=%5 lines=%6")
+                              .arg(pop.MessageCount())
+                              .arg(pop.NewMessageCount())
+                              .arg(pop.LastSupported())
+                              .arg(pop.Failed())
+                              .arg(pop.DeletedList().join(','), retrievedLines);
+    pop.Quit();
+    return state;
+}
+
+} // namespace
+
+class TestPop : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void session_data();
+    void session();
+    void statusTokens_data();
+    void statusTokens();
+    void misuse();
+    void tcpCloseInMidRetrieval();
+    void dovecotMailbox();
+};
+
+void TestPop::session_data()
+{
+    QTest::addColumn<QByteArrayList>("pieces");
+    QTest::addColumn<bool>("closeWhenDone");
+    QTest::addColumn<QByteArray>("sent");
+    QTest::addColumn<QString>("state");
+    QTest::addColumn<QList<int>>("errors");
+
+    const QByteArrayList login{"+OK ready\r\n", "+OK\r\n", "+OK\r\n"};
+    const QByteArray full = "USER alice\r\nPASS secret\r\nSTAT\r\nLAST\r\nLIST 1\r\nRETR 1\r\nDELE 1\r\nQUIT\r\n";
+    QTest::newRow("whole session")
+        << (login + QByteArrayList{"+OK 2 320\r\n", "+OK 0\r\n", "+OK 1 40\r\n", retrieved, "+OK\r\n", "+OK bye\r\n"})
+        << false << full << "count=1 new=2 last=1 failed=0 deleted=1 lines=Subject: a||body|.dot" << QList<int>{};
+    QTest::newRow("server without LAST: usable, Failed until the next status")
+        << (login + QByteArrayList{"+OK 2 320\r\n", "-ERR unknown command\r\n", "+OK 1 40\r\n", retrieved, "+OK\r\n",
+                                   "+OK bye\r\n"})
+        << false << full << "count=1 new=0 last=0 failed=0 deleted=1 lines=Subject: a||body|.dot" << QList<int>{};
+    QTest::newRow("status lines and terminator split across reads")
+        << QByteArrayList{"+O", "K ready\r", "\n+OK\r\n+", "OK\r\n", "+OK 2 (320)\r\n", "+OK 1\r\n", "+OK 1 40\r\n",
+                          "+OK 40 octets\r\nSubject: a\r\n\r\nbody\r\n..d", "ot\r\n.", "\r", "\n", "+OK\r\n", "+OK\r\n"}
+        << false << full << "count=1 new=1 last=1 failed=0 deleted=1 lines=Subject: a||body|.dot" << QList<int>{};
+    QTest::newRow("an empty message and a refused LIST")
+        << (login + QByteArrayList{"+OK 1 0\r\n", "+OK 0\r\n", "-ERR no\r\n", "+OK\r\n.\r\n", "+OK\r\n", "+OK\r\n"})
+        << false << full << "count=0 new=1 last=1 failed=0 deleted=1 lines=" << QList<int>{};
+    QTest::newRow("refused DELE: closed at once, nothing committed")
+        << (login + QByteArrayList{"+OK 2 320\r\n", "+OK 0\r\n", "+OK 1 40\r\n", retrieved, "-ERR locked\r\n"})
+        << false << full.left(full.indexOf("QUIT")) << "count=2 new=2 last=1 failed=1 deleted= lines=Subject: a||body|.dot"
+        << QList<int>{2003};
+    QTest::newRow("connection closed in mid-retrieval")
+        << (login + QByteArrayList{"+OK 2 320\r\n", "+OK 0\r\n", "+OK 1 40\r\n", "+OK 40 octets\r\nSubject: a\r\n\r\nbo"})
+        << true << full.left(full.indexOf("DELE")) << "count=2 new=2 last=1 failed=1 deleted= lines=-"
+        << QList<int>{2004};
+    QTest::newRow("silence in mid-retrieval")
+        << (login + QByteArrayList{"+OK 2 320\r\n", "+OK 0\r\n", "+OK 1 40\r\n", "+OK 40 octets\r\nSubject: a\r\n"})
+        << false << full.left(full.indexOf("DELE")) << "count=2 new=2 last=1 failed=1 deleted= lines=-"
+        << QList<int>{2004};
+    QTest::newRow("RETR refused")
+        << (login + QByteArrayList{"+OK 2 320\r\n", "+OK 0\r\n", "+OK 1 40\r\n", "-ERR gone\r\n"}) << false
+        << full.left(full.indexOf("DELE")) << "count=2 new=2 last=1 failed=1 deleted= lines=-" << QList<int>{2004};
+    QTest::newRow("USER refused: no PASS, and no count on the closed connection")
+        << QByteArrayList{"+OK ready\r\n", "-ERR who\r\n"} << false << QByteArray("USER alice\r\n")
+        << "count=0 new=0 last=0 failed=1 deleted= lines=-" << QList<int>{2001};
+    QTest::newRow("PASS refused") << QByteArrayList{"+OK ready\r\n", "+OK\r\n", "-ERR bad password\r\n"} << false
+                                  << QByteArray("USER alice\r\nPASS secret\r\n")
+                                  << "count=0 new=0 last=0 failed=1 deleted= lines=-" << QList<int>{2001};
+    QTest::newRow("STAT refused") << (login + QByteArrayList{"-ERR\r\n"}) << false
+                                  << QByteArray("USER alice\r\nPASS secret\r\nSTAT\r\n")
+                                  << "count=0 new=0 last=0 failed=1 deleted= lines=-" << QList<int>{2006};
+    QTest::newRow("greeting refused") << QByteArrayList{"-ERR busy\r\n"} << false << QByteArray()
+                                      << "count=0 new=0 last=0 failed=1 deleted= lines=-" << QList<int>{0};
+    QTest::newRow("silent server") << QByteArrayList{} << false << QByteArray()
+                                   << "count=0 new=0 last=0 failed=1 deleted= lines=-" << QList<int>{0};
+}
+
+void TestPop::session()
+{
+    QFETCH(QByteArrayList, pieces);
+    auto script = std::make_shared<Script>();
+    script->pieces = pieces;
+    QFETCH(bool, closeWhenDone);
+    script->closeWhenDone = closeWhenDone;
+    TQzvPOP pop(std::make_unique<ScriptedTransport>(script));
+    pop.UserId = QStringLiteral("alice");
+    pop.UserPasswd = QStringLiteral("secret");
+    pop.TimeOut = 200;
+    QList<int> errors;
+    QTEST(runSession(pop, &errors), "state");
+    QTEST(script->sent, "sent");
+    QTEST(errors, "errors");
+    QVERIFY(!pop.Connected());
+}
+
+void TestPop::statusTokens_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("k");
+    QTest::addColumn<qint64>("value");
+    QTest::newRow("second word") << "3 1200" << 2 << qint64(1200);
+    QTest::newRow("brackets removed") << "{12} (340)" << 2 << qint64(340);
+    QTest::newRow("missing word") << "3" << 2 << qint64(-1);
+    QTest::newRow("not a number") << "three 1200" << 1 << qint64(-1);
+}
+
+void TestPop::statusTokens()
+{
+    QFETCH(QString, text);
+    QFETCH(int, k);
+    QTEST(StatusToken(text, k, -1), "value");
+}
+
+void TestPop::misuse()
+{
+    auto script = std::make_shared<Script>();
+    TQzvPOP pop(std::make_unique<ScriptedTransport>(script));
+    TQzvMsg msg;
+    QVERIFY_THROWS_EXCEPTION(MailError, (void)pop.Login());
+    QVERIFY_THROWS_EXCEPTION(MailError, (void)pop.Retrieve(1, msg));
+    QVERIFY_THROWS_EXCEPTION(MailError, pop.Delete(1));
+    pop.Quit();
+    QVERIFY(script->sent.isEmpty());
+
+    // A line break in the password would smuggle a command of its own.
+    script->pieces = {"+OK ready\r\n"};
+    pop.Connect();
+    pop.UserId = QStringLiteral("alice");
+    pop.UserPasswd = QStringLiteral("x\r\nDELE 1");
+    QVERIFY(!pop.Login());
+    QVERIFY(script->sent.isEmpty());
+    QVERIFY(!pop.Connected());
+}
+
+void TestPop::tcpCloseInMidRetrieval()
+{
+    QJsonArray steps;
+    for (const char *reply : {"+OK ready\r\n", "+OK\r\n", "+OK\r\n", "+OK 1 9000\r\n", "+OK 0\r\n", "+OK 1 9000\r\n"}) {
+        if (!steps.isEmpty())
+            steps.append(QJsonArray{"line"});
+        steps.append(QJsonArray{"send", reply});
+    }
+    steps.append(QJsonArray{"line"});
+    steps.append(QJsonArray{"send", "+OK\r\nSubject: cut\r\n\r\n" + QString(4000, QLatin1Char('x')) + "\r\n.."});
+    steps.append(QJsonArray{"close"});
+    QTemporaryDir dir;
+    ScriptedPeer peer;
+    QVERIFY(peer.start(QJsonDocument(steps).toJson(QJsonDocument::Compact), dir.filePath(QStringLiteral("got"))));
+
+    TQzvPOP pop;
+    pop.Host = QStringLiteral("127.0.0.1");
+    pop.Port = QString::number(peer.port);
+    pop.UserId = QStringLiteral("alice");
+    pop.UserPasswd = QStringLiteral("secret");
+    pop.TimeOut = 5000;
+    QList<int> errors;
+    QCOMPARE(runSession(pop, &errors), QStringLiteral("count=1 new=1 last=1 failed=1 deleted= lines=-"));
+    QCOMPARE(errors, QList<int>{2004});
+    QCOMPARE(pop.StatusText(), QStringLiteral("The server closed the connection."));
+}
+
+void TestPop::dovecotMailbox()
+{
+    QTemporaryDir tmp;
+    const QString d = tmp.path();
+    // The mail processes run as nobody and must reach the mailbox.
+    QFile::setPermissions(d, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
+                                 | QFileDevice::ReadOther | QFileDevice::ExeOther | QFileDevice::ReadGroup
+                                 | QFileDevice::ExeGroup);
+    const QString maildir = d + "/mail/alice/Maildir";
+    for (const char *sub : {"cur", "new", "tmp"})
+        QVERIFY(QDir().mkpath(maildir + '/' + sub));
+    QDir().mkpath(d + "/run");
+    QDir().mkpath(d + "/state");
+    const quint16 port = freePort();
+    QFile conf(QString::fromLocal8Bit(qgetenv("KIRVANE_TEST_DATA")) + "/mail/dovecot.conf.in");
+    QVERIFY(conf.open(QIODevice::ReadOnly));
+    QByteArray text = conf.readAll();
+    text.replace("@DIR@", d.toUtf8()).replace("@PORT@", QByteArray::number(port));
+    QFile out(d + "/dovecot.conf");
+    QVERIFY(out.open(QIODevice::WriteOnly));
+    out.write(text);
+    out.close();
+    QFile passwd(d + "/passwd");
+    QVERIFY(passwd.open(QIODevice::WriteOnly));
+    passwd.write("alice:{PLAIN}secret\n");
+    passwd.close();
+
+    // Three messages: stuffed lines, a composed one with an attachment, and
+    // one large enough to come in many reads.
+    QList<QByteArray> files;
+    // The mailbox holds the messages as they are; the server stuffs them.
+    files << "From: Ann <ann@example.org>\r\nSubject: dots\r\n\r\nfirst\r\n.\r\n..two\r\n.\r\n";
+    TQzvMsg composed;
+    composed.From = QStringLiteral("news@example.org");
+    composed.SendTo = QStringLiteral("alice@example.net");
+    composed.Subject = QStringLiteral("with a file");
+    composed.Text = {QStringLiteral("see the file")};
+    composed.AttachedFiles.Add(QString::fromLocal8Bit(qgetenv("KIRVANE_SOURCE_DIR"))
+                               + "/tests/mail/protocols/scripted_peer.py");
+    QVERIFY(composed.FillRawMail());
+    files << composed.RawMail.join("\r\n") + "\r\n";
+    QByteArray big = "From: b@example.org\r\nSubject: big\r\n\r\n";
+    for (int i = 0; i < 5000; ++i)
+        big += "line " + QByteArray::number(i) + ' ' + QByteArray(60, 'y') + "\r\n";
+    files << big;
+    for (int i = 0; i < files.size(); ++i) {
+        QFile f(maildir + QStringLiteral("/new/%1.kirvane").arg(1000 + i));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(files.at(i));
+    }
+    QVERIFY(QProcess::execute(QStringLiteral("chown"), {"-R", "65534:65534", d + "/mail"}) == 0);
+
+    Peer dovecot;
+    dovecot.alsoStopPidFile(d + "/run/master.pid");
+    QVERIFY(dovecot.startListening(QStringLiteral("/usr/sbin/dovecot"), {"-F", "-c", d + "/dovecot.conf"}, port));
+
+    TQzvPOP pop;
+    pop.Host = QStringLiteral("127.0.0.1");
+    pop.Port = QString::number(port);
+    pop.UserId = QStringLiteral("alice");
+    pop.UserPasswd = QStringLiteral("secret");
+    pop.Connect();
+    QVERIFY(!pop.Failed());
+    QVERIFY(pop.Login());
+    pop.GetMessageCount();
+    QCOMPARE(pop.MessageCount(), quint16(3));
+    QVERIFY(!pop.LastSupported());
+
+    QList<quint16> progress;
+    pop.OnRetrieveProgress = [&](quint16 p) { progress << p; };
+    TQzvMsg dots;
+    QVERIFY(pop.Retrieve(1, dots));
+    QCOMPARE(dots.Subject, QStringLiteral("dots"));
+    QCOMPARE(dots.Text, QStringList({"first", ".", "..two", "."}));
+    TQzvMsg withFile;
+    QVERIFY(pop.Retrieve(2, withFile));
+    QCOMPARE(withFile.Subject, QStringLiteral("with a file"));
+    QCOMPARE(withFile.AttachedFiles.Count(), 1);
+    QCOMPARE(withFile.AttachedFiles[0].Data, composed.AttachedFiles[0].Data);
+    progress.clear();
+    TQzvMsg large;
+    large.ClearRawMailAfterParse = false;
+    QVERIFY(pop.Retrieve(3, large));
+    QCOMPARE(large.RawMail, QByteArray(big).replace("\r\n", "\n").chopped(1).split('\n'));
+    QVERIFY(progress.size() >= 5);
+    QCOMPARE(progress.last(), quint16(100));
+
+    pop.Delete(1);
+    pop.Delete(3);
+    QCOMPARE(pop.MessageCount(), quint16(1));
+    QCOMPARE(pop.DeletedList(), QStringList({"1", "3"}));
+    pop.Quit();
+    QVERIFY(!pop.Failed());
+
+    // The deletions were made at QUIT; a new session sees one message.
+    pop.Connect();
+    QVERIFY(pop.Login());
+    pop.GetMessageCount();
+    QCOMPARE(pop.MessageCount(), quint16(1));
+    pop.Quit();
+}
+
+QTEST_GUILESS_MAIN(TestPop)
+#include "tst_pop.moc"
