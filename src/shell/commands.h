@@ -5,7 +5,7 @@
 // tool-bar order within a tool bar.
 
 #include "shell/icons.h"
-#include "shell/ui/bilingual.h"
+#include "shell/translations.h"
 
 #include <span>
 
@@ -21,10 +21,10 @@ struct CommandRow {
     int view;               // 1 contacts, 2 address books, 3 message, 4 history
     Menu menu;
     const char *item;       // menu item name, or nullptr for a button alone
-    Bilingual caption;      // for a button alone: its hint
+    int caption;            // text-table entry of the menu item (or button) caption
     const char *shortcut;   // portable key text, or ""
     const char *button;     // tool-bar button name, or nullptr
-    Bilingual hint;
+    int hint;               // text-table entry of the button's hint, or -1
     const char *themeIcon;
     Glyph glyph;
     ShellOp op;
@@ -37,7 +37,7 @@ struct CommandRow {
 
 struct MenuTitle {
     Menu menu;
-    Bilingual caption;
+    int caption; // text-table entry
 };
 [[nodiscard]] std::span<const MenuTitle> menuTitles();
 

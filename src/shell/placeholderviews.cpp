@@ -1,18 +1,21 @@
 #include "shell/placeholderviews.h"
 
+#include "shell/ui/bilingual.h"
+
 #include <QLabel>
 #include <QVBoxLayout>
 
 namespace kirvane {
 
 namespace {
+// Not in the text table: a text of this program's own.
 constexpr Bilingual kNotYet{"Cette vue n'est pas encore disponible dans cette version.",
                             "This view is not available in this version yet."};
 }
 
-PlaceholderNote::PlaceholderNote(QFrame *view, Bilingual title)
+PlaceholderNote::PlaceholderNote(QFrame *view, int titleEntry)
     : m_label(new QLabel(view))
-    , m_title(title)
+    , m_title(titleEntry)
 {
     m_label->setObjectName(QStringLiteral("Label_placeholder"));
     m_label->setAlignment(Qt::AlignCenter);
@@ -20,13 +23,13 @@ PlaceholderNote::PlaceholderNote(QFrame *view, Bilingual title)
     m_label->setEnabled(false);
     auto *layout = new QVBoxLayout(view);
     layout->addWidget(m_label);
-    applyLanguage(Bilingual::French);
+    applyLanguage(translation::French);
 }
 
 void PlaceholderNote::applyLanguage(int language)
 {
     m_label->setText(QStringLiteral("<h2>%1</h2><p>%2</p>")
-                         .arg(m_title.in(language).toHtmlEscaped(), kNotYet.in(language).toHtmlEscaped()));
+                         .arg(translation::text(m_title, language).toHtmlEscaped(), kNotYet.in(language).toHtmlEscaped()));
 }
 
 } // namespace kirvane

@@ -1,6 +1,7 @@
 #include "shell/tf_a_propos.h"
 
 #include "shell/icons.h"
+#include "shell/translations.h"
 
 #include <QFileInfo>
 #include <QGridLayout>
@@ -13,10 +14,9 @@
 namespace kirvane {
 
 namespace {
-constexpr Bilingual kCaption{"A propos de Kirvane", "About Kirvane"};
-constexpr Bilingual kVersion{"Version :", "Version :"};
-constexpr Bilingual kClose{"Fermer", "Close"};
-constexpr Bilingual kUpdate{"Mettre à jour", "Update"};
+using namespace translation;
+
+// Not in the text table: a text of this program's own.
 constexpr Bilingual kPublisher{"Éditeur et développement : le projet Kirvane",
                                "Publisher and developer: the Kirvane project"};
 constexpr const char *kWebAddress = "https://kirvane.example.org/";
@@ -29,6 +29,7 @@ TF_a_propos::TF_a_propos(const QString &programFolder, const QString &version, Q
 {
     setObjectName(QStringLiteral("F_a_propos"));
     setModal(true);
+    setWindowTitle(QStringLiteral("Kirvane"));
     startProgram = [](const QString &program, const QStringList &arguments) {
         return QProcess::startDetached(program, arguments);
     };
@@ -73,16 +74,15 @@ TF_a_propos::TF_a_propos(const QString &programFolder, const QString &version, Q
     layout->addLayout(top);
     layout->addSpacing(8);
     layout->addLayout(buttons);
-    applyLanguage(Bilingual::French);
+    applyLanguage(French);
 }
 
 void TF_a_propos::applyLanguage(int language)
 {
-    setWindowTitle(kCaption.in(language));
-    m_versionCaption->setText(kVersion.in(language));
+    m_versionCaption->setText(text(AboutVersion, language));
     m_publisher->setText(kPublisher.in(language));
-    m_close->setText(kClose.in(language));
-    m_update->setText(kUpdate.in(language));
+    m_close->setText(text(ButtonClose, language));
+    m_update->setText(text(ButtonUpdate, language));
 }
 
 QString TF_a_propos::updaterPath() const

@@ -3,6 +3,8 @@
 // window exists. Windows are built with their French design texts; the pass
 // gives each, in the order they were registered, the active language.
 
+#include "shell/translations.h"
+
 #include <QString>
 
 #include <functional>
@@ -12,12 +14,9 @@ namespace kirvane {
 
 class TF_traduction {
 public:
-    // The language every user sees: English.
-    static constexpr int kActiveLanguage = 2;
-
     void add(const QString &window, std::function<void(int language)> applyLanguage);
     // Applies language to every registered window; returns their names in order.
-    QStringList apply(int language = kActiveLanguage) const;
+    QStringList apply(int language = translation::ActiveLanguage) const;
 
 private:
     struct Window {

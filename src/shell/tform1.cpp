@@ -1,6 +1,7 @@
 #include "shell/tform1.h"
 
 #include "shell/commands.h"
+#include "shell/errorcodes.h"
 #include "shell/htmlviewfilter.h"
 #include "shell/placeholderviews.h"
 #include "shell/tf_a_propos.h"
@@ -25,29 +26,7 @@ namespace kirvane {
 
 namespace {
 
-constexpr Bilingual kContactSaveQuestion{"\r\nVoulez-vous enregistrer le contact en cours ?",
-                                         "\r\nDo you want to save the contact ?"};
-constexpr Bilingual kMessageSaveQuestion{"\r\nVoulez-vous enregistrer le message en cours ?",
-                                         "\r\nDo you want to save the message ?"};
-constexpr Bilingual kArchiveError{"Erreur pendant la création de la sauvegarde.", "Error during the backup"};
-constexpr Bilingual kEditorNeeded{"Pour effectuer une recherche ou un remplacement, passez en mode source.",
-                                  "For find or replace, u should be on source mode"};
-constexpr Bilingual kNotFound{"Chaîne recherchée non trouvée", "String not found"};
-
-constexpr int kClearFormFailed = 10;
-
-QString errorText(int code)
-{
-    switch (code) {
-    case 10: return QStringLiteral("Impossible de vider les edit box");
-    case 112: return QStringLiteral("Erreur en actualisant la liste des contacts");
-    case 201: return QStringLiteral("Une erreur lors de l'ajout d'un nouveau annuaire");
-    case 202: return QStringLiteral("Une erreur en renommant un annuaire");
-    case 203: return QStringLiteral("Une erreur lors de la suppression d'un annuaire");
-    case 205: return QStringLiteral("Une erreur lors de la copie d'un annuaire");
-    }
-    return {};
-}
+using namespace translation;
 
 } // namespace
 
@@ -116,7 +95,7 @@ TForm1::TForm1(Tbase *base, Views views, Asker *asker, QWidget *parent)
         m_base->InitDatabaseFolder();
     m_menuFrame->reset();
     m_views.message->reset();
-    applyLanguage(Bilingual::French);
+    applyLanguage(French);
     showView(1);
 }
 
@@ -266,7 +245,7 @@ void TForm1::Btn_ContactClick()
     const bool cleared = m_views.contact->clearForm();
     setUpdatesEnabled(true);
     if (!cleared)
-        showError(kClearFormFailed);
+        showError(static_cast<int>(ErrorCode::ClearContactForm));
 }
 
 void TForm1::Btn_AnnuaireClick()
@@ -369,7 +348,7 @@ void TForm1::editAction(const char *method)
 bool TForm1::FormCloseQuery()
 {
     if (contactBeingEdited()) {
-        const Answer a = m_asker->ask(DialogKind::YesNoCancel, kContactSaveQuestion.in(m_language));
+        const Answer a = m_asker->ask(DialogKind::YesNoCancel, text(AskSaveContact, m_language));
         if (a == Answer::Cancel)
             return false;
         if (a == Answer::Yes) {
@@ -383,7 +362,7 @@ bool TForm1::FormCloseQuery()
         return true;
     m_menuFrame->viewButton(3)->setChecked(true);
     Btn_MessageClick();
-    switch (m_asker->ask(DialogKind::YesNoCancel, kMessageSaveQuestion.in(m_language))) {
+    switch (m_asker->ask(DialogKind::YesNoCancel, text(AskSaveMessage, m_language))) {
     case Answer::Yes:
         // Closing after a save that did not happen would lose the message.
         return m_views.message->saveMessage();
@@ -419,7 +398,7 @@ void TForm1::showEvent(QShowEvent *event)
 void TForm1::FormActivate()
 {
     if (!m_views.contact->clearForm())
-        showError(kClearFormFailed);
+        showError(static_cast<int>(ErrorCode::ClearContactForm));
     m_views.contact->reloadBooks();
     setUpdatesEnabled(false);
     QDir::setCurrent(dataFolder());
@@ -439,8 +418,8 @@ void TForm1::applyLanguage(int language)
 {
     m_language = language;
     for (const Command &c : std::as_const(m_commands)) {
-        c.action->setText(c.row->caption.in(language));
-        const QString hint = c.row->hint.in(language);
+        c.action->setText(text(c.row->caption, language));
+        const QString hint = c.row->hint < 0 ? QString() : text(c.row->hint, language);
         c.action->setToolTip(hint.isEmpty() ? c.action->text().remove(QLatin1Char('&')) : hint);
         c.action->setStatusTip(hint);
     }
@@ -448,7 +427,7 @@ void TForm1::applyLanguage(int language)
         const Menu kind = static_cast<Menu>(menu->property("menuKind").toInt());
         for (const MenuTitle &title : menuTitles()) {
             if (title.menu == kind)
-                menu->setTitle(title.caption.in(language));
+                menu->setTitle(text(title.caption, language));
         }
     }
     m_menuFrame->applyLanguage(language);
@@ -461,17 +440,17 @@ void TForm1::applyLanguage(int language)
 
 QString TForm1::archiveErrorText() const
 {
-    return kArchiveError.in(m_language);
+    return text(ArchiveError, m_language);
 }
 
 QString TForm1::editorNeededText() const
 {
-    return kEditorNeeded.in(m_language);
+    return text(FindNeedsSourceMode, m_language);
 }
 
 QString TForm1::notFoundText() const
 {
-    return kNotFound.in(m_language);
+    return text(StringNotFound, m_language);
 }
 
 void TForm1::bringToFront()

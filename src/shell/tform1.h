@@ -6,7 +6,7 @@
 // acts.
 
 #include "shell/ui/asker.h"
-#include "shell/ui/bilingual.h"
+#include "shell/translations.h"
 #include "shell/ui/views.h"
 
 #include <QHash>
@@ -92,6 +92,7 @@ public:
     // Import cannot work on this machine: its commands stay disabled.
     void disableImport();
 
+    // Captions, hints and the window's own texts from the text table.
     void applyLanguage(int language);
     // Texts the window shows in its own dialogs, in the language applied.
     [[nodiscard]] QString archiveErrorText() const;
@@ -148,7 +149,7 @@ private:
     QHash<QString, Command> m_commands;
     QList<QMenu *> m_menus;
     int m_view = 1;
-    int m_language = Bilingual::French;
+    int m_language = translation::French;
     bool m_activated = false;
     bool m_importDisabled = false;
 };

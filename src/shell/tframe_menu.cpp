@@ -13,27 +13,22 @@ namespace kirvane {
 
 namespace {
 
+using namespace translation;
+
 struct ViewButton {
     const char *name;
-    Bilingual caption;
-    Bilingual hint;
+    int caption; // text-table entries
+    int hint;
     const char *themeIcon;
     Glyph glyph;
 };
 
 // In view order: contacts, address books, message, history.
 const ViewButton kViewButtons[4] = {
-    {"Btn_Contact", {"Contact", "Contact"},
-     {"Gérer la liste des contacts de chaque annuaire", "Manage the contact list of each directory"},
-     "x-office-address-book", Glyph::Person},
-    {"Btn_Annuaire", {"Annuaires", "Directory"},
-     {"Gérer la liste des annuaires", "Manage the directories list"}, "", Glyph::Books},
-    {"Btn_Message", {"Message", "Message"},
-     {"Créer, charger, enregistrer et envoyer des messages", "Create, load, save and send messages"},
-     "mail-message-new", Glyph::Envelope},
-    {"Btn_historique", {"Historique", "History"},
-     {"Visualiser l'historique des messages envoyés", "Show the history of the messages sent"},
-     "document-open-recent", Glyph::Clock},
+    {"Btn_Contact", ViewContact, ViewContactHint, "x-office-address-book", Glyph::Person},
+    {"Btn_Annuaire", ViewBooks, ViewBooksHint, "", Glyph::Books},
+    {"Btn_Message", ViewMessage, ViewMessageHint, "mail-message-new", Glyph::Envelope},
+    {"Btn_historique", ViewHistory, ViewHistoryHint, "document-open-recent", Glyph::Clock},
 };
 
 const char *const kToolBarNames[4] = {"ToolBarContact", "ToolBarAnnuaire", "ToolBarMessage", "ToolBarHistorique"};
@@ -96,7 +91,7 @@ TFrame_menu::TFrame_menu(const std::function<QAction *(const QString &)> &action
         m_toolBars[view - 1] = bar;
     }
     layout->addStretch(1);
-    applyLanguage(Bilingual::French);
+    applyLanguage(French);
     reset();
 }
 
@@ -117,8 +112,8 @@ void TFrame_menu::setCurrentView(int view)
 void TFrame_menu::applyLanguage(int language)
 {
     for (int i = 0; i < 4; ++i) {
-        m_viewButtons[i]->setText(kViewButtons[i].caption.in(language));
-        m_viewButtons[i]->setToolTip(kViewButtons[i].hint.in(language));
+        m_viewButtons[i]->setText(text(kViewButtons[i].caption, language));
+        m_viewButtons[i]->setToolTip(text(kViewButtons[i].hint, language));
     }
 }
 

@@ -1,5 +1,7 @@
 #include "shell/ui/messagedialogs.h"
 
+#include "shell/translations.h"
+
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QTextEdit>
@@ -8,10 +10,7 @@
 namespace kirvane {
 
 namespace {
-constexpr Bilingual kClose{"Fermer", "Close"};
-constexpr Bilingual kYes{"Oui", "Yes"};
-constexpr Bilingual kNo{"Non", "No"};
-constexpr Bilingual kCancel{"Annuler", "Cancel"};
+using namespace translation;
 
 QPushButton *addButton(QHBoxLayout *row, const char *name, QWidget *parent)
 {
@@ -60,19 +59,21 @@ TMessageDialog::TMessageDialog(Buttons buttons, const char *objectName, const ch
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_memo);
     layout->addLayout(row);
-    applyLanguage(Bilingual::French);
+    applyLanguage(French);
 }
 
 void TMessageDialog::applyLanguage(int language)
 {
+    if (m_memo->objectName() == QLatin1String("Memo_erreur"))
+        setWindowTitle(translation::text(ErrorCaption, language));
     if (m_close)
-        m_close->setText(kClose.in(language));
+        m_close->setText(translation::text(ButtonClose, language));
     if (m_yes)
-        m_yes->setText(kYes.in(language));
+        m_yes->setText(translation::text(ButtonYes, language));
     if (m_no)
-        m_no->setText(kNo.in(language));
+        m_no->setText(translation::text(ButtonNo, language));
     if (m_cancel)
-        m_cancel->setText(kCancel.in(language));
+        m_cancel->setText(translation::text(ButtonCancel, language));
 }
 
 QString TMessageDialog::text() const

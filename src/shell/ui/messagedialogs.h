@@ -26,7 +26,7 @@ public:
     TMessageDialog(Buttons buttons, const char *objectName, const char *memoName, QWidget *parent);
 
     Answer ask(const QString &text);
-    // Button captions in language (1 French, 2 English).
+    // Button captions (and the error dialog's caption) in language.
     void applyLanguage(int language);
 
     [[nodiscard]] QString text() const;
