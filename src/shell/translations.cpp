@@ -550,6 +550,19 @@ const char *templateFor(const char *frenchTemplate, int language)
     return nullptr;
 }
 
+const ButtonTemplate *templateForButton(QStringView designCaption)
+{
+    int entry = findFrench(designCaption);
+    // The pause window spells its stop button with an accent; same role.
+    if (entry == PauseStopAndSave)
+        entry = ButtonStopAndSave;
+    for (const ButtonTemplate &t : kTemplates) {
+        if (entry >= 0 && t.caption == entry)
+            return &t;
+    }
+    return nullptr;
+}
+
 std::span<const TemplateCopy> templatePreparation()
 {
     return kPreparation;

@@ -53,6 +53,7 @@
 // 284-318: Menus of the main window: menu titles and the items of MainMenu1 to MainMenu4.
 // 332: Caption of the error dialog TF_erreur_standard.
 // 120-126, 238-251, 276-283, 319-331: not used (empty in both languages).
+//
 // Shared entries: buttons Valider/Ok 25, Annuler/Cancel 26, Oui/Yes 27,
 // Non/No 28, Fermer/Close 35, Ajouter/Add 18, Supprimer/Delete 19,
 // Envoyer/Send 30, Enregistrer/Save 55, Importer/Import 82, Précedent/Previous
@@ -445,6 +446,10 @@ struct ButtonTemplate {
 // The template of a role in a language: the _fr name for French, the _uk
 // name for English; nullptr for an unknown template.
 [[nodiscard]] const char *templateFor(const char *frenchTemplate, int language);
+
+// The template whose look a button with this French design caption takes
+// (Valider: Btn_Valider_fr), or nullptr for a button of no template role.
+[[nodiscard]] const ButtonTemplate *templateForButton(QStringView designCaption);
 
 // Preparing the templates copies the look (picture, font, margin, number of
 // pictures, spacing) from one template onto another, in this order.

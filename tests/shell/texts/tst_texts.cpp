@@ -224,13 +224,18 @@ void TextsTest::buttonTemplates()
     QCOMPARE(QByteArray(texts::templateFor("Btn_Valider_fr", texts::French)), QByteArray("Btn_Valider_fr"));
     QCOMPARE(texts::templateFor("Btn_Inconnu_fr", texts::English), nullptr);
 
+    // A button takes the template of its caption's role.
+    QCOMPARE(QByteArray(texts::templateForButton(u"Valider")->french), QByteArray("Btn_Valider_fr"));
+    QCOMPARE(QByteArray(texts::templateForButton(u"Arrêter et enregistrer")->french),
+             QByteArray("Btn_arret_sauvegarde_fr"));
+    QCOMPARE(texts::templateForButton(u"Liste des titres"), nullptr);
+
     QSet<QByteArray> names;
     for (const auto &t : texts::buttonTemplates()) {
         QVERIFY(texts::isUsed(t.caption));
         names << t.french << t.english;
     }
-    // The preparation copies only between templates that exist, Oui last
-    // from Valider before Oui's own twin is made.
+    // The preparation copies only between templates that exist.
     for (const auto &copy : texts::templatePreparation()) {
         QVERIFY2(names.contains(copy.from), copy.from);
         QVERIFY2(names.contains(copy.to), copy.to);
