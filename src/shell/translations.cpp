@@ -16,7 +16,8 @@ struct Pair {
 
 // Indexed by entry number; the comment on each row is its number.
 constexpr std::array<Pair, EntryCount> kTable{{
-    // Duplicate removal window TF_dedoublonner (the criteria and column titles also serve the contact search, the contacts view and the mapping choices)
+    // Duplicate removal window TF_dedoublonner (the criteria and column titles also serve the
+    // contact search, the contacts view and the mapping choices)
     {u"Dédoublonner", u"Double checks"},  // 0
     {u"Liste des annuaires", u"Directories list"},  // 1
     {u"Dédoublonnage en cours...", u"Checking for double in process..."},  // 2
@@ -35,22 +36,28 @@ constexpr std::array<Pair, EntryCount> kTable{{
     {u"Supprimer les autres occurences de ce contact", u"Remove the other events of this contact"},  // 15
     {u"Ouvrir le contact sélectionné", u"Open the selected contact"},  // 16
     {u"La recherche va être effacée. Voulez-vous continuer?", u"The actual search will be erased. Do you want to continue?"},  // 17
-    // Titles dialog TDialogue_ajouter_titre (its caption "Liste des titres" stays as written and is not in the table); dialog about deleted destination books
+    // Titles dialog TDialogue_ajouter_titre (its caption "Liste des titres" stays as written and
+    // is not in the table); dialog about deleted destination books
     {u"Ajouter", u"Add"},  // 18
     {u"Supprimer", u"Delete"},  // 19
-    // Duplicate removal window TF_dedoublonner (the criteria and column titles also serve the contact search, the contacts view and the mapping choices)
+    // Duplicate removal window TF_dedoublonner (the criteria and column titles also serve the
+    // contact search, the contacts view and the mapping choices)
     {u"Annuaire", u"Directory"},  // 20
-    // Titles dialog TDialogue_ajouter_titre (its caption "Liste des titres" stays as written and is not in the table); dialog about deleted destination books
+    // Titles dialog TDialogue_ajouter_titre (its caption "Liste des titres" stays as written and
+    // is not in the table); dialog about deleted destination books
     {u"Information", u"Information"},  // 21
     {u"Les annuaires suivants ont été effacés.\n\rVoulez-vous les supprimer de la liste des annuaires\n\rde destination du courrier ?", u"The following directories have been erased.\n\rDo want you to delete them from the list of\n\rthe recipient directory?"},  // 22
-    // Find dialog TDialogue_chercher ("Chercher" is also a label of the replace dialog); buttons of every dialog
+    // Find dialog TDialogue_chercher ("Chercher" is also a label of the replace dialog); buttons
+    // of every dialog
     {u"Chercher", u"Search"},  // 23
     {u"Taper la chaîne à chercher", u"String to search"},  // 24
     {u"Valider", u"Ok"},  // 25
     {u"Annuler", u"Cancel"},  // 26
     {u"Oui", u"Yes"},  // 27
     {u"Non", u"No"},  // 28
-    // Interrupted sends: list TDialogue_choix_message_continu_envoi, its deletion question TDialogue_suppression_envoi_interrompu, later-send name TDialogue_msg_envoi_ulterieur, already-exists question TDialogue_msg_existe_deja; the Close button
+    // Interrupted sends: list TDialogue_choix_message_continu_envoi, its deletion question
+    // TDialogue_suppression_envoi_interrompu, later-send name TDialogue_msg_envoi_ulterieur,
+    // already-exists question TDialogue_msg_existe_deja; the Close button
     {u"Message(s)", u"Message(s)"},  // 29
     {u"Envoyer", u"Send"},  // 30
     {u"Voulez-vous supprimer l'envoi interrompu \n\rsélectionné ?", u"Do you want to remove the selected interrupted sending?"},  // 31
@@ -79,12 +86,15 @@ constexpr std::array<Pair, EntryCount> kTable{{
     {u"Taille des paquets :", u"Size of the groups of messages"},  // 53
     {u"Temporisation entre l'envoi des paquets", u"Delaying time between the sendings"},  // 54
     {u"Enregistrer", u"Save"},  // 55
-    // The two duplicate questions of a contact: TDialogue_ecraser_contact, TDialogue_ecraser_contact_email
+    // The two duplicate questions of a contact: TDialogue_ecraser_contact,
+    // TDialogue_ecraser_contact_email
     {u"Un contact avec le nom et le prénom \n\rindiqués existe déjà.", u"A contact with same last name and first name\n\ralready exists."},  // 56
     {u"Risque de doublon", u"Risk of duplicate"},  // 57
     {u"Voulez-vous enregistrer malgré tout ?", u"Do you want to record despite everything?"},  // 58
     {u"Un contact avec l'e-mail indiqué existe déjà.", u"A contact with same e-mail address already exists."},  // 59
-    // The two dialogs of the connection settings (Yes/No question, notices); read-only contact notice TF_dialogue_contact_pas_edit; book copy TDialogue_copie_annuaire; contact deletion TDialogue_suppression
+    // The two dialogs of the connection settings (Yes/No question, notices); read-only contact
+    // notice TF_dialogue_contact_pas_edit; book copy TDialogue_copie_annuaire; contact deletion
+    // TDialogue_suppression
     {u"Voulez-vous enregistrer la nouvelle configuration ?", u"Do you want to save the new configuration?"},  // 60
     {u"Attention l'adresse de l'expéditeur est incorrecte", u"Caution: the addressee, address is incorrect"},  // 61
     {u"Le nom de l'expéditeur est vide, vous devez le remplir.", u"The addressee name is empty, you have to fill it."},  // 62
@@ -113,7 +123,8 @@ constexpr std::array<Pair, EntryCount> kTable{{
     {u"Suivant", u"Next"},  // 84
     {u"Cliquez ici", u"Please, click here"},  // 85
     {u"Ignorer la première ligne à l'importation", u"Ignore the first line of the imported file"},  // 86
-    // Column mapping dialog TF_dialogue_csv_clk_col; its choices (mappingChoices()) also label the insert-field menu and the contacts view
+    // Column mapping dialog TF_dialogue_csv_clk_col; its choices (mappingChoices()) also label the
+    // insert-field menu and the contacts view
     {u"Choisissez le champ correspondant", u"Please, choose the equivalent field"},  // 87
     {u"Inutilisé", u"Unused"},  // 88
     {u"Adresse1", u"Address1"},  // 89
@@ -126,7 +137,8 @@ constexpr std::array<Pair, EntryCount> kTable{{
     {u"Téléphone", u"Phone"},  // 96
     {u"Url", u"URL"},  // 97
     {u"Ville", u"City"},  // 98
-    // The four CSV error dialogs of the import and the import OK dialog TF_dialogue_importer_standard_ok
+    // The four CSV error dialogs of the import and the import OK dialog
+    // TF_dialogue_importer_standard_ok
     {u"Certains champs n'ont pas été identifiés.", u"Some fields have not been identified."},  // 99
     {u"Vous devez utiliser au moins un champ de votre base.\n\rIdentifiez-les à nouveau.", u"You must use at least one field of your base. Identify them again."},  // 100
     {u"Vous avez specifié deux fois le même champ.", u"You have specified twice the same field. "},  // 101
@@ -140,7 +152,10 @@ constexpr std::array<Pair, EntryCount> kTable{{
     {u"Remplacer par", u"Replace by "},  // 107
     {u"Tout remplacer", u"Replace all"},  // 108
     {u"Vous devez remplir les deux champs", u"You must fill the two fields"},  // 109
-    // Book dialogs: new book TDialogue_nouvel_annuaire, rename TDialogue_renomme_annuaire, rename fields TDialogue_renomme_champs, rename notice TF_dialogue_renommer_annuaire, the selection notices TDialogue_selectionner_annuaire and TDialogue_selectionner_contact, subscribers-book notice TDialogue_suppression_abonnes_interdite, book deletion TDialogue_supprimer_annuaire
+    // Book dialogs: new book TDialogue_nouvel_annuaire, rename TDialogue_renomme_annuaire, rename
+    // fields TDialogue_renomme_champs, rename notice TF_dialogue_renommer_annuaire, the selection
+    // notices TDialogue_selectionner_annuaire and TDialogue_selectionner_contact, subscribers-book
+    // notice TDialogue_suppression_abonnes_interdite, book deletion TDialogue_supprimer_annuaire
     {u"Création d'un nouvel annuaire", u"Create a new directory"},  // 110
     {u"Vous allez créer un nouvel annuaire,\n\rveuillez indiquez son nom.", u"You will create a new directory, indicate its name."},  // 111
     {u"Vous avez la possibilité de modifier le nom de 4 champs", u"You have the possibility of modifying the name of 4 fields"},  // 112
@@ -149,7 +164,7 @@ constexpr std::array<Pair, EntryCount> kTable{{
     {u"Attention l'annuaire existe déjà.", u"Caution: the directory name is already in use."},  // 115
     {u"Vous devez sélectionner un annuaire.", u"You must select a directory."},  // 116
     {u"Vous devez sélectionner au moins un contact.", u"You must select at least one contact."},  // 117
-    {u"Vous ne pouvez pas supprimer l'annuaire \n\r\"subscribers\".", u"You cannot delete the directory \"subscribers\"."},  // 118
+    {u"Vous ne pouvez pas supprimer l'annuaire \n\r\"subscribers\".", u"You cannot delete the directory \"subscribers\"."},  // 118, names the book as it is named
     {u"Voulez-vous supprimer l'annuaire suivant ?", u"Do you want to delete the following directory?"},  // 119
     // Not used by any window.
     {u"", u""},  // 120
@@ -159,7 +174,8 @@ constexpr std::array<Pair, EntryCount> kTable{{
     {u"", u""},  // 124
     {u"", u""},  // 125
     {u"", u""},  // 126
-    // Synchronisation: question TF_dialogue_synchro_supp_contact, OK dialog TF_dialogue_synchro_standard_ok, window TDialogue_synchronisation
+    // Synchronisation: question TF_dialogue_synchro_supp_contact, OK dialog
+    // TF_dialogue_synchro_standard_ok, window TDialogue_synchronisation
     {u"Voulez-vous supprimer ce contact de tous les annuaires ?", u"Do you want to remove this contact from all the directories?"},  // 127
     {u"Récupération des inscriptions/désinscriptions via internet", u"Download of new subscribers/unsubscribers from the Internet"},  // 128
     {u"La synchronisation est en cours.", u"Synchronization in progress."},  // 129
@@ -168,7 +184,8 @@ constexpr std::array<Pair, EntryCount> kTable{{
     {u"Le message suivant est envoyé vers l'adresse de redirection\n\rcar il n'est pas conforme.", u"Incorrect message, it will be sent to the redirection address ."},  // 132
     {u"Nouvel abonné refusé : l'email indiqué existe déjà", u"New subscriber refused: the indicated email already exists"},  // 133
     {u"Connexion impossible. Le serveur est peut être éteint ou ne répond pas.", u"Can't connect. The server may be switched off or does not answer."},  // 134
-    // Sending dialog TDialogue_transmission and its OK dialog TF_dialogue_transmission_standard_ok: caption, button, log lines, messages
+    // Sending dialog TDialogue_transmission and its OK dialog
+    // TF_dialogue_transmission_standard_ok: caption, button, log lines, messages
     {u"Envoi des emails", u"Send emails"},  // 135
     {u"Arreter et enregistrer", u"Stop and save"},  // 136
     {u"Annuaire :", u"Directory : "},  // 137
@@ -182,7 +199,8 @@ constexpr std::array<Pair, EntryCount> kTable{{
     {u"Visualisation du message", u"Preview of the message"},  // 144
     {u"Mettre à jour", u"Update"},  // 145, English wording chosen here; no fixed one exists
     {u"Version :", u"Version :"},  // 146
-    // Tool-bar frame TFrame_menu: the view buttons (caption, hint), the hints of the tool-bar buttons in tool-bar order, the captions of tool-bar buttons
+    // Tool-bar frame TFrame_menu: the view buttons (caption, hint), the hints of the tool-bar
+    // buttons in tool-bar order, the captions of tool-bar buttons
     {u"Contact", u"Contact"},  // 147
     {u"Gérer la liste des contacts de chaque annuaire", u"Manage the contact list of each directory"},  // 148
     {u"Annuaires", u"Directory"},  // 149
@@ -223,7 +241,8 @@ constexpr std::array<Pair, EntryCount> kTable{{
     {u"Gérer les envois", u"Manage sendings"},  // 184
     {u"Précédent", u"Previous"},  // 185
     {u"Ré-émettre", u"Send again"},  // 186
-    // Message view TFrame_message: labels, buttons, hints, its questions and notices, the captions of the book chooser TForm_Dir_Dest
+    // Message view TFrame_message: labels, buttons, hints, its questions and notices, the captions
+    // of the book chooser TForm_Dir_Dest
     {u"Sujet du message", u"Subject of the message"},  // 187
     {u"Html", u"Html"},  // 188
     {u"Texte", u"Text"},  // 189
