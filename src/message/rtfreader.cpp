@@ -162,7 +162,8 @@ CharAttributes Reader::currentAttributes() const
     a.italic = m_state.italic;
     a.underline = m_state.underline;
     const auto it = m_fonts.constFind(m_state.font < 0 ? m_defaultFont : m_state.font);
-    a.family = it != m_fonts.constEnd() && !it->name.isEmpty() ? it->name : m_doc->defaultFont().family();
+    const QString name = it != m_fonts.constEnd() ? it->name.trimmed() : QString();
+    a.family = name.isEmpty() ? m_doc->defaultFont().family() : name;
     a.pointSize = m_state.halfPoints / 2.0;
     if (m_state.colour > 0 && m_state.colour < int(m_colours.size()) && !m_colourIsAuto[m_state.colour])
         a.colour = m_colours[m_state.colour];
@@ -199,12 +200,13 @@ void Reader::text(QStringView s)
             return;
         FontEntry &f = m_fonts[m_state.fontEntry];
         for (QChar c : s) {
-            if (c == u';')
+            if (c == u';') {
+                f.name = f.name.trimmed();
                 m_state.fontEntry = -1; // the name is complete
-            else if (m_state.fontEntry >= 0)
-                f.name += c;
+                break;
+            }
+            f.name += c;
         }
-        f.name = f.name.trimmed();
         return;
     }
     case Destination::Text:
