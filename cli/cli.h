@@ -6,6 +6,10 @@
 #include <QStringList>
 #include <QTextStream>
 
+namespace kirvane::mail {
+class TQzvMsg;
+}
+
 namespace kirvane::cli {
 
 // Standard output and error as UTF-8 text streams.
@@ -34,5 +38,12 @@ int runMailCommand(QStringList args);          // cli/mail_commands.cpp: dispatc
 int runMailSendCommand(QStringList args);      // cli/mail_net_commands.cpp
 int runMailFetchCommand(QStringList args);     // cli/mail_net_commands.cpp
 int runMessageCommand(QStringList args);
+
+// Takes the message options of "mail compose" and "mail send" out of args
+// (--from, --name, --to, --cc, --bcc, --subject, --text or --html, --attach,
+// --embed, --base64) and fills msg, its Date set to now. Leaves other
+// arguments in args. False with a one-line error when an option is missing
+// or a text file cannot be read. cli/mail_commands.cpp.
+bool buildMessageFromOptions(QStringList &args, mail::TQzvMsg &msg, QString *error);
 
 } // namespace kirvane::cli

@@ -1,10 +1,112 @@
+// kirvane-cli mail: compose a message from options and print it; "send" and
+// "fetch" (the protocol clients) take the same message options.
+
 #include "cli/cli.h"
+
+#include "mail/qzvmsg.h"
+#include "store/textcodec.h"
+
+#include <QDateTime>
+#include <QFile>
 
 namespace kirvane::cli {
 
+namespace {
+
+constexpr const char *kMailUsage =
+    "usage: kirvane-cli mail COMMAND ...\n"
+    "  compose MESSAGE-OPTIONS                print the composed message (CR LF lines)\n"
+    "  send --server HOST[:PORT] MESSAGE-OPTIONS ...\n"
+    "  fetch ...\n"
+    "MESSAGE-OPTIONS:\n"
+    "  --from ADDR [--name NAME] --to ADDRS [--cc ADDRS] [--bcc ADDRS]\n"
+    "  --subject TEXT (--text FILE | --html FILE)\n"
+    "  [--attach FILE]... [--embed FILE]... [--base64]\n"
+    "Text files are read as UTF-8, or Windows-1252 when not valid UTF-8.\n";
+
+bool readTextFile(const QString &path, QStringList *lines, QString *error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
+        return false;
+    }
+    QString text = decodeLegacyText(file.readAll());
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    if (text.endsWith(u'\n'))
+        text.chop(1);
+    *lines = text.split(u'\n');
+    return true;
+}
+
+} // namespace
+
+bool buildMessageFromOptions(QStringList &args, mail::TQzvMsg &msg, QString *error)
+{
+    auto required = [&](const char *name, QString *value) {
+        if (takeOption(args, QString::fromLatin1(name), value) && !value->isEmpty())
+            return true;
+        *error = QStringLiteral("--%1 is required").arg(QLatin1String(name));
+        return false;
+    };
+    QString from, to, subject;
+    if (!required("from", &from) || !required("to", &to) || !required("subject", &subject))
+        return false;
+    msg.From = from;
+    msg.SendTo = to;
+    msg.Subject = subject;
+    takeOption(args, QStringLiteral("name"), &msg.UserName);
+    takeOption(args, QStringLiteral("cc"), &msg.CC);
+    takeOption(args, QStringLiteral("bcc"), &msg.BCC);
+
+    QString textFile, htmlFile;
+    const bool text = takeOption(args, QStringLiteral("text"), &textFile);
+    const bool html = takeOption(args, QStringLiteral("html"), &htmlFile);
+    if (text == html) {
+        *error = QStringLiteral("give one of --text FILE and --html FILE");
+        return false;
+    }
+    msg.MessageType = html ? mail::mtHTML : mail::mtPlain;
+    if (!readTextFile(html ? htmlFile : textFile, &msg.Text, error))
+        return false;
+
+    for (const QString &path : takeOptions(args, QStringLiteral("attach")))
+        msg.AttachedFiles.Add(path);
+    for (const QString &path : takeOptions(args, QStringLiteral("embed")))
+        msg.EmbeddedImages.Add(path);
+    if (takeFlag(args, QStringLiteral("base64")))
+        msg.TextEncoding = mail::teBase64;
+    msg.Date = mail::FormatMailDate(QDateTime::currentDateTime());
+    return true;
+}
+
 int runMailCommand(QStringList args)
 {
-    return fail(QStringLiteral("the mail commands are not built yet"));
+    if (args.isEmpty() || args.first() == QLatin1String("--help") || args.first() == QLatin1String("-h")) {
+        out() << kMailUsage;
+        return args.isEmpty() ? 1 : 0;
+    }
+    const QString command = args.takeFirst();
+    if (command == QLatin1String("send"))
+        return runMailSendCommand(args);
+    if (command == QLatin1String("fetch"))
+        return runMailFetchCommand(args);
+    if (command != QLatin1String("compose"))
+        return fail(QStringLiteral("unknown mail command: %1").arg(command));
+
+    mail::TQzvMsg msg;
+    QString error;
+    if (!buildMessageFromOptions(args, msg, &error))
+        return fail(error);
+    if (!args.isEmpty())
+        return fail(QStringLiteral("unexpected argument: %1").arg(args.first()));
+    if (!msg.FillRawMail(&error))
+        return fail(error);
+    QByteArray bytes;
+    for (const QByteArray &line : std::as_const(msg.RawMail))
+        bytes += line + "\r\n";
+    writeRaw(bytes);
+    return 0;
 }
 
 } // namespace kirvane::cli
