@@ -3,6 +3,8 @@
 #include "cli/cli.h"
 
 #include "contacts/bookmanager.h"
+#include "shell/errorcodes.h"
+#include "shell/translations.h"
 #include "store/contact.h"
 #include "store/tbase.h"
 
@@ -10,27 +12,21 @@ namespace kirvane::cli {
 
 namespace {
 
-// The texts the address-books view shows for each outcome.
+// The texts the address-books view shows for each outcome, on one line.
 QString bookResultText(int result)
 {
+    auto oneLine = [](int entry) {
+        return translation::lines(entry).join(QString()).simplified();
+    };
     switch (result) {
     case BookManager::NameRefused:
-        return QStringLiteral("The name of a directory cannot contain one of the following characters/items: "
-                              "\\ / : * ' ? \" < > |");
+        return oneLine(translation::BookNameCharacters);
     case BookManager::NameInUse:
-        return QStringLiteral("Caution: the directory name is already in use.");
+        return oneLine(translation::BookNameInUse);
     case BookManager::Protected:
-        return QStringLiteral("You cannot delete the directory \"subscribed\".");
-    case BookManager::CreateFailed:
-        return QStringLiteral("Une erreur lors de l'ajout d'un nouveau annuaire");
-    case BookManager::RenameFailed:
-        return QStringLiteral("Une erreur en renommant un annuaire");
-    case BookManager::DeleteFailed:
-        return QStringLiteral("Une erreur lors de la suppression d'un annuaire");
-    case BookManager::DuplicateFailed:
-        return QStringLiteral("Une erreur lors de la copie d'un annuaire");
+        return oneLine(translation::SubscribersUndeletable);
     default:
-        return QStringLiteral("error %1").arg(result);
+        return errorText(result);
     }
 }
 
