@@ -4,6 +4,7 @@
 #include <QHostInfo>
 
 #include <cctype>
+#include <cstring>
 
 namespace kirvane::mail {
 
@@ -61,8 +62,16 @@ void appendDataLine(QByteArray &out, const QByteArray &line)
 {
     const char *p = line.constData();
     const qsizetype n = line.size();
-    if (n > 0 && p[0] == '.' && (n == 1 || p[1] != '.'))
+    if (n <= 0) {
+        out.append("\r\n", 2);
+        return;
+    }
+    if (p[0] == '.' && (n == 1 || p[1] != '.'))
         out.append('.');
+    if (!std::memchr(p, '\n', size_t(n)) && !std::memchr(p, '\r', size_t(n))) {
+        out.append(p, n).append("\r\n", 2);
+        return;
+    }
     qsizetype start = 0;
     for (qsizetype i = 0; i < n; ++i) {
         const char c = p[i];
@@ -218,7 +227,9 @@ bool TQzvSMTP::sendData(const QList<QByteArray> &lines)
 {
     const qsizetype n = lines.size();
     m_nextProgress = SendProgressStep;
-    m_out.clear();
+    // resize(0) keeps the capacity, so the buffer is allocated once.
+    m_out.reserve(dataChunk + 64 * 1024);
+    m_out.resize(0);
     auto flush = [this](qsizetype written, qsizetype total) {
         yield();
         const WaitEnd end = m_transport->send(m_out, waitLimit());
@@ -230,7 +241,7 @@ bool TQzvSMTP::sendData(const QList<QByteArray> &lines)
         }
         if (OnSendTextToSocket)
             OnSendTextToSocket(m_out);
-        m_out.clear();
+        m_out.resize(0);
         const quint16 percent = total ? quint16((written * 100 + total / 2) / total) : 100;
         if (percent >= m_nextProgress) {
             reportProgress(percent);

@@ -20,7 +20,7 @@ namespace {
 // The longest a wait blocks before the window gets a chance to run its events.
 constexpr int sliceMs = 50;
 
-int sliceOf(QDeadlineTimer deadline)
+int pollSlice(QDeadlineTimer deadline)
 {
     const qint64 left = deadline.remainingTime();
     if (left < 0)
@@ -50,7 +50,7 @@ WaitEnd TcpTransport::waitFor(short events, QDeadlineTimer deadline)
 {
     for (;;) {
         pollfd p{m_fd, events, 0};
-        const int n = ::poll(&p, 1, sliceOf(deadline));
+        const int n = ::poll(&p, 1, pollSlice(deadline));
         if (n > 0) {
             if ((p.revents & (POLLERR | POLLNVAL)) && !(p.revents & events)) {
                 int soError = 0;
@@ -126,6 +126,11 @@ bool TcpTransport::open(const QString &host, quint16 port, QDeadlineTimer deadli
     // Commands and replies are small and each waits for the other.
     const int one = 1;
     ::setsockopt(m_fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    // From now on the socket blocks, for one slice at a time.
+    ::fcntl(m_fd, F_SETFL, ::fcntl(m_fd, F_GETFL) & ~O_NONBLOCK);
+    const timeval slice{0, sliceMs * 1000};
+    ::setsockopt(m_fd, SOL_SOCKET, SO_RCVTIMEO, &slice, sizeof slice);
+    ::setsockopt(m_fd, SOL_SOCKET, SO_SNDTIMEO, &slice, sizeof slice);
     m_peerClosed = false;
     m_errno = 0;
     m_errorText.clear();
@@ -137,16 +142,16 @@ bool TcpTransport::isOpen()
     if (m_fd < 0 || m_peerClosed)
         return false;
     // A peer that closed an idle connection shows as readable with nothing to read.
-    pollfd p{m_fd, POLLIN, 0};
-    if (::poll(&p, 1, 0) > 0) {
-        char c;
-        const ssize_t n = ::recv(m_fd, &c, 1, MSG_PEEK);
-        if (n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR))
-            m_peerClosed = true;
-    }
+    char c;
+    const ssize_t n = ::recv(m_fd, &c, 1, MSG_PEEK | MSG_DONTWAIT);
+    if (n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR))
+        m_peerClosed = true;
     return !m_peerClosed;
 }
 
+// The socket blocks for at most one slice (SO_SNDTIMEO, SO_RCVTIMEO), so a
+// reply that is already on its way costs one call, and a wait still yields
+// between slices.
 WaitEnd TcpTransport::send(const QByteArray &data, QDeadlineTimer deadline)
 {
     if (m_fd < 0 || m_peerClosed)
@@ -163,9 +168,9 @@ WaitEnd TcpTransport::send(const QByteArray &data, QDeadlineTimer deadline)
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            const WaitEnd end = waitFor(POLLOUT, deadline);
-            if (end != WaitEnd::Done)
-                return end;
+            if (deadline.hasExpired())
+                return WaitEnd::TimedOut;
+            yield();
             continue;
         }
         setError(n < 0 ? errno : EIO);
@@ -183,8 +188,8 @@ WaitEnd TcpTransport::receive(QByteArray &buffer, QDeadlineTimer deadline)
     if (m_fd < 0 || m_peerClosed)
         return WaitEnd::Closed;
     constexpr qsizetype chunk = 64 * 1024;
+    const qsizetype old = buffer.size();
     for (;;) {
-        const qsizetype old = buffer.size();
         buffer.resize(old + chunk);
         const ssize_t n = ::recv(m_fd, buffer.data() + old, size_t(chunk), 0);
         buffer.resize(old + qMax<ssize_t>(n, 0));
@@ -197,9 +202,9 @@ WaitEnd TcpTransport::receive(QByteArray &buffer, QDeadlineTimer deadline)
         if (errno == EINTR)
             continue;
         if (errno == EAGAIN || errno == EWOULDBLOCK) {
-            const WaitEnd end = waitFor(POLLIN, deadline);
-            if (end != WaitEnd::Done)
-                return end;
+            if (deadline.hasExpired())
+                return WaitEnd::TimedOut;
+            yield();
             continue;
         }
         setError(errno);

@@ -64,7 +64,7 @@ protected:
 };
 
 // A TCP connection through the system's sockets, used in a blocking style:
-// each wait polls in slices of at most 50 ms and yields in between.
+// each wait blocks for slices of at most 50 ms and yields in between.
 class TcpTransport final : public Transport {
 public:
     TcpTransport() = default;
@@ -81,7 +81,7 @@ public:
     int errorNumber() const override { return m_errno; }
 
 private:
-    // Waits until fd is ready for events (POLLIN/POLLOUT); Done, TimedOut or Error.
+    // Waits until the connection being opened is ready; Done, TimedOut or Error.
     WaitEnd waitFor(short events, QDeadlineTimer deadline);
     void setError(int number);
 
