@@ -1,0 +1,79 @@
+// The about box: the version shown, and the update command that hands over
+// to an updater lying in the program's folder.
+
+#include "shell/tf_a_propos.h"
+
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace kirvane;
+
+class TestAboutBox : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void showsTheVersion();
+    void update_data();
+    void update();
+};
+
+void TestAboutBox::showsTheVersion()
+{
+    TF_a_propos box(QStringLiteral("/nonexistent"), QStringLiteral(KIRVANE_VERSION));
+    QCOMPARE(box.findChild<QLabel *>("Label_version")->text(), QStringLiteral(KIRVANE_VERSION));
+    box.applyLanguage(2);
+    QCOMPARE(box.findChild<QPushButton *>("Btn_Fermer")->text(), QStringLiteral("Close"));
+    QCOMPARE(box.findChild<QPushButton *>("btn_Mettre_a_jour")->text(), QStringLiteral("Update"));
+}
+
+void TestAboutBox::update_data()
+{
+    QTest::addColumn<bool>("present");
+    QTest::addColumn<bool>("executable");
+    QTest::addColumn<bool>("started");
+    QTest::newRow("no updater: nothing") << false << false << false;
+    QTest::newRow("updater not executable: nothing") << true << false << false;
+    QTest::newRow("updater: started, program ends") << true << true << true;
+}
+
+void TestAboutBox::update()
+{
+    QFETCH(bool, present);
+    QFETCH(bool, executable);
+    QFETCH(bool, started);
+
+    QTemporaryDir folder;
+    if (present) {
+        QFile updater(folder.filePath(QStringLiteral("updater")));
+        QVERIFY(updater.open(QIODevice::WriteOnly));
+        updater.write("#!/bin/sh\n");
+        updater.close();
+        if (executable)
+            updater.setPermissions(updater.permissions() | QFile::ExeOwner);
+    }
+    TF_a_propos box(folder.path(), QStringLiteral("1.2.3"));
+    QStringList calls;
+    box.startProgram = [&calls](const QString &program, const QStringList &arguments) {
+        calls << program << arguments;
+        return true;
+    };
+    QSignalSpy ended(&box, &TF_a_propos::updaterStarted);
+
+    box.show();
+    auto *button = box.findChild<QPushButton *>("btn_Mettre_a_jour");
+    QCOMPARE(button->isEnabled(), started);
+    box.btn_Mettre_a_jourClick();
+
+    QCOMPARE(ended.count(), started ? 1 : 0);
+    if (started)
+        QCOMPARE(calls, (QStringList{folder.filePath("updater"), TF_a_propos::kProductId, "1.2.3"}));
+    else
+        QVERIFY(calls.isEmpty());
+}
+
+QTEST_MAIN(TestAboutBox)
+#include "tst_aboutbox.moc"
