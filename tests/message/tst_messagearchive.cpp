@@ -6,7 +6,7 @@
 #include "message/messagearchive.h"
 #include "message/messagedocument.h"
 #include "message/messagetexts.h"
-#include "scriptedquestions.h"
+#include "testsupport.h"
 #include "store/folders.h"
 
 #include <QFile>
@@ -112,17 +112,7 @@ QByteArray header(const QByteArray &subject, char mode)
     return h;
 }
 
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
 
-QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 } // namespace
 

@@ -8,7 +8,7 @@
 #include "message/placeholders.h"
 #include "message/preview.h"
 #include "message/richformat.h"
-#include "scriptedquestions.h"
+#include "testsupport.h"
 #include "store/folders.h"
 #include "store/tbase.h"
 
@@ -24,17 +24,7 @@ using namespace kirvane::message;
 
 namespace {
 
-QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
 
 T_contact anneMartin()
 {

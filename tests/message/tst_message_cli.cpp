@@ -1,0 +1,102 @@
+// kirvane-cli's message commands, run as a user runs them.
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+class TstMessageCli : public QObject {
+    Q_OBJECT
+    QTemporaryDir m_home;
+
+    struct Run {
+        int code;
+        QByteArray out;
+        QByteArray err;
+    };
+
+    Run cli(const QStringList &args)
+    {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("TMPDIR"), m_home.filePath(QStringLiteral("tmp")));
+        p.setProcessEnvironment(env);
+        p.start(qEnvironmentVariable("KIRVANE_BIN_DIR") + QStringLiteral("/kirvane-cli"),
+                QStringList{QStringLiteral("--home"), m_home.path()} + args);
+        p.waitForFinished(60000);
+        return {p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
+    }
+
+    QString file(const QString &name) const { return m_home.filePath(name); }
+    static QString data(const QString &name)
+    {
+        return qEnvironmentVariable("KIRVANE_TEST_DATA") + QStringLiteral("/message/") + name;
+    }
+
+private Q_SLOTS:
+    void initTestCase() { QVERIFY(QDir().mkpath(m_home.filePath(QStringLiteral("tmp")))); }
+
+    void makeShowAndRender()
+    {
+        QCOMPARE(cli({"book", "create", "clients"}).code, 0);
+        QCOMPARE(cli({"contact", "add", "clients", "nom=Zola", "prenom=Emile"}).code, 0);
+        QCOMPARE(cli({"contact", "add", "clients", "nom=Martin", "prenom=Anne"}).code, 0);
+
+        const Run made = cli({"message", "make", file("lettre.mnl"), "--html", data("page/lettre.html"), "--book",
+                              "clients", "--book", "clients", "--exclude", "noirs", "--attach", data("pandoc.rtf")});
+        QVERIFY2(made.code == 0, made.err.constData());
+        const Run shown = cli({"message", "show", file("lettre.MNL")});
+        QCOMPARE(shown.code, 0);
+        const QJsonObject o = QJsonDocument::fromJson(shown.out).object();
+        QCOMPARE(o.value("subject").toString(), QStringLiteral("Lettre de printemps"));
+        QCOMPARE(o.value("mode").toInt(), 3);
+        QCOMPARE(o.value("destination_books").toArray(), QJsonArray{"clients"});
+        QCOMPARE(o.value("exclusion_books").toArray(), QJsonArray{"noirs"});
+        QCOMPARE(o.value("attachments").toArray(), QJsonArray{data("pandoc.rtf")});
+        QCOMPARE(o.value("images").toArray().size(), 3);
+        QCOMPARE(o.value("rewritten_tags").toArray().at(2).toString(), QStringLiteral("NULL"));
+        QCOMPARE(o.value("page_tags").toArray().size(), 4);
+        QVERIFY(o.value("body").toString().contains(QStringLiteral("Bonjour &name& & bienvenue")));
+        QCOMPARE(o.value("resume_book").toString(), QString());
+
+        const Run rendered = cli({"message", "render", file("lettre.MNL"), "--book", "clients"});
+        QCOMPARE(rendered.code, 0);
+        QVERIFY(rendered.out.contains("<p>Bonjour Martin & bienvenue</p>\n"));
+        QVERIFY(rendered.out.contains("<IMG SRC=\"cid:logo.png\" ALT=\"logo\">\n"));
+
+        QVERIFY(cli({"message", "make", file("rich"), "--rtf", data("libreoffice.rtf"), "--subject", "S"}).code == 0);
+        const Run rich = cli({"message", "render", file("rich.MNL")});
+        QCOMPARE(rich.code, 0);
+        QVERIFY(rich.out.contains("<font Color =\"000000\" size =\"4\" Face =\"DejaVu Serif\">Hello <b>bold</b>"));
+        QVERIFY(rich.out.endsWith("</font>\n<br>\n</body>\n</html>\n"));
+    }
+
+    void refusals_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QByteArray>("error");
+        QTest::newRow("two bodies") << QStringList{"make", "x", "--rtf", "a", "--text", "b"} << QByteArray("usage");
+        QTest::newRow("not RTF") << QStringList{"make", "x", "--rtf", data("page/logo.png")}
+                                 << QByteArray("is not an RTF file");
+        QTest::newRow("page with a missing image")
+            << QStringList{"make", "x", "--html", data("broken.html")} << QByteArray("Caution the picture");
+        QTest::newRow("not an archive") << QStringList{"show", data("page/lettre.html")}
+                                        << QByteArray("The selected message is corrupt");
+        QTest::newRow("unknown book") << QStringList{"render", data("saved.MNL"), "--book", "nope"}
+                                      << QByteArray("no address book named \"nope\"");
+    }
+
+    void refusals()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QByteArray, error);
+        const Run r = cli(QStringList{"message"} + args);
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.err.contains(error), r.err.constData());
+    }
+};
+
+QTEST_MAIN(TstMessageCli)
+#include "tst_message_cli.moc"
