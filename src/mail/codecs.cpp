@@ -378,8 +378,10 @@ bool canEncode(QStringView text, const QString &charset)
     if (name == u"US-ASCII")
         return false;
     if (name == u"ISO-8859-1") {
+        // The C1 controls fit only on paper: readers take ISO-8859-1 bytes
+        // 0x80-0x9F as Windows-1252, and so do we.
         for (const QChar c : text)
-            if (c.unicode() > 0xFF)
+            if (c.unicode() > 0xFF || (c.unicode() >= 0x80 && c.unicode() < 0xA0))
                 return false;
         return true;
     }

@@ -239,6 +239,7 @@ private slots:
         QTest::newRow("Greek in UTF-8") << QStringLiteral("Ωμέγα") << QStringLiteral("UTF-8") << true;
         QTest::newRow("Cyrillic in KOI8-R") << QStringLiteral("Привет") << QStringLiteral("KOI8-R") << true;
         QTest::newRow("Greek not in KOI8-R") << QStringLiteral("Ωμέγα") << QStringLiteral("KOI8-R") << false;
+        QTest::newRow("C1 control not in ISO-8859-1") << QStringLiteral("a\u0099") << QStringLiteral("ISO-8859-1") << false;
         QTest::newRow("é not in US-ASCII") << QStringLiteral("é") << QStringLiteral("us-ascii") << false;
         QTest::newRow("unknown charset") << QStringLiteral("é") << QStringLiteral("x-nothing") << false;
     }

@@ -1,0 +1,27 @@
+// libFuzzer target: any bytes, cut into lines, handed to the message parser.
+
+#include "mail/qzvmsg.h"
+
+#include <cstddef>
+#include <cstdint>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    const QByteArray bytes(reinterpret_cast<const char *>(data), qsizetype(size));
+    QList<QByteArray> lines = bytes.split('\n');
+    for (QByteArray &line : lines)
+        if (line.endsWith('\r'))
+            line.chop(1);
+    kirvane::mail::TQzvMsg msg;
+    QString error;
+    msg.ParseRawMail(lines, &error);
+    // Whatever was parsed must compose again without harm.
+    msg.From = QStringLiteral("a@b.c");
+    for (int i = 0; i < msg.AttachedFiles.Count(); ++i)
+        if (msg.AttachedFiles[i].Data.isEmpty())
+            msg.AttachedFiles[i].Data = "x"; // an empty part would be read from its (made-up) path
+    QString composeError;
+    if (!msg.FillRawMail(&composeError))
+        __builtin_trap();
+    return 0;
+}
