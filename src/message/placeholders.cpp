@@ -1,7 +1,5 @@
 #include "message/placeholders.h"
 
-#include <array>
-
 namespace kirvane::message {
 
 namespace {

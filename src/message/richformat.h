@@ -24,3 +24,20 @@ struct CharAttributes {
 [[nodiscard]] QTextCharFormat charFormat(const CharAttributes &attributes);
 
 } // namespace kirvane::message
+
+class QTextCursor;
+
+namespace kirvane::message {
+
+enum class CharStyle { Bold, Italic, Underline };
+
+// True when every character of the selection has the style (for no selection:
+// the character before the cursor).
+[[nodiscard]] bool selectionHasStyle(const QTextCursor &cursor, CharStyle style);
+
+// The bold, italic and underline buttons: the style goes on for the whole
+// selection unless all of it has it already, in which case it goes off; the
+// other styles stay as they are.
+void toggleStyle(QTextCursor &cursor, CharStyle style);
+
+} // namespace kirvane::message

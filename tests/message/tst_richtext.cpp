@@ -244,6 +244,37 @@ private Q_SLOTS:
         QCOMPARE(got, text);
     }
 
+    void formattingButtonsToggleOverTheSelection()
+    {
+        CharAttributes a = plain10();
+        a.italic = true;
+        CharAttributes b = plain10();
+        b.bold = true;
+        QTextDocument doc;
+        fill(doc, {{"a", a}, {"b", b}});
+        QTextCursor all(&doc);
+        all.select(QTextCursor::Document);
+
+        // Part of the selection lacks bold: it goes on everywhere.
+        QVERIFY(!selectionHasStyle(all, CharStyle::Bold));
+        toggleStyle(all, CharStyle::Bold);
+        QVERIFY(selectionHasStyle(all, CharStyle::Bold));
+        QVERIFY(attributesAt(doc, QStringLiteral("a")).italic);
+        QVERIFY(!attributesAt(doc, QStringLiteral("b")).italic);
+        // All of it has it: it goes off everywhere, italic stays.
+        toggleStyle(all, CharStyle::Bold);
+        QVERIFY(!attributesAt(doc, QStringLiteral("a")).bold);
+        QVERIFY(!attributesAt(doc, QStringLiteral("b")).bold);
+        QVERIFY(attributesAt(doc, QStringLiteral("a")).italic);
+
+        QTextCursor second(&doc);
+        second.setPosition(1);
+        second.setPosition(2, QTextCursor::KeepAnchor);
+        toggleStyle(second, CharStyle::Underline);
+        QVERIFY(!attributesAt(doc, QStringLiteral("a")).underline);
+        QVERIFY(attributesAt(doc, QStringLiteral("b")).underline);
+    }
+
     void refusesWhatIsNotRtf()
     {
         QTextDocument doc;
