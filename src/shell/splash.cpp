@@ -44,11 +44,11 @@ QPixmap Tf_splashscreen_uk::picture()
     sky.setColorAt(1, QColor(0x4d, 0x8a, 0xc4));
     p.fillRect(pixmap.rect(), sky);
 
-    // A flight of letters across the picture.
+    // A flight of letters across the lower half, clear of the title.
     p.setOpacity(0.22);
     for (int i = 0; i < 7; ++i) {
-        const int size = 40 + i * 9;
-        p.drawPixmap(40 + i * 78, 300 - i * 36, glyphPixmap(Glyph::Envelope, size));
+        const int size = 30 + i * 9;
+        p.drawPixmap(30 + i * 80, 400 - i * 24 - size, glyphPixmap(Glyph::Envelope, size));
     }
     p.setOpacity(1.0);
     p.drawPixmap(60, 70, glyphPixmap(Glyph::Envelope, 150));

@@ -13,6 +13,7 @@
 
 #include <QAction>
 #include <QContextMenuEvent>
+#include <QFile>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -57,6 +58,7 @@ private Q_SLOTS:
     void errorTextsStayFrench();
     void languagePassShowsEnglish();
     void htmlViewsHaveNoContextMenu();
+    void helpOpensTheShippedPage();
 
 private:
     QTemporaryDir m_home;
@@ -520,6 +522,29 @@ void TestMainWindow::htmlViewsHaveNoContextMenu()
     QApplication::sendEvent(editor.viewport(), &request);
     QCOMPARE(browser.menus, 0);
     QCOMPARE(editor.menus, 1);
+}
+
+void TestMainWindow::helpOpensTheShippedPage()
+{
+    QList<QUrl> opened;
+    m_form->openUrl = [&opened](const QUrl &url) {
+        opened << url;
+        return true;
+    };
+    showActive();
+    for (int view = 1; view <= 4; ++view) {
+        m_form->showView(view);
+        QTest::keyClick(m_form.get(), Qt::Key_F1);
+    }
+    QCOMPARE(opened.size(), 4);
+    QVERIFY(opened.front().isLocalFile());
+    QVERIFY(opened.front().path().endsWith(QLatin1String("/documentation/index.htm")));
+
+    // The page lies beside the built program, where help looks for it.
+    const QString bin = qEnvironmentVariable("KIRVANE_BIN_DIR");
+    if (bin.isEmpty())
+        QSKIP("run through ctest to know where the program is built");
+    QVERIFY(QFile::exists(bin + QStringLiteral("/documentation/index.htm")));
 }
 
 QTEST_MAIN(TestMainWindow)
