@@ -107,20 +107,28 @@ QByteArray fileNameParameter(const QByteArray &key, const QString &name)
     return key + "*=UTF-8''" + oneLine(name).toUtf8().toPercentEncoding();
 }
 
-QList<QByteArray> attachmentPart(const TAttachedFile &f, bool embedded)
+// Appends the part of one file to out. Written straight into the message:
+// the sending run composes a message per contact, and copying the encoded
+// lines of large files through intermediate lists costs more than the rest.
+void appendFilePart(QList<QByteArray> &out, const TAttachedFile &f, bool embedded)
 {
-    QList<QByteArray> part;
-    part.reserve(f.EncodedLines.size() + 6);
-    part.append("Content-Type: " + oneLine(f.ContentType).toUtf8() + "; " + fileNameParameter("name", f.FileName));
-    part.append("Content-Transfer-Encoding: base64");
-    part.append("Content-Disposition: attachment; " + fileNameParameter("filename", f.FileName));
+    out.append("Content-Type: " + oneLine(f.ContentType).toUtf8() + "; " + fileNameParameter("name", f.FileName));
+    out.append("Content-Transfer-Encoding: base64");
+    out.append("Content-Disposition: attachment; " + fileNameParameter("filename", f.FileName));
     if (embedded)
-        part.append("Content-Id:<" + oneLine(f.FileName).toUtf8() + ">");
-    part.append(QByteArray());
-    part.append(f.EncodedLines);
-    part.append(QByteArray());
-    return part;
+        out.append("Content-Id:<" + oneLine(f.FileName).toUtf8() + ">");
+    out.append(QByteArray());
+    out.append(f.EncodedLines);
+    out.append(QByteArray());
 }
+
+// The file parts that follow the text, between delimiter lines, then the
+// closing delimiter and empty lines.
+struct PartGroup {
+    QList<std::pair<const TAttachedFile *, bool>> files; // file, embedded
+    QByteArray delimiter;
+    int emptyLinesAfter = 1;
+};
 
 // Every entry of Text as lines: an entry holding line ends becomes several.
 QStringList textLines(const QStringList &text)
@@ -303,6 +311,8 @@ bool TQzvMsg::FillRawMail(QString *error)
     const int a = AttachedFiles.Count();
     const int e = EmbeddedImages.Count();
 
+    QList<QByteArray> before;    // the lines in front of the text
+    QList<PartGroup> groups;     // the file parts after it
     if (a + e == 0) {
         h.append(t);
         h.append(c);
@@ -322,59 +332,55 @@ bool TQzvMsg::FillRawMail(QString *error)
         const QByteArray b2 = FixedIds.Boundary2.isEmpty() ? MakeBoundary() : FixedIds.Boundary2;
         const QByteArray d1 = "--" + b1;
         const QByteArray d2 = "--" + b2;
-
-        // The parts of one collection, delimited by d; closed by d + "--".
-        auto appendParts = [&b](const TAttachedFiles &files, const QByteArray &d, bool embedded) {
-            for (int i = 0; i < files.Count(); ++i) {
-                b.append(d);
-                b.append(attachmentPart(files[i], embedded));
-            }
-            b.append(d + "--");
-            b.append(QByteArray());
+        auto partsOf = [](const TAttachedFiles &files, bool embedded) {
+            QList<std::pair<const TAttachedFile *, bool>> parts;
+            for (int i = 0; i < files.Count(); ++i)
+                parts.append({&files[i], embedded});
+            return parts;
         };
 
-        QList<QByteArray> before;
         if (e == 0 || MessageType != mtHTML) {
             // Images beside a plain text have nothing to be embedded in; they
             // travel as attachments that keep their content ids.
             h.append("Content-Type: multipart/mixed; boundary=\"" + b1 + '"');
             before = {d1, t, c, QByteArray()};
-            b = before + b;
-            if (e > 0) {
-                for (int i = 0; i < e; ++i) {
-                    b.append(d1);
-                    b.append(attachmentPart(EmbeddedImages[i], true));
-                }
-            }
-            for (int i = 0; i < a; ++i) {
-                b.append(d1);
-                b.append(attachmentPart(AttachedFiles[i], false));
-            }
-            b.append(d1 + "--");
-            b.append(QByteArray());
+            groups.append({partsOf(EmbeddedImages, true) + partsOf(AttachedFiles, false), d1, 1});
         } else if (a == 0) {
             h.append("Content-Type: multipart/related;");
             h.append("\tboundary=\"" + b1 + '"');
             before = {d1, t, c, QByteArray()};
-            b = before + b;
-            appendParts(EmbeddedImages, d1, true);
-            b.append(QByteArray());
+            groups.append({partsOf(EmbeddedImages, true), d1, 2});
         } else {
             h.append("Content-Type: multipart/mixed;");
             h.append("\tboundary=\"" + b2 + '"');
             before = {d2, "Content-Type: multipart/related;", "\ttype=\"text/html\";", "\tboundary=\"" + b1 + '"',
                       QByteArray(), d1, t, c, QByteArray()};
-            b = before + b;
-            appendParts(EmbeddedImages, d1, true);
-            appendParts(AttachedFiles, d2, false);
+            groups.append({partsOf(EmbeddedImages, true), d1, 1});
+            groups.append({partsOf(AttachedFiles, false), d2, 1});
         }
     }
 
     h.append(ExtraHeaders);
-    RawMail.reserve(h.size() + 1 + b.size());
-    RawMail = h;
+    qsizetype total = h.size() + 1 + before.size() + b.size();
+    for (const PartGroup &group : std::as_const(groups)) {
+        for (const auto &[file, embedded] : group.files)
+            total += file->EncodedLines.size() + 7;
+        total += 1 + group.emptyLinesAfter;
+    }
+    RawMail.reserve(total);
+    RawMail.append(h);
     RawMail.append(QByteArray());
+    RawMail.append(before);
     RawMail.append(b);
+    for (const PartGroup &group : std::as_const(groups)) {
+        for (const auto &[file, embedded] : group.files) {
+            RawMail.append(group.delimiter);
+            appendFilePart(RawMail, *file, embedded);
+        }
+        RawMail.append(group.delimiter + "--");
+        for (int i = 0; i < group.emptyLinesAfter; ++i)
+            RawMail.append(QByteArray());
+    }
     return true;
 }
 
