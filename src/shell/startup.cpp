@@ -18,6 +18,15 @@ namespace {
 constexpr int kSplashMs = 3000;
 }
 
+bool createImportWindow(TForm1 &form, const std::function<bool()> &create)
+{
+    if (create && create())
+        return true;
+    form.asker().inform(QString::fromUtf8(kImportDriversMissing));
+    form.disableImport();
+    return false;
+}
+
 int runDesktop(QApplication &app, const StartOptions &options)
 {
     QApplication::setApplicationName(QStringLiteral("Kirvane"));
@@ -52,9 +61,10 @@ int runDesktop(QApplication &app, const StartOptions &options)
     TForm1 form(&base);
     QObject::connect(&guard, &SingleInstance::raiseRequested, &form, &TForm1::bringToFront);
     QObject::connect(&form, &TForm1::quitRequested, &app, [] { QCoreApplication::exit(0); });
-    // The windows of the other subsystems are created here, each once, the
-    // import window last; when the import window cannot be made the program
-    // goes on with form.disableImport() after its warning.
+    // The windows of the other subsystems are created here, each once, and
+    // the import window last, through createImportWindow(); until the import
+    // subsystem provides that window its commands stay disabled, without a
+    // warning about readers that were never looked for.
 
     splash.close();
 

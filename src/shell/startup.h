@@ -5,6 +5,8 @@
 
 #include <QString>
 
+#include <functional>
+
 class QApplication;
 
 namespace kirvane {
@@ -16,6 +18,18 @@ struct StartOptions {
 
 // The text a second copy shows before it ends.
 inline constexpr const char *kAlreadyRunning = "Kirvane est dejà en cours de fonctionnement";
+
+// The warning shown when the import window cannot be made, kept as written.
+inline constexpr const char *kImportDriversMissing =
+    "Some driver (ADO) needed to Kirvane to import\n\rare not found.\n\rThe importationwill desable. "
+    "If u want to reactivate the importation\n\rplease get a look to the help file.";
+
+class TForm1;
+
+// The last window of start-up: create() makes the import window and returns
+// false when it cannot (its readers are missing). Then the warning is shown
+// with an OK button and import stays disabled; start-up goes on either way.
+bool createImportWindow(TForm1 &form, const std::function<bool()> &create);
 
 // Runs the program; returns its exit status.
 int runDesktop(QApplication &app, const StartOptions &options);
