@@ -493,6 +493,11 @@ QString decodeHeaderText(QByteArrayView raw)
         const qsizetype q1 = raw.indexOf('?', start + 2);
         const qsizetype q2 = q1 < 0 ? -1 : raw.indexOf('?', q1 + 1);
         const qsizetype end = (q2 < 0 || q2 != q1 + 2) ? -1 : raw.indexOf("?=", q2 + 1);
+        if (q2 < 0 || (q2 == q1 + 2 && end < 0)) {
+            // No complete word can follow: the rest is plain text.
+            addPlain(raw.sliced(start));
+            break;
+        }
         if (end < 0) {
             addPlain(raw.sliced(start, 2));
             i = start + 2;

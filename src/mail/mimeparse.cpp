@@ -417,13 +417,19 @@ QString normalisedAddresses(const QByteArray &value)
         name.remove(u'"').remove(u'\'');
         name = name.trimmed();
 
-        QString address = QString::fromUtf8(piece);
-        for (;;) {
-            const qsizetype o = address.indexOf(u'(');
-            const qsizetype c = o < 0 ? -1 : address.indexOf(u')', o);
-            if (o < 0 || c < 0)
-                break;
-            address.remove(o, c - o + 1);
+        // The address without its "(...)" comments; an unclosed one stays.
+        const QString raw = QString::fromUtf8(piece);
+        QString address;
+        bool closable = true; // false once a "(" was found without its ")"
+        for (qsizetype k = 0; k < raw.size(); ++k) {
+            const qsizetype c = closable && raw.at(k) == u'(' ? raw.indexOf(u')', k) : -1;
+            if (c < 0) {
+                if (raw.at(k) == u'(')
+                    closable = false;
+                address += raw.at(k);
+                continue;
+            }
+            k = c;
         }
         address = address.trimmed();
         const qsizetype al = address.indexOf(u'<');
