@@ -325,6 +325,13 @@ ArchiveReadStatus readArchive(const QString &path, MessageDocument &message, con
     return ArchiveReadStatus::Ok;
 }
 
+QString savedMessagesFolder()
+{
+    const QString folder = savedFolder();
+    makeFolder(folder);
+    return folder;
+}
+
 bool saveMessage(const MessageDocument &message, const QString &chosenPath, MessageQuestions &ask)
 {
     const QFileInfo chosen(chosenPath);

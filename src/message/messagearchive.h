@@ -58,6 +58,10 @@ enum class ArchiveReadStatus {
 [[nodiscard]] ArchiveReadStatus readArchive(const QString &path, MessageDocument &message,
                                             const ArchiveLimits &limits = {});
 
+// "Sauvegardes" in the data folder, created when missing: where the save and
+// open choosers start.
+[[nodiscard]] QString savedMessagesFolder();
+
 // Save: the target is the chosen folder and name with ".MNL"; an existing file
 // is replaced only after the user agrees. Shows the backup error on failure.
 bool saveMessage(const MessageDocument &message, const QString &chosenPath, MessageQuestions &ask);

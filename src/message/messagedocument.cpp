@@ -88,6 +88,7 @@ void MessageDocument::setPlainText(const QString &text)
 void MessageDocument::setMode(ComposeMode mode)
 {
     m_mode = mode;
+    m_sourceShown = false; // the HTML-file layout starts on the browser area
     Q_EMIT modeChanged(m_mode);
 }
 
@@ -127,7 +128,6 @@ void MessageDocument::clear()
     m_resumeBook.clear();
     m_resumeKey.clear();
     m_pageFile.clear();
-    m_sourceShown = false;
     Q_EMIT listsChanged();
     setMode(ComposeMode::RichHtml);
     setShownPage(blank);
@@ -154,7 +154,6 @@ bool MessageDocument::switchToPlain(MessageQuestions &ask)
     } else {
         resetRichText();
     }
-    m_sourceShown = false;
     setMode(ComposeMode::PlainText);
     return true;
 }
@@ -172,7 +171,6 @@ bool MessageDocument::loadTextFile(const QString &path)
     if (!readLinesFile(path, &lines))
         return false;
     setPlainText(lines.join(u'\n'));
-    m_sourceShown = false;
     setMode(ComposeMode::PlainText);
     return true;
 }
@@ -183,7 +181,6 @@ bool MessageDocument::importHtmlPage(const QString &path, MessageQuestions &ask)
     if (result.status == HtmlImportStatus::Unreadable)
         return false;
     resetRichText();
-    m_sourceShown = false;
     setMode(ComposeMode::HtmlFile);
     QString page;
     if (result.status == HtmlImportStatus::Ok)

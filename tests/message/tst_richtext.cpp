@@ -275,6 +275,31 @@ private Q_SLOTS:
         QVERIFY(attributesAt(doc, QStringLiteral("b")).underline);
     }
 
+    void survivesBrokenInput()
+    {
+        // Every cut of a real file, and the traps of hostile input, read to
+        // an end without reading past the data.
+        const QByteArray real = fixture(QStringLiteral("libreoffice.rtf"));
+        QVERIFY(!real.isEmpty());
+        QTextDocument doc;
+        for (qsizetype cut = 0; cut < real.size(); cut += 7)
+            readRtf(real.left(cut), &doc);
+        const QByteArray traps[] = {
+            "{\\rtf1 " + QByteArray(200000, '{') + "deep",
+            "{\\rtf1 a\\'",
+            "{\\rtf1 a\\'4",
+            "{\\rtf1 \\u99999999999999 x}",
+            "{\\rtf1 \\bin999999999 x}",
+            "{\\rtf1 \\uc999999999 \\u65 abc}",
+            "{\\rtf1 \\fs-5 \\cf999 \\f-1 x}}}}}",
+            "{\\rtf1 " + QByteArray(100000, 'a') + "\\",
+        };
+        for (const QByteArray &trap : traps)
+            QVERIFY(readRtf(trap, &doc));
+        QVERIFY(readRtf(traps[6], &doc));
+        QCOMPARE(doc.toPlainText(), QStringLiteral("x"));
+    }
+
     void refusesWhatIsNotRtf()
     {
         QTextDocument doc;
