@@ -154,8 +154,10 @@ void TForm1::buildMenus()
 void TForm1::provide(const QString &name, std::function<void()> op)
 {
     auto it = m_commands.find(name);
-    if (it == m_commands.end())
+    if (it == m_commands.end()) {
+        qWarning("TForm1: no command named %s", qPrintable(name));
         return;
+    }
     it->provided = true;
     connect(it->action, &QAction::triggered, this, [op = std::move(op)] { op(); });
     updateEnabled();

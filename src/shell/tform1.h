@@ -53,7 +53,7 @@ public:
 
     // Shows view 1 (contacts) to 4 (history) with its menu bar, frame and tool
     // bar; any other number changes nothing.
-    void showView(int view);
+    void showView(int view) override;
     [[nodiscard]] int currentView() const { return m_view; }
 
     // The error dialog with the text of code ("" for a code not in the table).
@@ -102,7 +102,7 @@ public:
     // Brings the window to the front, restoring it when minimised.
     void bringToFront();
 
-    [[nodiscard]] Asker &asker() const { return *m_asker; }
+    [[nodiscard]] Asker &asker() const override { return *m_asker; }
     [[nodiscard]] TFrame_menu *menuFrame() const { return m_menuFrame; }
     [[nodiscard]] ContactsView *contactView() const { return m_views.contact; }
     [[nodiscard]] DirectoryView *directoryView() const { return m_views.directory; }

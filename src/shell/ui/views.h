@@ -4,6 +4,8 @@
 // out; the defaults are those of a view that holds nothing yet. The main
 // window never looks further into a view than this.
 
+#include "shell/ui/asker.h"
+
 #include <QFrame>
 #include <QString>
 
@@ -13,9 +15,10 @@ class QAction;
 
 namespace kirvane {
 
-// The main window's commands as a view may take them up. A command stays
-// disabled until a view provides it; the main window enables it while its
-// view is the current one.
+// The main window as a view sees it: its commands, which a view takes up, and
+// the few operations a view may ask of it. A command stays disabled until a
+// view provides it; the main window enables it while its view is the current
+// one.
 class Commands {
 public:
     virtual ~Commands() = default;
@@ -23,12 +26,19 @@ public:
     // button's name where it has no menu item), to op.
     virtual void provide(const QString &name, std::function<void()> op) = 0;
     [[nodiscard]] virtual QAction *action(const QString &name) const = 0;
+    // Where the view's questions and notices go.
+    [[nodiscard]] virtual Asker &asker() const = 0;
+    // Shows view 1 (contacts) to 4 (history), as its view button does without
+    // the button's reloads.
+    virtual void showView(int view) = 0;
 };
 
 class ViewFrame : public QFrame {
     Q_OBJECT
 public:
     using QFrame::QFrame;
+    // Called once when the main window is built: take up commands, keep what
+    // the view needs of the main window.
     virtual void connectCommands(Commands &commands) {}
     // Captions in language (1 French, 2 English); called with French when
     // built and with the active language by the language pass.
