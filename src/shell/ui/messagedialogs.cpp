@@ -37,7 +37,7 @@ TMessageDialog::TMessageDialog(Buttons buttons, const char *objectName, const ch
     m_memo->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_memo->setFrameShape(QFrame::NoFrame);
     m_memo->viewport()->setAutoFillBackground(false);
-    m_memo->setMinimumSize(340, 90);
+    m_memo->setMinimumSize(340, 70);
 
     auto *row = new QHBoxLayout;
     row->addStretch();
@@ -59,6 +59,7 @@ TMessageDialog::TMessageDialog(Buttons buttons, const char *objectName, const ch
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_memo);
     layout->addLayout(row);
+    resize(400, 160);
     applyLanguage(French);
 }
 
