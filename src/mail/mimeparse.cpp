@@ -306,6 +306,7 @@ void Parser::addAttachment(const QString &partName, const QByteArray &type, cons
         clean = QStringLiteral("attachment");
 
     TAttachedFile &file = m_msg.AttachedFiles.Add(clean);
+    file.HeldInMemory = true;
     if (encoding == "BASE64") {
         Base64Decoder decoder;
         for (const QByteArray &line : body)

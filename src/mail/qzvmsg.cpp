@@ -156,7 +156,7 @@ constexpr qsizetype kMaxLineOctets = 998;
 
 bool TAttachedFile::Encode(QString *error)
 {
-    if (!Data.isEmpty()) {
+    if (!Data.isEmpty() || HeldInMemory) {
         EncodedLines = base64Lines(Data);
         return true;
     }

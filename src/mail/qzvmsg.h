@@ -46,9 +46,13 @@ public:
     QString ContentType;         // ContentTypeOf(path), or set by parsing
     QByteArray Data;             // content bytes; empty until encoded or parsed
     QList<QByteArray> EncodedLines; // base64 of Data, 76 characters a line
+    // True for the files of a received message: their content is Data alone,
+    // even when empty. PathName is then only the name the sender gave, and a
+    // file of that name on this machine must never be read in its place.
+    bool HeldInMemory = false;
 
     // Fills EncodedLines (and Data when the source is the file). The source is
-    // Data when it holds bytes, else the file at PathName. Encoding a file is
+    // Data when it holds bytes or HeldInMemory is set, else the file at PathName. Encoding a file is
     // done once per process for a given path, size and modification time;
     // later calls share the result. Returns false with the file system's
     // error text when the file cannot be read.

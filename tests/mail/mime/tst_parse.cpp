@@ -285,6 +285,31 @@ private slots:
         }
     }
 
+    // A received message is forwarded by composing it again: an empty part
+    // named after a file of ours must go out empty, not with our file.
+    void forwardingNeverReadsLocalFiles()
+    {
+        QTemporaryDir dir;
+        const QString previous = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(dir.path()));
+        QFile secret(QStringLiteral("config.ini"));
+        QVERIFY(secret.open(QIODevice::WriteOnly));
+        secret.write("password=secret\n");
+        secret.close();
+
+        TQzvMsg m;
+        m.ParseRawMail(linesOf("From: x@example.org\nSubject: s\nContent-Type: multipart/mixed; boundary=b\n\n"
+                               "--b\n\nhello\n--b\nContent-Type: text/plain; name=config.ini\n\n--b--\n"));
+        QCOMPARE(names(m.AttachedFiles), QStringList{QStringLiteral("config.ini")});
+        QVERIFY(m.AttachedFiles[0].Data.isEmpty());
+        const bool composed = m.FillRawMail();
+        QDir::setCurrent(previous);
+        QVERIFY(composed);
+        QVERIFY(m.AttachedFiles[0].EncodedLines.isEmpty());
+        for (const QByteArray &line : std::as_const(m.RawMail))
+            QVERIFY(!line.contains(QByteArray("password=secret").toBase64().left(12)));
+    }
+
     void hostileInput()
     {
         // Nesting far beyond any real message must neither recurse without
