@@ -96,6 +96,10 @@ void TestSingleInstance::programStartedTwice()
     second.waitForFinished();
     first.kill();
     first.waitForFinished();
+    // What a killed copy leaves behind.
+    const SingleInstance gone(home.path());
+    QFile::remove(gone.lockPath());
+    QFile::remove(gone.serverName());
 }
 
 QTEST_MAIN(TestSingleInstance)
