@@ -455,32 +455,37 @@ bool TQzvMsg::ParseRawMail(const QList<QByteArray> &lines, QString *error)
     if (!Headers.isEmpty())
         From = decodeText(Headers.first().mid(5, 72), QString());
     // Header values stop at their first ";", as the subscription requests expect.
-    auto field = [&](const char *name) { return firstField(headerValue(lines, name, true)); };
-    auto has = [&](const char *name) { return !headerValue(lines, name, true).isNull(); };
-    if (has("FROM:"))
-        From = decodeHeaderText(field("FROM:"));
-    if (has("SENDER:"))
-        Sender = normalisedAddresses(field("SENDER:"));
-    if (has("MESSAGE-ID:"))
-        MessageId = decodeText(field("MESSAGE-ID:"), QString());
-    if (has("IN-REPLY-TO:"))
-        InReplyTo = decodeText(field("IN-REPLY-TO:"), QString());
-    if (has("RETURN-PATH:"))
-        ReturnPath = decodeText(field("RETURN-PATH:"), QString());
-    if (has("REPLY-TO:"))
-        ReplyTo = normalisedAddresses(field("REPLY-TO:"));
-    if (has("TO:"))
-        SendTo = normalisedAddresses(field("TO:"));
-    if (has("CC:"))
-        CC = normalisedAddresses(field("CC:"));
-    if (has("DATE:"))
-        Date = decodeText(field("DATE:"), QString());
-    if (has("SUBJECT:"))
-        Subject = decodeHeaderText(field("SUBJECT:"));
-    if (has("CONTENT-TYPE:"))
-        ContentType = QString::fromLatin1(field("CONTENT-TYPE:").toUpper());
-    if (has("CONTENT-TRANSFER-ENCODING:"))
-        ContentTransferEncoding = QString::fromLatin1(field("CONTENT-TRANSFER-ENCODING:").toUpper());
+    enum class Form { AsWritten, Decoded, Addresses, UpperCase };
+    static const struct {
+        const char *name;
+        QString TQzvMsg::*field;
+        Form form;
+    } fields[] = {
+        {"FROM:", &TQzvMsg::From, Form::Decoded},
+        {"SENDER:", &TQzvMsg::Sender, Form::Addresses},
+        {"MESSAGE-ID:", &TQzvMsg::MessageId, Form::AsWritten},
+        {"IN-REPLY-TO:", &TQzvMsg::InReplyTo, Form::AsWritten},
+        {"RETURN-PATH:", &TQzvMsg::ReturnPath, Form::AsWritten},
+        {"REPLY-TO:", &TQzvMsg::ReplyTo, Form::Addresses},
+        {"TO:", &TQzvMsg::SendTo, Form::Addresses},
+        {"CC:", &TQzvMsg::CC, Form::Addresses},
+        {"DATE:", &TQzvMsg::Date, Form::AsWritten},
+        {"SUBJECT:", &TQzvMsg::Subject, Form::Decoded},
+        {"CONTENT-TYPE:", &TQzvMsg::ContentType, Form::UpperCase},
+        {"CONTENT-TRANSFER-ENCODING:", &TQzvMsg::ContentTransferEncoding, Form::UpperCase},
+    };
+    for (const auto &f : fields) {
+        const QByteArray header = headerValue(lines, f.name, true);
+        if (header.isNull())
+            continue;
+        const QByteArray value = firstField(header);
+        switch (f.form) {
+        case Form::AsWritten: this->*f.field = decodeText(value, QString()); break;
+        case Form::Decoded: this->*f.field = decodeHeaderText(value); break;
+        case Form::Addresses: this->*f.field = normalisedAddresses(value); break;
+        case Form::UpperCase: this->*f.field = QString::fromLatin1(value.toUpper()); break;
+        }
+    }
 
     Parser parser(*this);
     parser.parsePart(lines, 0);
