@@ -92,6 +92,23 @@ def uuencoded():
     save("uuencode.eml", m)
 
 
+def uuencoded_part():
+    m = MIMEMultipart("mixed")
+    m["From"] = "uu@example.org"
+    m["To"] = "news@example.org"
+    m["Subject"] = "Partie x-uuencode"
+    m.attach(MIMEText("Le fichier suit.\n", "plain", "us-ascii"))
+    part = MIMEBase("application", "octet-stream", name="table.bin")
+    lines = ["begin 644 table.bin"]
+    for i in range(0, len(BINARY), 45):
+        lines.append(binascii.b2a_uu(BINARY[i:i + 45]).decode().rstrip("\n"))
+    lines += ["`", "end", ""]
+    part.set_payload("\n".join(lines))
+    part["Content-Transfer-Encoding"] = "x-uuencode"
+    m.attach(part)
+    save("x-uuencode.eml", m, email.policy.compat32.clone(linesep="\r\n"))
+
+
 def folded():
     m = EmailMessage()
     m["From"] = "\"Service, clients\" <service@example.org>"
@@ -124,5 +141,6 @@ forwarded()
 quoted_printable_latin1()
 base64_text()
 uuencoded()
+uuencoded_part()
 folded()
 windows1252_words()
