@@ -10,6 +10,7 @@
 #include <QMimeDatabase>
 #include <QMutex>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QThread>
 
 namespace kirvane::mail {
@@ -239,7 +240,9 @@ bool TQzvMsg::FillRawMail(QString *error)
 
     // The declared charset: CharSet when every text fits it, else UTF-8.
     const QStringList lines = textLines(Text);
-    QString charset = CharSet;
+    // RFC 2978 2.3: a charset name is a token; anything else cannot be declared.
+    static const QRegularExpression token(QStringLiteral("^[A-Za-z0-9!#$%&'+^_`{}~-]+$"));
+    QString charset = token.match(CharSet).hasMatch() ? CharSet : QStringLiteral("UTF-8");
     bool fits = canEncode(Subject, charset) && canEncode(UserName, charset);
     for (qsizetype i = 0; fits && i < lines.size(); ++i)
         fits = canEncode(lines.at(i), charset);

@@ -143,6 +143,12 @@ QList<Case> cases()
          head("news@example.org", "=?UTF-8?B?NSDigqw=?=")
              + Lines{"Content-Type: text/plain; charset=UTF-8", "Content-Transfer-Encoding: 8Bit", {},
                      "Prix: 5 \xE2\x82\xAC"}},
+        {"a charset name that is no token is not declared",
+         [](TQzvMsg &m) {
+             m.CharSet = QStringLiteral("x\r\nBcc: victim@example.org");
+             m.Text = {QStringLiteral("x")};
+         },
+         head() + Lines{"Content-Type: text/plain; charset=UTF-8", "Content-Transfer-Encoding: 8Bit", {}, "x"}},
         {"line ends inside header values and text",
          [](TQzvMsg &m) {
              m.Subject = QStringLiteral("Hi\r\nBcc: victim@example.org");
