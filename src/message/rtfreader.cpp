@@ -32,6 +32,7 @@ struct GroupState {
     int colour = 0;       // 0: automatic (black)
     int unicodeSkip = 1;  // \ucN
     int fontEntry = -1;   // the font being described inside the font table
+    bool hidden = false;  // \v: text the reader of the document does not see
 };
 
 // Destinations whose content is not text of the body.
@@ -149,7 +150,10 @@ private:
 
 int Reader::codePageNow() const
 {
-    const auto it = m_fonts.constFind(m_state.font < 0 ? m_defaultFont : m_state.font);
+    int font = m_state.font < 0 ? m_defaultFont : m_state.font;
+    if (m_state.destination == Destination::FontTable)
+        font = m_state.fontEntry; // a font's name is in its own charset
+    const auto it = m_fonts.constFind(font);
     if (it != m_fonts.constEnd() && it->codePage)
         return it->codePage;
     return m_ansiCodePage;
@@ -210,6 +214,8 @@ void Reader::text(QStringView s)
         return;
     }
     case Destination::Text:
+        if (m_state.hidden)
+            return;
         break;
     }
     if (m_skipChars > 0) {
@@ -401,7 +407,11 @@ void Reader::controlWord(const QByteArray &word, bool hasParam, int param)
             m_state.halfPoints = param;
     } else if (word == "cf") {
         m_state.colour = param;
-    } else if (word == "par" || word == "sect" || word == "page") {
+    } else if (word == "v") {
+        m_state.hidden = !hasParam || param != 0;
+    } else if (word == "cell" || word == "nestcell") {
+        text(u"\t");
+    } else if (word == "par" || word == "sect" || word == "page" || word == "row" || word == "nestrow") {
         if (m_skipChars > 0)
             m_skipChars = 0;
         ++m_pendingParagraphs;

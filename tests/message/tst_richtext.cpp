@@ -228,6 +228,9 @@ private Q_SLOTS:
         QTest::newRow("\\line and \\par")
             << QByteArray("{\\rtf1 a\\line b\\par c}") << QStringLiteral("a\u2028b\nc");
         QTest::newRow("the final \\par makes no empty paragraph") << QByteArray("{\\rtf1 a\\par\\par}") << "a\n";
+        QTest::newRow("hidden text dropped") << QByteArray("{\\rtf1 a{\\v secret}b\\v c\\v0 d}") << "abd";
+        QTest::newRow("table cells and rows")
+            << QByteArray("{\\rtf1 \\trowd a\\cell b\\cell\\row c\\cell\\row}") << "a\tb\t\nc\t";
         QTest::newRow("document information dropped")
             << QByteArray("{\\rtf1{\\info{\\title T}{\\author A}}{\\stylesheet{\\s0 Normal;}}x}") << "x";
     }
@@ -273,6 +276,13 @@ private Q_SLOTS:
         toggleStyle(second, CharStyle::Underline);
         QVERIFY(!attributesAt(doc, QStringLiteral("a")).underline);
         QVERIFY(attributesAt(doc, QStringLiteral("b")).underline);
+    }
+
+    void fontNameIsReadInTheFontsCharset()
+    {
+        QTextDocument doc;
+        QVERIFY(readRtf("{\\rtf1{\\fonttbl{\\f0\\fcharset204 \\'c0\\'f0\\'e8\\'e0\\'eb;}}\\f0 x}", &doc));
+        QCOMPARE(attributesAt(doc, QStringLiteral("x")).family, QStringLiteral("Ариал"));
     }
 
     void survivesBrokenInput()
