@@ -8,6 +8,7 @@
 #include <QProcess>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QThread>
 
 #include <csignal>
@@ -112,6 +113,76 @@ public:
         process()->waitForFinished(10000);
         QFile f(transcriptPath);
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    quint16 port = 0;
+};
+
+// Dovecot serving the POP3 mailbox of "alice" (password "secret") from a
+// folder of its own, in the foreground; put messages in before start().
+class Dovecot : public Peer {
+public:
+    Dovecot()
+    {
+        // The mail processes run as nobody and must reach the mailbox.
+        QFile::setPermissions(m_dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
+                                                | QFileDevice::ReadGroup | QFileDevice::ExeGroup
+                                                | QFileDevice::ReadOther | QFileDevice::ExeOther);
+        for (const char *sub : {"cur", "new", "tmp"})
+            QDir().mkpath(maildir() + '/' + sub);
+        QDir().mkpath(m_dir.filePath(QStringLiteral("run")));
+        QDir().mkpath(m_dir.filePath(QStringLiteral("state")));
+    }
+
+    QString maildir() const { return m_dir.path() + QStringLiteral("/mail/alice/Maildir"); }
+    // Files of the mailbox not yet seen by a client.
+    QStringList newFiles() const { return QDir(maildir() + QStringLiteral("/new")).entryList(QDir::Files); }
+
+    // Puts a message, as it is (the server stuffs it on the wire).
+    bool addMessage(const QByteArray &bytes)
+    {
+        QFile f(maildir() + QStringLiteral("/new/%1.kirvane").arg(m_added++, 4, 10, QLatin1Char('0')));
+        return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+    }
+
+    bool start()
+    {
+        port = freePort();
+        QFile conf(QString::fromLocal8Bit(qgetenv("KIRVANE_TEST_DATA")) + QStringLiteral("/mail/dovecot.conf.in"));
+        if (!conf.open(QIODevice::ReadOnly))
+            return false;
+        QByteArray text = conf.readAll();
+        text.replace("@DIR@", m_dir.path().toUtf8()).replace("@PORT@", QByteArray::number(port));
+        QFile out(m_dir.filePath(QStringLiteral("dovecot.conf")));
+        QFile passwd(m_dir.filePath(QStringLiteral("passwd")));
+        if (!out.open(QIODevice::WriteOnly) || out.write(text) != text.size() || !passwd.open(QIODevice::WriteOnly)
+            || passwd.write("alice:{PLAIN}secret\n") <= 0)
+            return false;
+        out.close();
+        passwd.close();
+        if (QProcess::execute(QStringLiteral("chown"), {"-R", "65534:65534", m_dir.filePath(QStringLiteral("mail"))}) != 0)
+            return false;
+        alsoStopPidFile(m_dir.filePath(QStringLiteral("run/master.pid")));
+        return startListening(QStringLiteral("/usr/sbin/dovecot"), {"-F", "-c", out.fileName()}, port);
+    }
+
+    quint16 port = 0;
+
+private:
+    QTemporaryDir m_dir;
+    int m_added = 0;
+};
+
+// aiosmtpd keeping every message it accepts as a file in maildir/new, with
+// the stuffing undone and its X-Peer, X-MailFrom and X-RcptTo headers added.
+class Aiosmtpd : public Peer {
+public:
+    bool start(const QString &maildir)
+    {
+        port = freePort();
+        return startListening(QStringLiteral("/usr/bin/python3"),
+                              {"-m", "aiosmtpd", "-n", "-l", QStringLiteral("127.0.0.1:%1").arg(port), "-c",
+                               "aiosmtpd.handlers.Mailbox", maildir},
+                              port);
     }
     quint16 port = 0;
 };

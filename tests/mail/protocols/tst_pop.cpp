@@ -202,36 +202,11 @@ void TestPop::tcpCloseInMidRetrieval()
 
 void TestPop::dovecotMailbox()
 {
-    QTemporaryDir tmp;
-    const QString d = tmp.path();
-    // The mail processes run as nobody and must reach the mailbox.
-    QFile::setPermissions(d, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
-                                 | QFileDevice::ReadOther | QFileDevice::ExeOther | QFileDevice::ReadGroup
-                                 | QFileDevice::ExeGroup);
-    const QString maildir = d + "/mail/alice/Maildir";
-    for (const char *sub : {"cur", "new", "tmp"})
-        QVERIFY(QDir().mkpath(maildir + '/' + sub));
-    QDir().mkpath(d + "/run");
-    QDir().mkpath(d + "/state");
-    const quint16 port = freePort();
-    QFile conf(QString::fromLocal8Bit(qgetenv("KIRVANE_TEST_DATA")) + "/mail/dovecot.conf.in");
-    QVERIFY(conf.open(QIODevice::ReadOnly));
-    QByteArray text = conf.readAll();
-    text.replace("@DIR@", d.toUtf8()).replace("@PORT@", QByteArray::number(port));
-    QFile out(d + "/dovecot.conf");
-    QVERIFY(out.open(QIODevice::WriteOnly));
-    out.write(text);
-    out.close();
-    QFile passwd(d + "/passwd");
-    QVERIFY(passwd.open(QIODevice::WriteOnly));
-    passwd.write("alice:{PLAIN}secret\n");
-    passwd.close();
-
+    Dovecot dovecot;
     // Three messages: stuffed lines, a composed one with an attachment, and
-    // one large enough to come in many reads.
-    QList<QByteArray> files;
-    // The mailbox holds the messages as they are; the server stuffs them.
-    files << "From: Ann <ann@example.org>\r\nSubject: dots\r\n\r\nfirst\r\n.\r\n..two\r\n.\r\n";
+    // one large enough to come in many reads. The mailbox holds them as they
+    // are; the server stuffs them.
+    QVERIFY(dovecot.addMessage("From: Ann <ann@example.org>\r\nSubject: dots\r\n\r\nfirst\r\n.\r\n..two\r\n.\r\n"));
     TQzvMsg composed;
     composed.From = QStringLiteral("news@example.org");
     composed.SendTo = QStringLiteral("alice@example.net");
@@ -240,25 +215,16 @@ void TestPop::dovecotMailbox()
     composed.AttachedFiles.Add(QString::fromLocal8Bit(qgetenv("KIRVANE_SOURCE_DIR"))
                                + "/tests/mail/protocols/scripted_peer.py");
     QVERIFY(composed.FillRawMail());
-    files << composed.RawMail.join("\r\n") + "\r\n";
+    QVERIFY(dovecot.addMessage(composed.RawMail.join("\r\n") + "\r\n"));
     QByteArray big = "From: b@example.org\r\nSubject: big\r\n\r\n";
     for (int i = 0; i < 5000; ++i)
         big += "line " + QByteArray::number(i) + ' ' + QByteArray(60, 'y') + "\r\n";
-    files << big;
-    for (int i = 0; i < files.size(); ++i) {
-        QFile f(maildir + QStringLiteral("/new/%1.kirvane").arg(1000 + i));
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(files.at(i));
-    }
-    QVERIFY(QProcess::execute(QStringLiteral("chown"), {"-R", "65534:65534", d + "/mail"}) == 0);
-
-    Peer dovecot;
-    dovecot.alsoStopPidFile(d + "/run/master.pid");
-    QVERIFY(dovecot.startListening(QStringLiteral("/usr/sbin/dovecot"), {"-F", "-c", d + "/dovecot.conf"}, port));
+    QVERIFY(dovecot.addMessage(big));
+    QVERIFY(dovecot.start());
 
     TQzvPOP pop;
     pop.Host = QStringLiteral("127.0.0.1");
-    pop.Port = QString::number(port);
+    pop.Port = QString::number(dovecot.port);
     pop.UserId = QStringLiteral("alice");
     pop.UserPasswd = QStringLiteral("secret");
     pop.Connect();
@@ -295,6 +261,7 @@ void TestPop::dovecotMailbox()
     QVERIFY(!pop.Failed());
 
     // The deletions were made at QUIT; a new session sees one message.
+    QCOMPARE(dovecot.newFiles().size() + QDir(dovecot.maildir() + "/cur").entryList(QDir::Files).size(), 1);
     pop.Connect();
     QVERIFY(pop.Login());
     pop.GetMessageCount();

@@ -399,12 +399,9 @@ void TestSmtp::tcpFaults()
 void TestSmtp::aiosmtpdReceivesWhatWasComposed()
 {
     QTemporaryDir dir;
-    const quint16 port = freePort();
-    Peer server;
-    QVERIFY(server.startListening(QStringLiteral("/usr/bin/python3"),
-                                  {"-m", "aiosmtpd", "-n", "-l", QStringLiteral("127.0.0.1:%1").arg(port), "-c",
-                                   "aiosmtpd.handlers.Mailbox", dir.filePath(QStringLiteral("maildir"))},
-                                  port));
+    Aiosmtpd server;
+    QVERIFY(server.start(dir.filePath(QStringLiteral("maildir"))));
+    const quint16 port = server.port;
     TQzvSMTP smtp;
     QVERIFY2(connectLocal(smtp, port), qPrintable(smtp.ReplyText()));
 

@@ -1,0 +1,162 @@
+// kirvane-cli mail send and mail fetch against real servers: what each
+// message became, the exit status, and the JSON of fetched messages.
+
+#include "peers.h"
+
+#include <QCryptographicHash>
+#include <QDirIterator>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+struct Run {
+    int status = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+Run cli(const QStringList &args)
+{
+    QProcess p;
+    p.start(QString::fromLocal8Bit(qgetenv("KIRVANE_BIN_DIR")) + QStringLiteral("/kirvane-cli"), args);
+    Run run;
+    if (!p.waitForFinished(60000))
+        return run;
+    run.status = p.exitCode();
+    run.out = p.readAllStandardOutput();
+    run.err = p.readAllStandardError();
+    return run;
+}
+
+QString fixture(const char *name)
+{
+    return QString::fromLocal8Bit(qgetenv("KIRVANE_TEST_DATA")) + QStringLiteral("/mail/") + QLatin1String(name);
+}
+
+const QStringList messageOptions{"--from", "news@example.org", "--name", "News", "--to", "Reader <reader@example.net>",
+                                 "--subject", "Issue 7", "--text", fixture("letter.txt"), "--attach",
+                                 fixture("letter.txt")};
+
+} // namespace
+
+class TestMailNetCli : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void sendRepeatsOverOneConnection();
+    void sendReportsRefusals_data();
+    void sendReportsRefusals();
+    void fetchPrintsAndDeletes();
+};
+
+void TestMailNetCli::sendRepeatsOverOneConnection()
+{
+    QTemporaryDir dir;
+    Aiosmtpd server;
+    QVERIFY(server.start(dir.filePath(QStringLiteral("maildir"))));
+    const quint16 port = server.port;
+    const Run run = cli(QStringList{"mail", "send", "--host", "127.0.0.1", "--port", QString::number(port),
+                                    "--repeat", "3"}
+                        + messageOptions);
+    QCOMPARE(run.err, QByteArray());
+    QCOMPARE(run.out, QByteArray("message 1: accepted\nmessage 2: accepted\nmessage 3: accepted\n"));
+    QCOMPARE(run.status, 0);
+
+    // Each one composed anew: three different Message-Ids.
+    QSet<QByteArray> ids;
+    QDirIterator it(dir.filePath(QStringLiteral("maildir/new")), QDir::Files);
+    while (it.hasNext()) {
+        QFile f(it.next());
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray text = f.readAll();
+        QVERIFY(text.contains("\nX-Peer: "));
+        const qsizetype at = text.indexOf("Message-Id: ");
+        QVERIFY(at >= 0);
+        ids.insert(text.mid(at, text.indexOf('\n', at) - at));
+    }
+    QCOMPARE(ids.size(), 3);
+}
+
+void TestMailNetCli::sendReportsRefusals_data()
+{
+    QTest::addColumn<QByteArray>("script");
+    QTest::addColumn<QByteArray>("out");
+    QTest::addColumn<QByteArray>("err");
+
+    QJsonArray refuse{QJsonArray{"send", "220 hi\r\n"}};
+    for (const char *reply : {"250 hi\r\n", "250 ok\r\n", "550 5.1.1 no such user\r\n"}) {
+        refuse.append(QJsonArray{"line"});
+        refuse.append(QJsonArray{"send", reply});
+    }
+    refuse.append(QJsonArray{"line"});
+    QTest::newRow("recipient refused") << QJsonDocument(refuse).toJson(QJsonDocument::Compact)
+                                       << QByteArray("message 1: refused: 550 5.1.1 no such user\n") << QByteArray();
+    QJsonArray busy{QJsonArray{"send", "421 busy\r\n"}, QJsonArray{"line"}};
+    QTest::newRow("greeting refused") << QJsonDocument(busy).toJson(QJsonDocument::Compact) << QByteArray()
+                                      << QByteArray("kirvane-cli: cannot connect to 127.0.0.1:PORT: 421 busy\n");
+}
+
+void TestMailNetCli::sendReportsRefusals()
+{
+    QFETCH(QByteArray, script);
+    QFETCH(QByteArray, err);
+    QTemporaryDir dir;
+    ScriptedPeer peer;
+    QVERIFY(peer.start(script, dir.filePath(QStringLiteral("got"))));
+    const Run run = cli(QStringList{"mail", "send", "--host", "127.0.0.1", "--port", QString::number(peer.port)}
+                        + messageOptions);
+    QTEST(run.out, "out");
+    QCOMPARE(run.err, err.replace("PORT", QByteArray::number(peer.port)));
+    QCOMPARE(run.status, 1);
+}
+
+void TestMailNetCli::fetchPrintsAndDeletes()
+{
+    Dovecot dovecot;
+    QFile letter(fixture("received.eml"));
+    QVERIFY(letter.open(QIODevice::ReadOnly));
+    const QByteArray received = letter.readAll();
+    QVERIFY(dovecot.addMessage(received));
+    QVERIFY(dovecot.addMessage("From: b@example.org\r\nSubject: second\r\n\r\n.\r\n"));
+    QVERIFY(dovecot.start());
+
+    const QStringList login{"mail", "fetch", "--host", "127.0.0.1", "--port", QString::number(dovecot.port),
+                            "--user", "alice"};
+    const Run refused = cli(login + QStringList{"--password", "wrong"});
+    QCOMPARE(refused.status, 1);
+    QVERIFY(refused.err.startsWith("kirvane-cli: login refused"));
+
+    const Run run = cli(login + QStringList{"--password", "secret", "--delete"});
+    QCOMPARE(run.err, QByteArray());
+    QCOMPARE(run.status, 0);
+    const QByteArrayList lines = run.out.trimmed().split('\n');
+    QCOMPARE(lines.size(), 2);
+    const QJsonObject first = QJsonDocument::fromJson(lines.at(0)).object();
+    QCOMPARE(first.value("subject").toString(), QStringLiteral("Inscription été"));
+    QCOMPARE(first.value("from").toString(), QStringLiteral("Ann Lee <ann@example.org>"));
+    QCOMPARE(first.value("message_id").toString(), QStringLiteral("<42@example.org>"));
+    QCOMPARE(first.value("text").toArray(), QJsonArray({"ABONNE", "", "Ann"}));
+    const QJsonArray files = first.value("attachments").toArray();
+    QCOMPARE(files.size(), 1);
+    const QJsonObject file = files.at(0).toObject();
+    QCOMPARE(file.value("name").toString(), QStringLiteral("hello.txt"));
+    QCOMPARE(file.value("size").toInt(), 12);
+    QCOMPARE(file.value("sha256").toString(),
+             QString::fromLatin1(QCryptographicHash::hash("hello world\n", QCryptographicHash::Sha256).toHex()));
+    const QJsonObject second = QJsonDocument::fromJson(lines.at(1)).object();
+    QCOMPARE(second.value("text").toArray(), QJsonArray({"."}));
+    for (const char *key : {"sender", "to", "cc", "reply_to", "date", "content_type", "content_transfer_encoding"})
+        QVERIFY2(second.contains(QLatin1String(key)), key);
+
+    // Deleted at QUIT.
+    const Run again = cli(login + QStringList{"--password", "secret"});
+    QCOMPARE(again.status, 0);
+    QCOMPARE(again.out, QByteArray());
+}
+
+QTEST_GUILESS_MAIN(TestMailNetCli)
+#include "tst_mail_net_cli.moc"
