@@ -30,6 +30,8 @@ TQzvPOP::TQzvPOP() : TQzvPOP(std::make_unique<TcpTransport>()) {}
 TQzvPOP::TQzvPOP(std::unique_ptr<Transport> transport)
     : m_transport(std::move(transport)), m_reader(*m_transport)
 {
+    // The transport's waits yield to whatever ProcessEvents is at the time.
+    m_transport->processEvents = [this] { yield(); };
 }
 
 TQzvPOP::~TQzvPOP()
@@ -120,7 +122,6 @@ void TQzvPOP::Connect()
 {
     m_transport->close();
     m_reader.clear();
-    m_transport->processEvents = ProcessEvents;
     m_deleted.clear();
     m_messageCount = 0;
     m_newMessageCount = 0;

@@ -96,6 +96,8 @@ TQzvSMTP::TQzvSMTP() : TQzvSMTP(std::make_unique<TcpTransport>()) {}
 TQzvSMTP::TQzvSMTP(std::unique_ptr<Transport> transport)
     : m_transport(std::move(transport)), m_reader(*m_transport)
 {
+    // The transport's waits yield to whatever ProcessEvents is at the time.
+    m_transport->processEvents = [this] { yield(); };
 }
 
 TQzvSMTP::~TQzvSMTP()
@@ -197,7 +199,6 @@ void TQzvSMTP::Connect()
 {
     m_transport->close();
     m_reader.clear();
-    m_transport->processEvents = ProcessEvents;
     m_failed = false;
     m_replyCode.clear();
     m_replyText.clear();

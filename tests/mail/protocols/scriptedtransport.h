@@ -17,6 +17,8 @@ struct Script {
     bool refuseOpen = false;
 
     QByteArray sent;              // everything the client wrote
+    QString host;                 // where the client last connected
+    quint16 port = 0;
     int opens = 0;
     bool open = false;
 };
@@ -25,8 +27,10 @@ class ScriptedTransport final : public kirvane::mail::Transport {
 public:
     explicit ScriptedTransport(std::shared_ptr<Script> script) : m_script(std::move(script)) {}
 
-    bool open(const QString &, quint16, QDeadlineTimer) override
+    bool open(const QString &host, quint16 port, QDeadlineTimer) override
     {
+        m_script->host = host;
+        m_script->port = port;
         ++m_script->opens;
         m_script->open = !m_script->refuseOpen;
         return m_script->open;

@@ -163,6 +163,17 @@ void TestPop::misuse()
     pop.Quit();
     QVERIFY(script->sent.isEmpty());
 
+    // A uuencoded block with a character outside the uu alphabet is an error
+    // for the caller of Retrieve, after the whole message was read.
+    script->pieces = {"+OK ready\r\n", "+OK 1 60\r\n", "+OK 1 60\r\n",
+                      "Subject: uu\r\n\r\nbegin 644 file.txt\r\nMabc\r\nend\r\n.\r\n", "+OK bye\r\n"};
+    pop.TimeOut = 200;
+    pop.Connect();
+    QVERIFY_THROWS_EXCEPTION(MailError, (void)pop.Retrieve(1, msg));
+    QVERIFY(pop.Connected());
+    pop.Quit();
+    script->sent.clear();
+
     // A line break in the password would smuggle a command of its own.
     script->pieces = {"+OK ready\r\n"};
     pop.Connect();

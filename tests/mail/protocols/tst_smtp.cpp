@@ -103,6 +103,8 @@ private Q_SLOTS:
     void dataLines();
     void addresses_data();
     void addresses();
+    void port_data();
+    void port();
     void heloName_data();
     void heloName();
     void misuse();
@@ -155,6 +157,9 @@ void TestSmtp::dialogue_data()
     QTest::newRow("a refused CC transaction leaves BCC unsent")
         << (greeting() + transactionReplies() + QByteArrayList{"550 no\r\n"}) << "x@y.z" << "c@d.e" << "b@c.d"
         << 1 << (heloLine() + one + "MAIL FROM:<a@b.c>\r\n") << true << "550";
+    QTest::newRow("QUIT answered otherwise than 221")
+        << (greeting() + transactionReplies() + QByteArrayList{"500 what\r\n"}) << "x@y.z" << "" << "" << 1
+        << (heloLine() + one + "QUIT\r\n") << true << "500";
     QTest::newRow("greeting refused") << QByteArrayList{"554 go away\r\n"} << "x@y.z" << "" << "" << 1
                                       << QByteArray() << true << "554";
     QTest::newRow("HELO refused") << QByteArrayList{"220 hi\r\n", "501 bad name\r\n"} << "x@y.z" << "" << ""
@@ -251,6 +256,26 @@ void TestSmtp::addresses()
     QFETCH(bool, sender);
     const QByteArrayList got = sender ? QByteArrayList{SenderAddress(text)} : RecipientAddresses(text);
     QTEST(got, "addresses");
+}
+
+void TestSmtp::port_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("port");
+    QTest::newRow("a number") << "2525" << 2525;
+    QTest::newRow("not a number") << "abc" << 25;
+    QTest::newRow("empty") << "" << 25;
+    QTest::newRow("beyond the last port") << "70000" << 25;
+}
+
+void TestSmtp::port()
+{
+    QFETCH(QString, text);
+    Scripted s;
+    s.smtp.Port = text;
+    s.smtp.Connect();
+    QTEST(int(s.script->port), "port");
+    QCOMPARE(s.script->host, QStringLiteral("mx.test"));
 }
 
 void TestSmtp::heloName_data()
