@@ -352,7 +352,7 @@ bool saveMessage(const MessageDocument &message, const QString &chosenPath, Mess
 
 bool confirmOpen(const MessageDocument &message, MessageQuestions &ask)
 {
-    return !(message.richHasLines() || message.plainHasLines()) || ask.askYesNo(texts::loseMessage());
+    return !message.holdsText() || ask.askYesNo(texts::loseMessage());
 }
 
 bool openMessage(MessageDocument &message, const QString &path, MessageQuestions &ask)

@@ -133,6 +133,14 @@ void MessageDocument::clear()
     setShownPage(blank);
 }
 
+bool MessageDocument::newMessage(MessageQuestions &ask)
+{
+    if (!ask.askYesNo(texts::deleteMessageInProgress()))
+        return false;
+    clear();
+    return true;
+}
+
 void MessageDocument::switchToRich()
 {
     if (m_mode == ComposeMode::RichHtml)

@@ -78,10 +78,15 @@ public:
 
     [[nodiscard]] bool richHasLines() const;
     [[nodiscard]] bool plainHasLines() const;
+    // Either editor holds text: Open and leaving the program ask first.
+    [[nodiscard]] bool holdsText() const { return richHasLines() || plainHasLines(); }
 
     // --- commands ----------------------------------------------------------
-    // New: empties everything, mode 1, the browser area shows an empty page.
+    // Empties everything, mode 1, the browser area shows an empty page (also
+    // used without a question after a resumed sending run).
     void clear();
+    // New: clears after the user agrees; false when the message is kept.
+    bool newMessage(MessageQuestions &ask);
 
     // "Html": from plain text the rich editor takes the text unformatted; from
     // the HTML-file mode it is emptied.

@@ -66,7 +66,13 @@ private Q_SLOTS:
         doc.setMode(ComposeMode::HtmlFile);
         doc.setPlainText(QStringLiteral("<html>"));
 
-        doc.clear();
+        ScriptedQuestions keep; // answers No
+        QVERIFY(!doc.newMessage(keep));
+        QCOMPARE(keep.asked, QStringList{texts::deleteMessageInProgress()});
+        QCOMPARE(doc.subject(), QStringLiteral("s"));
+        ScriptedQuestions agree;
+        agree.answers = {true};
+        QVERIFY(doc.newMessage(agree));
         QVERIFY(doc.subject().isEmpty() && doc.plainText().isEmpty() && !doc.richHasLines());
         QVERIFY(doc.destinationBooks().isEmpty() && doc.exclusionBooks().isEmpty() && doc.attachments().isEmpty());
         QVERIFY(!doc.images() && !doc.rewrittenTags() && !doc.pageTags());
