@@ -305,6 +305,18 @@ private Q_SLOTS:
         QCOMPARE(back.subject(), QStringLiteral("new"));
     }
 
+    void aFailedSaveSaysSo()
+    {
+        MessageDocument doc;
+        doc.clear();
+        ScriptedQuestions ask;
+        QVERIFY(!saveMessage(doc, m_dir + QStringLiteral("no/such/folder/x.MNL"), ask));
+        QCOMPARE(ask.notices, QStringList{texts::backupError()});
+        QString why;
+        QVERIFY(!writeArchive(doc, m_dir + QStringLiteral("no/such/x"), ArchiveKind::SavedMessage, {}, {}, &why));
+        QVERIFY(!why.isEmpty());
+    }
+
     void readsAnArchiveBuiltByAnotherTool()
     {
         if (!QFile::exists(QStringLiteral("/usr/bin/python3")))
