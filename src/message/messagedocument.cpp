@@ -145,9 +145,13 @@ void MessageDocument::switchToRich()
 {
     if (m_mode == ComposeMode::RichHtml)
         return;
+    setRichPlainText(m_mode == ComposeMode::PlainText ? m_plain : QString());
+}
+
+void MessageDocument::setRichPlainText(const QString &text)
+{
     resetRichText();
-    if (m_mode == ComposeMode::PlainText)
-        QTextCursor(m_rich).insertText(m_plain, defaultCharFormat());
+    QTextCursor(m_rich).insertText(text, defaultCharFormat());
     setMode(ComposeMode::RichHtml);
 }
 

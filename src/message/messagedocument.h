@@ -120,6 +120,9 @@ public:
 
     // --- filling from outside (archive, history) --------------------------
     void setMode(ComposeMode mode);
+    // Mode 1 with text that has no formatting of its own (a message put back
+    // from the history): black, 8 points, no style.
+    void setRichPlainText(const QString &text);
     void setAttachments(const QStringList &paths);
     void setDestinationBooks(const QStringList &books);
     void setExclusionBooks(const QStringList &books);
