@@ -113,32 +113,32 @@ QString parameter(const QByteArray &value, const QByteArray &wanted)
         }
     }
 
-    auto percentDecoded = [](const QByteArray &text) { return QByteArray::fromPercentEncoding(text); };
-    if (haveExtended || !pieces.isEmpty()) {
-        QByteArray joined;
+    if (haveExtended) {
+        pieces = {{0, extended}};
+        piecesEncoded = {{0, true}};
+    }
+    if (!pieces.isEmpty()) {
+        // RFC 2231 3 and 4: the first encoded piece starts with
+        // charset'language'; encoded pieces are percent-encoded, others not.
+        QByteArray bytes;
         QString charset;
-        bool firstEncoded = false;
-        if (haveExtended) {
-            joined = extended;
-            firstEncoded = true;
-        } else {
-            for (auto it = pieces.cbegin(); it != pieces.cend(); ++it) {
-                if (it.key() == 0)
-                    firstEncoded = piecesEncoded.value(0);
-                joined += it.value();
+        for (auto it = pieces.cbegin(); it != pieces.cend(); ++it) {
+            QByteArray piece = it.value();
+            if (!piecesEncoded.value(it.key())) {
+                bytes += piece;
+                continue;
             }
-        }
-        if (firstEncoded) {
-            // charset'language'percent-encoded
-            const qsizetype q1 = joined.indexOf('\'');
-            const qsizetype q2 = q1 < 0 ? -1 : joined.indexOf('\'', q1 + 1);
-            if (q2 >= 0) {
-                charset = QString::fromLatin1(joined.left(q1));
-                joined = joined.mid(q2 + 1);
+            if (it == pieces.cbegin()) {
+                const qsizetype q1 = piece.indexOf('\'');
+                const qsizetype q2 = q1 < 0 ? -1 : piece.indexOf('\'', q1 + 1);
+                if (q2 >= 0) {
+                    charset = QString::fromLatin1(piece.left(q1));
+                    piece = piece.mid(q2 + 1);
+                }
             }
-            return decodeText(percentDecoded(joined), charset);
+            bytes += QByteArray::fromPercentEncoding(piece);
         }
-        return decodeHeaderText(joined);
+        return piecesEncoded.value(pieces.firstKey()) ? decodeText(bytes, charset) : decodeHeaderText(bytes);
     }
     return plain.isNull() ? QString() : decodeHeaderText(plain);
 }
