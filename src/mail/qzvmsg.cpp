@@ -5,6 +5,7 @@
 
 #include <QCache>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QMimeDatabase>
@@ -172,7 +173,7 @@ bool TAttachedFile::Encode(QString *error)
     QFile file(PathName);
     if (!file.open(QIODevice::ReadOnly)) {
         if (error)
-            *error = file.errorString();
+            *error = QStringLiteral("Cannot open file \"%1\". %2").arg(QDir::toNativeSeparators(PathName), file.errorString());
         return false;
     }
     Base64Encoder encoder;
