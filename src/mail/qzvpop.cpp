@@ -67,21 +67,7 @@ void TQzvPOP::fail(int code)
 void TQzvPOP::failWait(WaitEnd end, int code, const char *call)
 {
     m_statusCode.clear();
-    switch (end) {
-    case WaitEnd::TimedOut:
-        m_statusText = QStringLiteral("No answer from the server within %1 ms.").arg(TimeOut);
-        break;
-    case WaitEnd::Closed:
-        m_statusText = QStringLiteral("The server closed the connection.");
-        break;
-    case WaitEnd::TooLong:
-        m_statusText = QStringLiteral("The server sent a line too long.");
-        break;
-    case WaitEnd::Error:
-    case WaitEnd::Done:
-        m_statusText = m_transport->errorText();
-        break;
-    }
+    m_statusText = waitEndText(end, TimeOut, *m_transport);
     const QString socketError = socketErrorText(*m_transport, call);
     fail(code);
     if (end == WaitEnd::Error)

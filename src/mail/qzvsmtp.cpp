@@ -131,21 +131,7 @@ void TQzvSMTP::fail()
 void TQzvSMTP::failWait(WaitEnd end, const char *call, bool raise)
 {
     m_replyCode.clear();
-    switch (end) {
-    case WaitEnd::TimedOut:
-        m_replyText = QStringLiteral("No answer from the server within %1 ms.").arg(TimeOut);
-        break;
-    case WaitEnd::Closed:
-        m_replyText = QStringLiteral("The server closed the connection.");
-        break;
-    case WaitEnd::TooLong:
-        m_replyText = QStringLiteral("The server sent a line too long for a reply.");
-        break;
-    case WaitEnd::Error:
-    case WaitEnd::Done:
-        m_replyText = m_transport->errorText();
-        break;
-    }
+    m_replyText = waitEndText(end, TimeOut, *m_transport);
     const QString socketError = socketErrorText(*m_transport, call);
     fail();
     if (raise && end == WaitEnd::Error)

@@ -283,6 +283,22 @@ quint16 portFromText(const QString &text, quint16 fallback)
     return ok && port > 0 && port <= 65535 ? quint16(port) : fallback;
 }
 
+QString waitEndText(WaitEnd end, quint32 timeoutMs, const Transport &transport)
+{
+    switch (end) {
+    case WaitEnd::TimedOut:
+        return QStringLiteral("No answer from the server within %1 ms.").arg(timeoutMs);
+    case WaitEnd::Closed:
+        return QStringLiteral("The server closed the connection.");
+    case WaitEnd::TooLong:
+        return QStringLiteral("The server sent a line too long.");
+    case WaitEnd::Error:
+    case WaitEnd::Done:
+        break;
+    }
+    return transport.errorText();
+}
+
 QString socketErrorText(const Transport &transport, const char *call)
 {
     return QStringLiteral("Erreur socket Windows : %1 (%2), avec l'API '%3'")

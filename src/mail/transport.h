@@ -121,6 +121,9 @@ private:
 // The port in text, or fallback when text is not a number from 1 to 65535.
 [[nodiscard]] quint16 portFromText(const QString &text, quint16 fallback);
 
+// Why a wait ended without what it waited for, for ReplyText and StatusText.
+[[nodiscard]] QString waitEndText(WaitEnd end, quint32 timeoutMs, const Transport &transport);
+
 // The text raised for an error of the connection layer during call ("send" or
 // "recv"), worded as the older program worded it.
 [[nodiscard]] QString socketErrorText(const Transport &transport, const char *call);

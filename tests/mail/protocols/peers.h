@@ -132,6 +132,8 @@ public:
         QDir().mkpath(m_dir.filePath(QStringLiteral("run")));
         QDir().mkpath(m_dir.filePath(QStringLiteral("state")));
     }
+    // Stopped before its folder goes.
+    ~Dovecot() { stop(); }
 
     QString maildir() const { return m_dir.path() + QStringLiteral("/mail/alice/Maildir"); }
     // Files of the mailbox not yet seen by a client.
