@@ -481,8 +481,13 @@ void TestSmtp::smtpSinkTakesManyMessages()
     Peer sink;
     QVERIFY(sink.startListening(QStringLiteral("/usr/sbin/smtp-sink"),
                                 {"-u", "nobody", QStringLiteral("127.0.0.1:%1").arg(port), "64"}, port));
+    // Named rather than numbered, so the name goes through the resolver (and
+    // should it give ::1 first, where nothing listens, the next address serves).
     TQzvSMTP smtp;
-    QVERIFY2(connectLocal(smtp, port), qPrintable(smtp.ReplyText()));
+    smtp.Host = QStringLiteral("localhost");
+    smtp.Port = QString::number(port);
+    smtp.Connect();
+    QVERIFY2(!smtp.Failed(), qPrintable(smtp.ReplyText()));
     int sent = 0;
     for (int i = 0; i < 200; ++i) {
         TQzvMsg msg = newsletterFor(i);
