@@ -55,6 +55,8 @@ class TestPop : public QObject {
 private Q_SLOTS:
     void session_data();
     void session();
+    void uniqueIds_data();
+    void uniqueIds();
     void statusTokens_data();
     void statusTokens();
     void misuse();
@@ -132,6 +134,35 @@ void TestPop::session()
     QTEST(script->sent, "sent");
     QTEST(errors, "errors");
     QVERIFY(!pop.Connected());
+}
+
+void TestPop::uniqueIds_data()
+{
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<bool>("retrieved");
+    QTest::addColumn<QString>("uidl");
+    QTest::addColumn<QList<int>>("errors");
+    QTest::newRow("id after the message number") << QByteArray("+OK 1 QZV.abc 42\r\n") << true << "QZV.abc 42"
+                                                 << QList<int>{};
+    QTest::newRow("UIDL refused") << QByteArray("-ERR no\r\n") << false << "" << QList<int>{2006};
+}
+
+void TestPop::uniqueIds()
+{
+    QFETCH(QByteArray, reply);
+    auto script = std::make_shared<Script>();
+    script->pieces = {"+OK ready\r\n", "+OK 1 40\r\n", retrieved, reply};
+    TQzvPOP pop(std::make_unique<ScriptedTransport>(script));
+    pop.GetUIDLsOnRetrieve = true;
+    QList<int> errors;
+    pop.OnError = [&](int code, const QString &) { errors << code; };
+    pop.Connect();
+    TQzvMsg msg;
+    QTEST(pop.Retrieve(1, msg), "retrieved");
+    QTEST(msg.UIDL, "uidl");
+    QCOMPARE(msg.Size, qint64(40));
+    QTEST(errors, "errors");
+    QCOMPARE(script->sent, QByteArray("LIST 1\r\nRETR 1\r\nUIDL 1\r\n"));
 }
 
 void TestPop::statusTokens_data()
