@@ -14,6 +14,7 @@
 #include <csignal>
 #include <memory>
 #include <sys/types.h>
+#include <unistd.h>
 
 // A port that was free a moment ago.
 inline quint16 freePort()
@@ -132,6 +133,8 @@ public:
         QDir().mkpath(m_dir.filePath(QStringLiteral("run")));
         QDir().mkpath(m_dir.filePath(QStringLiteral("state")));
     }
+    // It hands the mailbox to the mail user nobody, which takes root.
+    static bool canRun() { return ::geteuid() == 0; }
     // Stopped before its folder goes.
     ~Dovecot() { stop(); }
 

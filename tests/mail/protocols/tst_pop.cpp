@@ -262,6 +262,8 @@ void TestPop::dovecotMailbox()
     for (int i = 0; i < 5000; ++i)
         big += "line " + QByteArray::number(i) + ' ' + QByteArray(60, 'y') + "\r\n";
     QVERIFY(dovecot.addMessage(big));
+    if (!Dovecot::canRun())
+        QSKIP("Dovecot serves mail only when started by root");
     QVERIFY(dovecot.start());
 
     TQzvPOP pop;
