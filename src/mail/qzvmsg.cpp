@@ -441,11 +441,18 @@ QString ContentTypeOf(const QString &path)
     const QString suffix = QFileInfo(path).suffix();
     if (suffix.isEmpty())
         return QStringLiteral("application/octet-stream");
-    static const QMimeDatabase db;
-    const QMimeType type = db.mimeTypeForFile(QStringLiteral("f.") + suffix, QMimeDatabase::MatchExtension);
-    if (!type.isValid() || type.isDefault())
-        return QStringLiteral("application/octet-stream");
-    return type.name();
+    // Looked up once per extension: a run adds the same files for every contact.
+    static QMutex mutex;
+    static QHash<QString, QString> known;
+    const QMutexLocker lock(&mutex);
+    const QString key = suffix.toLower();
+    auto it = known.constFind(key);
+    if (it == known.cend()) {
+        static const QMimeDatabase db;
+        const QMimeType type = db.mimeTypeForFile(QStringLiteral("f.") + suffix, QMimeDatabase::MatchExtension);
+        it = known.insert(key, !type.isValid() || type.isDefault() ? QStringLiteral("application/octet-stream") : type.name());
+    }
+    return *it;
 }
 
 QString TempFolder()
