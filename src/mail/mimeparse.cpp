@@ -489,8 +489,15 @@ bool TQzvMsg::ParseRawMail(const QList<QByteArray> &lines, QString *error)
 
     Parser parser(*this);
     parser.parsePart(lines, 0);
-    if (ClearRawMailAfterParse)
+    if (ClearRawMailAfterParse) {
         RawMail.clear();
+    } else {
+        // RawMail is always the wire form: a kept message is stuffed like a
+        // composed one, or a line starting ".." would lose a dot when sent on.
+        for (QByteArray &line : RawMail)
+            if (line.startsWith('.'))
+                line.prepend('.');
+    }
     if (error)
         *error = parser.error;
     return parser.error.isEmpty();

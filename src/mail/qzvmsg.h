@@ -20,7 +20,9 @@
 //
 // Lines that FillRawMail writes are already dot-stuffed where a line could
 // start with "." (only text-body lines can), so an SMTP client sends them as
-// they are. ParseRawMail expects lines with the stuffing already undone.
+// they are. ParseRawMail expects lines with the stuffing already undone; when
+// it keeps them (ClearRawMailAfterParse false) it stuffs them again, so RawMail
+// is always the wire form.
 
 #include <QByteArray>
 #include <QDateTime>

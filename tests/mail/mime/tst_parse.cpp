@@ -155,6 +155,15 @@ private slots:
         QVERIFY(m.RawMail.isEmpty());
     }
 
+    void keptRawMailIsStuffedForSendingOn()
+    {
+        TQzvMsg m;
+        m.ClearRawMailAfterParse = false;
+        QVERIFY(m.ParseRawMail(linesOf("From: a@example.org\nSubject: dots\n\nfirst\n.\n..two\n")));
+        QCOMPARE(m.Text, QStringList({"first", ".", "..two"}));
+        QCOMPARE(m.RawMail.mid(3), Lines({"first", "..", "...two"}));
+    }
+
     void headerFields()
     {
         TQzvMsg m;

@@ -30,6 +30,8 @@ QString runSession(TQzvPOP &pop, QList<int> *errors)
         pop.GetMessageCount();
         if (in && pop.Connected()) {
             TQzvMsg msg;
+            // Kept in wire form: the server's "..dot" is unstuffed on reading
+            // and stuffed again in RawMail, ready to be sent on.
             msg.ClearRawMailAfterParse = false;
             if (pop.Retrieve(1, msg)) {
                 retrievedLines = QString::fromLatin1(msg.RawMail.join('|'));
@@ -76,21 +78,21 @@ void TestPop::session_data()
     const QByteArray full = "USER alice\r\nPASS secret\r\nSTAT\r\nLAST\r\nLIST 1\r\nRETR 1\r\nDELE 1\r\nQUIT\r\n";
     QTest::newRow("whole session")
         << (login + QByteArrayList{"+OK 2 320\r\n", "+OK 0\r\n", "+OK 1 40\r\n", retrieved, "+OK\r\n", "+OK bye\r\n"})
-        << false << full << "count=1 new=2 last=1 failed=0 deleted=1 lines=Subject: a||body|.dot" << QList<int>{};
+        << false << full << "count=1 new=2 last=1 failed=0 deleted=1 lines=Subject: a||body|..dot" << QList<int>{};
     QTest::newRow("server without LAST: usable, Failed until the next status")
         << (login + QByteArrayList{"+OK 2 320\r\n", "-ERR unknown command\r\n", "+OK 1 40\r\n", retrieved, "+OK\r\n",
                                    "+OK bye\r\n"})
-        << false << full << "count=1 new=0 last=0 failed=0 deleted=1 lines=Subject: a||body|.dot" << QList<int>{};
+        << false << full << "count=1 new=0 last=0 failed=0 deleted=1 lines=Subject: a||body|..dot" << QList<int>{};
     QTest::newRow("status lines and terminator split across reads")
         << QByteArrayList{"+O", "K ready\r", "\n+OK\r\n+", "OK\r\n", "+OK 2 (320)\r\n", "+OK 1\r\n", "+OK 1 40\r\n",
                           "+OK 40 octets\r\nSubject: a\r\n\r\nbody\r\n..d", "ot\r\n.", "\r", "\n", "+OK\r\n", "+OK\r\n"}
-        << false << full << "count=1 new=1 last=1 failed=0 deleted=1 lines=Subject: a||body|.dot" << QList<int>{};
+        << false << full << "count=1 new=1 last=1 failed=0 deleted=1 lines=Subject: a||body|..dot" << QList<int>{};
     QTest::newRow("an empty message and a refused LIST")
         << (login + QByteArrayList{"+OK 1 0\r\n", "+OK 0\r\n", "-ERR no\r\n", "+OK\r\n.\r\n", "+OK\r\n", "+OK\r\n"})
         << false << full << "count=0 new=1 last=1 failed=0 deleted=1 lines=" << QList<int>{};
     QTest::newRow("refused DELE: closed at once, nothing committed")
         << (login + QByteArrayList{"+OK 2 320\r\n", "+OK 0\r\n", "+OK 1 40\r\n", retrieved, "-ERR locked\r\n"})
-        << false << full.left(full.indexOf("QUIT")) << "count=2 new=2 last=1 failed=1 deleted= lines=Subject: a||body|.dot"
+        << false << full.left(full.indexOf("QUIT")) << "count=2 new=2 last=1 failed=1 deleted= lines=Subject: a||body|..dot"
         << QList<int>{2003};
     QTest::newRow("connection closed in mid-retrieval")
         << (login + QByteArrayList{"+OK 2 320\r\n", "+OK 0\r\n", "+OK 1 40\r\n", "+OK 40 octets\r\nSubject: a\r\n\r\nbo"})
