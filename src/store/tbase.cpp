@@ -292,7 +292,7 @@ const std::vector<qint64> &BookQuery::ids() const
 
 int BookQuery::rowOfId(qint64 id) const
 {
-    ids();
+    (void)ids();
     for (size_t i = 0; i < m_ids.size(); ++i)
         if (m_ids[i] == id)
             return int(i);
@@ -685,13 +685,59 @@ int Tbase::EmailExists(const QString &book, const QString &email)
     return anyRow(*db, QStringLiteral("SELECT 1 FROM t WHERE lower(email)=?"), {email.toLower()});
 }
 
-QStringList Tbase::SelectIds(const QString &book, const QString &condition)
+QStringList Tbase::SelectIds(const QString &book, const QList<Condition> &conditions)
 {
     QStringList ids;
-    if (condition.trimmed().isEmpty())
+    if (conditions.isEmpty())
         return ids;
+    QStringList parts;
+    struct Value {
+        bool isId;
+        QString text;
+    };
+    std::vector<Value> bound;
+    for (const Condition &c : conditions) {
+        const int k = contactColumnIndex(c.column);
+        if (k < 0)
+            throw StoreError(QStringLiteral("not a column of an address book: %1").arg(c.column).toStdString());
+        const QString &col = contactColumns()[k];
+        const bool isId = k == F_id;
+        // An id has no letters to fold, and must compare as a number.
+        const Condition::Op op = isId && c.op == Condition::EqualIgnoringCase ? Condition::Equal : c.op;
+        switch (op) {
+        case Condition::Equal:
+            parts << col + QStringLiteral("=?");
+            bound.push_back({isId, c.values.value(0)});
+            break;
+        case Condition::EqualIgnoringCase:
+            // The value is folded here the same way LOWER folds the column.
+            parts << QStringLiteral("lower(%1)=?").arg(col);
+            bound.push_back({isId, c.values.value(0).toLower()});
+            break;
+        case Condition::In:
+        case Condition::NotIn: {
+            QStringList marks;
+            for (const QString &v : c.values) {
+                marks << QStringLiteral("?");
+                bound.push_back({isId, v});
+            }
+            parts << QStringLiteral("%1 %2 (%3)").arg(col, op == Condition::In ? QLatin1String("IN") : QLatin1String("NOT IN"),
+                                                     marks.join(u','));
+            break;
+        }
+        }
+    }
     auto db = Database::open(bookPath(book), Database::Mode::ReadOnly);
-    Statement s = db->prepare(QStringLiteral("SELECT id FROM t WHERE (%1)").arg(condition));
+    Statement s = db->prepare(QStringLiteral("SELECT id FROM t WHERE ") + parts.join(QStringLiteral(" AND "))
+                                 + QStringLiteral(" ORDER BY id"));
+    for (size_t i = 0; i < bound.size(); ++i) {
+        bool number = false;
+        const qint64 n = bound[i].isId ? bound[i].text.trimmed().toLongLong(&number) : 0;
+        if (number)
+            s.bind(int(i) + 1, n);
+        else
+            s.bind(int(i) + 1, bound[i].text);
+    }
     while (s.step())
         ids << s.text(0);
     return ids;
@@ -719,24 +765,38 @@ void Tbase::copyOrMove(const QString &target, const QItemSelectionModel *grid, c
 {
     T_contact r = emptyContact();
     readLabels(labelPath(target), r);
-    const QList<int> rows = selectedRows(grid);
     const QString shown = m_currentBook;
-    for (int row : rows) {
+    // Every selected row is read before anything changes: a move deletes rows
+    // of the shown book, after which a page not yet read would come back
+    // shifted and give another contact (and another id to delete).
+    struct Picked {
+        int row;
+        qint64 id;
+        T_contact record;
+    };
+    std::vector<Picked> picked;
+    for (int row : selectedRows(grid)) {
         if (row >= m_query1->rowCount())
             continue;
-        m_query1->setCurrentRow(row);
-        const QString nom = m_query1->text(row, F_nom);
-        const QString prenom = m_query1->text(row, F_prenom);
-        const QString email = m_query1->text(row, F_email);
+        Picked p{row, m_query1->idAt(row), {}};
+        for (int k = 1; k < kContactFields; ++k)
+            p.record[k].value = m_query1->text(row, k);
+        picked.push_back(std::move(p));
+    }
+    for (const Picked &p : picked) {
+        m_query1->setCurrentRow(p.row);
+        const QString &nom = p.record[F_nom].value;
+        const QString &prenom = p.record[F_prenom].value;
+        const QString &email = p.record[F_email].value;
         if (ContactExists(target, nom, prenom) == 1 && ask.sameName && !ask.sameName(nom, prenom))
             continue;
         if (EmailExists(target, email) == 1 && ask.sameEmail && !ask.sameEmail(email))
             continue;
         r[F_id].value.clear();
         for (int k = 1; k < kContactFields; ++k)
-            r[k].value = m_query1->text(row, k);
-        if (SaveContact(r, target) == 0 && move)
-            DeleteContacts(shown, QString::number(m_query1->idAt(row)));
+            r[k].value = p.record[k].value;
+        if (SaveContact(r, target) == 0 && move && p.id >= 0)
+            DeleteContacts(shown, QString::number(p.id));
     }
 }
 

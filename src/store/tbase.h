@@ -152,6 +152,20 @@ struct CopyQuestions {
     std::function<bool(const QString &email)> sameEmail;
 };
 
+// One condition on a book's column for SelectIds; several are joined by AND.
+// The values are bound as parameters, never pasted into the statement.
+struct Condition {
+    enum Op {
+        Equal,            // column = value, exactly
+        EqualIgnoringCase, // LOWER(column) = LOWER(value), folding every letter
+        In,               // column IN (values); no value matches nothing
+        NotIn,            // column NOT IN (values); no value matches every row
+    };
+    QString column; // id, nom ... champ19, in any letter case
+    Op op = Equal;
+    QStringList values; // Equal and EqualIgnoringCase use the first
+};
+
 // Progress of the long work-table operations (the duplicate window shows it).
 struct WorkProgress {
     std::function<void(int value, int maximum)> bar; // value -1: keep the maximum, add one
@@ -201,7 +215,10 @@ public:
     [[nodiscard]] int ContactExists(const QString &book, const QString &nom, const QString &prenom);
     [[nodiscard]] int NameExists(const QString &book, const QString &nom);
     [[nodiscard]] int EmailExists(const QString &book, const QString &email);
-    [[nodiscard]] QStringList SelectIds(const QString &book, const QString &condition);
+    // Ids of the book's contacts meeting every condition, in id order; none
+    // for an empty list. An id compares as a number ("007" finds 7). Throws
+    // StoreError for a column that is not one of the record's.
+    [[nodiscard]] QStringList SelectIds(const QString &book, const QList<Condition> &conditions);
     void DeleteContacts(const QString &book, const QString &idList);
     void DeleteContactList(const QString &book, const QStringList &ids);
     void DeleteByEmail(const QString &book, const QString &email);

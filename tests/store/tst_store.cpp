@@ -16,6 +16,8 @@
 
 using namespace kirvane;
 
+Q_DECLARE_METATYPE(kirvane::Condition)
+
 namespace {
 
 T_contact person(const QString &nom, const QString &prenom, const QString &email = QString(),
@@ -152,6 +154,60 @@ private Q_SLOTS:
         QCOMPARE(m_base->CountRows(QStringLiteral("an_b")), 1);
     }
 
+    // The search window's conditions: whole values, letter case ignored,
+    // every criterion to match; values are data, never statement text.
+    void selectIds_data()
+    {
+        QTest::addColumn<QList<Condition>>("conditions");
+        QTest::addColumn<QStringList>("ids");
+        using C = Condition;
+        const auto ci = [](const char *col, const QString &v) { return C{QLatin1String(col), C::EqualIgnoringCase, {v}}; };
+        // Fixture (ids 1..6): Dupont Jean, DUPONT Luc, Dupont-Martin Jean,
+        // Élodie O'Hara, d'Arc Jeanne, Robert "1 OR 1=1".
+        QTest::newRow("no condition finds nothing") << QList<C>{} << QStringList{};
+        QTest::newRow("case ignored, whole value only") << QList<C>{ci("nom", QStringLiteral("dupont"))}
+                                                        << QStringList{QStringLiteral("1"), QStringLiteral("2")};
+        QTest::newRow("accented capitals") << QList<C>{ci("NOM", QStringLiteral("ÉLODIE"))} << QStringList{QStringLiteral("4")};
+        QTest::newRow("apostrophe in the value") << QList<C>{ci("nom", QStringLiteral("D'ARC"))} << QStringList{QStringLiteral("5")};
+        QTest::newRow("both criteria must match")
+            << QList<C>{ci("nom", QStringLiteral("dupont")), ci("prenom", QStringLiteral("jean"))} << QStringList{QStringLiteral("1")};
+        QTest::newRow("exact comparison keeps case") << QList<C>{{QStringLiteral("nom"), C::Equal, {QStringLiteral("DUPONT")}}}
+                                                     << QStringList{QStringLiteral("2")};
+        QTest::newRow("statement text is only a value")
+            << QList<C>{ci("prenom", QStringLiteral("1 or 1=1")), ci("nom", QStringLiteral("x') OR (1=1"))} << QStringList{};
+        QTest::newRow("id given as digits") << QList<C>{{QStringLiteral("id"), C::EqualIgnoringCase, {QStringLiteral("003")}}}
+                                            << QStringList{QStringLiteral("3")};
+        QTest::newRow("in a list") << QList<C>{{QStringLiteral("id"), C::In, {QStringLiteral("2"), QStringLiteral("6"), QStringLiteral("99")}}}
+                                   << QStringList{QStringLiteral("2"), QStringLiteral("6")};
+        QTest::newRow("empty list matches nothing") << QList<C>{{QStringLiteral("id"), C::In, {}}} << QStringList{};
+        QTest::newRow("not in a list") << QList<C>{{QStringLiteral("prenom"), C::NotIn, {QStringLiteral("Jean"), QStringLiteral("Luc")}}}
+                                       << QStringList{QStringLiteral("4"), QStringLiteral("5"), QStringLiteral("6")};
+    }
+    void selectIds()
+    {
+        QFETCH(QList<Condition>, conditions);
+        QFETCH(QStringList, ids);
+        newBook(QStringLiteral("b"));
+        const QString b = QStringLiteral("b");
+        m_base->SaveContact(person(QStringLiteral("Dupont"), QStringLiteral("Jean")), b);
+        m_base->SaveContact(person(QStringLiteral("DUPONT"), QStringLiteral("Luc")), b);
+        m_base->SaveContact(person(QStringLiteral("Dupont-Martin"), QStringLiteral("Jean")), b);
+        m_base->SaveContact(person(QStringLiteral("Élodie"), QStringLiteral("O'Hara")), b);
+        m_base->SaveContact(person(QStringLiteral("d'Arc"), QStringLiteral("Jeanne")), b);
+        m_base->SaveContact(person(QStringLiteral("Robert"), QStringLiteral("1 OR 1=1")), b);
+        QCOMPARE(m_base->SelectIds(b, conditions), ids);
+        QCOMPARE(m_base->CountRows(QStringLiteral("an_b")), 6);
+    }
+
+    void selectIdsRefusesOtherColumns()
+    {
+        newBook(QStringLiteral("b"));
+        QVERIFY_THROWS_EXCEPTION(StoreError, (void)m_base->SelectIds(QStringLiteral("b"),
+            {Condition{QStringLiteral("nom=nom OR 1"), Condition::Equal, {QString()}}}));
+        QVERIFY_THROWS_EXCEPTION(StoreError, (void)m_base->SelectIds(QStringLiteral("b"),
+            {Condition{QStringLiteral("nom_annuaire"), Condition::Equal, {QString()}}}));
+    }
+
     void booksListedWithoutCase()
     {
         newBook(QStringLiteral("Clients"));
@@ -239,6 +295,31 @@ private Q_SLOTS:
         QCOMPARE(m_base->CountRows(QStringLiteral("an_to")), 2);
         QCOMPARE(m_base->CountRows(QStringLiteral("an_from")), 1); // only the moved one left
         QCOMPARE(m_base->EmailExists(QStringLiteral("to"), QStringLiteral("a@x.org")), 1);
+    }
+
+    // Moving deletes rows of the shown book while the rest of the selection
+    // is still to be read: a later page must not come back shifted.
+    void moveOfRowsOnSeveralPages()
+    {
+        newBook(QStringLiteral("from"));
+        newBook(QStringLiteral("to"));
+        std::vector<T_contact> rows;
+        for (int i = 0; i < 300; ++i)
+            rows.push_back(person(QStringLiteral("n%1").arg(i, 3, 10, QLatin1Char('0')), QString()));
+        m_base->SaveContacts(rows, QStringLiteral("from"));
+        QCOMPARE(m_base->OpenBook(QStringLiteral("from")), 0);
+        BookQuery *q = m_base->Query1();
+        QItemSelectionModel sel(q);
+        for (int r : {0, 200, 299})
+            sel.select(q->index(r, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        m_base->MoveContacts(QStringLiteral("to"), &sel, {});
+        QCOMPARE(m_base->OpenBook(QStringLiteral("to")), 0);
+        QCOMPARE(column(*m_base->Query1(), F_nom), QStringList({QStringLiteral("n000"), QStringLiteral("n200"), QStringLiteral("n299")}));
+        QCOMPARE(m_base->OpenBook(QStringLiteral("from")), 0);
+        const QStringList left = column(*m_base->Query1(), F_nom);
+        QCOMPARE(left.size(), 297);
+        QVERIFY(!left.contains(QStringLiteral("n200")));
+        QVERIFY(left.contains(QStringLiteral("n201")));
     }
 
     void historyRecordsRuns()
