@@ -129,7 +129,10 @@ QStringList preparedBody(const MessageDocument &message, BodyPurpose purpose)
     case ComposeMode::PlainText:
         return splitLines(message.plainText());
     case ComposeMode::HtmlFile: {
-        QString text = message.plainText();
+        // The page tags were taken from the page with its lines joined by
+        // CR LF, and a tag may run over several lines: the source is searched
+        // in that same form, or such a tag would keep its local source.
+        QString text = splitLines(message.plainText()).join(QLatin1String("\r\n"));
         if (sending && message.pageTags() && message.rewrittenTags()) {
             const QStringList &tags = *message.pageTags();
             const QStringList &rewritten = *message.rewrittenTags();

@@ -28,6 +28,27 @@ const std::vector<const Placeholder *> &fillOrder()
     return order;
 }
 
+// True when text holds a word of the set. A word has no ampersand inside, so
+// each occurrence runs from one ampersand to the very next: only those pairs
+// need a look. A text without any word goes through every step unchanged, so
+// the steps are skipped for it; this keeps a sending run fast, where most
+// lines hold no placeholder but may hold entities such as "&nbsp;".
+bool holdsPlaceholder(QStringView text, PlaceholderLanguage language)
+{
+    qsizetype from = text.indexOf(u'&');
+    while (from >= 0) {
+        const qsizetype to = text.indexOf(u'&', from + 1);
+        if (to < 0)
+            return false;
+        const QStringView candidate = text.sliced(from, to - from + 1);
+        for (const Placeholder *p : fillOrder())
+            if (candidate == p->word(language))
+                return true;
+        from = to;
+    }
+    return false;
+}
+
 } // namespace
 
 PlaceholderLanguage activePlaceholderLanguage() { return g_language; }
@@ -59,6 +80,8 @@ const std::vector<Placeholder> &placeholderMenu()
 
 QString personalise(QString text, const T_contact &contact, PlaceholderLanguage language)
 {
+    if (!holdsPlaceholder(text, language))
+        return text;
     for (const Placeholder *p : fillOrder())
         text.replace(p->word(language), contact[p->slot].value, Qt::CaseSensitive);
     return text;

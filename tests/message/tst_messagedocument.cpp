@@ -237,6 +237,9 @@ private Q_SLOTS:
         QTest::newRow("English set") << en << "Dear &lastname& &name&" << "Dear Anne Martin";
         QTest::newRow("another letter case is not a placeholder") << en << "&NAME& &Name&" << "&NAME& &Name&";
         QTest::newRow("every occurrence") << en << "&name&&name&" << "MartinMartin";
+        QTest::newRow("entities around a placeholder") << en << "&amp;&name&&nbsp;" << "&amp;Martin&nbsp;";
+        QTest::newRow("a lone ampersand just before a placeholder") << en << "a&b&name&" << "a&bMartin";
+        QTest::newRow("no placeholder among ampersands") << en << "R&D &amp; &nam e&" << "R&D &amp; &nam e&";
     }
 
     void personalise()
@@ -337,6 +340,8 @@ private Q_SLOTS:
             << QByteArray("<html><img src=\"here.png\"></html>") << true << "" << 1;
         QTest::newRow("the source is replaced where it stands")
             << QByteArray("<title>i</title><img src=\"i\">") << true << "i" << 1;
+        QTest::newRow("a tag running over two lines is rewritten for sending")
+            << QByteArray("<p>\r\n<img src=\"here.png\"\r\n alt=\"x\">\r\n</p>") << true << "" << 1;
         QTest::newRow("an empty source is no file")
             << QByteArray("<img src=\"\">") << false << "before" << 0;
     }
