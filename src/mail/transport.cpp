@@ -3,7 +3,13 @@
 #include <QStringList>
 
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
+#include <memory>
+#include <mutex>
+#include <system_error>
+#include <thread>
 
 #include <fcntl.h>
 #include <netdb.h>
@@ -28,11 +34,71 @@ int pollSlice(QDeadlineTimer deadline)
     return int(qMin<qint64>(left, sliceMs));
 }
 
+// lookUp's result when the deadline came first (getaddrinfo's codes are
+// zero or negative).
+constexpr int kLookupTimedOut = 1;
+
+// A name lookup that its caller may stop waiting for. The resolver blocks
+// for as long as its own limits say (seconds per name server and attempt), so
+// it runs on a thread of its own; a caller that gives up leaves the result to
+// that thread to free.
+struct Lookup {
+    std::mutex mutex;
+    std::condition_variable finished;
+    bool done = false;
+    bool abandoned = false;
+    int rc = EAI_AGAIN;
+    addrinfo *list = nullptr;
+};
+
 } // namespace
+
+TcpTransport::TcpTransport() : resolve(::getaddrinfo) {}
 
 TcpTransport::~TcpTransport()
 {
     close();
+}
+
+int TcpTransport::lookUp(const QByteArray &host, const QByteArray &service, const addrinfo &hints, addrinfo **list,
+                         QDeadlineTimer deadline)
+{
+    // A numeric address asks no name server.
+    if (hints.ai_flags & AI_NUMERICHOST)
+        return resolve(host.constData(), service.constData(), &hints, list);
+    auto lookup = std::make_shared<Lookup>();
+    try {
+        std::thread([lookup, resolver = resolve, host, service, hints] {
+            addrinfo *result = nullptr;
+            const int rc = resolver(host.constData(), service.constData(), &hints, &result);
+            const std::lock_guard lock(lookup->mutex);
+            if (lookup->abandoned) {
+                if (rc == 0 && result)
+                    ::freeaddrinfo(result);
+                return;
+            }
+            lookup->rc = rc;
+            lookup->list = rc == 0 ? result : nullptr;
+            lookup->done = true;
+            lookup->finished.notify_one();
+        }).detach();
+    } catch (const std::system_error &) {
+        return resolve(host.constData(), service.constData(), &hints, list); // no thread to spare: wait here
+    }
+    std::unique_lock lock(lookup->mutex);
+    for (;;) {
+        if (lookup->finished.wait_for(lock, std::chrono::milliseconds(pollSlice(deadline)), [&] { return lookup->done; })) {
+            *list = lookup->list;
+            return lookup->rc;
+        }
+        if (deadline.hasExpired()) {
+            lookup->abandoned = true;
+            return kLookupTimedOut;
+        }
+        lock.unlock();
+        yield();
+        lock.lock();
+    }
 }
 
 void TcpTransport::setError(int number)
@@ -83,8 +149,12 @@ bool TcpTransport::open(const QString &host, quint16 port, QDeadlineTimer deadli
         hints.ai_flags = AI_NUMERICHOST;
     }
     addrinfo *list = nullptr;
-    const QByteArray service = QByteArray::number(port);
-    const int rc = ::getaddrinfo(host.toUtf8().constData(), service.constData(), &hints, &list);
+    const int rc = lookUp(host.toUtf8(), QByteArray::number(port), hints, &list, deadline);
+    if (rc == kLookupTimedOut) {
+        setError(ETIMEDOUT);
+        m_errorText = QStringLiteral("The name %1 was not resolved in time.").arg(host);
+        return false;
+    }
     if (rc != 0) {
         m_errno = rc;
         m_errorText = QString::fromLocal8Bit(::gai_strerror(rc));

@@ -16,6 +16,8 @@
 #include <functional>
 #include <stdexcept>
 
+struct addrinfo;
+
 namespace kirvane::mail {
 
 // Misuse of a mail component ("Not connected.") and errors of the connection
@@ -67,7 +69,10 @@ protected:
 // each wait blocks for slices of at most 50 ms and yields in between.
 class TcpTransport final : public Transport {
 public:
-    TcpTransport() = default;
+    // The name lookup, getaddrinfo() unless a test puts a slow one in its place.
+    using Resolver = std::function<int(const char *host, const char *service, const addrinfo *hints, addrinfo **result)>;
+
+    TcpTransport();
     ~TcpTransport() override;
     TcpTransport(const TcpTransport &) = delete;
     TcpTransport &operator=(const TcpTransport &) = delete;
@@ -80,9 +85,15 @@ public:
     QString errorText() const override;
     int errorNumber() const override { return m_errno; }
 
+    Resolver resolve;
+
 private:
     // Waits until the connection being opened is ready; Done, TimedOut or Error.
     WaitEnd waitFor(short events, QDeadlineTimer deadline);
+    // Resolves a name within the deadline, yielding meanwhile; getaddrinfo's
+    // result code, or a positive one when the deadline passed first.
+    int lookUp(const QByteArray &host, const QByteArray &service, const addrinfo &hints, addrinfo **list,
+               QDeadlineTimer deadline);
     void setError(int number);
 
     int m_fd = -1;

@@ -15,6 +15,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <chrono>
+#include <thread>
+
+#include <netdb.h>
 #include <unistd.h>
 
 using namespace kirvane::mail;
@@ -113,6 +117,7 @@ private Q_SLOTS:
     void progressOfLargeMessage();
     void tcpFaults_data();
     void tcpFaults();
+    void slowNameLookupEndsWithinTimeOut();
     void aiosmtpdReceivesWhatWasComposed();
     void smtpSinkTakesManyMessages();
 };
@@ -421,6 +426,31 @@ void TestSmtp::tcpFaults()
     QVERIFY(!smtp.Connected());
     QVERIFY(yields > 0);
     QVERIFY(clock.elapsed() < 5000);
+}
+
+void TestSmtp::slowNameLookupEndsWithinTimeOut()
+{
+    auto transport = std::make_unique<TcpTransport>();
+    // A name server that does not answer: the resolver's own limits are
+    // seconds per server and attempt, beyond TimeOut.
+    transport->resolve = [](const char *, const char *, const addrinfo *, addrinfo **) {
+        std::this_thread::sleep_for(std::chrono::seconds(3));
+        return EAI_AGAIN;
+    };
+    TQzvSMTP smtp(std::move(transport));
+    smtp.Host = QStringLiteral("mx.test");
+    smtp.TimeOut = 300;
+    int yields = 0;
+    smtp.ProcessEvents = [&] { ++yields; };
+    QElapsedTimer clock;
+    clock.start();
+    smtp.Connect();
+    QVERIFY2(clock.elapsed() < 2000, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY(smtp.Failed());
+    QVERIFY(!smtp.Connected());
+    QCOMPARE(smtp.ReplyText(), QStringLiteral("The name mx.test was not resolved in time."));
+    // The window kept its events running while the name was looked up.
+    QVERIFY(yields > 0);
 }
 
 void TestSmtp::aiosmtpdReceivesWhatWasComposed()
