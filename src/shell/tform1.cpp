@@ -44,8 +44,10 @@ TForm1::TForm1(Tbase *base, Views views, Asker *asker, QWidget *parent)
         m_views.contact = new TFrame_contact;
     if (!m_views.directory)
         m_views.directory = new TFrame_directory;
-    if (!m_views.message)
+    if (!m_views.message) {
         m_views.message = new TFrame_message;
+        m_messagePlaceholder = true;
+    }
     if (!m_views.history)
         m_views.history = new TFrame_historique;
     m_views.contact->setObjectName(QStringLiteral("Frame_contact1"));
@@ -114,7 +116,12 @@ void TForm1::buildActions()
             a->setShortcut(QKeySequence(QString::fromLatin1(row.shortcut)));
         if (row.button)
             a->setIcon(themedIcon(row.themeIcon, row.glyph));
-        Command command{&row, a, row.op != ShellOp::View};
+        bool provided = row.op != ShellOp::View;
+        // Find and replace work in the message view's editors: a view that
+        // holds none yet would only answer with a notice about them.
+        if (m_messagePlaceholder && (row.op == ShellOp::Find || row.op == ShellOp::FindNext || row.op == ShellOp::Replace))
+            provided = false;
+        Command command{&row, a, provided};
         if (row.op != ShellOp::View)
             connect(a, &QAction::triggered, this, [this, r = &row] { runShellOp(*r); });
         m_commands.insert(name, command);

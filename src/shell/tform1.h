@@ -152,6 +152,7 @@ private:
     int m_language = translation::French;
     bool m_activated = false;
     bool m_importDisabled = false;
+    bool m_messagePlaceholder = false; // no message view yet: no find or replace
 };
 
 } // namespace kirvane

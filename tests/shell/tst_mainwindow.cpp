@@ -220,6 +220,11 @@ void TestMainWindow::commandsWaitForTheirView()
     QVERIFY(!bare.action("Ajouter1")->isEnabled());
     QVERIFY(!bare.findChild<QToolButton *>("Ajouter_annuaire")->isEnabled());
     QVERIFY(bare.action("Aide1")->isEnabled());
+    // Find and replace need the message view's editors, which a bare window lacks.
+    bare.showView(3);
+    for (const char *name : {"chercher1", "occurence", "remplacer"})
+        QVERIFY2(!bare.action(name)->isEnabled(), name);
+    QVERIFY(bare.action("Quitter3")->isEnabled());
 
     // A provided command is enabled in its view only.
     m_form->showView(2);
@@ -228,6 +233,8 @@ void TestMainWindow::commandsWaitForTheirView()
     m_form->showView(1);
     QVERIFY(!m_form->action("Ajouter1")->isEnabled());
     QVERIFY(m_form->action("Ajouteruncontact1")->isEnabled());
+    m_form->showView(3);
+    QVERIFY(m_form->action("chercher1")->isEnabled());
 }
 
 void TestMainWindow::shortcutDependsOnView_data()
