@@ -58,7 +58,10 @@ QByteArray firstField(const QByteArray &value)
 
 // Parameters of a Content-Type or Content-Disposition value (RFC 2045 5.1),
 // quoted strings honoured, RFC 2231 extended values and continuations read.
-QString parameter(const QByteArray &value, const QByteArray &wanted)
+// A plain value is RFC 2047 decoded when decodeWords is set; a boundary is
+// not, since "=?" and "?=" are characters a boundary may hold (RFC 2046
+// 5.1.1), and is returned byte for byte as Latin-1.
+QString parameter(const QByteArray &value, const QByteArray &wanted, bool decodeWords = true)
 {
     QByteArray plain;
     QMap<int, QByteArray> pieces; // name*N or name*N* continuations
@@ -140,7 +143,9 @@ QString parameter(const QByteArray &value, const QByteArray &wanted)
         }
         return piecesEncoded.value(pieces.firstKey()) ? decodeText(bytes, charset) : decodeHeaderText(bytes);
     }
-    return plain.isNull() ? QString() : decodeHeaderText(plain);
+    if (plain.isNull())
+        return QString();
+    return decodeWords ? decodeHeaderText(plain) : QString::fromLatin1(plain);
 }
 
 struct PartInfo {
@@ -343,13 +348,13 @@ void Parser::parsePart(const Lines &input, int depth)
     }
 
     if (info.type.contains("MULTIPART")) {
-        const QString boundary = parameter(info.contentType, "boundary");
+        const QString boundary = parameter(info.contentType, "boundary", false);
         const Lines body = stripHeader(lines);
         if (boundary.isEmpty()) {
             addText(body, "7BIT", QString());
             return;
         }
-        const QByteArray delimiter = "--" + boundary.toUtf8();
+        const QByteArray delimiter = "--" + boundary.toLatin1();
         const QByteArray closing = delimiter + "--";
         qsizetype i = 0;
         while (i < body.size() && !isDelimiter(body.at(i), delimiter))

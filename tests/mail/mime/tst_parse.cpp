@@ -111,6 +111,9 @@ private slots:
         QTest::newRow("delimiter with trailing blanks")
             << QByteArray("Subject: s\nContent-Type: multipart/mixed; boundary=q\n\n--q  \n\none\n--q-- \n")
             << QStringLiteral("s") << QStringList{QStringLiteral("one")} << QStringList() << QByteArrayList();
+        QTest::newRow("boundary shaped like an encoded word")
+            << QByteArray("Subject: s\nContent-Type: multipart/mixed; boundary=\"=?x?q?y?=\"\n\n--=?x?q?y?=\n\none\n--=?x?q?y?=--\n")
+            << QStringLiteral("s") << QStringList{QStringLiteral("one")} << QStringList() << QByteArrayList();
         QTest::newRow("multipart without a boundary is text")
             << QByteArray("Subject: s\nContent-Type: multipart/mixed\n\nx\n")
             << QStringLiteral("s") << QStringList{QStringLiteral("x")} << QStringList() << QByteArrayList();
