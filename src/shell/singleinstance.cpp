@@ -4,9 +4,16 @@
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 namespace kirvane {
 
@@ -34,6 +41,8 @@ SingleInstance::~SingleInstance()
 {
     if (m_server)
         m_server->close();
+    if (m_lockFd >= 0)
+        ::close(m_lockFd); // releases the lock
 }
 
 QString SingleInstance::lockPath() const
@@ -48,15 +57,32 @@ QString SingleInstance::serverName() const
 
 bool SingleInstance::acquire()
 {
-    if (m_lock)
+    if (m_acquired)
         return true;
-    auto lock = std::make_unique<QLockFile>(lockPath());
-    // Held for the life of the process: never stale by age, only when its
-    // owner has gone.
-    lock->setStaleLockTime(0);
-    if (!lock->tryLock(0))
-        return false;
-    m_lock = std::move(lock);
+    // flock() rather than a file holding a process id: the kernel releases it
+    // when the process ends, so neither a crash nor a reused process id can
+    // leave the folder refused. Close-on-exec keeps it from a program started
+    // from here (the updater).
+    const QByteArray path = QFile::encodeName(lockPath());
+    const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        qWarning("kirvane: cannot open %s (%s); running without the single-copy guard", path.constData(),
+                 std::strerror(errno));
+        m_acquired = true;
+        return true;
+    }
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
+        ::close(fd);
+        if (error == EWOULDBLOCK)
+            return false;
+        qWarning("kirvane: cannot lock %s (%s); running without the single-copy guard", path.constData(),
+                 std::strerror(error));
+        m_acquired = true;
+        return true;
+    }
+    m_lockFd = fd;
+    m_acquired = true;
 
     m_server = new QLocalServer(this);
     m_server->setSocketOptions(QLocalServer::UserAccessOption);

@@ -1,14 +1,13 @@
 #pragma once
 // abfOneInstance: one running copy of the program per data folder. The first
-// copy holds a lock file in the user's temporary folder, keyed by the data
-// folder, for the life of the process (a crash leaves a lock that the next
-// start sees as stale), and listens on a local socket; a later copy finds the
-// lock held, asks the first through the socket to come to the front, and ends.
+// copy holds an exclusive lock on a file in the user's temporary folder, keyed
+// by the data folder, for the life of the process, and listens on a local
+// socket; a later copy finds the lock held, asks the first through the socket
+// to come to the front, and ends. The system drops the lock when its holder
+// ends, however it ends: a crash leaves a file but nothing that refuses the
+// next start.
 
-#include <QLockFile>
 #include <QObject>
-
-#include <memory>
 
 class QLocalServer;
 
@@ -20,8 +19,10 @@ public:
     explicit SingleInstance(const QString &dataFolder, QObject *parent = nullptr);
     ~SingleInstance() override;
 
-    // True when this is the only copy for the data folder; it then holds the
-    // lock and answers later copies.
+    // False when another copy holds the data folder. True when this copy now
+    // holds it and answers later copies, and also when no lock can be had at
+    // all (a warning says so): the program then runs unguarded rather than
+    // refuse with a false "already running".
     [[nodiscard]] bool acquire();
     // Asks the running copy to come to the front; false when it did not answer.
     bool notifyRunning(int timeoutMs = 2000);
@@ -35,7 +36,8 @@ Q_SIGNALS:
 
 private:
     QString m_key;
-    std::unique_ptr<QLockFile> m_lock;
+    int m_lockFd = -1;
+    bool m_acquired = false;
     QLocalServer *m_server = nullptr;
 };
 

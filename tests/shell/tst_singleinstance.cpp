@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QSysInfo>
@@ -61,10 +62,13 @@ void TestSingleInstance::lockOfADeadCopyIsTakenOver()
 {
     QTemporaryDir home;
     SingleInstance probe(home.path());
-    // A lock file whose owner no longer runs: a process id that cannot be alive.
+    // The lock file of a copy that died, naming a process id that has since
+    // gone to a running program: its content counts for nothing.
     QFile lock(probe.lockPath());
     QVERIFY(lock.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    lock.write("2147483646\nkirvane\n" + QSysInfo::machineHostName().toUtf8() + "\n");
+    lock.write(QByteArray::number(QCoreApplication::applicationPid()) + '\n' +
+               QFileInfo(QCoreApplication::applicationFilePath()).fileName().toUtf8() + '\n' +
+               QSysInfo::machineHostName().toUtf8() + '\n');
     lock.close();
     QVERIFY(probe.acquire());
     QVERIFY(!SingleInstance(home.path()).acquire());
@@ -94,12 +98,16 @@ void TestSingleInstance::programStartedTwice()
 
     second.kill();
     second.waitForFinished();
+
+    // A copy that crashes leaves nothing that refuses the next one, and the
+    // next one answers on the socket name the dead copy left behind.
     first.kill();
     first.waitForFinished();
-    // What a killed copy leaves behind.
-    const SingleInstance gone(home.path());
-    QFile::remove(gone.lockPath());
-    QFile::remove(gone.serverName());
+    SingleInstance next(home.path());
+    QVERIFY(next.acquire());
+    QSignalSpy raised(&next, &SingleInstance::raiseRequested);
+    QVERIFY(SingleInstance(home.path()).notifyRunning());
+    QVERIFY(raised.wait(5000));
 }
 
 QTEST_MAIN(TestSingleInstance)
