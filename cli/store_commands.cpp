@@ -25,6 +25,8 @@ QString bookResultText(int result)
         return oneLine(translation::BookNameInUse);
     case BookManager::Protected:
         return oneLine(translation::SubscribersUndeletable);
+    case BookManager::LabelsUnwritten:
+        return QStringLiteral("the label file cannot be written");
     default:
         return errorText(result);
     }

@@ -143,7 +143,7 @@ int BookManager::rename(const QString &oldName, const QString &newName)
 
 int BookManager::relabel(const QString &name, const QStringList &labels)
 {
-    return writeLabels(m_base.labelPath(name), labels) ? Ok : CreateFailed;
+    return writeLabels(m_base.labelPath(name), labels) ? Ok : LabelsUnwritten;
 }
 
 int BookManager::remove(const QString &name)

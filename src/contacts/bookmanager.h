@@ -20,6 +20,7 @@ public:
         NameRefused = -1,  // the name holds one of \ / : * ? " ' < > |
         NameInUse = -2,    // rename: a book of that name exists
         Protected = -3,    // delete: the subscribers' book
+        LabelsUnwritten = -4, // relabel: the label file could not be written (no numbered error for it)
         CreateFailed = 201,
         RenameFailed = 202,
         DeleteFailed = 203,

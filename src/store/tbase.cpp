@@ -597,7 +597,9 @@ int Tbase::SaveContact(const T_contact &contact, const QString &book)
     try {
         auto db = Database::open(bookPath(b));
         if (contact[F_id].value.isEmpty()) {
-            AddContact(contact, b);
+            Statement s = db->prepare(insertSql());
+            bindContact(s, contact, 1);
+            s.run();
         } else {
             bool ok = false;
             const qint64 id = contact[F_id].value.toLongLong(&ok);
@@ -876,6 +878,7 @@ void Tbase::copyTemplateTo(const QString &table)
     if (!QFile::copy(bookFile(QStringLiteral("vierge.db")), tmp))
         return; // file errors are ignored; the fill that follows reports the missing table
     QFile::remove(target);
+    QFile::remove(target + QStringLiteral("-journal")); // it belongs to the old table
     QFile::rename(tmp, target);
 }
 
@@ -1114,6 +1117,8 @@ void Tbase::BuildWabTable(bool preview, int previewRows, const WabReader &reader
 {
     const QString path = bookFile(QStringLiteral("tmp_base.db"));
     QFile::remove(path);
+    // A journal left by an interrupted run would be played back into the new file.
+    QFile::remove(path + QStringLiteral("-journal"));
     auto db = Database::open(path, Database::Mode::Create);
     db->exec(QStringLiteral("CREATE TABLE t (DISPLAY_NAME TEXT)"));
     const int count = reader.count ? reader.count() : 0;
@@ -1135,9 +1140,12 @@ void Tbase::BuildWabTable(bool preview, int previewRows, const WabReader &reader
             if (name.contains(u'[') || name.trimmed().isEmpty())
                 continue;
             const QString lname = name.toLower();
-            const int seen = names.indexOf(name);
-            if (seen >= 0) {
-                values[seen] = line.mid(eq + 1);
+            // One column per name whatever its letter case; the last value wins.
+            const auto seen = std::find_if(names.begin(), names.end(), [&](const QString &n) {
+                return n.compare(name, Qt::CaseInsensitive) == 0;
+            });
+            if (seen != names.end()) {
+                values[seen - names.begin()] = line.mid(eq + 1);
                 continue;
             }
             if (!known.contains(lname)) {

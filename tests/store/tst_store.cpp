@@ -8,6 +8,7 @@
 #include "store/tbase.h"
 
 #include <QDate>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QItemSelectionModel>
@@ -101,6 +102,10 @@ private Q_SLOTS:
         QCOMPARE(ini.value(QStringLiteral("nom_champs"), QStringLiteral("champs15")), QStringLiteral("URL"));
         QCOMPARE(BookManager(*m_base).freeLabels(QStringLiteral("b")),
                  QStringList({QStringLiteral("Âge"), QString(), QStringLiteral("x"), QStringLiteral("y")}));
+        // A label file that cannot be written is its own failure, not a failed create.
+        QFile::remove(m_base->labelPath(QStringLiteral("b")));
+        QVERIFY(QDir().mkdir(m_base->labelPath(QStringLiteral("b"))));
+        QCOMPARE(BookManager(*m_base).relabel(QStringLiteral("b"), {}), int(BookManager::LabelsUnwritten));
     }
 
     void saveReadAndUpdate()
@@ -438,7 +443,7 @@ private Q_SLOTS:
             {QStringLiteral("DISPLAY_NAME=Jean Dupont"), QStringLiteral("EMAIL_ADDRESS=j@x.org"),
              QStringLiteral("A_VERY_LONG_PROPERTY_NAME_BEYOND_25=v"), QStringLiteral("SKIP[0]=x")},
             {QStringLiteral("DISPLAY_NAME=O'Hara"), QStringLiteral("NOTE=a=b")},
-            {QStringLiteral("DISPLAY_NAME=third")},
+            {QStringLiteral("DISPLAY_NAME=third"), QStringLiteral("Note=first"), QStringLiteral("NOTE=last")},
         };
         Tbase::WabReader reader{[&] { return int(entries.size()); }, [&](int i) { return entries[i]; }};
         m_base->BuildWabTable(true, 2, reader);
@@ -451,6 +456,10 @@ private Q_SLOTS:
         QCOMPARE(s.text(0), QStringLiteral("a=b"));
         m_base->BuildWabTable(false, 2, reader);
         QCOMPARE(m_base->CountRows(QStringLiteral("tmp_base")), 3);
+        // A name given twice in other letter cases is one column; the last value wins.
+        auto last = m_base->openTable(QStringLiteral("tmp_base"))->prepare(QStringLiteral("SELECT NOTE FROM t WHERE DISPLAY_NAME='third'"));
+        QVERIFY(last.step());
+        QCOMPARE(last.text(0), QStringLiteral("last"));
     }
 
     void brokenFilesStayContained()
