@@ -159,7 +159,12 @@ constexpr qsizetype kMaxLineOctets = 998;
 bool TAttachedFile::Encode(QString *error)
 {
     if (!Data.isEmpty() || HeldInMemory) {
-        EncodedLines = base64Lines(Data);
+        // A message composed again, or built as a copy of one composed before,
+        // carries the encoding of its unchanged bytes (shared, not compared).
+        if (Data.isEmpty() || !Data.isSharedWith(m_encodedData) || EncodedLines.isEmpty()) {
+            EncodedLines = base64Lines(Data);
+            m_encodedData = Data;
+        }
         return true;
     }
     const QFileInfo info(PathName);
@@ -168,6 +173,7 @@ bool TAttachedFile::Encode(QString *error)
     if (EncodedFileCache::instance().find(key, &cached)) {
         Data = cached.data;
         EncodedLines = cached.lines;
+        m_encodedData = Data;
         return true;
     }
     QFile file(PathName);
@@ -197,6 +203,7 @@ bool TAttachedFile::Encode(QString *error)
     encoder.finish();
     Data = data;
     EncodedLines = encoder.takeLines();
+    m_encodedData = Data;
     EncodedFileCache::instance().insert(key, EncodedFile{Data, EncodedLines});
     return true;
 }

@@ -56,9 +56,14 @@ public:
     // Fills EncodedLines (and Data when the source is the file). The source is
     // Data when it holds bytes or HeldInMemory is set, else the file at PathName. Encoding a file is
     // done once per process for a given path, size and modification time;
-    // later calls share the result. Returns false with the file system's
-    // error text when the file cannot be read.
+    // later calls share the result. Bytes already encoded (by this item, or
+    // by the one it was copied from) are not encoded again until Data
+    // changes. Returns false with the file system's error text when the file
+    // cannot be read.
     [[nodiscard]] bool Encode(QString *error = nullptr);
+
+private:
+    QByteArray m_encodedData; // the Data that EncodedLines encodes, shared with it
 };
 
 // Ordered collection that owns its items; references returned by Add and

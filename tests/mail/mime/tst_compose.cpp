@@ -286,6 +286,17 @@ private slots:
         QCOMPARE(a.Data, pattern(5000));
         QVERIFY(b.EncodedLines.first().isSharedWith(a.EncodedLines.first()));
 
+        // A message built from the files of a composed one holds their bytes:
+        // those are not encoded again either, until they change.
+        TQzvMsg copy;
+        base(copy);
+        copy.AttachedFiles = first.AttachedFiles;
+        QVERIFY(copy.FillRawMail());
+        QVERIFY(copy.AttachedFiles[0].EncodedLines.first().isSharedWith(a.EncodedLines.first()));
+        copy.AttachedFiles[0].Data = "other";
+        QVERIFY(copy.FillRawMail());
+        QCOMPARE(copy.AttachedFiles[0].EncodedLines, Lines{"b3RoZXI="});
+
         QVERIFY(writeFile(path, "changed"));
         TQzvMsg third;
         base(third);
