@@ -17,6 +17,7 @@
 
 #include <zip.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <list>
 #include <memory>
@@ -75,6 +76,28 @@ bool isBareName(const QString &name)
         if (c == u'/' || c == u'\\' || c.unicode() < 0x20)
             return false;
     return true;
+}
+
+// The rewritten tags as part 6 keeps them. Both tag parts hold one tag per
+// line, yet a page tag may run over several lines of the page and is then read
+// back as several entries. A local tag's rewritten form has the same line
+// breaks, but a remote one's is the single word "NULL": it is followed by the
+// rest of its page tag, so that each line of part 6 still pairs with the same
+// line of part 7 and no later page tag is replaced by another's rewriting.
+QStringList rewrittenTagLines(const QStringList &rewritten, const std::optional<QStringList> &pageTags)
+{
+    QStringList out = rewritten;
+    if (!pageTags)
+        return out;
+    for (qsizetype i = 0; i < out.size() && i < pageTags->size(); ++i) {
+        if (out[i] != QLatin1String("NULL"))
+            continue;
+        const QString &page = pageTags->at(i);
+        const auto lineBreak =
+            std::find_if(page.begin(), page.end(), [](QChar c) { return c == u'\r' || c == u'\n'; });
+        out[i] += page.mid(lineBreak - page.begin());
+    }
+    return out;
 }
 
 struct ZipCloser {
@@ -150,7 +173,8 @@ bool writeArchive(const MessageDocument &message, const QString &basePath, Archi
     if (message.images())
         parts.emplace_back(stem + QStringLiteral("5.dat"), encodeLines(*message.images()));
     if (message.rewrittenTags())
-        parts.emplace_back(stem + QStringLiteral("6.dat"), encodeLines(*message.rewrittenTags()));
+        parts.emplace_back(stem + QStringLiteral("6.dat"),
+                           encodeLines(rewrittenTagLines(*message.rewrittenTags(), message.pageTags())));
     if (message.pageTags())
         parts.emplace_back(stem + QStringLiteral("7.dat"), encodeLines(*message.pageTags()));
 

@@ -278,6 +278,30 @@ private Q_SLOTS:
         QCOMPARE(back.plainText(), doc.plainText());
     }
 
+    void imageTagsOverSeveralLinesStayPaired()
+    {
+        // Both tag parts keep one tag per line: a remote tag running over two
+        // lines must not shift the local tag after it onto another's text.
+        const QString pageDir = m_temp.filePath(QStringLiteral("wrapped")) + u'/';
+        QDir().mkpath(pageDir);
+        QVERIFY(writeFile(pageDir + QStringLiteral("b.png"), "B"));
+        QVERIFY(writeFile(pageDir + QStringLiteral("p.html"), "<p>\r\n<img src=\"http://example.org/a.png\"\r\n"
+                                                              "width=\"3\">\r\n<img src=\"b.png\"\r\n alt=\"b\">\r\n</p>"));
+        MessageDocument doc;
+        doc.clear();
+        ScriptedQuestions ask;
+        QVERIFY(doc.importHtmlPage(pageDir + QStringLiteral("p.html"), ask));
+        const QStringList sent = preparedBody(doc, BodyPurpose::Sending);
+        QCOMPARE(sent, QStringList({"<p>", "<img src=\"http://example.org/a.png\"", "width=\"3\">",
+                                    "<img src=\"cid:b.png\"", " alt=\"b\">", "</p>"}));
+        QVERIFY(writeArchive(doc, m_dir + QStringLiteral("wrapped"), ArchiveKind::SavedMessage, {}, {}));
+
+        MessageDocument back;
+        QCOMPARE(readArchive(m_dir + QStringLiteral("wrapped.MNL"), back), ArchiveReadStatus::Ok);
+        QCOMPARE(preparedBody(back, BodyPurpose::Sending), sent);
+        QCOMPARE(back.rewrittenTags()->size(), back.pageTags()->size());
+    }
+
     void savingOverAnArchiveAsksAndReplacesItWhole()
     {
         const QString target = m_dir + QStringLiteral("over.MNL");
