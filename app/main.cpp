@@ -1,11 +1,11 @@
+#include "shell/application.h"
 #include "shell/startup.h"
 
-#include <QApplication>
 #include <QCommandLineParser>
 
 int main(int argc, char *argv[])
 {
-    QApplication app(argc, argv);
+    kirvane::Application app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kirvane"));
     QApplication::setApplicationVersion(QStringLiteral(KIRVANE_VERSION));
 
