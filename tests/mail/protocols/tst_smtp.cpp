@@ -465,6 +465,7 @@ void TestSmtp::aiosmtpdReceivesWhatWasComposed()
     // A composed message whose text has lines that need stuffing, and one
     // with an attachment, on the same connection.
     QList<QByteArrayList> composed;
+    TQzvMsg first;
     for (int i = 0; i < 2; ++i) {
         TQzvMsg msg = newsletterFor(i);
         msg.Text = {QStringLiteral("Hello,"), QStringLiteral("."), QStringLiteral(".. two dots"),
@@ -475,7 +476,14 @@ void TestSmtp::aiosmtpdReceivesWhatWasComposed()
         smtp.SendMessage(msg);
         QVERIFY2(!smtp.Failed(), qPrintable(smtp.ReplyCode() + ' ' + smtp.ReplyText()));
         composed << msg.RawMail;
+        if (i == 0)
+            first = msg;
     }
+    // Sent again with the lines it was composed into: they go out as they
+    // are, not composed again and not stuffed a second time.
+    smtp.SendMessage(first);
+    QVERIFY2(!smtp.Failed(), qPrintable(smtp.ReplyCode() + ' ' + smtp.ReplyText()));
+    QCOMPARE(first.RawMail, composed.at(0));
     smtp.Quit();
     QVERIFY(!smtp.Failed());
 
@@ -483,7 +491,7 @@ void TestSmtp::aiosmtpdReceivesWhatWasComposed()
     QDirIterator it(dir.filePath(QStringLiteral("maildir/new")), QDir::Files);
     while (it.hasNext())
         files << it.next();
-    QCOMPARE(files.size(), 2);
+    QCOMPARE(files.size(), 3);
     QList<QByteArrayList> received;
     for (const QString &path : files) {
         QFile f(path);
@@ -504,7 +512,8 @@ void TestSmtp::aiosmtpdReceivesWhatWasComposed()
         }
     }
     QCOMPARE(received.at(0), composed.at(0));
-    QCOMPARE(received.at(1), composed.at(1));
+    QCOMPARE(received.at(1), composed.at(0));
+    QCOMPARE(received.at(2), composed.at(1));
 }
 
 void TestSmtp::smtpSinkTakesManyMessages()
