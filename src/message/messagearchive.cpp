@@ -244,6 +244,8 @@ ArchiveReadStatus readArchive(const QString &path, MessageDocument &message, con
         zip_uint64_t size;
     };
     std::vector<Entry> entries;
+    const QString headerName = QFileInfo(path).fileName().toLower();
+    bool hasHeader = false;
     qint64 total = 0;
     for (zip_int64_t i = 0; i < count; ++i) {
         zip_stat_t st;
@@ -258,12 +260,16 @@ ArchiveReadStatus readArchive(const QString &path, MessageDocument &message, con
         if (total > limits.maxTotalSize)
             return ArchiveReadStatus::Corrupt;
         entries.push_back({name, st.size});
+        hasHeader = hasHeader || name.toLower() == headerName;
     }
+    // A foreign archive, one without a header under its own name, is refused
+    // before any of it reaches the temporary folder.
+    if (!hasHeader)
+        return ArchiveReadStatus::Corrupt;
 
     const QString temp = tempFolder();
     QHash<QString, QByteArray> parts; // small text entries by lower-case name
     const QString stem = partStem(path).toLower();
-    const QString headerName = QFileInfo(path).fileName().toLower();
     QStringList partNames;
     for (int n = 1; n <= 7; ++n)
         partNames << stem + QString::number(n) + QStringLiteral(".dat");

@@ -53,8 +53,9 @@ enum class ArchiveReadStatus {
 
 // Unpacks the archive at path (its name ends ".MNL" or ".MNS") into the
 // private temporary folder and fills the document from it. Nothing is
-// unpacked when an entry name holds a folder part or when the archive would
-// unpack beyond the limits; the document is left alone unless status is Ok.
+// unpacked when an entry name holds a folder part, when the archive would
+// unpack beyond the limits or when it has no header entry under its own name;
+// the document is left alone unless status is Ok.
 [[nodiscard]] ArchiveReadStatus readArchive(const QString &path, MessageDocument &message,
                                             const ArchiveLimits &limits = {});
 

@@ -388,7 +388,7 @@ private Q_SLOTS:
         QTest::newRow("entry declaring an absurd size")
             << storedZip({{"bad.MNL", good}, {"bomb.bin", "small", 0xF0000000u}}) << corrupt << tempFolder() + "bomb.bin";
         QTest::newRow("no header entry")
-            << storedZip({{"bad1.dat", "text\r\n"}}) << corrupt << QString();
+            << storedZip({{"bad1.dat", "text\r\n"}}) << corrupt << tempFolder() + "bad1.dat";
         QTest::newRow("header too short") << storedZip({{"bad.MNL", good.left(100)}}) << corrupt << QString();
         QTest::newRow("mode is not a number") << storedZip({{"bad.MNL", header("ok", 'x')}}) << corrupt << QString();
         QTest::newRow("mode out of range") << storedZip({{"bad.MNL", header("ok", '4')}}) << corrupt << QString();
