@@ -1,6 +1,7 @@
 #include "contacts/bookmanager.h"
 
 #include "store/contact.h"
+#include "store/database.h"
 #include "store/folders.h"
 #include "store/tbase.h"
 
@@ -51,6 +52,16 @@ bool copyNoReplace(const QString &from, const QString &to)
     return true;
 }
 
+QString journalOf(const QString &table) { return table + QStringLiteral("-journal"); }
+
+// A journal whose table is gone would be played back into the next file of
+// that name, mixing pages of another book into it.
+void dropStrayJournal(const QString &table)
+{
+    if (!QFileInfo::exists(table))
+        QFile::remove(journalOf(table));
+}
+
 } // namespace
 
 QString BookManager::proposeName(const QString &base) const
@@ -95,6 +106,7 @@ int BookManager::create(const QString &name, const QStringList &labels)
     const bool hadLabels = QFileInfo::exists(ini);
     if (!writeLabels(ini, labels))
         return CreateFailed;
+    dropStrayJournal(table);
     if (!copyNoReplace(m_base.bookFile(QStringLiteral("vierge.db")), table)) {
         if (!hadLabels)
             QFile::remove(ini);
@@ -115,6 +127,8 @@ int BookManager::duplicate(const QString &source, const QString &copy)
         if (!QFile::copy(sourceIni, ini))
             return DuplicateFailed;
     }
+    Database::settle(m_base.bookPath(source));
+    dropStrayJournal(table);
     if (!copyNoReplace(m_base.bookPath(source), table))
         return DuplicateFailed;
     return Ok;
@@ -129,6 +143,8 @@ int BookManager::rename(const QString &oldName, const QString &newName)
     if (m_base.currentBook().compare(oldName, Qt::CaseInsensitive) == 0)
         m_base.CloseCurrentBook();
     const QString table = m_base.bookFile(QStringLiteral("an_") + newName + QStringLiteral(".db"));
+    Database::settle(m_base.bookPath(oldName));
+    dropStrayJournal(table);
     if (!renameNoReplace(m_base.bookPath(oldName), table))
         return RenameFailed;
     const QString oldIni = m_base.labelPath(oldName);
@@ -155,8 +171,10 @@ int BookManager::remove(const QString &name)
         return DeleteFailed;
     if (m_base.currentBook().compare(name, Qt::CaseInsensitive) == 0)
         m_base.CloseCurrentBook();
+    Database::settle(table);
     if (!QFile::remove(table))
         return DeleteFailed;
+    QFile::remove(journalOf(table));
     // A book without a label file is an ordinary book; nothing to remove then.
     const QString ini = m_base.labelPath(name);
     if (QFileInfo::exists(ini) && !QFile::remove(ini))

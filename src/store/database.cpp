@@ -160,6 +160,14 @@ std::shared_ptr<Database> Database::open(const QString &path, Mode mode)
     return d;
 }
 
+void Database::settle(const QString &path)
+{
+    try {
+        (void)open(path); // reading the schema plays the journal back
+    } catch (const StoreError &) {
+    }
+}
+
 Database::~Database() { sqlite3_close_v2(m_db); }
 
 void Database::exec(const QString &sql)

@@ -56,6 +56,12 @@ public:
     // or when it is not a table file of ours (no table "t").
     static std::shared_ptr<Database> open(const QString &path, Mode mode = Mode::ReadWrite);
 
+    // Opens the table file at path once and closes it again, so that SQLite
+    // plays back the journal an interrupted write left beside it. Call it before
+    // the file is copied or moved: the journal does not go with it. A file that
+    // is not a table file is left as it is.
+    static void settle(const QString &path);
+
     ~Database();
     Database(const Database &) = delete;
     Database &operator=(const Database &) = delete;

@@ -729,7 +729,7 @@ QStringList Tbase::SelectIds(const QString &book, const QList<Condition> &condit
         }
         }
     }
-    auto db = Database::open(bookPath(book), Database::Mode::ReadOnly);
+    auto db = Database::open(bookPath(book)); // read-write: only then is a journal left by a crash played back
     Statement s = db->prepare(QStringLiteral("SELECT id FROM t WHERE ") + parts.join(QStringLiteral(" AND "))
                                  + QStringLiteral(" ORDER BY id"));
     for (size_t i = 0; i < bound.size(); ++i) {
@@ -1084,7 +1084,7 @@ void Tbase::ExportBook(const QString &book, const QString &path)
 {
     T_contact labels = emptyContact();
     readLabels(labelPath(book), labels);
-    auto db = Database::open(bookPath(book), Database::Mode::ReadOnly);
+    auto db = Database::open(bookPath(book)); // read-write: only then is a journal left by a crash played back
     QStringList heading;
     for (int k = 1; k < kContactFields; ++k)
         heading << labels[k].label;

@@ -519,6 +519,68 @@ private Q_SLOTS:
         QCOMPARE(m_base->ListBooks(), QStringList({QString(), QStringLiteral("l'an"), QStringLiteral("nouveau2")}));
     }
 
+    // A book left with the journal of an interrupted write (the program was
+    // killed mid-save): its file alone holds half a change. Copying, renaming
+    // or deleting the file without that journal must not keep the half change.
+    void bookCommandsSettleAnInterruptedWrite_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::newRow("rename") << QStringLiteral("rename");
+        QTest::newRow("duplicate") << QStringLiteral("duplicate");
+        QTest::newRow("delete, then create again") << QStringLiteral("delete");
+        QTest::newRow("export") << QStringLiteral("export");
+        QTest::newRow("search") << QStringLiteral("search");
+    }
+    void bookCommandsSettleAnInterruptedWrite()
+    {
+        QFETCH(QString, command);
+        newBook(QStringLiteral("live"));
+        m_base->SaveContact(person(QStringLiteral("kept"), QString()), QStringLiteral("live"));
+        const QString live = m_base->bookPath(QStringLiteral("live"));
+        const QString crashed = m_base->bookFile(QStringLiteral("an_crashed.db"));
+        {
+            // Spill an unfinished transaction into the file, and keep that state
+            // (file and journal) as a crash would leave it.
+            auto db = Database::open(live);
+            db->exec(QStringLiteral("PRAGMA cache_size=1; BEGIN;"));
+            Statement ins = db->prepare(QStringLiteral("INSERT INTO t (nom, commentaire) VALUES ('half', ?)"));
+            for (int i = 0; i < 300; ++i) {
+                ins.bind(1, QString(400, u'x'));
+                ins.run();
+                ins.reset();
+            }
+            QVERIFY(QFileInfo::exists(live + QStringLiteral("-journal")));
+            QVERIFY(QFile::copy(live, crashed));
+            QVERIFY(QFile::copy(live + QStringLiteral("-journal"), crashed + QStringLiteral("-journal")));
+            db->exec(QStringLiteral("ROLLBACK"));
+        }
+        BookManager books(*m_base);
+        const QStringList labels = {QString(), QString(), QString(), QString()};
+        QString result = QStringLiteral("crashed");
+        if (command == QLatin1String("rename")) {
+            QCOMPARE(books.rename(QStringLiteral("crashed"), QStringLiteral("moved")), 0);
+            result = QStringLiteral("moved");
+        } else if (command == QLatin1String("duplicate")) {
+            QCOMPARE(books.duplicate(QStringLiteral("crashed"), QStringLiteral("copy")), 0);
+            result = QStringLiteral("copy");
+        } else if (command == QLatin1String("export")) {
+            const QString out = m_dir->filePath(QStringLiteral("out.csv"));
+            m_base->ExportBook(QStringLiteral("crashed"), out);
+            QCOMPARE(readAll(out).count("\r\n"), 2);
+        } else if (command == QLatin1String("search")) {
+            QCOMPARE(m_base->SelectIds(QStringLiteral("crashed"), {Condition{QStringLiteral("nom"), Condition::Equal, {QStringLiteral("kept")}}}),
+                     QStringList(QStringLiteral("1")));
+        } else {
+            QCOMPARE(books.remove(QStringLiteral("crashed")), 0);
+            QVERIFY(!QFileInfo::exists(crashed + QStringLiteral("-journal")));
+            QCOMPARE(books.create(QStringLiteral("crashed"), labels), 0);
+        }
+        QCOMPARE(m_base->CountRows(QStringLiteral("an_") + result), command == QLatin1String("delete") ? 0 : 1);
+        auto check = Database::open(m_base->bookPath(result))->prepare(QStringLiteral("PRAGMA integrity_check"));
+        QVERIFY(check.step());
+        QCOMPARE(check.text(0), QStringLiteral("ok"));
+    }
+
     void createWithoutTemplateLeavesNothing()
     {
         QFile::remove(m_base->bookFile(QStringLiteral("vierge.db")));
