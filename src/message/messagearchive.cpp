@@ -32,11 +32,12 @@ constexpr int kKeyRoom = 15;
 // One length byte, then room bytes of which the first length are the text.
 void putShortString(QByteArray &record, int offset, int room, const QString &text)
 {
-    QByteArray bytes = encodeLegacyText(text, false).bytes;
+    bool utf8 = false;
+    QByteArray bytes = encodeMessageText(text, false, &utf8);
     if (bytes.size() > room) {
         bytes.truncate(room);
         // Never leave half a UTF-8 sequence at the cut.
-        if (!fitsWindows1252(text))
+        if (utf8)
             while (!bytes.isEmpty() && !isValidUtf8(bytes))
                 bytes.chop(1);
     }

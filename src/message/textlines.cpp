@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QSaveFile>
 
+#include <algorithm>
+
 namespace kirvane::message {
 
 QStringList splitLines(const QString &text)
@@ -31,7 +33,23 @@ QByteArray encodeLines(const QStringList &lines)
     QString text;
     for (const QString &line : lines)
         text += line + QLatin1String("\r\n");
-    return encodeLegacyText(text, true).bytes;
+    return encodeMessageText(text, true);
+}
+
+QByteArray encodeMessageText(QStringView text, bool withBom, bool *utf8)
+{
+    LegacyText encoded = encodeLegacyText(text, withBom);
+    const bool highBytes = std::any_of(encoded.bytes.cbegin(), encoded.bytes.cend(),
+                                       [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+    if (!encoded.utf8 && highBytes && isValidUtf8(encoded.bytes)) {
+        encoded.bytes = text.toUtf8();
+        if (withBom)
+            encoded.bytes.prepend("\xEF\xBB\xBF");
+        encoded.utf8 = true;
+    }
+    if (utf8)
+        *utf8 = encoded.utf8;
+    return encoded.bytes;
 }
 
 QStringList decodeLines(const QByteArray &bytes) { return splitLines(decodeLegacyText(bytes)); }

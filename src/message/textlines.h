@@ -14,6 +14,12 @@ namespace kirvane::message {
 [[nodiscard]] QStringList splitLines(const QString &text);
 
 [[nodiscard]] QByteArray encodeLines(const QStringList &lines);
+
+// The bytes of a text as the message files keep it: Windows-1252 when every
+// character fits, UTF-8 (behind a byte-order mark when withBom) otherwise, and
+// UTF-8 as well when the Windows-1252 bytes would be taken for UTF-8 on
+// reading ("Â£" would come back as "£"). True in *utf8 for UTF-8.
+[[nodiscard]] QByteArray encodeMessageText(QStringView text, bool withBom, bool *utf8 = nullptr);
 [[nodiscard]] QStringList decodeLines(const QByteArray &bytes);
 
 // Writes the lines to path (replacing the file); false when it cannot.

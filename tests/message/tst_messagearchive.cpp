@@ -187,6 +187,9 @@ private Q_SLOTS:
         QTest::newRow("text outside Windows-1252 travels as UTF-8")
             << 1 << 2 << QStringLiteral("Привет €") << QStringLiteral("Привет €") << QString() << QString()
             << QStringLiteral("Жук\n中文 ✓");
+        QTest::newRow("Windows-1252 text whose bytes would pass for UTF-8")
+            << 1 << 2 << QStringLiteral("Â£5") << QStringLiteral("Â£5") << QString() << QString()
+            << QStringLiteral("Â£5\nok");
         QTest::newRow("interrupted send keeps its resume position, key cut to 15")
             << 2 << 2 << QStringLiteral("s") << QStringLiteral("s") << QStringLiteral("12345678901234567890")
             << QStringLiteral("123456789012345") << QStringLiteral("corps");
