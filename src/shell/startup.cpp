@@ -8,6 +8,7 @@
 #include "store/tbase.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QMessageBox>
 
 #include <cstdio>
@@ -33,14 +34,18 @@ int runDesktop(QApplication &app, const StartOptions &options)
     QApplication::setApplicationDisplayName(QStringLiteral("Kirvane"));
 
     setDataFolder(resolveDataFolder(options.home));
-    QString error;
-    if (!Tbase::EnsureDataFolder(dataFolder(), &error)) {
+    const auto failed = [](const QString &error) {
         std::fprintf(stderr, "kirvane: %s\n", qPrintable(error));
         QMessageBox::critical(nullptr, QStringLiteral("Kirvane"), error);
         return 1;
-    }
+    };
+    // The folder itself first, so that every copy names it the same way
+    // (its real path) when it asks for the lock.
+    if (!QDir().mkpath(dataFolder()))
+        return failed(QStringLiteral("cannot create the data folder %1").arg(dataFolder()));
 
-    // Checked before anything is shown: a second copy has nothing to start.
+    // Checked before anything is shown or written: a second copy has nothing
+    // to start, and two copies started at once never fill a new folder together.
     SingleInstance guard(dataFolder());
     if (!guard.acquire()) {
         const QString text = QString::fromUtf8(kAlreadyRunning);
@@ -49,6 +54,10 @@ int runDesktop(QApplication &app, const StartOptions &options)
         QMessageBox::warning(nullptr, QStringLiteral("Kirvane"), text);
         return 0;
     }
+
+    QString error;
+    if (!Tbase::EnsureDataFolder(dataFolder(), &error))
+        return failed(error);
 
     Tf_splashscreen_uk splash;
     if (options.splash) {
