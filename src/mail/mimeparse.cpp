@@ -170,6 +170,9 @@ PartInfo partInfo(const Lines &lines, bool topLevel)
         info.encoding = "7BIT";
     if (info.name.isEmpty())
         info.name = parameter(headerValue(lines, "CONTENT-DISPOSITION:", topLevel), "filename").trimmed();
+    // Some writers quote a name in single quotes, which MIME does not know.
+    if (info.name.size() >= 2 && info.name.startsWith(u'\'') && info.name.endsWith(u'\''))
+        info.name = info.name.mid(1, info.name.size() - 2).trimmed();
     return info;
 }
 

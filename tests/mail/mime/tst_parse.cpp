@@ -95,6 +95,9 @@ private slots:
             << QByteArray("Subject: s\nContent-Type: application/pdf;\n name*0*=UTF-8''r%C3%A9sum;\n name*1*=%C3%A9.pdf\n"
                           "Content-Transfer-Encoding: base64\n\naGVsbG8=\n")
             << QStringLiteral("s") << QStringList() << QStringList{QStringLiteral("résumé.pdf")} << QByteArrayList{"hello"};
+        QTest::newRow("file name in single quotes")
+            << QByteArray("Subject: s\nContent-Type: application/pdf; name='l'an.pdf'\n\nraw\n")
+            << QStringLiteral("s") << QStringList() << QStringList{QStringLiteral("l'an.pdf")} << QByteArrayList{"raw"};
         QTest::newRow("characters that could reach a folder are removed")
             << QByteArray("Subject: s\nContent-Type: application/octet-stream; name=\"../x:y*.bin\"\n\nraw\n")
             << QStringLiteral("s") << QStringList() << QStringList{QStringLiteral("..xy.bin")} << QByteArrayList{"raw"};
