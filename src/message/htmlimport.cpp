@@ -80,8 +80,7 @@ HtmlImportResult readHtmlPage(const QString &path)
         const qsizetype scheme = source.indexOf(QLatin1String("file:"), 0, Qt::CaseInsensitive);
         if (scheme >= 0)
             source.remove(scheme, 5);
-        const qsizetype cut = std::max(source.lastIndexOf(u'/'), source.lastIndexOf(u'\\'));
-        const QString name = source.mid(cut + 1);
+        const QString name = fileNameOf(source);
         // Only a file beside the page qualifies, whatever folder the tag names.
         const QString imagePath = name.isEmpty() ? QString() : findNoCase(folder, name);
         if (imagePath.isEmpty() || !QFileInfo(imagePath).isFile()) {

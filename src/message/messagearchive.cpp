@@ -62,12 +62,6 @@ QString partStem(const QString &archivePath)
     return dot > 0 ? name.left(dot) : name;
 }
 
-QString fileNameOf(const QString &path)
-{
-    const qsizetype cut = std::max(path.lastIndexOf(u'/'), path.lastIndexOf(u'\\'));
-    return path.mid(cut + 1);
-}
-
 // A name that unpacks to a file directly inside the temporary folder.
 bool isBareName(const QString &name)
 {

@@ -32,13 +32,6 @@ void appendMissing(QStringList &list, const QStringList &names)
             list << name;
 }
 
-QString fileNameOf(const QString &path)
-{
-    // Paths written by the older program use backslashes.
-    const qsizetype cut = std::max(path.lastIndexOf(u'/'), path.lastIndexOf(u'\\'));
-    return path.mid(cut + 1);
-}
-
 } // namespace
 
 QString defaultFontFamily() { return QStringLiteral("Arial"); }
