@@ -875,11 +875,14 @@ void Tbase::copyTemplateTo(const QString &table)
     const QString target = bookFile(table + QStringLiteral(".db"));
     const QString tmp = target + QStringLiteral(".making");
     QFile::remove(tmp);
-    if (!QFile::copy(bookFile(QStringLiteral("vierge.db")), tmp))
-        return; // file errors are ignored; the fill that follows reports the missing table
+    const bool copied = QFile::copy(bookFile(QStringLiteral("vierge.db")), tmp);
+    // The old table goes even when no copy was made: its rows (the previous
+    // run's exclusions) must never be taken for the new ones. File errors are
+    // ignored; the fill that follows reports the missing table.
     QFile::remove(target);
     QFile::remove(target + QStringLiteral("-journal")); // it belongs to the old table
-    QFile::rename(tmp, target);
+    if (copied)
+        QFile::rename(tmp, target);
 }
 
 void Tbase::ResetBlackList()

@@ -358,6 +358,12 @@ private Q_SLOTS:
         QCOMPARE(m_base->IsBlackListed(QStringLiteral("no@mail.org")), 0);
         m_base->BuildBlackList({});
         QCOMPARE(m_base->IsBlackListed(QStringLiteral("No@Mail.org")), 0);
+        // Without the template the list cannot be remade: that is an error, and
+        // the previous run's exclusions are not used again.
+        m_base->BuildBlackList({QStringLiteral("ex")});
+        QVERIFY(QFile::remove(m_base->bookFile(QStringLiteral("vierge.db"))));
+        QVERIFY_THROWS_EXCEPTION(StoreError, m_base->BuildBlackList({}));
+        QCOMPARE(m_base->IsBlackListed(QStringLiteral("No@Mail.org")), 0);
     }
 
     void workTableKeepsBookIdsAndPrunesLoneValues()
