@@ -90,7 +90,7 @@ Answer TMessageDialog::ask(const QString &text)
     QTextCursor c = m_memo->textCursor();
     c.clearSelection();
     m_memo->setTextCursor(c);
-    m_answer = m_buttons == Buttons::Close ? Answer::Ok : (m_buttons == Buttons::YesNo ? Answer::No : Answer::Cancel);
+    m_answer = lastButtonAnswer();
     exec();
     return m_answer;
 }
@@ -107,7 +107,17 @@ void TMessageDialog::showEvent(QShowEvent *event)
 
 void TMessageDialog::reject()
 {
-    finishWith(m_buttons == Buttons::Close ? Answer::Ok : (m_buttons == Buttons::YesNo ? Answer::No : Answer::Cancel));
+    finishWith(lastButtonAnswer());
+}
+
+Answer TMessageDialog::lastButtonAnswer() const
+{
+    switch (m_buttons) {
+    case Buttons::Close: return Answer::Ok;
+    case Buttons::YesNo: return Answer::No;
+    case Buttons::YesNoCancel: return Answer::Cancel;
+    }
+    return Answer::Cancel;
 }
 
 void TMessageDialog::finishWith(Answer a)

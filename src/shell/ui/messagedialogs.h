@@ -37,6 +37,8 @@ protected:
 
 private:
     void finishWith(Answer a);
+    // The answer of the last button, given also when the dialog is closed otherwise.
+    [[nodiscard]] Answer lastButtonAnswer() const;
 
     Buttons m_buttons;
     QTextEdit *m_memo = nullptr;
