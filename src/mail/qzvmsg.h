@@ -45,7 +45,7 @@ class TAttachedFile
 public:
     QString FileName;            // name without folder; part headers and content id
     QString PathName;            // path given to TAttachedFiles::Add
-    QString ContentType;         // ContentTypeOf(path), or set by parsing
+    QString ContentType;         // ContentTypeOf(path); a received file's is that of its name
     QByteArray Data;             // content bytes; empty until encoded or parsed
     QList<QByteArray> EncodedLines; // base64 of Data, 76 characters a line
     // True for the files of a received message: their content is Data alone,
