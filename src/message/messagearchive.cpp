@@ -343,9 +343,24 @@ ArchiveReadStatus readArchive(const QString &path, MessageDocument &message, con
     message.setAttachments(lines(3).value_or(QStringList()));
     message.setExclusionBooks(lines(4).value_or(QStringList()));
     std::optional<QStringList> images = lines(5);
-    if (images)
-        for (QString &image : *images)
-            image = temp + fileNameOf(image); // the unpacked copy
+    if (images) {
+        // The unpacked copy. The older program matched file names without
+        // regard to letter case, so an entry may differ from its listed name
+        // in case alone: it is copied under the listed name, the one the
+        // rewritten tags point at.
+        QHash<QString, QString> unpacked;
+        for (const Entry &e : entries)
+            unpacked.insert(e.name.toLower(), e.name);
+        for (QString &image : *images) {
+            const QString name = fileNameOf(image);
+            const QString stored = unpacked.value(name.toLower(), name);
+            image = temp + name;
+            if (stored != name) {
+                QFile::remove(image);
+                QFile::copy(temp + stored, image); // a failed copy of a work file is ignored
+            }
+        }
+    }
     message.setImageLists(std::move(images), lines(6), lines(7));
     return ArchiveReadStatus::Ok;
 }

@@ -371,6 +371,19 @@ private Q_SLOTS:
         QCOMPARE(preparedBody(doc, BodyPurpose::Sending).value(1), QStringLiteral("<img src=\"cid:logo.png\"> Prix : 5 €"));
     }
 
+    void anImageStoredUnderAnotherLetterCaseIsFound()
+    {
+        const QString path = m_dir + QStringLiteral("cases.MNL");
+        QVERIFY(writeFile(path, storedZip({{"cases.MNL", header("c", '3')},
+                                           {"cases1.dat", "<img src=\"Logo.PNG\">\r\n"},
+                                           {"cases5.dat", "C:\\pages\\Logo.PNG\r\n"},
+                                           {"logo.png", "PNG"}})));
+        MessageDocument doc;
+        QCOMPARE(readArchive(path, doc), ArchiveReadStatus::Ok);
+        QCOMPARE(*doc.images(), QStringList{tempFolder() + "Logo.PNG"});
+        QCOMPARE(readFile(doc.images()->first()), QByteArray("PNG"));
+    }
+
     void refusesBadArchives_data()
     {
         QTest::addColumn<QByteArray>("zip");
