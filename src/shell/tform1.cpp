@@ -6,6 +6,7 @@
 #include "shell/placeholderviews.h"
 #include "shell/tf_a_propos.h"
 #include "shell/tframe_menu.h"
+#include "shell/ui/bilingual.h"
 #include "shell/ui/messagedialogs.h"
 #include "store/folders.h"
 #include "store/tbase.h"
@@ -27,6 +28,10 @@ namespace kirvane {
 namespace {
 
 using namespace translation;
+
+// Not in the text table: a text of this program's own.
+constexpr Bilingual kHelpNotOpened{"Aucun programme n'a pu ouvrir la page d'aide :\n%1",
+                                   "No program could open the help page:\n%1"};
 
 } // namespace
 
@@ -319,8 +324,11 @@ QString TForm1::helpFile()
 
 void TForm1::help()
 {
-    // A missing page is the desktop's to report.
-    openUrl(QUrl::fromLocalFile(helpFile()));
+    // A missing page is the desktop's to report; a desktop with no viewer at
+    // all reports nothing, so say where the page is.
+    const QString page = helpFile();
+    if (!openUrl(QUrl::fromLocalFile(page)))
+        m_asker->inform(kHelpNotOpened.in(m_language).arg(QDir::toNativeSeparators(page)));
 }
 
 void TForm1::about()

@@ -13,6 +13,7 @@
 
 #include <QAction>
 #include <QContextMenuEvent>
+#include <QDir>
 #include <QFile>
 #include <QMenu>
 #include <QMenuBar>
@@ -546,6 +547,15 @@ void TestMainWindow::helpOpensTheShippedPage()
     QCOMPARE(opened.size(), 4);
     QVERIFY(opened.front().isLocalFile());
     QVERIFY(opened.front().path().endsWith(QLatin1String("/documentation/index.htm")));
+    QVERIFY(m_asker->questions().empty());
+
+    // A desktop without any viewer: the user is told where the page is.
+    m_form->openUrl = [](const QUrl &) { return false; };
+    QTest::keyClick(m_form.get(), Qt::Key_F1);
+    QCOMPARE(m_asker->questions().size(), std::size_t(1));
+    QCOMPARE(m_asker->questions().front().kind, DialogKind::Ok);
+    QVERIFY(m_asker->texts().front().startsWith(QStringLiteral("No program could open the help page:\n")));
+    QVERIFY(m_asker->texts().front().endsWith(QDir::toNativeSeparators(TForm1::helpFile())));
 
     // The page lies beside the built program, where help looks for it.
     const QString bin = qEnvironmentVariable("KIRVANE_BIN_DIR");
