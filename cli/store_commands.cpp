@@ -32,11 +32,12 @@ QString bookResultText(int result)
     }
 }
 
-int bookResult(int result)
+int bookResult(const BookManager &books, int result)
 {
     if (result == BookManager::Ok)
         return 0;
-    return fail(bookResultText(result));
+    const QString why = books.lastError();
+    return fail(bookResultText(result) + (why.isEmpty() ? QString() : QLatin1String(": ") + why));
 }
 
 QStringList parseLabels(const QString &text, bool *ok)
@@ -69,12 +70,12 @@ int bookCommand(Tbase &base, QStringList args)
         }
         if (args.size() != 2)
             return fail(QStringLiteral("usage: book create NAME [--labels L1,L2,L3,L4]"));
-        return bookResult(books.create(args[1], labels));
+        return bookResult(books, books.create(args[1], labels));
     }
     if (verb == QLatin1String("copy") && args.size() == 3)
-        return bookResult(books.duplicate(args[1], args[2]));
+        return bookResult(books, books.duplicate(args[1], args[2]));
     if (verb == QLatin1String("rename") && args.size() == 3)
-        return bookResult(books.rename(args[1], args[2]));
+        return bookResult(books, books.rename(args[1], args[2]));
     if (verb == QLatin1String("relabel") && args.size() == 3) {
         bool ok = false;
         const QStringList labels = parseLabels(args[2], &ok);
@@ -82,10 +83,10 @@ int bookCommand(Tbase &base, QStringList args)
             return fail(QStringLiteral("relabel takes four labels separated by commas"));
         if (int rc = requireBook(base, args[1]))
             return rc;
-        return bookResult(books.relabel(args[1], labels));
+        return bookResult(books, books.relabel(args[1], labels));
     }
     if (verb == QLatin1String("delete") && args.size() == 2)
-        return bookResult(books.remove(args[1]));
+        return bookResult(books, books.remove(args[1]));
     return fail(QStringLiteral("usage: book create|copy|rename|relabel|delete ..."));
 }
 

@@ -10,6 +10,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -18,38 +19,59 @@ namespace kirvane {
 
 namespace {
 
+QString systemMessage(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
+
 // Moves from onto to unless to exists (atomically: no window in which another
 // file of that name could be overwritten).
-bool renameNoReplace(const QString &from, const QString &to)
+bool renameNoReplace(const QString &from, const QString &to, QString *why)
 {
     const QByteArray f = QFile::encodeName(from), t = QFile::encodeName(to);
 #ifdef SYS_renameat2
     if (::syscall(SYS_renameat2, AT_FDCWD, f.constData(), AT_FDCWD, t.constData(), 1 /* RENAME_NOREPLACE */) == 0)
         return true;
-    if (errno != ENOSYS && errno != EINVAL)
+    if (errno != ENOSYS && errno != EINVAL) {
+        *why = systemMessage(errno);
         return false;
+    }
 #endif
     // File systems without it: a hard link refuses an existing target too.
-    if (::link(f.constData(), t.constData()) != 0)
+    if (::link(f.constData(), t.constData()) != 0) {
+        *why = systemMessage(errno);
         return false;
+    }
     ::unlink(f.constData());
     return true;
 }
 
 // Copies from to a new file to, refusing to overwrite; the target appears whole.
-bool copyNoReplace(const QString &from, const QString &to)
+bool copyNoReplace(const QString &from, const QString &to, QString *why)
 {
-    if (QFileInfo::exists(to))
+    if (QFileInfo::exists(to)) {
+        *why = systemMessage(EEXIST);
         return false;
+    }
     const QString tmp = to + QStringLiteral(".making");
     QFile::remove(tmp);
-    if (!QFile::copy(from, tmp))
+    QFile source(from);
+    if (!source.copy(tmp)) {
+        *why = source.errorString();
         return false;
-    if (!renameNoReplace(tmp, to)) {
+    }
+    if (!renameNoReplace(tmp, to, why)) {
         QFile::remove(tmp);
         return false;
     }
     return true;
+}
+
+// Removes path; false with the system's message when it cannot.
+bool removeFile(const QString &path, QString *why)
+{
+    QFile f(path);
+    if (f.remove())
+        return true;
+    *why = f.errorString();
+    return false;
 }
 
 QString journalOf(const QString &table) { return table + QStringLiteral("-journal"); }
@@ -96,18 +118,23 @@ bool BookManager::exists(const QString &book) const { return QFileInfo::exists(m
 
 int BookManager::create(const QString &name, const QStringList &labels)
 {
+    m_error.clear();
     if (bookNameCheck(name))
         return NameRefused;
-    if (exists(name))
+    if (exists(name)) {
+        m_error = systemMessage(EEXIST);
         return CreateFailed;
+    }
     const QString table = m_base.bookFile(QStringLiteral("an_") + name + QStringLiteral(".db"));
     const QString ini = m_base.labelPath(name);
     // Labels first, so that the book never exists without them.
     const bool hadLabels = QFileInfo::exists(ini);
-    if (!writeLabels(ini, labels))
+    if (!writeLabels(ini, labels)) {
+        m_error = QStringLiteral("cannot write %1").arg(ini);
         return CreateFailed;
+    }
     dropStrayJournal(table);
-    if (!copyNoReplace(m_base.bookFile(QStringLiteral("vierge.db")), table)) {
+    if (!copyNoReplace(m_base.bookFile(QStringLiteral("vierge.db")), table, &m_error)) {
         if (!hadLabels)
             QFile::remove(ini);
         return CreateFailed;
@@ -117,67 +144,83 @@ int BookManager::create(const QString &name, const QStringList &labels)
 
 int BookManager::duplicate(const QString &source, const QString &copy)
 {
-    if (!exists(source) || exists(copy))
+    m_error.clear();
+    if (!exists(source) || exists(copy)) {
+        m_error = systemMessage(exists(copy) ? EEXIST : ENOENT);
         return DuplicateFailed;
+    }
     const QString table = m_base.bookFile(QStringLiteral("an_") + copy + QStringLiteral(".db"));
     const QString ini = m_base.bookFile(QStringLiteral("an_") + copy + QStringLiteral(".ini"));
     const QString sourceIni = m_base.labelPath(source);
     if (QFileInfo::exists(sourceIni)) {
         QFile::remove(ini);
-        if (!QFile::copy(sourceIni, ini))
+        QFile labelFile(sourceIni);
+        if (!labelFile.copy(ini)) {
+            m_error = labelFile.errorString();
             return DuplicateFailed;
+        }
     }
     Database::settle(m_base.bookPath(source));
     dropStrayJournal(table);
-    if (!copyNoReplace(m_base.bookPath(source), table))
+    if (!copyNoReplace(m_base.bookPath(source), table, &m_error))
         return DuplicateFailed;
     return Ok;
 }
 
 int BookManager::rename(const QString &oldName, const QString &newName)
 {
+    m_error.clear();
     if (exists(newName))
         return NameInUse;
-    if (!exists(oldName))
+    if (!exists(oldName)) {
+        m_error = systemMessage(ENOENT);
         return RenameFailed;
+    }
     if (m_base.currentBook().compare(oldName, Qt::CaseInsensitive) == 0)
         m_base.CloseCurrentBook();
     const QString table = m_base.bookFile(QStringLiteral("an_") + newName + QStringLiteral(".db"));
     Database::settle(m_base.bookPath(oldName));
     dropStrayJournal(table);
-    if (!renameNoReplace(m_base.bookPath(oldName), table))
+    if (!renameNoReplace(m_base.bookPath(oldName), table, &m_error))
         return RenameFailed;
     const QString oldIni = m_base.labelPath(oldName);
     if (QFileInfo::exists(oldIni)) {
         const QString ini = m_base.bookFile(QStringLiteral("an_") + newName + QStringLiteral(".ini"));
         QFile::remove(ini); // a stray label file of no book
-        if (!QFile::rename(oldIni, ini))
+        QFile labelFile(oldIni);
+        if (!labelFile.rename(ini)) {
+            m_error = labelFile.errorString();
             return RenameFailed;
+        }
     }
     return Ok;
 }
 
 int BookManager::relabel(const QString &name, const QStringList &labels)
 {
+    m_error.clear();
     return writeLabels(m_base.labelPath(name), labels) ? Ok : LabelsUnwritten;
 }
 
 int BookManager::remove(const QString &name)
 {
+    m_error.clear();
     if (name == kSubscribers)
         return Protected;
     const QString table = m_base.bookPath(name);
-    if (!QFileInfo::exists(table))
+    if (!QFileInfo::exists(table)) {
+        m_error = systemMessage(ENOENT);
         return DeleteFailed;
+    }
     if (m_base.currentBook().compare(name, Qt::CaseInsensitive) == 0)
         m_base.CloseCurrentBook();
     Database::settle(table);
-    if (!QFile::remove(table))
+    if (!removeFile(table, &m_error))
         return DeleteFailed;
     QFile::remove(journalOf(table));
     // A book without a label file is an ordinary book; nothing to remove then.
     const QString ini = m_base.labelPath(name);
-    if (QFileInfo::exists(ini) && !QFile::remove(ini))
+    if (QFileInfo::exists(ini) && !removeFile(ini, &m_error))
         return DeleteFailed;
     return Ok;
 }

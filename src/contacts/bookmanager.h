@@ -51,8 +51,13 @@ public:
     // The four free-field labels of a book (defaults when its file is missing).
     [[nodiscard]] QStringList freeLabels(const QString &name) const;
 
+    // The system's message for the step that made the last command fail
+    // ("File exists", "Permission denied" ...); empty when there is none.
+    [[nodiscard]] const QString &lastError() const { return m_error; }
+
 private:
     Tbase &m_base;
+    QString m_error;
 };
 
 } // namespace kirvane

@@ -18,6 +18,9 @@ class TstStoreCli : public QObject {
     Run cli(const QStringList &args)
     {
         QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C")); // the system's messages in one language
+        p.setProcessEnvironment(env);
         p.start(qEnvironmentVariable("KIRVANE_BIN_DIR") + QStringLiteral("/kirvane-cli"),
                 QStringList{QStringLiteral("--home"), m_home.path()} + args);
         p.waitForFinished(60000);
@@ -69,7 +72,13 @@ private Q_SLOTS:
         QTest::newRow("bad name") << QStringList{QStringLiteral("book"), QStringLiteral("create"), QStringLiteral("a/b")}
                                   << QByteArray("cannot contain one of the following characters");
         QTest::newRow("existing name") << QStringList{QStringLiteral("book"), QStringLiteral("create"), QStringLiteral("Anciens")}
-                                       << QByteArray("Une erreur lors de l'ajout d'un nouveau annuaire");
+                                       << QByteArray("Une erreur lors de l'ajout d'un nouveau annuaire: File exists");
+        QTest::newRow("name the file system refuses")
+            << QStringList{QStringLiteral("book"), QStringLiteral("copy"), QStringLiteral("Anciens"), QStringLiteral("a/b")}
+            << QByteArray("Une erreur lors de la copie d'un annuaire: Cannot create");
+        QTest::newRow("rename a missing book")
+            << QStringList{QStringLiteral("book"), QStringLiteral("rename"), QStringLiteral("nope"), QStringLiteral("x")}
+            << QByteArray("Une erreur en renommant un annuaire: No such file or directory");
         QTest::newRow("subscribers") << QStringList{QStringLiteral("book"), QStringLiteral("delete"), QStringLiteral("subscribers")}
                                      << QByteArray("You cannot delete the directory");
         QTest::newRow("unknown book") << QStringList{QStringLiteral("contacts"), QStringLiteral("nope")} << QByteArray("no address book");
