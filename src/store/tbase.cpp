@@ -589,6 +589,15 @@ QString insertSql()
     return QStringLiteral("INSERT INTO t (%1) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)").arg(kBookColumns);
 }
 
+// Inserts values 1..18 of contact (the table gives the id) and returns the new id.
+qint64 insertContact(Database &db, const T_contact &contact)
+{
+    Statement s = db.prepare(insertSql());
+    bindContact(s, contact, 1);
+    s.run();
+    return db.lastInsertId();
+}
+
 } // namespace
 
 int Tbase::SaveContact(const T_contact &contact, const QString &book)
@@ -597,9 +606,7 @@ int Tbase::SaveContact(const T_contact &contact, const QString &book)
     try {
         auto db = Database::open(bookPath(b));
         if (contact[F_id].value.isEmpty()) {
-            Statement s = db->prepare(insertSql());
-            bindContact(s, contact, 1);
-            s.run();
+            insertContact(*db, contact);
         } else {
             bool ok = false;
             const qint64 id = contact[F_id].value.toLongLong(&ok);
@@ -623,10 +630,7 @@ int Tbase::SaveContact(const T_contact &contact, const QString &book)
 qint64 Tbase::AddContact(const T_contact &contact, const QString &book)
 {
     auto db = Database::open(bookPath(book.isEmpty() ? m_currentBook : book));
-    Statement s = db->prepare(insertSql());
-    bindContact(s, contact, 1);
-    s.run();
-    return db->lastInsertId();
+    return insertContact(*db, contact);
 }
 
 int Tbase::SaveContacts(const std::vector<T_contact> &contacts, const QString &book)
