@@ -104,6 +104,8 @@ void TF_a_propos::btn_Mettre_a_jourClick()
     const QFileInfo updater(updaterPath());
     if (!updater.isFile() || !updater.isExecutable())
         return;
+    if (mayEnd && !mayEnd())
+        return;
     if (!startProgram(updater.filePath(), {QString::fromLatin1(kProductId), m_version}))
         return;
     accept();

@@ -27,11 +27,16 @@ public:
     [[nodiscard]] QString version() const { return m_version; }
 
     // Starts the updater with the product identifier and the version and
-    // signals updaterStarted; does nothing when there is no updater.
+    // signals updaterStarted; does nothing when there is no updater, or when
+    // mayEnd() refuses.
     void btn_Mettre_a_jourClick();
 
     // Starts a program detached (tests replace it).
     std::function<bool(const QString &program, const QStringList &arguments)> startProgram;
+    // Asked before the updater starts, since the program ends right after it:
+    // false keeps the program running (the main window asks its closing
+    // questions here). Unset: the program may end.
+    std::function<bool()> mayEnd;
 
 Q_SIGNALS:
     void updaterStarted();

@@ -88,6 +88,9 @@ TForm1::TForm1(Tbase *base, Views views, Asker *asker, QWidget *parent)
     setCentralWidget(central);
 
     m_about = new TF_a_propos(QCoreApplication::applicationDirPath(), QStringLiteral(KIRVANE_VERSION), this);
+    // The update ends the program: a contact or message being written is
+    // offered for saving first, as when the window is closed.
+    m_about->mayEnd = [this] { return FormCloseQuery(); };
     connect(m_about, &TF_a_propos::updaterStarted, this, &TForm1::quitRequested);
 
     connect(m_views.contact, &ContactsView::editingStarted, this, &TForm1::enterContactEditing);

@@ -34,16 +34,19 @@ void TestAboutBox::update_data()
 {
     QTest::addColumn<bool>("present");
     QTest::addColumn<bool>("executable");
+    QTest::addColumn<bool>("mayEnd");
     QTest::addColumn<bool>("started");
-    QTest::newRow("no updater: nothing") << false << false << false;
-    QTest::newRow("updater not executable: nothing") << true << false << false;
-    QTest::newRow("updater: started, program ends") << true << true << true;
+    QTest::newRow("no updater: nothing") << false << false << true << false;
+    QTest::newRow("updater not executable: nothing") << true << false << true << false;
+    QTest::newRow("updater: started, program ends") << true << true << true << true;
+    QTest::newRow("updater, ending refused: nothing") << true << true << false << false;
 }
 
 void TestAboutBox::update()
 {
     QFETCH(bool, present);
     QFETCH(bool, executable);
+    QFETCH(bool, mayEnd);
     QFETCH(bool, started);
 
     QTemporaryDir folder;
@@ -61,11 +64,12 @@ void TestAboutBox::update()
         calls << program << arguments;
         return true;
     };
+    box.mayEnd = [mayEnd] { return mayEnd; };
     QSignalSpy ended(&box, &TF_a_propos::updaterStarted);
 
     box.show();
     auto *button = box.findChild<QPushButton *>("btn_Mettre_a_jour");
-    QCOMPARE(button->isEnabled(), started);
+    QCOMPARE(button->isEnabled(), present && executable);
     box.btn_Mettre_a_jourClick();
 
     QCOMPARE(ended.count(), started ? 1 : 0);

@@ -5,6 +5,7 @@
 
 #include "shell/commands.h"
 #include "shell/errorcodes.h"
+#include "shell/tf_a_propos.h"
 #include "shell/tf_traduction.h"
 #include "shell/tform1.h"
 #include "shell/tframe_menu.h"
@@ -50,6 +51,7 @@ private Q_SLOTS:
     void quitNeverAsks();
     void closing_data();
     void closing();
+    void updateAsksTheClosingQuestions();
     void contactEditingDisablesToolsAndToolBar();
     void importCanBeDisabled();
     void findNext_data();
@@ -352,6 +354,19 @@ void TestMainWindow::closing()
     QCOMPARE(find<QToolButton>("Btn_Message")->isChecked(), viewAfter == 3);
     QCOMPARE(allLogs(), calls);
     QCOMPARE(m_form->isVisible(), !closes);
+}
+
+void TestMainWindow::updateAsksTheClosingQuestions()
+{
+    // The about box's update ends the program: it asks first, as closing does.
+    showActive();
+    m_message->plain->setPlainText(QStringLiteral("Dear &lastname&,"));
+    m_asker->answerNext(Answer::Cancel);
+    QVERIFY(!m_form->aboutBox()->mayEnd());
+    m_asker->answerNext(Answer::No);
+    QVERIFY(m_form->aboutBox()->mayEnd());
+    QCOMPARE(m_asker->texts(), QStringList(2, QStringLiteral("\r\nDo you want to save the message ?")));
+    QVERIFY(m_form->isVisible());
 }
 
 void TestMainWindow::contactEditingDisablesToolsAndToolBar()
