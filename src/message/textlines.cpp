@@ -38,15 +38,7 @@ QByteArray encodeLines(const QStringList &lines)
 
 QByteArray encodeMessageText(QStringView text, bool withBom, bool *utf8)
 {
-    LegacyText encoded = encodeLegacyText(text, withBom);
-    const bool highBytes = std::any_of(encoded.bytes.cbegin(), encoded.bytes.cend(),
-                                       [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
-    if (!encoded.utf8 && highBytes && isValidUtf8(encoded.bytes)) {
-        encoded.bytes = text.toUtf8();
-        if (withBom)
-            encoded.bytes.prepend("\xEF\xBB\xBF");
-        encoded.utf8 = true;
-    }
+    const LegacyText encoded = encodeLegacyText(text, withBom);
     if (utf8)
         *utf8 = encoded.utf8;
     return encoded.bytes;

@@ -2,6 +2,7 @@
 
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <array>
 
 namespace kirvane {
@@ -74,8 +75,15 @@ bool isValidUtf8(const QByteArray &bytes)
 
 LegacyText encodeLegacyText(QStringView text, bool withBom)
 {
-    if (fitsWindows1252(text))
-        return {toWindows1252(text), false};
+    if (fitsWindows1252(text)) {
+        QByteArray bytes = toWindows1252(text);
+        // Windows-1252 bytes that happen to form UTF-8 ("Â£" is C2 A3, "£" in
+        // UTF-8) would be read back as UTF-8 and change: write UTF-8 then.
+        const bool high = std::any_of(bytes.cbegin(), bytes.cend(),
+                                      [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+        if (!high || !isValidUtf8(bytes))
+            return {bytes, false};
+    }
     QByteArray bytes = text.toUtf8();
     if (withBom)
         bytes.prepend("\xEF\xBB\xBF");

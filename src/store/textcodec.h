@@ -25,8 +25,8 @@ struct LegacyText {
     bool utf8 = false; // true when the text did not fit Windows-1252
 };
 
-// Windows-1252 when the text fits, else UTF-8, prefixed by a byte-order mark
-// when withBom is set.
+// Windows-1252 when the text fits (and its bytes cannot be taken for UTF-8 on
+// reading), else UTF-8, prefixed by a byte-order mark when withBom is set.
 [[nodiscard]] LegacyText encodeLegacyText(QStringView text, bool withBom);
 
 // Reads bytes written by encodeLegacyText or by other programs: a UTF-8 or

@@ -41,6 +41,8 @@ private Q_SLOTS:
         QTest::newRow("ascii") << QStringLiteral("Durand") << QByteArray("Durand") << false;
         QTest::newRow("latin accents") << QStringLiteral("Élodie Müller") << QByteArray("\xC9lodie M\xFCller") << false;
         QTest::newRow("euro and quotes in 0x80-0x9f") << QStringLiteral("€ “x” œ") << QByteArray("\x80 \x93x\x94 \x9C") << false;
+        QTest::newRow("1252 bytes that read as utf-8 go as utf-8") << QStringLiteral("Â£5")
+                                                                 << QByteArray("\xEF\xBB\xBF\xC3\x82\xC2\xA3" "5") << true;
         QTest::newRow("greek falls back to utf-8") << QStringLiteral("Ωmega €")
                                                    << QByteArray("\xEF\xBB\xBF\xCE\xA9mega \xE2\x82\xAC") << true;
     }
