@@ -2,6 +2,7 @@
 
 #include "shell/icons.h"
 #include "shell/translations.h"
+#include "shell/ui/buttonlook.h"
 
 #include <QFileInfo>
 #include <QGridLayout>
@@ -81,8 +82,8 @@ void TF_a_propos::applyLanguage(int language)
 {
     m_versionCaption->setText(text(AboutVersion, language));
     m_publisher->setText(kPublisher.in(language));
-    m_close->setText(text(ButtonClose, language));
-    m_update->setText(text(ButtonUpdate, language));
+    copyLook(m_close, ButtonClose, language);
+    copyLook(m_update, ButtonUpdate, language);
 }
 
 QString TF_a_propos::updaterPath() const

@@ -5,6 +5,7 @@
 #include "shell/ui/messagedialogs.h"
 
 #include <QPushButton>
+#include <QStyle>
 #include <QTest>
 #include <QTextEdit>
 #include <QTimer>
@@ -20,6 +21,7 @@ private Q_SLOTS:
     void escapeAnswersTheLastButton_data();
     void escapeAnswersTheLastButton();
     void captionsFollowTheLanguage();
+    void buttonsLookTheirRole();
     void multiLineTextsShowTheirLines_data();
     void multiLineTextsShowTheirLines();
 };
@@ -133,6 +135,29 @@ void TestMessageDialogs::captionsFollowTheLanguage()
     QCOMPARE(caption("Btn_Annuler"), QStringLiteral("Cancel"));
     QCOMPARE(asker.dialog(DialogKind::Error)->findChild<QPushButton *>("Btn_Fermer")->text(), QStringLiteral("Close"));
     QCOMPARE(asker.dialog(DialogKind::Error)->windowTitle(), QStringLiteral("Error"));
+}
+
+void TestMessageDialogs::buttonsLookTheirRole()
+{
+    QWidget window;
+    DialogAsker asker(&window);
+    asker.applyLanguage(translation::English);
+    const auto picture = [](const QIcon &icon) { return icon.pixmap(16).toImage(); };
+    const auto drawn = [&window, &picture](QStyle::StandardPixmap which) {
+        return picture(window.style()->standardIcon(which));
+    };
+    TMessageDialog *three = asker.dialog(DialogKind::YesNoCancel);
+    const auto button = [](TMessageDialog *d, const char *name) { return d->findChild<QPushButton *>(name); };
+
+    // Yes shows the OK picture and Close the No picture, as the templates are prepared.
+    QCOMPARE(picture(button(three, "Btn_Oui")->icon()), drawn(QStyle::SP_DialogOkButton));
+    QCOMPARE(picture(button(three, "Btn_Non")->icon()), drawn(QStyle::SP_DialogNoButton));
+    QCOMPARE(picture(button(three, "Btn_Annuler")->icon()), drawn(QStyle::SP_DialogCancelButton));
+    for (DialogKind kind : {DialogKind::Error, DialogKind::Ok, DialogKind::TransmissionOk}) {
+        QPushButton *close = button(asker.dialog(kind), "Btn_Fermer");
+        QCOMPARE(picture(close->icon()), drawn(QStyle::SP_DialogNoButton));
+        QVERIFY(!close->isFlat());
+    }
 }
 
 void TestMessageDialogs::multiLineTextsShowTheirLines_data()

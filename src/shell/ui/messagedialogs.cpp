@@ -1,6 +1,7 @@
 #include "shell/ui/messagedialogs.h"
 
 #include "shell/translations.h"
+#include "shell/ui/buttonlook.h"
 
 #include <QHBoxLayout>
 #include <QPushButton>
@@ -68,13 +69,13 @@ void TMessageDialog::applyLanguage(int language)
     if (m_memo->objectName() == QLatin1String("Memo_erreur"))
         setWindowTitle(translation::text(ErrorCaption, language));
     if (m_close)
-        m_close->setText(translation::text(ButtonClose, language));
+        copyLook(m_close, ButtonClose, language);
     if (m_yes)
-        m_yes->setText(translation::text(ButtonYes, language));
+        copyLook(m_yes, ButtonYes, language);
     if (m_no)
-        m_no->setText(translation::text(ButtonNo, language));
+        copyLook(m_no, ButtonNo, language);
     if (m_cancel)
-        m_cancel->setText(translation::text(ButtonCancel, language));
+        copyLook(m_cancel, ButtonCancel, language);
 }
 
 QString TMessageDialog::text() const
