@@ -382,15 +382,24 @@ bool TForm1::FormCloseQuery()
         return true;
     m_menuFrame->viewButton(3)->setChecked(true);
     Btn_MessageClick();
+    bool closes = false;
     switch (m_asker->ask(DialogKind::YesNoCancel, text(AskSaveMessage, m_language))) {
     case Answer::Yes:
         // Closing after a save that did not happen would lose the message.
-        return m_views.message->saveMessage();
+        closes = m_views.message->saveMessage();
+        break;
     case Answer::No:
-        return true;
+        closes = true;
+        break;
     default:
-        return false;
+        break;
     }
+    // Staying open with a contact still being edited (its question answered
+    // No): the disabled tool-bar frame has no way back to that contact's
+    // form, so go back there rather than strand the user in the message view.
+    if (!closes && contactBeingEdited())
+        showView(1);
+    return closes;
 }
 
 void TForm1::closeEvent(QCloseEvent *event)

@@ -319,8 +319,11 @@ void TestMainWindow::closing_data()
     QTest::newRow("contact, Yes but refused: stays open")
         << true << "" << QList<int>{yes} << false << false << QStringList{contactQ} << 1
         << QStringList{"saveContact"};
-    QTest::newRow("contact No, then message Cancel")
-        << true << "Hello" << QList<int>{no, cancel} << true << false << QStringList{contactQ, messageQ} << 3
+    QTest::newRow("contact No, then message Cancel: back to the contact being edited")
+        << true << "Hello" << QList<int>{no, cancel} << true << false << QStringList{contactQ, messageQ} << 1
+        << QStringList{};
+    QTest::newRow("contact No, then message No: closes")
+        << true << "Hello" << QList<int>{no, no} << true << true << QStringList{contactQ, messageQ} << 3
         << QStringList{};
 }
 
@@ -352,6 +355,7 @@ void TestMainWindow::closing()
         QCOMPARE(q.kind, DialogKind::YesNoCancel);
     QCOMPARE(m_form->currentView(), viewAfter);
     QCOMPARE(find<QToolButton>("Btn_Message")->isChecked(), viewAfter == 3);
+    QCOMPARE(find<QToolButton>("Btn_Contact")->isChecked(), viewAfter == 1);
     QCOMPARE(allLogs(), calls);
     QCOMPARE(m_form->isVisible(), !closes);
 }
