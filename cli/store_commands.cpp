@@ -130,6 +130,7 @@ int contactsCommand(Tbase &base, const QStringList &args)
         return fail(QStringLiteral("usage: contacts BOOK"));
     if (int rc = requireBook(base, args[0]))
         return rc;
+    (void)base.CountRows(QStringLiteral("an_") + args[0]); // raises with the reason a book cannot be read
     if (base.OpenBook(args[0]) != 0)
         return fail(QStringLiteral("cannot open the address book \"%1\"").arg(args[0]));
     BookQuery *q = base.Query1();

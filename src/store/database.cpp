@@ -158,9 +158,16 @@ std::shared_ptr<Database> Database::open(const QString &path, Mode mode)
     // A book read in name order visits its table pages in no order; with the
     // default cache of 2 MB most visits would go back to the file.
     sqlite3_exec(db, "PRAGMA cache_size=-32768", nullptr, nullptr, nullptr);
-    if (mode != Mode::Create && !d->hasTable())
-        throw StoreError(QStringLiteral("%1 is not a table file").arg(path).toStdString());
-    return d;
+    if (mode == Mode::Create)
+        return d;
+    QString why = QStringLiteral("no table t");
+    try {
+        if (d->prepare(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type='table' AND name='t'")).step())
+            return d;
+    } catch (const StoreError &e) {
+        why = QString::fromUtf8(e.what()); // "file is not a database", "database is locked" ...
+    }
+    throw StoreError(QStringLiteral("%1 is not a table file (%2)").arg(path, why).toStdString());
 }
 
 void Database::settle(const QString &path)

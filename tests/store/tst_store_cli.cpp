@@ -1,4 +1,6 @@
 // kirvane-cli's store commands, run as a user runs them.
+#include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -63,6 +65,28 @@ private Q_SLOTS:
         QCOMPARE(cli({QStringLiteral("book"), QStringLiteral("copy"), QStringLiteral("Anciens"), QStringLiteral("Copie")}).code, 0);
         QCOMPARE(cli({QStringLiteral("books")}).out, QByteArray("Anciens\nCopie\n"));
         QCOMPARE(cli({QStringLiteral("book"), QStringLiteral("delete"), QStringLiteral("Copie")}).code, 0);
+    }
+
+    // A book file that is not a database: the error says so, in one line.
+    void unreadableBookGivesTheReason_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::newRow("contacts") << QStringList{QStringLiteral("contacts"), QStringLiteral("bad")};
+        QTest::newRow("export") << QStringList{QStringLiteral("export"), QStringLiteral("bad"), m_home.filePath(QStringLiteral("bad.csv"))};
+        QTest::newRow("contact add") << QStringList{QStringLiteral("contact"), QStringLiteral("add"), QStringLiteral("bad"), QStringLiteral("nom=x")};
+    }
+    void unreadableBookGivesTheReason()
+    {
+        QFETCH(QStringList, args);
+        QFile bad(m_home.filePath(QStringLiteral("Annuaires/an_bad.db")));
+        QVERIFY(bad.open(QIODevice::WriteOnly));
+        bad.write(QByteArray(4096, 'x'));
+        bad.close();
+        const Run r = cli(args);
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.err.contains("file is not a database"), r.err.constData());
+        QCOMPARE(r.err.count('\n'), 1);
+        QVERIFY(!QFileInfo::exists(m_home.filePath(QStringLiteral("bad.csv"))));
     }
 
     void errorsAreOneLineAndStatusOne_data()
