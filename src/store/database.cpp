@@ -237,16 +237,6 @@ QStringList Database::columns(const QString &schema)
 
 qint64 Database::lastInsertId() const { return sqlite3_last_insert_rowid(m_db); }
 
-bool Database::hasTable()
-{
-    try {
-        Statement s = prepare(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type='table' AND name='t'"));
-        return s.step();
-    } catch (const StoreError &) {
-        return false; // not a database at all
-    }
-}
-
 Transaction::Transaction(Database &db) : m_db(db) { m_db.exec(QStringLiteral("BEGIN IMMEDIATE")); }
 
 Transaction::~Transaction()

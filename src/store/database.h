@@ -75,7 +75,6 @@ public:
     void attach(const QString &path, const QString &alias);
     void detach(const QString &alias);
     [[nodiscard]] QStringList columns(const QString &schema = QStringLiteral("main"));
-    [[nodiscard]] bool hasTable();
     [[nodiscard]] qint64 lastInsertId() const;
 
 private:
