@@ -13,6 +13,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace kirvane {
@@ -41,8 +42,12 @@ SingleInstance::~SingleInstance()
 {
     if (m_server)
         m_server->close();
-    if (m_lockFd >= 0)
+    if (m_lockFd >= 0) {
+        // Removed while still held, so that a copy starting now locks a new
+        // file rather than this one (see acquire()).
+        ::unlink(QFile::encodeName(lockPath()).constData());
         ::close(m_lockFd); // releases the lock
+    }
 }
 
 QString SingleInstance::lockPath() const
@@ -64,22 +69,40 @@ bool SingleInstance::acquire()
     // leave the folder refused. Close-on-exec keeps it from a program started
     // from here (the updater).
     const QByteArray path = QFile::encodeName(lockPath());
-    const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd < 0) {
-        qWarning("kirvane: cannot open %s (%s); running without the single-copy guard", path.constData(),
-                 std::strerror(errno));
-        m_acquired = true;
-        return true;
-    }
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        const int error = errno;
-        ::close(fd);
-        if (error == EWOULDBLOCK)
-            return false;
-        qWarning("kirvane: cannot lock %s (%s); running without the single-copy guard", path.constData(),
+    const auto unguarded = [&path](const char *what, int error) {
+        qWarning("kirvane: cannot %s %s (%s); running without the single-copy guard", what, path.constData(),
                  std::strerror(error));
-        m_acquired = true;
         return true;
+    };
+    int fd = -1;
+    // A copy that ends removes its file while it holds it; one that opened
+    // that file just before may then lock it after all, a file no longer
+    // named. Such a lock guards nothing: take the file named now instead.
+    for (int attempt = 0; attempt < 5 && fd < 0; ++attempt) {
+        const int candidate = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        if (candidate < 0) {
+            m_acquired = true;
+            return unguarded("open", errno);
+        }
+        if (::flock(candidate, LOCK_EX | LOCK_NB) != 0) {
+            const int error = errno;
+            ::close(candidate);
+            if (error == EWOULDBLOCK)
+                return false;
+            m_acquired = true;
+            return unguarded("lock", error);
+        }
+        struct stat held {};
+        struct stat named {};
+        if (::fstat(candidate, &held) == 0 && ::stat(path.constData(), &named) == 0 && held.st_dev == named.st_dev &&
+            held.st_ino == named.st_ino)
+            fd = candidate;
+        else
+            ::close(candidate);
+    }
+    if (fd < 0) {
+        m_acquired = true;
+        return unguarded("keep", EAGAIN);
     }
     m_lockFd = fd;
     m_acquired = true;

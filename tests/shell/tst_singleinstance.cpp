@@ -53,8 +53,13 @@ void TestSingleInstance::otherDataFolderIsIndependent()
     QVERIFY(first->lockPath() != other.lockPath());
     QVERIFY(!SingleInstance(a.path()).acquire());
 
-    // Once the first copy has ended, its folder is free again.
+    // Once the first copy has ended, its folder is free again, and it has
+    // left nothing behind.
+    const QString lockPath = first->lockPath();
+    const QString serverName = first->serverName();
     first.reset();
+    QVERIFY(!QFile::exists(lockPath));
+    QVERIFY(!QFile::exists(serverName));
     QVERIFY(SingleInstance(a.path()).acquire());
 }
 
