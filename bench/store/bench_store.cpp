@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QItemSelectionModel>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -139,6 +140,17 @@ int main(int argc, char *argv[])
             (void)q->text(r, F_champ19);
     });
     line("open in name order, read every row", allOurs, allPeer);
+    // Select all in the grid (one range of every row), then take the ids, as a
+    // delete of the selection does.
+    line("ids of every row selected", best3([&] {
+             base.OpenBook(QStringLiteral("ours"));
+             BookQuery *q = base.Query1();
+             QItemSelectionModel sel(q);
+             sel.select(QItemSelection(q->index(0, 0), q->index(q->rowCount() - 1, 0)),
+                        QItemSelectionModel::Select | QItemSelectionModel::Rows);
+             (void)SelectedIds(*q, &sel);
+         }),
+         shell(peer, QStringLiteral("SELECT id FROM t %1;").arg(order)));
     line("count rows", best3([&] { (void)base.CountRows(QStringLiteral("an_ours")); }),
          shell(peer, QStringLiteral("SELECT COUNT(*) FROM t;")));
     const QString csv = dir.filePath(QStringLiteral("ours.csv"));

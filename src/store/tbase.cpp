@@ -406,10 +406,16 @@ QList<int> selectedRows(const QItemSelectionModel *grid)
     QList<int> rows;
     if (!grid)
         return rows;
+    // A mark per row taken: "select all" on a large book is one range of
+    // every row, and a search of the list for each would take minutes.
+    std::vector<bool> seen(grid->model() ? grid->model()->rowCount() : 0);
     for (const QItemSelectionRange &range : grid->selection())
-        for (int r = range.top(); r <= range.bottom(); ++r)
-            if (!rows.contains(r))
-                rows << r;
+        for (int r = range.top(); r <= range.bottom(); ++r) {
+            if (r < 0 || r >= int(seen.size()) || seen[r])
+                continue;
+            seen[r] = true;
+            rows << r;
+        }
     return rows;
 }
 
