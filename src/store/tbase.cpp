@@ -12,6 +12,7 @@
 #include <QItemSelectionModel>
 #include <QRegularExpression>
 #include <QSaveFile>
+#include <QSet>
 
 #include <unordered_map>
 
@@ -775,8 +776,6 @@ void Tbase::DeleteByEmail(const QString &book, const QString &email)
 
 void Tbase::copyOrMove(const QString &target, const QItemSelectionModel *grid, const CopyQuestions &ask, bool move)
 {
-    T_contact r = emptyContact();
-    readLabels(labelPath(target), r);
     const QString shown = m_currentBook;
     // Every selected row is read before anything changes: a move deletes rows
     // of the shown book, after which a page not yet read would come back
@@ -795,21 +794,62 @@ void Tbase::copyOrMove(const QString &target, const QItemSelectionModel *grid, c
             p.record[k].value = m_query1->text(row, k);
         picked.push_back(std::move(p));
     }
+    if (picked.empty())
+        return;
+
+    // The target's names and addresses, folded as ContactExists and
+    // EmailExists fold them, read once and kept up to date with the rows
+    // taken: a lookup per row would read the whole target each time.
+    auto targetDb = Database::open(bookPath(target));
+    QSet<QPair<QString, QString>> names;
+    QSet<QString> emails;
+    {
+        Statement s = targetDb->prepare(QStringLiteral("SELECT nom, prenom, email FROM t"));
+        while (s.step()) {
+            names.insert({s.text(0).toLower(), s.text(1).toLower()});
+            emails.insert(s.text(2).toLower());
+        }
+    }
+    // The questions come first, with no table locked while they are shown.
+    std::vector<const Picked *> taken;
     for (const Picked &p : picked) {
         m_query1->setCurrentRow(p.row);
         const QString &nom = p.record[F_nom].value;
         const QString &prenom = p.record[F_prenom].value;
         const QString &email = p.record[F_email].value;
-        if (ContactExists(target, nom, prenom) == 1 && ask.sameName && !ask.sameName(nom, prenom))
+        const QPair<QString, QString> name{nom.toLower(), prenom.toLower()};
+        if (names.contains(name) && ask.sameName && !ask.sameName(nom, prenom))
             continue;
-        if (EmailExists(target, email) == 1 && ask.sameEmail && !ask.sameEmail(email))
+        if (emails.contains(email.toLower()) && ask.sameEmail && !ask.sameEmail(email))
             continue;
-        r[F_id].value.clear();
-        for (int k = 1; k < kContactFields; ++k)
-            r[k].value = p.record[k].value;
-        if (SaveContact(r, target) == 0 && move && p.id >= 0)
-            DeleteContacts(shown, QString::number(p.id));
+        names.insert(name);
+        emails.insert(email.toLower());
+        taken.push_back(&p);
     }
+    if (taken.empty())
+        return;
+    // One transaction for the copies; when it fails nothing is copied, and so
+    // nothing is deleted from the shown book.
+    try {
+        Transaction tx(*targetDb);
+        Statement ins = targetDb->prepare(insertSql());
+        for (const Picked *p : taken) {
+            bindContact(ins, p->record, 1);
+            ins.run();
+            ins.reset();
+        }
+        tx.commit();
+    } catch (const StoreError &) {
+        return;
+    }
+    if (!move)
+        return;
+    QList<qint64> ids;
+    for (const Picked *p : taken)
+        if (p->id >= 0)
+            ids << p->id;
+    auto shownDb = Database::open(bookPath(shown));
+    deleteIds(*shownDb, ids);
 }
 
 void Tbase::CopyContacts(const QString &target, const QItemSelectionModel *grid, const CopyQuestions &ask)

@@ -302,6 +302,40 @@ private Q_SLOTS:
         QCOMPARE(m_base->EmailExists(QStringLiteral("to"), QStringLiteral("a@x.org")), 1);
     }
 
+    // A row copied earlier in the same command counts as present: the next
+    // row of that name or address asks again. A copy that fails deletes nothing.
+    void copyChecksRowsItJustCopiedAndMoveKeepsWhatFailed()
+    {
+        newBook(QStringLiteral("from"));
+        newBook(QStringLiteral("to"));
+        // In name order: MARTIN ÉLODIE, Martin élodie, Other.
+        m_base->SaveContact(person(QStringLiteral("Martin"), QStringLiteral("élodie"), QStringLiteral("a@x.org")), QStringLiteral("from"));
+        m_base->SaveContact(person(QStringLiteral("MARTIN"), QStringLiteral("ÉLODIE"), QStringLiteral("b@x.org")), QStringLiteral("from"));
+        m_base->SaveContact(person(QStringLiteral("Other"), QString(), QStringLiteral("B@X.ORG")), QStringLiteral("from"));
+        m_base->OpenBook(QStringLiteral("from"));
+        BookQuery *q = m_base->Query1();
+        QItemSelectionModel sel(q);
+        sel.select(QItemSelection(q->index(0, 0), q->index(2, 0)), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        QStringList asked;
+        CopyQuestions no{[&](const QString &n, const QString &p) { asked << n + u'/' + p; return false; },
+                         [&](const QString &e) { asked << e; return false; }};
+        m_base->CopyContacts(QStringLiteral("to"), &sel, no);
+        QCOMPARE(asked, QStringList({QStringLiteral("Martin/élodie"), QStringLiteral("B@X.ORG")}));
+        QCOMPARE(m_base->CountRows(QStringLiteral("an_to")), 1);
+
+        // A target whose table lacks columns refuses the rows: nothing moves.
+        {
+            auto odd = Database::open(m_base->bookFile(QStringLiteral("an_odd.db")), Database::Mode::Create);
+            odd->exec(QStringLiteral("CREATE TABLE t (id INTEGER PRIMARY KEY, nom TEXT, prenom TEXT, email TEXT)"));
+        }
+        m_base->OpenBook(QStringLiteral("from"));
+        QItemSelectionModel all(m_base->Query1());
+        all.select(QItemSelection(q->index(0, 0), q->index(2, 0)), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        m_base->MoveContacts(QStringLiteral("odd"), &all, {});
+        QCOMPARE(m_base->CountRows(QStringLiteral("an_from")), 3);
+        QCOMPARE(m_base->CountRows(QStringLiteral("an_odd")), 0);
+    }
+
     // Moving deletes rows of the shown book while the rest of the selection
     // is still to be read: a later page must not come back shifted.
     void moveOfRowsOnSeveralPages()
