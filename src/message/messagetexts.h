@@ -1,31 +1,31 @@
 #pragma once
-// Every text the message subsystem shows to the user, in English (the set the
-// program applies at start-up). Kept in one place so that the interface-text
-// table of the shell can take them over as a whole.
+// The texts the message subsystem shows to the user, taken from the program's
+// interface-text table in the active language, under names that say where
+// they are used.
+
+#include "shell/translations.h"
 
 #include <QString>
 
 namespace kirvane::message::texts {
 
-inline QString deleteMessageInProgress() { return QStringLiteral("Do you want to delete the message in progress?"); }
-inline QString loseAttributes() { return QStringLiteral("You will lose the attributes of your texte. Do you want to pass in plain text?"); }
-inline QString loseMessage() { return QStringLiteral("You go to lose your message. Do want you to continue?"); }
-inline QString uniqueNames() { return QStringLiteral("Caution the names of the pictures or attached files must be unique ."); }
-inline QString overwriteFile() { return QStringLiteral("Do you want to crush the existing file?"); }
-inline QString backupError() { return QStringLiteral("Error during the backup"); }
-inline QString corruptMessage() { return QStringLiteral("The selected message is corrupt, or is not a message saved with Kirvane"); }
-inline QString saveMessageOnQuit() { return QStringLiteral("\r\nDo you want to save the message ?"); }
-inline QString missingImages()
-{
-    return QStringLiteral("Caution the picture included in the message must be in the same repertory that this one, "
-                          "and should not contain space, or %20 in their name.\r\nYou should check your HTML file.");
-}
-inline QString previewWithoutBooks() { return QStringLiteral("You must add a directory to preview the mail."); }
-inline QString findNeedsSourceMode() { return QStringLiteral("For find or replace, u should be on source mode"); }
-inline QString stringNotFound() { return QStringLiteral("String not found"); }
-inline QString fillBothFields() { return QStringLiteral("You must fill the two fields"); }
-inline QString previewCaption() { return QStringLiteral("Preview of the message"); }
-inline QString destinationChooserCaption() { return QStringLiteral("Directories of the recipients"); }
-inline QString exclusionChooserCaption() { return QStringLiteral("Directories of excluded"); }
+namespace tr = kirvane::translation;
+
+inline QString deleteMessageInProgress() { return tr::text(tr::AskDeleteMessage); }
+inline QString loseAttributes() { return tr::text(tr::AskLoseAttributes); }
+inline QString loseMessage() { return tr::text(tr::AskLoseMessage); }
+inline QString uniqueNames() { return tr::text(tr::NamesMustBeUnique); }
+inline QString overwriteFile() { return tr::text(tr::AskOverwriteFile); }
+inline QString backupError() { return tr::text(tr::ArchiveError); }
+inline QString corruptMessage() { return tr::text(tr::CorruptMessage); }
+inline QString saveMessageOnQuit() { return tr::text(tr::AskSaveMessage); }
+inline QString missingImages() { return tr::text(tr::MissingImages); }
+inline QString previewWithoutBooks() { return tr::text(tr::PreviewNeedsBook); }
+inline QString findNeedsSourceMode() { return tr::text(tr::FindNeedsSourceMode); }
+inline QString stringNotFound() { return tr::text(tr::StringNotFound); }
+inline QString fillBothFields() { return tr::text(tr::FillBothFields); }
+inline QString previewCaption() { return tr::text(tr::PreviewCaption); }
+inline QString destinationChooserCaption() { return tr::text(tr::RecipientBooksCaption); }
+inline QString exclusionChooserCaption() { return tr::text(tr::ExcludedBooksCaption); }
 
 } // namespace kirvane::message::texts

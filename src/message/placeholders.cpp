@@ -1,5 +1,7 @@
 #include "message/placeholders.h"
 
+#include "shell/translations.h"
+
 namespace kirvane::message {
 
 namespace {
@@ -56,25 +58,16 @@ void setActivePlaceholderLanguage(PlaceholderLanguage language) { g_language = l
 
 const std::vector<Placeholder> &placeholderMenu()
 {
-    static const std::vector<Placeholder> menu = {
-        {QStringLiteral("Titre"), QStringLiteral("Title"), QStringLiteral("&titre&"), QStringLiteral("&title&"), F_civilite},
-        {QStringLiteral("Nom"), QStringLiteral("Name"), QStringLiteral("&nom&"), QStringLiteral("&name&"), F_nom},
-        {QStringLiteral("Prénom"), QStringLiteral("First name"), QStringLiteral("&prenom&"), QStringLiteral("&lastname&"), F_prenom},
-        {QStringLiteral("Société"), QStringLiteral("Company"), QStringLiteral("&companie&"), QStringLiteral("&company&"), F_societe},
-        {QStringLiteral("Email"), QStringLiteral("Email"), QStringLiteral("&email&"), QStringLiteral("&email&"), F_email},
-        {QStringLiteral("Adresse1"), QStringLiteral("Address1"), QStringLiteral("&adresse1&"), QStringLiteral("&address1&"), F_adresse1},
-        {QStringLiteral("Adresse2"), QStringLiteral("Address2"), QStringLiteral("&adresse2&"), QStringLiteral("&address2&"), F_adresse2},
-        {QStringLiteral("Code postal"), QStringLiteral("Zip code"), QStringLiteral("&codepostal&"), QStringLiteral("&zip&"), F_code_postal},
-        {QStringLiteral("Ville"), QStringLiteral("City"), QStringLiteral("&ville&"), QStringLiteral("&city&"), F_ville},
-        {QStringLiteral("Pays"), QStringLiteral("Country"), QStringLiteral("&pays&"), QStringLiteral("&country&"), F_pays},
-        {QStringLiteral("Téléphone"), QStringLiteral("Phone"), QStringLiteral("&telephone&"), QStringLiteral("&phone&"), F_tel},
-        {QStringLiteral("Fax"), QStringLiteral("Fax"), QStringLiteral("&fax&"), QStringLiteral("&fax&"), F_fax},
-        {QStringLiteral("Url"), QStringLiteral("URL"), QStringLiteral("&url&"), QStringLiteral("&url&"), F_url},
-        {QStringLiteral("Champ 1"), QStringLiteral("Field 1"), QStringLiteral("&champ_1&"), QStringLiteral("&Field_1&"), F_champ16},
-        {QStringLiteral("Champ 2"), QStringLiteral("Field 2"), QStringLiteral("&champ_2&"), QStringLiteral("&Field_2&"), F_champ17},
-        {QStringLiteral("Champ 3"), QStringLiteral("Field 3"), QStringLiteral("&champ_3&"), QStringLiteral("&Field_3&"), F_champ18},
-        {QStringLiteral("Champ 4"), QStringLiteral("Field 4"), QStringLiteral("&champ_4&"), QStringLiteral("&Field_4&"), F_champ19},
-    };
+    // The captions and words come from the interface-text table, in the order
+    // of the insert-field menu.
+    static const std::vector<Placeholder> menu = [] {
+        namespace tr = kirvane::translation;
+        std::vector<Placeholder> out;
+        for (const tr::PlaceholderEntries &e : tr::placeholders())
+            out.push_back({tr::text(e.menu, tr::French), tr::text(e.menu, tr::English), tr::text(e.word, tr::French),
+                           tr::text(e.word, tr::English), e.slot});
+        return out;
+    }();
     return menu;
 }
 
