@@ -1,9 +1,10 @@
 // kirvane-cli's message commands, run as a user runs them.
+#include "clirun.h"
+
 #include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -11,23 +12,9 @@ class TstMessageCli : public QObject {
     Q_OBJECT
     QTemporaryDir m_home;
 
-    struct Run {
-        int code;
-        QByteArray out;
-        QByteArray err;
-    };
+    using Run = CliRun;
 
-    Run cli(const QStringList &args)
-    {
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("TMPDIR"), m_home.filePath(QStringLiteral("tmp")));
-        p.setProcessEnvironment(env);
-        p.start(qEnvironmentVariable("KIRVANE_BIN_DIR") + QStringLiteral("/kirvane-cli"),
-                QStringList{QStringLiteral("--home"), m_home.path()} + args);
-        p.waitForFinished(60000);
-        return {p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
-    }
+    Run cli(const QStringList &args) { return runCli(m_home.path(), args, {{QStringLiteral("TMPDIR"), m_home.filePath(QStringLiteral("tmp"))}}); }
 
     QString file(const QString &name) const { return m_home.filePath(name); }
     static QString data(const QString &name)

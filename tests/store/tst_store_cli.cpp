@@ -1,9 +1,10 @@
 // kirvane-cli's store commands, run as a user runs them.
+#include "clirun.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -11,23 +12,10 @@ class TstStoreCli : public QObject {
     Q_OBJECT
     QTemporaryDir m_home;
 
-    struct Run {
-        int code;
-        QByteArray out;
-        QByteArray err;
-    };
+    using Run = CliRun;
 
-    Run cli(const QStringList &args)
-    {
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C")); // the system's messages in one language
-        p.setProcessEnvironment(env);
-        p.start(qEnvironmentVariable("KIRVANE_BIN_DIR") + QStringLiteral("/kirvane-cli"),
-                QStringList{QStringLiteral("--home"), m_home.path()} + args);
-        p.waitForFinished(60000);
-        return {p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
-    }
+    // The system's messages in one language.
+    Run cli(const QStringList &args) { return runCli(m_home.path(), args, {{QStringLiteral("LC_ALL"), QStringLiteral("C")}}); }
 
 private Q_SLOTS:
     void booksContactsAndExport()
