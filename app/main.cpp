@@ -3,6 +3,8 @@
 
 #include <QCommandLineParser>
 
+using namespace kirvane::shell;
+
 int main(int argc, char *argv[])
 {
     kirvane::Application app(argc, argv);

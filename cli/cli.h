@@ -31,6 +31,8 @@ bool takeFlag(QStringList &args, const QString &name);
 
 // A JSON string literal (quotes included) for text.
 QString jsonString(const QString &text);
+// The same for UTF-8 bytes, appended to out.
+void appendJsonString(QByteArray &out, QByteArrayView utf8);
 
 // Command groups. Each gets the words after its own name.
 int runStoreCommand(const QString &command, QStringList args);

@@ -4,7 +4,7 @@
 #include "cli/cli.h"
 
 #include "mail/qzvmsg.h"
-#include "store/textcodec.h"
+#include "common/textcodec.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -35,7 +35,7 @@ bool readTextFile(const QString &path, QStringList *lines, QString *error)
         *error = QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
         return false;
     }
-    QString text = decodeLegacyText(file.readAll());
+    QString text = common::decodeLegacyText(file.readAll());
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     if (text.endsWith(u'\n'))
         text.chop(1);

@@ -1,7 +1,7 @@
 #include "cli/cli.h"
 
-#include "store/folders.h"
-#include "store/tbase.h"
+#include "common/folders.h"
+#include "store/addressbookstore.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -9,6 +9,9 @@
 
 #include <cstdio>
 #include <memory>
+
+using namespace kirvane::common;
+using namespace kirvane::store;
 
 namespace kirvane::cli {
 
@@ -70,27 +73,36 @@ bool takeFlag(QStringList &args, const QString &name)
     return args.removeAll(QStringLiteral("--") + name) > 0;
 }
 
-QString jsonString(const QString &text)
+void appendJsonString(QByteArray &out, QByteArrayView utf8)
 {
-    QString out;
-    out.reserve(text.size() + 2);
-    out += u'"';
-    for (QChar c : text) {
-        switch (c.unicode()) {
-        case '"': out += QLatin1String("\\\""); break;
-        case '\\': out += QLatin1String("\\\\"); break;
-        case '\n': out += QLatin1String("\\n"); break;
-        case '\r': out += QLatin1String("\\r"); break;
-        case '\t': out += QLatin1String("\\t"); break;
+    static const char hex[] = "0123456789abcdef";
+    out += '"';
+    for (char ch : utf8) {
+        const auto c = static_cast<unsigned char>(ch);
+        switch (c) {
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
         default:
-            if (c.unicode() < 0x20)
-                out += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
-            else
-                out += c;
+            if (c < 0x20) {
+                out += "\\u00";
+                out += hex[c >> 4];
+                out += hex[c & 15];
+            } else {
+                out += ch;
+            }
         }
     }
-    out += u'"';
-    return out;
+    out += '"';
+}
+
+QString jsonString(const QString &text)
+{
+    QByteArray out;
+    appendJsonString(out, text.toUtf8());
+    return QString::fromUtf8(out);
 }
 
 namespace {
@@ -137,7 +149,7 @@ int main(int argc, char *argv[])
         return cli::runMailCommand(args);
 
     QString error;
-    if (!Tbase::EnsureDataFolder(dataFolder(), &error))
+    if (!store::BookFiles::ensureDataFolder(dataFolder(), &error))
         return cli::fail(error);
     if (command == QLatin1String("message"))
         return cli::runMessageCommand(args);

@@ -10,8 +10,8 @@
 #include "message/placeholders.h"
 #include "message/preview.h"
 #include "message/rtf.h"
-#include "store/folders.h"
-#include "store/tbase.h"
+#include "common/folders.h"
+#include "store/addressbookstore.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -19,6 +19,10 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTextDocument>
+
+using namespace kirvane::common;
+using namespace kirvane::store;
+using namespace kirvane::texts;
 
 namespace kirvane::cli {
 
@@ -35,10 +39,17 @@ constexpr const char *kMessageUsage =
     "                                         the first contact of BOOK in name order\n";
 
 // Questions get No; notices go to standard error.
-class CliQuestions : public MessageQuestions {
+class CliQuestions : public texts::Asker {
 public:
-    bool askYesNo(const QString &) override { return false; }
-    void inform(const QString &text) override { err() << "kirvane-cli: " << text.trimmed() << Qt::endl; }
+    // No question is ever asked on the command line: a notice is printed, a
+    // question answered No (the answer that changes nothing).
+    texts::Answer ask(texts::DialogKind kind, const QString &text) override
+    {
+        if (!texts::hasOneButton(kind))
+            return texts::Answer::No;
+        err() << "kirvane-cli: " << text.trimmed() << Qt::endl;
+        return texts::Answer::Ok;
+    }
 };
 
 QJsonValue listValue(const QStringList &list) { return QJsonArray::fromStringList(list); }
@@ -55,7 +66,7 @@ int readMessage(const QString &given, MessageDocument &doc)
     if (!QFileInfo(path).isFile())
         return fail(QStringLiteral("cannot read %1").arg(path));
     if (readArchive(path, doc) != ArchiveReadStatus::Ok)
-        return fail(texts::corruptMessage());
+        return fail(messageTexts::corruptMessage());
     return 0;
 }
 
@@ -107,7 +118,7 @@ int make(QStringList args)
         base.chop(4);
     QString error;
     if (!writeArchive(doc, base, kind, QString(), QString(), &error))
-        return fail(texts::backupError() + QStringLiteral(": ") + error);
+        return fail(messageTexts::backupError() + QStringLiteral(": ") + error);
     return 0;
 }
 
@@ -147,11 +158,11 @@ int render(QStringList args)
         return rc;
     QStringList lines = preparedBody(doc, BodyPurpose::Sending);
     if (withBook) {
-        Tbase store;
-        store.InitDatabaseFolder();
+        AddressBookStore store;
+        store.initDataFolder();
         if (!QFileInfo::exists(store.bookPath(book)))
             return fail(QStringLiteral("no address book named \"%1\"").arg(book));
-        const std::optional<T_contact> contact = firstContactOf(store, book);
+        const std::optional<ContactRecord> contact = firstContactOf(store, book);
         if (!contact)
             return fail(QStringLiteral("cannot open the address book \"%1\"").arg(book));
         lines = personaliseLines(lines, *contact);

@@ -3,41 +3,37 @@
 #include "cli/cli.h"
 
 #include "contacts/bookmanager.h"
-#include "shell/errorcodes.h"
-#include "shell/translations.h"
-#include "store/contact.h"
-#include "store/tbase.h"
+#include "texts/errorcodes.h"
+#include "texts/texttable.h"
+#include "store/contactrecord.h"
+#include "store/addressbookstore.h"
+#include "import/csvexport.h"
+
+using namespace kirvane::contacts;
+using namespace kirvane::store;
+using namespace kirvane::texts;
 
 namespace kirvane::cli {
 
 namespace {
 
-// The texts the address-books view shows for each outcome, on one line.
-QString bookResultText(int result)
+// The texts the address-books view shows for each outcome, on one line,
+// with the system's reason after them.
+int bookResult(const BookResult &result)
 {
-    auto oneLine = [](int entry) {
-        return translation::lines(entry).join(QString()).simplified();
-    };
-    switch (result) {
-    case BookManager::NameRefused:
-        return oneLine(translation::BookNameCharacters);
-    case BookManager::NameInUse:
-        return oneLine(translation::BookNameInUse);
-    case BookManager::Protected:
-        return oneLine(translation::SubscribersUndeletable);
-    case BookManager::LabelsUnwritten:
-        return QStringLiteral("the label file cannot be written");
-    default:
-        return errorText(result);
-    }
-}
-
-int bookResult(const BookManager &books, int result)
-{
-    if (result == BookManager::Ok)
+    if (result.ok())
         return 0;
-    const QString why = books.lastError();
-    return fail(bookResultText(result) + (why.isEmpty() ? QString() : QLatin1String(": ") + why));
+    auto oneLine = [](int entry) { return texts::lines(entry).join(QString()).simplified(); };
+    QString text;
+    switch (result.refusal) {
+    case BookResult::Refusal::BadName: text = oneLine(texts::BookNameCharacters); break;
+    case BookResult::Refusal::NameInUse: text = oneLine(texts::BookNameInUse); break;
+    case BookResult::Refusal::Protected: text = oneLine(texts::SubscribersUndeletable); break;
+    case BookResult::Refusal::None:
+        text = result.errorCode ? errorText(result.errorCode) : QStringLiteral("the label file cannot be written");
+        break;
+    }
+    return fail(text + (result.reason.isEmpty() ? QString() : QLatin1String(": ") + result.reason));
 }
 
 QStringList parseLabels(const QString &text, bool *ok)
@@ -47,14 +43,14 @@ QStringList parseLabels(const QString &text, bool *ok)
     return labels;
 }
 
-int requireBook(Tbase &base, const QString &book)
+int requireBook(AddressBookStore &base, const QString &book)
 {
     if (!BookManager(base).exists(book))
         return fail(QStringLiteral("no address book named \"%1\"").arg(book));
     return 0;
 }
 
-int bookCommand(Tbase &base, QStringList args)
+int bookCommand(AddressBookStore &base, QStringList args)
 {
     BookManager books(base);
     const QString verb = args.value(0);
@@ -70,12 +66,12 @@ int bookCommand(Tbase &base, QStringList args)
         }
         if (args.size() != 2)
             return fail(QStringLiteral("usage: book create NAME [--labels L1,L2,L3,L4]"));
-        return bookResult(books, books.create(args[1], labels));
+        return bookResult(books.create(args[1], labels));
     }
     if (verb == QLatin1String("copy") && args.size() == 3)
-        return bookResult(books, books.duplicate(args[1], args[2]));
+        return bookResult(books.duplicate(args[1], args[2]));
     if (verb == QLatin1String("rename") && args.size() == 3)
-        return bookResult(books, books.rename(args[1], args[2]));
+        return bookResult(books.rename(args[1], args[2]));
     if (verb == QLatin1String("relabel") && args.size() == 3) {
         bool ok = false;
         const QStringList labels = parseLabels(args[2], &ok);
@@ -83,14 +79,14 @@ int bookCommand(Tbase &base, QStringList args)
             return fail(QStringLiteral("relabel takes four labels separated by commas"));
         if (int rc = requireBook(base, args[1]))
             return rc;
-        return bookResult(books, books.relabel(args[1], labels));
+        return bookResult(books.relabel(args[1], labels));
     }
     if (verb == QLatin1String("delete") && args.size() == 2)
-        return bookResult(books, books.remove(args[1]));
+        return bookResult(books.remove(args[1]));
     return fail(QStringLiteral("usage: book create|copy|rename|relabel|delete ..."));
 }
 
-int contactCommand(Tbase &base, QStringList args)
+int contactCommand(AddressBookStore &base, QStringList args)
 {
     const QString verb = args.value(0);
     const QString book = args.value(1);
@@ -99,7 +95,7 @@ int contactCommand(Tbase &base, QStringList args)
     if (int rc = requireBook(base, book))
         return rc;
     if (verb == QLatin1String("add")) {
-        T_contact c = emptyContact();
+        ContactRecord c = emptyContact();
         for (const QString &pair : args.mid(2)) {
             const int eq = pair.indexOf(u'=');
             const int column = eq > 0 ? contactColumnIndex(pair.left(eq)) : -1;
@@ -107,49 +103,53 @@ int contactCommand(Tbase &base, QStringList args)
                 return fail(QStringLiteral("not a column: %1 (use nom, prenom, ... champ19)").arg(pair.left(eq)));
             c[column].value = pair.mid(eq + 1);
         }
-        out() << base.AddContact(c, book) << Qt::endl;
+        out() << base.contacts().addContact(c, book) << Qt::endl;
         return 0;
     }
     if (verb == QLatin1String("delete")) {
-        const QStringList ids = args.mid(2);
-        for (const QString &id : ids) {
+        QList<qint64> ids;
+        for (const QString &id : args.mid(2)) {
             bool ok = false;
-            id.toLongLong(&ok);
+            ids << id.toLongLong(&ok);
             if (!ok)
                 return fail(QStringLiteral("not an id: %1").arg(id));
         }
-        base.DeleteContactList(book, ids);
+        base.contacts().deleteContacts(book, ids);
         return 0;
     }
     return fail(QStringLiteral("usage: contact add|delete BOOK ..."));
 }
 
-int contactsCommand(Tbase &base, const QStringList &args)
+int contactsCommand(AddressBookStore &base, const QStringList &args)
 {
     if (args.size() != 1)
         return fail(QStringLiteral("usage: contacts BOOK"));
     if (int rc = requireBook(base, args[0]))
         return rc;
-    (void)base.CountRows(QStringLiteral("an_") + args[0]); // raises with the reason a book cannot be read
-    if (base.OpenBook(args[0]) != 0)
-        return fail(QStringLiteral("cannot open the address book \"%1\"").arg(args[0]));
-    BookQuery *q = base.Query1();
+    // One ordered scan, written as UTF-8 as it is read.
+    BookScan scan = base.contacts().scan(args[0]);
     const QStringList &cols = contactColumns();
-    QTextStream &o = out();
-    for (int row = 0; row < q->rowCount(); ++row) {
-        o << u'{';
+    QByteArray line;
+    while (scan.next()) {
+        if (line.size() > (1 << 16)) {
+            writeRaw(line);
+            line.clear();
+        }
+        line += '{';
         for (int k = 0; k < kContactFields; ++k) {
             if (k)
-                o << u',';
-            o << u'"' << cols[k] << QLatin1String("\":");
+                line += ',';
+            line += '"';
+            line += cols[k].toLatin1();
+            line += "\":";
             if (k == F_id)
-                o << q->idAt(row);
+                line += QByteArray::number(scan.id());
             else
-                o << jsonString(q->text(row, k));
+                appendJsonString(line, scan.utf8(k));
         }
-        o << QLatin1String("}\n");
+        line += "}\n";
     }
-    o.flush();
+    writeRaw(line);
     return 0;
 }
 
@@ -157,11 +157,11 @@ int contactsCommand(Tbase &base, const QStringList &args)
 
 int runStoreCommand(const QString &command, QStringList args)
 {
-    Tbase base;
-    base.InitDatabaseFolder();
+    AddressBookStore base;
+    base.initDataFolder();
     try {
         if (command == QLatin1String("books")) {
-            for (const QString &b : base.ListBooks())
+            for (const QString &b : base.listBooks())
                 out() << b << u'\n';
             out().flush();
             return 0;
@@ -177,7 +177,7 @@ int runStoreCommand(const QString &command, QStringList args)
                 return fail(QStringLiteral("usage: export BOOK FILE"));
             if (int rc = requireBook(base, args[0]))
                 return rc;
-            base.ExportBook(args[0], args[1]);
+            import::exportBook(base.files(), args[0], args[1]);
             return 0;
         }
     } catch (const StoreError &e) {

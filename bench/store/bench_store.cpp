@@ -1,9 +1,9 @@
 // Times the store's operations on a generated book beside the same work done
 // by the sqlite3 command-line shell on the same files, and prints the ratios.
 #include "contacts/bookmanager.h"
-#include "store/contact.h"
-#include "store/folders.h"
-#include "store/tbase.h"
+#include "store/contactrecord.h"
+#include "common/folders.h"
+#include "store/addressbookstore.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -16,7 +16,9 @@
 #include <functional>
 #include <random>
 
-using namespace kirvane;
+using namespace kirvane::common;
+using namespace kirvane::contacts;
+using namespace kirvane::store;
 
 namespace {
 
@@ -75,18 +77,18 @@ int main(int argc, char *argv[])
     const int n = argc > 1 ? std::atoi(argv[1]) : 100000;
     QTemporaryDir dir;
     setDataFolder(dir.path());
-    Tbase::EnsureDataFolder(dataFolder());
-    Tbase base;
-    base.InitDatabaseFolder();
+    BookFiles::ensureDataFolder(dataFolder());
+    AddressBookStore base;
+    base.initDataFolder();
     BookManager books(base);
     const QStringList labels = {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c"), QStringLiteral("d")};
 
     std::mt19937 rng(42);
-    std::vector<T_contact> contacts;
+    std::vector<ContactRecord> contacts;
     contacts.reserve(n);
     QString insertSql = QStringLiteral("BEGIN;\n");
     for (int i = 0; i < n; ++i) {
-        T_contact c = emptyContact();
+        ContactRecord c = emptyContact();
         c[F_nom].value = QString::fromUtf8(kNoms[rng() % std::size(kNoms)]) + QString::number(rng() % 2000);
         c[F_prenom].value = QString::fromUtf8(kPrenoms[rng() % std::size(kPrenoms)]);
         c[F_ville].value = QStringLiteral("Ville %1").arg(rng() % 500);
@@ -120,7 +122,7 @@ int main(int argc, char *argv[])
     const double firstOurs = best3([&] {
         base.OpenBook(QStringLiteral("ours"));
         for (int r = 0; r < 100; ++r)
-            (void)base.Query1()->text(r, BookQuery::kDisplayNameColumn);
+            (void)base.Query1()->text(r, BookTableModel::kDisplayNameColumn);
     });
     line("open in name order, first 100 rows", firstOurs,
          shell(peer, QStringLiteral("SELECT * FROM t %1 LIMIT 100;").arg(order)));
@@ -129,13 +131,13 @@ int main(int argc, char *argv[])
     const double allPeer = shell(peer, all);
     const double lastOurs = best3([&] {
         base.OpenBook(QStringLiteral("ours"));
-        BookQuery *q = base.Query1();
-        (void)q->text(q->rowCount() - 1, BookQuery::kDisplayNameColumn);
+        BookTableModel *q = base.Query1();
+        (void)q->text(q->rowCount() - 1, BookTableModel::kDisplayNameColumn);
     });
     line("open in name order, to the last row", lastOurs, allPeer);
     const double allOurs = best3([&] {
         base.OpenBook(QStringLiteral("ours"));
-        BookQuery *q = base.Query1();
+        BookTableModel *q = base.Query1();
         for (int r = 0; r < q->rowCount(); ++r)
             (void)q->text(r, F_champ19);
     });
@@ -144,7 +146,7 @@ int main(int argc, char *argv[])
     // delete of the selection does.
     line("ids of every row selected", best3([&] {
              base.OpenBook(QStringLiteral("ours"));
-             BookQuery *q = base.Query1();
+             BookTableModel *q = base.Query1();
              QItemSelectionModel sel(q);
              sel.select(QItemSelection(q->index(0, 0), q->index(q->rowCount() - 1, 0)),
                         QItemSelectionModel::Select | QItemSelectionModel::Rows);

@@ -7,30 +7,43 @@
 #include <QString>
 #include <QStringList>
 
-namespace kirvane {
+namespace kirvane::store {
+class AddressBookStore;
+}
 
-class Tbase;
+namespace kirvane::contacts {
+
+// What a command on a book came to. A refusal is the view's own notice; a
+// failure is a numbered error of the error dialog (or, for a label file that
+// could not be written, one without a number), with the system's reason.
+struct [[nodiscard]] BookResult {
+    enum class Refusal {
+        None,
+        BadName,   // the name holds one of \ / : * ? " ' < > |
+        NameInUse, // rename: a book of that name exists
+        Protected, // delete: the subscribers' book
+    };
+    Refusal refusal = Refusal::None;
+    bool failed = false;
+    int errorCode = 0; // 201 create, 202 rename, 203 delete, 205 duplicate; 0 for none
+    QString reason;    // the system's message for the failed step ("File exists" ...)
+
+    [[nodiscard]] bool ok() const { return refusal == Refusal::None && !failed; }
+    static BookResult refused(Refusal r) { return {r, false, 0, {}}; }
+    static BookResult failure(int code, QString why) { return {Refusal::None, true, code, std::move(why)}; }
+};
 
 class BookManager {
 public:
-    // Results: 0 success; the error codes shown by the error dialog; or one of
-    // the refusals, each of which the view answers with its own notice.
-    enum Result : int {
-        Ok = 0,
-        NameRefused = -1,  // the name holds one of \ / : * ? " ' < > |
-        NameInUse = -2,    // rename: a book of that name exists
-        Protected = -3,    // delete: the subscribers' book
-        LabelsUnwritten = -4, // relabel: the label file could not be written (no numbered error for it)
-        CreateFailed = 201,
-        RenameFailed = 202,
-        DeleteFailed = 203,
-        DuplicateFailed = 205,
-    };
+    static constexpr int CreateFailed = 201;
+    static constexpr int RenameFailed = 202;
+    static constexpr int DeleteFailed = 203;
+    static constexpr int DuplicateFailed = 205;
 
     // The book that subscription requests fill; it cannot be deleted.
     static inline const QString kSubscribers = QStringLiteral("subscribers");
 
-    explicit BookManager(Tbase &base) : m_base(base) {}
+    explicit BookManager(store::AddressBookStore &store) : m_store(store) {}
 
     // base starts with "an_": base itself when base.db is free, else base
     // followed by the smallest n >= 2 that is free; "an_" is then removed.
@@ -42,22 +55,17 @@ public:
 
     // Creates the book from the template with its four free-field labels. The
     // table file appears whole or not at all.
-    [[nodiscard]] int create(const QString &name, const QStringList &freeLabels);
-    [[nodiscard]] int duplicate(const QString &source, const QString &copy);
-    [[nodiscard]] int rename(const QString &oldName, const QString &newName);
-    [[nodiscard]] int relabel(const QString &name, const QStringList &freeLabels);
-    [[nodiscard]] int remove(const QString &name);
+    BookResult create(const QString &name, const QStringList &freeLabels);
+    BookResult duplicate(const QString &source, const QString &copy);
+    BookResult rename(const QString &oldName, const QString &newName);
+    BookResult relabel(const QString &name, const QStringList &freeLabels);
+    BookResult remove(const QString &name);
 
     // The four free-field labels of a book (defaults when its file is missing).
     [[nodiscard]] QStringList freeLabels(const QString &name) const;
 
-    // The system's message for the step that made the last command fail
-    // ("File exists", "Permission denied" ...); empty when there is none.
-    [[nodiscard]] const QString &lastError() const { return m_error; }
-
 private:
-    Tbase &m_base;
-    QString m_error;
+    store::AddressBookStore &m_store;
 };
 
-} // namespace kirvane
+} // namespace kirvane::contacts

@@ -1,7 +1,7 @@
 #include "mail/qzvmsg.h"
 
 #include "mail/codecs.h"
-#include "store/folders.h"
+#include "common/folders.h"
 
 #include <QCache>
 #include <QCoreApplication>

@@ -32,7 +32,7 @@ enum class WaitEnd {
     Done,     // the data was written, or at least one byte was read
     Closed,   // the peer closed the connection (or it was never open)
     TimedOut, // nothing within the deadline
-    Error,    // the socket reported an error; see errorText()/errorNumber()
+    Error,    // the socket reported an error; see texts::errorText()/errorNumber()
     TooLong,  // a line longer than the reader's limit
 };
 
@@ -52,7 +52,7 @@ public:
     virtual void close() = 0;
 
     // The last error of the connection layer: the system's text and number.
-    [[nodiscard]] virtual QString errorText() const = 0;
+    [[nodiscard]] virtual QString texts::errorText() const = 0;
     [[nodiscard]] virtual int errorNumber() const = 0;
 
     std::function<void()> processEvents;
@@ -82,7 +82,7 @@ public:
     WaitEnd send(const QByteArray &data, QDeadlineTimer deadline) override;
     WaitEnd receive(QByteArray &buffer, QDeadlineTimer deadline) override;
     void close() override;
-    QString errorText() const override;
+    QString texts::errorText() const override;
     int errorNumber() const override { return m_errno; }
 
     Resolver resolve;

@@ -7,6 +7,8 @@
 
 namespace kirvane::message {
 
+using namespace kirvane::texts;
+
 qsizetype TextDocumentTarget::selectionEnd() const { return m_cursor->selectionEnd(); }
 
 qsizetype TextDocumentTarget::find(const QString &text, qsizetype from) const
@@ -68,7 +70,7 @@ int replaceAll(SearchTarget &target, const QString &text, const QString &replace
     return count;
 }
 
-FindReplace::Window FindReplace::search(SearchTarget *target, const QString &text, MessageQuestions &ask)
+FindReplace::Window FindReplace::search(SearchTarget *target, const QString &text, texts::Asker &ask)
 {
     if (text.isEmpty())
         return Window::StayOpen;
@@ -77,39 +79,39 @@ FindReplace::Window FindReplace::search(SearchTarget *target, const QString &tex
     return Window::Close;
 }
 
-void FindReplace::searchAgain(SearchTarget *target, MessageQuestions &ask)
+void FindReplace::searchAgain(SearchTarget *target, texts::Asker &ask)
 {
     if (!target) {
-        ask.inform(texts::findNeedsSourceMode());
+        ask.inform(messageTexts::findNeedsSourceMode());
         return;
     }
     if (m_last.isEmpty())
         return;
     if (!findNext(*target, m_last))
-        ask.inform(texts::stringNotFound());
+        ask.inform(messageTexts::stringNotFound());
 }
 
 FindReplace::Window FindReplace::replace(SearchTarget *target, const QString &text, const QString &replacement,
-                                         MessageQuestions &ask)
+                                         texts::Asker &ask)
 {
     if (text.isEmpty() || replacement.isEmpty()) {
-        ask.inform(texts::fillBothFields());
+        ask.inform(messageTexts::fillBothFields());
         return Window::StayOpen;
     }
     if (!target)
-        ask.inform(texts::findNeedsSourceMode());
+        ask.inform(messageTexts::findNeedsSourceMode());
     else if (!replaceNext(*target, text, replacement))
-        ask.inform(texts::stringNotFound());
+        ask.inform(messageTexts::stringNotFound());
     return Window::Close;
 }
 
 FindReplace::Window FindReplace::replaceEverything(SearchTarget *target, const QString &text,
-                                                   const QString &replacement, MessageQuestions &ask)
+                                                   const QString &replacement, texts::Asker &ask)
 {
     if (text.isEmpty() || replacement.isEmpty())
         return Window::StayOpen;
     if (!target)
-        ask.inform(texts::findNeedsSourceMode());
+        ask.inform(messageTexts::findNeedsSourceMode());
     else
         replaceAll(*target, text, replacement);
     return Window::Close;

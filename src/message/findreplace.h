@@ -4,6 +4,7 @@
 // replacement leaves the caret after the inserted text, so replacing all never
 // meets its own output again.
 
+#include "texts/asker.h"
 #include <QString>
 #include <QTextCursor>
 
@@ -11,7 +12,6 @@ class QTextDocument;
 
 namespace kirvane::message {
 
-class MessageQuestions;
 
 // An editor's text and selection as the search sees them.
 class SearchTarget {
@@ -73,11 +73,11 @@ public:
     enum class Window { Close, StayOpen };
 
     // Search's "Valider" (and "Next" with the last text).
-    Window search(SearchTarget *target, const QString &text, MessageQuestions &ask);
-    void searchAgain(SearchTarget *target, MessageQuestions &ask);
-    Window replace(SearchTarget *target, const QString &text, const QString &replacement, MessageQuestions &ask);
+    Window search(SearchTarget *target, const QString &text, texts::Asker &ask);
+    void searchAgain(SearchTarget *target, texts::Asker &ask);
+    Window replace(SearchTarget *target, const QString &text, const QString &replacement, texts::Asker &ask);
     Window replaceEverything(SearchTarget *target, const QString &text, const QString &replacement,
-                             MessageQuestions &ask);
+                             texts::Asker &ask);
     [[nodiscard]] const QString &lastText() const { return m_last; }
 
 private:

@@ -1,12 +1,14 @@
 #include "message/htmlimport.h"
 
 #include "message/textlines.h"
-#include "store/folders.h"
+#include "common/folders.h"
 
 #include <QFile>
 #include <QFileInfo>
 
 namespace kirvane::message {
+
+using namespace kirvane::common;
 
 QStringList qualifyingImageTags(const QString &text)
 {

@@ -5,8 +5,8 @@
 #include "message/messagetexts.h"
 #include "message/rtf.h"
 #include "message/textlines.h"
-#include "store/folders.h"
-#include "store/textcodec.h"
+#include "common/folders.h"
+#include "common/textcodec.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -23,6 +23,9 @@
 #include <memory>
 
 namespace kirvane::message {
+
+using namespace kirvane::common;
+using namespace kirvane::texts;
 
 namespace {
 
@@ -372,17 +375,17 @@ QString savedMessagesFolder()
     return folder;
 }
 
-bool saveMessage(const MessageDocument &message, const QString &chosenPath, MessageQuestions &ask)
+bool saveMessage(const MessageDocument &message, const QString &chosenPath, texts::Asker &ask)
 {
     const QFileInfo chosen(chosenPath);
     const QString folder = chosen.absolutePath() + u'/';
     const QString basePath = folder + chosen.completeBaseName();
     const QString target = basePath + archiveExtension(ArchiveKind::SavedMessage);
     const QString existing = findNoCase(folder, QFileInfo(target).fileName());
-    if (QFileInfo::exists(existing) && !ask.askYesNo(texts::overwriteFile()))
+    if (QFileInfo::exists(existing) && !ask.confirm(messageTexts::overwriteFile()))
         return false;
     if (!writeArchive(message, basePath, ArchiveKind::SavedMessage, QString(), QString())) {
-        ask.inform(texts::backupError());
+        ask.inform(messageTexts::backupError());
         return false;
     }
     if (existing != target)
@@ -390,16 +393,16 @@ bool saveMessage(const MessageDocument &message, const QString &chosenPath, Mess
     return true;
 }
 
-bool confirmOpen(const MessageDocument &message, MessageQuestions &ask)
+bool confirmOpen(const MessageDocument &message, texts::Asker &ask)
 {
-    return !message.holdsText() || ask.askYesNo(texts::loseMessage());
+    return !message.holdsText() || ask.confirm(messageTexts::loseMessage());
 }
 
-bool openMessage(MessageDocument &message, const QString &path, MessageQuestions &ask)
+bool openMessage(MessageDocument &message, const QString &path, texts::Asker &ask)
 {
     if (readArchive(path, message) == ArchiveReadStatus::Ok)
         return true;
-    ask.inform(texts::corruptMessage());
+    ask.inform(messageTexts::corruptMessage());
     return false;
 }
 

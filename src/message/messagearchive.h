@@ -7,13 +7,13 @@
 // under its file name. Text parts are lines ended by CR LF in Windows-1252, or
 // UTF-8 behind a byte-order mark when a text does not fit that charset.
 
+#include "texts/asker.h"
 #include <QByteArray>
 #include <QString>
 
 namespace kirvane::message {
 
 class MessageDocument;
-class MessageQuestions;
 
 enum class ArchiveKind { SavedMessage = 1, InterruptedSend = 2 };
 [[nodiscard]] QString archiveExtension(ArchiveKind kind); // ".MNL" / ".MNS"
@@ -65,11 +65,11 @@ enum class ArchiveReadStatus {
 
 // Save: the target is the chosen folder and name with ".MNL"; an existing file
 // is replaced only after the user agrees. Shows the backup error on failure.
-bool saveMessage(const MessageDocument &message, const QString &chosenPath, MessageQuestions &ask);
+bool saveMessage(const MessageDocument &message, const QString &chosenPath, texts::Asker &ask);
 // Open, once a file is chosen (the loss question comes before the chooser):
 // shows the corrupt-message text when the archive cannot be used.
-bool openMessage(MessageDocument &message, const QString &path, MessageQuestions &ask);
+bool openMessage(MessageDocument &message, const QString &path, texts::Asker &ask);
 // The question asked before Open: false when the user keeps the message.
-bool confirmOpen(const MessageDocument &message, MessageQuestions &ask);
+bool confirmOpen(const MessageDocument &message, texts::Asker &ask);
 
 } // namespace kirvane::message

@@ -4,7 +4,7 @@
 #include "message/htmlimport.h"
 #include "message/messagetexts.h"
 #include "message/textlines.h"
-#include "store/folders.h"
+#include "common/folders.h"
 
 #include <QFileInfo>
 #include <QTextCursor>
@@ -13,6 +13,9 @@
 #include <algorithm>
 
 namespace kirvane::message {
+
+using namespace kirvane::common;
+using namespace kirvane::texts;
 
 namespace {
 
@@ -126,9 +129,9 @@ void MessageDocument::clear()
     setShownPage(blank);
 }
 
-bool MessageDocument::newMessage(MessageQuestions &ask)
+bool MessageDocument::newMessage(texts::Asker &ask)
 {
-    if (!ask.askYesNo(texts::deleteMessageInProgress()))
+    if (!ask.confirm(messageTexts::deleteMessageInProgress()))
         return false;
     clear();
     return true;
@@ -148,12 +151,12 @@ void MessageDocument::setRichPlainText(const QString &text)
     setMode(ComposeMode::RichHtml);
 }
 
-bool MessageDocument::switchToPlain(MessageQuestions &ask)
+bool MessageDocument::switchToPlain(texts::Asker &ask)
 {
     if (m_mode == ComposeMode::PlainText)
         return true;
     if (m_mode == ComposeMode::RichHtml) {
-        if (richHasLines() && !ask.askYesNo(texts::loseAttributes()))
+        if (richHasLines() && !ask.confirm(messageTexts::loseAttributes()))
             return false;
         setPlainText(richTextLines(*m_rich).join(u'\n'));
     } else {
@@ -163,11 +166,11 @@ bool MessageDocument::switchToPlain(MessageQuestions &ask)
     return true;
 }
 
-bool MessageDocument::confirmBodyLoss(MessageQuestions &ask) const
+bool MessageDocument::confirmBodyLoss(texts::Asker &ask) const
 {
     const bool holdsText = (m_mode == ComposeMode::RichHtml && richHasLines()) ||
                            (m_mode == ComposeMode::PlainText && plainHasLines());
-    return !holdsText || ask.askYesNo(texts::loseMessage());
+    return !holdsText || ask.confirm(messageTexts::loseMessage());
 }
 
 bool MessageDocument::loadTextFile(const QString &path)
@@ -180,7 +183,7 @@ bool MessageDocument::loadTextFile(const QString &path)
     return true;
 }
 
-bool MessageDocument::importHtmlPage(const QString &path, MessageQuestions &ask)
+bool MessageDocument::importHtmlPage(const QString &path, texts::Asker &ask)
 {
     const HtmlImportResult result = readHtmlPage(path);
     if (result.status == HtmlImportStatus::Unreadable)
@@ -192,7 +195,7 @@ bool MessageDocument::importHtmlPage(const QString &path, MessageQuestions &ask)
         page = installHtmlPage(result.page);
     if (page.isEmpty()) {
         if (result.status == HtmlImportStatus::MissingImage)
-            ask.inform(texts::missingImages());
+            ask.inform(messageTexts::missingImages());
         setImageLists(std::nullopt, std::nullopt, std::nullopt);
         setPlainText(QString());
         m_pageFile.clear();
@@ -225,7 +228,7 @@ bool MessageDocument::showHtmlPage()
     return true;
 }
 
-int MessageDocument::attachFiles(const QStringList &paths, MessageQuestions &ask)
+int MessageDocument::attachFiles(const QStringList &paths, texts::Asker &ask)
 {
     int added = 0;
     for (const QString &path : paths) {
@@ -234,7 +237,7 @@ int MessageDocument::attachFiles(const QStringList &paths, MessageQuestions &ask
         const bool taken = std::any_of(m_attachments.begin(), m_attachments.end(), sameName) ||
                            (m_images && std::any_of(m_images->begin(), m_images->end(), sameName));
         if (taken) {
-            ask.inform(QStringLiteral("\r\n") + texts::uniqueNames());
+            ask.inform(QStringLiteral("\r\n") + messageTexts::uniqueNames());
             continue;
         }
         m_attachments << path;

@@ -3,9 +3,10 @@
 // modes, attachments, destination and exclusion books, the image lists of an
 // imported HTML page and the resume position of an interrupted send. The
 // message view shows this state and forwards the user's acts to it; questions
-// and notices go through MessageQuestions, which the view answers with its
+// and notices go through the Asker, which the view answers with its
 // dialogs (and a test answers from a script).
 
+#include "texts/asker.h"
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -21,15 +22,6 @@ enum class ComposeMode : int { RichHtml = 1, PlainText = 2, HtmlFile = 3 };
 
 // Which editor the user works in: find and replace act on it.
 enum class ShownEditor { Rich, Plain, None };
-
-class MessageQuestions {
-public:
-    virtual ~MessageQuestions() = default;
-    // A Yes/No question; true for Yes.
-    virtual bool askYesNo(const QString &text) = 0;
-    // A notice with an OK button.
-    virtual void inform(const QString &text) = 0;
-};
 
 // The character format of an emptied rich editor: no style, black, 8 points.
 [[nodiscard]] QTextCharFormat defaultCharFormat();
@@ -86,23 +78,23 @@ public:
     // used without a question after a resumed sending run).
     void clear();
     // New: clears after the user agrees; false when the message is kept.
-    bool newMessage(MessageQuestions &ask);
+    bool newMessage(texts::Asker &ask);
 
     // "Html": from plain text the rich editor takes the text unformatted; from
     // the HTML-file mode it is emptied.
     void switchToRich();
     // "Texte": false when the user keeps the formatting (the mode stays 1).
-    bool switchToPlain(MessageQuestions &ask);
+    bool switchToPlain(texts::Asker &ask);
 
     // The loss check before a body is replaced by an imported file; false when
     // the user keeps the message.
-    bool confirmBodyLoss(MessageQuestions &ask) const;
+    bool confirmBodyLoss(texts::Asker &ask) const;
     // "Importer texte" once a file is chosen: mode 2 with the file's text.
     bool loadTextFile(const QString &path);
 
     // "Importer HTML" once a file is chosen. On a missing local image the
     // warning is shown, the lists are dropped and no page stays loaded.
-    bool importHtmlPage(const QString &path, MessageQuestions &ask);
+    bool importHtmlPage(const QString &path, texts::Asker &ask);
     // "Modifier source" / "Visualiser HTML" of the HTML-file mode.
     void showHtmlSource();
     bool showHtmlPage();
@@ -110,7 +102,7 @@ public:
     // Appends each file whose name is not already the name of an attachment or
     // an image; each other one is skipped with the uniqueness notice. Returns
     // the number appended.
-    int attachFiles(const QStringList &paths, MessageQuestions &ask);
+    int attachFiles(const QStringList &paths, texts::Asker &ask);
     void removeAttachments(QList<int> rows);
     // Appends the names not yet listed, in the given order.
     void addDestinationBooks(const QStringList &books);

@@ -3,13 +3,13 @@
 // interface-text table in the active language, under names that say where
 // they are used.
 
-#include "shell/translations.h"
+#include "texts/texttable.h"
 
 #include <QString>
 
-namespace kirvane::message::texts {
+namespace kirvane::message::messageTexts {
 
-namespace tr = kirvane::translation;
+namespace tr = kirvane::texts;
 
 inline QString deleteMessageInProgress() { return tr::text(tr::AskDeleteMessage); }
 inline QString loseAttributes() { return tr::text(tr::AskLoseAttributes); }
@@ -28,4 +28,4 @@ inline QString previewCaption() { return tr::text(tr::PreviewCaption); }
 inline QString destinationChooserCaption() { return tr::text(tr::RecipientBooksCaption); }
 inline QString exclusionChooserCaption() { return tr::text(tr::ExcludedBooksCaption); }
 
-} // namespace kirvane::message::texts
+} // namespace kirvane::message::messageTexts

@@ -1,8 +1,11 @@
 #include "message/placeholders.h"
 
-#include "shell/translations.h"
+#include "texts/texttable.h"
 
 namespace kirvane::message {
+
+using namespace kirvane::store;
+using namespace kirvane::texts;
 
 namespace {
 
@@ -61,7 +64,7 @@ const std::vector<Placeholder> &placeholderMenu()
     // The captions and words come from the interface-text table, in the order
     // of the insert-field menu.
     static const std::vector<Placeholder> menu = [] {
-        namespace tr = kirvane::translation;
+        namespace tr = kirvane::texts;
         std::vector<Placeholder> out;
         for (const tr::PlaceholderEntries &e : tr::placeholders())
             out.push_back({tr::text(e.menu, tr::French), tr::text(e.menu, tr::English), tr::text(e.word, tr::French),
@@ -71,7 +74,7 @@ const std::vector<Placeholder> &placeholderMenu()
     return menu;
 }
 
-QString personalise(QString text, const T_contact &contact, PlaceholderLanguage language)
+QString personalise(QString text, const ContactRecord &contact, PlaceholderLanguage language)
 {
     if (!holdsPlaceholder(text, language))
         return text;
@@ -80,7 +83,7 @@ QString personalise(QString text, const T_contact &contact, PlaceholderLanguage 
     return text;
 }
 
-QStringList personaliseLines(QStringList lines, const T_contact &contact, PlaceholderLanguage language,
+QStringList personaliseLines(QStringList lines, const ContactRecord &contact, PlaceholderLanguage language,
                              const std::function<void()> &beforeLine)
 {
     for (QString &line : lines) {

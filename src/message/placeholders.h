@@ -4,7 +4,7 @@
 // language is used both for inserting and for filling, so a message written
 // under one language is personalised only under that language.
 
-#include "store/contact.h"
+#include "store/contactrecord.h"
 
 #include <QString>
 #include <QStringList>
@@ -25,7 +25,7 @@ struct Placeholder {
     QString menuEnglish;
     QString french;  // "&nom&"
     QString english; // "&name&"
-    int slot;        // element of T_contact
+    int slot;        // element of store::ContactRecord
     [[nodiscard]] const QString &menu(PlaceholderLanguage l) const { return l == PlaceholderLanguage::French ? menuFrench : menuEnglish; }
     [[nodiscard]] const QString &word(PlaceholderLanguage l) const { return l == PlaceholderLanguage::French ? french : english; }
 };
@@ -36,13 +36,13 @@ struct Placeholder {
 // Replaces every placeholder of the language's set, case exactly, in a fixed
 // order; a value holding a placeholder of a later step is replaced again by
 // that step. Values go in unchanged (no HTML escaping).
-[[nodiscard]] QString personalise(QString text, const T_contact &contact,
+[[nodiscard]] QString personalise(QString text, const store::ContactRecord &contact,
                                   PlaceholderLanguage language = activePlaceholderLanguage());
 
 // Personalises each line on its own, so a placeholder split over two lines
 // stays as it is. beforeLine, when given, runs before each line (the sending
 // window lets pending events run there).
-[[nodiscard]] QStringList personaliseLines(QStringList lines, const T_contact &contact,
+[[nodiscard]] QStringList personaliseLines(QStringList lines, const store::ContactRecord &contact,
                                            PlaceholderLanguage language = activePlaceholderLanguage(),
                                            const std::function<void()> &beforeLine = {});
 

@@ -5,32 +5,41 @@
 #include "message/messagetexts.h"
 #include "message/placeholders.h"
 #include "message/textlines.h"
-#include "store/folders.h"
-#include "store/tbase.h"
+#include "common/folders.h"
+#include "store/addressbookstore.h"
 
 namespace kirvane::message {
 
-std::optional<T_contact> firstContactOf(Tbase &store, const QString &book)
+using namespace kirvane::common;
+using namespace kirvane::store;
+using namespace kirvane::texts;
+
+std::optional<ContactRecord> firstContactOf(AddressBookStore &store, const QString &book)
 {
-    if (store.OpenBook(book) != 0)
+    // Read apart from the current book: the preview never changes the book
+    // the contacts view shows.
+    try {
+        ContactRecord labels = emptyContact();
+        readLabels(store.files().labelPath(book), labels);
+        BookScan scan = store.contacts().scan(book);
+        return scan.next() ? scan.record(labels) : labels;
+    } catch (const StoreError &) {
         return std::nullopt;
-    BookQuery *query = store.Query1();
-    query->first();
-    return store.ReadCurrentContact();
+    }
 }
 
-QStringList previewLines(const MessageDocument &message, const T_contact &contact)
+QStringList previewLines(const MessageDocument &message, const ContactRecord &contact)
 {
     return personaliseLines(preparedBody(message, BodyPurpose::Preview), contact);
 }
 
-QString buildPreview(const MessageDocument &message, Tbase &store, MessageQuestions &ask)
+QString buildPreview(const MessageDocument &message, AddressBookStore &store, texts::Asker &ask)
 {
     if (message.destinationBooks().isEmpty()) {
-        ask.inform(texts::previewWithoutBooks());
+        ask.inform(messageTexts::previewWithoutBooks());
         return QString();
     }
-    const T_contact contact = firstContactOf(store, message.destinationBooks().first()).value_or(emptyContact());
+    const ContactRecord contact = firstContactOf(store, message.destinationBooks().first()).value_or(emptyContact());
     const QString page = tempFolder() + QStringLiteral("temp.htm");
     return writePageFile(page, previewLines(message, contact)) ? page : QString();
 }

@@ -1,7 +1,7 @@
 #include "message/rtf.h"
 
 #include "message/richformat.h"
-#include "store/textcodec.h"
+#include "common/textcodec.h"
 
 #include <QHash>
 #include <QSet>
@@ -12,6 +12,8 @@
 #include <vector>
 
 namespace kirvane::message {
+
+using namespace kirvane::common;
 
 namespace {
 

@@ -1,12 +1,14 @@
 #include "message/rtf.h"
 
 #include "message/richformat.h"
-#include "store/textcodec.h"
+#include "common/textcodec.h"
 
 #include <QTextBlock>
 #include <QTextDocument>
 
 namespace kirvane::message {
+
+using namespace kirvane::common;
 
 namespace {
 

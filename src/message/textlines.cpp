@@ -1,6 +1,6 @@
 #include "message/textlines.h"
 
-#include "store/textcodec.h"
+#include "common/textcodec.h"
 
 #include <QFile>
 #include <QSaveFile>
@@ -8,6 +8,8 @@
 #include <algorithm>
 
 namespace kirvane::message {
+
+using namespace kirvane::common;
 
 QStringList splitLines(const QString &text)
 {

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <exception>
 
-namespace kirvane {
+namespace kirvane::shell {
 
 Application::Application(int &argc, char **argv)
     : QApplication(argc, argv)
@@ -38,4 +38,4 @@ void Application::report(const QString &text)
     m_reporting = false;
 }
 
-} // namespace kirvane
+} // namespace kirvane::shell

@@ -8,7 +8,7 @@
 
 #include <functional>
 
-namespace kirvane {
+namespace kirvane::shell {
 
 class Application : public QApplication {
 public:
@@ -24,4 +24,4 @@ private:
     bool m_reporting = false;
 };
 
-} // namespace kirvane
+} // namespace kirvane::shell

@@ -2,11 +2,13 @@
 
 #include <array>
 
-namespace kirvane {
+namespace kirvane::shell {
+
+using namespace kirvane::texts;
 
 namespace {
 
-using namespace translation;
+using namespace kirvane::texts;
 
 constexpr int kNoHint = -1;
 constexpr int kQuit = MenuQuit;
@@ -129,4 +131,4 @@ QString menuName(int view, Menu menu)
     return QString::fromLatin1(stems[static_cast<int>(menu)]) + QString::number(view);
 }
 
-} // namespace kirvane
+} // namespace kirvane::shell

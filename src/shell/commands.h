@@ -5,11 +5,11 @@
 // tool-bar order within a tool bar.
 
 #include "shell/icons.h"
-#include "shell/translations.h"
+#include "texts/texttable.h"
 
 #include <span>
 
-namespace kirvane {
+namespace kirvane::shell {
 
 enum class Menu { File, Edit, Tools, Settings, Help };
 
@@ -44,4 +44,4 @@ struct MenuTitle {
 // Object name of a menu of a view's menu bar.
 [[nodiscard]] QString menuName(int view, Menu menu);
 
-} // namespace kirvane
+} // namespace kirvane::shell

@@ -3,7 +3,7 @@
 #include <QMouseEvent>
 #include <QTextBrowser>
 
-namespace kirvane {
+namespace kirvane::shell {
 
 bool HtmlContextMenuFilter::isHtmlView(const QObject *object)
 {
@@ -29,4 +29,4 @@ bool HtmlContextMenuFilter::eventFilter(QObject *watched, QEvent *event)
     }
 }
 
-} // namespace kirvane
+} // namespace kirvane::shell

@@ -7,7 +7,7 @@
 
 #include <QObject>
 
-namespace kirvane {
+namespace kirvane::shell {
 
 class HtmlContextMenuFilter : public QObject {
     Q_OBJECT
@@ -18,4 +18,4 @@ public:
     [[nodiscard]] static bool isHtmlView(const QObject *object);
 };
 
-} // namespace kirvane
+} // namespace kirvane::shell

@@ -3,7 +3,7 @@
 #include <QPainter>
 #include <QPainterPath>
 
-namespace kirvane {
+namespace kirvane::shell {
 
 namespace {
 
@@ -270,4 +270,4 @@ QIcon themedIcon(const char *themeName, Glyph fallback)
     return QIcon::fromTheme(QString::fromLatin1(themeName), drawn);
 }
 
-} // namespace kirvane
+} // namespace kirvane::shell

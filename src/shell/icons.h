@@ -6,7 +6,7 @@
 #include <QIcon>
 #include <QPixmap>
 
-namespace kirvane {
+namespace kirvane::shell {
 
 enum class Glyph {
     Plus, Copy, Move, Pencil, Cross, Magnifier, Merge, Printer,
@@ -19,4 +19,4 @@ enum class Glyph {
 // The drawn picture alone (what a bare machine shows).
 [[nodiscard]] QPixmap glyphPixmap(Glyph glyph, int size);
 
-} // namespace kirvane
+} // namespace kirvane::shell

@@ -1,11 +1,14 @@
 #include "shell/placeholderviews.h"
 
-#include "shell/ui/bilingual.h"
+#include "ui/bilingual.h"
 
 #include <QLabel>
 #include <QVBoxLayout>
 
-namespace kirvane {
+namespace kirvane::shell {
+
+using namespace kirvane::texts;
+using namespace kirvane::ui;
 
 namespace {
 // Not in the text table: a text of this program's own.
@@ -23,13 +26,13 @@ PlaceholderNote::PlaceholderNote(QFrame *view, int titleEntry)
     m_label->setEnabled(false);
     auto *layout = new QVBoxLayout(view);
     layout->addWidget(m_label);
-    applyLanguage(translation::French);
+    applyLanguage(texts::French);
 }
 
 void PlaceholderNote::applyLanguage(int language)
 {
     m_label->setText(QStringLiteral("<h2>%1</h2><p>%2</p>")
-                         .arg(translation::text(m_title, language).toHtmlEscaped(), kNotYet.in(language).toHtmlEscaped()));
+                         .arg(texts::text(m_title, language).toHtmlEscaped(), kNotYet.in(language).toHtmlEscaped()));
 }
 
-} // namespace kirvane
+} // namespace kirvane::shell

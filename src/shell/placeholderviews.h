@@ -2,12 +2,12 @@
 // The views as they stand before their subsystems provide them: each says
 // which view it is and that it holds nothing yet, and provides no command.
 
-#include "shell/translations.h"
-#include "shell/ui/views.h"
+#include "texts/texttable.h"
+#include "ui/views.h"
 
 class QLabel;
 
-namespace kirvane {
+namespace kirvane::shell {
 
 // The note a placeholder view shows, in the language applied.
 class PlaceholderNote {
@@ -34,24 +34,24 @@ private:
     PlaceholderNote m_note;
 };
 
-class TFrame_contact : public PlaceholderView<ContactsView> {
+class PlaceholderContactsView : public PlaceholderView<ui::ContactsView> {
 public:
-    explicit TFrame_contact(QWidget *parent = nullptr) : PlaceholderView(translation::ViewContact, parent) {}
+    explicit PlaceholderContactsView(QWidget *parent = nullptr) : PlaceholderView(texts::ViewContact, parent) {}
 };
 
-class TFrame_directory : public PlaceholderView<DirectoryView> {
+class PlaceholderDirectoryView : public PlaceholderView<ui::DirectoryView> {
 public:
-    explicit TFrame_directory(QWidget *parent = nullptr) : PlaceholderView(translation::ViewBooks, parent) {}
+    explicit PlaceholderDirectoryView(QWidget *parent = nullptr) : PlaceholderView(texts::ViewBooks, parent) {}
 };
 
-class TFrame_message : public PlaceholderView<MessageView> {
+class PlaceholderMessageView : public PlaceholderView<ui::MessageView> {
 public:
-    explicit TFrame_message(QWidget *parent = nullptr) : PlaceholderView(translation::ViewMessage, parent) {}
+    explicit PlaceholderMessageView(QWidget *parent = nullptr) : PlaceholderView(texts::ViewMessage, parent) {}
 };
 
-class TFrame_historique : public PlaceholderView<HistoryView> {
+class PlaceholderHistoryView : public PlaceholderView<ui::HistoryView> {
 public:
-    explicit TFrame_historique(QWidget *parent = nullptr) : PlaceholderView(translation::ViewHistory, parent) {}
+    explicit PlaceholderHistoryView(QWidget *parent = nullptr) : PlaceholderView(texts::ViewHistory, parent) {}
 };
 
-} // namespace kirvane
+} // namespace kirvane::shell

@@ -1,6 +1,6 @@
 #include "shell/singleinstance.h"
 
-#include "store/folders.h"
+#include "common/folders.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -16,7 +16,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace kirvane {
+namespace kirvane::shell {
+
+using namespace kirvane::common;
 
 namespace {
 constexpr char kRaise[] = "raise\n";
@@ -142,4 +144,4 @@ bool SingleInstance::notifyRunning(int timeoutMs)
     return sent;
 }
 
-} // namespace kirvane
+} // namespace kirvane::shell

@@ -11,12 +11,12 @@
 
 class QLocalServer;
 
-namespace kirvane {
+namespace kirvane::shell {
 
 class SingleInstance : public QObject {
     Q_OBJECT
 public:
-    explicit SingleInstance(const QString &dataFolder, QObject *parent = nullptr);
+    explicit SingleInstance(const QString &common::dataFolder, QObject *parent = nullptr);
     ~SingleInstance() override;
 
     // False when another copy holds the data folder. True when this copy now
@@ -41,4 +41,4 @@ private:
     QLocalServer *m_server = nullptr;
 };
 
-} // namespace kirvane
+} // namespace kirvane::shell

@@ -1,11 +1,11 @@
 #include "shell/startup.h"
 
 #include "shell/singleinstance.h"
-#include "shell/splash.h"
-#include "shell/tf_traduction.h"
-#include "shell/tform1.h"
-#include "store/folders.h"
-#include "store/tbase.h"
+#include "shell/splashscreen.h"
+#include "shell/languagepass.h"
+#include "shell/mainwindow.h"
+#include "common/folders.h"
+#include "store/addressbookstore.h"
 
 #include <QApplication>
 #include <QDir>
@@ -13,13 +13,18 @@
 
 #include <cstdio>
 
-namespace kirvane {
+namespace kirvane::shell {
+
+using namespace kirvane::common;
+using namespace kirvane::store;
+using namespace kirvane::texts;
+using namespace kirvane::ui;
 
 namespace {
 constexpr int kSplashMs = 3000;
 }
 
-bool createImportWindow(TForm1 &form, const std::function<bool()> &create)
+bool createImportWindow(MainWindow &form, const std::function<bool()> &create)
 {
     if (create && create())
         return true;
@@ -56,20 +61,20 @@ int runDesktop(QApplication &app, const StartOptions &options)
     }
 
     QString error;
-    if (!Tbase::EnsureDataFolder(dataFolder(), &error))
+    if (!BookFiles::ensureDataFolder(dataFolder(), &error))
         return failed(error);
 
-    Tf_splashscreen_uk splash;
+    SplashScreen splash;
     if (options.splash) {
         splash.showCentred();
         splash.wait(kSplashMs);
     }
 
     // The data module first, the main window second.
-    Tbase base;
-    TForm1 form(&base);
-    QObject::connect(&guard, &SingleInstance::raiseRequested, &form, &TForm1::bringToFront);
-    QObject::connect(&form, &TForm1::quitRequested, &app, [] { QCoreApplication::exit(0); });
+    AddressBookStore base;
+    MainWindow form(&base);
+    QObject::connect(&guard, &SingleInstance::raiseRequested, &form, &MainWindow::bringToFront);
+    QObject::connect(&form, &MainWindow::quitRequested, &app, [] { QCoreApplication::exit(0); });
     // The windows of the other subsystems are created here, each once, and
     // the import window last, through createImportWindow(); until the import
     // subsystem provides that window its commands stay disabled, without a
@@ -77,7 +82,7 @@ int runDesktop(QApplication &app, const StartOptions &options)
 
     splash.close();
 
-    TF_traduction translator;
+    LanguagePass translator;
     translator.add(QStringLiteral("Form1"), [&form](int language) { form.applyLanguage(language); });
     translator.apply();
 
@@ -85,4 +90,4 @@ int runDesktop(QApplication &app, const StartOptions &options)
     return app.exec();
 }
 
-} // namespace kirvane
+} // namespace kirvane::shell

@@ -9,7 +9,7 @@
 
 class QApplication;
 
-namespace kirvane {
+namespace kirvane::shell {
 
 struct StartOptions {
     QString home;       // --home; empty: the usual data folder
@@ -24,14 +24,14 @@ inline constexpr const char *kImportDriversMissing =
     "Some driver (ADO) needed to Kirvane to import\n\rare not found.\n\rThe importationwill desable. "
     "If u want to reactivate the importation\n\rplease get a look to the help file.";
 
-class TForm1;
+class MainWindow;
 
 // The last window of start-up: create() makes the import window and returns
 // false when it cannot (its readers are missing). Then the warning is shown
 // with an OK button and import stays disabled; start-up goes on either way.
-bool createImportWindow(TForm1 &form, const std::function<bool()> &create);
+bool createImportWindow(MainWindow &form, const std::function<bool()> &create);
 
 // Runs the program; returns its exit status.
 int runDesktop(QApplication &app, const StartOptions &options);
 
-} // namespace kirvane
+} // namespace kirvane::shell

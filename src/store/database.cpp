@@ -1,12 +1,10 @@
 #include "store/database.h"
 
-#include "store/tbase.h"
-
 #include <QFileInfo>
 
 #include <sqlite3.h>
 
-namespace kirvane {
+namespace kirvane::store {
 
 namespace {
 
@@ -255,4 +253,4 @@ void Transaction::commit()
     m_done = true;
 }
 
-} // namespace kirvane
+} // namespace kirvane::store

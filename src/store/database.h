@@ -9,11 +9,18 @@
 #include <QStringList>
 
 #include <memory>
+#include <stdexcept>
 
 struct sqlite3;
 struct sqlite3_stmt;
 
-namespace kirvane {
+namespace kirvane::store {
+
+// What every store operation that raises throws: a table file that cannot be
+// opened, read or written, with SQLite's reason.
+struct StoreError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
 
 // The name of the one table inside every table file.
 inline constexpr const char *kTableName = "t";
@@ -98,4 +105,4 @@ private:
 // Column names quoted for a statement ("nom" -> "\"nom\"").
 [[nodiscard]] QString quoteIdentifier(const QString &name);
 
-} // namespace kirvane
+} // namespace kirvane::store

@@ -11,22 +11,26 @@
 
 // Answers the message document's questions from a script and records every
 // question and notice, as the message view's dialogs would have shown them.
-class ScriptedQuestions : public kirvane::message::MessageQuestions {
+class ScriptedQuestions : public kirvane::texts::Asker {
 public:
     std::deque<bool> answers; // Yes/No answers in order; an unexpected question answers No
     QStringList asked;
     QStringList notices;
 
-    bool askYesNo(const QString &text) override
+    kirvane::texts::Answer ask(kirvane::texts::DialogKind kind, const QString &text) override
     {
+        using kirvane::texts::Answer;
+        if (kirvane::texts::hasOneButton(kind)) {
+            notices << text;
+            return Answer::Ok;
+        }
         asked << text;
         if (answers.empty())
-            return false;
+            return Answer::No;
         const bool a = answers.front();
         answers.pop_front();
-        return a;
+        return a ? Answer::Yes : Answer::No;
     }
-    void inform(const QString &text) override { notices << text; }
 };
 
 inline QByteArray readFile(const QString &path)

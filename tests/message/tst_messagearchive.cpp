@@ -7,7 +7,7 @@
 #include "message/messagedocument.h"
 #include "message/messagetexts.h"
 #include "testsupport.h"
-#include "store/folders.h"
+#include "common/folders.h"
 
 #include <QFile>
 #include <QProcess>
@@ -18,7 +18,8 @@
 
 #include <zip.h>
 
-using namespace kirvane;
+using namespace kirvane::common;
+using namespace kirvane::texts;
 using namespace kirvane::message;
 
 namespace {
@@ -320,7 +321,7 @@ private Q_SLOTS:
         doc.setSubject(QStringLiteral("new"));
         ScriptedQuestions no;
         QVERIFY(!saveMessage(doc, m_dir + QStringLiteral("over.txt"), no));
-        QCOMPARE(no.asked, QStringList{texts::overwriteFile()});
+        QCOMPARE(no.asked, QStringList{messageTexts::overwriteFile()});
         QCOMPARE(readFile(target), before);
 
         ScriptedQuestions yes;
@@ -338,7 +339,7 @@ private Q_SLOTS:
         doc.clear();
         ScriptedQuestions ask;
         QVERIFY(!saveMessage(doc, m_dir + QStringLiteral("no/such/folder/x.MNL"), ask));
-        QCOMPARE(ask.notices, QStringList{texts::backupError()});
+        QCOMPARE(ask.notices, QStringList{messageTexts::backupError()});
         QString why;
         QVERIFY(!writeArchive(doc, m_dir + QStringLiteral("no/such/x"), ArchiveKind::SavedMessage, {}, {}, &why));
         QVERIFY(!why.isEmpty());
@@ -431,7 +432,7 @@ private Q_SLOTS:
 
         ScriptedQuestions ask;
         QVERIFY(!openMessage(doc, path, ask));
-        QCOMPARE(ask.notices, QStringList{texts::corruptMessage()});
+        QCOMPARE(ask.notices, QStringList{messageTexts::corruptMessage()});
     }
 
     void refusesAnArchiveBeyondTheSizeLimit()

@@ -9,8 +9,8 @@
 #include "message/preview.h"
 #include "message/richformat.h"
 #include "testsupport.h"
-#include "store/folders.h"
-#include "store/tbase.h"
+#include "common/folders.h"
+#include "store/addressbookstore.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -19,16 +19,18 @@
 #include <QTextCursor>
 #include <QTextDocument>
 
-using namespace kirvane;
+using namespace kirvane::common;
+using namespace kirvane::store;
+using namespace kirvane::texts;
 using namespace kirvane::message;
 
 namespace {
 
 
 
-T_contact anneMartin()
+ContactRecord anneMartin()
 {
-    T_contact c = emptyContact();
+    ContactRecord c = emptyContact();
     c[F_nom].value = QStringLiteral("Martin");
     c[F_prenom].value = QStringLiteral("Anne");
     c[F_email].value = QStringLiteral("anne@example.org");
@@ -68,7 +70,7 @@ private Q_SLOTS:
 
         ScriptedQuestions keep; // answers No
         QVERIFY(!doc.newMessage(keep));
-        QCOMPARE(keep.asked, QStringList{texts::deleteMessageInProgress()});
+        QCOMPARE(keep.asked, QStringList{messageTexts::deleteMessageInProgress()});
         QCOMPARE(doc.subject(), QStringLiteral("s"));
         ScriptedQuestions agree;
         agree.answers = {true};
@@ -120,7 +122,7 @@ private Q_SLOTS:
         QCOMPARE(int(doc.mode()), mode);
         QCOMPARE(ask.asked.size(), questions);
         if (questions)
-            QCOMPARE(ask.asked.first(), texts::loseAttributes());
+            QCOMPARE(ask.asked.first(), messageTexts::loseAttributes());
         QCOMPARE(doc.plainText(), plain.isEmpty() && mode == 2 ? QString() : plain);
     }
 
@@ -174,7 +176,7 @@ private Q_SLOTS:
         doc.setMode(ComposeMode(mode));
         ScriptedQuestions ask; // answers No
         QCOMPARE(doc.confirmBodyLoss(ask), !asks);
-        QCOMPARE(ask.asked, asks ? QStringList{texts::loseMessage()} : QStringList{});
+        QCOMPARE(ask.asked, asks ? QStringList{messageTexts::loseMessage()} : QStringList{});
     }
 
     void importTextLoadsTheFile()
@@ -195,7 +197,7 @@ private Q_SLOTS:
         doc.setImageLists(QStringList{"/pages/logo.png"}, QStringList{"t"}, QStringList{"p"});
         ScriptedQuestions ask;
         QCOMPARE(doc.attachFiles({QStringLiteral("/other/logo.png")}, ask), 0);
-        QCOMPARE(ask.notices, QStringList{"\r\n" + texts::uniqueNames()});
+        QCOMPARE(ask.notices, QStringList{"\r\n" + messageTexts::uniqueNames()});
         QVERIFY(doc.attachments().isEmpty());
         QCOMPARE(*doc.images(), QStringList{"/pages/logo.png"});
 
@@ -252,7 +254,7 @@ private Q_SLOTS:
 
     void personaliseFillsEachSlotInItsOrder()
     {
-        T_contact c = emptyContact();
+        ContactRecord c = emptyContact();
         for (int k = 0; k < kContactFields; ++k)
             c[k].value = QStringLiteral("<v%1>").arg(k);
         QString line, expected;
@@ -368,7 +370,7 @@ private Q_SLOTS:
         QCOMPARE(doc.mode(), ComposeMode::HtmlFile);
         QCOMPARE(doc.subject(), subject);
         if (!ok) {
-            QCOMPARE(ask.notices, QStringList{texts::missingImages()});
+            QCOMPARE(ask.notices, QStringList{messageTexts::missingImages()});
             QVERIFY(!doc.images() && !doc.rewrittenTags() && !doc.pageTags());
             QVERIFY(doc.plainText().isEmpty() && doc.pageFile().isEmpty());
             return;
@@ -405,15 +407,15 @@ private Q_SLOTS:
 
     void previewUsesTheFirstContactOfTheFirstBook()
     {
-        QVERIFY(Tbase::EnsureDataFolder(dataFolder()));
-        Tbase store;
-        store.InitDatabaseFolder();
+        QVERIFY(BookFiles::ensureDataFolder(dataFolder()));
+        AddressBookStore store;
+        store.initDataFolder();
         QVERIFY(QFile::copy(booksFolder() + QStringLiteral("vierge.db"), booksFolder() + QStringLiteral("an_clients.db")));
         for (auto [nom, prenom] : {std::pair{"Zola", "Emile"}, {"Martin", "Bob"}, {"Martin", "Anne"}}) {
-            T_contact c = emptyContact();
+            ContactRecord c = emptyContact();
             c[F_nom].value = QString::fromLatin1(nom);
             c[F_prenom].value = QString::fromLatin1(prenom);
-            QCOMPARE(store.SaveContact(c, QStringLiteral("clients")), 0);
+            QVERIFY(store.contacts().saveContact(c, QStringLiteral("clients")));
         }
 
         MessageDocument doc;
@@ -423,7 +425,7 @@ private Q_SLOTS:
         doc.setSubject(QStringLiteral("For &name&"));
         doc.setPlainText(QStringLiteral("Dear &lastname& &name&"));
         QVERIFY(buildPreview(doc, store, ask).isEmpty());
-        QCOMPARE(ask.notices, QStringList{texts::previewWithoutBooks()});
+        QCOMPARE(ask.notices, QStringList{messageTexts::previewWithoutBooks()});
 
         doc.addDestinationBooks({QStringLiteral("clients"), QStringLiteral("other")});
         const QString page = buildPreview(doc, store, ask);
@@ -509,11 +511,11 @@ private Q_SLOTS:
         fr.searchAgain(&target, ask);
         QCOMPARE(target.selectionStart(), 4);
         fr.searchAgain(&target, ask);
-        QCOMPARE(ask.notices, QStringList{texts::stringNotFound()});
+        QCOMPARE(ask.notices, QStringList{messageTexts::stringNotFound()});
 
         ask.notices.clear();
         QCOMPARE(fr.replace(&target, QStringLiteral("abc"), QString(), ask), FindReplace::Window::StayOpen);
-        QCOMPARE(ask.notices, QStringList{texts::fillBothFields()});
+        QCOMPARE(ask.notices, QStringList{messageTexts::fillBothFields()});
         ask.notices.clear();
         QCOMPARE(fr.replaceEverything(&target, QString(), QStringLiteral("x"), ask), FindReplace::Window::StayOpen);
         QVERIFY(ask.notices.isEmpty());
@@ -525,7 +527,7 @@ private Q_SLOTS:
 
         fr.searchAgain(nullptr, ask);
         QCOMPARE(fr.replace(nullptr, QStringLiteral("a"), QStringLiteral("b"), ask), FindReplace::Window::Close);
-        QCOMPARE(ask.notices, QStringList({texts::findNeedsSourceMode(), texts::findNeedsSourceMode()}));
+        QCOMPARE(ask.notices, QStringList({messageTexts::findNeedsSourceMode(), messageTexts::findNeedsSourceMode()}));
 
         MessageDocument doc;
         doc.clear();

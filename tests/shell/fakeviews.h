@@ -3,7 +3,7 @@
 // command of their view, so that tests see which command a key reached.
 
 #include "shell/commands.h"
-#include "shell/ui/views.h"
+#include "ui/views.h"
 
 #include <QPlainTextEdit>
 #include <QStringList>

@@ -1,7 +1,7 @@
 // The about box: the version shown, and the update command that hands over
 // to an updater lying in the program's folder.
 
-#include "shell/tf_a_propos.h"
+#include "shell/aboutdialog.h"
 
 #include <QFile>
 #include <QLabel>
@@ -10,7 +10,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-using namespace kirvane;
+using namespace kirvane::shell;
+using namespace kirvane::ui;
 
 class TestAboutBox : public QObject {
     Q_OBJECT
@@ -23,7 +24,7 @@ private Q_SLOTS:
 
 void TestAboutBox::showsTheVersion()
 {
-    TF_a_propos box(QStringLiteral("/nonexistent"), QStringLiteral(KIRVANE_VERSION));
+    AboutDialog box(QStringLiteral("/nonexistent"), QStringLiteral(KIRVANE_VERSION));
     QCOMPARE(box.findChild<QLabel *>("Label_version")->text(), QStringLiteral(KIRVANE_VERSION));
     box.applyLanguage(2);
     QCOMPARE(box.findChild<QPushButton *>("Btn_Fermer")->text(), QStringLiteral("Close"));
@@ -58,14 +59,14 @@ void TestAboutBox::update()
         if (executable)
             updater.setPermissions(updater.permissions() | QFile::ExeOwner);
     }
-    TF_a_propos box(folder.path(), QStringLiteral("1.2.3"));
+    AboutDialog box(folder.path(), QStringLiteral("1.2.3"));
     QStringList calls;
     box.startProgram = [&calls](const QString &program, const QStringList &arguments) {
         calls << program << arguments;
         return true;
     };
     box.mayEnd = [mayEnd] { return mayEnd; };
-    QSignalSpy ended(&box, &TF_a_propos::updaterStarted);
+    QSignalSpy ended(&box, &AboutDialog::updaterStarted);
 
     box.show();
     auto *button = box.findChild<QPushButton *>("btn_Mettre_a_jour");
@@ -74,7 +75,7 @@ void TestAboutBox::update()
 
     QCOMPARE(ended.count(), started ? 1 : 0);
     if (started)
-        QCOMPARE(calls, (QStringList{folder.filePath("updater"), TF_a_propos::kProductId, "1.2.3"}));
+        QCOMPARE(calls, (QStringList{folder.filePath("updater"), AboutDialog::kProductId, "1.2.3"}));
     else
         QVERIFY(calls.isEmpty());
 }

@@ -3,7 +3,7 @@
 #include "fakeviews.h"
 
 #include "shell/application.h"
-#include "shell/tform1.h"
+#include "shell/mainwindow.h"
 
 #include <QAction>
 #include <QTest>
@@ -11,7 +11,9 @@
 
 #include <stdexcept>
 
-using namespace kirvane;
+using namespace kirvane::shell;
+using namespace kirvane::texts;
+using namespace kirvane::ui;
 using namespace kirvane::test;
 
 namespace {
@@ -55,7 +57,7 @@ void TestApplication::uncaughtErrorIsShownAndTheProgramGoesOn()
     app->showUncaught = [&boxes](const QString &text) { boxes << text; };
 
     ScriptedAsker asker;
-    TForm1 form(nullptr, MainViews{nullptr, new ThrowingDirectoryView, nullptr, nullptr}, &asker);
+    MainWindow form(nullptr, MainViews{nullptr, new ThrowingDirectoryView, nullptr, nullptr}, &asker);
     form.show();
     form.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&form));

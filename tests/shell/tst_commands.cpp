@@ -4,10 +4,10 @@
 // out here by hand, apart from the program's own command table, so that a slip
 // in that table shows up as a difference.
 
-#include "shell/tform1.h"
-#include "shell/tframe_menu.h"
-#include "shell/translations.h"
-#include "shell/ui/asker.h"
+#include "shell/mainwindow.h"
+#include "shell/toolbarframe.h"
+#include "texts/texttable.h"
+#include "texts/asker.h"
 
 #include <QAction>
 #include <QMenu>
@@ -17,8 +17,9 @@
 #include <QToolBar>
 #include <QToolButton>
 
-using namespace kirvane;
-namespace texts = kirvane::translation;
+using namespace kirvane::shell;
+using namespace kirvane::texts;
+using namespace kirvane::ui;
 
 class TestCommands : public QObject {
     Q_OBJECT
@@ -48,8 +49,8 @@ private:
     static const QList<Row> &rows();
 
     ScriptedAsker m_asker;
-    std::unique_ptr<TForm1> m_french;
-    std::unique_ptr<TForm1> m_english;
+    std::unique_ptr<MainWindow> m_french;
+    std::unique_ptr<MainWindow> m_english;
 };
 
 const QList<TestCommands::Row> &TestCommands::rows()
@@ -143,9 +144,9 @@ const QList<TestCommands::Row> &TestCommands::rows()
 
 void TestCommands::initTestCase()
 {
-    m_french = std::make_unique<TForm1>(nullptr, MainViews{}, &m_asker);
+    m_french = std::make_unique<MainWindow>(nullptr, MainViews{}, &m_asker);
     m_french->applyLanguage(texts::French);
-    m_english = std::make_unique<TForm1>(nullptr, MainViews{}, &m_asker);
+    m_english = std::make_unique<MainWindow>(nullptr, MainViews{}, &m_asker);
     m_english->applyLanguage(texts::ActiveLanguage);
 }
 
@@ -164,7 +165,7 @@ void TestCommands::commands()
     const Row &r = rows()[index];
     const QString name = QString::fromUtf8(r.item ? r.item : r.button);
 
-    for (TForm1 *form : {m_french.get(), m_english.get()}) {
+    for (MainWindow *form : {m_french.get(), m_english.get()}) {
         const bool french = form == m_french.get();
         QAction *action = form->action(name);
         QVERIFY2(action, qPrintable(name));
@@ -271,7 +272,7 @@ void TestCommands::viewButtons()
     QFETCH(QString, button);
     QFETCH(QStringList, french);
     QFETCH(QStringList, english);
-    for (TForm1 *form : {m_french.get(), m_english.get()}) {
+    for (MainWindow *form : {m_french.get(), m_english.get()}) {
         const QStringList &expected = form == m_french.get() ? french : english;
         auto *b = form->findChild<QToolButton *>(button);
         QVERIFY(b);

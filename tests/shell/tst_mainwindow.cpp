@@ -4,13 +4,13 @@
 #include "fakeviews.h"
 
 #include "shell/commands.h"
-#include "shell/errorcodes.h"
-#include "shell/tf_a_propos.h"
-#include "shell/tf_traduction.h"
-#include "shell/tform1.h"
-#include "shell/tframe_menu.h"
-#include "shell/translations.h"
-#include "store/folders.h"
+#include "texts/errorcodes.h"
+#include "shell/aboutdialog.h"
+#include "shell/languagepass.h"
+#include "shell/mainwindow.h"
+#include "shell/toolbarframe.h"
+#include "texts/texttable.h"
+#include "common/folders.h"
 
 #include <QAction>
 #include <QContextMenuEvent>
@@ -28,7 +28,10 @@
 
 #include <memory>
 
-using namespace kirvane;
+using namespace kirvane::common;
+using namespace kirvane::shell;
+using namespace kirvane::texts;
+using namespace kirvane::ui;
 using namespace kirvane::test;
 
 class TestMainWindow : public QObject {
@@ -66,7 +69,7 @@ private Q_SLOTS:
 private:
     QTemporaryDir m_home;
     std::unique_ptr<ScriptedAsker> m_asker;
-    std::unique_ptr<TForm1> m_form;
+    std::unique_ptr<MainWindow> m_form;
     FakeContactsView *m_contact = nullptr;
     FakeDirectoryView *m_directory = nullptr;
     FakeMessageView *m_message = nullptr;
@@ -107,8 +110,8 @@ void TestMainWindow::init()
     m_directory = new FakeDirectoryView;
     m_message = new FakeMessageView;
     m_history = new FakeHistoryView;
-    m_form = std::make_unique<TForm1>(nullptr, MainViews{m_contact, m_directory, m_message, m_history}, m_asker.get());
-    m_form->applyLanguage(translation::ActiveLanguage);
+    m_form = std::make_unique<MainWindow>(nullptr, MainViews{m_contact, m_directory, m_message, m_history}, m_asker.get());
+    m_form->applyLanguage(texts::ActiveLanguage);
 }
 
 void TestMainWindow::cleanup()
@@ -218,7 +221,7 @@ void TestMainWindow::everyButtonSharesItsMenuItemsAction()
 void TestMainWindow::commandsWaitForTheirView()
 {
     // A command nobody provides stays disabled in its own view.
-    TForm1 bare(nullptr, {}, m_asker.get());
+    MainWindow bare(nullptr, {}, m_asker.get());
     bare.showView(2);
     QVERIFY(!bare.action("Ajouter1")->isEnabled());
     QVERIFY(!bare.findChild<QToolButton *>("Ajouter_annuaire")->isEnabled());
@@ -277,7 +280,7 @@ void TestMainWindow::quitNeverAsks()
     showActive();
     m_message->plain->setPlainText(QStringLiteral("Dear &prenom&,"));
     m_form->enterContactEditing();
-    QSignalSpy quit(m_form.get(), &TForm1::quitRequested);
+    QSignalSpy quit(m_form.get(), &MainWindow::quitRequested);
     for (int view = 1; view <= 4; ++view) {
         m_form->showView(view);
         QTest::keySequence(m_form.get(), QKeySequence("Ctrl+Q"));
@@ -507,14 +510,14 @@ void TestMainWindow::errorTextsStayFrench()
 
 void TestMainWindow::languagePassShowsEnglish()
 {
-    TForm1 form(nullptr, {}, m_asker.get());
+    MainWindow form(nullptr, {}, m_asker.get());
     auto *file = form.findChild<QMenu *>("Fichier1");
     auto *history = form.findChild<QToolButton *>("Btn_historique");
     // Built with the design texts...
     QCOMPARE(file->title(), QStringLiteral("&Fichier"));
     QCOMPARE(history->text(), QStringLiteral("Historique"));
 
-    TF_traduction pass;
+    LanguagePass pass;
     pass.add(QStringLiteral("Form1"), [&form](int language) { form.applyLanguage(language); });
     QCOMPARE(pass.apply(), QStringList{"Form1"});
 
@@ -574,7 +577,7 @@ void TestMainWindow::helpOpensTheShippedPage()
     QCOMPARE(m_asker->questions().size(), std::size_t(1));
     QCOMPARE(m_asker->questions().front().kind, DialogKind::Ok);
     QVERIFY(m_asker->texts().front().startsWith(QStringLiteral("No program could open the help page:\n")));
-    QVERIFY(m_asker->texts().front().endsWith(QDir::toNativeSeparators(TForm1::helpFile())));
+    QVERIFY(m_asker->texts().front().endsWith(QDir::toNativeSeparators(MainWindow::helpFile())));
 
     // The page lies beside the built program, where help looks for it.
     const QString bin = qEnvironmentVariable("KIRVANE_BIN_DIR");

@@ -3,7 +3,7 @@
 
 #include "shell/singleinstance.h"
 #include "shell/startup.h"
-#include "store/folders.h"
+#include "common/folders.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,7 +16,8 @@
 
 #include <memory>
 
-using namespace kirvane;
+using namespace kirvane::common;
+using namespace kirvane::shell;
 
 class TestSingleInstance : public QObject {
     Q_OBJECT

@@ -4,13 +4,15 @@
 #include "fakeviews.h"
 
 #include "shell/startup.h"
-#include "shell/tform1.h"
+#include "shell/mainwindow.h"
 
 #include <QAction>
 #include <QTest>
 #include <QToolButton>
 
-using namespace kirvane;
+using namespace kirvane::shell;
+using namespace kirvane::texts;
+using namespace kirvane::ui;
 using namespace kirvane::test;
 
 class TestStartup : public QObject {
@@ -33,7 +35,7 @@ void TestStartup::importWindow()
     QFETCH(bool, made);
     ScriptedAsker asker;
     auto *directory = new FakeDirectoryView;
-    TForm1 form(nullptr, MainViews{nullptr, directory, nullptr, nullptr}, &asker);
+    MainWindow form(nullptr, MainViews{nullptr, directory, nullptr, nullptr}, &asker);
     form.showView(2);
 
     QCOMPARE(createImportWindow(form, [made] { return made; }), made);

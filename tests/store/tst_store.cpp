@@ -1,11 +1,11 @@
 // The address-book store: books, contacts, history, work tables, export, and
 // the commands of the address-books view, on real SQLite files.
 #include "contacts/bookmanager.h"
-#include "store/contact.h"
+#include "store/contactrecord.h"
 #include "store/database.h"
-#include "store/folders.h"
-#include "store/inifile.h"
-#include "store/tbase.h"
+#include "common/folders.h"
+#include "common/inifile.h"
+#include "store/addressbookstore.h"
 
 #include <QDate>
 #include <QDir>
@@ -15,16 +15,18 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-using namespace kirvane;
+using namespace kirvane::common;
+using namespace kirvane::contacts;
+using namespace kirvane::store;
 
 Q_DECLARE_METATYPE(kirvane::Condition)
 
 namespace {
 
-T_contact person(const QString &nom, const QString &prenom, const QString &email = QString(),
+ContactRecord person(const QString &nom, const QString &prenom, const QString &email = QString(),
                  const QString &societe = QString())
 {
-    T_contact c = emptyContact();
+    ContactRecord c = emptyContact();
     c[F_nom].value = nom;
     c[F_prenom].value = prenom;
     c[F_email].value = email;
@@ -39,7 +41,7 @@ QByteArray readAll(const QString &path)
     return f.readAll();
 }
 
-QStringList column(const BookQuery &q, int col)
+QStringList column(const BookTableModel &q, int col)
 {
     QStringList out;
     for (int r = 0; r < q.rowCount(); ++r)
@@ -53,7 +55,7 @@ class TstStore : public QObject {
     Q_OBJECT
 
     QTemporaryDir *m_dir = nullptr;
-    Tbase *m_base = nullptr;
+    AddressBookStore *m_base = nullptr;
 
     void newBook(const QString &name)
     {
@@ -68,9 +70,9 @@ private Q_SLOTS:
         m_dir = new QTemporaryDir;
         setDataFolder(m_dir->path());
         QString error;
-        QVERIFY2(Tbase::EnsureDataFolder(dataFolder(), &error), qPrintable(error));
-        m_base = new Tbase;
-        m_base->InitDatabaseFolder();
+        QVERIFY2(BookFiles::ensureDataFolder(dataFolder(), &error), qPrintable(error));
+        m_base = new AddressBookStore;
+        m_base->initDataFolder();
     }
     void cleanup()
     {
@@ -83,7 +85,7 @@ private Q_SLOTS:
         for (const char *f : {"Annuaires/vierge.db", "Annuaires/vierge.ini", "historique/historique.db", "titre.ini"})
             QVERIFY2(QFileInfo::exists(dataFolder() + QLatin1String(f)), f);
         newBook(QStringLiteral("clients"));
-        QVERIFY(Tbase::EnsureDataFolder(dataFolder()));
+        QVERIFY(BookFiles::ensureDataFolder(dataFolder()));
         QCOMPARE(m_base->ListBooks(), QStringList(QStringLiteral("clients")));
         QVERIFY(readAll(dataFolder() + QStringLiteral("titre.ini")).contains("Madame\r\n"));
     }
@@ -92,7 +94,7 @@ private Q_SLOTS:
     {
         newBook(QStringLiteral("b"));
         QFile::remove(m_base->labelPath(QStringLiteral("b")));
-        T_contact c;
+        ContactRecord c;
         readLabels(m_base->labelPath(QStringLiteral("b")), c);
         QCOMPARE(c[F_champ16].label, QStringLiteral("Champ 1"));
         QCOMPARE(c[F_nom].label, QStringLiteral("Nom"));
@@ -112,19 +114,19 @@ private Q_SLOTS:
     {
         const QString book = QStringLiteral("Mes clients; été & co");
         newBook(book);
-        T_contact c = person(QStringLiteral("O'Brien"), QStringLiteral("Zoë \"Z\""), QStringLiteral("z@x.org"));
+        ContactRecord c = person(QStringLiteral("O'Brien"), QStringLiteral("Zoë \"Z\""), QStringLiteral("z@x.org"));
         c[F_commentaire].value = QStringLiteral("line 1\r\nline 2 Ωmega");
         c[F_code_postal].value = QStringLiteral("75001");
         QCOMPARE(m_base->SaveContact(c, book), 0);
         QCOMPARE(m_base->OpenBook(book), 0);
         QCOMPARE(m_base->Query1()->rowCount(), 1);
-        T_contact read = m_base->ReadCurrentContact();
+        ContactRecord read = m_base->ReadCurrentContact();
         QCOMPARE(read[F_nom].value, QStringLiteral("O'Brien"));
         QCOMPARE(read[F_commentaire].value, c[F_commentaire].value);
         QCOMPARE(read[F_nom].label, QStringLiteral("Nom"));
         read[F_prenom].value = QStringLiteral("Zoé");
         QCOMPARE(m_base->SaveContact(read), 0); // empty book name: the current book
-        T_contact again = emptyContact();
+        ContactRecord again = emptyContact();
         m_base->ReadContact(read[F_id].value, book, again);
         QCOMPARE(again[F_prenom].value, QStringLiteral("Zoé"));
         QCOMPARE(again[F_id].value, read[F_id].value);
@@ -226,13 +228,13 @@ private Q_SLOTS:
     void bookOpensInNameOrderWithDisplayNames()
     {
         newBook(QStringLiteral("b"));
-        std::vector<T_contact> rows = {person(QStringLiteral("martin"), QStringLiteral("Paul")),
+        std::vector<ContactRecord> rows = {person(QStringLiteral("martin"), QStringLiteral("Paul")),
                                        person(QString(), QString()), person(QString(), QStringLiteral("Solo")),
                                        person(QStringLiteral("Martin"), QStringLiteral("Anne")),
                                        person(QStringLiteral("adam"), QString())};
         QCOMPARE(m_base->SaveContacts(rows, QStringLiteral("b")), 5);
         QCOMPARE(m_base->OpenBook(QStringLiteral("b")), 0);
-        const int name = BookQuery::kDisplayNameColumn;
+        const int name = BookTableModel::kDisplayNameColumn;
         QCOMPARE(column(*m_base->Query1(), name),
                  QStringList({QStringLiteral("<Unknow name>"), QStringLiteral("  Solo"), QStringLiteral("adam  "),
                               QStringLiteral("Martin  Anne"), QStringLiteral("martin  Paul")}));
@@ -244,12 +246,12 @@ private Q_SLOTS:
     void largeBookReadsPagesOnDemand()
     {
         newBook(QStringLiteral("big"));
-        std::vector<T_contact> rows;
+        std::vector<ContactRecord> rows;
         for (int i = 0; i < 5000; ++i)
             rows.push_back(person(QStringLiteral("n%1").arg(i, 5, 10, QLatin1Char('0')), QString()));
         m_base->SaveContacts(rows, QStringLiteral("big"));
         QCOMPARE(m_base->OpenBook(QStringLiteral("big")), 0);
-        BookQuery *q = m_base->Query1();
+        BookTableModel *q = m_base->Query1();
         QCOMPARE(q->rowCount(), 5000);
         QCOMPARE(q->text(4999, F_nom), QStringLiteral("n04999"));
         QCOMPARE(q->data(q->index(2500, F_nom)).toString(), QStringLiteral("n02500"));
@@ -262,7 +264,7 @@ private Q_SLOTS:
         for (const char *n : {"a", "b", "c", "d"})
             m_base->SaveContact(person(QLatin1String(n), QString()), QStringLiteral("b"));
         m_base->OpenBook(QStringLiteral("b"));
-        BookQuery *q = m_base->Query1();
+        BookTableModel *q = m_base->Query1();
         QItemSelectionModel sel(q);
         sel.select(q->index(2, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
         sel.select(q->index(0, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
@@ -289,7 +291,7 @@ private Q_SLOTS:
         m_base->SaveContact(person(QStringLiteral("Neuf"), QStringLiteral("Ana"), QStringLiteral("a@x.org")), QStringLiteral("from"));
         m_base->SaveContact(person(QStringLiteral("DUPONT"), QStringLiteral("jean")), QStringLiteral("to"));
         m_base->OpenBook(QStringLiteral("from"));
-        BookQuery *q = m_base->Query1();
+        BookTableModel *q = m_base->Query1();
         QItemSelectionModel sel(q);
         sel.select(QItemSelection(q->index(0, 0), q->index(1, 0)), QItemSelectionModel::Select | QItemSelectionModel::Rows);
         QStringList asked;
@@ -313,7 +315,7 @@ private Q_SLOTS:
         m_base->SaveContact(person(QStringLiteral("MARTIN"), QStringLiteral("ÉLODIE"), QStringLiteral("b@x.org")), QStringLiteral("from"));
         m_base->SaveContact(person(QStringLiteral("Other"), QString(), QStringLiteral("B@X.ORG")), QStringLiteral("from"));
         m_base->OpenBook(QStringLiteral("from"));
-        BookQuery *q = m_base->Query1();
+        BookTableModel *q = m_base->Query1();
         QItemSelectionModel sel(q);
         sel.select(QItemSelection(q->index(0, 0), q->index(2, 0)), QItemSelectionModel::Select | QItemSelectionModel::Rows);
         QStringList asked;
@@ -342,12 +344,12 @@ private Q_SLOTS:
     {
         newBook(QStringLiteral("from"));
         newBook(QStringLiteral("to"));
-        std::vector<T_contact> rows;
+        std::vector<ContactRecord> rows;
         for (int i = 0; i < 300; ++i)
             rows.push_back(person(QStringLiteral("n%1").arg(i, 3, 10, QLatin1Char('0')), QString()));
         m_base->SaveContacts(rows, QStringLiteral("from"));
         QCOMPARE(m_base->OpenBook(QStringLiteral("from")), 0);
-        BookQuery *q = m_base->Query1();
+        BookTableModel *q = m_base->Query1();
         QItemSelectionModel sel(q);
         for (int r : {0, 200, 299})
             sel.select(q->index(r, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
@@ -370,7 +372,7 @@ private Q_SLOTS:
         m_base->AddHistory(QStringLiteral("Deux"), QString(), QString(), QStringLiteral("2"), QString(), QString(), QString());
         QVERIFY(!m_base->QueryHisto()->isOpen());
         QCOMPARE(m_base->OpenHistory(), 0);
-        TableQuery *h = m_base->QueryHisto();
+        RowTableModel *h = m_base->QueryHisto();
         QCOMPARE(h->rowCount(), 2);
         QCOMPARE(h->columnIndex(QStringLiteral("ID")), 0);
         QCOMPARE(h->text(0, QStringLiteral("sujet")), QStringLiteral("Sujet é"));
@@ -442,7 +444,7 @@ private Q_SLOTS:
     {
         newBook(QStringLiteral("b"));
         BookManager(*m_base).relabel(QStringLiteral("b"), {QStringLiteral("F1"), QStringLiteral("F2"), QStringLiteral("F3"), QStringLiteral("F4")});
-        T_contact c = person(QStringLiteral("A;B"), QStringLiteral("say \"hi\""), QStringLiteral("e@x.org"));
+        ContactRecord c = person(QStringLiteral("A;B"), QStringLiteral("say \"hi\""), QStringLiteral("e@x.org"));
         c[F_commentaire].value = QStringLiteral("two\r\nlines");
         c[F_ville].value = QStringLiteral("Orléans");
         m_base->SaveContact(c, QStringLiteral("b"));
@@ -474,7 +476,7 @@ private Q_SLOTS:
     {
         QFETCH(QString, value);
         QFETCH(QString, field);
-        QCOMPARE(Tbase::CsvField(value), field);
+        QCOMPARE(AddressBookStore::CsvField(value), field);
     }
 
     void addressBookImportTable()
@@ -485,7 +487,7 @@ private Q_SLOTS:
             {QStringLiteral("DISPLAY_NAME=O'Hara"), QStringLiteral("NOTE=a=b")},
             {QStringLiteral("DISPLAY_NAME=third"), QStringLiteral("Note=first"), QStringLiteral("NOTE=last")},
         };
-        Tbase::WabReader reader{[&] { return int(entries.size()); }, [&](int i) { return entries[i]; }};
+        AddressBookStore::WabReader reader{[&] { return int(entries.size()); }, [&](int i) { return entries[i]; }};
         m_base->BuildWabTable(true, 2, reader);
         auto db = m_base->openTable(QStringLiteral("tmp_base"));
         QCOMPARE(db->columns(), QStringList({QStringLiteral("DISPLAY_NAME"), QStringLiteral("EMAIL_ADDRESS"),

@@ -1,0 +1,166 @@
+#include "common/folders.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace kirvane::common {
+
+namespace {
+
+QString g_dataFolder;
+
+QString withSlash(QString p)
+{
+    if (!p.isEmpty() && !p.endsWith(u'/'))
+        p += u'/';
+    return p;
+}
+
+bool hasBooksFolder(const QString &folder)
+{
+    QDir d(folder);
+    for (const QString &e : d.entryList(QDir::Dirs | QDir::NoDotAndDotDot))
+        if (e.compare(QLatin1String("Annuaires"), Qt::CaseInsensitive) == 0)
+            return true;
+    return false;
+}
+
+// A folder of ours for working files: must be a real directory, ours, 0700.
+bool usablePrivateFolder(const QByteArray &path)
+{
+    struct stat st {};
+    if (::lstat(path.constData(), &st) != 0)
+        return false;
+    if (!S_ISDIR(st.st_mode) || st.st_uid != ::geteuid())
+        return false;
+    if ((st.st_mode & 0777) != 0700 && ::chmod(path.constData(), 0700) != 0)
+        return false;
+    return true;
+}
+
+} // namespace
+
+QString resolveDataFolder(const QString &explicitHome)
+{
+    if (!explicitHome.isEmpty())
+        return withSlash(QDir(explicitHome).absolutePath());
+    const QString env = qEnvironmentVariable("KIRVANE_HOME");
+    if (!env.isEmpty())
+        return withSlash(QDir(env).absolutePath());
+    if (QCoreApplication::instance()) {
+        const QString exeDir = QCoreApplication::applicationDirPath();
+        if (hasBooksFolder(exeDir))
+            return withSlash(exeDir);
+    }
+    return withSlash(QDir::homePath() + QLatin1String("/.local/share/kirvane"));
+}
+
+void setDataFolder(const QString &folder) { g_dataFolder = withSlash(QDir(folder).absolutePath()); }
+
+QString dataFolder()
+{
+    if (g_dataFolder.isEmpty())
+        g_dataFolder = resolveDataFolder();
+    return g_dataFolder;
+}
+
+QString booksFolder() { return withSlash(findNoCase(dataFolder(), QStringLiteral("Annuaires"))); }
+QString historyFolder() { return withSlash(findNoCase(dataFolder(), QStringLiteral("historique"))); }
+QString savedFolder() { return withSlash(findNoCase(dataFolder(), QStringLiteral("Sauvegardes"))); }
+QString stoppedFolder() { return withSlash(findNoCase(dataFolder(), QStringLiteral("EnvoisStoppés"))); }
+
+QString tempFolder()
+{
+    static QString cached;
+    const QString base = QDir::tempPath();
+    QString path = base + QLatin1String("/kirvane-") + QString::number(::geteuid());
+    if (!cached.isEmpty() && cached.startsWith(base) && usablePrivateFolder(QFile::encodeName(cached.chopped(1))))
+        return cached;
+    QByteArray p = QFile::encodeName(path);
+    ::mkdir(p.constData(), 0700);
+    if (!usablePrivateFolder(p)) {
+        // Someone else holds that name: make a fresh private folder instead.
+        QByteArray tmpl = QFile::encodeName(base + QLatin1String("/kirvane-XXXXXX"));
+        if (::mkdtemp(tmpl.data()))
+            path = QFile::decodeName(tmpl);
+    }
+    cached = withSlash(path);
+    return cached;
+}
+
+QString specialFolder(const QString &kind)
+{
+    if (kind == QLatin1String("temp"))
+        return tempFolder();
+    if (kind == QLatin1String("ACT"))
+        return withSlash(QDir::currentPath());
+    if (kind == QLatin1String("WIN"))
+        return QStringLiteral("/etc/");
+    if (kind == QLatin1String("SYS"))
+        return QStringLiteral("/usr/lib/");
+    return QString();
+}
+
+QString findNoCase(const QString &folder, const QString &name)
+{
+    const QString dir = withSlash(folder);
+    if (QFileInfo::exists(dir + name))
+        return dir + name;
+    QDir d(dir);
+    for (const QString &e : d.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot))
+        if (e.compare(name, Qt::CaseInsensitive) == 0)
+            return dir + e;
+    return dir + name;
+}
+
+QStringList listFiles(const QString &folder)
+{
+    QDir d(folder);
+    return d.entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+}
+
+void copyFolderFiles(const QString &source, const QString &targetPrefix, bool failIfExists)
+{
+    const QString src = withSlash(source);
+    for (const QString &name : listFiles(src)) {
+        const QString target = targetPrefix + name;
+        if (QFileInfo::exists(target)) {
+            if (failIfExists)
+                continue;
+            QFile::remove(target);
+        }
+        QFile::copy(src + name, target);
+    }
+}
+
+void removeFolderTree(const QString &folder)
+{
+    QFileInfo fi(folder);
+    if (fi.isSymLink()) {
+        QFile::remove(fi.absoluteFilePath());
+        return;
+    }
+    if (!fi.isDir())
+        return;
+    QDir(folder).removeRecursively();
+}
+
+int bookNameCheck(const QString &name)
+{
+    static const QString forbidden = QStringLiteral("\\/:*?\"'<>|");
+    for (QChar c : forbidden)
+        if (name.contains(c))
+            return 1;
+    return 0;
+}
+
+bool makeFolder(const QString &folder) { return QDir().mkpath(folder); }
+
+} // namespace kirvane::common

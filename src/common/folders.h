@@ -1,0 +1,56 @@
+#pragma once
+// Where the program's data lives, and the small file and folder operations that
+// several subsystems share. The "program folder" of the older Windows program is
+// the data folder here; every path below is built by appending to it.
+
+#include <QString>
+#include <QStringList>
+
+namespace kirvane::common {
+
+// The data folder chosen for this run: the explicit one (--home), else
+// KIRVANE_HOME, else the executable's folder when it holds "Annuaires", else
+// ~/.local/share/kirvane. Returned with a trailing '/'.
+[[nodiscard]] QString resolveDataFolder(const QString &explicitHome = QString());
+
+// The data folder in force, with a trailing '/'. setDataFolder is called once at
+// start-up (and by tests).
+void setDataFolder(const QString &folder);
+[[nodiscard]] QString dataFolder();
+
+// Fixed places inside the data folder, each with a trailing '/'.
+[[nodiscard]] QString booksFolder();       // Annuaires/
+[[nodiscard]] QString historyFolder();     // historique/
+[[nodiscard]] QString savedFolder();       // Sauvegardes/
+[[nodiscard]] QString stoppedFolder();     // EnvoisStoppés/
+
+// The user's private folder for working files (mode 0700, owned by the user),
+// with a trailing '/'. Created on first use; honours TMPDIR.
+[[nodiscard]] QString tempFolder();
+
+// "temp": tempFolder(); "ACT": the current directory; "WIN" and "SYS": the
+// system's configuration folder (/etc/) and library folder; any other kind: "".
+[[nodiscard]] QString specialFolder(const QString &kind);
+
+// The existing entry of folder whose name equals name without regard to letter
+// case (an exact match wins); when none exists, folder + name.
+[[nodiscard]] QString findNoCase(const QString &folder, const QString &name);
+
+// Names (without path) of the regular files of folder.
+[[nodiscard]] QStringList listFiles(const QString &folder);
+
+// Copies every regular file of source to targetPrefix + its name; with
+// failIfExists an existing target is left alone. Failures are ignored.
+void copyFolderFiles(const QString &source, const QString &targetPrefix, bool failIfExists);
+
+// Deletes folder with everything below it; failures are ignored. Symbolic links
+// are removed, never followed.
+void removeFolderTree(const QString &folder);
+
+// 1 when name holds any of \ / : * ? " ' < > |, else 0.
+[[nodiscard]] int bookNameCheck(const QString &name);
+
+// Creates folder and its missing parents; true when it exists afterwards.
+bool makeFolder(const QString &folder);
+
+} // namespace kirvane::common

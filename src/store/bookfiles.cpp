@@ -1,0 +1,190 @@
+#include "store/bookfiles.h"
+
+#include "common/folders.h"
+#include "common/textcodec.h"
+#include "store/contactrecord.h"
+#include "store/database.h"
+#include "store/tableschemas.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+namespace kirvane::store {
+
+using namespace kirvane::common;
+
+namespace {
+
+const QString kTitles = QStringLiteral("Monsieur\nMadame\nMademoiselle\nDocteur\nMaître\nProfesseur\nMr\nMrs\nMs\nDr");
+
+// Makes a table file at path by running sql in a new file beside it, then
+// moving it into place, so a half-made file is never left under that name.
+bool makeTableFile(const QString &path, const QString &sql, QString *error)
+{
+    const QString tmp = path + QStringLiteral(".making");
+    QFile::remove(tmp);
+    try {
+        auto db = Database::open(tmp, Database::Mode::Create);
+        db->exec(sql);
+    } catch (const StoreError &e) {
+        QFile::remove(tmp);
+        if (error)
+            *error = QString::fromStdString(e.what());
+        return false;
+    }
+    if (!QFile::rename(tmp, path)) {
+        QFile::remove(tmp);
+        if (error)
+            *error = QStringLiteral("cannot write %1").arg(path);
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool BookFiles::ensureDataFolder(const QString &folder, QString *error)
+{
+    auto failed = [&](const QString &what) {
+        if (error && error->isEmpty())
+            *error = what;
+        return false;
+    };
+    if (!makeFolder(folder))
+        return failed(QStringLiteral("cannot create the data folder %1").arg(folder));
+    const QString books = findNoCase(folder, QStringLiteral("Annuaires"));
+    const QString history = findNoCase(folder, QStringLiteral("historique"));
+    if (!makeFolder(books) || !makeFolder(history))
+        return failed(QStringLiteral("cannot create the folders of %1").arg(folder));
+    const QString tmpl = findNoCase(books, QStringLiteral("vierge.db"));
+    if (!QFileInfo::exists(tmpl) && !makeTableFile(tmpl, bookTableSql(), error))
+        return false;
+    const QString tmplIni = findNoCase(books, QStringLiteral("vierge.ini"));
+    if (!QFileInfo::exists(tmplIni) && !writeLabels(tmplIni, defaultLabels().mid(15)))
+        return failed(QStringLiteral("cannot write %1").arg(tmplIni));
+    const QString histo = findNoCase(history, QStringLiteral("historique.db"));
+    if (!QFileInfo::exists(histo) && !makeTableFile(histo, historyTableSql(), error))
+        return false;
+    const QString titles = findNoCase(folder, QStringLiteral("titre.ini"));
+    if (!QFileInfo::exists(titles)) {
+        QSaveFile f(titles);
+        if (!f.open(QIODevice::WriteOnly))
+            return failed(QStringLiteral("cannot write %1").arg(titles));
+        QString t = kTitles;
+        t.replace(u'\n', QLatin1String("\r\n"));
+        f.write(encodeLegacyText(t + QLatin1String("\r\n"), true).bytes);
+        if (!f.commit())
+            return failed(QStringLiteral("cannot write %1").arg(titles));
+    }
+    return true;
+}
+
+QString BookFiles::folder() const { return m_folder.isEmpty() ? booksFolder() : m_folder; }
+
+QString BookFiles::filePath(const QString &fileName) const { return findNoCase(folder(), fileName); }
+
+QString BookFiles::bookPath(const QString &book) const
+{
+    return filePath(QStringLiteral("an_") + book + QStringLiteral(".db"));
+}
+
+QString BookFiles::labelPath(const QString &book) const
+{
+    return filePath(QStringLiteral("an_") + book + QStringLiteral(".ini"));
+}
+
+bool BookFiles::bookExists(const QString &book) const { return QFileInfo::exists(bookPath(book)); }
+
+QStringList BookFiles::listBooks() const
+{
+    QStringList names;
+    for (const QString &file : listFiles(folder())) {
+        if (!file.startsWith(QLatin1String("an_"), Qt::CaseInsensitive) ||
+            !file.endsWith(QLatin1String(".db"), Qt::CaseInsensitive))
+            continue;
+        names << file.mid(3, file.size() - 6);
+    }
+    std::sort(names.begin(), names.end(), [](const QString &a, const QString &b) {
+        const int c = a.compare(b, Qt::CaseInsensitive);
+        return c != 0 ? c < 0 : a < b;
+    });
+    return names;
+}
+
+std::shared_ptr<Database> BookFiles::openTable(const QString &table, bool create) const
+{
+    return Database::open(filePath(table + QStringLiteral(".db")),
+                          create ? Database::Mode::Create : Database::Mode::ReadWrite);
+}
+
+std::shared_ptr<Database> BookFiles::openBook(const QString &book) const { return Database::open(bookPath(book)); }
+
+void BookFiles::remakeFromTemplate(const QString &table) const
+{
+    const QString target = filePath(table + QStringLiteral(".db"));
+    const QString tmp = target + QStringLiteral(".making");
+    QFile::remove(tmp);
+    const bool copied = QFile::copy(templatePath(), tmp);
+    QFile::remove(target);
+    QFile::remove(journalOf(target)); // it belongs to the old table
+    if (copied)
+        QFile::rename(tmp, target);
+}
+
+QString BookFiles::systemMessage(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
+
+bool BookFiles::renameNoReplace(const QString &from, const QString &to, QString *why)
+{
+    const QByteArray f = QFile::encodeName(from), t = QFile::encodeName(to);
+#ifdef SYS_renameat2
+    if (::syscall(SYS_renameat2, AT_FDCWD, f.constData(), AT_FDCWD, t.constData(), 1 /* RENAME_NOREPLACE */) == 0)
+        return true;
+    if (errno != ENOSYS && errno != EINVAL) {
+        *why = systemMessage(errno);
+        return false;
+    }
+#endif
+    // File systems without it: a hard link refuses an existing target too.
+    if (::link(f.constData(), t.constData()) != 0) {
+        *why = systemMessage(errno);
+        return false;
+    }
+    ::unlink(f.constData());
+    return true;
+}
+
+bool BookFiles::copyNoReplace(const QString &from, const QString &to, QString *why)
+{
+    if (QFileInfo::exists(to)) {
+        *why = systemMessage(EEXIST);
+        return false;
+    }
+    const QString tmp = to + QStringLiteral(".making");
+    QFile::remove(tmp);
+    QFile source(from);
+    if (!source.copy(tmp)) {
+        *why = source.errorString();
+        return false;
+    }
+    if (!renameNoReplace(tmp, to, why)) {
+        QFile::remove(tmp);
+        return false;
+    }
+    return true;
+}
+
+void BookFiles::dropStrayJournal(const QString &table)
+{
+    if (!QFileInfo::exists(table))
+        QFile::remove(journalOf(table));
+}
+
+} // namespace kirvane::store

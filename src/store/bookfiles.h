@@ -1,0 +1,71 @@
+#pragma once
+// BookFiles: the files of the data folder's Annuaires/ folder. An address book
+// is the table file an_<name>.db with its label file an_<name>.ini; the
+// template vierge.db is copied to make a book or a work table. Names are found
+// without regard to letter case. Copies and renames never replace a file that
+// exists, and a table appears whole or not at all.
+//
+// Use one per data folder; it holds no open file.
+
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+namespace kirvane::store {
+
+class Database;
+
+class BookFiles {
+public:
+    // folder: the books folder; empty means the current data folder's, looked
+    // up at each call (so a test or the command line may change it).
+    explicit BookFiles(QString folder = {}) : m_folder(std::move(folder)) {}
+
+    // Makes a data folder usable: Annuaires/ with the template vierge.db and
+    // vierge.ini, historique/historique.db, titre.ini; keeps what exists.
+    // False with a message when something cannot be made.
+    static bool ensureDataFolder(const QString &folder, QString *error = nullptr);
+
+    [[nodiscard]] QString folder() const;
+    void setFolder(const QString &folder) { m_folder = folder; }
+
+    // Path of a file of the books folder, found without regard to case.
+    [[nodiscard]] QString filePath(const QString &fileName) const;
+    // an_<name>.db and an_<name>.ini of a book (found without regard to case).
+    [[nodiscard]] QString bookPath(const QString &book) const;
+    [[nodiscard]] QString labelPath(const QString &book) const;
+    [[nodiscard]] QString templatePath() const { return filePath(QStringLiteral("vierge.db")); }
+    [[nodiscard]] bool bookExists(const QString &book) const;
+
+    // The books, sorted without regard to case.
+    [[nodiscard]] QStringList listBooks() const;
+
+    // Opens a table file of the books folder ("an_clients", "tmp_base", ...).
+    // Throws StoreError.
+    [[nodiscard]] std::shared_ptr<Database> openTable(const QString &table, bool create = false) const;
+    [[nodiscard]] std::shared_ptr<Database> openBook(const QString &book) const;
+
+    // Remakes a work table (listenoire, fusion_mnl) as a copy of the template.
+    // The old table goes even when no copy can be made, so that its rows are
+    // never taken for the new ones; the fill that follows reports the missing
+    // table.
+    void remakeFromTemplate(const QString &table) const;
+
+    // Moves from onto to unless to exists, atomically. False with the system's
+    // message in why.
+    static bool renameNoReplace(const QString &from, const QString &to, QString *why);
+    // Copies from to a new file to, refusing to overwrite; the target appears whole.
+    static bool copyNoReplace(const QString &from, const QString &to, QString *why);
+    // Removes a journal whose table is gone: it would be played back into the
+    // next file of that name, mixing pages of another book into it.
+    static void dropStrayJournal(const QString &table);
+    [[nodiscard]] static QString journalOf(const QString &table) { return table + QStringLiteral("-journal"); }
+    // The system's text for an errno value.
+    [[nodiscard]] static QString systemMessage(int error);
+
+private:
+    QString m_folder;
+};
+
+} // namespace kirvane::store

@@ -1,0 +1,124 @@
+#pragma once
+// ContactTable: the reads and writes of contacts in address books, given book
+// names and ids: save, read, the existence checks, selection by conditions,
+// deletion, copy and move between books, and the ordered scan of a whole book.
+// It holds no open book; every operation opens the book's file and closes it.
+//
+// Every operation throws StoreError when a book cannot be opened, read or
+// written, except saveContact, which answers with a bool. Values always go
+// into statements as bound parameters; lower() folds every letter.
+
+#include "store/contactrecord.h"
+#include "store/database.h"
+
+#include <QByteArrayView>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <vector>
+
+namespace kirvane::texts {
+class Asker;
+}
+
+namespace kirvane::store {
+
+class BookFiles;
+
+// One condition on a book's column for selectIds; several are joined by AND.
+// The values are bound as parameters, never pasted into the statement.
+struct Condition {
+    enum Op {
+        Equal,             // column = value, exactly
+        EqualIgnoringCase, // lower(column) = lower(value), folding every letter
+        In,                // column IN (values); no value matches nothing
+        NotIn,             // column NOT IN (values); no value matches every row
+    };
+    QString column; // id, nom ... champ19, in any letter case
+    Op op = Equal;
+    QStringList values; // Equal and EqualIgnoringCase use the first
+};
+
+// A whole book read once in name order (nom, prenom, then id), one row at a
+// time: the export, the command line's listing and the sending run read books
+// this way, never through a grid's model. Values are given as UTF-8 views
+// valid until the next call of next().
+class BookScan {
+public:
+    // Moves to the next row; false after the last. Throws StoreError when the
+    // book cannot be read (a damaged table).
+    bool next() { return m_statement.step(); }
+    // Column k of the record (0 id .. 18 champ19).
+    [[nodiscard]] QByteArrayView utf8(int k) const { return m_statement.utf8(k); }
+    [[nodiscard]] QString text(int k) const { return m_statement.text(k); }
+    [[nodiscard]] qint64 id() const { return m_statement.int64(0); }
+    // The row as a record with the given labels.
+    [[nodiscard]] ContactRecord record(const ContactRecord &labels) const;
+
+private:
+    friend class ContactTable;
+    BookScan(std::shared_ptr<Database> db, Statement statement)
+        : m_db(std::move(db)), m_statement(std::move(statement)) {}
+    std::shared_ptr<Database> m_db;
+    Statement m_statement;
+};
+
+class ContactTable {
+public:
+    explicit ContactTable(const BookFiles &files) : m_files(files) {}
+
+    // Inserts the contact when its id is empty, else updates the row with that
+    // id. False when the statement failed.
+    [[nodiscard]] bool saveContact(const ContactRecord &contact, const QString &book);
+    // Inserts a new contact (its id is ignored) and returns the id the table gave it.
+    qint64 addContact(const ContactRecord &contact, const QString &book);
+    // Inserts many records in one transaction; returns the number saved.
+    int saveContacts(const std::vector<ContactRecord> &contacts, const QString &book);
+    // Sets the values of contact (its labels stay) from the row with id.
+    // Throws StoreError when there is no such row.
+    void readContact(qint64 id, const QString &book, ContactRecord &contact);
+
+    // The comparisons fold letter case.
+    [[nodiscard]] bool contactExists(const QString &book, const QString &nom, const QString &prenom);
+    [[nodiscard]] bool nameExists(const QString &book, const QString &nom);
+    [[nodiscard]] bool emailExists(const QString &book, const QString &email);
+
+    // Ids of the book's contacts meeting every condition, in id order; none
+    // for an empty list. An id compares as a number ("007" finds 7). Throws
+    // StoreError for a column that is not one of the record's.
+    [[nodiscard]] QList<qint64> selectIds(const QString &book, const QList<Condition> &conditions);
+
+    void deleteContacts(const QString &book, const QList<qint64> &ids);
+    void deleteByEmail(const QString &book, const QString &email);
+
+    // Copies the contacts with ids (in that order) from source into target.
+    // A contact whose name and first name, then whose address, the target
+    // holds already (letter case ignored) is copied only when asker answers
+    // Yes to the question (DialogKind::SameContactName, SameContactEmail).
+    // Every question is asked before anything is written, and the copies go
+    // in one transaction: a failure copies nothing. Returns the ids copied.
+    QList<qint64> copyContacts(const QString &source, const QList<qint64> &ids, const QString &target,
+                               texts::Asker &asker);
+    // The same, then deletes from source the contacts copied.
+    QList<qint64> moveContacts(const QString &source, const QList<qint64> &ids, const QString &target,
+                               texts::Asker &asker);
+
+    // The whole book in name order (descending when asked). Throws StoreError.
+    [[nodiscard]] BookScan scan(const QString &book, bool descending = false);
+
+    // Parses "1,2,3" (digits joined by commas, blanks allowed). Throws
+    // StoreError for anything else.
+    [[nodiscard]] static QList<qint64> parseIdList(const QString &ids);
+
+private:
+    QList<qint64> copyOrMove(const QString &source, const QList<qint64> &ids, const QString &target,
+                             texts::Asker &asker, bool move);
+    const BookFiles &m_files;
+};
+
+// Deletes the rows with these ids from the table of db, in one transaction.
+void deleteRowsWithIds(Database &db, const QList<qint64> &ids);
+
+} // namespace kirvane::store

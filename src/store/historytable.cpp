@@ -1,0 +1,52 @@
+#include "store/historytable.h"
+
+#include "common/folders.h"
+#include "store/contacttable.h"
+#include "store/database.h"
+#include "store/rowtablemodel.h"
+
+#include <QDate>
+
+namespace kirvane::store {
+
+QString HistoryTable::path() const
+{
+    return common::findNoCase(m_folder.isEmpty() ? common::historyFolder() : m_folder,
+                              QStringLiteral("historique.db"));
+}
+
+void HistoryTable::load(RowTableModel &model) const
+{
+    auto db = Database::open(path());
+    Statement s = db->prepare(QStringLiteral("SELECT * FROM t"));
+    QStringList columns;
+    for (int i = 0; i < s.columnCount(); ++i)
+        columns << s.columnName(i);
+    std::vector<QStringList> rows;
+    while (s.step()) {
+        QStringList row;
+        for (int i = 0; i < columns.size(); ++i)
+            row << s.text(i);
+        rows.push_back(std::move(row));
+    }
+    model.setRows(columns, std::move(rows));
+}
+
+qint64 HistoryTable::add(const HistoryRecord &r)
+{
+    auto db = Database::open(path());
+    db->prepare(QStringLiteral("INSERT INTO t (sujet,texte,date_msg,nom_annuaire,fichiers,images,html,chemin_page_html) "
+                               "VALUES (?,?,?,?,?,?,?,?)"))
+        .bind(1, r.subject).bind(2, r.body).bind(3, QDate::currentDate().toString(QStringLiteral("dd/MM/yyyy")))
+        .bind(4, r.books).bind(5, r.attachments).bind(6, r.images).bind(7, r.kind).bind(8, r.pagePath)
+        .run();
+    return db->lastInsertId();
+}
+
+void HistoryTable::remove(const QList<qint64> &ids)
+{
+    auto db = Database::open(path());
+    deleteRowsWithIds(*db, ids);
+}
+
+} // namespace kirvane::store

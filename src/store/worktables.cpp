@@ -1,0 +1,196 @@
+#include "store/worktables.h"
+
+#include "store/bookfiles.h"
+#include "store/contactrecord.h"
+#include "store/contacttable.h"
+#include "store/database.h"
+#include "store/tableschemas.h"
+
+namespace kirvane::store {
+
+namespace {
+
+// The criterion columns the duplicate search may use.
+QString criterionColumn(const QString &name)
+{
+    static const QStringList allowed = {
+        QStringLiteral("nom"), QStringLiteral("prenom"), QStringLiteral("societe"), QStringLiteral("email"),
+        QStringLiteral("champ16"), QStringLiteral("champ17"), QStringLiteral("champ18"), QStringLiteral("champ19"),
+    };
+    for (const QString &c : allowed)
+        if (c.compare(name.trimmed(), Qt::CaseInsensitive) == 0)
+            return c;
+    throw StoreError(QStringLiteral("not a criterion column: %1").arg(name).toStdString());
+}
+
+void report(const WorkProgress &p, int value, int maximum)
+{
+    if (p.bar)
+        p.bar(value, maximum);
+}
+
+} // namespace
+
+WorkTables::~WorkTables() = default;
+
+void WorkTables::resetBlackList()
+{
+    m_blackList.reset();
+    m_files.remakeFromTemplate(QStringLiteral("listenoire"));
+}
+
+void WorkTables::buildBlackList(const QStringList &books)
+{
+    resetBlackList();
+    fillWorkTable(books, QStringLiteral("listenoire"));
+    auto db = m_files.openTable(QStringLiteral("listenoire"));
+    // Every recipient of a run is looked up here.
+    db->exec(QStringLiteral("CREATE INDEX IF NOT EXISTS t_email ON t(email)"));
+}
+
+bool WorkTables::isBlackListed(const QString &email)
+{
+    try {
+        if (!m_blackList)
+            m_blackList = m_files.openTable(QStringLiteral("listenoire"));
+        Statement s = m_blackList->prepare(QStringLiteral("SELECT 1 FROM t WHERE email=?"));
+        s.bind(1, email);
+        return s.step();
+    } catch (const StoreError &) {
+        return false;
+    }
+}
+
+void WorkTables::fillWorkTable(const QStringList &books, const QString &table, const WorkProgress &progress)
+{
+    report(progress, 0, 0);
+    if (table.compare(QStringLiteral("listenoire"), Qt::CaseInsensitive) == 0)
+        m_blackList.reset();
+    auto db = m_files.openTable(table);
+    {
+        // The id becomes a plain column at the end, so each row keeps the id
+        // it has in its own book; rows already there are kept.
+        Transaction tx(*db);
+        const QStringList cols = db->columns();
+        const bool reshaped = !cols.isEmpty() && cols.last().compare(QStringLiteral("id"), Qt::CaseInsensitive) == 0
+                              && cols.size() == 20;
+        if (!reshaped) {
+            QString create = QStringLiteral("CREATE TABLE t_new (");
+            for (int k = 1; k < kContactFields; ++k)
+                create += contactColumns()[k] + QStringLiteral(" TEXT NOT NULL DEFAULT '', ");
+            create += QStringLiteral("nom_annuaire TEXT NOT NULL DEFAULT '', id INTEGER)");
+            db->exec(create);
+            db->exec(QStringLiteral("INSERT INTO t_new (%1,nom_annuaire,id) SELECT %1,nom_annuaire,NULL FROM t")
+                         .arg(bookValueColumns()));
+            db->exec(QStringLiteral("DROP TABLE t"));
+            db->exec(QStringLiteral("ALTER TABLE t_new RENAME TO t"));
+        } else {
+            db->exec(QStringLiteral("UPDATE t SET id=NULL"));
+        }
+        tx.commit();
+    }
+    for (const QString &b : books) {
+        db->attach(m_files.bookPath(b), QStringLiteral("src"));
+        try {
+            db->prepare(QStringLiteral("INSERT INTO t (id,%1,nom_annuaire) SELECT id,%1,? FROM src.t").arg(bookValueColumns()))
+                .bind(1, b)
+                .run();
+        } catch (...) {
+            db->detach(QStringLiteral("src"));
+            throw;
+        }
+        db->detach(QStringLiteral("src"));
+    }
+    if (progress.step)
+        progress.step(1);
+}
+
+void WorkTables::pruneToDuplicates(const QString &table, const QStringList &criteria, const WorkProgress &progress)
+{
+    QStringList cols;
+    for (const QString &c : criteria)
+        cols << criterionColumn(c);
+    auto db = m_files.openTable(table);
+    const int n = int(cols.size());
+    for (int pass = 0; pass < 2; ++pass) {
+        for (int i = 0; i < n; ++i) {
+            // Rows in order of the criterion; a row whose value no neighbour
+            // shares (exact comparison) is removed.
+            std::vector<std::pair<qint64, QString>> rows;
+            {
+                Statement s = db->prepare(QStringLiteral("SELECT rowid,%1 FROM t ORDER BY %1").arg(cols[i]));
+                while (s.step())
+                    rows.emplace_back(s.int64(0), s.text(1));
+            }
+            report(progress, 0, int(rows.size()));
+            std::vector<qint64> lonely;
+            int group = 1;
+            for (size_t r = 1; r < rows.size(); ++r) {
+                if (progress.bar && (r % 256) == 0)
+                    progress.bar(int(r), int(rows.size()));
+                if (progress.processEvents && (r % 256) == 0)
+                    progress.processEvents();
+                if (rows[r].second != rows[r - 1].second) {
+                    if (group == 1)
+                        lonely.push_back(rows[r - 1].first);
+                    group = 1;
+                } else {
+                    ++group;
+                }
+            }
+            if (!rows.empty() && group == 1)
+                lonely.push_back(rows.back().first);
+            if (!lonely.empty()) {
+                Transaction tx(*db);
+                Statement del = db->prepare(QStringLiteral("DELETE FROM t WHERE rowid=?"));
+                for (qint64 rid : lonely) {
+                    del.bind(1, rid);
+                    del.run();
+                    del.reset();
+                }
+                tx.commit();
+            }
+            report(progress, int(rows.size()), int(rows.size()));
+            if (progress.step)
+                progress.step(i + 2 + (pass ? n : 0));
+        }
+    }
+}
+
+void WorkTables::deleteOtherOccurrences(const QString &table, const QStringList &columns, const QString &keptBook,
+                                   const QString &keptId, const QStringList &values)
+{
+    if (columns.size() != values.size() || columns.isEmpty())
+        return;
+    QStringList cols, ccols;
+    for (const QString &c : columns) {
+        cols << criterionColumn(c);
+        ccols << QStringLiteral("c.") + cols.last();
+    }
+    auto db = m_files.openTable(table);
+    std::vector<std::pair<QString, QString>> doomed; // id, book
+    {
+        Statement s = db->prepare(QStringLiteral("SELECT id,nom_annuaire FROM t c WHERE upper(%1)=upper(?)")
+                                      .arg(ccols.join(QStringLiteral("||"))));
+        s.bind(1, values.join(QString()));
+        while (s.step()) {
+            const QString id = s.text(0), book = s.text(1);
+            if (id == keptId && book.compare(keptBook, Qt::CaseInsensitive) == 0)
+                continue;
+            doomed.emplace_back(id, book);
+        }
+    }
+    for (const auto &[id, book] : doomed) {
+        auto bookDb = m_files.openBook(book);
+        bookDb->prepare(QStringLiteral("DELETE FROM t WHERE id=?")).bind(1, id.toLongLong()).run();
+        db->prepare(QStringLiteral("DELETE FROM t WHERE id=? AND nom_annuaire=?")).bind(1, id.toLongLong()).bind(2, book).run();
+    }
+}
+
+void WorkTables::deleteRowsById(const QString &table, const QList<qint64> &ids)
+{
+    auto db = m_files.openTable(table);
+    deleteRowsWithIds(*db, ids);
+}
+
+} // namespace kirvane::store

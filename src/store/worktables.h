@@ -1,0 +1,58 @@
+#pragma once
+// WorkTables: the tables a run or a sweep fills from address books and then
+// reads: the black list "listenoire" (the addresses of a run's exclusion
+// books) and the merge table "fusion_mnl" of the duplicate sweep. A work table
+// is remade from the book template, then filled with the rows of books, each
+// row keeping the id it has in its own book and the book's name.
+//
+// Every operation throws StoreError, except isBlackListed.
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+
+namespace kirvane::store {
+
+class BookFiles;
+class Database;
+
+// Progress of the long work-table operations (the duplicate window shows it).
+struct WorkProgress {
+    std::function<void(int value, int maximum)> bar; // value -1: keep the maximum, add one
+    std::function<void(int step)> step;
+    std::function<void()> processEvents;
+};
+
+class WorkTables {
+public:
+    explicit WorkTables(const BookFiles &files) : m_files(files) {}
+    ~WorkTables();
+
+    // The black list, remade empty / filled with the addresses of books.
+    void resetBlackList();
+    void buildBlackList(const QStringList &books);
+    // True when email is on the black list (exact comparison). A black list
+    // that cannot be read excludes nobody.
+    [[nodiscard]] bool isBlackListed(const QString &email);
+
+    // Appends the rows of books to the work table (its id becoming a plain
+    // column at the end).
+    void fillWorkTable(const QStringList &books, const QString &table, const WorkProgress &progress = {});
+    // Keeps the rows that share, criterion by criterion and twice over, the
+    // value of each criterion column with another row.
+    void pruneToDuplicates(const QString &table, const QStringList &criteria, const WorkProgress &progress = {});
+    // Deletes from their books, and from the work table, the rows whose
+    // columns hold values (letter case ignored), except the row keptId of keptBook.
+    void deleteOtherOccurrences(const QString &table, const QStringList &columns, const QString &keptBook,
+                                const QString &keptId, const QStringList &values);
+    void deleteRowsById(const QString &table, const QList<qint64> &ids);
+
+private:
+    const BookFiles &m_files;
+    std::shared_ptr<Database> m_blackList; // kept open for the lookups of a run
+};
+
+} // namespace kirvane::store
