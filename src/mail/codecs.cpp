@@ -1,6 +1,6 @@
 #include "mail/codecs.h"
 
-#include "store/textcodec.h"
+#include "common/textcodec.h"
 
 #include <QStringDecoder>
 #include <QStringEncoder>
@@ -386,7 +386,7 @@ bool canEncode(QStringView text, const QString &charset)
         return true;
     }
     if (name == u"WINDOWS-1252")
-        return fitsWindows1252(text);
+        return common::fitsWindows1252(text);
     if (name == u"ISO-8859-15") {
         uchar b;
         for (const QChar c : text)
@@ -411,7 +411,7 @@ QByteArray encodeText(QStringView text, const QString &charset)
     if (name == u"ISO-8859-1" || name == u"US-ASCII")
         return text.toLatin1();
     if (name == u"WINDOWS-1252")
-        return toWindows1252(text);
+        return common::toWindows1252(text);
     if (name == u"ISO-8859-15") {
         QByteArray out;
         out.reserve(text.size());
@@ -441,7 +441,7 @@ QString decodeText(const QByteArray &bytes, const QString &charset)
     if (name == u"UTF-8")
         return QString::fromUtf8(bytes);
     if (name == u"ISO-8859-1" || name == u"US-ASCII" || name == u"WINDOWS-1252")
-        return fromWindows1252(bytes);
+        return common::fromWindows1252(bytes);
     if (name == u"ISO-8859-15") {
         QString out;
         out.reserve(bytes.size());
@@ -459,7 +459,7 @@ QString decodeText(const QByteArray &bytes, const QString &charset)
         if (decoder.isValid())
             return decoder.decode(bytes);
     }
-    return isValidUtf8(bytes) ? QString::fromUtf8(bytes) : fromWindows1252(bytes);
+    return common::isValidUtf8(bytes) ? QString::fromUtf8(bytes) : common::fromWindows1252(bytes);
 }
 
 // --- encoded words ----------------------------------------------------------
