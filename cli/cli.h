@@ -7,7 +7,7 @@
 #include <QTextStream>
 
 namespace kirvane::mail {
-class TQzvMsg;
+class MailMessage;
 }
 
 namespace kirvane::cli {
@@ -46,6 +46,6 @@ int runMessageCommand(QStringList args);
 // --embed, --base64) and fills msg, its Date set to now. Leaves other
 // arguments in args. False with a one-line error when an option is missing
 // or a text file cannot be read. cli/mail_commands.cpp.
-bool buildMessageFromOptions(QStringList &args, mail::TQzvMsg &msg, QString *error);
+bool buildMessageFromOptions(QStringList &args, mail::MailMessage &msg, QString *error);
 
 } // namespace kirvane::cli

@@ -3,8 +3,8 @@
 
 #include "cli/cli.h"
 
-#include "mail/qzvmsg.h"
 #include "common/textcodec.h"
+#include "mail/mailmessage.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -45,7 +45,7 @@ bool readTextFile(const QString &path, QStringList *lines, QString *error)
 
 } // namespace
 
-bool buildMessageFromOptions(QStringList &args, mail::TQzvMsg &msg, QString *error)
+bool buildMessageFromOptions(QStringList &args, mail::MailMessage &msg, QString *error)
 {
     auto required = [&](const char *name, QString *value) {
         if (takeOption(args, QString::fromLatin1(name), value) && !value->isEmpty())
@@ -56,12 +56,12 @@ bool buildMessageFromOptions(QStringList &args, mail::TQzvMsg &msg, QString *err
     QString from, to, subject;
     if (!required("from", &from) || !required("to", &to) || !required("subject", &subject))
         return false;
-    msg.From = from;
-    msg.SendTo = to;
-    msg.Subject = subject;
-    takeOption(args, QStringLiteral("name"), &msg.UserName);
-    takeOption(args, QStringLiteral("cc"), &msg.CC);
-    takeOption(args, QStringLiteral("bcc"), &msg.BCC);
+    msg.from = from;
+    msg.sendTo = to;
+    msg.subject = subject;
+    takeOption(args, QStringLiteral("name"), &msg.userName);
+    takeOption(args, QStringLiteral("cc"), &msg.cc);
+    takeOption(args, QStringLiteral("bcc"), &msg.bcc);
 
     QString textFile, htmlFile;
     const bool text = takeOption(args, QStringLiteral("text"), &textFile);
@@ -70,17 +70,17 @@ bool buildMessageFromOptions(QStringList &args, mail::TQzvMsg &msg, QString *err
         *error = QStringLiteral("give one of --text FILE and --html FILE");
         return false;
     }
-    msg.MessageType = html ? mail::mtHTML : mail::mtPlain;
-    if (!readTextFile(html ? htmlFile : textFile, &msg.Text, error))
+    msg.bodyFormat = html ? mail::BodyFormat::Html : mail::BodyFormat::Plain;
+    if (!readTextFile(html ? htmlFile : textFile, &msg.text, error))
         return false;
 
     for (const QString &path : takeOptions(args, QStringLiteral("attach")))
-        msg.AttachedFiles.Add(path);
+        msg.attachments.add(path);
     for (const QString &path : takeOptions(args, QStringLiteral("embed")))
-        msg.EmbeddedImages.Add(path);
+        msg.embeddedImages.add(path);
     if (takeFlag(args, QStringLiteral("base64")))
-        msg.TextEncoding = mail::teBase64;
-    msg.Date = mail::FormatMailDate(QDateTime::currentDateTime());
+        msg.bodyEncoding = mail::BodyEncoding::Base64;
+    msg.date = mail::formatMailDate(QDateTime::currentDateTime());
     return true;
 }
 
@@ -98,16 +98,16 @@ int runMailCommand(QStringList args)
     if (command != QLatin1String("compose"))
         return fail(QStringLiteral("unknown mail command: %1").arg(command));
 
-    mail::TQzvMsg msg;
+    mail::MailMessage msg;
     QString error;
     if (!buildMessageFromOptions(args, msg, &error))
         return fail(error);
     if (!args.isEmpty())
         return fail(QStringLiteral("unexpected argument: %1").arg(args.first()));
-    if (!msg.FillRawMail(&error))
+    if (!msg.compose(&error))
         return fail(error);
     QByteArray bytes;
-    for (const QByteArray &line : std::as_const(msg.RawMail))
+    for (const QByteArray &line : std::as_const(msg.wireLines))
         bytes += line + "\r\n";
     writeRaw(bytes);
     return 0;

@@ -3,9 +3,9 @@
 
 #include "cli/cli.h"
 
-#include "mail/qzvmsg.h"
-#include "mail/qzvpop.h"
-#include "mail/qzvsmtp.h"
+#include "mail/mailmessage.h"
+#include "mail/pop3client.h"
+#include "mail/smtpclient.h"
 
 #include <QCryptographicHash>
 
@@ -42,33 +42,33 @@ QString jsonList(const QStringList &items)
 }
 
 // One retrieved message as a JSON object on one line.
-QString messageJson(const mail::TQzvMsg &msg)
+QString messageJson(const mail::MailMessage &msg)
 {
     QStringList attachments;
-    for (int i = 0; i < msg.AttachedFiles.Count(); ++i) {
-        const mail::TAttachedFile &file = msg.AttachedFiles[i];
+    for (int i = 0; i < msg.attachments.count(); ++i) {
+        const mail::Attachment &file = msg.attachments[i];
         attachments << QStringLiteral("{\"name\":%1,\"content_type\":%2,\"size\":%3,\"sha256\":\"%4\"}")
-                           .arg(jsonString(file.FileName), jsonString(file.ContentType))
-                           .arg(file.Data.size())
+                           .arg(jsonString(file.fileName), jsonString(file.contentType))
+                           .arg(file.data.size())
                            .arg(QString::fromLatin1(
-                               QCryptographicHash::hash(file.Data, QCryptographicHash::Sha256).toHex()));
+                               QCryptographicHash::hash(file.data, QCryptographicHash::Sha256).toHex()));
     }
     const std::pair<const char *, QString> fields[] = {
-        {"from", msg.From},
-        {"sender", msg.Sender},
-        {"to", msg.SendTo},
-        {"cc", msg.CC},
-        {"reply_to", msg.ReplyTo},
-        {"subject", msg.Subject},
-        {"date", msg.Date},
-        {"message_id", msg.MessageId},
-        {"content_type", msg.ContentType},
-        {"content_transfer_encoding", msg.ContentTransferEncoding},
+        {"from", msg.from},
+        {"sender", msg.sender},
+        {"to", msg.sendTo},
+        {"cc", msg.cc},
+        {"reply_to", msg.replyTo},
+        {"subject", msg.subject},
+        {"date", msg.date},
+        {"message_id", msg.messageId},
+        {"content_type", msg.contentType},
+        {"content_transfer_encoding", msg.contentTransferEncoding},
     };
     QString json = QStringLiteral("{");
     for (const auto &[key, value] : fields)
         json += QLatin1Char('"') + QLatin1String(key) + QStringLiteral("\":") + jsonString(value) + QLatin1Char(',');
-    json += QStringLiteral("\"text\":") + jsonList(msg.Text);
+    json += QStringLiteral("\"text\":") + jsonList(msg.text);
     json += QStringLiteral(",\"attachments\":[") + attachments.join(QLatin1Char(',')) + QStringLiteral("]}");
     return json;
 }
@@ -89,40 +89,40 @@ int sendMessages(QStringList args)
     // composes one per contact: its own Message-Id, boundaries and Date.
     const QStringList messageOptions = args;
     {
-        mail::TQzvMsg probe;
+        mail::MailMessage probe;
         if (!buildMessageFromOptions(args, probe, &error))
             return fail(error);
         if (!args.isEmpty())
             return fail(QStringLiteral("unexpected argument: %1").arg(args.first()));
     }
 
-    mail::TQzvSMTP smtp;
-    smtp.Host = host;
-    smtp.Port = port;
+    mail::SmtpClient smtp;
+    smtp.host = host;
+    smtp.port = port;
     int failures = 0;
     for (int i = 1; i <= repeat; ++i) {
-        if (!smtp.Connected()) {
-            smtp.Connect();
-            if (smtp.Failed()) {
+        if (!smtp.isConnected()) {
+            smtp.connectToHost();
+            if (smtp.failed()) {
                 out().flush();
                 return fail(QStringLiteral("cannot connect to %1:%2: %3 %4")
-                                .arg(host, port, smtp.ReplyCode(), smtp.ReplyText())
+                                .arg(host, port, smtp.replyCode(), smtp.replyText())
                                 .simplified());
             }
         }
         QStringList options = messageOptions;
-        mail::TQzvMsg msg;
+        mail::MailMessage msg;
         if (!buildMessageFromOptions(options, msg, &error))
             return fail(error);
-        smtp.SendMessage(msg);
-        if (smtp.Failed()) {
+        smtp.sendMessage(msg);
+        if (smtp.failed()) {
             ++failures;
-            out() << QStringLiteral("message %1: refused: %2 %3\n").arg(i).arg(smtp.ReplyCode(), smtp.ReplyText());
+            out() << QStringLiteral("message %1: refused: %2 %3\n").arg(i).arg(smtp.replyCode(), smtp.replyText());
         } else {
             out() << QStringLiteral("message %1: accepted\n").arg(i);
         }
     }
-    smtp.Quit();
+    smtp.quit();
     out().flush();
     return failures ? 1 : 0;
 }
@@ -138,35 +138,35 @@ int fetchMessages(QStringList args)
     if (!args.isEmpty())
         return fail(QStringLiteral("unexpected argument: %1").arg(args.first()));
 
-    mail::TQzvPOP pop;
-    pop.Host = host;
-    pop.Port = port;
-    pop.UserId = user;
-    pop.UserPasswd = password;
-    pop.Connect();
-    if (pop.Failed())
-        return fail(QStringLiteral("cannot connect to %1:%2: %3").arg(host, port, pop.StatusText()));
-    if (!pop.Login())
-        return fail(QStringLiteral("login refused: %1").arg(pop.StatusText()));
-    pop.GetMessageCount();
-    if (pop.Failed() && !pop.Connected())
-        return fail(QStringLiteral("cannot count the messages: %1").arg(pop.StatusText()));
-    const int count = pop.MessageCount();
+    mail::Pop3Client pop;
+    pop.host = host;
+    pop.port = port;
+    pop.userId = user;
+    pop.password = password;
+    pop.connectToHost();
+    if (pop.failed())
+        return fail(QStringLiteral("cannot connect to %1:%2: %3").arg(host, port, pop.statusText()));
+    if (!pop.login())
+        return fail(QStringLiteral("login refused: %1").arg(pop.statusText()));
+    pop.fetchMessageCount();
+    if (pop.failed() && !pop.isConnected())
+        return fail(QStringLiteral("cannot count the messages: %1").arg(pop.statusText()));
+    const int count = pop.messageCount();
     for (int n = 1; n <= count; ++n) {
-        mail::TQzvMsg msg;
-        if (!pop.Retrieve(n, msg))
-            return fail(QStringLiteral("message %1: %2").arg(n).arg(pop.StatusText()));
+        mail::MailMessage msg;
+        if (!pop.retrieve(n, msg))
+            return fail(QStringLiteral("message %1: %2").arg(n).arg(pop.statusText()));
         out() << messageJson(msg) << '\n';
         if (remove) {
-            pop.Delete(n);
-            if (pop.Failed())
-                return fail(QStringLiteral("message %1 not deleted: %2").arg(n).arg(pop.StatusText()));
+            pop.deleteMessage(n);
+            if (pop.failed())
+                return fail(QStringLiteral("message %1 not deleted: %2").arg(n).arg(pop.statusText()));
         }
     }
-    pop.Quit();
+    pop.quit();
     out().flush();
-    if (pop.Failed())
-        return fail(QStringLiteral("the server did not end the session well: %1").arg(pop.StatusText()));
+    if (pop.failed())
+        return fail(QStringLiteral("the server did not end the session well: %1").arg(pop.statusText()));
     return 0;
 }
 

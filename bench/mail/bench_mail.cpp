@@ -5,8 +5,8 @@
 //   bench_mail attach PORT COUNT FILE IMAGE... HTML messages with FILE attached and IMAGEs embedded
 //   bench_mail pop PORT USER PASSWORD          retrieve every message of the mailbox
 
-#include "mail/qzvpop.h"
-#include "mail/qzvsmtp.h"
+#include "mail/pop3client.h"
+#include "mail/smtpclient.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -26,38 +26,38 @@ long peakKiB()
     return usage.ru_maxrss;
 }
 
-bool connectSmtp(TQzvSMTP &smtp, const QString &port)
+bool connectSmtp(SmtpClient &smtp, const QString &port)
 {
-    smtp.Host = QStringLiteral("127.0.0.1");
-    smtp.Port = port;
-    smtp.Connect();
-    if (smtp.Failed())
-        std::fprintf(stderr, "connect: %s %s\n", qPrintable(smtp.ReplyCode()), qPrintable(smtp.ReplyText()));
-    return !smtp.Failed();
+    smtp.host = QStringLiteral("127.0.0.1");
+    smtp.port = port;
+    smtp.connectToHost();
+    if (smtp.failed())
+        std::fprintf(stderr, "connect: %s %s\n", qPrintable(smtp.replyCode()), qPrintable(smtp.replyText()));
+    return !smtp.failed();
 }
 
 // One message per contact, as the sending run builds them: the text and the
 // subject carry the contact's name.
-TQzvMsg messageFor(int i, const QStringList &text)
+MailMessage messageFor(int i, const QStringList &text)
 {
-    TQzvMsg msg;
-    msg.From = QStringLiteral("news@example.org");
-    msg.UserName = QStringLiteral("Newsletter");
-    msg.SendTo = QStringLiteral("reader%1@example.net").arg(i);
-    msg.Subject = QStringLiteral("News for reader %1").arg(i);
-    msg.Text.reserve(text.size() + 1);
-    msg.Text << QStringLiteral("Dear reader %1,").arg(i);
-    msg.Text << text;
+    MailMessage msg;
+    msg.from = QStringLiteral("news@example.org");
+    msg.userName = QStringLiteral("Newsletter");
+    msg.sendTo = QStringLiteral("reader%1@example.net").arg(i);
+    msg.subject = QStringLiteral("News for reader %1").arg(i);
+    msg.text.reserve(text.size() + 1);
+    msg.text << QStringLiteral("Dear reader %1,").arg(i);
+    msg.text << text;
     return msg;
 }
 
-int sendAll(TQzvSMTP &smtp, int count, const std::function<TQzvMsg(int)> &make)
+int sendAll(SmtpClient &smtp, int count, const std::function<MailMessage(int)> &make)
 {
     for (int i = 0; i < count; ++i) {
-        TQzvMsg msg = make(i);
-        smtp.SendMessage(msg);
-        if (smtp.Failed()) {
-            std::fprintf(stderr, "message %d: %s %s\n", i, qPrintable(smtp.ReplyCode()), qPrintable(smtp.ReplyText()));
+        MailMessage msg = make(i);
+        smtp.sendMessage(msg);
+        if (smtp.failed()) {
+            std::fprintf(stderr, "message %d: %s %s\n", i, qPrintable(smtp.replyCode()), qPrintable(smtp.replyText()));
             return i;
         }
     }
@@ -71,13 +71,13 @@ int benchSmtp(const QStringList &args)
     QStringList text;
     for (int used = 300; used < size; used += 72)
         text << QString(70, QLatin1Char('a' + text.size() % 26));
-    TQzvSMTP smtp;
+    SmtpClient smtp;
     if (!connectSmtp(smtp, args.value(0)))
         return 1;
     QElapsedTimer clock;
     clock.start();
     const int sent = sendAll(smtp, count, [&](int i) { return messageFor(i, text); });
-    smtp.Quit();
+    smtp.quit();
     std::printf("smtp %.3f %d\n", clock.nsecsElapsed() / 1e9, sent);
     return sent == count ? 0 : 1;
 }
@@ -91,50 +91,50 @@ int benchAttach(const QStringList &args)
     for (const QString &image : images)
         html << QStringLiteral("<img src=\"cid:%1\">").arg(QFileInfo(image).fileName());
     html << QStringLiteral("</body></html>");
-    TQzvSMTP smtp;
+    SmtpClient smtp;
     if (!connectSmtp(smtp, args.value(0)))
         return 1;
     QElapsedTimer clock;
     clock.start();
     const int sent = sendAll(smtp, count, [&](int i) {
-        TQzvMsg msg = messageFor(i, html);
-        msg.MessageType = mtHTML;
-        msg.AttachedFiles.Add(file);
+        MailMessage msg = messageFor(i, html);
+        msg.bodyFormat = BodyFormat::Html;
+        msg.attachments.add(file);
         for (const QString &image : images)
-            msg.EmbeddedImages.Add(image);
+            msg.embeddedImages.add(image);
         return msg;
     });
-    smtp.Quit();
+    smtp.quit();
     std::printf("attach %.3f %d %ld\n", clock.nsecsElapsed() / 1e9, sent, peakKiB());
     return sent == count ? 0 : 1;
 }
 
 int benchPop(const QStringList &args)
 {
-    TQzvPOP pop;
-    pop.Host = QStringLiteral("127.0.0.1");
-    pop.Port = args.value(0);
-    pop.UserId = args.value(1);
-    pop.UserPasswd = args.value(2);
+    Pop3Client pop;
+    pop.host = QStringLiteral("127.0.0.1");
+    pop.port = args.value(0);
+    pop.userId = args.value(1);
+    pop.password = args.value(2);
     QElapsedTimer clock;
     clock.start();
-    pop.Connect();
-    if (pop.Failed() || !pop.Login()) {
-        std::fprintf(stderr, "login: %s\n", qPrintable(pop.StatusText()));
+    pop.connectToHost();
+    if (pop.failed() || !pop.login()) {
+        std::fprintf(stderr, "login: %s\n", qPrintable(pop.statusText()));
         return 1;
     }
-    pop.GetMessageCount();
-    const int count = pop.MessageCount();
+    pop.fetchMessageCount();
+    const int count = pop.messageCount();
     qint64 bytes = 0;
     for (int n = 1; n <= count; ++n) {
-        TQzvMsg msg;
-        if (!pop.Retrieve(n, msg)) {
-            std::fprintf(stderr, "message %d: %s\n", n, qPrintable(pop.StatusText()));
+        MailMessage msg;
+        if (!pop.retrieve(n, msg)) {
+            std::fprintf(stderr, "message %d: %s\n", n, qPrintable(pop.statusText()));
             return 1;
         }
-        bytes += msg.Size;
+        bytes += msg.size;
     }
-    pop.Quit();
+    pop.quit();
     std::printf("pop %.3f %d %lld\n", clock.nsecsElapsed() / 1e9, count, static_cast<long long>(bytes));
     return 0;
 }

@@ -21,7 +21,7 @@ struct addrinfo;
 namespace kirvane::mail {
 
 // Misuse of a mail component ("Not connected.") and errors of the connection
-// layer that the older program raised to its caller.
+// layer, raised to the caller so that it learns the system's text.
 struct MailError : std::runtime_error {
     using std::runtime_error::runtime_error;
     explicit MailError(const QString &text) : std::runtime_error(text.toStdString()) {}
@@ -32,7 +32,7 @@ enum class WaitEnd {
     Done,     // the data was written, or at least one byte was read
     Closed,   // the peer closed the connection (or it was never open)
     TimedOut, // nothing within the deadline
-    Error,    // the socket reported an error; see texts::errorText()/errorNumber()
+    Error,    // the socket reported an error; see errorText()/errorNumber()
     TooLong,  // a line longer than the reader's limit
 };
 
@@ -52,7 +52,7 @@ public:
     virtual void close() = 0;
 
     // The last error of the connection layer: the system's text and number.
-    [[nodiscard]] virtual QString texts::errorText() const = 0;
+    [[nodiscard]] virtual QString errorText() const = 0;
     [[nodiscard]] virtual int errorNumber() const = 0;
 
     std::function<void()> processEvents;
@@ -82,7 +82,7 @@ public:
     WaitEnd send(const QByteArray &data, QDeadlineTimer deadline) override;
     WaitEnd receive(QByteArray &buffer, QDeadlineTimer deadline) override;
     void close() override;
-    QString texts::errorText() const override;
+    QString errorText() const override;
     int errorNumber() const override { return m_errno; }
 
     Resolver resolve;
@@ -132,11 +132,11 @@ private:
 // The port in text, or fallback when text is not a number from 1 to 65535.
 [[nodiscard]] quint16 portFromText(const QString &text, quint16 fallback);
 
-// Why a wait ended without what it waited for, for ReplyText and StatusText.
+// Why a wait ended without what it waited for, for replyText and statusText.
 [[nodiscard]] QString waitEndText(WaitEnd end, quint32 timeoutMs, const Transport &transport);
 
 // The text raised for an error of the connection layer during call ("send" or
-// "recv"), worded as the older program worded it.
+// "recv"): the system's text and number, and the call that failed.
 [[nodiscard]] QString socketErrorText(const Transport &transport, const char *call);
 
 } // namespace kirvane::mail

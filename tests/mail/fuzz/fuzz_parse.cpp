@@ -1,6 +1,6 @@
 // libFuzzer target: any bytes, cut into lines, handed to the message parser.
 
-#include "mail/qzvmsg.h"
+#include "mail/mailmessage.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -12,13 +12,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     for (QByteArray &line : lines)
         if (line.endsWith('\r'))
             line.chop(1);
-    kirvane::mail::TQzvMsg msg;
+    kirvane::mail::MailMessage msg;
     QString error;
-    msg.ParseRawMail(lines, &error);
+    msg.parse(lines, &error);
     // Whatever was parsed must compose again without harm.
-    msg.From = QStringLiteral("a@b.c");
+    msg.from = QStringLiteral("a@b.c");
     QString composeError;
-    if (!msg.FillRawMail(&composeError))
+    if (!msg.compose(&composeError))
         __builtin_trap();
     return 0;
 }

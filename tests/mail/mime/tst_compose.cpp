@@ -2,7 +2,7 @@
 // structure, the mends for texts that do not fit the charset or the line
 // length, and the same messages read back by Python's email package.
 
-#include "mail/qzvmsg.h"
+#include "mail/mailmessage.h"
 #include "peek.h"
 
 #include <QDir>
@@ -23,19 +23,19 @@ const QByteArray kId = "<QZV.2026.12.08.abcdefghijklmnop@a.b.c>";
 const QByteArray kB1 = "--_QZV_bound_aaaaaaaaaaaa";
 const QByteArray kB2 = "--_QZV_bound_bbbbbbbbbbbb";
 
-void base(TQzvMsg &m)
+void base(MailMessage &m)
 {
-    m.From = QStringLiteral("news@example.org");
-    m.SendTo = QStringLiteral("reader@example.org");
-    m.Subject = QStringLiteral("Hello");
-    m.Date = QStringLiteral("Tue, 8 Dec 2026 14:05:09 +0100");
-    m.Text = {QStringLiteral("Line one"), QStringLiteral("."), QStringLiteral(".dot")};
-    m.FixedIds = {kId, kB1, kB2};
+    m.from = QStringLiteral("news@example.org");
+    m.sendTo = QStringLiteral("reader@example.org");
+    m.subject = QStringLiteral("Hello");
+    m.date = QStringLiteral("Tue, 8 Dec 2026 14:05:09 +0100");
+    m.text = {QStringLiteral("Line one"), QStringLiteral("."), QStringLiteral(".dot")};
+    m.fixedIds = {kId, kB1, kB2};
 }
 
-void addData(TAttachedFiles &files, const QString &name, const QByteArray &data)
+void addData(AttachmentList &files, const QString &name, const QByteArray &data)
 {
-    files.Add(name).Data = data;
+    files.add(name).data = data;
 }
 
 Lines head(const QByteArray &from = "news@example.org", const QByteArray &subject = "Hello")
@@ -57,7 +57,7 @@ Lines attachment(const QByteArray &type, const QByteArray &name, const QByteArra
 
 struct Case {
     const char *name;
-    std::function<void(TQzvMsg &)> setup;
+    std::function<void(MailMessage &)> setup;
     Lines expected;
 };
 
@@ -72,55 +72,55 @@ QList<Case> cases()
     const QByteArray d1 = "--" + kB1, d2 = "--" + kB2;
 
     return {
-        {"text only", [](TQzvMsg &) {}, head() + textPart + Lines{{}} + kStuffedText},
+        {"text only", [](MailMessage &) {}, head() + textPart + Lines{{}} + kStuffedText},
         {"attachments only",
-         [](TQzvMsg &m) {
-             addData(m.AttachedFiles, QStringLiteral("/tmp/note.txt"), "hello");
-             addData(m.AttachedFiles, QStringLiteral("a.pdf"), QByteArray("\0\1\2", 3));
+         [](MailMessage &m) {
+             addData(m.attachments, QStringLiteral("/tmp/note.txt"), "hello");
+             addData(m.attachments, QStringLiteral("a.pdf"), QByteArray("\0\1\2", 3));
          },
          head() + Lines{"Content-Type: multipart/mixed; boundary=\"" + kB1 + "\"", {}, d1} + textPart + Lines{{}}
              + kStuffedText + Lines{d1} + note + Lines{d1} + pdf + Lines{d1 + "--", {}}},
         {"images only",
-         [](TQzvMsg &m) {
-             m.MessageType = mtHTML;
-             addData(m.EmbeddedImages, QStringLiteral("logo.gif"), "GIF");
-             addData(m.EmbeddedImages, QStringLiteral("photo.png"), "\x89PNG");
+         [](MailMessage &m) {
+             m.bodyFormat = BodyFormat::Html;
+             addData(m.embeddedImages, QStringLiteral("logo.gif"), "GIF");
+             addData(m.embeddedImages, QStringLiteral("photo.png"), "\x89PNG");
          },
          head() + Lines{"Content-Type: multipart/related;", "\tboundary=\"" + kB1 + "\"", {}, d1} + htmlPart
              + Lines{{}} + kStuffedText + Lines{d1} + gif + Lines{d1} + png + Lines{d1 + "--", {}, {}}},
         {"images and attachments",
-         [](TQzvMsg &m) {
-             m.MessageType = mtHTML;
-             addData(m.AttachedFiles, QStringLiteral("note.txt"), "hello");
-             addData(m.EmbeddedImages, QStringLiteral("logo.gif"), "GIF");
+         [](MailMessage &m) {
+             m.bodyFormat = BodyFormat::Html;
+             addData(m.attachments, QStringLiteral("note.txt"), "hello");
+             addData(m.embeddedImages, QStringLiteral("logo.gif"), "GIF");
          },
          head() + Lines{"Content-Type: multipart/mixed;", "\tboundary=\"" + kB2 + "\"", {}, d2,
                         "Content-Type: multipart/related;", "\ttype=\"text/html\";", "\tboundary=\"" + kB1 + "\"",
                         {}, d1} + htmlPart + Lines{{}} + kStuffedText + Lines{d1} + gif
              + Lines{d1 + "--", {}, d2} + note + Lines{d2 + "--", {}}},
         {"images beside plain text travel as attachments",
-         [](TQzvMsg &m) { addData(m.EmbeddedImages, QStringLiteral("logo.gif"), "GIF"); },
+         [](MailMessage &m) { addData(m.embeddedImages, QStringLiteral("logo.gif"), "GIF"); },
          head() + Lines{"Content-Type: multipart/mixed; boundary=\"" + kB1 + "\"", {}, d1} + textPart + Lines{{}}
              + kStuffedText + Lines{d1} + gif + Lines{d1 + "--", {}}},
         {"base64 text and subject",
-         [](TQzvMsg &m) {
-             m.TextEncoding = teBase64;
-             m.Text = {QStringLiteral("a"), QStringLiteral(".b")};
+         [](MailMessage &m) {
+             m.bodyEncoding = BodyEncoding::Base64;
+             m.text = {QStringLiteral("a"), QStringLiteral(".b")};
          },
          head("news@example.org", "=?ISO-8859-1?B?SGVsbG8=?=")
              + Lines{"Content-Type: text/plain; charset=ISO-8859-1", "Content-Transfer-Encoding: base64", {},
                      "YQ0KLmINCg=="}},
         {"every header",
-         [](TQzvMsg &m) {
-             m.UserName = QStringLiteral("The \"News\" Desk");
-             m.ReplyTo = QStringLiteral("replies@example.org");
-             m.InReplyTo = QStringLiteral("<x@y>");
-             m.CC = QStringLiteral("cc@example.org");
-             m.BCC = QStringLiteral("hidden@example.org");
-             m.Priority = prLowest;
-             m.XMailer = QStringLiteral("Kirvane");
-             m.ExtraHeaders = {"X-Campaign: 7"};
-             m.Text = {QStringLiteral("x")};
+         [](MailMessage &m) {
+             m.userName = QStringLiteral("The \"News\" Desk");
+             m.replyTo = QStringLiteral("replies@example.org");
+             m.inReplyTo = QStringLiteral("<x@y>");
+             m.cc = QStringLiteral("cc@example.org");
+             m.bcc = QStringLiteral("hidden@example.org");
+             m.priority = Priority::Lowest;
+             m.xMailer = QStringLiteral("Kirvane");
+             m.extraHeaders = {"X-Campaign: 7"};
+             m.text = {QStringLiteral("x")};
          },
          Lines{"Message-Id: " + kId, "Date: Tue, 8 Dec 2026 14:05:09 +0100", "X-Priority: 5",
                "From: \"The \\\"News\\\" Desk\" <news@example.org>", "In-Reply-To: <x@y>",
@@ -128,31 +128,31 @@ QList<Case> cases()
                "CC: cc@example.org", "MIME-Version: 1.0", "Subject: Hello"}
              + textPart + Lines{"X-Campaign: 7", {}, "x"}},
         {"Latin-1 subject and name as encoded words",
-         [](TQzvMsg &m) {
-             m.UserName = QStringLiteral("Zoë");
-             m.Subject = QStringLiteral("Été");
-             m.Text = {QStringLiteral("café")};
+         [](MailMessage &m) {
+             m.userName = QStringLiteral("Zoë");
+             m.subject = QStringLiteral("Été");
+             m.text = {QStringLiteral("café")};
          },
          head("=?ISO-8859-1?B?Wm/r?= <news@example.org>", "=?ISO-8859-1?B?yXTp?=") + textPart
              + Lines{{}, "caf\xE9"}},
         {"text beyond Latin-1 goes out as UTF-8",
-         [](TQzvMsg &m) {
-             m.Subject = QStringLiteral("5 €");
-             m.Text = {QStringLiteral("Prix: 5 €")};
+         [](MailMessage &m) {
+             m.subject = QStringLiteral("5 €");
+             m.text = {QStringLiteral("Prix: 5 €")};
          },
          head("news@example.org", "=?UTF-8?B?NSDigqw=?=")
              + Lines{"Content-Type: text/plain; charset=UTF-8", "Content-Transfer-Encoding: 8Bit", {},
                      "Prix: 5 \xE2\x82\xAC"}},
         {"a charset name that is no token is not declared",
-         [](TQzvMsg &m) {
-             m.CharSet = QStringLiteral("x\r\nBcc: victim@example.org");
-             m.Text = {QStringLiteral("x")};
+         [](MailMessage &m) {
+             m.charset = QStringLiteral("x\r\nBcc: victim@example.org");
+             m.text = {QStringLiteral("x")};
          },
          head() + Lines{"Content-Type: text/plain; charset=UTF-8", "Content-Transfer-Encoding: 8Bit", {}, "x"}},
         {"line ends inside header values and text",
-         [](TQzvMsg &m) {
-             m.Subject = QStringLiteral("Hi\r\nBcc: victim@example.org");
-             m.Text = {QStringLiteral("one\r\ntwo\nthree")};
+         [](MailMessage &m) {
+             m.subject = QStringLiteral("Hi\r\nBcc: victim@example.org");
+             m.text = {QStringLiteral("one\r\ntwo\nthree")};
          },
          head("news@example.org", "Hi  Bcc: victim@example.org") + textPart + Lines{{}, "one", "two", "three"}},
     };
@@ -206,64 +206,64 @@ private slots:
     {
         QFETCH(int, index);
         const Case c = cases().at(index);
-        TQzvMsg m;
+        MailMessage m;
         base(m);
         c.setup(m);
         QString error;
-        QVERIFY2(m.FillRawMail(&error), qPrintable(error));
-        if (m.RawMail != c.expected) {
-            for (qsizetype i = 0; i < std::max(m.RawMail.size(), c.expected.size()); ++i)
-                if (m.RawMail.value(i) != c.expected.value(i))
-                    qWarning() << "line" << i << m.RawMail.value(i) << "expected" << c.expected.value(i);
+        QVERIFY2(m.compose(&error), qPrintable(error));
+        if (m.wireLines != c.expected) {
+            for (qsizetype i = 0; i < std::max(m.wireLines.size(), c.expected.size()); ++i)
+                if (m.wireLines.value(i) != c.expected.value(i))
+                    qWarning() << "line" << i << m.wireLines.value(i) << "expected" << c.expected.value(i);
         }
-        QCOMPARE(m.RawMail, c.expected);
+        QCOMPARE(m.wireLines, c.expected);
     }
 
     void longLineGoesQuotedPrintable()
     {
-        TQzvMsg m;
+        MailMessage m;
         base(m);
         const QString longLine = QStringLiteral("é").repeated(600); // 600 octets in Latin-1
-        m.Text = {QStringLiteral("short"), longLine + longLine};
-        QVERIFY(m.FillRawMail());
-        QVERIFY(m.RawMail.contains("Content-Transfer-Encoding: quoted-printable"));
-        for (const QByteArray &line : m.RawMail)
+        m.text = {QStringLiteral("short"), longLine + longLine};
+        QVERIFY(m.compose());
+        QVERIFY(m.wireLines.contains("Content-Transfer-Encoding: quoted-printable"));
+        for (const QByteArray &line : m.wireLines)
             QVERIFY(line.size() <= 998);
 
         // Just below the limit nothing changes.
-        m.Text = {QString(998, u'x')};
-        QVERIFY(m.FillRawMail());
-        QVERIFY(m.RawMail.contains("Content-Transfer-Encoding: 8Bit"));
+        m.text = {QString(998, u'x')};
+        QVERIFY(m.compose());
+        QVERIFY(m.wireLines.contains("Content-Transfer-Encoding: 8Bit"));
     }
 
     void refusals()
     {
-        TQzvMsg m;
+        MailMessage m;
         base(m);
-        m.From = QStringLiteral("news.example.org");
+        m.from = QStringLiteral("news.example.org");
         QString error;
-        QVERIFY(!m.FillRawMail(&error));
+        QVERIFY(!m.compose(&error));
         QCOMPARE(error, QStringLiteral("\"From\" address not complete."));
-        QVERIFY(m.RawMail.isEmpty());
+        QVERIFY(m.wireLines.isEmpty());
 
-        TQzvMsg missing;
+        MailMessage missing;
         base(missing);
-        missing.AttachedFiles.Add(QStringLiteral("/nonexistent/kirvane/file.pdf"));
-        QVERIFY(!missing.FillRawMail(&error));
+        missing.attachments.add(QStringLiteral("/nonexistent/kirvane/file.pdf"));
+        QVERIFY(!missing.compose(&error));
         QVERIFY2(error.startsWith(QStringLiteral("Cannot open file \"/nonexistent/kirvane/file.pdf\". ")), qPrintable(error));
-        QVERIFY(missing.RawMail.isEmpty());
+        QVERIFY(missing.wireLines.isEmpty());
     }
 
     void composingTwiceKeepsTheSubject()
     {
-        TQzvMsg m;
+        MailMessage m;
         base(m);
-        m.TextEncoding = teBase64;
-        QVERIFY(m.FillRawMail());
-        const Lines first = m.RawMail;
-        QVERIFY(m.FillRawMail());
-        QCOMPARE(m.RawMail, first);
-        QCOMPARE(m.Subject, QStringLiteral("Hello"));
+        m.bodyEncoding = BodyEncoding::Base64;
+        QVERIFY(m.compose());
+        const Lines first = m.wireLines;
+        QVERIFY(m.compose());
+        QCOMPARE(m.wireLines, first);
+        QCOMPARE(m.subject, QStringLiteral("Hello"));
     }
 
     // The sending run composes one message per contact with the same files:
@@ -274,35 +274,35 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("report.pdf"));
         QVERIFY(writeFile(path, pattern(5000)));
-        TQzvMsg first, second;
+        MailMessage first, second;
         base(first);
         base(second);
-        first.AttachedFiles.Add(path);
-        second.AttachedFiles.Add(path);
-        QVERIFY(first.FillRawMail());
-        QVERIFY(second.FillRawMail());
-        const TAttachedFile &a = first.AttachedFiles[0];
-        const TAttachedFile &b = second.AttachedFiles[0];
-        QCOMPARE(a.Data, pattern(5000));
-        QVERIFY(b.EncodedLines.first().isSharedWith(a.EncodedLines.first()));
+        first.attachments.add(path);
+        second.attachments.add(path);
+        QVERIFY(first.compose());
+        QVERIFY(second.compose());
+        const Attachment &a = first.attachments[0];
+        const Attachment &b = second.attachments[0];
+        QCOMPARE(a.data, pattern(5000));
+        QVERIFY(b.encodedLines.first().isSharedWith(a.encodedLines.first()));
 
         // A message built from the files of a composed one holds their bytes:
         // those are not encoded again either, until they change.
-        TQzvMsg copy;
+        MailMessage copy;
         base(copy);
-        copy.AttachedFiles = first.AttachedFiles;
-        QVERIFY(copy.FillRawMail());
-        QVERIFY(copy.AttachedFiles[0].EncodedLines.first().isSharedWith(a.EncodedLines.first()));
-        copy.AttachedFiles[0].Data = "other";
-        QVERIFY(copy.FillRawMail());
-        QCOMPARE(copy.AttachedFiles[0].EncodedLines, Lines{"b3RoZXI="});
+        copy.attachments = first.attachments;
+        QVERIFY(copy.compose());
+        QVERIFY(copy.attachments[0].encodedLines.first().isSharedWith(a.encodedLines.first()));
+        copy.attachments[0].data = "other";
+        QVERIFY(copy.compose());
+        QCOMPARE(copy.attachments[0].encodedLines, Lines{"b3RoZXI="});
 
         QVERIFY(writeFile(path, "changed"));
-        TQzvMsg third;
+        MailMessage third;
         base(third);
-        third.AttachedFiles.Add(path);
-        QVERIFY(third.FillRawMail());
-        QCOMPARE(third.AttachedFiles[0].EncodedLines, Lines{"Y2hhbmdlZA=="});
+        third.attachments.add(path);
+        QVERIFY(third.compose());
+        QCOMPARE(third.attachments[0].encodedLines, Lines{"Y2hhbmdlZA=="});
     }
 
     void readByPython_data()
@@ -314,11 +314,11 @@ private slots:
         QTest::addColumn<QString>("subject");
         QTest::addColumn<QString>("body");
         const QString html = QStringLiteral("<html><body><p>Été</p><img src=\"cid:logo.gif\"><img src=\"cid:photo.png\"></body></html>");
-        QTest::newRow("plain text") << 0 << 0 << int(mtPlain) << int(te8Bit) << QStringLiteral("Hello") << QStringLiteral("Bonjour\n.\n..two");
-        QTest::newRow("attachments") << 2 << 0 << int(mtPlain) << int(te8Bit) << QStringLiteral("Rapport été") << QStringLiteral("See the files.");
-        QTest::newRow("embedded images") << 0 << 2 << int(mtHTML) << int(te8Bit) << QStringLiteral("Lettre") << html;
-        QTest::newRow("images and attachments") << 2 << 2 << int(mtHTML) << int(teBase64) << QStringLiteral("Lettre d'été") << html;
-        QTest::newRow("UTF-8 and a long line") << 1 << 0 << int(mtPlain) << int(te8Bit)
+        QTest::newRow("plain text") << 0 << 0 << int(BodyFormat::Plain) << int(BodyEncoding::EightBit) << QStringLiteral("Hello") << QStringLiteral("Bonjour\n.\n..two");
+        QTest::newRow("attachments") << 2 << 0 << int(BodyFormat::Plain) << int(BodyEncoding::EightBit) << QStringLiteral("Rapport été") << QStringLiteral("See the files.");
+        QTest::newRow("embedded images") << 0 << 2 << int(BodyFormat::Html) << int(BodyEncoding::EightBit) << QStringLiteral("Lettre") << html;
+        QTest::newRow("images and attachments") << 2 << 2 << int(BodyFormat::Html) << int(BodyEncoding::Base64) << QStringLiteral("Lettre d'été") << html;
+        QTest::newRow("UTF-8 and a long line") << 1 << 0 << int(BodyFormat::Plain) << int(BodyEncoding::EightBit)
                                              << QStringLiteral("Ωμέγα – 5 € ").repeated(8)
                                              << QStringLiteral("Ω").repeated(700) + QStringLiteral("\n.end");
     }
@@ -340,27 +340,27 @@ private slots:
             {QStringLiteral("logo.gif"), QByteArray("GIF89a") + pattern(300)},
             {QStringLiteral("photo.png"), QByteArray("\x89PNG\r\n\x1a\n", 8) + pattern(1000)},
         };
-        TQzvMsg m;
-        m.From = QStringLiteral("news@example.org");
-        m.UserName = QStringLiteral("Zoë Martin");
-        m.SendTo = QStringLiteral("a@example.org, b@example.org");
-        m.CC = QStringLiteral("c@example.org");
-        m.Subject = subject;
-        m.Text = body.split(u'\n');
-        m.MessageType = TMessageType(type);
-        m.TextEncoding = TTextEncoding(encoding);
-        m.Date = FormatMailDate(QDateTime::currentDateTime());
+        MailMessage m;
+        m.from = QStringLiteral("news@example.org");
+        m.userName = QStringLiteral("Zoë Martin");
+        m.sendTo = QStringLiteral("a@example.org, b@example.org");
+        m.cc = QStringLiteral("c@example.org");
+        m.subject = subject;
+        m.text = body.split(u'\n');
+        m.bodyFormat = BodyFormat(type);
+        m.bodyEncoding = BodyEncoding(encoding);
+        m.date = kirvane::mail::formatMailDate(QDateTime::currentDateTime());
         for (int i = 0; i < attachments; ++i) {
             QVERIFY(writeFile(dir.filePath(attachmentFiles[i].first), attachmentFiles[i].second));
-            m.AttachedFiles.Add(dir.filePath(attachmentFiles[i].first));
+            m.attachments.add(dir.filePath(attachmentFiles[i].first));
         }
         for (int i = 0; i < images; ++i) {
             QVERIFY(writeFile(dir.filePath(imageFiles[i].first), imageFiles[i].second));
-            m.EmbeddedImages.Add(dir.filePath(imageFiles[i].first));
+            m.embeddedImages.add(dir.filePath(imageFiles[i].first));
         }
-        QVERIFY(m.FillRawMail());
+        QVERIFY(m.compose());
         const QString eml = dir.filePath(QStringLiteral("message.eml"));
-        QVERIFY(kirvane::test::writeLines(eml, unstuffed(m.RawMail)));
+        QVERIFY(kirvane::test::writeLines(eml, unstuffed(m.wireLines)));
 
         const QJsonArray result = kirvane::test::peek(QStringLiteral("composed"), {eml});
         QCOMPARE(result.size(), 1);
@@ -406,7 +406,7 @@ private slots:
     {
         QFETCH(QDateTime, t);
         QFETCH(QString, expected);
-        QCOMPARE(FormatMailDate(t), expected);
+        QCOMPARE(kirvane::mail::formatMailDate(t), expected);
     }
 
     void identifiers()
@@ -416,13 +416,13 @@ private slots:
         // Many in the same millisecond, as when a run composes fast: all differ.
         QSet<QByteArray> ids;
         for (int i = 0; i < 1000; ++i) {
-            const QByteArray one = MakeMessageId("a.b.c");
+            const QByteArray one = makeMessageId("a.b.c");
             QVERIFY2(id.match(QString::fromLatin1(one)).hasMatch(), one.constData());
             ids.insert(one);
         }
         QCOMPARE(ids.size(), 1000);
-        QVERIFY(boundary.match(QString::fromLatin1(MakeBoundary())).hasMatch());
-        QVERIFY(MakeMessageId("a.b.c").contains(QDate::currentDate().toString(u"yyyy.MM.dd").toLatin1()));
+        QVERIFY(boundary.match(QString::fromLatin1(makeBoundary())).hasMatch());
+        QVERIFY(makeMessageId("a.b.c").contains(QDate::currentDate().toString(u"yyyy.MM.dd").toLatin1()));
     }
 
     void contentTypeOf_data()
@@ -439,7 +439,7 @@ private slots:
     {
         QFETCH(QString, path);
         QFETCH(QString, expected);
-        QCOMPARE(ContentTypeOf(path), expected);
+        QCOMPARE(kirvane::mail::contentTypeOf(path), expected);
     }
 };
 

@@ -2,7 +2,7 @@
 // encodings, messages written by Python's email package read the way Python
 // reads them, our own messages read back, and hostile input.
 
-#include "mail/qzvmsg.h"
+#include "mail/mailmessage.h"
 #include "peek.h"
 
 #include <QDir>
@@ -24,19 +24,19 @@ Lines linesOf(const QByteArray &text)
     return lines;
 }
 
-QStringList names(const TAttachedFiles &files)
+QStringList names(const AttachmentList &files)
 {
     QStringList out;
-    for (int i = 0; i < files.Count(); ++i)
-        out.append(files[i].FileName);
+    for (int i = 0; i < files.count(); ++i)
+        out.append(files[i].fileName);
     return out;
 }
 
-QByteArrayList datas(const TAttachedFiles &files)
+QByteArrayList datas(const AttachmentList &files)
 {
     QByteArrayList out;
-    for (int i = 0; i < files.Count(); ++i)
-        out.append(files[i].Data);
+    for (int i = 0; i < files.count(); ++i)
+        out.append(files[i].data);
     return out;
 }
 
@@ -152,28 +152,28 @@ private slots:
         QFETCH(QStringList, text);
         QFETCH(QStringList, files);
         QFETCH(QByteArrayList, data);
-        TQzvMsg m;
-        QVERIFY(m.ParseRawMail(linesOf(raw)));
-        QCOMPARE(m.Subject, subject);
-        QCOMPARE(m.Text, text);
-        QCOMPARE(names(m.AttachedFiles), files);
-        QCOMPARE(datas(m.AttachedFiles), data);
-        QVERIFY(m.RawMail.isEmpty());
+        MailMessage m;
+        QVERIFY(m.parse(linesOf(raw)));
+        QCOMPARE(m.subject, subject);
+        QCOMPARE(m.text, text);
+        QCOMPARE(names(m.attachments), files);
+        QCOMPARE(datas(m.attachments), data);
+        QVERIFY(m.wireLines.isEmpty());
     }
 
     void keptRawMailIsStuffedForSendingOn()
     {
-        TQzvMsg m;
-        m.ClearRawMailAfterParse = false;
-        QVERIFY(m.ParseRawMail(linesOf("From: a@example.org\nSubject: dots\n\nfirst\n.\n..two\n")));
-        QCOMPARE(m.Text, QStringList({"first", ".", "..two"}));
-        QCOMPARE(m.RawMail.mid(3), Lines({"first", "..", "...two"}));
+        MailMessage m;
+        m.clearWireLinesAfterParse = false;
+        QVERIFY(m.parse(linesOf("From: a@example.org\nSubject: dots\n\nfirst\n.\n..two\n")));
+        QCOMPARE(m.text, QStringList({"first", ".", "..two"}));
+        QCOMPARE(m.wireLines.mid(3), Lines({"first", "..", "...two"}));
     }
 
     void headerFields()
     {
-        TQzvMsg m;
-        m.ClearRawMailAfterParse = false;
+        MailMessage m;
+        m.clearWireLinesAfterParse = false;
         const Lines lines = linesOf(
             "Return-Path: <bounce@example.org>\n"
             "From: =?utf-8?q?Zo=C3=AB?= <zoe@example.org>\n"
@@ -189,39 +189,39 @@ private slots:
             "Content-Transfer-Encoding: 7bit\n"
             "\n"
             "body\n");
-        QVERIFY(m.ParseRawMail(lines));
-        QCOMPARE(m.RawMail, lines);
-        QCOMPARE(m.Headers, lines.mid(0, 12));
-        QCOMPARE(m.From, QStringLiteral("Zoë <zoe@example.org>"));
-        QCOMPARE(m.Sender, QStringLiteral("\"sender@example.org\" <sender@example.org>"));
-        QCOMPARE(m.SendTo, QStringLiteral("\"\" <john@example.org>, \"Kay Lee\" <kay@example.org>, \"René\" <rene@example.org>"));
-        QCOMPARE(m.CC, QStringLiteral("\"\" <cc@example.org>"));
-        QCOMPARE(m.ReplyTo, QStringLiteral("\"Desk\" <desk@example.org>"));
-        QCOMPARE(m.MessageId, QStringLiteral("<abc@example.org>"));
-        QCOMPARE(m.InReplyTo, QStringLiteral("<prev@example.org>"));
-        QCOMPARE(m.ReturnPath, QStringLiteral("<bounce@example.org>"));
-        QCOMPARE(m.Date, QStringLiteral("Tue, 8 Dec 2026 14:05:09 +0100"));
-        QCOMPARE(m.ContentType, QStringLiteral("TEXT/PLAIN"));
-        QCOMPARE(m.ContentTransferEncoding, QStringLiteral("7BIT"));
-        QVERIFY(m.BCC.isEmpty());
+        QVERIFY(m.parse(lines));
+        QCOMPARE(m.wireLines, lines);
+        QCOMPARE(m.headers, lines.mid(0, 12));
+        QCOMPARE(m.from, QStringLiteral("Zoë <zoe@example.org>"));
+        QCOMPARE(m.sender, QStringLiteral("\"sender@example.org\" <sender@example.org>"));
+        QCOMPARE(m.sendTo, QStringLiteral("\"\" <john@example.org>, \"Kay Lee\" <kay@example.org>, \"René\" <rene@example.org>"));
+        QCOMPARE(m.cc, QStringLiteral("\"\" <cc@example.org>"));
+        QCOMPARE(m.replyTo, QStringLiteral("\"Desk\" <desk@example.org>"));
+        QCOMPARE(m.messageId, QStringLiteral("<abc@example.org>"));
+        QCOMPARE(m.inReplyTo, QStringLiteral("<prev@example.org>"));
+        QCOMPARE(m.returnPath, QStringLiteral("<bounce@example.org>"));
+        QCOMPARE(m.date, QStringLiteral("Tue, 8 Dec 2026 14:05:09 +0100"));
+        QCOMPARE(m.contentType, QStringLiteral("TEXT/PLAIN"));
+        QCOMPARE(m.contentTransferEncoding, QStringLiteral("7BIT"));
+        QVERIFY(m.bcc.isEmpty());
 
         // Without a From header the first header line stands in for it.
-        TQzvMsg noFrom;
-        QVERIFY(noFrom.ParseRawMail(linesOf("Received: from mx.example.org by pop\nSubject: s\n\nx\n")));
-        QCOMPARE(noFrom.From, QStringLiteral("ved: from mx.example.org by pop"));
-        QCOMPARE(noFrom.ContentType, QStringLiteral("TEXT/PLAIN"));
-        QCOMPARE(noFrom.ContentTransferEncoding, QStringLiteral("7BIT"));
+        MailMessage noFrom;
+        QVERIFY(noFrom.parse(linesOf("Received: from mx.example.org by pop\nSubject: s\n\nx\n")));
+        QCOMPARE(noFrom.from, QStringLiteral("ved: from mx.example.org by pop"));
+        QCOMPARE(noFrom.contentType, QStringLiteral("TEXT/PLAIN"));
+        QCOMPARE(noFrom.contentTransferEncoding, QStringLiteral("7BIT"));
     }
 
     void uuCharacterOutsideTheAlphabet()
     {
-        TQzvMsg m;
+        MailMessage m;
         QString error;
-        QVERIFY(!m.ParseRawMail(linesOf("Subject: s\n\nbegin 644 x.bin\n#0v%t\nend\nafter\n"), &error));
+        QVERIFY(!m.parse(linesOf("Subject: s\n\nbegin 644 x.bin\n#0v%t\nend\nafter\n"), &error));
         QCOMPARE(error, QStringLiteral("Oops..."));
         // The rest of the message is still there.
-        QCOMPARE(m.Subject, QStringLiteral("s"));
-        QCOMPARE(m.Text, QStringList({QStringLiteral("end"), QStringLiteral("after")}));
+        QCOMPARE(m.subject, QStringLiteral("s"));
+        QCOMPARE(m.text, QStringList({QStringLiteral("end"), QStringLiteral("after")}));
     }
 
     void writtenByPython_data()
@@ -241,13 +241,13 @@ private slots:
         const QJsonObject python = result.at(0).toObject();
         QCOMPARE(python[u"defects"].toArray(), QJsonArray());
 
-        TQzvMsg m;
+        MailMessage m;
         QString error;
-        QVERIFY2(m.ParseRawMail(kirvane::test::readLines(path), &error), qPrintable(error));
-        QCOMPARE(m.Subject, python[u"subject"].toString());
-        QCOMPARE(m.From, python[u"from"].toString());
+        QVERIFY2(m.parse(kirvane::test::readLines(path), &error), qPrintable(error));
+        QCOMPARE(m.subject, python[u"subject"].toString());
+        QCOMPARE(m.from, python[u"from"].toString());
         QStringList text;
-        for (const QString &line : std::as_const(m.Text))
+        for (const QString &line : std::as_const(m.text))
             if (!line.trimmed().isEmpty())
                 text.append(line);
         QStringList pythonText;
@@ -256,14 +256,14 @@ private slots:
         QCOMPARE(text, pythonText);
 
         const QJsonArray files = python[u"files"].toArray();
-        QCOMPARE(names(m.AttachedFiles).size(), files.size());
+        QCOMPARE(names(m.attachments).size(), files.size());
         for (int i = 0; i < files.size(); ++i) {
             const QJsonObject f = files.at(i).toObject();
-            QCOMPARE(m.AttachedFiles[i].FileName, f[u"name"].toString());
+            QCOMPARE(m.attachments[i].fileName, f[u"name"].toString());
             const QByteArray expected = QByteArray::fromBase64(f[u"data"].toString().toLatin1());
             // Python keeps a decoded text's line ends as the file had them.
-            if (m.AttachedFiles[i].Data != expected)
-                QCOMPARE(normalised(m.AttachedFiles[i].Data), normalised(expected));
+            if (m.attachments[i].data != expected)
+                QCOMPARE(normalised(m.attachments[i].data), normalised(expected));
         }
     }
 
@@ -280,27 +280,27 @@ private slots:
         f.write(bytes);
         f.close();
 
-        for (const TTextEncoding encoding : {te8Bit, teBase64}) {
-            TQzvMsg out;
-            out.From = QStringLiteral("news@example.org");
-            out.SendTo = QStringLiteral("a@example.org");
-            out.Subject = QStringLiteral("Прямая рассылка – ").repeated(5);
-            out.Text = {QStringLiteral("Ligne été"), QStringLiteral(".point"), QString(), QStringLiteral("€").repeated(400)};
-            out.TextEncoding = encoding;
-            out.AttachedFiles.Add(path);
-            QVERIFY(out.FillRawMail());
-            Lines wire = out.RawMail;
+        for (const BodyEncoding encoding : {BodyEncoding::EightBit, BodyEncoding::Base64}) {
+            MailMessage out;
+            out.from = QStringLiteral("news@example.org");
+            out.sendTo = QStringLiteral("a@example.org");
+            out.subject = QStringLiteral("Прямая рассылка – ").repeated(5);
+            out.text = {QStringLiteral("Ligne été"), QStringLiteral(".point"), QString(), QStringLiteral("€").repeated(400)};
+            out.bodyEncoding = encoding;
+            out.attachments.add(path);
+            QVERIFY(out.compose());
+            Lines wire = out.wireLines;
             for (QByteArray &line : wire)
                 if (line.startsWith(".."))
                     line.remove(0, 1);
-            TQzvMsg in;
-            QVERIFY(in.ParseRawMail(wire));
-            QCOMPARE(in.Subject, out.Subject);
-            QCOMPARE(in.From, out.From);
-            QCOMPARE(in.SendTo, QStringLiteral("\"a@example.org\" <a@example.org>"));
-            QCOMPARE(in.Text, out.Text);
-            QCOMPARE(names(in.AttachedFiles), QStringList{QStringLiteral("data.bin")});
-            QCOMPARE(in.AttachedFiles[0].Data, bytes);
+            MailMessage in;
+            QVERIFY(in.parse(wire));
+            QCOMPARE(in.subject, out.subject);
+            QCOMPARE(in.from, out.from);
+            QCOMPARE(in.sendTo, QStringLiteral("\"a@example.org\" <a@example.org>"));
+            QCOMPARE(in.text, out.text);
+            QCOMPARE(names(in.attachments), QStringList{QStringLiteral("data.bin")});
+            QCOMPARE(in.attachments[0].data, bytes);
         }
     }
 
@@ -316,16 +316,16 @@ private slots:
         secret.write("password=secret\n");
         secret.close();
 
-        TQzvMsg m;
-        m.ParseRawMail(linesOf("From: x@example.org\nSubject: s\nContent-Type: multipart/mixed; boundary=b\n\n"
+        MailMessage m;
+        m.parse(linesOf("From: x@example.org\nSubject: s\nContent-Type: multipart/mixed; boundary=b\n\n"
                                "--b\n\nhello\n--b\nContent-Type: text/plain; name=config.ini\n\n--b--\n"));
-        QCOMPARE(names(m.AttachedFiles), QStringList{QStringLiteral("config.ini")});
-        QVERIFY(m.AttachedFiles[0].Data.isEmpty());
-        const bool composed = m.FillRawMail();
+        QCOMPARE(names(m.attachments), QStringList{QStringLiteral("config.ini")});
+        QVERIFY(m.attachments[0].data.isEmpty());
+        const bool composed = m.compose();
         QDir::setCurrent(previous);
         QVERIFY(composed);
-        QVERIFY(m.AttachedFiles[0].EncodedLines.isEmpty());
-        for (const QByteArray &line : std::as_const(m.RawMail))
+        QVERIFY(m.attachments[0].encodedLines.isEmpty());
+        for (const QByteArray &line : std::as_const(m.wireLines))
             QVERIFY(!line.contains(QByteArray("password=secret").toBase64().left(12)));
     }
 
@@ -338,18 +338,18 @@ private slots:
         for (int i = 0; i < levels; ++i)
             deep += "Content-Type: multipart/mixed; boundary=b" + QByteArray::number(i) + "\n\n--b" + QByteArray::number(i) + "\n";
         deep += "Content-Type: text/plain\n\ninnermost\n";
-        TQzvMsg m;
-        m.ParseRawMail(linesOf(deep));
-        QCOMPARE(m.Subject, QStringLiteral("deep"));
-        QVERIFY(m.Text.isEmpty());
+        MailMessage m;
+        m.parse(linesOf(deep));
+        QCOMPARE(m.subject, QStringLiteral("deep"));
+        QVERIFY(m.text.isEmpty());
 
         QByteArray shallow = "Subject: s\n";
         for (int i = 0; i < 10; ++i)
             shallow += "Content-Type: message/rfc822\n\n";
         shallow += "Subject: inner\n\ninnermost\n";
-        TQzvMsg ok;
-        ok.ParseRawMail(linesOf(shallow));
-        QCOMPARE(ok.Text, QStringList{QStringLiteral("innermost")});
+        MailMessage ok;
+        ok.parse(linesOf(shallow));
+        QCOMPARE(ok.text, QStringList{QStringLiteral("innermost")});
 
         // Random bytes shaped like mail never crash the parser.
         const QByteArrayList words = {"Content-Type: ", "multipart/mixed; boundary=x", "--x", "--x--", "=?", "?=",
@@ -360,8 +360,8 @@ private slots:
             QByteArray text;
             for (int i = 0; i < 200; ++i)
                 text += random.bounded(4) == 0 ? QByteArray(1, char(random.bounded(256))) : words.at(random.bounded(int(words.size())));
-            TQzvMsg garbage;
-            garbage.ParseRawMail(linesOf(text));
+            MailMessage garbage;
+            garbage.parse(linesOf(text));
         }
     }
 };

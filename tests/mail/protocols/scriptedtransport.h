@@ -65,7 +65,7 @@ public:
         return WaitEnd::Done;
     }
     void close() override { m_script->open = false; }
-    QString texts::errorText() const override { return QStringLiteral("scripted"); }
+    QString errorText() const override { return QStringLiteral("scripted"); }
     int errorNumber() const override { return 0; }
 
 private:

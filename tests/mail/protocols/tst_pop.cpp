@@ -2,7 +2,7 @@
 // missing LAST, refusals, drops, silence), a scripted TCP peer (a drop in
 // mid-retrieval on a real socket) and Dovecot (a real mailbox).
 
-#include "mail/qzvpop.h"
+#include "mail/pop3client.h"
 #include "peers.h"
 #include "scriptedtransport.h"
 
@@ -18,34 +18,34 @@ namespace {
 
 const QByteArray retrieved = "+OK 40 octets\r\nSubject: a\r\n\r\nbody\r\n..dot\r\n.\r\n";
 
-// Connect, Login, GetMessageCount, Retrieve(1), Delete(1), Quit, each only
-// while the one before went well; then the state in one line.
-QString runSession(TQzvPOP &pop, QList<int> *errors)
+// connectToHost, login, fetchMessageCount, retrieve(1), deleteMessage(1), quit,
+// each only while the one before went well; then the state in one line.
+QString runSession(Pop3Client &pop, QList<int> *errors)
 {
-    pop.OnError = [errors](int code, const QString &) { *errors << code; };
+    pop.onError = [errors](int code, const QString &) { *errors << code; };
     QString retrievedLines = QStringLiteral("-");
-    pop.Connect();
-    if (!pop.Failed()) {
-        const bool in = pop.Login();
-        pop.GetMessageCount();
-        if (in && pop.Connected()) {
-            TQzvMsg msg;
+    pop.connectToHost();
+    if (!pop.failed()) {
+        const bool in = pop.login();
+        pop.fetchMessageCount();
+        if (in && pop.isConnected()) {
+            MailMessage msg;
             // Kept in wire form: the server's "..dot" is unstuffed on reading
-            // and stuffed again in RawMail, ready to be sent on.
-            msg.ClearRawMailAfterParse = false;
-            if (pop.Retrieve(1, msg)) {
-                retrievedLines = QString::fromLatin1(msg.RawMail.join('|'));
-                pop.Delete(1);
+            // and stuffed again in wireLines, ready to be sent on.
+            msg.clearWireLinesAfterParse = false;
+            if (pop.retrieve(1, msg)) {
+                retrievedLines = QString::fromLatin1(msg.wireLines.join('|'));
+                pop.deleteMessage(1);
             }
         }
     }
     const QString state = QStringLiteral("count=%1 new=%2 last=%3 failed=%4 deleted=%5 lines=%6")
-                              .arg(pop.MessageCount())
-                              .arg(pop.NewMessageCount())
-                              .arg(pop.LastSupported())
-                              .arg(pop.Failed())
-                              .arg(pop.DeletedList().join(','), retrievedLines);
-    pop.Quit();
+                              .arg(pop.messageCount())
+                              .arg(pop.newMessageCount())
+                              .arg(pop.lastSupported())
+                              .arg(pop.failed())
+                              .arg(pop.deletedList().join(','), retrievedLines);
+    pop.quit();
     return state;
 }
 
@@ -127,15 +127,15 @@ void TestPop::session()
     script->pieces = pieces;
     QFETCH(bool, closeWhenDone);
     script->closeWhenDone = closeWhenDone;
-    TQzvPOP pop(std::make_unique<ScriptedTransport>(script));
-    pop.UserId = QStringLiteral("alice");
-    pop.UserPasswd = QStringLiteral("secret");
-    pop.TimeOut = 200;
+    Pop3Client pop(std::make_unique<ScriptedTransport>(script));
+    pop.userId = QStringLiteral("alice");
+    pop.password = QStringLiteral("secret");
+    pop.timeout = 200;
     QList<int> errors;
     QTEST(runSession(pop, &errors), "state");
     QTEST(script->sent, "sent");
     QTEST(errors, "errors");
-    QVERIFY(!pop.Connected());
+    QVERIFY(!pop.isConnected());
 }
 
 void TestPop::uniqueIds_data()
@@ -154,15 +154,15 @@ void TestPop::uniqueIds()
     QFETCH(QByteArray, reply);
     auto script = std::make_shared<Script>();
     script->pieces = {"+OK ready\r\n", "+OK 1 40\r\n", retrieved, reply};
-    TQzvPOP pop(std::make_unique<ScriptedTransport>(script));
-    pop.GetUIDLsOnRetrieve = true;
+    Pop3Client pop(std::make_unique<ScriptedTransport>(script));
+    pop.fetchUidlOnRetrieve = true;
     QList<int> errors;
-    pop.OnError = [&](int code, const QString &) { errors << code; };
-    pop.Connect();
-    TQzvMsg msg;
-    QTEST(pop.Retrieve(1, msg), "retrieved");
-    QTEST(msg.UIDL, "uidl");
-    QCOMPARE(msg.Size, qint64(40));
+    pop.onError = [&](int code, const QString &) { errors << code; };
+    pop.connectToHost();
+    MailMessage msg;
+    QTEST(pop.retrieve(1, msg), "retrieved");
+    QTEST(msg.uidl, "uidl");
+    QCOMPARE(msg.size, qint64(40));
     QTEST(errors, "errors");
     QCOMPARE(script->sent, QByteArray("LIST 1\r\nRETR 1\r\nUIDL 1\r\n"));
 }
@@ -182,39 +182,39 @@ void TestPop::statusTokens()
 {
     QFETCH(QString, text);
     QFETCH(int, k);
-    QTEST(StatusToken(text, k, -1), "value");
+    QTEST(statusToken(text, k, -1), "value");
 }
 
 void TestPop::misuse()
 {
     auto script = std::make_shared<Script>();
-    TQzvPOP pop(std::make_unique<ScriptedTransport>(script));
-    TQzvMsg msg;
-    QVERIFY_THROWS_EXCEPTION(MailError, (void)pop.Login());
-    QVERIFY_THROWS_EXCEPTION(MailError, (void)pop.Retrieve(1, msg));
-    QVERIFY_THROWS_EXCEPTION(MailError, pop.Delete(1));
-    pop.Quit();
+    Pop3Client pop(std::make_unique<ScriptedTransport>(script));
+    MailMessage msg;
+    QVERIFY_THROWS_EXCEPTION(MailError, (void)pop.login());
+    QVERIFY_THROWS_EXCEPTION(MailError, (void)pop.retrieve(1, msg));
+    QVERIFY_THROWS_EXCEPTION(MailError, pop.deleteMessage(1));
+    pop.quit();
     QVERIFY(script->sent.isEmpty());
 
     // A uuencoded block with a character outside the uu alphabet is an error
-    // for the caller of Retrieve, after the whole message was read.
+    // for the caller of retrieve(), after the whole message was read.
     script->pieces = {"+OK ready\r\n", "+OK 1 60\r\n", "+OK 1 60\r\n",
                       "Subject: uu\r\n\r\nbegin 644 file.txt\r\nMabc\r\nend\r\n.\r\n", "+OK bye\r\n"};
-    pop.TimeOut = 200;
-    pop.Connect();
-    QVERIFY_THROWS_EXCEPTION(MailError, (void)pop.Retrieve(1, msg));
-    QVERIFY(pop.Connected());
-    pop.Quit();
+    pop.timeout = 200;
+    pop.connectToHost();
+    QVERIFY_THROWS_EXCEPTION(MailError, (void)pop.retrieve(1, msg));
+    QVERIFY(pop.isConnected());
+    pop.quit();
     script->sent.clear();
 
     // A line break in the password would smuggle a command of its own.
     script->pieces = {"+OK ready\r\n"};
-    pop.Connect();
-    pop.UserId = QStringLiteral("alice");
-    pop.UserPasswd = QStringLiteral("x\r\nDELE 1");
-    QVERIFY(!pop.Login());
+    pop.connectToHost();
+    pop.userId = QStringLiteral("alice");
+    pop.password = QStringLiteral("x\r\nDELE 1");
+    QVERIFY(!pop.login());
     QVERIFY(script->sent.isEmpty());
-    QVERIFY(!pop.Connected());
+    QVERIFY(!pop.isConnected());
 }
 
 void TestPop::tcpCloseInMidRetrieval()
@@ -232,16 +232,16 @@ void TestPop::tcpCloseInMidRetrieval()
     ScriptedPeer peer;
     QVERIFY(peer.start(QJsonDocument(steps).toJson(QJsonDocument::Compact), dir.filePath(QStringLiteral("got"))));
 
-    TQzvPOP pop;
-    pop.Host = QStringLiteral("127.0.0.1");
-    pop.Port = QString::number(peer.port);
-    pop.UserId = QStringLiteral("alice");
-    pop.UserPasswd = QStringLiteral("secret");
-    pop.TimeOut = 5000;
+    Pop3Client pop;
+    pop.host = QStringLiteral("127.0.0.1");
+    pop.port = QString::number(peer.port);
+    pop.userId = QStringLiteral("alice");
+    pop.password = QStringLiteral("secret");
+    pop.timeout = 5000;
     QList<int> errors;
     QCOMPARE(runSession(pop, &errors), QStringLiteral("count=1 new=1 last=1 failed=1 deleted= lines=-"));
     QCOMPARE(errors, QList<int>{2004});
-    QCOMPARE(pop.StatusText(), QStringLiteral("The server closed the connection."));
+    QCOMPARE(pop.statusText(), QStringLiteral("The server closed the connection."));
 }
 
 void TestPop::dovecotMailbox()
@@ -251,15 +251,15 @@ void TestPop::dovecotMailbox()
     // one large enough to come in many reads. The mailbox holds them as they
     // are; the server stuffs them.
     QVERIFY(dovecot.addMessage("From: Ann <ann@example.org>\r\nSubject: dots\r\n\r\nfirst\r\n.\r\n..two\r\n.\r\n"));
-    TQzvMsg composed;
-    composed.From = QStringLiteral("news@example.org");
-    composed.SendTo = QStringLiteral("alice@example.net");
-    composed.Subject = QStringLiteral("with a file");
-    composed.Text = {QStringLiteral("see the file")};
-    composed.AttachedFiles.Add(QString::fromLocal8Bit(qgetenv("KIRVANE_SOURCE_DIR"))
+    MailMessage composed;
+    composed.from = QStringLiteral("news@example.org");
+    composed.sendTo = QStringLiteral("alice@example.net");
+    composed.subject = QStringLiteral("with a file");
+    composed.text = {QStringLiteral("see the file")};
+    composed.attachments.add(QString::fromLocal8Bit(qgetenv("KIRVANE_SOURCE_DIR"))
                                + "/tests/mail/protocols/scripted_peer.py");
-    QVERIFY(composed.FillRawMail());
-    QVERIFY(dovecot.addMessage(composed.RawMail.join("\r\n") + "\r\n"));
+    QVERIFY(composed.compose());
+    QVERIFY(dovecot.addMessage(composed.wireLines.join("\r\n") + "\r\n"));
     QByteArray big = "From: b@example.org\r\nSubject: big\r\n\r\n";
     for (int i = 0; i < 5000; ++i)
         big += "line " + QByteArray::number(i) + ' ' + QByteArray(60, 'y') + "\r\n";
@@ -268,51 +268,51 @@ void TestPop::dovecotMailbox()
         QSKIP("Dovecot serves mail only when started by root");
     QVERIFY(dovecot.start());
 
-    TQzvPOP pop;
-    pop.Host = QStringLiteral("127.0.0.1");
-    pop.Port = QString::number(dovecot.port);
-    pop.UserId = QStringLiteral("alice");
-    pop.UserPasswd = QStringLiteral("secret");
-    pop.Connect();
-    QVERIFY(!pop.Failed());
-    QVERIFY(pop.Login());
-    pop.GetMessageCount();
-    QCOMPARE(pop.MessageCount(), quint16(3));
-    QVERIFY(!pop.LastSupported());
+    Pop3Client pop;
+    pop.host = QStringLiteral("127.0.0.1");
+    pop.port = QString::number(dovecot.port);
+    pop.userId = QStringLiteral("alice");
+    pop.password = QStringLiteral("secret");
+    pop.connectToHost();
+    QVERIFY(!pop.failed());
+    QVERIFY(pop.login());
+    pop.fetchMessageCount();
+    QCOMPARE(pop.messageCount(), quint16(3));
+    QVERIFY(!pop.lastSupported());
 
     QList<quint16> progress;
-    pop.OnRetrieveProgress = [&](quint16 p) { progress << p; };
-    TQzvMsg dots;
-    QVERIFY(pop.Retrieve(1, dots));
-    QCOMPARE(dots.Subject, QStringLiteral("dots"));
-    QCOMPARE(dots.Text, QStringList({"first", ".", "..two", "."}));
-    TQzvMsg withFile;
-    QVERIFY(pop.Retrieve(2, withFile));
-    QCOMPARE(withFile.Subject, QStringLiteral("with a file"));
-    QCOMPARE(withFile.AttachedFiles.Count(), 1);
-    QCOMPARE(withFile.AttachedFiles[0].Data, composed.AttachedFiles[0].Data);
+    pop.onRetrieveProgress = [&](quint16 p) { progress << p; };
+    MailMessage dots;
+    QVERIFY(pop.retrieve(1, dots));
+    QCOMPARE(dots.subject, QStringLiteral("dots"));
+    QCOMPARE(dots.text, QStringList({"first", ".", "..two", "."}));
+    MailMessage withFile;
+    QVERIFY(pop.retrieve(2, withFile));
+    QCOMPARE(withFile.subject, QStringLiteral("with a file"));
+    QCOMPARE(withFile.attachments.count(), 1);
+    QCOMPARE(withFile.attachments[0].data, composed.attachments[0].data);
     progress.clear();
-    TQzvMsg large;
-    large.ClearRawMailAfterParse = false;
-    QVERIFY(pop.Retrieve(3, large));
-    QCOMPARE(large.RawMail, QByteArray(big).replace("\r\n", "\n").chopped(1).split('\n'));
+    MailMessage large;
+    large.clearWireLinesAfterParse = false;
+    QVERIFY(pop.retrieve(3, large));
+    QCOMPARE(large.wireLines, QByteArray(big).replace("\r\n", "\n").chopped(1).split('\n'));
     QVERIFY(progress.size() >= 5);
     QCOMPARE(progress.last(), quint16(100));
 
-    pop.Delete(1);
-    pop.Delete(3);
-    QCOMPARE(pop.MessageCount(), quint16(1));
-    QCOMPARE(pop.DeletedList(), QStringList({"1", "3"}));
-    pop.Quit();
-    QVERIFY(!pop.Failed());
+    pop.deleteMessage(1);
+    pop.deleteMessage(3);
+    QCOMPARE(pop.messageCount(), quint16(1));
+    QCOMPARE(pop.deletedList(), QStringList({"1", "3"}));
+    pop.quit();
+    QVERIFY(!pop.failed());
 
     // The deletions were made at QUIT; a new session sees one message.
     QCOMPARE(dovecot.newFiles().size() + QDir(dovecot.maildir() + "/cur").entryList(QDir::Files).size(), 1);
-    pop.Connect();
-    QVERIFY(pop.Login());
-    pop.GetMessageCount();
-    QCOMPARE(pop.MessageCount(), quint16(1));
-    pop.Quit();
+    pop.connectToHost();
+    QVERIFY(pop.login());
+    pop.fetchMessageCount();
+    QCOMPARE(pop.messageCount(), quint16(1));
+    pop.quit();
 }
 
 QTEST_GUILESS_MAIN(TestPop)

@@ -3,7 +3,7 @@
 // faults on a real socket), aiosmtpd (what arrives equals what was composed)
 // and Postfix's smtp-sink (many messages on one connection).
 
-#include "mail/qzvsmtp.h"
+#include "mail/smtpclient.h"
 #include "peers.h"
 #include "scriptedtransport.h"
 
@@ -45,7 +45,7 @@ QByteArrayList transactionReplies(int recipients = 1)
 
 QByteArray heloLine()
 {
-    return "HELO " + HeloName(QHostInfo::localHostName(), QStringLiteral("mx.test")).toUtf8() + "\r\n";
+    return "HELO " + heloName(QHostInfo::localHostName(), QStringLiteral("mx.test")).toUtf8() + "\r\n";
 }
 
 const QByteArray body = "Subject: t\r\n\r\nbody\r\n";
@@ -58,42 +58,42 @@ QByteArray transaction(const QByteArrayList &recipients)
     return out + "DATA\r\n" + body + ".\r\nRSET\r\n";
 }
 
-TQzvMsg plainMessage()
+MailMessage plainMessage()
 {
-    TQzvMsg msg;
-    msg.From = QStringLiteral("Alice <a@b.c>");
-    msg.SendTo = QStringLiteral("x@y.z");
-    msg.RawMail = {"Subject: t", "", "body"};
+    MailMessage msg;
+    msg.from = QStringLiteral("Alice <a@b.c>");
+    msg.sendTo = QStringLiteral("x@y.z");
+    msg.wireLines = {"Subject: t", "", "body"};
     return msg;
 }
 
 // A message to reader i, as the sending run builds one per contact.
-TQzvMsg newsletterFor(int i)
+MailMessage newsletterFor(int i)
 {
-    TQzvMsg msg;
-    msg.From = QStringLiteral("news@example.org");
-    msg.UserName = QStringLiteral("News");
-    msg.SendTo = QStringLiteral("reader%1@example.net").arg(i);
-    msg.Subject = QStringLiteral("Issue for reader %1").arg(i);
+    MailMessage msg;
+    msg.from = QStringLiteral("news@example.org");
+    msg.userName = QStringLiteral("News");
+    msg.sendTo = QStringLiteral("reader%1@example.net").arg(i);
+    msg.subject = QStringLiteral("Issue for reader %1").arg(i);
     return msg;
 }
 
 // Connects to a peer on 127.0.0.1; true when it greeted.
-bool connectLocal(TQzvSMTP &smtp, quint16 port)
+bool connectLocal(SmtpClient &smtp, quint16 port)
 {
-    smtp.Host = QStringLiteral("127.0.0.1");
-    smtp.Port = QString::number(port);
-    smtp.Connect();
-    return !smtp.Failed();
+    smtp.host = QStringLiteral("127.0.0.1");
+    smtp.port = QString::number(port);
+    smtp.connectToHost();
+    return !smtp.failed();
 }
 
 struct Scripted {
     std::shared_ptr<Script> script = std::make_shared<Script>();
-    TQzvSMTP smtp{std::make_unique<ScriptedTransport>(script)};
+    SmtpClient smtp{std::make_unique<ScriptedTransport>(script)};
     Scripted()
     {
-        smtp.Host = QStringLiteral("mx.test");
-        smtp.TimeOut = 200;
+        smtp.host = QStringLiteral("mx.test");
+        smtp.timeout = 200;
     }
 };
 
@@ -189,29 +189,29 @@ void TestSmtp::dialogue()
     Scripted s;
     s.script->pieces = pieces;
     QStringList errors;
-    s.smtp.OnError = [&](int code, const QString &text) { errors << QString::number(code) + ' ' + text; };
+    s.smtp.onError = [&](int code, const QString &text) { errors << QString::number(code) + ' ' + text; };
 
-    s.smtp.Connect();
-    for (int i = 0; i < messages && !s.smtp.Failed(); ++i) {
-        TQzvMsg msg = plainMessage();
-        msg.SendTo = to;
-        msg.CC = cc;
-        msg.BCC = bcc;
-        s.smtp.SendMessage(msg);
+    s.smtp.connectToHost();
+    for (int i = 0; i < messages && !s.smtp.failed(); ++i) {
+        MailMessage msg = plainMessage();
+        msg.sendTo = to;
+        msg.cc = cc;
+        msg.bcc = bcc;
+        s.smtp.sendMessage(msg);
     }
-    if (!s.smtp.Failed())
-        s.smtp.Quit();
+    if (!s.smtp.failed())
+        s.smtp.quit();
 
     QTEST(s.script->sent, "sent");
-    QTEST(s.smtp.Failed(), "failed");
-    QTEST(s.smtp.ReplyCode(), "replyCode");
-    QVERIFY(!s.smtp.Connected());
-    QCOMPARE(errors.size(), s.smtp.Failed() ? 1 : 0);
+    QTEST(s.smtp.failed(), "failed");
+    QTEST(s.smtp.replyCode(), "replyCode");
+    QVERIFY(!s.smtp.isConnected());
+    QCOMPARE(errors.size(), s.smtp.failed() ? 1 : 0);
 }
 
 void TestSmtp::dataLines_data()
 {
-    QTest::addColumn<QByteArrayList>("rawMail");
+    QTest::addColumn<QByteArrayList>("wireLines");
     QTest::addColumn<QByteArray>("wire");
 
     QTest::newRow("composed stuffed line passes as it is") << QByteArrayList{"..x", ".."} << QByteArray("..x\r\n..\r\n");
@@ -225,14 +225,14 @@ void TestSmtp::dataLines_data()
 
 void TestSmtp::dataLines()
 {
-    QFETCH(QByteArrayList, rawMail);
+    QFETCH(QByteArrayList, wireLines);
     Scripted s;
     s.script->pieces = greeting() + transactionReplies();
-    s.smtp.Connect();
-    TQzvMsg msg = plainMessage();
-    msg.RawMail = rawMail;
-    s.smtp.SendMessage(msg);
-    QVERIFY(!s.smtp.Failed());
+    s.smtp.connectToHost();
+    MailMessage msg = plainMessage();
+    msg.wireLines = wireLines;
+    s.smtp.sendMessage(msg);
+    QVERIFY(!s.smtp.failed());
     const QByteArray &sent = s.script->sent;
     const qsizetype from = sent.indexOf("DATA\r\n") + 6;
     const qsizetype to = sent.indexOf(".\r\nRSET\r\n", from);
@@ -261,7 +261,7 @@ void TestSmtp::addresses()
 {
     QFETCH(QString, text);
     QFETCH(bool, sender);
-    const QByteArrayList got = sender ? QByteArrayList{SenderAddress(text)} : RecipientAddresses(text);
+    const QByteArrayList got = sender ? QByteArrayList{senderAddress(text)} : recipientAddresses(text);
     QTEST(got, "addresses");
 }
 
@@ -279,8 +279,8 @@ void TestSmtp::port()
 {
     QFETCH(QString, text);
     Scripted s;
-    s.smtp.Port = text;
-    s.smtp.Connect();
+    s.smtp.port = text;
+    s.smtp.connectToHost();
     QTEST(int(s.script->port), "port");
     QCOMPARE(s.script->host, QStringLiteral("mx.test"));
 }
@@ -300,63 +300,63 @@ void TestSmtp::heloName()
 {
     QFETCH(QString, local);
     QFETCH(QString, host);
-    QTEST(HeloName(local, host), "name");
+    QTEST(kirvane::mail::heloName(local, host), "name");
 }
 
 void TestSmtp::misuse()
 {
-    // What SendMessage raises after a good HELO, with nothing more sent.
-    auto raised = [](const std::function<void(TQzvMsg &)> &change) {
+    // What sendMessage raises after a good HELO, with nothing more sent.
+    auto raised = [](const std::function<void(MailMessage &)> &change) {
         Scripted s;
         s.script->pieces = greeting();
-        s.smtp.Connect();
-        TQzvMsg msg = plainMessage();
+        s.smtp.connectToHost();
+        MailMessage msg = plainMessage();
         change(msg);
         try {
-            s.smtp.SendMessage(msg);
+            s.smtp.sendMessage(msg);
         } catch (const MailError &e) {
             return s.script->sent == heloLine() ? QString::fromUtf8(e.what()) : QStringLiteral("sent more");
         }
         return QString();
     };
-    QCOMPARE(raised([](TQzvMsg &msg) { msg.From.clear(); }), "\"From\" field not specified.");
-    QCOMPARE(raised([](TQzvMsg &msg) { msg.SendTo.clear(); }), "\"SendTo\" field not specified.");
-    QCOMPARE(raised([](TQzvMsg &msg) { msg.SendTo = QStringLiteral(" , "); }), "\"SendTo\" field not specified.");
-    QVERIFY(raised([](TQzvMsg &msg) { msg.SendTo = QStringLiteral("x@y.z\r\nRSET"); })
+    QCOMPARE(raised([](MailMessage &msg) { msg.from.clear(); }), "\"From\" field not specified.");
+    QCOMPARE(raised([](MailMessage &msg) { msg.sendTo.clear(); }), "\"SendTo\" field not specified.");
+    QCOMPARE(raised([](MailMessage &msg) { msg.sendTo = QStringLiteral(" , "); }), "\"SendTo\" field not specified.");
+    QVERIFY(raised([](MailMessage &msg) { msg.sendTo = QStringLiteral("x@y.z\r\nRSET"); })
                 .startsWith("Address holds a control character"));
-    QVERIFY(raised([](TQzvMsg &msg) { msg.From = QStringLiteral("a@b.c\nRSET"); })
+    QVERIFY(raised([](MailMessage &msg) { msg.from = QStringLiteral("a@b.c\nRSET"); })
                 .startsWith("Address holds a control character"));
-    QCOMPARE(raised([](TQzvMsg &msg) { msg.From = QStringLiteral("nobody"), msg.RawMail.clear(); }),
+    QCOMPARE(raised([](MailMessage &msg) { msg.from = QStringLiteral("nobody"), msg.wireLines.clear(); }),
              "\"From\" address not complete.");
 
-    // Before Connect: Quit sends nothing, SendMessage raises; a refused
-    // connection only sets Failed.
+    // Before connectToHost(): quit() sends nothing, sendMessage raises; a refused
+    // connection only sets failed().
     Scripted s;
-    s.smtp.Quit();
-    TQzvMsg msg = plainMessage();
-    QVERIFY_THROWS_EXCEPTION(MailError, s.smtp.SendMessage(msg));
+    s.smtp.quit();
+    MailMessage msg = plainMessage();
+    QVERIFY_THROWS_EXCEPTION(MailError, s.smtp.sendMessage(msg));
     QVERIFY(s.script->sent.isEmpty());
     s.script->refuseOpen = true;
-    s.smtp.Connect();
-    QVERIFY(s.smtp.Failed());
-    QVERIFY(!s.smtp.Connected());
+    s.smtp.connectToHost();
+    QVERIFY(s.smtp.failed());
+    QVERIFY(!s.smtp.isConnected());
 }
 
 void TestSmtp::progressOfLargeMessage()
 {
     Scripted s;
     s.script->pieces = greeting() + transactionReplies();
-    s.smtp.Connect();
-    TQzvMsg msg = plainMessage();
-    msg.RawMail.clear();
+    s.smtp.connectToHost();
+    MailMessage msg = plainMessage();
+    msg.wireLines.clear();
     for (int i = 0; i < 8000; ++i)
-        msg.RawMail << QByteArray(200, 'a' + i % 26);
+        msg.wireLines << QByteArray(200, 'a' + i % 26);
     QList<quint16> seen;
-    s.smtp.OnSendProgress = [&](quint16 p) { seen << p; };
+    s.smtp.onSendProgress = [&](quint16 p) { seen << p; };
     int writes = 0;
-    s.smtp.OnSendTextToSocket = [&](const QByteArray &) { ++writes; };
-    s.smtp.SendMessage(msg);
-    QVERIFY(!s.smtp.Failed());
+    s.smtp.onSendTextToSocket = [&](const QByteArray &) { ++writes; };
+    s.smtp.sendMessage(msg);
+    QVERIFY(!s.smtp.failed());
     // 1.6 MB go out in a few large writes, not one per line, and the progress
     // climbs to 100.
     QVERIFY2(writes < 20, qPrintable(QString::number(writes)));
@@ -401,29 +401,29 @@ void TestSmtp::tcpFaults()
     ScriptedPeer peer;
     QVERIFY(peer.start(script, transcript));
 
-    TQzvSMTP smtp;
-    smtp.TimeOut = 300;
+    SmtpClient smtp;
+    smtp.timeout = 300;
     int yields = 0;
-    smtp.ProcessEvents = [&] { ++yields; };
+    smtp.processEvents = [&] { ++yields; };
     QElapsedTimer clock;
     clock.start();
     QCOMPARE(!connectLocal(smtp, peer.port), connectFails);
     if (!connectFails) {
-        TQzvMsg msg = plainMessage();
+        MailMessage msg = plainMessage();
         for (int i = 0; i < 3000; ++i)
-            msg.RawMail << QByteArray(100, 'm');
+            msg.wireLines << QByteArray(100, 'm');
         if (replyText.isEmpty()) {
             // The peer has gone; the client notices before writing to it.
-            QTRY_VERIFY(!smtp.Connected());
-            QVERIFY_THROWS_EXCEPTION(MailError, smtp.SendMessage(msg));
+            QTRY_VERIFY(!smtp.isConnected());
+            QVERIFY_THROWS_EXCEPTION(MailError, smtp.sendMessage(msg));
         } else {
-            smtp.SendMessage(msg);
-            QVERIFY(smtp.Failed());
+            smtp.sendMessage(msg);
+            QVERIFY(smtp.failed());
         }
     }
     if (!replyText.isEmpty())
-        QCOMPARE(smtp.ReplyText(), replyText);
-    QVERIFY(!smtp.Connected());
+        QCOMPARE(smtp.replyText(), replyText);
+    QVERIFY(!smtp.isConnected());
     QVERIFY(yields > 0);
     QVERIFY(clock.elapsed() < 5000);
 }
@@ -432,23 +432,23 @@ void TestSmtp::slowNameLookupEndsWithinTimeOut()
 {
     auto transport = std::make_unique<TcpTransport>();
     // A name server that does not answer: the resolver's own limits are
-    // seconds per server and attempt, beyond TimeOut.
+    // seconds per server and attempt, beyond timeout.
     transport->resolve = [](const char *, const char *, const addrinfo *, addrinfo **) {
         std::this_thread::sleep_for(std::chrono::seconds(3));
         return EAI_AGAIN;
     };
-    TQzvSMTP smtp(std::move(transport));
-    smtp.Host = QStringLiteral("mx.test");
-    smtp.TimeOut = 300;
+    SmtpClient smtp(std::move(transport));
+    smtp.host = QStringLiteral("mx.test");
+    smtp.timeout = 300;
     int yields = 0;
-    smtp.ProcessEvents = [&] { ++yields; };
+    smtp.processEvents = [&] { ++yields; };
     QElapsedTimer clock;
     clock.start();
-    smtp.Connect();
+    smtp.connectToHost();
     QVERIFY2(clock.elapsed() < 2000, qPrintable(QString::number(clock.elapsed())));
-    QVERIFY(smtp.Failed());
-    QVERIFY(!smtp.Connected());
-    QCOMPARE(smtp.ReplyText(), QStringLiteral("The name mx.test was not resolved in time."));
+    QVERIFY(smtp.failed());
+    QVERIFY(!smtp.isConnected());
+    QCOMPARE(smtp.replyText(), QStringLiteral("The name mx.test was not resolved in time."));
     // The window kept its events running while the name was looked up.
     QVERIFY(yields > 0);
 }
@@ -459,33 +459,33 @@ void TestSmtp::aiosmtpdReceivesWhatWasComposed()
     Aiosmtpd server;
     QVERIFY(server.start(dir.filePath(QStringLiteral("maildir"))));
     const quint16 port = server.port;
-    TQzvSMTP smtp;
-    QVERIFY2(connectLocal(smtp, port), qPrintable(smtp.ReplyText()));
+    SmtpClient smtp;
+    QVERIFY2(connectLocal(smtp, port), qPrintable(smtp.replyText()));
 
     // A composed message whose text has lines that need stuffing, and one
     // with an attachment, on the same connection.
     QList<QByteArrayList> composed;
-    TQzvMsg first;
+    MailMessage first;
     for (int i = 0; i < 2; ++i) {
-        TQzvMsg msg = newsletterFor(i);
-        msg.Text = {QStringLiteral("Hello,"), QStringLiteral("."), QStringLiteral(".. two dots"),
+        MailMessage msg = newsletterFor(i);
+        msg.text = {QStringLiteral("Hello,"), QStringLiteral("."), QStringLiteral(".. two dots"),
                     QStringLiteral(".leading"), QString(), QStringLiteral("end")};
         if (i == 1)
-            msg.AttachedFiles.Add(QString::fromLocal8Bit(qgetenv("KIRVANE_SOURCE_DIR"))
+            msg.attachments.add(QString::fromLocal8Bit(qgetenv("KIRVANE_SOURCE_DIR"))
                                   + "/tests/mail/protocols/scripted_peer.py");
-        smtp.SendMessage(msg);
-        QVERIFY2(!smtp.Failed(), qPrintable(smtp.ReplyCode() + ' ' + smtp.ReplyText()));
-        composed << msg.RawMail;
+        smtp.sendMessage(msg);
+        QVERIFY2(!smtp.failed(), qPrintable(smtp.replyCode() + ' ' + smtp.replyText()));
+        composed << msg.wireLines;
         if (i == 0)
             first = msg;
     }
     // Sent again with the lines it was composed into: they go out as they
     // are, not composed again and not stuffed a second time.
-    smtp.SendMessage(first);
-    QVERIFY2(!smtp.Failed(), qPrintable(smtp.ReplyCode() + ' ' + smtp.ReplyText()));
-    QCOMPARE(first.RawMail, composed.at(0));
-    smtp.Quit();
-    QVERIFY(!smtp.Failed());
+    smtp.sendMessage(first);
+    QVERIFY2(!smtp.failed(), qPrintable(smtp.replyCode() + ' ' + smtp.replyText()));
+    QCOMPARE(first.wireLines, composed.at(0));
+    smtp.quit();
+    QVERIFY(!smtp.failed());
 
     QStringList files;
     QDirIterator it(dir.filePath(QStringLiteral("maildir/new")), QDir::Files);
@@ -527,23 +527,23 @@ void TestSmtp::smtpSinkTakesManyMessages()
     QVERIFY(sink.startListening(QStringLiteral("/usr/sbin/smtp-sink"), args, port));
     // Named rather than numbered, so the name goes through the resolver (and
     // should it give ::1 first, where nothing listens, the next address serves).
-    TQzvSMTP smtp;
-    smtp.Host = QStringLiteral("localhost");
-    smtp.Port = QString::number(port);
-    smtp.Connect();
-    QVERIFY2(!smtp.Failed(), qPrintable(smtp.ReplyText()));
+    SmtpClient smtp;
+    smtp.host = QStringLiteral("localhost");
+    smtp.port = QString::number(port);
+    smtp.connectToHost();
+    QVERIFY2(!smtp.failed(), qPrintable(smtp.replyText()));
     int sent = 0;
     for (int i = 0; i < 200; ++i) {
-        TQzvMsg msg = newsletterFor(i);
-        msg.Text = {QStringLiteral("Dear reader %1,").arg(i), QStringLiteral("news.")};
-        smtp.SendMessage(msg);
-        if (smtp.Failed())
+        MailMessage msg = newsletterFor(i);
+        msg.text = {QStringLiteral("Dear reader %1,").arg(i), QStringLiteral("news.")};
+        smtp.sendMessage(msg);
+        if (smtp.failed())
             break;
         ++sent;
     }
     QCOMPARE(sent, 200);
-    smtp.Quit();
-    QVERIFY(!smtp.Failed());
+    smtp.quit();
+    QVERIFY(!smtp.failed());
 }
 
 QTEST_GUILESS_MAIN(TestSmtp)

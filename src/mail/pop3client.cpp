@@ -1,4 +1,4 @@
-#include "mail/qzvpop.h"
+#include "mail/pop3client.h"
 
 #include <algorithm>
 
@@ -25,129 +25,82 @@ bool holdsLineBreak(const QString &text)
 
 } // namespace
 
-TQzvPOP::TQzvPOP() : TQzvPOP(std::make_unique<TcpTransport>()) {}
+Pop3Client::Pop3Client() : Pop3Client(std::make_unique<TcpTransport>()) {}
 
-TQzvPOP::TQzvPOP(std::unique_ptr<Transport> transport)
-    : m_transport(std::move(transport)), m_reader(*m_transport)
-{
-    // The transport's waits yield to whatever ProcessEvents is at the time.
-    m_transport->processEvents = [this] { yield(); };
-}
+Pop3Client::Pop3Client(std::unique_ptr<Transport> transport) : ProtocolClient(std::move(transport), 110) {}
 
-TQzvPOP::~TQzvPOP()
+void Pop3Client::report(int code, bool wasOpen)
 {
-    m_transport->close();
-}
-
-bool TQzvPOP::Connected()
-{
-    return m_transport->isOpen();
-}
-
-void TQzvPOP::yield()
-{
-    if (ProcessEvents)
-        ProcessEvents();
-}
-
-void TQzvPOP::fail(int code)
-{
-    m_failed = true;
-    // Closing without QUIT: the server forgets the deletions of this session.
     m_deleted.clear();
-    const bool wasOpen = m_transport->isOpen();
-    m_transport->close();
-    m_reader.clear();
-    if (OnError)
-        OnError(code, m_statusText);
-    if (wasOpen && OnDisconnect)
-        OnDisconnect();
+    if (onError)
+        onError(code, m_text);
+    if (wasOpen && onDisconnect)
+        onDisconnect();
 }
 
-void TQzvPOP::failWait(WaitEnd end, int code, const char *call)
-{
-    m_statusCode.clear();
-    m_statusText = waitEndText(end, TimeOut, *m_transport);
-    const QString socketError = socketErrorText(*m_transport, call);
-    fail(code);
-    if (end == WaitEnd::Error)
-        throw MailError(socketError);
-}
-
-TQzvPOP::Status TQzvPOP::readStatus(int failCode)
+Pop3Client::Status Pop3Client::readStatus(int failCode)
 {
     yield();
     QByteArray line;
-    const WaitEnd end = m_reader.readLine(line, waitLimit(), maxStatusLine);
-    if (end != WaitEnd::Done) {
-        failWait(end, failCode, "recv");
+    if (!receiveLine(line, waitLimit(), maxStatusLine, failCode))
         return Status::Lost;
-    }
-    m_statusCode = QString::fromLatin1(line.left(4)).trimmed();
-    m_statusText = QString::fromLatin1(line.mid(4)).trimmed();
-    m_failed = m_statusCode == QLatin1String("-ERR");
-    if (OnReceiveTextFromSocket)
-        OnReceiveTextFromSocket(line);
+    m_code = QString::fromLatin1(line.left(4)).trimmed();
+    m_text = QString::fromLatin1(line.mid(4)).trimmed();
+    m_failed = m_code == QLatin1String("-ERR");
+    if (onReceiveTextFromSocket)
+        onReceiveTextFromSocket(line);
     return m_failed ? Status::Err : Status::Ok;
 }
 
-TQzvPOP::Status TQzvPOP::command(const QByteArray &text, int failCode)
+Pop3Client::Status Pop3Client::command(const QByteArray &text, int failCode)
 {
     yield();
-    const WaitEnd end = m_transport->send(text, waitLimit());
-    if (end != WaitEnd::Done) {
-        failWait(end, failCode, "send");
+    if (!sendText(text, failCode, true))
         return Status::Lost;
-    }
-    if (OnSendTextToSocket)
-        OnSendTextToSocket(text.startsWith("PASS ") ? QByteArray("PASS ****\r\n") : text);
+    if (onSendTextToSocket)
+        onSendTextToSocket(text.startsWith("PASS ") ? QByteArray("PASS ****\r\n") : text);
     return readStatus(failCode);
 }
 
-void TQzvPOP::Connect()
+void Pop3Client::connectToHost()
 {
-    m_transport->close();
-    m_reader.clear();
+    reset();
     m_deleted.clear();
     m_messageCount = 0;
     m_newMessageCount = 0;
-    m_failed = false;
-    m_statusCode.clear();
-    m_statusText.clear();
-    if (!m_transport->open(Host, portFromText(Port, 110), waitLimit())) {
-        m_statusText = m_transport->errorText();
+    if (!open()) {
         fail(ConnectionFailed);
         return;
     }
-    if (OnConnect)
-        OnConnect();
+    if (onConnect)
+        onConnect();
     if (readStatus(ConnectionFailed) == Status::Err)
         fail(ConnectionFailed);
 }
 
-bool TQzvPOP::Login()
+bool Pop3Client::login()
 {
-    if (!Connected())
+    if (!isConnected())
         throw MailError(QStringLiteral("Invalid Op. Not connected."));
     // Either goes into a command line as it stands; a line break would start
     // a command of its own.
-    if (holdsLineBreak(UserId) || holdsLineBreak(UserPasswd)) {
-        m_statusCode.clear();
-        m_statusText = QStringLiteral("The user name or password holds a line break.");
+    if (holdsLineBreak(userId) || holdsLineBreak(password)) {
+        m_code.clear();
+        m_text = QStringLiteral("The user name or password holds a line break.");
         fail(LoginRefused);
         return false;
     }
-    Status s = command("USER " + UserId.toUtf8() + "\r\n", LoginRefused);
+    Status s = command("USER " + userId.toUtf8() + "\r\n", LoginRefused);
     if (s == Status::Ok)
-        s = command("PASS " + UserPasswd.toUtf8() + "\r\n", LoginRefused);
+        s = command("PASS " + password.toUtf8() + "\r\n", LoginRefused);
     if (s == Status::Err)
         fail(LoginRefused);
     return s == Status::Ok;
 }
 
-void TQzvPOP::GetMessageCount()
+void Pop3Client::fetchMessageCount()
 {
-    if (!Connected()) {
+    if (!isConnected()) {
         // Nothing can be counted on a closed connection (after a refused
         // login, say); that is no success.
         m_failed = true;
@@ -158,26 +111,26 @@ void TQzvPOP::GetMessageCount()
         fail(CountRefused);
     if (stat != Status::Ok)
         return;
-    m_messageCount = clampCount(StatusToken(m_statusText, 1, 0));
+    m_messageCount = clampCount(statusToken(m_text, 1, 0));
     const Status last = command("LAST\r\n", CountRefused);
     m_lastSupported = last == Status::Ok;
     if (last == Status::Ok)
-        m_newMessageCount = clampCount(m_messageCount - StatusToken(m_statusText, 1, 0));
+        m_newMessageCount = clampCount(m_messageCount - statusToken(m_text, 1, 0));
 }
 
-bool TQzvPOP::Retrieve(int n, TQzvMsg &msg)
+bool Pop3Client::retrieve(int n, MailMessage &msg)
 {
-    if (!Connected())
+    if (!isConnected())
         throw MailError(QStringLiteral("Not connected."));
-    if (OnBeforeRetrieve)
-        OnBeforeRetrieve(quint16(n));
+    if (onBeforeRetrieve)
+        onBeforeRetrieve(quint16(n));
     const QByteArray number = QByteArray::number(n);
 
     // The size only drives the progress; a refused LIST leaves a guess.
     const Status list = command("LIST " + number + "\r\n", RetrieveRefused);
     if (list == Status::Lost)
         return false;
-    const qint64 size = list == Status::Ok ? StatusToken(m_statusText, 2, 100) : 100;
+    const qint64 size = list == Status::Ok ? statusToken(m_text, 2, 100) : 100;
 
     const Status retr = command("RETR " + number + "\r\n", RetrieveRefused);
     if (retr == Status::Err)
@@ -187,7 +140,7 @@ bool TQzvPOP::Retrieve(int n, TQzvMsg &msg)
 
     const qint64 start = m_reader.bytesRead();
     const qint64 total = qMax<qint64>(size, 1);
-    quint16 next = RetrieveProgressStep;
+    quint16 next = retrieveProgressStep;
     qint64 nextYield = start + yieldEvery;
     m_progress = 0;
     QList<QByteArray> lines;
@@ -195,11 +148,8 @@ bool TQzvPOP::Retrieve(int n, TQzvMsg &msg)
     for (;;) {
         // The limit is on silence, not on the whole message, which may be
         // large: it starts again with every line.
-        const WaitEnd end = m_reader.readLine(line, waitLimit(), maxMessageLine);
-        if (end != WaitEnd::Done) {
-            failWait(end, RetrieveRefused, "recv");
+        if (!receiveLine(line, waitLimit(), maxMessageLine, RetrieveRefused))
             return false;
-        }
         if (line.size() == 1 && line.at(0) == '.')
             break;
         // Byte-stuffing (RFC 1939 3): a line that starts with "." had one added.
@@ -215,38 +165,38 @@ bool TQzvPOP::Retrieve(int n, TQzvMsg &msg)
         const quint16 percent = quint16(qMin<qint64>(((got - start) * 100 + total / 2) / total, 65535));
         if (percent >= next) {
             m_progress = percent;
-            if (OnRetrieveProgress)
-                OnRetrieveProgress(percent);
-            next += RetrieveProgressStep > 0 ? RetrieveProgressStep : 1;
+            if (onRetrieveProgress)
+                onRetrieveProgress(percent);
+            next += retrieveProgressStep > 0 ? retrieveProgressStep : 1;
         }
     }
     if (m_progress < 100) {
         m_progress = 100;
-        if (OnRetrieveProgress)
-            OnRetrieveProgress(100);
+        if (onRetrieveProgress)
+            onRetrieveProgress(100);
     }
 
     QString error;
-    if (!msg.ParseRawMail(lines, &error))
+    if (!msg.parse(lines, &error))
         throw MailError(error);
-    msg.Size = size;
-    if (GetUIDLsOnRetrieve) {
+    msg.size = size;
+    if (fetchUidlOnRetrieve) {
         const Status uidl = command("UIDL " + number + "\r\n", CountRefused);
         if (uidl == Status::Err)
             fail(CountRefused);
         if (uidl != Status::Ok)
             return false;
-        const qsizetype space = m_statusText.indexOf(QLatin1Char(' '));
-        msg.UIDL = space < 0 ? QString() : m_statusText.mid(space + 1);
+        const qsizetype space = m_text.indexOf(QLatin1Char(' '));
+        msg.uidl = space < 0 ? QString() : m_text.mid(space + 1);
     }
-    if (OnAfterRetrieve)
-        OnAfterRetrieve();
+    if (onAfterRetrieve)
+        onAfterRetrieve();
     return true;
 }
 
-void TQzvPOP::Delete(int n)
+void Pop3Client::deleteMessage(int n)
 {
-    if (!Connected())
+    if (!isConnected())
         throw MailError(QStringLiteral("Not connected."));
     const Status s = command("DELE " + QByteArray::number(n) + "\r\n", DeleteRefused);
     if (s == Status::Err)
@@ -255,14 +205,14 @@ void TQzvPOP::Delete(int n)
         return;
     m_deleted.append(QString::number(n));
     m_messageCount = m_messageCount > 0 ? m_messageCount - 1 : 0;
-    if (OnDelete)
-        OnDelete(quint16(n));
+    if (onDelete)
+        onDelete(quint16(n));
 }
 
-void TQzvPOP::Quit()
+void Pop3Client::quit()
 {
-    if (!Connected()) {
-        m_transport->close();
+    if (!isConnected()) {
+        close();
         return;
     }
     // The answer to QUIT says whether the deletions were made (RFC 1939 6),
@@ -270,14 +220,13 @@ void TQzvPOP::Quit()
     if (command("QUIT\r\n", ConnectionFailed) == Status::Lost)
         return;
     m_deleted.clear();
-    m_transport->close();
-    m_reader.clear();
-    if (OnDisconnect)
-        OnDisconnect();
+    close();
+    if (onDisconnect)
+        onDisconnect();
     yield();
 }
 
-qint64 StatusToken(const QString &text, int k, qint64 fallback)
+qint64 statusToken(const QString &text, int k, qint64 fallback)
 {
     const QStringList words = QString(text).replace(QLatin1String("\r\n"), QLatin1String(" "))
                                   .split(QLatin1Char(' '), Qt::SkipEmptyParts);

@@ -1,10 +1,11 @@
-// Filling a TQzvMsg from a received message. Lenient by design: headers are
-// looked up by name, multipart bodies are split at their delimiter lines, and
-// nothing in the input makes parsing fail; the worst a broken message gets is
-// a part kept as plain text or left out.
+// MailMessage::parse() and the MimeParser it uses: filling a MailMessage from
+// a received message. Lenient by design: headers are looked up by name,
+// multipart bodies are split at their delimiter lines, and nothing in the
+// input makes parsing fail; the worst a broken message gets is a part kept as
+// plain text or left out.
 
 #include "mail/codecs.h"
-#include "mail/qzvmsg.h"
+#include "mail/mailmessage.h"
 
 namespace kirvane::mail {
 
@@ -222,22 +223,22 @@ bool isDelimiter(const QByteArray &line, const QByteArray &delimiter)
     return true;
 }
 
-class Parser
+class MimeParser
 {
 public:
-    explicit Parser(TQzvMsg &msg) : m_msg(msg) {}
+    explicit MimeParser(MailMessage &msg) : m_msg(msg) {}
 
     void parsePart(const Lines &lines, int depth);
     QString error;
 
 private:
-    TQzvMsg &m_msg;
+    MailMessage &m_msg;
 
     void addAttachment(const QString &partName, const QByteArray &type, const QByteArray &encoding, const Lines &body);
     void addText(const Lines &body, const QByteArray &encoding, const QString &charset);
 };
 
-void Parser::addText(const Lines &body, const QByteArray &encoding, const QString &charset)
+void MimeParser::addText(const Lines &body, const QByteArray &encoding, const QString &charset)
 {
     // Uuencoded files inside the text leave it as attachments; what remains
     // is then taken as it is.
@@ -270,23 +271,23 @@ void Parser::addText(const Lines &body, const QByteArray &encoding, const QStrin
     }
 
     if (!foundBlock && encoding == "QUOTED-PRINTABLE") {
-        m_msg.Text.append(splitLines(decodeQuotedPrintable(joined(remaining)), charset));
+        m_msg.text.append(splitLines(decodeQuotedPrintable(joined(remaining)), charset));
     } else if (!foundBlock && encoding == "BASE64") {
         Base64Decoder decoder;
         for (const QByteArray &line : remaining)
             decoder.feed(line);
-        m_msg.Text.append(splitLines(decoder.take(), charset));
+        m_msg.text.append(splitLines(decoder.take(), charset));
     } else {
         for (const QByteArray &line : remaining)
-            m_msg.Text.append(decodeText(line, charset));
+            m_msg.text.append(decodeText(line, charset));
     }
 }
 
-void Parser::addAttachment(const QString &partName, const QByteArray &type, const QByteArray &encoding, const Lines &body)
+void MimeParser::addAttachment(const QString &partName, const QByteArray &type, const QByteArray &encoding, const Lines &body)
 {
     QString name = partName;
     if (name.isEmpty()) {
-        name = m_msg.Subject;
+        name = m_msg.subject;
         QString extension;
         if (type == "TEXT/HTML")
             extension = QStringLiteral(".html");
@@ -313,27 +314,27 @@ void Parser::addAttachment(const QString &partName, const QByteArray &type, cons
     if (clean.isEmpty() || clean == u"." || clean == u"..")
         clean = QStringLiteral("attachment");
 
-    TAttachedFile &file = m_msg.AttachedFiles.Add(clean);
-    file.HeldInMemory = true;
+    Attachment &file = m_msg.attachments.add(clean);
+    file.heldInMemory = true;
     if (encoding == "BASE64") {
         Base64Decoder decoder;
         for (const QByteArray &line : body)
             decoder.feed(line);
-        file.Data = decoder.take();
+        file.data = decoder.take();
     } else if (encoding == "X-UUENCODE") {
-        if (!decodeUu(body, &file.Data) && error.isEmpty())
+        if (!decodeUu(body, &file.data) && error.isEmpty())
             error = QStringLiteral("Oops...");
     } else if (encoding == "QUOTED-PRINTABLE") {
         QByteArray data = decodeQuotedPrintable(joined(body));
         if (data.endsWith("\r\n"))
             data.chop(2);
-        file.Data = data;
+        file.data = data;
     } else {
-        file.Data = joined(body);
+        file.data = joined(body);
     }
 }
 
-void Parser::parsePart(const Lines &input, int depth)
+void MimeParser::parsePart(const Lines &input, int depth)
 {
     if (depth > kMaxDepth)
         return;
@@ -391,7 +392,7 @@ void Parser::parsePart(const Lines &input, int depth)
         parsePart(body, depth + 1);
     else if (info.encoding != "BASE64" && info.encoding != "QUOTED-PRINTABLE")
         for (const QByteArray &line : body)
-            m_msg.Text.append(decodeText(line, info.charset));
+            m_msg.text.append(decodeText(line, info.charset));
     else
         addAttachment(info.name, info.type, info.encoding, body);
 }
@@ -452,35 +453,35 @@ QString normalisedAddresses(const QByteArray &value)
 
 } // namespace
 
-bool TQzvMsg::ParseRawMail(const QList<QByteArray> &lines, QString *error)
+bool MailMessage::parse(const QList<QByteArray> &lines, QString *error)
 {
-    RawMail = lines;
+    wireLines = lines;
     const qsizetype start = headerStart(lines, true);
-    Headers.clear();
+    headers.clear();
     for (qsizetype i = start; i < lines.size() && !lines.at(i).isEmpty(); ++i)
-        Headers.append(lines.at(i));
+        headers.append(lines.at(i));
 
-    if (!Headers.isEmpty())
-        From = decodeText(Headers.first().mid(5, 72), QString());
+    if (!headers.isEmpty())
+        from = decodeText(headers.first().mid(5, 72), QString());
     // Header values stop at their first ";", as the subscription requests expect.
     enum class Form { AsWritten, Decoded, Addresses, UpperCase };
     static const struct {
         const char *name;
-        QString TQzvMsg::*field;
+        QString MailMessage::*field;
         Form form;
     } fields[] = {
-        {"FROM:", &TQzvMsg::From, Form::Decoded},
-        {"SENDER:", &TQzvMsg::Sender, Form::Addresses},
-        {"MESSAGE-ID:", &TQzvMsg::MessageId, Form::AsWritten},
-        {"IN-REPLY-TO:", &TQzvMsg::InReplyTo, Form::AsWritten},
-        {"RETURN-PATH:", &TQzvMsg::ReturnPath, Form::AsWritten},
-        {"REPLY-TO:", &TQzvMsg::ReplyTo, Form::Addresses},
-        {"TO:", &TQzvMsg::SendTo, Form::Addresses},
-        {"CC:", &TQzvMsg::CC, Form::Addresses},
-        {"DATE:", &TQzvMsg::Date, Form::AsWritten},
-        {"SUBJECT:", &TQzvMsg::Subject, Form::Decoded},
-        {"CONTENT-TYPE:", &TQzvMsg::ContentType, Form::UpperCase},
-        {"CONTENT-TRANSFER-ENCODING:", &TQzvMsg::ContentTransferEncoding, Form::UpperCase},
+        {"FROM:", &MailMessage::from, Form::Decoded},
+        {"SENDER:", &MailMessage::sender, Form::Addresses},
+        {"MESSAGE-ID:", &MailMessage::messageId, Form::AsWritten},
+        {"IN-REPLY-TO:", &MailMessage::inReplyTo, Form::AsWritten},
+        {"RETURN-PATH:", &MailMessage::returnPath, Form::AsWritten},
+        {"REPLY-TO:", &MailMessage::replyTo, Form::Addresses},
+        {"TO:", &MailMessage::sendTo, Form::Addresses},
+        {"CC:", &MailMessage::cc, Form::Addresses},
+        {"DATE:", &MailMessage::date, Form::AsWritten},
+        {"SUBJECT:", &MailMessage::subject, Form::Decoded},
+        {"CONTENT-TYPE:", &MailMessage::contentType, Form::UpperCase},
+        {"CONTENT-TRANSFER-ENCODING:", &MailMessage::contentTransferEncoding, Form::UpperCase},
     };
     for (const auto &f : fields) {
         const QByteArray header = headerValue(lines, f.name, true);
@@ -495,14 +496,14 @@ bool TQzvMsg::ParseRawMail(const QList<QByteArray> &lines, QString *error)
         }
     }
 
-    Parser parser(*this);
+    MimeParser parser(*this);
     parser.parsePart(lines, 0);
-    if (ClearRawMailAfterParse) {
-        RawMail.clear();
+    if (clearWireLinesAfterParse) {
+        wireLines.clear();
     } else {
-        // RawMail is always the wire form: a kept message is stuffed like a
+        // wireLines is always the wire form: a kept message is stuffed like a
         // composed one, or a line starting ".." would lose a dot when sent on.
-        for (QByteArray &line : RawMail)
+        for (QByteArray &line : wireLines)
             if (line.startsWith('.'))
                 line.prepend('.');
     }

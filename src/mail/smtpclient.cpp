@@ -1,4 +1,4 @@
-#include "mail/qzvsmtp.h"
+#include "mail/smtpclient.h"
 
 #include <QDateTime>
 #include <QHostInfo>
@@ -53,7 +53,7 @@ void checkAddress(const QByteArray &address)
     }
 }
 
-// Appends one message line for the DATA text. RawMail comes dot-stuffed from
+// Appends one message line for the DATA text. wireLines comes dot-stuffed from
 // the composition, whose stuffed lines start with "..". A line that starts
 // with a single "." was not stuffed and is stuffed here, so that a bare "."
 // never ends the text early (RFC 5321 4.5.2). A line break inside a line is
@@ -91,64 +91,26 @@ void appendDataLine(QByteArray &out, const QByteArray &line)
 
 } // namespace
 
-TQzvSMTP::TQzvSMTP() : TQzvSMTP(std::make_unique<TcpTransport>()) {}
+SmtpClient::SmtpClient() : SmtpClient(std::make_unique<TcpTransport>()) {}
 
-TQzvSMTP::TQzvSMTP(std::unique_ptr<Transport> transport)
-    : m_transport(std::move(transport)), m_reader(*m_transport)
+SmtpClient::SmtpClient(std::unique_ptr<Transport> transport) : ProtocolClient(std::move(transport), 25) {}
+
+void SmtpClient::report(int code, bool wasOpen)
 {
-    // The transport's waits yield to whatever ProcessEvents is at the time.
-    m_transport->processEvents = [this] { yield(); };
+    if (onError)
+        onError(code, m_text);
+    if (wasOpen && onQuit)
+        onQuit();
 }
 
-TQzvSMTP::~TQzvSMTP()
-{
-    m_transport->close();
-}
-
-bool TQzvSMTP::Connected()
-{
-    return m_transport->isOpen();
-}
-
-void TQzvSMTP::yield()
-{
-    if (ProcessEvents)
-        ProcessEvents();
-}
-
-void TQzvSMTP::fail()
-{
-    m_failed = true;
-    const bool wasOpen = m_transport->isOpen();
-    m_transport->close();
-    m_reader.clear();
-    if (OnError)
-        OnError(m_replyCode.toInt(), m_replyText);
-    if (wasOpen && OnQuit)
-        OnQuit();
-}
-
-void TQzvSMTP::failWait(WaitEnd end, const char *call, bool raise)
-{
-    m_replyCode.clear();
-    m_replyText = waitEndText(end, TimeOut, *m_transport);
-    const QString socketError = socketErrorText(*m_transport, call);
-    fail();
-    if (raise && end == WaitEnd::Error)
-        throw MailError(socketError);
-}
-
-TQzvSMTP::Step TQzvSMTP::readReply(const char *expected)
+SmtpClient::Step SmtpClient::readReply(const char *expected)
 {
     const QDeadlineTimer deadline = waitLimit();
     QByteArray line;
     for (;;) {
         yield();
-        const WaitEnd end = m_reader.readLine(line, deadline, 64 * 1024);
-        if (end != WaitEnd::Done) {
-            failWait(end, "recv", true);
+        if (!receiveLine(line, deadline, 64 * 1024, 0))
             return Step::Refused;
-        }
         // "250-..." continues a reply and "250 ..." ends it (RFC 5321 4.2.1);
         // so does a bare "250", which the RFC allows as well.
         if (line.size() >= 4 && line.at(3) == ' ')
@@ -157,83 +119,72 @@ TQzvSMTP::Step TQzvSMTP::readReply(const char *expected)
             && std::isdigit(uchar(line.at(2))))
             break;
     }
-    m_replyCode = QString::fromLatin1(line.left(3)).trimmed();
-    m_replyText = QString::fromLatin1(line.mid(3, 64)).trimmed();
-    if (OnReceiveTextFromSocket)
-        OnReceiveTextFromSocket(line);
-    if (m_replyCode != QLatin1String(expected)) {
-        fail();
+    m_code = QString::fromLatin1(line.left(3)).trimmed();
+    m_text = QString::fromLatin1(line.mid(3, 64)).trimmed();
+    if (onReceiveTextFromSocket)
+        onReceiveTextFromSocket(line);
+    if (m_code != QLatin1String(expected)) {
+        fail(m_code.toInt());
         return Step::Refused;
     }
     return Step::Ok;
 }
 
-TQzvSMTP::Step TQzvSMTP::command(const QByteArray &text, const char *expected)
+SmtpClient::Step SmtpClient::command(const QByteArray &text, const char *expected)
 {
     yield();
-    const WaitEnd end = m_transport->send(text, waitLimit());
-    if (end != WaitEnd::Done) {
-        failWait(end, "send", true);
+    if (!sendText(text, 0, true))
         return Step::Refused;
-    }
-    if (OnSendTextToSocket)
-        OnSendTextToSocket(text);
+    if (onSendTextToSocket)
+        onSendTextToSocket(text);
     return readReply(expected);
 }
 
-void TQzvSMTP::Connect()
+void SmtpClient::connectToHost()
 {
-    m_transport->close();
-    m_reader.clear();
-    m_failed = false;
-    m_replyCode.clear();
-    m_replyText.clear();
-    if (OnConnecting)
-        OnConnecting();
-    if (!m_transport->open(Host, portFromText(Port, 25), waitLimit())) {
-        m_replyText = m_transport->errorText();
-        fail();
+    reset();
+    if (onConnecting)
+        onConnecting();
+    if (!open()) {
+        fail(0);
         return;
     }
-    if (OnConnect)
-        OnConnect();
+    if (onConnect)
+        onConnect();
     if (readReply("220") != Step::Ok)
         return;
-    const QString helo = HeloName(QHostInfo::localHostName(), Host);
+    const QString helo = heloName(QHostInfo::localHostName(), host);
     (void)command("HELO " + helo.toUtf8() + "\r\n", "250");
 }
 
-void TQzvSMTP::reportProgress(quint16 percent)
+void SmtpClient::reportProgress(quint16 percent)
 {
     m_progress = percent;
-    if (OnSendProgress)
-        OnSendProgress(percent);
+    if (onSendProgress)
+        onSendProgress(percent);
 }
 
-bool TQzvSMTP::sendData(const QList<QByteArray> &lines)
+bool SmtpClient::sendData(const QList<QByteArray> &lines)
 {
     const qsizetype n = lines.size();
-    m_nextProgress = SendProgressStep;
+    m_nextProgress = sendProgressStep;
     // resize(0) keeps the capacity, so the buffer is allocated once.
     m_out.reserve(dataChunk + 64 * 1024);
     m_out.resize(0);
     auto flush = [this](qsizetype written, qsizetype total) {
         yield();
-        const WaitEnd end = m_transport->send(m_out, waitLimit());
-        if (end != WaitEnd::Done) {
-            // A message line that cannot be written ends the transaction
-            // without raising.
-            failWait(end, "send", false);
+        // A message line that cannot be written ends the transaction without
+        // raising.
+        if (!sendText(m_out, 0, false))
             return false;
-        }
-        if (OnSendTextToSocket)
-            OnSendTextToSocket(m_out);
+        if (onSendTextToSocket)
+            onSendTextToSocket(m_out);
         m_out.resize(0);
         const quint16 percent = total ? quint16((written * 100 + total / 2) / total) : 100;
         if (percent >= m_nextProgress) {
             reportProgress(percent);
-            while (m_nextProgress <= percent && SendProgressStep > 0)
-                m_nextProgress += SendProgressStep;
+            while (m_nextProgress <= percent && sendProgressStep > 0)
+                m_nextProgress += sendProgressStep;
         }
         return true;
     };
@@ -250,7 +201,7 @@ bool TQzvSMTP::sendData(const QList<QByteArray> &lines)
     return readReply("250") == Step::Ok;
 }
 
-bool TQzvSMTP::transaction(const QByteArray &sender, const QList<QByteArray> &recipients,
+bool SmtpClient::transaction(const QByteArray &sender, const QList<QByteArray> &recipients,
                            const QList<QByteArray> &lines)
 {
     if (command("MAIL FROM:<" + sender + ">\r\n", "250") != Step::Ok)
@@ -269,17 +220,17 @@ bool TQzvSMTP::transaction(const QByteArray &sender, const QList<QByteArray> &re
     return true;
 }
 
-void TQzvSMTP::SendMessage(TQzvMsg &msg)
+void SmtpClient::sendMessage(MailMessage &msg)
 {
-    if (!Connected())
+    if (!isConnected())
         throw MailError(QStringLiteral("Not connected."));
-    if (msg.From.isEmpty())
+    if (msg.from.isEmpty())
         throw MailError(QStringLiteral("\"From\" field not specified."));
-    if (msg.SendTo.isEmpty())
+    if (msg.sendTo.isEmpty())
         throw MailError(QStringLiteral("\"SendTo\" field not specified."));
-    const QByteArray sender = SenderAddress(msg.From);
-    const QList<QByteArray> lists[] = {RecipientAddresses(msg.SendTo), RecipientAddresses(msg.CC),
-                                       RecipientAddresses(msg.BCC)};
+    const QByteArray sender = senderAddress(msg.from);
+    const QList<QByteArray> lists[] = {recipientAddresses(msg.sendTo), recipientAddresses(msg.cc),
+                                       recipientAddresses(msg.bcc)};
     // A To list of nothing but commas would send nothing and report success.
     if (lists[0].isEmpty())
         throw MailError(QStringLiteral("\"SendTo\" field not specified."));
@@ -289,42 +240,41 @@ void TQzvSMTP::SendMessage(TQzvMsg &msg)
             checkAddress(address);
     }
 
-    msg.Date = FormatMailDate(QDateTime::currentDateTime());
-    if (msg.RawMail.isEmpty()) {
+    msg.date = formatMailDate(QDateTime::currentDateTime());
+    if (msg.wireLines.isEmpty()) {
         QString error;
-        if (!msg.FillRawMail(&error))
+        if (!msg.compose(&error))
             throw MailError(error);
     }
-    if (OnBeforeSend)
-        OnBeforeSend();
+    if (onBeforeSend)
+        onBeforeSend();
     m_progress = 0;
     for (const auto &list : lists) {
         // After a failed transaction the connection is closed, so the lists
         // after it cannot be sent.
-        if (!list.isEmpty() && !transaction(sender, list, msg.RawMail))
+        if (!list.isEmpty() && !transaction(sender, list, msg.wireLines))
             return;
     }
     if (m_progress < 100)
         reportProgress(100);
-    if (OnAfterSend)
-        OnAfterSend();
+    if (onAfterSend)
+        onAfterSend();
 }
 
-void TQzvSMTP::Quit()
+void SmtpClient::quit()
 {
-    if (!Connected()) {
-        m_transport->close();
+    if (!isConnected()) {
+        close();
         return;
     }
     if (command("QUIT\r\n", "221") != Step::Ok)
         return; // failed: already closed
-    m_transport->close();
-    m_reader.clear();
-    if (OnQuit)
-        OnQuit();
+    close();
+    if (onQuit)
+        onQuit();
 }
 
-QString HeloName(const QString &local, const QString &host)
+QString heloName(const QString &local, const QString &host)
 {
     const QString name = local.isEmpty() ? QStringLiteral("localhost") : local;
     if (isDottedQuad(name))
@@ -334,12 +284,12 @@ QString HeloName(const QString &local, const QString &host)
     return name;
 }
 
-QByteArray SenderAddress(const QString &from)
+QByteArray senderAddress(const QString &from)
 {
     return reducedAddress(from).toUtf8();
 }
 
-QList<QByteArray> RecipientAddresses(const QString &list)
+QList<QByteArray> recipientAddresses(const QString &list)
 {
     QString text = list;
     text.remove(QLatin1Char(' '));

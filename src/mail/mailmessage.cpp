@@ -1,0 +1,292 @@
+#include "mail/mailmessage.h"
+
+#include "mail/codecs.h"
+
+#include <QRandomGenerator>
+#include <QRegularExpression>
+
+namespace kirvane::mail {
+
+namespace {
+
+QByteArray randomLetters(int count, char last)
+{
+    QByteArray letters(count, 'a');
+    for (char &c : letters)
+        c = char('a' + QRandomGenerator::global()->bounded(last - 'a' + 1));
+    return letters;
+}
+
+// A header value never spans lines of its own: a line end in a value taken
+// from a contact or a form would start a header of the sender's choosing.
+QString oneLine(const QString &value)
+{
+    QString v = value;
+    v.replace(u'\r', u' ').replace(u'\n', u' ');
+    return v;
+}
+
+QByteArray quoted(const QString &text)
+{
+    QString escaped = oneLine(text);
+    escaped.replace(u'\\', QStringLiteral("\\\\")).replace(u'"', QStringLiteral("\\\""));
+    return '"' + escaped.toUtf8() + '"';
+}
+
+// A file name as the header parameter `key`: quoted when plain ASCII,
+// otherwise as an RFC 2231 extended value in UTF-8.
+QByteArray fileNameParameter(const QByteArray &key, const QString &name)
+{
+    if (isAscii(name))
+        return key + '=' + quoted(name);
+    return key + "*=UTF-8''" + oneLine(name).toUtf8().toPercentEncoding();
+}
+
+// Appends the part of one file to out. Written straight into the message:
+// the sending run composes a message per contact, and copying the encoded
+// lines of large files through intermediate lists costs more than the rest.
+void appendFilePart(QList<QByteArray> &out, const Attachment &f, bool embedded)
+{
+    out.append("Content-Type: " + oneLine(f.contentType).toUtf8() + "; " + fileNameParameter("name", f.fileName));
+    out.append("Content-Transfer-Encoding: base64");
+    out.append("Content-Disposition: attachment; " + fileNameParameter("filename", f.fileName));
+    if (embedded)
+        out.append("Content-Id:<" + oneLine(f.fileName).toUtf8() + ">");
+    out.append(QByteArray());
+    out.append(f.encodedLines);
+    out.append(QByteArray());
+}
+
+// The file parts that follow the text, between delimiter lines, then the
+// closing delimiter and empty lines.
+struct PartGroup {
+    QList<std::pair<const Attachment *, bool>> files; // file, embedded
+    QByteArray delimiter;
+    int emptyLinesAfter = 1;
+};
+
+// Every entry of text as lines: an entry holding line ends becomes several.
+QStringList textLines(const QStringList &text)
+{
+    QStringList lines;
+    lines.reserve(text.size());
+    for (const QString &entry : text) {
+        if (!entry.contains(u'\r') && !entry.contains(u'\n')) {
+            lines.append(entry);
+            continue;
+        }
+        QString normalised = entry;
+        normalised.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
+        lines.append(normalised.split(u'\n'));
+    }
+    return lines;
+}
+
+// RFC 5322 2.1.1: no line longer than 998 octets.
+constexpr qsizetype kMaxLineOctets = 998;
+
+} // namespace
+
+// --- composition ------------------------------------------------------------
+
+bool MailMessage::compose(QString *error)
+{
+    wireLines.clear();
+    QList<QByteArray> h;
+    QList<QByteArray> b;
+
+    // The declared charset: charset when every text fits it, else UTF-8.
+    const QStringList lines = textLines(text);
+    // RFC 2978 2.3: a charset name is a token; anything else cannot be declared.
+    static const QRegularExpression token(QStringLiteral("^[A-Za-z0-9!#$%&'+^_`{}~-]+$"));
+    QString wireCharset = token.match(charset).hasMatch() ? charset : QStringLiteral("UTF-8");
+    bool fits = canEncode(subject, wireCharset) && canEncode(userName, wireCharset);
+    for (qsizetype i = 0; fits && i < lines.size(); ++i)
+        fits = canEncode(lines.at(i), wireCharset);
+    if (!fits)
+        wireCharset = QStringLiteral("UTF-8");
+
+    const QByteArray messageId = fixedIds.messageId.isEmpty() ? makeMessageId("a.b.c") : fixedIds.messageId;
+    h.append("Message-Id: " + messageId);
+    h.append("Date: " + oneLine(date).toUtf8());
+    h.append("X-Priority: " + QByteArray::number(int(priority) + 1));
+
+    if (!from.contains(u'@')) {
+        if (error)
+            *error = QStringLiteral("\"From\" address not complete.");
+        return false;
+    }
+    const QByteArray fromAddress = oneLine(from).trimmed().toUtf8();
+    if (userName.isEmpty())
+        h.append("From: " + fromAddress);
+    else if (isAscii(userName))
+        h.append("From: " + quoted(userName) + " <" + fromAddress + ">");
+    else
+        // RFC 2047 5(3): an encoded word stands for the phrase, never inside quotes.
+        h.append("From: " + encodeWholeWord(oneLine(userName), wireCharset) + " <" + fromAddress + ">");
+    if (!inReplyTo.isEmpty())
+        h.append("In-Reply-To: " + oneLine(inReplyTo).toUtf8());
+    if (!replyTo.isEmpty())
+        h.append("Reply-To: " + oneLine(replyTo).toUtf8());
+    h.append("X-Mailer: " + oneLine(xMailer).toUtf8());
+    h.append("To: " + oneLine(sendTo).toUtf8());
+    if (!cc.isEmpty())
+        h.append("CC: " + oneLine(cc).toUtf8());
+    h.append("MIME-Version: 1.0");
+
+    QByteArray encodingWord;
+    QList<QByteArray> subjectWords;
+    if (bodyEncoding == BodyEncoding::Base64) {
+        QByteArray bodyBytes;
+        for (const QString &line : lines)
+            bodyBytes += encodeText(line, wireCharset) + "\r\n";
+        b = base64Lines(bodyBytes);
+        encodingWord = "base64";
+        subjectWords = {encodeWholeWord(oneLine(subject), wireCharset)};
+    } else {
+        b.reserve(lines.size());
+        bool tooLong = false;
+        for (const QString &line : lines) {
+            b.append(encodeText(line, wireCharset));
+            tooLong = tooLong || b.last().size() > kMaxLineOctets;
+        }
+        if (tooLong) {
+            b = quotedPrintableLines(b);
+            encodingWord = "quoted-printable";
+        } else {
+            for (QByteArray &line : b)
+                if (line.startsWith('.'))
+                    line.prepend('.');
+            encodingWord = "8Bit";
+        }
+        subjectWords = encodeHeaderWords(oneLine(subject), wireCharset);
+    }
+    h.append("Subject: " + subjectWords.value(0));
+    for (qsizetype i = 1; i < subjectWords.size(); ++i)
+        h.append(' ' + subjectWords.at(i));
+
+    const QByteArray t = (bodyFormat == BodyFormat::Html ? "Content-Type: text/html; charset="
+                                                         : "Content-Type: text/plain; charset=")
+        + wireCharset.toLatin1();
+    const QByteArray c = "Content-Transfer-Encoding: " + encodingWord;
+    const int a = attachments.count();
+    const int e = embeddedImages.count();
+
+    QList<QByteArray> before;    // the lines in front of the text
+    QList<PartGroup> groups;     // the file parts after it
+    if (a + e == 0) {
+        h.append(t);
+        h.append(c);
+    } else {
+        for (AttachmentList *files : {&embeddedImages, &attachments}) {
+            QString fileError;
+            if (!files->encodeAll(&fileError)) {
+                if (error)
+                    *error = fileError;
+                return false;
+            }
+        }
+        const QByteArray b1 = fixedIds.boundary1.isEmpty() ? makeBoundary() : fixedIds.boundary1;
+        const QByteArray b2 = fixedIds.boundary2.isEmpty() ? makeBoundary() : fixedIds.boundary2;
+        const QByteArray d1 = "--" + b1;
+        const QByteArray d2 = "--" + b2;
+        auto partsOf = [](const AttachmentList &files, bool embedded) {
+            QList<std::pair<const Attachment *, bool>> parts;
+            for (int i = 0; i < files.count(); ++i)
+                parts.append({&files[i], embedded});
+            return parts;
+        };
+
+        if (e == 0 || bodyFormat != BodyFormat::Html) {
+            // Images beside a plain text have nothing to be embedded in; they
+            // travel as attachments that keep their content ids.
+            h.append("Content-Type: multipart/mixed; boundary=\"" + b1 + '"');
+            before = {d1, t, c, QByteArray()};
+            groups.append({partsOf(embeddedImages, true) + partsOf(attachments, false), d1, 1});
+        } else if (a == 0) {
+            h.append("Content-Type: multipart/related;");
+            h.append("\tboundary=\"" + b1 + '"');
+            before = {d1, t, c, QByteArray()};
+            groups.append({partsOf(embeddedImages, true), d1, 2});
+        } else {
+            h.append("Content-Type: multipart/mixed;");
+            h.append("\tboundary=\"" + b2 + '"');
+            before = {d2, "Content-Type: multipart/related;", "\ttype=\"text/html\";", "\tboundary=\"" + b1 + '"',
+                      QByteArray(), d1, t, c, QByteArray()};
+            groups.append({partsOf(embeddedImages, true), d1, 1});
+            groups.append({partsOf(attachments, false), d2, 1});
+        }
+    }
+
+    h.append(extraHeaders);
+    qsizetype total = h.size() + 1 + before.size() + b.size();
+    for (const PartGroup &group : std::as_const(groups)) {
+        for (const auto &[file, embedded] : group.files)
+            total += file->encodedLines.size() + 7;
+        total += 1 + group.emptyLinesAfter;
+    }
+    wireLines.reserve(total);
+    wireLines.append(h);
+    wireLines.append(QByteArray());
+    wireLines.append(before);
+    wireLines.append(b);
+    for (const PartGroup &group : std::as_const(groups)) {
+        for (const auto &[file, embedded] : group.files) {
+            wireLines.append(group.delimiter);
+            appendFilePart(wireLines, *file, embedded);
+        }
+        wireLines.append(group.delimiter + "--");
+        for (int i = 0; i < group.emptyLinesAfter; ++i)
+            wireLines.append(QByteArray());
+    }
+    return true;
+}
+
+// --- shared functions -------------------------------------------------------
+
+QByteArray makeMessageId(const QByteArray &host)
+{
+    const QDate today = QDate::currentDate();
+    return "<QZV." + today.toString(u"yyyy.MM.dd").toLatin1() + '.' + randomLetters(16, 't') + '@' + host + '>';
+}
+
+QByteArray makeBoundary()
+{
+    return "--_QZV_bound_" + randomLetters(12, 'y');
+}
+
+QString formatMailDate(const QDateTime &t)
+{
+    static constexpr const char *days[] = {"Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "Sun"};
+    static constexpr const char *months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                             "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    const QDate d = t.date();
+    const QTime time = t.time();
+    return QStringLiteral("%1, %2 %3 %4 %5 %6")
+        .arg(QLatin1String(days[d.dayOfWeek() - 1]))
+        .arg(d.day())
+        .arg(QLatin1String(months[d.month() - 1]))
+        .arg(d.year(), 4, 10, QLatin1Char('0'))
+        .arg(time.toString(u"HH:mm:ss"))
+        .arg(zoneText(t.offsetFromUtc()));
+}
+
+QString zoneText(int offsetSeconds)
+{
+    const int minutes = offsetSeconds / 60;
+    if (minutes == 0)
+        return QStringLiteral("GMT");
+    const int absolute = std::abs(minutes);
+    return QString(minutes > 0 ? u'+' : u'-')
+        + QStringLiteral("%1%2")
+        .arg(absolute / 60, 2, 10, QLatin1Char('0'))
+        .arg(absolute % 60, 2, 10, QLatin1Char('0'));
+}
+
+QString zoneText()
+{
+    return zoneText(QDateTime::currentDateTime().offsetFromUtc());
+}
+
+
+} // namespace kirvane::mail

@@ -1,0 +1,110 @@
+#pragma once
+// The POP3 client (RFC 1939): logs in with USER and PASS, counts the
+// messages, retrieves a message into a MailMessage through its parser, marks
+// messages for deletion and ends with QUIT, at which the server deletes them.
+//
+//     Pop3Client pop;
+//     pop.host = "pop.example.org"; pop.userId = "news"; pop.password = "...";
+//     pop.connectToHost();
+//     if (!pop.failed() && pop.login()) {
+//         pop.fetchMessageCount();
+//         for (int n = 1, count = pop.messageCount(); n <= count; ++n) {
+//             MailMessage msg;
+//             if (!pop.retrieve(n, msg)) break;
+//             ...
+//             pop.deleteMessage(n);
+//         }
+//         pop.quit();
+//     }
+//
+// A refused command sets failed(), closes the connection (so deletions are
+// not committed) and calls onError with the code of the step; only misuse
+// and an error of the socket itself throw MailError. Every wait ends after
+// timeout milliseconds, or earlier when the server closes the connection, as
+// a failure.
+
+#include "mail/mailmessage.h"
+#include "mail/protocolclient.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+
+namespace kirvane::mail {
+
+class Pop3Client final : public ProtocolClient {
+public:
+    // Codes passed to onError.
+    enum Code {
+        ConnectionFailed = 0, // connection, greeting, or a wait that ended without an answer
+        LoginRefused = 2001,  // USER or PASS
+        DeleteRefused = 2003, // DELE
+        RetrieveRefused = 2004, // RETR
+        CountRefused = 2006,  // STAT or UIDL
+    };
+
+    Pop3Client();
+    explicit Pop3Client(std::unique_ptr<Transport> transport);
+
+    // Settings besides those of ProtocolClient (port 110).
+    QString userId;
+    QString password;
+    quint16 retrieveProgressStep = 10;
+    bool fetchUidlOnRetrieve = false;
+
+    // State.
+    [[nodiscard]] const QString &statusCode() const { return m_code; }
+    [[nodiscard]] const QString &statusText() const { return m_text; }
+    [[nodiscard]] quint16 messageCount() const { return m_messageCount; }
+    [[nodiscard]] quint16 newMessageCount() const { return m_newMessageCount; }
+    [[nodiscard]] bool lastSupported() const { return m_lastSupported; }
+    [[nodiscard]] const QStringList &deletedList() const { return m_deleted; }
+
+    // Events; each optional.
+    std::function<void()> onConnect;
+    std::function<void()> onDisconnect;
+    std::function<void(int code, const QString &text)> onError;
+    std::function<void(quint16 index)> onBeforeRetrieve;
+    std::function<void()> onAfterRetrieve;
+    std::function<void(quint16 percent)> onRetrieveProgress;
+    std::function<void(quint16 index)> onDelete;
+    std::function<void(const QByteArray &text)> onSendTextToSocket;      // every command (the password masked)
+    std::function<void(const QByteArray &line)> onReceiveTextFromSocket; // every status line
+
+    // Opens the connection (closing one still open) and reads the greeting.
+    void connectToHost();
+    // USER, then PASS; true when both were accepted.
+    [[nodiscard]] bool login();
+    // STAT, then LAST: messageCount, newMessageCount, lastSupported.
+    void fetchMessageCount();
+    // Fetches message n (from 1) into msg, which should be fresh.
+    [[nodiscard]] bool retrieve(int n, MailMessage &msg);
+    // Marks message n for deletion at QUIT.
+    void deleteMessage(int n);
+    // QUIT, then close; nothing when not connected.
+    void quit();
+
+private:
+    enum class Status { Ok, Err, Lost };
+    // Writes text and reads the status line. Lost: the wait ended without a
+    // status line; the client has failed with failCode.
+    [[nodiscard]] Status command(const QByteArray &text, int failCode);
+    [[nodiscard]] Status readStatus(int failCode);
+    // Closing without QUIT: the server forgets the deletions of this session.
+    // Then onError with code, and onDisconnect when the connection was open.
+    void report(int code, bool wasOpen) override;
+
+    quint16 m_messageCount = 0;
+    quint16 m_newMessageCount = 0;
+    bool m_lastSupported = false;
+    QStringList m_deleted;
+};
+
+// Token k (from 1) of a status text cut at spaces, with "(){}" removed, as a
+// number; fallback when missing or not a number.
+[[nodiscard]] qint64 statusToken(const QString &text, int k, qint64 fallback);
+
+} // namespace kirvane::mail

@@ -1,0 +1,89 @@
+#include "mail/protocolclient.h"
+
+namespace kirvane::mail {
+
+ProtocolClient::ProtocolClient(std::unique_ptr<Transport> transport, quint16 defaultPort)
+    : port(QString::number(defaultPort))
+    , m_transport(std::move(transport))
+    , m_reader(*m_transport)
+    , m_defaultPort(defaultPort)
+{
+    // The transport's waits yield to whatever processEvents is at the time.
+    m_transport->processEvents = [this] { yield(); };
+}
+
+ProtocolClient::~ProtocolClient()
+{
+    m_transport->close();
+}
+
+bool ProtocolClient::isConnected()
+{
+    return m_transport->isOpen();
+}
+
+void ProtocolClient::yield()
+{
+    if (processEvents)
+        processEvents();
+}
+
+void ProtocolClient::reset()
+{
+    close();
+    m_failed = false;
+    m_code.clear();
+    m_text.clear();
+}
+
+bool ProtocolClient::open()
+{
+    if (m_transport->open(host, portFromText(port, m_defaultPort), waitLimit()))
+        return true;
+    m_text = m_transport->errorText();
+    return false;
+}
+
+void ProtocolClient::close()
+{
+    m_transport->close();
+    m_reader.clear();
+}
+
+void ProtocolClient::fail(int code)
+{
+    m_failed = true;
+    const bool wasOpen = m_transport->isOpen();
+    close();
+    report(code, wasOpen);
+}
+
+void ProtocolClient::failWait(WaitEnd end, int code, const char *call, bool raise)
+{
+    m_code.clear();
+    m_text = waitEndText(end, timeout, *m_transport);
+    const QString socketError = socketErrorText(*m_transport, call);
+    fail(code);
+    if (raise && end == WaitEnd::Error)
+        throw MailError(socketError);
+}
+
+bool ProtocolClient::sendText(const QByteArray &text, int code, bool raise)
+{
+    const WaitEnd end = m_transport->send(text, waitLimit());
+    if (end == WaitEnd::Done)
+        return true;
+    failWait(end, code, "send", raise);
+    return false;
+}
+
+bool ProtocolClient::receiveLine(QByteArray &line, QDeadlineTimer deadline, qsizetype maxLength, int code)
+{
+    const WaitEnd end = m_reader.readLine(line, deadline, maxLength);
+    if (end == WaitEnd::Done)
+        return true;
+    failWait(end, code, "recv", true);
+    return false;
+}
+
+} // namespace kirvane::mail

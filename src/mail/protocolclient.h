@@ -1,0 +1,78 @@
+#pragma once
+// What the SMTP and POP3 clients share: one connection through a transport,
+// the settings of the server and of every wait, the failed state, and the
+// bounded waits for a command to be written and a line to be read.
+//
+// A wait that ends without what it waited for is a failure: the connection
+// is closed and the client reports it. Only an error of the socket itself
+// raises MailError, so that the caller learns the system's text.
+
+#include "mail/transport.h"
+
+#include <QByteArray>
+#include <QDeadlineTimer>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+namespace kirvane::mail {
+
+class ProtocolClient {
+public:
+    ProtocolClient(const ProtocolClient &) = delete;
+    ProtocolClient &operator=(const ProtocolClient &) = delete;
+
+    // Settings.
+    QString host;           // name or dotted IPv4 address
+    QString port;           // not a number: the protocol's port
+    quint32 timeout = 60000; // milliseconds, for every single wait
+    // Called while waiting for the network, so that a window stays live.
+    std::function<void()> processEvents;
+
+    // State.
+    [[nodiscard]] bool isConnected(); // false as soon as either side closed
+    [[nodiscard]] bool failed() const { return m_failed; }
+    [[nodiscard]] quint16 progress() const { return m_progress; }
+
+protected:
+    // defaultPort is used when port is not a number from 1 to 65535.
+    ProtocolClient(std::unique_ptr<Transport> transport, quint16 defaultPort);
+    ~ProtocolClient();
+
+    // Closes a connection still open and forgets the last answer and failure.
+    void reset();
+    // Opens the connection; false, with the transport's error text as m_text,
+    // when it cannot be opened.
+    [[nodiscard]] bool open();
+    // Closes the connection and forgets the bytes read ahead.
+    void close();
+    // Marks the client failed, closes the connection and calls report(code,
+    // wasOpen), with wasOpen telling whether it was open until then.
+    void fail(int code);
+    // Writes text within one wait; on a failed write, fails with code and
+    // raises for a socket error when raise is set.
+    [[nodiscard]] bool sendText(const QByteArray &text, int code, bool raise);
+    // Reads one line (without its line end) before deadline; on a failed
+    // read, fails with code and raises for a socket error.
+    [[nodiscard]] bool receiveLine(QByteArray &line, QDeadlineTimer deadline, qsizetype maxLength, int code);
+    void yield();
+    [[nodiscard]] QDeadlineTimer waitLimit() const { return QDeadlineTimer(qint64(timeout)); }
+
+    // The client's own failure steps, after the connection was closed.
+    virtual void report(int code, bool wasOpen) = 0;
+
+    std::unique_ptr<Transport> m_transport;
+    LineReader m_reader;
+    bool m_failed = false;
+    QString m_code; // the last answer's code (SMTP reply, POP3 status)
+    QString m_text; // the last answer's text, or why the wait ended without one
+    quint16 m_progress = 0;
+
+private:
+    void failWait(WaitEnd end, int code, const char *call, bool raise);
+
+    quint16 m_defaultPort;
+};
+
+} // namespace kirvane::mail

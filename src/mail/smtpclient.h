@@ -1,0 +1,98 @@
+#pragma once
+// The SMTP client: delivers MailMessage messages to one server over one
+// connection, in the plain dialogue of RFC 821 (HELO, MAIL FROM, RCPT TO,
+// DATA, RSET, QUIT; no EHLO, no authentication, no encryption).
+//
+//     SmtpClient smtp;
+//     smtp.host = "mail.example.org";
+//     smtp.connectToHost();
+//     if (!smtp.failed()) {
+//         smtp.sendMessage(msg);   // accepted when failed() is still false
+//         smtp.quit();
+//     }
+//
+// A refused step does not throw: it sets failed(), closes the connection and
+// calls onError; the owner calls connectToHost() again before the next
+// message. Only misuse ("Not connected.", missing from or sendTo, a
+// composition error) and an error of the socket itself while a command is
+// written or a reply read throw MailError. Every wait ends after timeout
+// milliseconds, or earlier when the server closes the connection, as a
+// failure.
+
+#include "mail/mailmessage.h"
+#include "mail/protocolclient.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+namespace kirvane::mail {
+
+class SmtpClient final : public ProtocolClient {
+public:
+    SmtpClient();
+    // Talks through transport instead of a TCP connection (tests script one).
+    explicit SmtpClient(std::unique_ptr<Transport> transport);
+
+    // Settings besides those of ProtocolClient (port 25).
+    quint16 sendProgressStep = 10; // percent between two onSendProgress
+
+    // The last reply line's code and text (characters 4 to 67, trimmed). After
+    // a wait that ended without a reply the code is empty and the text says why.
+    [[nodiscard]] const QString &replyCode() const { return m_code; }
+    [[nodiscard]] const QString &replyText() const { return m_text; }
+
+    // Events; each optional.
+    std::function<void()> onConnect;
+    std::function<void()> onQuit;
+    std::function<void(int code, const QString &text)> onError;
+    std::function<void()> onBeforeSend;
+    std::function<void()> onAfterSend;
+    std::function<void(quint16 percent)> onSendProgress;
+    std::function<void()> onConnecting;
+    std::function<void(const QByteArray &text)> onSendTextToSocket;      // every text written
+    std::function<void(const QByteArray &line)> onReceiveTextFromSocket; // last line of every reply
+
+    // Opens the connection (closing one still open), reads the greeting and
+    // greets with HELO. failed() tells whether the server is ready.
+    void connectToHost();
+    // Transmits msg: once to its To list, once more to its CC list and once
+    // more to its BCC list when those are not empty. Composes msg when its
+    // wireLines is empty. Accepted when failed() is false afterwards.
+    void sendMessage(MailMessage &msg);
+    // QUIT and close; nothing when not connected.
+    void quit();
+
+private:
+    enum class Step { Ok, Refused };
+    [[nodiscard]] Step command(const QByteArray &text, const char *expected);
+    [[nodiscard]] Step readReply(const char *expected);
+    [[nodiscard]] bool sendData(const QList<QByteArray> &lines);
+    [[nodiscard]] bool transaction(const QByteArray &sender, const QList<QByteArray> &recipients,
+                                   const QList<QByteArray> &lines);
+    // onError with the reply's code (0 when there was none), then onQuit when
+    // the connection was open.
+    void report(int code, bool wasOpen) override;
+    void reportProgress(quint16 percent);
+
+    quint16 m_nextProgress = 0;
+    QByteArray m_out; // the DATA buffer, kept between messages to spare allocations
+};
+
+// The name this machine greets with: "[" + local + "]" for a dotted IPv4
+// address; local + "." + host when local has no "." and host is a name;
+// otherwise local.
+[[nodiscard]] QString heloName(const QString &local, const QString &host);
+
+// The sender's address: "(...)" comments removed, trimmed, and only the text
+// between the first "<" and ">" when both are there. Case is kept.
+[[nodiscard]] QByteArray senderAddress(const QString &from);
+
+// The addresses of a comma-separated list, in order, in lower case, without
+// spaces, quoted display names or comments; empty items are left out.
+[[nodiscard]] QList<QByteArray> recipientAddresses(const QString &list);
+
+} // namespace kirvane::mail
