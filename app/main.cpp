@@ -7,7 +7,7 @@ using namespace kirvane::shell;
 
 int main(int argc, char *argv[])
 {
-    kirvane::Application app(argc, argv);
+    kirvane::shell::Application app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kirvane"));
     QApplication::setApplicationVersion(QStringLiteral(KIRVANE_VERSION));
 
@@ -22,8 +22,8 @@ int main(int argc, char *argv[])
     parser.addOption(noSplash);
     parser.process(app);
 
-    kirvane::StartOptions options;
+    kirvane::shell::StartOptions options;
     options.home = parser.value(home);
     options.splash = !parser.isSet(noSplash);
-    return kirvane::runDesktop(app, options);
+    return kirvane::shell::runDesktop(app, options);
 }

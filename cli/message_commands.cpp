@@ -160,7 +160,7 @@ int render(QStringList args)
     if (withBook) {
         AddressBookStore store;
         store.initDataFolder();
-        if (!QFileInfo::exists(store.bookPath(book)))
+        if (!store.files().bookExists(book))
             return fail(QStringLiteral("no address book named \"%1\"").arg(book));
         const std::optional<ContactRecord> contact = firstContactOf(store, book);
         if (!contact)

@@ -4,6 +4,9 @@
 #include "store/contactrecord.h"
 #include "common/folders.h"
 #include "store/addressbookstore.h"
+#include "store/booktablemodel.h"
+#include "contacts/gridselection.h"
+#include "import/csvexport.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -19,6 +22,7 @@
 using namespace kirvane::common;
 using namespace kirvane::contacts;
 using namespace kirvane::store;
+using namespace kirvane::import;
 
 namespace {
 
@@ -111,8 +115,8 @@ int main(int argc, char *argv[])
     std::printf("store benchmark, %d contacts (best of 3 for each figure but saving)\n", n);
     (void)books.create(QStringLiteral("ours"), labels);
     (void)books.create(QStringLiteral("peer"), labels);
-    const QString peer = base.bookPath(QStringLiteral("peer"));
-    const double saveOurs = seconds([&] { base.SaveContacts(contacts, QStringLiteral("ours")); });
+    const QString peer = base.files().bookPath(QStringLiteral("peer"));
+    const double saveOurs = seconds([&] { base.contacts().saveContacts(contacts, QStringLiteral("ours")); });
     const double savePeer = shell(peer, insertSql) ; // three runs: the peer book holds 3n rows afterwards
     line("save the contacts (one transaction)", saveOurs, savePeer);
     (void)books.remove(QStringLiteral("peer"));
@@ -120,9 +124,9 @@ int main(int argc, char *argv[])
 
     const QString order = QStringLiteral("ORDER BY nom COLLATE NOCASE, prenom COLLATE NOCASE, id");
     const double firstOurs = best3([&] {
-        base.OpenBook(QStringLiteral("ours"));
+        (void)base.openBook(QStringLiteral("ours"));
         for (int r = 0; r < 100; ++r)
-            (void)base.Query1()->text(r, BookTableModel::kDisplayNameColumn);
+            (void)base.currentBookModel()->text(r, BookTableModel::kDisplayNameColumn);
     });
     line("open in name order, first 100 rows", firstOurs,
          shell(peer, QStringLiteral("SELECT * FROM t %1 LIMIT 100;").arg(order)));
@@ -130,14 +134,14 @@ int main(int argc, char *argv[])
     const QString all = QStringLiteral("SELECT * FROM t %1;").arg(order);
     const double allPeer = shell(peer, all);
     const double lastOurs = best3([&] {
-        base.OpenBook(QStringLiteral("ours"));
-        BookTableModel *q = base.Query1();
+        (void)base.openBook(QStringLiteral("ours"));
+        BookTableModel *q = base.currentBookModel();
         (void)q->text(q->rowCount() - 1, BookTableModel::kDisplayNameColumn);
     });
     line("open in name order, to the last row", lastOurs, allPeer);
     const double allOurs = best3([&] {
-        base.OpenBook(QStringLiteral("ours"));
-        BookTableModel *q = base.Query1();
+        (void)base.openBook(QStringLiteral("ours"));
+        BookTableModel *q = base.currentBookModel();
         for (int r = 0; r < q->rowCount(); ++r)
             (void)q->text(r, F_champ19);
     });
@@ -145,18 +149,18 @@ int main(int argc, char *argv[])
     // Select all in the grid (one range of every row), then take the ids, as a
     // delete of the selection does.
     line("ids of every row selected", best3([&] {
-             base.OpenBook(QStringLiteral("ours"));
-             BookTableModel *q = base.Query1();
+             (void)base.openBook(QStringLiteral("ours"));
+             BookTableModel *q = base.currentBookModel();
              QItemSelectionModel sel(q);
              sel.select(QItemSelection(q->index(0, 0), q->index(q->rowCount() - 1, 0)),
                         QItemSelectionModel::Select | QItemSelectionModel::Rows);
-             (void)SelectedIds(*q, &sel);
+             (void)selectedIds(*q, &sel);
          }),
          shell(peer, QStringLiteral("SELECT id FROM t %1;").arg(order)));
-    line("count rows", best3([&] { (void)base.CountRows(QStringLiteral("an_ours")); }),
+    line("count rows", best3([&] { (void)base.countRows(QStringLiteral("an_ours")); }),
          shell(peer, QStringLiteral("SELECT COUNT(*) FROM t;")));
     const QString csv = dir.filePath(QStringLiteral("ours.csv"));
-    line("export the book", best3([&] { base.ExportBook(QStringLiteral("ours"), csv); }),
+    line("export the book", best3([&] { exportBook(base.files(), QStringLiteral("ours"), csv); }),
          shell(peer, QStringLiteral(".mode list\n.separator ; \"\\r\\n\"\nSELECT nom,prenom,code_postal,ville,adresse1,"
                                     "adresse2,pays,tel,fax,email,societe,civilite,commentaire,url,champ16,champ17,"
                                     "champ18,champ19 FROM t;\n"),
@@ -164,12 +168,12 @@ int main(int argc, char *argv[])
 
     // The duplicate search: fill the merge table from the book, then keep only
     // rows sharing nom and societe with another, twice over.
-    const QString merge = base.bookFile(QStringLiteral("fusion_mnl.db"));
+    const QString merge = base.files().filePath(QStringLiteral("fusion_mnl.db"));
     const double pruneOurs = best3([&] {
         QFile::remove(merge);
-        QFile::copy(base.bookFile(QStringLiteral("vierge.db")), merge);
-        base.FillWorkTable({QStringLiteral("ours")}, QStringLiteral("fusion_mnl"));
-        base.PruneToDuplicates(QStringLiteral("fusion_mnl"), {QStringLiteral("nom"), QStringLiteral("societe")});
+        QFile::copy(base.files().filePath(QStringLiteral("vierge.db")), merge);
+        base.workTables().fillWorkTable({QStringLiteral("ours")}, QStringLiteral("fusion_mnl"));
+        base.workTables().pruneToDuplicates(QStringLiteral("fusion_mnl"), {QStringLiteral("nom"), QStringLiteral("societe")});
     });
     const QString peerMerge = dir.filePath(QStringLiteral("peer_merge.db"));
     QString pruneSql = QStringLiteral(
@@ -186,7 +190,7 @@ int main(int argc, char *argv[])
     QProcess count;
     count.start(QStringLiteral("sqlite3"), {peerMerge, QStringLiteral("SELECT COUNT(*) FROM w;")});
     count.waitForFinished(-1);
-    std::printf("rows left after pruning: ours %d, shell %s\n", base.CountRows(QStringLiteral("fusion_mnl")),
+    std::printf("rows left after pruning: ours %d, shell %s\n", base.countRows(QStringLiteral("fusion_mnl")),
                 count.readAllStandardOutput().trimmed().constData());
     return 0;
 }

@@ -1,7 +1,7 @@
 #pragma once
 // Where the program's data lives, and the small file and folder operations that
-// several subsystems share. The "program folder" of the older Windows program is
-// the data folder here; every path below is built by appending to it.
+// several subsystems share. Every path below is built by appending to the data
+// folder.
 
 #include <QString>
 #include <QStringList>

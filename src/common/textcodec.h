@@ -1,6 +1,7 @@
 #pragma once
-// Text files that the program shares with older installations are kept in
-// Windows-1252. These helpers write that charset whenever every character fits
+// The text files of the data folder (INI files, titles, exports, message
+// parts) are kept in Windows-1252, the charset they are read in by other
+// copies of this program and by the spreadsheets that open exports. These helpers write that charset whenever every character fits
 // and fall back to UTF-8 (with a byte-order mark where asked) so that nothing
 // is ever lost; reading accepts either.
 

@@ -347,9 +347,8 @@ ArchiveReadStatus readArchive(const QString &path, MessageDocument &message, con
     message.setExclusionBooks(lines(4).value_or(QStringList()));
     std::optional<QStringList> images = lines(5);
     if (images) {
-        // The unpacked copy. The older program matched file names without
-        // regard to letter case, so an entry may differ from its listed name
-        // in case alone: it is copied under the listed name, the one the
+        // The unpacked copy. File names are matched without regard to letter
+        // case, so an entry may differ from its listed name in case alone: it is copied under the listed name, the one the
         // rewritten tags point at.
         QHash<QString, QString> unpacked;
         for (const Entry &e : entries)

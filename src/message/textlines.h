@@ -30,8 +30,8 @@ bool writeLinesFile(const QString &path, const QStringList &lines);
 // Reads the lines of path; false when the file cannot be read.
 bool readLinesFile(const QString &path, QStringList *lines);
 
-// The last component of a path, after its last "/" or "\": paths written by
-// the older program use backslashes.
+// The last component of a path, after its last "/" or "\": saved messages
+// made on Windows hold paths with backslashes.
 [[nodiscard]] inline QString fileNameOf(const QString &path)
 {
     const qsizetype cut = std::max(path.lastIndexOf(u'/'), path.lastIndexOf(u'\\'));

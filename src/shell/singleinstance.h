@@ -16,7 +16,7 @@ namespace kirvane::shell {
 class SingleInstance : public QObject {
     Q_OBJECT
 public:
-    explicit SingleInstance(const QString &common::dataFolder, QObject *parent = nullptr);
+    explicit SingleInstance(const QString &dataFolder, QObject *parent = nullptr);
     ~SingleInstance() override;
 
     // False when another copy holds the data folder. True when this copy now

@@ -116,7 +116,7 @@ private Q_SLOTS:
     {
         QFETCH(QString, name);
         QFETCH(int, refused);
-        QCOMPARE(kirvane::bookNameCheck(name), refused);
+        QCOMPARE(kirvane::common::bookNameCheck(name), refused);
     }
 
     void folderTreeRemovalAndCopy()

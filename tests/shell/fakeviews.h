@@ -12,6 +12,9 @@
 
 namespace kirvane::test {
 
+using namespace kirvane::shell;
+using namespace kirvane::ui;
+
 // Every command of a view, recorded by name into log when triggered.
 inline void provideAll(Commands &commands, int view, QStringList *log)
 {

@@ -20,6 +20,7 @@
 using namespace kirvane::shell;
 using namespace kirvane::texts;
 using namespace kirvane::ui;
+namespace texts = kirvane::texts;
 
 class TestCommands : public QObject {
     Q_OBJECT

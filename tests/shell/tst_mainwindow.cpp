@@ -33,6 +33,7 @@ using namespace kirvane::shell;
 using namespace kirvane::texts;
 using namespace kirvane::ui;
 using namespace kirvane::test;
+namespace texts = kirvane::texts;
 
 class TestMainWindow : public QObject {
     Q_OBJECT

@@ -5,6 +5,7 @@
 #include <QTest>
 
 using namespace kirvane::texts;
+namespace texts = kirvane::texts;
 
 class TextsTest : public QObject {
     Q_OBJECT

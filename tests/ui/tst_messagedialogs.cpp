@@ -12,6 +12,7 @@
 
 using namespace kirvane::texts;
 using namespace kirvane::ui;
+namespace texts = kirvane::texts;
 
 class TestMessageDialogs : public QObject {
     Q_OBJECT

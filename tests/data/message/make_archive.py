@@ -1,4 +1,4 @@
-# Writes a message archive the way the older program laid it out, with
+# Writes a message archive as one made on Windows is laid out, with
 # Python's own ZIP support: deflated entries, Windows-1252 parts with CR LF
 # and backslash paths. Usage: make_archive.py OUT.MNS
 import sys
