@@ -1,3 +1,4 @@
+#include "message/widgets/htmlview.h"
 #include "shell/application.h"
 #include "shell/startup.h"
 
@@ -5,6 +6,8 @@
 
 int main(int argc, char *argv[])
 {
+    // The HTML area's engine wants its scheme and settings before the application exists.
+    kirvane::message::HtmlView::prepareProcess();
     kirvane::Application app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kirvane"));
     QApplication::setApplicationVersion(QStringLiteral(KIRVANE_VERSION));

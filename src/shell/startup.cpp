@@ -1,5 +1,6 @@
 #include "shell/startup.h"
 
+#include "message/widgets/messageeditorview.h"
 #include "shell/singleinstance.h"
 #include "shell/splash.h"
 #include "shell/tf_traduction.h"
@@ -67,7 +68,9 @@ int runDesktop(QApplication &app, const StartOptions &options)
 
     // The data module first, the main window second.
     Tbase base;
-    TForm1 form(&base);
+    MainViews views;
+    views.message = new message::MessageEditorView(&base);
+    TForm1 form(&base, views);
     QObject::connect(&guard, &SingleInstance::raiseRequested, &form, &TForm1::bringToFront);
     QObject::connect(&form, &TForm1::quitRequested, &app, [] { QCoreApplication::exit(0); });
     // The windows of the other subsystems are created here, each once, and
