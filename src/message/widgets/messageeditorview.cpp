@@ -10,6 +10,7 @@
 #include "message/widgets/finddialog.h"
 #include "message/widgets/htmlview.h"
 #include "message/widgets/previewdialog.h"
+#include "message/widgets/rememberedstate.h"
 #include "message/widgets/replacedialog.h"
 #include "shell/translations.h"
 #include "shell/ui/bilingual.h"
@@ -232,6 +233,8 @@ void MessageEditorView::buildWidgets()
             "Btn_supprimer_liste_noire");
     addList(m_attachmentLabel, m_attachments, "ListBox2", m_attach, "Btn_Joindre_un_fichier", m_removeAttachment,
             "Btn_Supprimer");
+    m_attachments->setTextElideMode(Qt::ElideLeft);
+    m_attachments->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     auto *rightPanel = new QWidget(this);
     rightPanel->setLayout(right);
     rightPanel->setFixedWidth(240);
@@ -474,6 +477,9 @@ void MessageEditorView::refreshLists()
     fill(m_destinations, m_document->destinationBooks());
     fill(m_exclusions, m_document->exclusionBooks());
     fill(m_attachments, m_document->attachments());
+    // A path is long: its end (the file's name) is what tells entries apart.
+    for (int row = 0; row < m_attachments->count(); ++row)
+        m_attachments->item(row)->setToolTip(m_attachments->item(row)->text());
 }
 
 void MessageEditorView::refreshFormatTools()
@@ -687,15 +693,34 @@ QStringList MessageEditorView::runChooser(FileChoice choice)
     return chosen;
 }
 
-QString MessageEditorView::lastFolder(FileChoice choice) const
+namespace {
+// Open and Save share their folder; the two imports share theirs.
+QString folderKey(MessageEditorView::FileChoice choice)
 {
     switch (choice) {
-    case FileChoice::OpenMessage:
-    case FileChoice::SaveMessage: return savedMessagesFolder();
-    default: return QString();
+    case MessageEditorView::FileChoice::OpenMessage:
+    case MessageEditorView::FileChoice::SaveMessage: return QStringLiteral("messages_folder");
+    case MessageEditorView::FileChoice::ImportText:
+    case MessageEditorView::FileChoice::ImportHtml: return QStringLiteral("import_folder");
+    case MessageEditorView::FileChoice::Attach: return QStringLiteral("attach_folder");
     }
+    return {};
+}
+} // namespace
+
+QString MessageEditorView::lastFolder(FileChoice choice) const
+{
+    const QString remembered = remembered::folder(folderKey(choice));
+    if (!remembered.isEmpty())
+        return remembered;
+    const bool messages = choice == FileChoice::OpenMessage || choice == FileChoice::SaveMessage;
+    return messages ? savedMessagesFolder() : QString();
 }
 
-void MessageEditorView::rememberFolder(FileChoice, const QStringList &) {}
+void MessageEditorView::rememberFolder(FileChoice choice, const QStringList &paths)
+{
+    if (!paths.isEmpty())
+        remembered::setFolderOf(folderKey(choice), paths.first());
+}
 
 } // namespace kirvane::message

@@ -2,6 +2,7 @@
 
 #include "message/widgets/dialogbuttons.h"
 #include "message/widgets/htmlview.h"
+#include "message/widgets/rememberedstate.h"
 #include "shell/translations.h"
 #include "shell/ui/buttonlook.h"
 
@@ -18,7 +19,8 @@ PreviewDialog::PreviewDialog(QWidget *parent) : QDialog(parent)
     setObjectName(QStringLiteral("Dialogue_visualiser_msg"));
     setWindowModality(Qt::WindowModal);
     setSizeGripEnabled(true);
-    resize(760, 560);
+    const QSize kept = remembered::size(QStringLiteral("preview_size"));
+    resize(kept.isValid() ? kept : QSize(760, 560));
     m_html = new HtmlView(this);
     m_html->setObjectName(QStringLiteral("WebBrowser1"));
     m_close = dialogButton("Btn_fermer", this);
@@ -27,6 +29,7 @@ PreviewDialog::PreviewDialog(QWidget *parent) : QDialog(parent)
     layout->addWidget(m_html, 1);
     layout->addLayout(buttonRow({m_close}));
     connect(m_close, &QPushButton::clicked, this, &QDialog::accept);
+    connect(this, &QDialog::finished, this, [this] { remembered::setSize(QStringLiteral("preview_size"), size()); });
     applyLanguage(French);
 }
 

@@ -23,6 +23,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -112,6 +113,8 @@ private Q_SLOTS:
     void formattingToolsAndShortcuts();
     void previewShowsTheFirstContact();
     void htmlAreaIsLockedDown();
+    void remembersFoldersAndPreviewSize();
+    void screenshots();
 
 private:
     template<typename T = QWidget>
@@ -139,6 +142,7 @@ private:
     MessageEditorView *m_view = nullptr;
     QStringList m_chosen; // what the next file chooser returns
     QList<MessageEditorView::FileChoice> m_choosers;
+    QStringList m_folders; // where each chooser started
     QString m_files;      // fixtures
 };
 
@@ -180,9 +184,11 @@ void TestMessageView::init()
     m_asker.clear();
     m_chosen.clear();
     m_choosers.clear();
+    m_folders.clear();
     m_view = new MessageEditorView(m_base.get());
-    m_view->chooseFile = [this](MessageEditorView::FileChoice choice, const QString &) {
+    m_view->chooseFile = [this](MessageEditorView::FileChoice choice, const QString &folder) {
         m_choosers << choice;
+        m_folders << QDir::cleanPath(folder);
         return std::exchange(m_chosen, {});
     };
     MainViews views;
@@ -786,10 +792,166 @@ void TestMessageView::htmlAreaIsLockedDown()
     QCOMPARE(connections, 0);
 }
 
+void TestMessageView::remembersFoldersAndPreviewSize()
+{
+    const QString messages = QDir::cleanPath(savedMessagesFolder());
+    const QString files = QDir::cleanPath(m_files);
+    // The first time: saved messages in their folder, the other choosers anywhere.
+    m_chosen = {m_files + QStringLiteral("a/report.pdf")};
+    click("Btn_Joindre_un_fichier");
+    m_chosen = {m_files + QStringLiteral("hello.txt")};
+    click("Btn_importertxt");
+    m_asker.answerNext(Answer::Yes);
+    command("Charger1")->trigger(); // left without a choice
+    QCOMPARE(m_folders, (QStringList{QString(), QString(), messages}));
+
+    // Then each starts where it was last used; Save and Open share theirs.
+    m_folders.clear();
+    click("Btn_Joindre_un_fichier");
+    m_asker.answerNext(Answer::Yes);
+    click("Btn_importerhtml");
+    m_chosen = {m_files + QStringLiteral("b/copy")};
+    command("Enregistrer1")->trigger();
+    m_asker.answerNext(Answer::Yes);
+    command("Charger1")->trigger();
+    QCOMPARE(m_folders, (QStringList{files + QStringLiteral("/a"), files, messages, files + QStringLiteral("/b")}));
+
+    // The next run remembers them, and the preview window's size.
+    m_view->previewDialog()->resize(520, 410);
+    m_view->previewDialog()->open();
+    m_view->previewDialog()->accept();
+    MessageEditorView next(m_base.get());
+    QString started;
+    next.chooseFile = [&](MessageEditorView::FileChoice, const QString &folder) {
+        started = QDir::cleanPath(folder);
+        return QStringList();
+    };
+    next.attachFiles();
+    QCOMPARE(started, files + QStringLiteral("/a"));
+    QCOMPARE(next.previewDialog()->size(), QSize(520, 410));
+}
+
+namespace {
+
+// Waits until two grabs a while apart are the same picture: a loaded page
+// is not yet a painted one.
+QPixmap steadyGrab(QWidget *w)
+{
+    QImage last;
+    for (int i = 0; i < 40; ++i) {
+        QTest::qWait(250);
+        const QImage now = w->grab().toImage();
+        if (now == last)
+            break;
+        last = now;
+    }
+    return QPixmap::fromImage(last);
+}
+
+QImage picture(int w, int h, QColor from, QColor to, const QString &caption)
+{
+    QImage image(w, h, QImage::Format_RGB32);
+    QPainter painter(&image);
+    QLinearGradient gradient(0, 0, w, h);
+    gradient.setColorAt(0, from);
+    gradient.setColorAt(1, to);
+    painter.fillRect(image.rect(), gradient);
+    painter.setPen(Qt::white);
+    QFont font = painter.font();
+    font.setPixelSize(h / 4);
+    font.setBold(true);
+    painter.setFont(font);
+    painter.drawText(image.rect(), Qt::AlignCenter, caption);
+    return image;
+}
+
+} // namespace
+
+// Pictures of the view for the README, when KIRVANE_SCREENSHOTS names a
+// folder (scripts/message-screenshots runs this under Xvfb).
+void TestMessageView::screenshots()
+{
+    const QString out = qEnvironmentVariable("KIRVANE_SCREENSHOTS");
+    if (out.isEmpty())
+        QSKIP("KIRVANE_SCREENSHOTS is not set");
+    QDir().mkpath(out);
+    m_form->resize(1100, 720);
+    auto *rich = widget<QTextEdit>("RichEdit1");
+    m_view->document().addDestinationBooks({QStringLiteral("clients")});
+    m_view->document().addExclusionBooks({QStringLiteral("prospects")});
+    m_chosen = {m_files + QStringLiteral("a/report.pdf")};
+    click("Btn_Joindre_un_fichier");
+    widget<QLineEdit>("Edit1")->setText(QStringLiteral("Spring news for &lastname&"));
+    rich->setFocus();
+    QTest::keyClicks(rich, QStringLiteral("Dear &lastname& &name&,"));
+    QTest::keyClick(rich, Qt::Key_Return);
+    QTest::keyClick(rich, Qt::Key_Return);
+    click("Btn_gras");
+    QTest::keyClicks(rich, QStringLiteral("Our spring sale starts on Monday."));
+    click("Btn_gras");
+    QTest::keyClick(rich, Qt::Key_Return);
+    widget<QSpinBox>("FontSize")->setValue(14);
+    auto *colour = widget<QComboBox>("ColorBox");
+    const int navy = colour->findData(QVariant::fromValue(QRgb(0x000080)));
+    colour->setCurrentIndex(navy);
+    Q_EMIT colour->activated(navy);
+    QTest::keyClicks(rich, QStringLiteral("Twenty per cent off everything in the shop."));
+    QVERIFY(steadyGrab(m_form.get()).save(out + QStringLiteral("/message-formatted.png")));
+
+    m_asker.answerNext(Answer::Yes);
+    click("Btn_txt");
+    QVERIFY(steadyGrab(m_form.get()).save(out + QStringLiteral("/message-text.png")));
+
+    // A newsletter of the usual kind: a 600-pixel table layout, CSS, two images.
+    const QString folder = m_files + QStringLiteral("newsletter/");
+    QDir().mkpath(folder);
+    QVERIFY(picture(600, 160, QColor(0x1d4e89), QColor(0x00b2ca), QStringLiteral("Spring sale")).save(folder + QStringLiteral("header.png")));
+    QVERIFY(picture(260, 180, QColor(0xf79256), QColor(0xfbd1a2), QStringLiteral("-20%")).save(folder + QStringLiteral("offer.png")));
+    writeText(folder + QStringLiteral("newsletter.html"), R"(<html><head><title>Spring sale at the shop</title>
+<style>
+body { background: #eef1f5; margin: 0; font-family: 'DejaVu Sans', Arial, sans-serif; }
+.box { background: #ffffff; border-radius: 12px; overflow: hidden; }
+h1 { color: #1d4e89; font-size: 24px; margin: 0 0 8px 0; }
+p { color: #333333; font-size: 14px; line-height: 1.5; }
+.button { display: inline-block; background: #f79256; color: #ffffff; padding: 12px 28px;
+          border-radius: 24px; text-decoration: none; font-weight: bold; }
+.foot { color: #7a8491; font-size: 11px; text-align: center; padding: 16px; }
+</style></head><body>
+<table width="100%" cellpadding="0" cellspacing="0"><tr><td align="center" style="padding: 24px 0">
+<table class="box" width="600" cellpadding="0" cellspacing="0">
+<tr><td><img src="header.png" width="600" height="160" alt="Spring sale"></td></tr>
+<tr><td style="padding: 24px">
+<table width="100%" cellpadding="0" cellspacing="0"><tr>
+<td valign="top" style="padding-right: 20px"><h1>Dear &amp;lastname&amp;,</h1>
+<p>Our spring sale starts on Monday: twenty per cent off everything in the shop, for one week only.</p>
+<p><a class="button" href="https://shop.example.org/sale">See the offers</a></p></td>
+<td width="260" valign="top"><img src="offer.png" width="260" height="180" alt="-20%"></td>
+</tr></table></td></tr></table>
+<div class="foot">You receive this letter because you subscribed on our site.</div>
+</td></tr></table></body></html>
+)");
+    m_asker.answerNext(Answer::Yes);
+    m_chosen = {folder + QStringLiteral("newsletter.html")};
+    QSignalSpy loaded(m_view->htmlView(), &HtmlView::pageLoaded);
+    click("Btn_importerhtml");
+    QVERIFY(loaded.wait(30000));
+    QVERIFY(steadyGrab(m_form.get()).save(out + QStringLiteral("/message-html.png")));
+
+    auto *preview = widget<PreviewDialog>("Dialogue_visualiser_msg");
+    QSignalSpy previewLoaded(preview->htmlView(), &HtmlView::pageLoaded);
+    preview->resize(760, 640);
+    click("Btn_visualiser");
+    QVERIFY(previewLoaded.wait(30000));
+    QVERIFY(steadyGrab(preview).save(out + QStringLiteral("/message-preview.png")));
+    preview->accept();
+}
+
 int main(int argc, char *argv[])
 {
     // Offscreen without an X server's GL: lighter and steadier for the engine.
-    qunsetenv("DISPLAY");
+    // Screenshots are taken on a real (virtual) screen.
+    if (qEnvironmentVariableIsEmpty("KIRVANE_SCREENSHOTS"))
+        qunsetenv("DISPLAY");
     HtmlView::prepareProcess();
     QApplication app(argc, argv);
     TestMessageView test;
