@@ -1,3 +1,4 @@
+#include "message/widgets/htmlview.h"
 #include "shell/application.h"
 #include "shell/startup.h"
 
@@ -7,6 +8,8 @@ using namespace kirvane::shell;
 
 int main(int argc, char *argv[])
 {
+    // The HTML area's engine wants its scheme and settings before the application exists.
+    kirvane::message::HtmlView::prepareProcess();
     kirvane::shell::Application app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kirvane"));
     QApplication::setApplicationVersion(QStringLiteral(KIRVANE_VERSION));

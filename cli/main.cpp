@@ -118,7 +118,8 @@ constexpr const char *kUsage =
     "  contacts BOOK                          one JSON object per contact\n"
     "  export BOOK FILE                       the semicolon-separated export\n"
     "  mail compose|send|fetch ...            see 'kirvane-cli mail --help'\n"
-    "  message make|show|render ...           see 'kirvane-cli message --help'\n";
+    "  message make|show|render ...           see 'kirvane-cli message --help'\n"
+    "  config show | config set KEY=VALUE...  the settings of config.ini\n";
 
 } // namespace
 
@@ -147,6 +148,8 @@ int main(int argc, char *argv[])
     const QString command = args.takeFirst();
     if (command == QLatin1String("mail"))
         return cli::runMailCommand(args);
+    if (command == QLatin1String("config"))
+        return cli::runConfigCommand(args);
 
     QString error;
     if (!store::BookFiles::ensureDataFolder(dataFolder(), &error))

@@ -1,5 +1,6 @@
 #include "shell/startup.h"
 
+#include "message/widgets/messageeditorview.h"
 #include "shell/singleinstance.h"
 #include "shell/splashscreen.h"
 #include "shell/languagepass.h"
@@ -72,7 +73,9 @@ int runDesktop(QApplication &app, const StartOptions &options)
 
     // The data module first, the main window second.
     AddressBookStore base;
-    MainWindow form(&base);
+    MainViews views;
+    views.message = new message::MessageEditorView(&base);
+    MainWindow form(&base, views);
     QObject::connect(&guard, &SingleInstance::raiseRequested, &form, &MainWindow::bringToFront);
     QObject::connect(&form, &MainWindow::quitRequested, &app, [] { QCoreApplication::exit(0); });
     // The windows of the other subsystems are created here, each once, and

@@ -1,0 +1,131 @@
+#pragma once
+// The connection and sending settings kept in config.ini (section
+// "Newsletter") in the data folder: who the newsletter comes from, the SMTP
+// and POP3 servers (directly or through a proxy), the subscription mailbox's
+// login, and the packets a sending run is cut into.
+//
+//     Settings s;
+//     loadSettings(s);                       // a missing file leaves s as it was
+//     if (!s.isAvailable()) ...              // never saved from the window: no sending
+//     const SmtpEndpoint smtp = smtpEndpoint(s);
+//
+//     s.senderAddress = "news@example.org";
+//     if (const auto refusal = checkSettings(s)) ...   // the window's message
+//     s.available = "true";
+//     QString error;
+//     if (!saveSettings(s, settingsPath(), &error)) ...  // report it
+//
+// Every text is kept as the file holds it (a hand-edited "TRUE" stays "TRUE");
+// only the exact word "true" switches the proxy or the packets on. The file is
+// written whole to a temporary file of mode 0600 (it holds a password) that
+// then replaces config.ini, so a failed write never leaves half a file; keys
+// of the file besides ours stay as they are.
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace kirvane::sending {
+
+struct Settings {
+    QString senderName;    // expediteur
+    QString senderAddress; // boite
+    QString redirection;   // redirection
+    QString popServer;     // ServeurPop
+    QString smtpServer;    // ServeurSmtp
+    QString login;         // login
+    QString password;      // password
+    QString useProxy;      // utiliserProxy: "true" / "false"
+    QString smtpProxy;     // ProxySmtp
+    QString popProxy;      // ProxyPop
+    QString popProxyPort;  // PortPop
+    QString smtpProxyPort; // PortSmtp
+    QString available;     // "true" once saved from the window
+    QString packets;       // paquet: "true" / "false"
+    int packetSize = 0;    // taille_paquet, messages
+    int packetPause = 0;   // tempo_paquet, minutes
+
+    bool operator==(const Settings &) const = default;
+
+    [[nodiscard]] bool proxyOn() const { return useProxy == QLatin1String("true"); }
+    [[nodiscard]] bool packetsOn() const { return packets == QLatin1String("true"); }
+    [[nodiscard]] bool isAvailable() const { return available == QLatin1String("true"); }
+
+    // The value of a config.ini key (any letter case), the numbers as
+    // decimal text; nullopt for a key that is not one of ours.
+    [[nodiscard]] std::optional<QString> value(const QString &key) const;
+    // Sets a key from its text; false for a key that is not ours or a number
+    // that does not read as one. Does not check ranges (see checkValue).
+    bool setValue(const QString &key, const QString &text);
+};
+
+inline constexpr int kDefaultPacketSize = 80;
+inline constexpr int kDefaultPacketPause = 10;
+inline constexpr int kMaxPacketSize = 100000;
+inline constexpr int kMaxPacketPause = 1000;
+
+// The keys in the order they are written.
+[[nodiscard]] const QStringList &settingsKeys();
+
+// config.ini in the data folder (found without regard to letter case).
+[[nodiscard]] QString settingsPath();
+
+// Reads path into s when the file exists; s stays as it was otherwise, and a
+// key that is missing reads as "" (the numbers as 80 and 10, as does a
+// number that does not read as one). False when there was no file to read.
+bool loadSettings(Settings &s, const QString &path = settingsPath());
+
+// Writes every key of s into path, keeping the file's other keys and lines.
+// False with the system's reason in *error when the file cannot be written;
+// the file is then as it was.
+[[nodiscard]] bool saveSettings(const Settings &s, const QString &path, QString *error = nullptr);
+
+// The check of the window's save: the text-table entry of the message that
+// refuses s (the sender's address holds no "@"; the sender's name is empty),
+// or nullopt when s may be saved.
+[[nodiscard]] std::optional<int> checkSettings(const Settings &s);
+
+// s as the settings window saves it: the two switches as "true" or "false"
+// (the proxy box is ticked by "true" in any letter case, the packet box only
+// by "true" itself), the numbers within the window's fields' bounds, and
+// available "true".
+[[nodiscard]] Settings savedForm(Settings s);
+
+// The check of a value typed for key outside the window (whose fields allow
+// nothing else): "true"/"false" for the two switches, 1..65535 for a port
+// (or empty), 1..100000 messages and 1..1000 minutes. An English reason, or
+// "" when the value is fit.
+[[nodiscard]] QString checkValue(const QString &key, const QString &text);
+
+// Where the SMTP client connects: the server on port 25, or the proxy on its
+// port when the proxy is on.
+struct SmtpEndpoint {
+    QString host;
+    QString port;
+    bool operator==(const SmtpEndpoint &) const = default;
+};
+[[nodiscard]] SmtpEndpoint smtpEndpoint(const Settings &s);
+
+// Where the POP3 client logs in: the server on port 110, or the proxy on its
+// port with the user name login + "#" + POP server.
+struct PopEndpoint {
+    QString host;
+    QString port;
+    QString user;
+    QString password;
+    bool operator==(const PopEndpoint &) const = default;
+};
+[[nodiscard]] PopEndpoint popEndpoint(const Settings &s);
+
+// How a sending run is cut: packets on, their size, the pause between them.
+// Size and pause are kept within 1..100000 and 1..1000, so that a hand-edited
+// 0 can neither divide by zero nor make a pause of nothing.
+struct PacketPlan {
+    bool on = false;
+    int size = kDefaultPacketSize;
+    int pauseMinutes = kDefaultPacketPause;
+};
+[[nodiscard]] PacketPlan packetPlan(const Settings &s);
+
+} // namespace kirvane::sending

@@ -1,0 +1,247 @@
+// The settings file config.ini: what loading makes of hand-edited files, what
+// saving keeps and how it writes, the endpoints the clients get, and
+// kirvane-cli config.
+#include "clirun.h"
+#include "sending/settings.h"
+#include "texts/texttable.h"
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sys/stat.h>
+
+using namespace kirvane::sending;
+
+namespace {
+
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeAll(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes);
+}
+
+Settings filled()
+{
+    Settings s;
+    s.senderName = QStringLiteral("Lettre d'été");
+    s.senderAddress = QStringLiteral("news@example.org");
+    s.redirection = QStringLiteral("me@example.org");
+    s.popServer = QStringLiteral("pop.example.org");
+    s.smtpServer = QStringLiteral("smtp.example.org");
+    s.login = QStringLiteral("inscription");
+    s.password = QStringLiteral("p=ss;word");
+    s.useProxy = QStringLiteral("false");
+    s.smtpProxy = QStringLiteral("proxy");
+    s.popProxy = QStringLiteral("proxy");
+    s.popProxyPort = QStringLiteral("1110");
+    s.smtpProxyPort = QStringLiteral("1025");
+    s.available = QStringLiteral("true");
+    s.packets = QStringLiteral("true");
+    s.packetSize = 250;
+    s.packetPause = 3;
+    return s;
+}
+
+} // namespace
+
+class TstSettings : public QObject {
+    Q_OBJECT
+    QTemporaryDir m_dir;
+    QString path() const { return m_dir.filePath(QStringLiteral("config.ini")); }
+
+private Q_SLOTS:
+    void init() { QFile::remove(path()); }
+
+    // Hand-edited files: what each key reads as.
+    void loadingHandEditedFiles_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<int>("packetSize");
+        QTest::addColumn<int>("packetPause");
+        QTest::addColumn<QString>("useProxy");
+        QTest::addColumn<bool>("available");
+        QTest::newRow("numbers not numbers") << QByteArray("[Newsletter]\r\ntaille_paquet=abc\r\ntempo_paquet=\r\navailable=true\r\n")
+                                             << 80 << 10 << "" << true;
+        QTest::newRow("numbers missing") << QByteArray("[Newsletter]\r\nutiliserProxy=TRUE\r\n") << 80 << 10 << "TRUE" << false;
+        QTest::newRow("other section only") << QByteArray("[Autre]\r\ntaille_paquet=5\r\navailable=true\r\n") << 80 << 10 << "" << false;
+        QTest::newRow("key case and LF lines") << QByteArray("[NEWSLETTER]\nTaille_Paquet= 7\nAVAILABLE=true\n") << 7 << 10 << "" << true;
+        QTest::newRow("available in capitals") << QByteArray("[Newsletter]\r\navailable=TRUE\r\n") << 80 << 10 << "" << false;
+    }
+    void loadingHandEditedFiles()
+    {
+        QFETCH(QByteArray, file);
+        writeAll(path(), file);
+        Settings s;
+        QVERIFY(loadSettings(s, path()));
+        QFETCH(int, packetSize);
+        QFETCH(int, packetPause);
+        QFETCH(QString, useProxy);
+        QFETCH(bool, available);
+        QCOMPARE(s.packetSize, packetSize);
+        QCOMPARE(s.packetPause, packetPause);
+        QCOMPARE(s.useProxy, useProxy);
+        QCOMPARE(s.isAvailable(), available);
+    }
+
+    void missingFileLeavesTheRecord()
+    {
+        Settings s = filled();
+        QVERIFY(!loadSettings(s, path()));
+        QCOMPARE(s, filled());
+    }
+
+    // A first save writes the keys in their order, in Windows-1252, mode 0600;
+    // it reads back the same.
+    void saveWritesKeysInOrderPrivately()
+    {
+        QString error;
+        QVERIFY(saveSettings(filled(), path(), &error));
+        QVERIFY(error.isEmpty());
+        QCOMPARE(readAll(path()),
+                 QByteArray("[Newsletter]\r\nexpediteur=Lettre d'\xE9t\xE9\r\nboite=news@example.org\r\n"
+                            "redirection=me@example.org\r\nServeurPop=pop.example.org\r\nServeurSmtp=smtp.example.org\r\n"
+                            "login=inscription\r\npassword=p=ss;word\r\nutiliserProxy=false\r\nProxySmtp=proxy\r\n"
+                            "ProxyPop=proxy\r\nPortPop=1110\r\nPortSmtp=1025\r\navailable=true\r\npaquet=true\r\n"
+                            "taille_paquet=250\r\ntempo_paquet=3\r\n"));
+        struct stat st {};
+        QCOMPARE(::stat(QFile::encodeName(path()).constData(), &st), 0);
+        QCOMPARE(st.st_mode & 0777, mode_t(0600));
+        Settings back;
+        QVERIFY(loadSettings(back, path()));
+        QCOMPARE(back, filled());
+    }
+
+    // Other keys and sections of the file survive; ours are rewritten where they
+    // stand, a 0644 file becomes 0600.
+    void saveKeepsWhatIsNotOurs()
+    {
+        writeAll(path(), "; my notes\r\n[Newsletter]\r\nboite=old@x\r\nmyKey=kept\r\n\r\n[Other]\r\nk=v\r\n");
+        QVERIFY(::chmod(QFile::encodeName(path()).constData(), 0644) == 0);
+        QVERIFY(saveSettings(filled(), path()));
+        const QByteArray bytes = readAll(path());
+        QVERIFY(bytes.startsWith("; my notes\r\n[Newsletter]\r\nboite=news@example.org\r\nmyKey=kept\r\nexpediteur="));
+        QVERIFY(bytes.endsWith("tempo_paquet=3\r\n\r\n[Other]\r\nk=v\r\n"));
+        struct stat st {};
+        QCOMPARE(::stat(QFile::encodeName(path()).constData(), &st), 0);
+        QCOMPARE(st.st_mode & 0777, mode_t(0600));
+    }
+
+    // A write that cannot be made is reported, and the file stays as it was.
+    void failedWriteIsReported()
+    {
+        QString error;
+        const QString intoMissingFolder = m_dir.filePath(QStringLiteral("no/such/config.ini"));
+        QVERIFY(!saveSettings(filled(), intoMissingFolder, &error));
+        QVERIFY(!error.isEmpty());
+
+        const QString folderInTheWay = m_dir.filePath(QStringLiteral("dir.ini"));
+        QVERIFY(QDir().mkpath(folderInTheWay));
+        error.clear();
+        QVERIFY(!saveSettings(filled(), folderInTheWay, &error));
+        QVERIFY(!error.isEmpty());
+        QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files).filter(QStringLiteral("dir.ini")), QStringList());
+    }
+
+    void checksOfTheSave()
+    {
+        Settings s = filled();
+        QCOMPARE(checkSettings(s), std::nullopt);
+        s.senderName.clear();
+        QCOMPARE(checkSettings(s), std::optional<int>(kirvane::texts::SenderNameEmpty));
+        s.senderAddress = QStringLiteral("no-at-sign");
+        QCOMPARE(checkSettings(s), std::optional<int>(kirvane::texts::SenderAddressIncorrect));
+    }
+
+    // Only the exact word "true" selects the proxy; the POP3 user then names
+    // the real server.
+    void endpoints_data()
+    {
+        QTest::addColumn<QString>("useProxy");
+        QTest::addColumn<QString>("smtpHost");
+        QTest::addColumn<QString>("smtpPort");
+        QTest::addColumn<QString>("popHost");
+        QTest::addColumn<QString>("popPort");
+        QTest::addColumn<QString>("popUser");
+        QTest::newRow("direct") << "false" << "smtp.example.org" << "25" << "pop.example.org" << "110" << "inscription";
+        QTest::newRow("proxy") << "true" << "proxy" << "1025" << "proxy" << "1110" << "inscription#pop.example.org";
+        QTest::newRow("TRUE is not true") << "TRUE" << "smtp.example.org" << "25" << "pop.example.org" << "110" << "inscription";
+    }
+    void endpoints()
+    {
+        QFETCH(QString, useProxy);
+        QFETCH(QString, smtpHost);
+        QFETCH(QString, smtpPort);
+        QFETCH(QString, popHost);
+        QFETCH(QString, popPort);
+        QFETCH(QString, popUser);
+        Settings s = filled();
+        s.useProxy = useProxy;
+        QCOMPARE(smtpEndpoint(s), (SmtpEndpoint{smtpHost, smtpPort}));
+        QCOMPARE(popEndpoint(s), (PopEndpoint{popHost, popPort, popUser, QStringLiteral("p=ss;word")}));
+        QCOMPARE(savedForm(s).useProxy, useProxy.toLower());
+    }
+
+    // A hand-edited 0 would divide by zero and pause for nothing.
+    void packetPlanStaysInBounds()
+    {
+        Settings s = filled();
+        s.packetSize = 0;
+        s.packetPause = -4;
+        const PacketPlan p = packetPlan(s);
+        QVERIFY(p.on);
+        QCOMPARE(p.size, 1);
+        QCOMPARE(p.pauseMinutes, 1);
+        s.packetSize = 250000;
+        QCOMPARE(packetPlan(s).size, kMaxPacketSize);
+        QCOMPARE(savedForm(s).packetSize, kMaxPacketSize);
+    }
+
+    void commandLine()
+    {
+        QTemporaryDir home;
+        auto cli = [&](const QStringList &args) { return runCli(home.path(), args); };
+        const QString file = home.filePath(QStringLiteral("config.ini"));
+
+        const CliRun refused = cli({"config", "set", "boite=nobody", "expediteur=Me"});
+        QCOMPARE(refused.code, 1);
+        QVERIFY(refused.err.contains("Caution: the addressee, address is incorrect"));
+        QVERIFY(!QFile::exists(file));
+        QCOMPARE(cli({"config", "set", "boite=a@b.c"}).code, 1); // no sender's name
+        QCOMPARE(cli({"config", "set", "boite=a@b.c", "expediteur=Me", "taille_paquet=0"}).code, 1);
+        QCOMPARE(cli({"config", "set", "boite=a@b.c", "expediteur=Me", "nokey=1"}).code, 1);
+        QCOMPARE(cli({"config", "set", "boite=a@b.c", "expediteur=Me", "paquet=yes"}).code, 1);
+        QVERIFY(!QFile::exists(file));
+
+        QCOMPARE(cli({"config", "set", "boite=a@b.c", "expediteur=Éditions", "ServeurSmtp=127.0.0.1",
+                      "paquet=true", "tempo_paquet=2"}).code, 0);
+        const CliRun shown = cli({"config", "show"});
+        QCOMPARE(shown.code, 0);
+        const QJsonObject o = QJsonDocument::fromJson(shown.out).object();
+        QCOMPARE(o.size(), 16);
+        QCOMPARE(o.value("expediteur").toString(), QStringLiteral("Éditions"));
+        QCOMPARE(o.value("available").toString(), QStringLiteral("true"));
+        QCOMPARE(o.value("utiliserProxy").toString(), QStringLiteral("false"));
+        QCOMPARE(o.value("taille_paquet").toInt(), 80);
+        QCOMPARE(o.value("tempo_paquet").toInt(), 2);
+
+        // A refused change leaves the saved file as it was.
+        const QByteArray before = readAll(file);
+        QCOMPARE(cli({"config", "set", "expediteur="}).code, 1);
+        QCOMPARE(readAll(file), before);
+    }
+};
+
+QTEST_GUILESS_MAIN(TstSettings)
+#include "tst_settings.moc"
+
+using namespace kirvane::texts;
