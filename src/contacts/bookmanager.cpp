@@ -205,7 +205,7 @@ int BookManager::relabel(const QString &name, const QStringList &labels)
 int BookManager::remove(const QString &name)
 {
     m_error.clear();
-    if (name == kSubscribers)
+    if (name == kSubscribers || name == kBounces)
         return Protected;
     const QString table = m_base.bookPath(name);
     if (!QFileInfo::exists(table)) {

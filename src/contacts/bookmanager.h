@@ -19,7 +19,7 @@ public:
         Ok = 0,
         NameRefused = -1,  // the name holds one of \ / : * ? " ' < > |
         NameInUse = -2,    // rename: a book of that name exists
-        Protected = -3,    // delete: the subscribers' book
+        Protected = -3,    // delete: the subscribers' or the bounces' book
         LabelsUnwritten = -4, // relabel: the label file could not be written (no numbered error for it)
         CreateFailed = 201,
         RenameFailed = 202,
@@ -29,6 +29,9 @@ public:
 
     // The book that subscription requests fill; it cannot be deleted.
     static inline const QString kSubscribers = QStringLiteral("subscribers");
+    // The addresses delivery notices reported as failed for good, kept for
+    // the exclusion books of later runs; it cannot be deleted either.
+    static inline const QString kBounces = QStringLiteral("bounces");
 
     explicit BookManager(Tbase &base) : m_base(base) {}
 

@@ -18,6 +18,7 @@
 // unsubscribing address from every book, and its notices go through the
 // Asker; its progress goes out as signals that a window shows.
 
+#include "contacts/bookmanager.h"
 #include "mail/qzvmsg.h"
 #include "shell/ui/asker.h"
 #include "subscriptions/syncsettings.h"
@@ -62,8 +63,8 @@ public:
     };
     Q_ENUM(End)
 
-    static inline const QString kSubscribers = QStringLiteral("subscribers");
-    static inline const QString kBounces = QStringLiteral("bounces");
+    static inline const QString &kSubscribers = BookManager::kSubscribers;
+    static inline const QString &kBounces = BookManager::kBounces;
 
     SyncJob(Tbase &base, mail::TQzvPOP &pop, mail::TQzvSMTP &smtp, Asker &asker, QObject *parent = nullptr);
     ~SyncJob() override;
