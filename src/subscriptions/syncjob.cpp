@@ -285,7 +285,7 @@ void SyncJob::pauseOnKnownAddress()
     Q_EMIT knownAddress(true);
     if (m_knownAddressPauseMs > 0) {
         QEventLoop wait;
-        QTimer::singleShot(m_knownAddressPauseMs, &wait, &QEventLoop::quit);
+        QTimer::singleShot(m_knownAddressPauseMs, Qt::PreciseTimer, &wait, &QEventLoop::quit);
         wait.exec();
     }
     Q_EMIT knownAddress(false);
