@@ -3,6 +3,7 @@
 #include "contacts/bookmanager.h"
 #include "mail/qzvpop.h"
 #include "mail/qzvsmtp.h"
+#include "sending/settings.h"
 #include "shell/translations.h"
 #include "store/contact.h"
 #include "store/folders.h"
@@ -61,9 +62,17 @@ void SyncJob::start()
 
 void SyncJob::begin()
 {
-    const QString config = m_configPath.isEmpty() ? findNoCase(dataFolder(), QStringLiteral("config.ini")) : m_configPath;
-    m_settings = SyncSettings::load(config);
-    m_settings.applyTo(m_pop);
+    sending::Settings settings;
+    sending::loadSettings(settings, m_configPath.isEmpty() ? sending::settingsPath() : m_configPath);
+    const sending::PopEndpoint pop = sending::popEndpoint(settings);
+    m_pop.Host = pop.host;
+    m_pop.Port = pop.port;
+    m_pop.UserId = pop.user;
+    m_pop.UserPasswd = pop.password;
+    const sending::SmtpEndpoint smtp = sending::smtpEndpoint(settings);
+    m_smtpHost = smtp.host;
+    m_smtpPort = smtp.port;
+    m_redirection = settings.redirection;
 
     // Connect closes a connection a previous job may have left open, so the
     // dialogue always starts from the greeting.
@@ -161,7 +170,7 @@ bool SyncJob::processMessage()
                 return false;
             }
             Q_EMIT forwarding(false);
-            detail = m_settings.redirection;
+            detail = m_redirection;
         }
     } catch (const StoreError &e) {
         finish(End::Failed, translation::text(translation::SyncFailed).arg(n).arg(QString::fromUtf8(e.what())));
@@ -186,12 +195,13 @@ bool SyncJob::forward(mail::TQzvMsg &msg)
 {
     // Only the redirection address receives the copy: the CC of the received
     // message named people who never asked for it.
-    msg.SendTo = m_settings.redirection;
+    msg.SendTo = m_redirection;
     msg.CC.clear();
     msg.BCC.clear();
     msg.UserName.clear();
     msg.RawMail.clear();
-    m_settings.applyTo(m_smtp);
+    m_smtp.Host = m_smtpHost;
+    m_smtp.Port = m_smtpPort;
     bool ok = false;
     try {
         m_smtp.Connect();

@@ -21,7 +21,6 @@
 #include "contacts/bookmanager.h"
 #include "mail/qzvmsg.h"
 #include "shell/ui/asker.h"
-#include "subscriptions/syncsettings.h"
 
 #include <QObject>
 #include <QString>
@@ -123,7 +122,9 @@ private:
     QString m_configPath;
     QString m_logPath;
     int m_knownAddressPauseMs = 0;
-    SyncSettings m_settings;
+    QString m_redirection;
+    QString m_smtpHost;
+    QString m_smtpPort;
 
     bool m_running = false;
     bool m_cancel = false;

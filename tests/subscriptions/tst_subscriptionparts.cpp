@@ -1,12 +1,10 @@
 // The pieces the synchronisation reads and writes without a server: requests
 // in a Subject, the contact in a subscribe request's body, delivery notices,
-// the log entry and the settings of config.ini.
+// and the log entry.
 
-#include "store/inifile.h"
 #include "subscriptions/deliverystatus.h"
 #include "subscriptions/subscriptionrequest.h"
 #include "subscriptions/synclog.h"
-#include "subscriptions/syncsettings.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -48,8 +46,6 @@ private Q_SLOTS:
     void notADeliveryNotice();
     void logEntryBytes();
     void logAppends();
-    void settingsFromConfig_data();
-    void settingsFromConfig();
 };
 
 void TestSubscriptionParts::requestFromSubject_data()
@@ -237,46 +233,6 @@ void TestSubscriptionParts::logAppends()
     const SyncLog blocked(dir.path()); // a folder cannot take an entry
     QVERIFY(!blocked.append("x", &error));
     QVERIFY(!error.isEmpty());
-}
-
-void TestSubscriptionParts::settingsFromConfig_data()
-{
-    QTest::addColumn<QString>("proxy");
-    QTest::addColumn<QStringList>("expected"); // popHost, popPort, popUser, smtpHost, smtpPort
-
-    QTest::newRow("direct") << "false" << QStringList{"pop.example.org", "110", "news", "smtp.example.org", "25"};
-    QTest::newRow("through the proxy")
-        << "true" << QStringList{"proxy.lan", "1110", "news#pop.example.org", "proxy.lan", "2525"};
-    QTest::newRow("only the exact word turns the proxy on")
-        << "TRUE" << QStringList{"pop.example.org", "110", "news", "smtp.example.org", "25"};
-}
-
-void TestSubscriptionParts::settingsFromConfig()
-{
-    QFETCH(QString, proxy);
-    QFETCH(QStringList, expected);
-    QTemporaryDir dir;
-    IniFile ini;
-    const QString section = QStringLiteral("Newsletter");
-    const std::pair<const char *, QString> values[] = {
-        {"redirection", QStringLiteral("me@example.org")}, {"ServeurPop", QStringLiteral("pop.example.org")},
-        {"ServeurSmtp", QStringLiteral("smtp.example.org")}, {"login", QStringLiteral("news")},
-        {"password", QStringLiteral("s3cret")}, {"utiliserProxy", proxy},
-        {"ProxySmtp", QStringLiteral("proxy.lan")}, {"ProxyPop", QStringLiteral("proxy.lan")},
-        {"PortPop", QStringLiteral("1110")}, {"PortSmtp", QStringLiteral("2525")},
-    };
-    for (const auto &[key, value] : values)
-        ini.setValue(section, QLatin1String(key), value);
-    QVERIFY(ini.save(dir.filePath(QStringLiteral("config.ini"))));
-
-    const SyncSettings s = SyncSettings::load(dir.filePath(QStringLiteral("config.ini")));
-    QCOMPARE((QStringList{s.popHost, s.popPort, s.popUser, s.smtpHost, s.smtpPort}), expected);
-    QCOMPARE(s.popPassword, QStringLiteral("s3cret"));
-    QCOMPARE(s.redirection, QStringLiteral("me@example.org"));
-
-    const SyncSettings missing = SyncSettings::load(dir.filePath(QStringLiteral("none.ini")));
-    QVERIFY(missing.popHost.isEmpty());
-    QCOMPARE(missing.popPort, QStringLiteral("110"));
 }
 
 QTEST_GUILESS_MAIN(TestSubscriptionParts)
