@@ -13,6 +13,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <memory>
+
 // A request or an ordinary message as a web form or a person mails it.
 inline QByteArray mailMessage(const QByteArray &subject, const QByteArray &body = QByteArray(),
                               const QByteArray &from = "form@example.org", const QByteArray &extraHeaders = QByteArray())
@@ -30,11 +32,15 @@ inline QByteArray fixtureFile(const char *name)
 
 class SyncFixture {
 public:
-    // A data folder of its own, made the program's.
+    // A data folder of its own, made the program's, and a store on it.
     bool makeDataFolder()
     {
         kirvane::setDataFolder(m_home.path());
-        return kirvane::Tbase::EnsureDataFolder(kirvane::dataFolder());
+        if (!kirvane::Tbase::EnsureDataFolder(kirvane::dataFolder()))
+            return false;
+        base = std::make_unique<kirvane::Tbase>();
+        base->InitDatabaseFolder();
+        return true;
     }
     QString home() const { return m_home.path(); }
 
@@ -97,5 +103,8 @@ public:
 
 private:
     QTemporaryDir m_home;
+
+public:
+    std::unique_ptr<kirvane::Tbase> base; // goes before its folder
 };
 

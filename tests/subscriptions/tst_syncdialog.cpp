@@ -41,7 +41,7 @@ private:
     }
 
     std::unique_ptr<SyncFixture> m_fx;
-    std::unique_ptr<Tbase> m_base;
+    Tbase *m_base = nullptr;
     mail::TQzvPOP m_pop;
     mail::TQzvSMTP m_smtp;
     ScriptedAsker m_asker;
@@ -54,8 +54,7 @@ void TestSyncDialog::init()
         QSKIP("Dovecot hands the mailbox to nobody, which takes root");
     m_fx = std::make_unique<SyncFixture>();
     QVERIFY(m_fx->makeDataFolder());
-    m_base = std::make_unique<Tbase>();
-    m_base->InitDatabaseFolder();
+    m_base = m_fx->base.get();
     m_asker.clear();
     m_dialog = std::make_unique<SyncDialog>(*m_base, m_pop, m_smtp, m_asker);
     m_dialog->applyLanguage(English);
@@ -64,7 +63,6 @@ void TestSyncDialog::init()
 void TestSyncDialog::cleanup()
 {
     m_dialog.reset();
-    m_base.reset();
     m_fx.reset();
 }
 

@@ -80,7 +80,7 @@ private:
     End run(QList<Done> *done = nullptr, std::function<void(SyncJob &, int number)> onStarted = {});
 
     std::unique_ptr<SyncFixture> m_fx;
-    std::unique_ptr<Tbase> m_base;
+    Tbase *m_base = nullptr;
     std::unique_ptr<mail::TQzvPOP> m_pop;
     std::unique_ptr<mail::TQzvSMTP> m_smtp;
     ScriptedAsker m_asker;
@@ -92,8 +92,7 @@ void TestSyncJob::init()
         QSKIP("Dovecot hands the mailbox to nobody, which takes root");
     m_fx = std::make_unique<SyncFixture>();
     QVERIFY(m_fx->makeDataFolder());
-    m_base = std::make_unique<Tbase>();
-    m_base->InitDatabaseFolder();
+    m_base = m_fx->base.get();
     m_pop = std::make_unique<mail::TQzvPOP>();
     m_smtp = std::make_unique<mail::TQzvSMTP>();
     m_pop->TimeOut = m_smtp->TimeOut = 10000;
@@ -104,7 +103,6 @@ void TestSyncJob::cleanup()
 {
     m_pop.reset();
     m_smtp.reset();
-    m_base.reset();
     m_fx.reset();
 }
 
