@@ -119,7 +119,8 @@ constexpr const char *kUsage =
     "  export BOOK FILE                       the semicolon-separated export\n"
     "  mail compose|send|fetch ...            see 'kirvane-cli mail --help'\n"
     "  message make|show|render ...           see 'kirvane-cli message --help'\n"
-    "  config show | config set KEY=VALUE...  the settings of config.ini\n";
+    "  config show | config set KEY=VALUE...  the settings of config.ini\n"
+    "  sync [--unsubscribe-everywhere yes|no] fetch the subscription mailbox\n";
 
 } // namespace
 
@@ -156,5 +157,7 @@ int main(int argc, char *argv[])
         return cli::fail(error);
     if (command == QLatin1String("message"))
         return cli::runMessageCommand(args);
+    if (command == QLatin1String("sync"))
+        return cli::runSyncCommand(args);
     return cli::runStoreCommand(command, args);
 }

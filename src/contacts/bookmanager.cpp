@@ -126,7 +126,7 @@ BookResult BookManager::relabel(const QString &name, const QStringList &labels)
 
 BookResult BookManager::remove(const QString &name)
 {
-    if (name == kSubscribers)
+    if (name == kSubscribers || name == kBounces)
         return BookResult::refused(BookResult::Refusal::Protected);
     const BookFiles &files = m_store.files();
     const QString table = files.bookPath(name);

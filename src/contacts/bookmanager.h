@@ -21,7 +21,7 @@ struct [[nodiscard]] BookResult {
         None,
         BadName,   // the name holds one of \ / : * ? " ' < > |
         NameInUse, // rename: a book of that name exists
-        Protected, // delete: the subscribers' book
+        Protected, // delete: the subscribers' or the bounces' book
     };
     Refusal refusal = Refusal::None;
     bool failed = false;
@@ -42,6 +42,9 @@ public:
 
     // The book that subscription requests fill; it cannot be deleted.
     static inline const QString kSubscribers = QStringLiteral("subscribers");
+    // The addresses delivery notices reported as failed for good, kept for
+    // the exclusion books of later runs; it cannot be deleted either.
+    static inline const QString kBounces = QStringLiteral("bounces");
 
     explicit BookManager(store::AddressBookStore &store) : m_store(store) {}
 

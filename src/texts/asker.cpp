@@ -10,6 +10,7 @@ bool hasOneButton(DialogKind kind)
     case DialogKind::SettingsYesNo:
     case DialogKind::SameContactName:
     case DialogKind::SameContactEmail:
+    case DialogKind::UnsubscribeEverywhere:
         return false;
     default:
         return true;

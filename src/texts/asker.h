@@ -29,6 +29,9 @@ enum class DialogKind {
     // name and first name / of the same address: Yes copies it all the same.
     SameContactName,
     SameContactEmail,
+    // The synchronisation's question: remove an unsubscribed address from
+    // every book, not only the subscribers'.
+    UnsubscribeEverywhere,
 };
 
 // True for the kinds with a single button (answered Ok).

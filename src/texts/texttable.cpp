@@ -167,10 +167,11 @@ constexpr std::array<Pair, EntryCount> kTable{{
     {u"Vous ne pouvez pas supprimer l'annuaire \n\r\"subscribers\".", u"You cannot delete the directory \"subscribers\"."},  // 118, names the book as it is named
     {u"Voulez-vous supprimer l'annuaire suivant ?", u"Do you want to delete the following directory?"},  // 119
     // Not used by any window.
-    {u"", u""},  // 120
-    {u"", u""},  // 121
-    {u"", u""},  // 122
-    {u"", u""},  // 123
+    // Synchronisation: its own failure notices
+    {u"Connexion refusée : l'utilisateur ou le mot de passe est incorrect.", u"Login refused: the user name or the password is wrong."},  // 120
+    {u"Le message %1 n'a pas pu être envoyé vers l'adresse de redirection ; il reste sur le serveur.", u"Message %1 could not be sent to the redirection address; it stays on the server."},  // 121
+    {u"Le message %1 n'a pas pu être lu ; il reste sur le serveur.", u"Message %1 could not be read; it stays on the server."},  // 122
+    {u"Le message %1 n'a pas pu être traité : %2", u"Message %1 could not be processed: %2"},  // 123
     {u"", u""},  // 124
     {u"", u""},  // 125
     {u"", u""},  // 126

@@ -34,7 +34,7 @@
 //     TDialogue_selectionner_annuaire and TDialogue_selectionner_contact, subscribers-
 //     book notice TDialogue_suppression_abonnes_interdite, book deletion
 //     TDialogue_supprimer_annuaire.
-// 127-134: Synchronisation: question TF_dialogue_synchro_supp_contact, OK dialog
+// 120-123, 127-134: Synchronisation: its failure notices; question TF_dialogue_synchro_supp_contact, OK dialog
 //     TF_dialogue_synchro_standard_ok, window TDialogue_synchronisation.
 // 135-143: Sending dialog TDialogue_transmission and its OK dialog
 //     TF_dialogue_transmission_standard_ok: caption, button, log lines, messages.
@@ -52,7 +52,7 @@
 // 274-275: Contact search window TF_rechercher.
 // 284-318: Menus of the main window: menu titles and the items of MainMenu1 to MainMenu4.
 // 332: Caption of the error dialog TF_erreur_standard.
-// 120-126, 238-251, 276-283, 319-331: not used (empty in both languages).
+// 124-126, 238-251, 276-283, 319-331: not used (empty in both languages).
 //
 // Shared entries: buttons Valider/Ok 25, Annuler/Cancel 26, Oui/Yes 27,
 // Non/No 28, Fermer/Close 35, Ajouter/Add 18, Supprimer/Delete 19,
@@ -219,6 +219,10 @@ enum Entry : int {
     SelectAContact = 117,
     SubscribersUndeletable = 118,
     AskDeleteBook = 119,
+    SyncLoginRefused = 120,
+    SyncForwardFailed = 121,
+    SyncUnreadable = 122,
+    SyncFailed = 123,
     AskUnsubscribeEverywhere = 127,
     SyncCaption = 128,
     SyncRunning = 129,

@@ -34,6 +34,7 @@ constexpr DialogRow kDialogs[] = {
     {DialogKind::SyncOk, MessageDialog::Buttons::Close, "F_dialogue_synchro_standard_ok", "Memo_texte"},
     {DialogKind::SameContactName, MessageDialog::Buttons::YesNo, "Dialogue_ecraser_contact", "Memo_texte"},
     {DialogKind::SameContactEmail, MessageDialog::Buttons::YesNo, "Dialogue_ecraser_contact_email", "Memo_texte"},
+    {DialogKind::UnsubscribeEverywhere, MessageDialog::Buttons::YesNo, "F_dialogue_synchro_supp_contact", "Label1"},
 };
 
 const DialogRow &rowOf(DialogKind kind)

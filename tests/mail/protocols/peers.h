@@ -119,10 +119,11 @@ public:
 };
 
 // Dovecot serving the POP3 mailbox of "alice" (password "secret") from a
-// folder of its own, in the foreground; put messages in before start().
+// folder of its own, in the foreground; put messages in before start(). Another
+// user name may be given, such as the "login#server" a POP3 proxy is sent.
 class Dovecot : public Peer {
 public:
-    Dovecot()
+    explicit Dovecot(const QString &user = QStringLiteral("alice")) : m_user(user)
     {
         // The mail processes run as nobody and must reach the mailbox.
         QFile::setPermissions(m_dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
@@ -138,7 +139,7 @@ public:
     // Stopped before its folder goes.
     ~Dovecot() { stop(); }
 
-    QString maildir() const { return m_dir.path() + QStringLiteral("/mail/alice/Maildir"); }
+    QString maildir() const { return m_dir.path() + QStringLiteral("/mail/") + m_user + QStringLiteral("/Maildir"); }
     // Files of the mailbox not yet seen by a client.
     QStringList newFiles() const { return QDir(maildir() + QStringLiteral("/new")).entryList(QDir::Files); }
 
@@ -160,7 +161,7 @@ public:
         QFile out(m_dir.filePath(QStringLiteral("dovecot.conf")));
         QFile passwd(m_dir.filePath(QStringLiteral("passwd")));
         if (!out.open(QIODevice::WriteOnly) || out.write(text) != text.size() || !passwd.open(QIODevice::WriteOnly)
-            || passwd.write("alice:{PLAIN}secret\n") <= 0)
+            || passwd.write(m_user.toUtf8() + ":{PLAIN}secret\n") <= 0)
             return false;
         out.close();
         passwd.close();
@@ -173,6 +174,7 @@ public:
     quint16 port = 0;
 
 private:
+    QString m_user;
     QTemporaryDir m_dir;
     int m_added = 0;
 };

@@ -1,0 +1,137 @@
+#pragma once
+// The synchronisation of the subscription mailbox: logs in to the POP3
+// mailbox, fetches every message, records it in log.txt, applies subscribe
+// requests to the book "subscribers" and unsubscribe requests to that book
+// and, on the user's word, to every book, adds the addresses that delivery
+// notices report as failed for good to the book "bounces", forwards every
+// other message to the redirection address, and deletes each message it has
+// processed (the server deletes them at QUIT).
+//
+//     SyncJob job(base, pop, smtp, asker);
+//     job.setConfigPath(dataFolder() + "config.ini");
+//     QObject::connect(&job, &SyncJob::finished, ...);
+//     job.start();                       // returns at once
+//
+// The job runs on the event loop, one message per turn, and its clients yield
+// to the loop while they wait, so that a window stays live and cancel() (read
+// after each message) can be pressed. Its one question, whether to remove an
+// unsubscribing address from every book, and its notices go through the
+// Asker; its progress goes out as signals that a window shows.
+
+#include "contacts/bookmanager.h"
+#include "mail/mailmessage.h"
+#include "texts/asker.h"
+
+#include <QObject>
+#include <QString>
+
+namespace kirvane::store {
+class AddressBookStore;
+}
+namespace kirvane::mail {
+class Pop3Client;
+class SmtpClient;
+} // namespace kirvane::mail
+
+namespace kirvane::subscriptions {
+
+class SyncJob : public QObject {
+    Q_OBJECT
+public:
+    // What was done with one message.
+    enum class Outcome {
+        Subscribed,             // detail: the address
+        AlreadySubscribed,      // detail: the address
+        Unsubscribed,           // detail: the address
+        UnsubscribedEverywhere, // detail: the address
+        Forwarded,              // detail: the redirection address
+        DeliveryNotice,         // detail: the addresses added to "bounces", comma-separated
+        Unreadable,             // detail: why; the message stays on the server
+    };
+    Q_ENUM(Outcome)
+
+    // How the job ended.
+    enum class End {
+        Done,           // every message processed (or none there)
+        Cancelled,      // cancel() after a message
+        ConnectFailed,  // no connection, or its greeting refused
+        LoginRefused,   // user or password refused
+        ConnectionLost, // the dialogue broke down in the middle
+        ForwardFailed,  // a message could not be forwarded
+        Failed,         // the store or the log refused a write
+    };
+    Q_ENUM(End)
+
+    static inline const QString &kSubscribers = contacts::BookManager::kSubscribers;
+    static inline const QString &kBounces = contacts::BookManager::kBounces;
+
+    SyncJob(store::AddressBookStore &base, mail::Pop3Client &pop, mail::SmtpClient &smtp, texts::Asker &asker, QObject *parent = nullptr);
+    ~SyncJob() override;
+
+    // config.ini, read again at every start; log.txt. Both default to the
+    // data folder's.
+    void setConfigPath(const QString &path) { m_configPath = path; }
+    void setLogPath(const QString &path) { m_logPath = path; }
+    // How long the refusal of a known address stays shown (knownAddress());
+    // 0, the default, does not wait.
+    void setKnownAddressPause(int ms) { m_knownAddressPauseMs = ms; }
+
+    // Starts on the next turn of the event loop; finished() follows.
+    void start();
+    // Asks the job to stop after the message being processed; the messages
+    // processed so far are deleted from the server, the others stay.
+    void cancel() { m_cancel = true; }
+
+    [[nodiscard]] bool isRunning() const { return m_running; }
+    [[nodiscard]] End end() const { return m_end; }
+    // Messages processed (and deleted) by the last run.
+    [[nodiscard]] int processed() const { return m_processed; }
+
+Q_SIGNALS:
+    // Message number of count is being fetched and processed.
+    void messageStarted(int number, int count);
+    // A message that is not a request is being forwarded / is forwarded.
+    void forwarding(bool active);
+    // A subscribe request for an address already in "subscribers" was refused.
+    void knownAddress(bool shown);
+    void messageDone(int number, const QString &from, kirvane::subscriptions::SyncJob::Outcome outcome,
+                     const QString &detail);
+    void finished(kirvane::subscriptions::SyncJob::End end);
+
+private:
+    void begin();
+    void processNext();
+    // Processes message m_number; false when the job has ended.
+    bool processMessage();
+    [[nodiscard]] bool forward(mail::MailMessage &msg);
+    // Each returns the detail of its outcome; store errors throw StoreError.
+    Outcome subscribe(const QString &address, const QStringList &body);
+    Outcome unsubscribe(const QString &address);
+    QString recordBounces(const QStringList &addresses);
+    // Makes a book from the template when its table is missing.
+    void ensureBook(const QString &book);
+    void pauseOnKnownAddress();
+    // Ends the job: the notice (when any) through the asker, QUIT when the
+    // connection still allows it, finished().
+    void finish(End end, const QString &notice = QString());
+
+    store::AddressBookStore &m_base;
+    mail::Pop3Client &m_pop;
+    mail::SmtpClient &m_smtp;
+    texts::Asker &m_asker;
+    QString m_configPath;
+    QString m_logPath;
+    int m_knownAddressPauseMs = 0;
+    QString m_redirection;
+    QString m_smtpHost;
+    QString m_smtpPort;
+
+    bool m_running = false;
+    bool m_cancel = false;
+    End m_end = End::Done;
+    int m_count = 0;
+    int m_number = 0;
+    int m_processed = 0;
+};
+
+} // namespace kirvane::subscriptions
