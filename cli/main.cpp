@@ -107,7 +107,10 @@ constexpr const char *kUsage =
     "  export BOOK FILE                       the semicolon-separated export\n"
     "  mail compose|send|fetch ...            see 'kirvane-cli mail --help'\n"
     "  message make|show|render ...           see 'kirvane-cli message --help'\n"
-    "  config show | config set KEY=VALUE...  the settings of config.ini\n";
+    "  config show | config set KEY=VALUE...  the settings of config.ini\n"
+    "  send MESSAGE.MNL [--save-as NAME] [--pause SECONDS]   the sending run\n"
+    "  runs                                   the interrupted sends, one JSON object each\n"
+    "  resume NAME [--pause SECONDS]          resumes an interrupted send\n";
 
 } // namespace
 
@@ -144,5 +147,11 @@ int main(int argc, char *argv[])
         return cli::fail(error);
     if (command == QLatin1String("message"))
         return cli::runMessageCommand(args);
+    if (command == QLatin1String("send"))
+        return cli::runSendCommand(args);
+    if (command == QLatin1String("resume"))
+        return cli::runResumeCommand(args);
+    if (command == QLatin1String("runs"))
+        return cli::runRunsCommand(args);
     return cli::runStoreCommand(command, args);
 }

@@ -1,0 +1,110 @@
+#include "sending/history.h"
+
+#include "message/htmlbody.h"
+#include "message/messagedocument.h"
+#include "message/textlines.h"
+#include "sending/sendingrun.h"
+#include "store/database.h"
+#include "store/folders.h"
+#include "store/tbase.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+
+namespace kirvane::sending {
+
+namespace {
+
+// Every line, the last one included, ends with CR LF.
+QString column(const QStringList &lines)
+{
+    QString out;
+    for (const QString &l : lines)
+        out += l + QLatin1String("\r\n");
+    return out;
+}
+
+QString field(QString text)
+{
+    text.replace(u'\t', u' ');
+    text.replace(u'\r', u' ');
+    text.replace(u'\n', u' ');
+    return text;
+}
+
+} // namespace
+
+qint64 writeHistoryRecord(Tbase &store, const message::MessageDocument &message)
+{
+    using message::ComposeMode;
+    QString body;
+    QString images;
+    switch (message.mode()) {
+    case ComposeMode::RichHtml:
+        body = column(message::richTextLines(*message.richText()));
+        break;
+    case ComposeMode::PlainText:
+        body = column(message::splitLines(message.plainText()));
+        break;
+    case ComposeMode::HtmlFile:
+        body = column(message::splitLines(message.plainText()));
+        images = message.images() ? column(*message.images()) : QStringLiteral("c:\\");
+        break;
+    }
+    store.AddHistory(message.subject(), body, message.pageFile(), QString::number(int(message.mode())), images,
+                     column(message.attachments()), column(message.destinationBooks()));
+    qint64 id = 0;
+    try {
+        auto db = Database::open(findNoCase(historyFolder(), QStringLiteral("historique.db")), Database::Mode::ReadOnly);
+        Statement s = db->prepare(QStringLiteral("SELECT MAX(id) FROM t"));
+        if (s.step())
+            id = s.int64(0);
+    } catch (const StoreError &) {
+        return 0;
+    }
+    if (message.mode() == ComposeMode::HtmlFile && id > 0) {
+        const QString folder = historyFolder() + QString::number(id) + u'/';
+        makeFolder(folder);
+        // A page or image that has gone is skipped.
+        QFile::remove(folder + QStringLiteral("temp_html.html"));
+        QFile::copy(message.pageFile(), folder + QStringLiteral("temp_html.html"));
+        if (message.images()) {
+            for (const QString &path : *message.images()) {
+                const QString target = folder + message::fileNameOf(path);
+                QFile::remove(target);
+                QFile::copy(path, target);
+            }
+        }
+    }
+    return id;
+}
+
+QString refusedFilePath()
+{
+    return historyFolder() + QStringLiteral("refused.tsv");
+}
+
+void keepRefused(const QList<RefusedRecipient> &refused, const QString &historyId, const QString &savedName)
+{
+    if (refused.isEmpty())
+        return;
+    QFile f(refusedFilePath());
+    const bool fresh = !f.exists();
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Append))
+        return;
+    QByteArray out;
+    if (fresh)
+        out += "date\thistory_id\tinterrupted_send\tbook\tcontact_id\tnom\tprenom\temail\tcode\treply\n";
+    const QString date = QDateTime::currentDateTime().toString(Qt::ISODate);
+    for (const RefusedRecipient &r : refused) {
+        const QStringList fields{date, historyId, savedName, r.book, r.id, r.nom, r.prenom, r.address, r.code, r.text};
+        QStringList cleaned;
+        for (const QString &x : fields)
+            cleaned << field(x);
+        out += cleaned.join(u'\t').toUtf8() + '\n';
+    }
+    f.write(out);
+}
+
+} // namespace kirvane::sending
