@@ -1,6 +1,7 @@
 #include "shell/startup.h"
 
 #include "message/widgets/messageeditorview.h"
+#include "sending/widgets/sendingwindows.h"
 #include "shell/singleinstance.h"
 #include "shell/splash.h"
 #include "shell/tf_traduction.h"
@@ -11,6 +12,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QMessageBox>
+#include <QTimer>
 
 #include <cstdio>
 
@@ -69,10 +71,13 @@ int runDesktop(QApplication &app, const StartOptions &options)
     // The data module first, the main window second.
     Tbase base;
     MainViews views;
-    views.message = new message::MessageEditorView(&base);
+    auto *messageView = new message::MessageEditorView(&base);
+    views.message = messageView;
     TForm1 form(&base, views);
     QObject::connect(&guard, &SingleInstance::raiseRequested, &form, &TForm1::bringToFront);
     QObject::connect(&form, &TForm1::quitRequested, &app, [] { QCoreApplication::exit(0); });
+    sending::SendingWindows sendingWindows(base, messageView->document(), form.asker(), &form);
+    sendingWindows.connectCommands(form);
     // The windows of the other subsystems are created here, each once, and
     // the import window last, through createImportWindow(); until the import
     // subsystem provides that window its commands stay disabled, without a
@@ -82,9 +87,12 @@ int runDesktop(QApplication &app, const StartOptions &options)
 
     TF_traduction translator;
     translator.add(QStringLiteral("Form1"), [&form](int language) { form.applyLanguage(language); });
+    translator.add(QStringLiteral("Sending"), [&sendingWindows](int language) { sendingWindows.applyLanguage(language); });
     translator.apply();
 
     form.show();
+    // A run that a crash cut short is offered once the window is there.
+    QTimer::singleShot(0, &sendingWindows, &sending::SendingWindows::offerCrashedRuns);
     return app.exec();
 }
 
