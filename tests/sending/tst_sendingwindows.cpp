@@ -195,6 +195,44 @@ private Q_SLOTS:
         QCOMPARE(names->count(), 0);
         QVERIFY(!QFile::exists(stoppedFolder() + QStringLiteral("pour plus tard.MNS")));
     }
+
+    // The picture of the README: the sending dialog in mid-run. Taken only
+    // when KIRVANE_SCREENSHOTS names a folder (scripts/sending-screenshots).
+    void screenshot()
+    {
+        const QString out = qEnvironmentVariable("KIRVANE_SCREENSHOTS");
+        if (out.isEmpty())
+            QSKIP("KIRVANE_SCREENSHOTS is not set");
+        DataFolder data;
+        const QStringList people{"Martin|Anne|anne.martin@example.net", "Bernard|Luc|luc@example.org",
+                                 "Petit|Chloé|chloe.petit@example.com", "Durand|Hugo|", "Leroy|Emma|emma@example.net",
+                                 "Moreau|Léa|lea.moreau@example.org", "Simon|Noah|noah@example.com",
+                                 "Laurent|Jade|jade@example.net", "Lefebvre|Louis|louis@example.org",
+                                 "Michel|Inès|ines@example.com", "Garcia|Paul|paul@example.net",
+                                 "David|Alice|alice@example.org"};
+        data.makeBook(QStringLiteral("Clients"), people);
+        data.makeBook(QStringLiteral("Désabonnés"), {"Durand|Hugo|", "Simon|Noah|noah@example.com"});
+        QTemporaryDir mail;
+        SmtpPeer peer;
+        QVERIFY(peer.start(mail.filePath(QStringLiteral("md")), {"refuse=luc@example.org", "delay=0.25"}));
+        data.writeSettings(peer.port);
+        message::MessageDocument doc;
+        doc.setSubject(QStringLiteral("Nouvelles de décembre"));
+        doc.setMode(message::ComposeMode::PlainText);
+        doc.setPlainText(QStringLiteral("Bonjour &name&\n"));
+        doc.setDestinationBooks({QStringLiteral("Clients")});
+        doc.setExclusionBooks({QStringLiteral("Désabonnés")});
+        ScriptedAsker asker;
+        sending::SendingDialog dialog(data.base, doc, asker);
+        dialog.applyLanguage(translation::English);
+        dialog.resize(640, 420);
+        QVERIFY(dialog.sendMessage());
+        auto *log = child<QPlainTextEdit>(&dialog, "Memo1");
+        QTRY_VERIFY_WITH_TIMEOUT(log->toPlainText().count(u'\n') >= 8, 20000);
+        QVERIFY(dialog.grab().save(out + QStringLiteral("/sending-dialog.png")));
+        dialog.run().cancel();
+        QTRY_VERIFY_WITH_TIMEOUT(dialog.run().state() == SendingRun::State::Ended, 20000);
+    }
 };
 
 QTEST_MAIN(TstSendingWindows)
