@@ -42,6 +42,9 @@ int runMailFetchCommand(QStringList args);     // cli/mail_net_commands.cpp
 int runMessageCommand(QStringList args);
 int runConfigCommand(QStringList args);      // cli/config_commands.cpp
 int runSyncCommand(QStringList args);         // cli/sync_commands.cpp
+int runSendCommand(QStringList args);        // cli/send_commands.cpp
+int runResumeCommand(QStringList args);      // cli/send_commands.cpp
+int runRunsCommand(QStringList args);        // cli/send_commands.cpp
 
 // Takes the message options of "mail compose" and "mail send" out of args
 // (--from, --name, --to, --cc, --bcc, --subject, --text or --html, --attach,

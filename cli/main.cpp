@@ -120,7 +120,10 @@ constexpr const char *kUsage =
     "  mail compose|send|fetch ...            see 'kirvane-cli mail --help'\n"
     "  message make|show|render ...           see 'kirvane-cli message --help'\n"
     "  config show | config set KEY=VALUE...  the settings of config.ini\n"
-    "  sync [--unsubscribe-everywhere yes|no] fetch the subscription mailbox\n";
+    "  sync [--unsubscribe-everywhere yes|no] fetch the subscription mailbox\n"
+    "  send MESSAGE.MNL [--save-as NAME] [--pause SECONDS]   the sending run\n"
+    "  runs                                   the interrupted sends, one JSON object each\n"
+    "  resume NAME [--pause SECONDS]          resumes an interrupted send\n";
 
 } // namespace
 
@@ -159,5 +162,11 @@ int main(int argc, char *argv[])
         return cli::runMessageCommand(args);
     if (command == QLatin1String("sync"))
         return cli::runSyncCommand(args);
+    if (command == QLatin1String("send"))
+        return cli::runSendCommand(args);
+    if (command == QLatin1String("resume"))
+        return cli::runResumeCommand(args);
+    if (command == QLatin1String("runs"))
+        return cli::runRunsCommand(args);
     return cli::runStoreCommand(command, args);
 }

@@ -1,6 +1,7 @@
 #include "shell/startup.h"
 
 #include "message/widgets/messageeditorview.h"
+#include "sending/widgets/sendingwindows.h"
 #include "shell/singleinstance.h"
 #include "shell/splashscreen.h"
 #include "shell/languagepass.h"
@@ -11,6 +12,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QMessageBox>
+#include <QTimer>
 
 #include <cstdio>
 
@@ -74,10 +76,13 @@ int runDesktop(QApplication &app, const StartOptions &options)
     // The data module first, the main window second.
     AddressBookStore base;
     MainViews views;
-    views.message = new message::MessageEditorView(&base);
+    auto *messageView = new message::MessageEditorView(&base);
+    views.message = messageView;
     MainWindow form(&base, views);
     QObject::connect(&guard, &SingleInstance::raiseRequested, &form, &MainWindow::bringToFront);
     QObject::connect(&form, &MainWindow::quitRequested, &app, [] { QCoreApplication::exit(0); });
+    sending::SendingWindows sendingWindows(base, messageView->document(), form.asker(), &form);
+    sendingWindows.connectCommands(form);
     // The windows of the other subsystems are created here, each once, and
     // the import window last, through createImportWindow(); until the import
     // subsystem provides that window its commands stay disabled, without a
@@ -87,9 +92,12 @@ int runDesktop(QApplication &app, const StartOptions &options)
 
     LanguagePass translator;
     translator.add(QStringLiteral("Form1"), [&form](int language) { form.applyLanguage(language); });
+    translator.add(QStringLiteral("Sending"), [&sendingWindows](int language) { sendingWindows.applyLanguage(language); });
     translator.apply();
 
     form.show();
+    // A run that a crash cut short is offered once the window is there.
+    QTimer::singleShot(0, &sendingWindows, &sending::SendingWindows::offerCrashedRuns);
     return app.exec();
 }
 

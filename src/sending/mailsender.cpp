@@ -1,0 +1,81 @@
+#include "sending/mailsender.h"
+
+#include "mail/mailmessage.h"
+#include "mail/smtpclient.h"
+
+namespace kirvane::sending {
+
+SmtpSender::SmtpSender() : SmtpSender(std::make_unique<mail::SmtpClient>()) {}
+
+SmtpSender::SmtpSender(std::unique_ptr<mail::SmtpClient> client) : m_client(std::move(client)) {}
+
+SmtpSender::~SmtpSender() = default;
+
+void SmtpSender::setEndpoint(const QString &host, const QString &port)
+{
+    m_client->host = host;
+    m_client->port = port;
+}
+
+void SmtpSender::setProcessEvents(std::function<void()> processEvents)
+{
+    m_client->processEvents = std::move(processEvents);
+}
+
+bool SmtpSender::open()
+{
+    m_client->connectToHost();
+    return !m_client->failed() && m_client->isConnected();
+}
+
+bool SmtpSender::isOpen()
+{
+    return m_client->isConnected();
+}
+
+QString SmtpSender::failureText() const
+{
+    const QString code = m_client->replyCode();
+    return code.isEmpty() ? m_client->replyText() : code + u' ' + m_client->replyText();
+}
+
+MailSender::Result SmtpSender::send(mail::MailMessage &msg, qint64)
+{
+    if (const QString why = invalidAddressReason(msg.sendTo); !why.isEmpty())
+        return {Outcome::Invalid, QString(), why};
+    try {
+        m_client->sendMessage(msg);
+    } catch (const mail::MailError &e) {
+        return {Outcome::Error, QString(), QString::fromStdString(e.what())};
+    }
+    // A wait that ended without a reply (the connection closed, nothing in
+    // time) leaves the code empty: nobody refused the message, it may simply
+    // not have arrived.
+    if (m_client->failed() && m_client->replyCode().isEmpty())
+        return {Outcome::Error, QString(), m_client->replyText()};
+    if (m_client->failed())
+        return {Outcome::Refused, m_client->replyCode(), m_client->replyText()};
+    return {Outcome::Sent, m_client->replyCode(), m_client->replyText()};
+}
+
+void SmtpSender::close()
+{
+    try {
+        m_client->quit();
+    } catch (const mail::MailError &) {
+        // The connection is gone either way.
+    }
+}
+
+QString invalidAddressReason(const QString &address)
+{
+    if (mail::recipientAddresses(address).isEmpty())
+        return QStringLiteral("no address");
+    for (QChar c : address) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7f)
+            return QStringLiteral("control character");
+    }
+    return QString();
+}
+
+} // namespace kirvane::sending

@@ -1,0 +1,94 @@
+#pragma once
+// What the sending run needs from an SMTP connection, and nothing more: open,
+// send one composed message, close. The run reads a Result after every
+// message, so a refused recipient is never taken for a sent one.
+//
+// A sender that lets the server's answer about a message arrive later (a
+// pipelined dialogue) returns Pending and reports the answer afterwards through
+// takeLateRefusals(), naming the message by the tag the run gave it; the run
+// asks after every message and once more before it closes the connection.
+//
+//     SmtpSender smtp;                     // the real one, over TQzvSMTP
+//     smtp.setEndpoint(host, port);
+//     if (smtp.open()) {
+//         const auto r = smtp.send(msg, tag);
+//         ...
+//         smtp.close();
+//     }
+
+#include <QList>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+namespace kirvane::mail {
+class MailMessage;
+class SmtpClient;
+}
+
+namespace kirvane::sending {
+
+class MailSender {
+public:
+    enum class Outcome {
+        Sent,     // the server took the message
+        Refused,  // the server refused it (code and text say why); the connection may be closed
+        Invalid,  // the recipient's address cannot be sent to (no address, a control character)
+        Pending,  // taken but not yet answered; a refusal comes through takeLateRefusals()
+        Error,    // the connection failed while sending (text says why)
+    };
+    struct Result {
+        Outcome outcome = Outcome::Sent;
+        QString code; // the server's reply code, for Refused
+        QString text; // the server's reply text, or why
+    };
+    struct LateRefusal {
+        qint64 tag = 0;
+        QString code;
+        QString text;
+    };
+
+    virtual ~MailSender() = default;
+
+    virtual void setEndpoint(const QString &host, const QString &port) = 0;
+    // Called while waiting for the network.
+    virtual void setProcessEvents(std::function<void()> processEvents) = 0;
+    // Opens the connection; true when the server is ready. failureText() says why not.
+    virtual bool open() = 0;
+    [[nodiscard]] virtual bool isOpen() = 0;
+    [[nodiscard]] virtual QString failureText() const = 0;
+    // Sends msg (the recipient is msg.sendTo); tag names it in a late refusal.
+    virtual Result send(mail::MailMessage &msg, qint64 tag) = 0;
+    virtual QList<LateRefusal> takeLateRefusals() { return {}; }
+    // QUIT and close; failures ignored.
+    virtual void close() = 0;
+};
+
+// The sender over the program's SMTP client.
+class SmtpSender final : public MailSender {
+public:
+    SmtpSender();
+    explicit SmtpSender(std::unique_ptr<mail::SmtpClient> client);
+    ~SmtpSender() override;
+
+    void setEndpoint(const QString &host, const QString &port) override;
+    void setProcessEvents(std::function<void()> processEvents) override;
+    bool open() override;
+    bool isOpen() override;
+    QString failureText() const override;
+    Result send(mail::MailMessage &msg, qint64 tag) override;
+    void close() override;
+
+    [[nodiscard]] mail::SmtpClient &client() { return *m_client; }
+
+private:
+    std::unique_ptr<mail::SmtpClient> m_client;
+};
+
+// Why an address cannot be sent to, or "" when it can: what the SMTP client
+// would refuse by raising before any command (nothing but commas or spaces, a
+// control character).
+[[nodiscard]] QString invalidAddressReason(const QString &address);
+
+} // namespace kirvane::sending

@@ -1,0 +1,46 @@
+#pragma once
+// The list of interrupted sends (objectName
+// "Dialogue_choix_message_continu_envoi"): the names of the .MNS archives of
+// the stopped sends' folder, refilled on every showing; "Envoyer" resumes the
+// one chosen, "Supprimer" deletes it after the question of the window
+// "Dialogue_suppression_envoi_interrompu".
+
+#include <QDialog>
+
+class QListWidget;
+class QPushButton;
+
+namespace kirvane::ui {
+class MessageDialog;
+}
+
+namespace kirvane::sending {
+
+class InterruptedSendsWindow : public QDialog {
+    Q_OBJECT
+public:
+    explicit InterruptedSendsWindow(QWidget *parent = nullptr);
+    void applyLanguage(int language);
+    void refresh();
+
+Q_SIGNALS:
+    // The archive to resume; the window has closed.
+    void resumeRequested(const QString &path);
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void sendSelected();
+    void deleteSelected();
+    [[nodiscard]] QString pathOf(const QString &name) const;
+
+    QListWidget *m_list = nullptr;
+    QPushButton *m_send = nullptr;
+    QPushButton *m_delete = nullptr;
+    QPushButton *m_close = nullptr;
+    ui::MessageDialog *m_deleteQuestion = nullptr;
+    int m_language = 1;
+};
+
+} // namespace kirvane::sending

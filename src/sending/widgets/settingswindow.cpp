@@ -1,0 +1,256 @@
+#include "sending/widgets/settingswindow.h"
+
+#include "sending/runtexts.h"
+#include "sending/widgets/boundedspinbox.h"
+#include "texts/texttable.h"
+#include "texts/asker.h"
+#include "ui/buttonlook.h"
+#include "common/folders.h"
+
+#include <QCheckBox>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+namespace kirvane::sending {
+
+using namespace kirvane::common;
+using namespace kirvane::texts;
+using namespace kirvane::ui;
+
+namespace tr = texts;
+
+namespace {
+
+QLineEdit *field(const char *name, QWidget *parent)
+{
+    auto *e = new QLineEdit(parent);
+    e->setObjectName(QString::fromLatin1(name));
+    return e;
+}
+
+// An example under a field, in small type.
+QLabel *hint(const QString &text, QWidget *parent)
+{
+    auto *l = new QLabel(text, parent);
+    QFont f = l->font();
+    f.setPointSizeF(f.pointSizeF() * 0.85);
+    l->setFont(f);
+    l->setEnabled(false);
+    return l;
+}
+
+} // namespace
+
+SettingsWindow::SettingsWindow(Asker &asker, QWidget *parent) : QDialog(parent), m_asker(asker)
+{
+    setObjectName(QStringLiteral("Form_configuration"));
+    setModal(true);
+    m_tabs = new QTabWidget(this);
+    m_tabs->setObjectName(QStringLiteral("PageControl1"));
+
+    auto addRow = [this](QFormLayout *form, int entry, QWidget *w, const QString &example) {
+        auto *label = new QLabel(this);
+        m_labels << label;
+        m_labelEntries << entry;
+        auto *box = new QVBoxLayout;
+        box->setSpacing(0);
+        box->addWidget(w);
+        if (!example.isEmpty())
+            box->addWidget(hint(example, this));
+        form->addRow(label, box);
+        return label;
+    };
+
+    auto *email = new QWidget(m_tabs);
+    auto *emailForm = new QFormLayout(email);
+    m_senderName = field("Edit11", email);
+    m_senderAddress = field("Edit1", email);
+    m_redirection = field("Edit2", email);
+    m_smtpServer = field("Edit4", email);
+    m_popServer = field("Edit3", email);
+    m_login = field("Edit5", email);
+    m_password = field("Edit6", email);
+    m_password->setEchoMode(QLineEdit::Password);
+    addRow(emailForm, tr::SettingsSenderName, m_senderName, QStringLiteral("Ex : Ma lettre d'information"));
+    addRow(emailForm, tr::SettingsSenderAddress, m_senderAddress, QStringLiteral("Ex : lettre@mon-site.fr"));
+    addRow(emailForm, tr::SettingsRedirection, m_redirection, QStringLiteral("Ex : moi@mon-site.fr"));
+    addRow(emailForm, tr::SettingsSmtpServer, m_smtpServer, QStringLiteral("Ex : smtp.mon-fournisseur.fr"));
+    addRow(emailForm, tr::SettingsPopServer, m_popServer, QStringLiteral("Ex : pop.mon-fournisseur.fr"));
+    addRow(emailForm, tr::SettingsLogin, m_login, QStringLiteral("Ex : inscription_newsletter"));
+    addRow(emailForm, tr::SettingsPassword, m_password, QString());
+
+    auto *proxy = new QWidget(m_tabs);
+    auto *proxyBox = new QVBoxLayout(proxy);
+    m_useProxy = new QCheckBox(proxy);
+    m_useProxy->setObjectName(QStringLiteral("CheckBox1"));
+    proxyBox->addWidget(m_useProxy);
+    auto *proxyForm = new QFormLayout;
+    proxyBox->addLayout(proxyForm);
+    m_smtpProxy = field("Edit7", proxy);
+    m_smtpPort = new BoundedSpinBox(1, 65535, 5, proxy);
+    m_smtpPort->setObjectName(QStringLiteral("Edit9"));
+    m_popProxy = field("Edit8", proxy);
+    m_popPort = new BoundedSpinBox(1, 65535, 5, proxy);
+    m_popPort->setObjectName(QStringLiteral("Edit10"));
+    addRow(proxyForm, tr::SettingsProxySmtp, m_smtpProxy, QString());
+    addRow(proxyForm, tr::SettingsSmtpPort, m_smtpPort, QStringLiteral("Ex : 25"));
+    addRow(proxyForm, tr::SettingsProxyPop, m_popProxy, QString());
+    addRow(proxyForm, tr::SettingsPopPort, m_popPort, QStringLiteral("Ex : 110"));
+    proxyBox->addStretch();
+
+    auto *advanced = new QWidget(m_tabs);
+    auto *advancedBox = new QVBoxLayout(advanced);
+    m_packets = new QCheckBox(advanced);
+    m_packets->setObjectName(QStringLiteral("CheckBox_paquet"));
+    advancedBox->addWidget(m_packets);
+    auto *advancedForm = new QFormLayout;
+    advancedBox->addLayout(advancedForm);
+    m_packetSize = new BoundedSpinBox(1, kMaxPacketSize, 6, advanced);
+    m_packetSize->setObjectName(QStringLiteral("Rx_taille_paquet"));
+    m_packetSize->setSuffix(QString());
+    m_packetPause = new BoundedSpinBox(1, kMaxPacketPause, 4, advanced);
+    m_packetPause->setObjectName(QStringLiteral("Rx_tempo_paquet"));
+    auto withUnit = [advanced](QWidget *w, const QString &unit) {
+        auto *row = new QWidget(advanced);
+        auto *h = new QHBoxLayout(row);
+        h->setContentsMargins(0, 0, 0, 0);
+        h->addWidget(w);
+        auto *u = new QLabel(unit, row);
+        h->addWidget(u);
+        h->addStretch();
+        return row;
+    };
+    QWidget *sizeRow = withUnit(m_packetSize, QStringLiteral("message(s)"));
+    QWidget *pauseRow = withUnit(m_packetPause, QStringLiteral("minute(s)"));
+    QLabel *sizeLabel = addRow(advancedForm, tr::SettingsPacketSize, sizeRow, QString());
+    QLabel *pauseLabel = addRow(advancedForm, tr::SettingsPacketPause, pauseRow, QString());
+    m_packetWidgets = {sizeRow, pauseRow, sizeLabel, pauseLabel};
+    advancedBox->addStretch();
+
+    m_tabs->addTab(email, QString());
+    m_tabs->addTab(proxy, QString());
+    m_tabs->addTab(advanced, QString());
+
+    m_save = new QPushButton(this);
+    m_save->setObjectName(QStringLiteral("Btn_Enregistrer"));
+    m_cancel = new QPushButton(this);
+    m_cancel->setObjectName(QStringLiteral("Btn_Annuler"));
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(m_save);
+    buttons->addWidget(m_cancel);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(m_tabs);
+    layout->addLayout(buttons);
+
+    connect(m_useProxy, &QCheckBox::toggled, this, &SettingsWindow::followCheckBoxes);
+    connect(m_packets, &QCheckBox::toggled, this, &SettingsWindow::followCheckBoxes);
+    connect(m_save, &QPushButton::clicked, this, &SettingsWindow::save);
+    connect(m_cancel, &QPushButton::clicked, this, &QDialog::reject);
+    applyLanguage(tr::French);
+    followCheckBoxes();
+}
+
+void SettingsWindow::applyLanguage(int language)
+{
+    setWindowTitle(tr::text(tr::SettingsCaption, language));
+    m_tabs->setTabText(0, tr::text(tr::SettingsTabEmail, language));
+    m_tabs->setTabText(1, tr::text(tr::SettingsTabProxy, language));
+    m_tabs->setTabText(2, tr::text(tr::SettingsTabAdvanced, language));
+    for (int i = 0; i < m_labels.size(); ++i)
+        m_labels[i]->setText(tr::text(m_labelEntries[i], language));
+    m_useProxy->setText(tr::text(tr::SettingsUseProxy, language));
+    m_packets->setText(tr::text(tr::SettingsPackets, language));
+    copyLook(m_save, tr::ButtonSave, language);
+    copyLook(m_cancel, tr::ButtonCancel, language);
+}
+
+void SettingsWindow::showEvent(QShowEvent *event)
+{
+    refresh();
+    m_tabs->setCurrentIndex(0);
+    QDialog::showEvent(event);
+}
+
+void SettingsWindow::refresh()
+{
+    Settings s;
+    loadSettings(s);
+    m_settings = s;
+    m_senderName->setText(s.senderName);
+    m_senderAddress->setText(s.senderAddress);
+    m_redirection->setText(s.redirection);
+    m_smtpServer->setText(s.smtpServer);
+    m_popServer->setText(s.popServer);
+    m_login->setText(s.login);
+    m_password->setText(s.password);
+    m_useProxy->setChecked(s.useProxy.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0);
+    m_smtpProxy->setText(s.smtpProxy);
+    m_popProxy->setText(s.popProxy);
+    m_smtpPort->setValue(s.smtpProxyPort.toInt());
+    m_popPort->setValue(s.popProxyPort.toInt());
+    m_packets->setChecked(s.packetsOn());
+    m_packetSize->setValue(s.packetSize);
+    m_packetPause->setValue(s.packetPause);
+    followCheckBoxes();
+}
+
+void SettingsWindow::followCheckBoxes()
+{
+    for (QWidget *w : {static_cast<QWidget *>(m_smtpProxy), static_cast<QWidget *>(m_smtpPort),
+                       static_cast<QWidget *>(m_popProxy), static_cast<QWidget *>(m_popPort)})
+        w->setEnabled(m_useProxy->isChecked());
+    for (QWidget *w : m_packetWidgets)
+        w->setEnabled(m_packets->isChecked());
+}
+
+Settings SettingsWindow::fromFields() const
+{
+    Settings s = m_settings;
+    s.senderName = m_senderName->text();
+    s.senderAddress = m_senderAddress->text();
+    s.redirection = m_redirection->text();
+    s.smtpServer = m_smtpServer->text();
+    s.popServer = m_popServer->text();
+    s.login = m_login->text();
+    s.password = m_password->text();
+    s.useProxy = m_useProxy->isChecked() ? QStringLiteral("true") : QStringLiteral("false");
+    s.smtpProxy = m_smtpProxy->text();
+    s.popProxy = m_popProxy->text();
+    s.smtpProxyPort = m_smtpPort->text();
+    s.popProxyPort = m_popPort->text();
+    s.packets = m_packets->isChecked() ? QStringLiteral("true") : QStringLiteral("false");
+    s.packetSize = m_packetSize->value();
+    s.packetPause = m_packetPause->value();
+    s.available = QStringLiteral("true");
+    return s;
+}
+
+void SettingsWindow::save()
+{
+    // A spin field still being typed in is read as its user left it.
+    m_packetSize->interpretText();
+    m_packetPause->interpretText();
+    const Settings s = fromFields();
+    if (const std::optional<int> refusal = checkSettings(s)) {
+        m_asker.ask(DialogKind::Ok, tr::text(*refusal));
+        return;
+    }
+    if (m_asker.ask(DialogKind::SettingsYesNo, tr::text(tr::AskSaveSettings)) != Answer::Yes)
+        return;
+    makeFolder(dataFolder());
+    QString error;
+    if (!saveSettings(s, settingsPath(), &error)) {
+        m_asker.ask(DialogKind::Ok, runText(RunText::SettingsNotSaved) + error);
+        return;
+    }
+    m_settings = s;
+    accept();
+}
+
+} // namespace kirvane::sending

@@ -1,0 +1,167 @@
+// kirvane-cli send, runs and resume, run as a user runs them: stopped by a
+// signal, killed outright, resumed; nobody lost.
+#include "clirun.h"
+#include "sendingfixture.h"
+
+#include "message/messagearchive.h"
+#include "message/messagedocument.h"
+
+#include <QDir>
+#include <QJsonArray>
+
+#include <csignal>
+
+using namespace kirvane;
+using namespace kirvane::common;
+using namespace kirvane::store;
+using namespace kirvane::texts;
+
+class TstSendCli : public QObject {
+    Q_OBJECT
+
+    // A message to book "Big" of n contacts, saved as msg.MNL in the folder.
+    static QString makeRun(DataFolder &data, int n)
+    {
+        QStringList contacts;
+        for (int i = 0; i < n; ++i)
+            contacts << QStringLiteral("N%1|P|r%1@x.org").arg(i, 4, 10, QLatin1Char('0'));
+        data.makeBook(QStringLiteral("Big"), contacts);
+        message::MessageDocument doc;
+        doc.setSubject(QStringLiteral("Hello &name&"));
+        doc.setMode(message::ComposeMode::PlainText);
+        doc.setPlainText(QStringLiteral("Text for &name&\n"));
+        doc.setDestinationBooks({QStringLiteral("Big")});
+        const QString base = data.path() + QStringLiteral("/msg");
+        if (!message::writeArchive(doc, base, message::ArchiveKind::SavedMessage, QString(), QString()))
+            return QString();
+        return base + QStringLiteral(".MNL");
+    }
+
+    static QStringList everyone(int n)
+    {
+        QStringList all;
+        for (int i = 0; i < n; ++i)
+            all << QStringLiteral("r%1@x.org").arg(i, 4, 10, QLatin1Char('0'));
+        return all;
+    }
+
+    static int receivedFiles(const QString &maildir)
+    {
+        return QDir(maildir + QStringLiteral("/new")).entryList(QDir::Files).size();
+    }
+
+    // Starts kirvane-cli send in the background.
+    static std::unique_ptr<QProcess> startSend(const QString &home, const QStringList &args)
+    {
+        auto p = std::make_unique<QProcess>();
+        p->start(qEnvironmentVariable("KIRVANE_BIN_DIR") + QStringLiteral("/kirvane-cli"),
+                 QStringList{QStringLiteral("--home"), home} + args);
+        p->waitForStarted();
+        return p;
+    }
+
+    static bool waitForFiles(const QString &maildir, int n)
+    {
+        QDeadlineTimer deadline(60000);
+        while (receivedFiles(maildir) < n && !deadline.hasExpired())
+            QThread::msleep(20);
+        return receivedFiles(maildir) >= n;
+    }
+
+private Q_SLOTS:
+    // SIGTERM is "stop and save": the current contact finishes, the run is
+    // saved under --save-as, exit 2; resuming sends the others, exit 0.
+    void signalStopsAndSaves()
+    {
+        DataFolder data;
+        const QString msg = makeRun(data, 120);
+        QTemporaryDir mail;
+        const QString md = mail.filePath(QStringLiteral("md"));
+        SmtpPeer peer;
+        QVERIFY(peer.start(md, {"delay=0.01"}));
+        data.writeSettings(peer.port);
+
+        auto p = startSend(data.path(), {QStringLiteral("send"), msg, QStringLiteral("--save-as"), QStringLiteral("later")});
+        QVERIFY(waitForFiles(md, 20));
+        ::kill(pid_t(p->processId()), SIGTERM);
+        QVERIFY(p->waitForFinished(30000));
+        QCOMPARE(p->exitCode(), 2);
+        const QByteArray out = p->readAllStandardOutput();
+        QVERIFY(out.contains("Saved as the interrupted send \"later\""));
+
+        const CliRun runs = runCli(data.path(), {QStringLiteral("runs")});
+        QCOMPARE(runs.code, 0);
+        const QJsonObject listed = QJsonDocument::fromJson(runs.out.trimmed()).object();
+        QCOMPARE(listed.value("name").toString(), QStringLiteral("later"));
+        QCOMPARE(listed.value("resume_book").toString(), QStringLiteral("Big"));
+        QCOMPARE(listed.value("books").toArray().size(), 1);
+
+        const CliRun resumed = runCli(data.path(), {QStringLiteral("resume"), QStringLiteral("later")});
+        QCOMPARE(resumed.code, 0);
+        QVERIFY(resumed.out.contains("Sent: "));
+        QCOMPARE(peer.recipients(), everyone(120));
+    }
+
+    // kill -9 in mid-run: the next start offers the run, and resuming it
+    // sends every remaining contact; at most the one in flight twice.
+    void killedRunIsResumed()
+    {
+        DataFolder data;
+        const int n = 200;
+        const QString msg = makeRun(data, n);
+        QTemporaryDir mail;
+        const QString md = mail.filePath(QStringLiteral("md"));
+        SmtpPeer peer;
+        QVERIFY(peer.start(md, {"delay=0.01"}));
+        data.writeSettings(peer.port);
+
+        auto p = startSend(data.path(), {QStringLiteral("send"), msg});
+        QVERIFY(waitForFiles(md, 60));
+        ::kill(pid_t(p->processId()), SIGKILL);
+        QVERIFY(p->waitForFinished(10000));
+
+        const CliRun runs = runCli(data.path(), {QStringLiteral("runs")});
+        QCOMPARE(runs.code, 0);
+        QVERIFY2(runs.err.contains("cut short"), runs.err.constData());
+        const QJsonObject listed = QJsonDocument::fromJson(runs.out.trimmed()).object();
+        const QString name = listed.value("name").toString();
+        QCOMPARE(name, QStringLiteral("Hello &name&"));
+        QCOMPARE(listed.value("resume_book").toString(), QStringLiteral("Big"));
+        QVERIFY(!listed.value("resume_key").toString().isEmpty());
+
+        const CliRun resumed = runCli(data.path(), {QStringLiteral("resume"), name});
+        QCOMPARE(resumed.code, 0);
+        const QStringList got = peer.recipients();
+        QStringList unique = got;
+        unique.removeDuplicates();
+        QCOMPARE(unique, everyone(n));
+        QVERIFY2(got.size() - unique.size() <= 1, qPrintable(QString::number(got.size() - unique.size())));
+    }
+
+    // --pause replaces the configured minutes; no server is exit 1.
+    void pauseOptionAndExitCodes()
+    {
+        DataFolder data;
+        const QString msg = makeRun(data, 5);
+        QTemporaryDir mail;
+        SmtpPeer peer;
+        QVERIFY(peer.start(mail.filePath(QStringLiteral("md"))));
+        data.writeSettings(peer.port, true, 2);
+        QElapsedTimer t;
+        t.start();
+        const CliRun sent = runCli(data.path(), {QStringLiteral("send"), msg, QStringLiteral("--pause"), QStringLiteral("0.2")});
+        QCOMPARE(sent.code, 0);
+        QVERIFY(t.elapsed() < 30000);
+        QCOMPARE(sent.err.count("pause of"), 2);
+        QCOMPARE(peer.recipients(), everyone(5));
+
+        data.writeSettings(freePort());
+        const CliRun refused = runCli(data.path(), {QStringLiteral("send"), msg});
+        QCOMPARE(refused.code, 1);
+        QVERIFY(refused.err.contains("Check your Internet connection or your configuration."));
+        QCOMPARE(runCli(data.path(), {QStringLiteral("resume"), QStringLiteral("nothing")}).code, 1);
+    }
+};
+
+QTEST_MAIN(TstSendCli)
+#include "tst_send_cli.moc"

@@ -1,0 +1,402 @@
+// The sending run against a real SMTP peer (aiosmtpd): books in order,
+// exclusions and empty addresses, packets and pauses, stop and resume,
+// refusals, a dropped connection, a server gone in mid-run, bad addresses.
+#include "sendingfixture.h"
+
+#include "message/messagearchive.h"
+#include "message/messagedocument.h"
+#include "sending/history.h"
+#include "sending/runjournal.h"
+#include "texts/texttable.h"
+#include "store/database.h"
+
+#include <QFile>
+#include <QSignalSpy>
+
+using namespace kirvane;
+using namespace kirvane::common;
+using namespace kirvane::store;
+using namespace kirvane::texts;
+using sending::SendingRun;
+
+namespace {
+
+QString sentLine() { return texts::text(texts::LogSent); }
+
+int historyRows()
+{
+    auto db = Database::open(findNoCase(historyFolder(), QStringLiteral("historique.db")), Database::Mode::ReadOnly);
+    Statement s = db->prepare(QStringLiteral("SELECT COUNT(*) FROM t"));
+    s.step();
+    return int(s.int64(0));
+}
+
+QString stoppedPath(const QString &name) { return stoppedFolder() + name + QStringLiteral(".MNS"); }
+
+} // namespace
+
+class TstSendingRun : public QObject {
+    Q_OBJECT
+
+    // A plain-text message to books, excluding others.
+    static void fill(message::MessageDocument &doc, const QStringList &books, const QStringList &excluded = {})
+    {
+        doc.clear();
+        doc.setSubject(QStringLiteral("News for &name&"));
+        doc.setMode(message::ComposeMode::PlainText);
+        doc.setPlainText(QStringLiteral("Dear &name&,\nsee you.\n"));
+        doc.setDestinationBooks(books);
+        doc.setExclusionBooks(excluded);
+    }
+
+    // Runs until the run has ended (pauses included).
+    static bool runToEnd(SendingRun &run, int ms = 60000)
+    {
+        QDeadlineTimer deadline(ms);
+        while (run.state() != SendingRun::State::Ended && !deadline.hasExpired())
+            QTest::qWait(10);
+        return run.state() == SendingRun::State::Ended;
+    }
+
+private Q_SLOTS:
+    // Two books of 4 and 3 contacts, packets of 2: a pause after every second
+    // contact of a book but never after its last one, and a packet never
+    // spans two books. Exclusions and empty addresses are passed over; every
+    // message is personalised; each segment is recorded.
+    void twoBooksWithPacketsAndPause()
+    {
+        DataFolder data;
+        data.makeBook(QStringLiteral("A"), {"Martin|Anne|anne@x.org", "Abel|Bob|bob@x.org", "Nemo|Sans|", "Cole|Cid|cid@x.org"});
+        data.makeBook(QStringLiteral("B"), {"Dupont|Jean|jean@x.org", "Roux|Eva|eva@x.org", "Out|Ex|out@x.org"});
+        data.makeBook(QStringLiteral("Stop"), {"Out|Ex|out@x.org", "Blank|Nob|"});
+        SmtpPeer peer;
+        QTemporaryDir mail;
+        QVERIFY(peer.start(mail.filePath(QStringLiteral("md"))));
+        data.writeSettings(peer.port, true, 2);
+
+        message::MessageDocument doc;
+        fill(doc, {QStringLiteral("A"), QStringLiteral("B")}, {QStringLiteral("Stop")});
+        ScriptedQuestions ask;
+        SendingRun run(data.base, doc, ask);
+        run.setPauseOverride(300);
+        QStringList log;
+        connect(&run, &SendingRun::logged, [&](const QString &l) { log << l; });
+        QSignalSpy pauses(&run, &SendingRun::pauseStarted);
+        QVERIFY(run.sendNew());
+        QVERIFY(runToEnd(run));
+
+        QCOMPARE(pauses.count(), 2);
+        const QStringList expected{
+            "Directory : A",
+            sentLine() + "Abel Bob bob@x.org",
+            sentLine() + "Cole Cid cid@x.org",
+            "Directory : A",
+            sentLine() + "Martin Anne anne@x.org",
+            // Nemo has no address, but the exclusion book holds an empty one.
+            "E-mail address contained in the excluded directory",
+            "Directory : B",
+            sentLine() + "Dupont Jean jean@x.org",
+            // An excluded contact takes its place in the packet.
+            "E-mail address contained in the excluded directoryout@x.org",
+            "Directory : B",
+            sentLine() + "Roux Eva eva@x.org",
+            "Sent: 5, refused: 0, excluded: 2, without an address: 0, invalid addresses: 0",
+        };
+        QCOMPARE(log, expected);
+        QCOMPARE(peer.recipients(), (QStringList{"anne@x.org", "bob@x.org", "cid@x.org", "eva@x.org", "jean@x.org"}));
+        for (const Received &r : peer.received()) {
+            QVERIFY2(!r.subject.contains(u'&') && r.subject.startsWith(QLatin1String("News for ")), qPrintable(r.subject));
+            QVERIFY(r.body.startsWith(QStringLiteral("Dear ") + r.subject.mid(9) + u','));
+        }
+        QCOMPARE(historyRows(), 3);
+        QVERIFY(QFile::exists(stoppedPath(QStringLiteral("tempo"))));
+        QVERIFY(sending::RunJournal::findLeft().isEmpty());
+        QVERIFY(!QFile::exists(sending::refusedFilePath()));
+        // The resumed segment cleared the message when it ended.
+        QVERIFY(doc.destinationBooks().isEmpty());
+    }
+
+    // "Stop and save" after B's third contact: the interrupted send resumes at
+    // B's fourth contact and lists A and B; resuming sends each remaining
+    // contact once, and resuming it a second time sends them again.
+    void stopAndResume()
+    {
+        DataFolder data;
+        data.makeBook(QStringLiteral("A"), {"Aa|1|a1@x.org", "Ab|2|a2@x.org"});
+        const QStringList b = data.makeBook(QStringLiteral("B"), {"Ba|1|b1@x.org", "Bb|2|b2@x.org", "Bc|3|b3@x.org", "Bd|4|b4@x.org", "Be|5|b5@x.org"});
+        SmtpPeer peer;
+        QTemporaryDir mail;
+        QVERIFY(peer.start(mail.filePath(QStringLiteral("md"))));
+        data.writeSettings(peer.port);
+
+        message::MessageDocument doc;
+        fill(doc, {QStringLiteral("A"), QStringLiteral("B")});
+        ScriptedQuestions ask;
+        ask.names = {QStringLiteral("later")};
+        SendingRun run(data.base, doc, ask);
+        int sent = 0;
+        connect(&run, &SendingRun::logged, [&](const QString &l) {
+            if (l.startsWith(sentLine()) && ++sent == 5)
+                run.stopAndSave();
+        });
+        QVERIFY(run.sendNew());
+        QVERIFY(runToEnd(run));
+        QCOMPARE(run.savedName(), QStringLiteral("later"));
+        QCOMPARE(historyRows(), 0);
+
+        message::MessageDocument saved;
+        QCOMPARE(message::readArchive(stoppedPath(QStringLiteral("later")), saved), message::ArchiveReadStatus::Ok);
+        QCOMPARE(saved.resumeBook(), QStringLiteral("B"));
+        QCOMPARE(saved.resumeKey(), b[3]);
+        QCOMPARE(saved.destinationBooks(), (QStringList{"A", "B"}));
+
+        for (int pass = 1; pass <= 2; ++pass) {
+            message::MessageDocument doc2;
+            SendingRun again(data.base, doc2, ask);
+            QVERIFY(again.resumeFrom(stoppedPath(QStringLiteral("later"))));
+            QVERIFY(runToEnd(again));
+            QCOMPARE(again.counts().sent, 2);
+        }
+        QCOMPARE(peer.recipients(), (QStringList{"a1@x.org", "a2@x.org", "b1@x.org", "b2@x.org", "b3@x.org",
+                                                 "b4@x.org", "b4@x.org", "b5@x.org", "b5@x.org"}));
+        QCOMPARE(historyRows(), 2);
+    }
+
+    // Stopping during a book's last contact stores "END": resuming passes over
+    // that book and goes on with the next. An existing name is replaced only
+    // when the user agrees.
+    void stopOnLastContactStoresEnd()
+    {
+        DataFolder data;
+        data.makeBook(QStringLiteral("A"), {"Aa|1|a1@x.org", "Ab|2|a2@x.org"});
+        data.makeBook(QStringLiteral("B"), {"Ba|1|b1@x.org"});
+        SmtpPeer peer;
+        QTemporaryDir mail;
+        QVERIFY(peer.start(mail.filePath(QStringLiteral("md"))));
+        data.writeSettings(peer.port);
+        QVERIFY(makeFolder(stoppedFolder()));
+        QFile old(stoppedPath(QStringLiteral("taken")));
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("old");
+        old.close();
+
+        message::MessageDocument doc;
+        fill(doc, {QStringLiteral("A"), QStringLiteral("B")});
+        ScriptedQuestions ask;
+        ask.names = {QStringLiteral("taken"), QStringLiteral("fresh")};
+        SendingRun run(data.base, doc, ask);
+        int sent = 0;
+        connect(&run, &SendingRun::logged, [&](const QString &l) {
+            if (l.startsWith(sentLine()) && ++sent == 2)
+                run.stopAndSave();
+        });
+        QVERIFY(run.sendNew());
+        QVERIFY(runToEnd(run));
+        QCOMPARE(ask.replaceQuestions, 1);
+        QCOMPARE(run.savedName(), QStringLiteral("fresh"));
+        QFile kept(stoppedPath(QStringLiteral("taken")));
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), QByteArray("old"));
+
+        message::MessageDocument saved;
+        QCOMPARE(message::readArchive(stoppedPath(QStringLiteral("fresh")), saved), message::ArchiveReadStatus::Ok);
+        QCOMPARE(saved.resumeBook(), QStringLiteral("A"));
+        QCOMPARE(saved.resumeKey(), QStringLiteral("END"));
+
+        message::MessageDocument doc2;
+        SendingRun again(data.base, doc2, ask);
+        QVERIFY(again.resumeFrom(stoppedPath(QStringLiteral("fresh"))));
+        QVERIFY(runToEnd(again));
+        QCOMPARE(peer.recipients(), (QStringList{"a1@x.org", "a2@x.org", "b1@x.org"}));
+    }
+
+    // A resume book that has gone: logged as missing, and its key does not make
+    // the next book be passed over. A key not in its book passes the book over.
+    void resumeWithMissingBookOrKey_data()
+    {
+        QTest::addColumn<QString>("resumeBook");
+        QTest::addColumn<QString>("resumeKey");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("resume book gone") << "Gone" << "2" << QStringList{"a1@x.org", "b1@x.org", "b2@x.org"};
+        QTest::newRow("key not in book") << "A" << "999" << QStringList{"b1@x.org", "b2@x.org"};
+        QTest::newRow("resume book not listed") << "Elsewhere" << "1" << QStringList{};
+    }
+    void resumeWithMissingBookOrKey()
+    {
+        QFETCH(QString, resumeBook);
+        QFETCH(QString, resumeKey);
+        QFETCH(QStringList, expected);
+        DataFolder data;
+        data.makeBook(QStringLiteral("A"), {"Aa|1|a1@x.org"});
+        data.makeBook(QStringLiteral("B"), {"Ba|1|b1@x.org", "Bb|2|b2@x.org"});
+        SmtpPeer peer;
+        QTemporaryDir mail;
+        QVERIFY(peer.start(mail.filePath(QStringLiteral("md"))));
+        data.writeSettings(peer.port);
+        message::MessageDocument doc;
+        fill(doc, {"Gone", "A", "B"});
+        doc.setResumePosition(resumeBook, resumeKey);
+        ScriptedQuestions ask;
+        SendingRun run(data.base, doc, ask);
+        QStringList log;
+        connect(&run, &SendingRun::logged, [&](const QString &l) { log << l; });
+        QVERIFY(run.resume());
+        QVERIFY(runToEnd(run));
+        QCOMPARE(peer.recipients(), expected);
+        if (resumeBook == QLatin1String("Gone"))
+            QCOMPARE(log.first(), QStringLiteral("Directory : GoneDo not exist"));
+    }
+
+    // The new-run checks: no subject, no settings, missing books, no books.
+    void newRunChecks()
+    {
+        DataFolder data;
+        data.makeBook(QStringLiteral("A"), {"Aa|1|a1@x.org"});
+        message::MessageDocument doc;
+        ScriptedQuestions ask;
+        SendingRun run(data.base, doc, ask);
+
+        fill(doc, {QStringLiteral("A")});
+        QVERIFY(!run.sendNew()); // no config.ini
+        QCOMPARE(ask.informed.takeLast(), texts::text(texts::SettingsMissing));
+        // A file never saved from the window (no "available") refuses too.
+        QFile f(sending::settingsPath());
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("[Newsletter]\r\nboite=a@b\r\n");
+        f.close();
+        QVERIFY(!run.sendNew());
+        QCOMPARE(ask.informed.takeLast(), texts::text(texts::SettingsMissing));
+
+        data.writeSettings(freePort());
+        doc.setSubject(QString());
+        QVERIFY(!run.sendNew());
+        QVERIFY(ask.informed.isEmpty());
+
+        fill(doc, {QStringLiteral("A"), QStringLiteral("Gone"), QStringLiteral("Lost")});
+        ask.removeMissing = true;
+        QVERIFY(!run.sendNew());
+        QCOMPARE(ask.missingAsked, (QStringList{"Gone", "Lost"}));
+        QCOMPARE(doc.destinationBooks(), QStringList{"A"});
+
+        fill(doc, {});
+        QVERIFY(!run.sendNew());
+        QCOMPARE(ask.informed.takeLast(), texts::text(texts::NoDestinationBooks));
+        QCOMPARE(run.state(), SendingRun::State::Idle);
+    }
+
+    // No server: the connection message, nothing sent, a history record.
+    void connectionFailure()
+    {
+        DataFolder data;
+        data.makeBook(QStringLiteral("A"), {"Aa|1|a1@x.org"});
+        data.writeSettings(freePort());
+        message::MessageDocument doc;
+        fill(doc, {QStringLiteral("A")});
+        ScriptedQuestions ask;
+        SendingRun run(data.base, doc, ask);
+        QSignalSpy ended(&run, &SendingRun::segmentEnded);
+        QVERIFY(run.sendNew());
+        QVERIFY(runToEnd(run));
+        QCOMPARE(ended.first().first().value<SendingRun::End>(), SendingRun::End::ConnectionFailed);
+        QCOMPARE(ask.informed, QStringList{texts::text(texts::CheckConnection)});
+        QCOMPARE(historyRows(), 1);
+    }
+
+    // A refused recipient is logged as refused with the server's reply,
+    // counted, listed at the end and kept beside the history; the next contact
+    // goes over a new connection. Addresses the client cannot use are one
+    // contact's problem.
+    void refusalsAndBadAddresses()
+    {
+        DataFolder data;
+        data.makeBook(QStringLiteral("A"), {"Aa|1|a1@x.org", "Ab|2|nobody@x.org", "Ac|3|,,,", "Ad|4|a4@x.org\r\nRCPT TO:<evil@x.org>", "Ae|5|a5@x.org"});
+        SmtpPeer peer;
+        QTemporaryDir mail;
+        QVERIFY(peer.start(mail.filePath(QStringLiteral("md")), {"refuse=nobody@x.org"}));
+        data.writeSettings(peer.port);
+        message::MessageDocument doc;
+        fill(doc, {QStringLiteral("A")});
+        ScriptedQuestions ask;
+        SendingRun run(data.base, doc, ask);
+        QStringList log;
+        connect(&run, &SendingRun::logged, [&](const QString &l) { log << l; });
+        QVERIFY(run.sendNew());
+        QVERIFY(runToEnd(run));
+
+        QCOMPARE(peer.recipients(), (QStringList{"a1@x.org", "a5@x.org"}));
+        QCOMPARE(run.counts(), (sending::RunCounts{2, 1, 2, 0, 0}));
+        QVERIFY(log.contains(QStringLiteral("Message refused for Ab 2 nobody@x.org (550 5.1.1 No such user here)")));
+        QCOMPARE(log.filter(QStringLiteral("Invalid e-mail address for the contact ")).size(), 2);
+        QVERIFY(log.contains(QStringLiteral("Refused recipients:")));
+        QFile kept(sending::refusedFilePath());
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        const QList<QByteArray> lines = kept.readAll().split('\n');
+        QCOMPARE(lines.value(1).split('\t').mid(1), (QList<QByteArray>{"1", "", "A", "2", "Ab", "2", "nobody@x.org", "550", "5.1.1 No such user here"}));
+        QCOMPARE(lines.size(), 5); // heading, three contacts, final line end
+    }
+
+    // A server that drops the connection under a message: one new connection,
+    // the message sent again, nobody lost.
+    void droppedConnection()
+    {
+        DataFolder data;
+        data.makeBook(QStringLiteral("A"), {"Aa|1|a1@x.org", "Ab|2|a2@x.org", "Ac|3|a3@x.org"});
+        SmtpPeer peer;
+        QTemporaryDir mail;
+        QVERIFY(peer.start(mail.filePath(QStringLiteral("md")), {"drop=2"}));
+        data.writeSettings(peer.port);
+        message::MessageDocument doc;
+        fill(doc, {QStringLiteral("A")});
+        ScriptedQuestions ask;
+        SendingRun run(data.base, doc, ask);
+        QVERIFY(run.sendNew());
+        QVERIFY(runToEnd(run));
+        QCOMPARE(peer.recipients(), (QStringList{"a1@x.org", "a2@x.org", "a3@x.org"}));
+        QCOMPARE(run.counts().sent, 3);
+    }
+
+    // The server goes away in mid-run: a transmission error stops the run and
+    // saves it at the contact that failed, so resuming sends it.
+    void serverGoneKeepsTheFailedContact()
+    {
+        DataFolder data;
+        const QStringList ids = data.makeBook(QStringLiteral("A"), {"Aa|1|a1@x.org", "Ab|2|a2@x.org", "Ac|3|a3@x.org", "Ad|4|a4@x.org"});
+        QTemporaryDir mail;
+        const QString maildir = mail.filePath(QStringLiteral("md"));
+        auto peer = std::make_unique<SmtpPeer>();
+        QVERIFY(peer->start(maildir));
+        const quint16 port = peer->port;
+        data.writeSettings(port);
+        message::MessageDocument doc;
+        fill(doc, {QStringLiteral("A")});
+        ScriptedQuestions ask;
+        ask.names = {QStringLiteral("broken")};
+        SendingRun run(data.base, doc, ask);
+        QStringList log;
+        connect(&run, &SendingRun::logged, [&](const QString &l) {
+            log << l;
+            if (l.startsWith(sentLine()) && log.filter(sentLine()).size() == 2)
+                peer->stop();
+        });
+        QVERIFY(run.sendNew());
+        QVERIFY(runToEnd(run));
+        QVERIFY(run.hadTransmissionError());
+        QCOMPARE(run.savedName(), QStringLiteral("broken"));
+        QVERIFY(log.filter(QStringLiteral("transmission error while sending")).size() == 1);
+        QCOMPARE(ask.informed, QStringList{texts::text(texts::CheckConnection)});
+        message::MessageDocument saved;
+        QCOMPARE(message::readArchive(stoppedPath(QStringLiteral("broken")), saved), message::ArchiveReadStatus::Ok);
+        QCOMPARE(saved.resumeKey(), ids[2]);
+
+        SmtpPeer back;
+        QVERIFY(back.start(maildir, {}, port));
+        message::MessageDocument doc2;
+        SendingRun again(data.base, doc2, ask);
+        QVERIFY(again.resumeFrom(stoppedPath(QStringLiteral("broken"))));
+        QVERIFY(runToEnd(again));
+        QCOMPARE(back.recipients(), (QStringList{"a1@x.org", "a2@x.org", "a3@x.org", "a4@x.org"}));
+    }
+};
+
+QTEST_MAIN(TstSendingRun)
+#include "tst_sendingrun.moc"

@@ -1,0 +1,242 @@
+// The sending windows offscreen, found by their objectNames: the settings
+// window's save and fields, the sending dialog during and after a run with
+// a stop that names the interrupted send, and the list of interrupted sends.
+#include "sendingfixture.h"
+
+#include "message/messagearchive.h"
+#include "message/messagedocument.h"
+#include "sending/widgets/interruptedsendswindow.h"
+#include "sending/widgets/sendingdialog.h"
+#include "sending/widgets/settingswindow.h"
+#include "texts/texttable.h"
+#include "texts/asker.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTimer>
+
+using namespace kirvane;
+using namespace kirvane::common;
+using namespace kirvane::store;
+using namespace kirvane::texts;
+using sending::SendingRun;
+
+namespace {
+
+template <typename T>
+T *child(QWidget *w, const char *name)
+{
+    T *c = w->findChild<T *>(QString::fromLatin1(name));
+    if (!c)
+        qWarning("no %s", name);
+    return c;
+}
+
+// Clicks a button of the first visible top-level window named window, as
+// soon as it shows, after setting the line edit "Edit1" when text is given.
+void answerWhenShown(const char *window, const char *button, const QString &text = QString())
+{
+    auto *timer = new QTimer;
+    timer->setInterval(20);
+    QObject::connect(timer, &QTimer::timeout, [=] {
+        for (QWidget *w : QApplication::topLevelWidgets()) {
+            if (w->isVisible() && w->objectName() == QLatin1String(window)) {
+                if (!text.isNull())
+                    w->findChild<QLineEdit *>(QStringLiteral("Edit1"))->setText(text);
+                w->findChild<QPushButton *>(QString::fromLatin1(button))->click();
+                timer->deleteLater();
+                return;
+            }
+        }
+    });
+    timer->start();
+}
+
+} // namespace
+
+class TstSendingWindows : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void settingsWindow()
+    {
+        DataFolder data;
+        ScriptedAsker asker;
+        sending::SettingsWindow window(asker);
+        window.applyLanguage(texts::English);
+        window.show();
+        QCOMPARE(window.windowTitle(), QStringLiteral("Email configuration parameters"));
+
+        auto *proxy = child<QCheckBox>(&window, "CheckBox1");
+        QVERIFY(!child<QLineEdit>(&window, "Edit7")->isEnabled());
+        proxy->click();
+        QVERIFY(child<QLineEdit>(&window, "Edit7")->isEnabled());
+        QVERIFY(!child<QSpinBox>(&window, "Rx_taille_paquet")->isEnabled());
+        child<QCheckBox>(&window, "CheckBox_paquet")->click();
+        QVERIFY(child<QSpinBox>(&window, "Rx_taille_paquet")->isEnabled());
+
+        // Typing 250000 and leaving the field gives the maximum.
+        auto *size = child<QSpinBox>(&window, "Rx_taille_paquet");
+        size->setFocus();
+        size->selectAll();
+        QTest::keyClicks(size, QStringLiteral("250000"));
+        QCOMPARE(size->text(), QStringLiteral("250000"));
+        QFocusEvent leave(QEvent::FocusOut, Qt::TabFocusReason);
+        QApplication::sendEvent(size, &leave);
+        QCOMPARE(size->value(), 100000);
+
+        child<QLineEdit>(&window, "Edit1")->setText(QStringLiteral("no-at-sign"));
+        child<QLineEdit>(&window, "Edit11")->setText(QStringLiteral("Lettre"));
+        child<QPushButton>(&window, "Btn_Enregistrer")->click();
+        QCOMPARE(asker.texts(), QStringList{texts::text(texts::SenderAddressIncorrect)});
+        QVERIFY(!QFile::exists(sending::settingsPath()));
+        QVERIFY(window.isVisible());
+
+        asker.clear();
+        child<QLineEdit>(&window, "Edit1")->setText(QStringLiteral("news@example.org"));
+        asker.answerNext(Answer::No);
+        child<QPushButton>(&window, "Btn_Enregistrer")->click();
+        QVERIFY(!QFile::exists(sending::settingsPath()));
+        asker.answerNext(Answer::Yes);
+        child<QLineEdit>(&window, "Edit7")->setText(QStringLiteral("proxy.example.org"));
+        child<QPushButton>(&window, "Btn_Enregistrer")->click();
+        QVERIFY(!window.isVisible());
+        sending::Settings s;
+        QVERIFY(sending::loadSettings(s));
+        QCOMPARE(s.senderAddress, QStringLiteral("news@example.org"));
+        QCOMPARE(s.useProxy, QStringLiteral("true"));
+        QCOMPARE(s.smtpProxy, QStringLiteral("proxy.example.org"));
+        QCOMPARE(s.packets, QStringLiteral("true"));
+        QCOMPARE(s.packetSize, 100000);
+        QVERIFY(s.isAvailable());
+
+        // Shown again, it reads the file; a hand-edited TRUE ticks the box.
+        QFile f(sending::settingsPath());
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("[Newsletter]\r\nutiliserProxy=TRUE\r\npaquet=TRUE\r\ntaille_paquet=abc\r\n");
+        f.close();
+        window.show();
+        QVERIFY(proxy->isChecked());
+        QVERIFY(!child<QCheckBox>(&window, "CheckBox_paquet")->isChecked());
+        QCOMPARE(size->value(), 80);
+        child<QPushButton>(&window, "Btn_Annuler")->click();
+        QVERIFY(!window.isVisible());
+    }
+
+    // A run shown in the dialog: the log, the counter, the buttons; "Stop and
+    // save" asks the name and saves; the list window shows and deletes it.
+    void sendingDialogAndInterruptedList()
+    {
+        DataFolder data;
+        QStringList contacts;
+        for (int i = 0; i < 30; ++i)
+            contacts << QStringLiteral("N%1|P|r%1@x.org").arg(i, 2, 10, QLatin1Char('0'));
+        data.makeBook(QStringLiteral("A"), contacts);
+        QTemporaryDir mail;
+        SmtpPeer peer;
+        QVERIFY(peer.start(mail.filePath(QStringLiteral("md")), {"delay=0.02"}));
+        data.writeSettings(peer.port);
+
+        message::MessageDocument doc;
+        doc.setSubject(QStringLiteral("Lettre"));
+        doc.setMode(message::ComposeMode::PlainText);
+        doc.setPlainText(QStringLiteral("Bonjour &name&\n"));
+        doc.setDestinationBooks({QStringLiteral("A")});
+        ScriptedAsker asker;
+        sending::SendingDialog dialog(data.base, doc, asker);
+        dialog.applyLanguage(texts::English);
+        QVERIFY(dialog.sendMessage());
+        QVERIFY(dialog.isVisible());
+        QCOMPARE(dialog.windowTitle(), QStringLiteral("Send emails"));
+        auto *log = child<QPlainTextEdit>(&dialog, "Memo1");
+        QTRY_VERIFY(log->toPlainText().count(QStringLiteral("Message send to")) >= 5);
+        QVERIFY(child<QLabel>(&dialog, "Label_compteur")->text().endsWith(QStringLiteral("/30")));
+        QVERIFY(child<QLabel>(&dialog, "email_desti")->text().endsWith(QStringLiteral("@x.org")));
+        QVERIFY(child<QPushButton>(&dialog, "Btn_arreter")->isVisible());
+        QVERIFY(!child<QPushButton>(&dialog, "Btn_fermer")->isVisible());
+
+        answerWhenShown("Dialogue_msg_envoi_ulterieur", "Btn_valider", QStringLiteral("pour plus tard"));
+        child<QPushButton>(&dialog, "Btn_arreter")->click();
+        QTRY_VERIFY(child<QPushButton>(&dialog, "Btn_fermer")->isVisible());
+        QCOMPARE(dialog.run().savedName(), QStringLiteral("pour plus tard"));
+        QVERIFY(!child<QPushButton>(&dialog, "Btn_arreter")->isVisible());
+        child<QPushButton>(&dialog, "Btn_fermer")->click();
+        QVERIFY(!dialog.isVisible());
+
+        sending::InterruptedSendsWindow list;
+        list.show();
+        auto *names = child<QListWidget>(&list, "ListBox1");
+        QCOMPARE(names->count(), 1);
+        QCOMPARE(names->item(0)->text(), QStringLiteral("pour plus tard"));
+        names->setCurrentRow(0);
+        answerWhenShown("Dialogue_suppression_envoi_interrompu", "Btn_Non");
+        child<QPushButton>(&list, "Btn_supprimer")->click();
+        QCOMPARE(names->count(), 1);
+
+        // "Envoyer" resumes it in the dialog and it sends the rest.
+        connect(&list, &sending::InterruptedSendsWindow::resumeRequested, &dialog,
+                &sending::SendingDialog::resumeInterrupted);
+        child<QPushButton>(&list, "Btn_envoyer")->click();
+        QVERIFY(!list.isVisible());
+        QVERIFY(dialog.isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(child<QPushButton>(&dialog, "Btn_fermer")->isVisible(), 30000);
+        QStringList expected;
+        for (int i = 0; i < 30; ++i)
+            expected << QStringLiteral("r%1@x.org").arg(i, 2, 10, QLatin1Char('0'));
+        QCOMPARE(peer.recipients(), expected);
+
+        list.show();
+        names->setCurrentRow(0);
+        answerWhenShown("Dialogue_suppression_envoi_interrompu", "Btn_Oui");
+        child<QPushButton>(&list, "Btn_supprimer")->click();
+        QCOMPARE(names->count(), 0);
+        QVERIFY(!QFile::exists(stoppedFolder() + QStringLiteral("pour plus tard.MNS")));
+    }
+
+    // The picture of the README: the sending dialog in mid-run. Taken only
+    // when KIRVANE_SCREENSHOTS names a folder (scripts/sending-screenshots).
+    void screenshot()
+    {
+        const QString out = qEnvironmentVariable("KIRVANE_SCREENSHOTS");
+        if (out.isEmpty())
+            QSKIP("KIRVANE_SCREENSHOTS is not set");
+        DataFolder data;
+        const QStringList people{"Martin|Anne|anne.martin@example.net", "Bernard|Luc|luc@example.org",
+                                 "Petit|Chloé|chloe.petit@example.com", "Durand|Hugo|", "Leroy|Emma|emma@example.net",
+                                 "Moreau|Léa|lea.moreau@example.org", "Simon|Noah|noah@example.com",
+                                 "Laurent|Jade|jade@example.net", "Lefebvre|Louis|louis@example.org",
+                                 "Michel|Inès|ines@example.com", "Garcia|Paul|paul@example.net",
+                                 "David|Alice|alice@example.org"};
+        data.makeBook(QStringLiteral("Clients"), people);
+        data.makeBook(QStringLiteral("Désabonnés"), {"Durand|Hugo|", "Simon|Noah|noah@example.com"});
+        QTemporaryDir mail;
+        SmtpPeer peer;
+        QVERIFY(peer.start(mail.filePath(QStringLiteral("md")), {"refuse=luc@example.org", "delay=0.25"}));
+        data.writeSettings(peer.port);
+        message::MessageDocument doc;
+        doc.setSubject(QStringLiteral("Nouvelles de décembre"));
+        doc.setMode(message::ComposeMode::PlainText);
+        doc.setPlainText(QStringLiteral("Bonjour &name&\n"));
+        doc.setDestinationBooks({QStringLiteral("Clients")});
+        doc.setExclusionBooks({QStringLiteral("Désabonnés")});
+        ScriptedAsker asker;
+        sending::SendingDialog dialog(data.base, doc, asker);
+        dialog.applyLanguage(texts::English);
+        dialog.resize(640, 420);
+        QVERIFY(dialog.sendMessage());
+        auto *log = child<QPlainTextEdit>(&dialog, "Memo1");
+        QTRY_VERIFY_WITH_TIMEOUT(log->toPlainText().count(u'\n') >= 8, 20000);
+        QVERIFY(dialog.grab().save(out + QStringLiteral("/sending-dialog.png")));
+        dialog.run().cancel();
+        QTRY_VERIFY_WITH_TIMEOUT(dialog.run().state() == SendingRun::State::Ended, 20000);
+    }
+};
+
+QTEST_MAIN(TstSendingWindows)
+#include "tst_sendingwindows.moc"
