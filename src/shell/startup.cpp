@@ -90,6 +90,10 @@ int runDesktop(QApplication &app, const StartOptions &options)
     translator.apply();
 
     form.show();
+    if (!options.message.isEmpty()) {
+        form.showView(3);
+        views.message->openMessageFile(options.message);
+    }
     return app.exec();
 }
 
