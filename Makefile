@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CTEST_ARGS ?=
 
-.PHONY: setup configure build run test bench fuzz clean
+.PHONY: setup configure build run test bench fuzz package clean
 
 setup:
 	@bash scripts/setup
@@ -22,6 +22,9 @@ test: build
 
 bench: build
 	@bash bench/run
+
+package: build
+	@cd $(BUILD) && cpack -G DEB
 
 fuzz: build
 	@bash tests/mail/fuzz/run-long

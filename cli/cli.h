@@ -34,6 +34,10 @@ QString jsonString(const QString &text);
 // The same for UTF-8 bytes, appended to out.
 void appendJsonString(QByteArray &out, QByteArrayView utf8);
 
+// Prints the usage lines of command (from the general usage); 1 for an
+// unknown command.
+int showCommandUsage(const QString &command);
+
 // Command groups. Each gets the words after its own name.
 int runStoreCommand(const QString &command, QStringList args);
 int runMailCommand(QStringList args);          // cli/mail_commands.cpp: dispatch, compose

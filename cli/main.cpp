@@ -127,6 +127,25 @@ constexpr const char *kUsage =
 
 } // namespace
 
+int showCommandUsage(const QString &command)
+{
+    // The usage lines of that command: the lines of the general usage that
+    // start with its name, with the lines that continue them.
+    QString lines;
+    bool inCommand = false;
+    for (const QString &line : QString::fromUtf8(kUsage).split(u'\n', Qt::SkipEmptyParts).mid(1)) {
+        const QString word = line.trimmed().section(u' ', 0, 0);
+        if (!line.startsWith(QLatin1String("    ")))
+            inCommand = word == command;
+        if (inCommand)
+            lines += line + u'\n';
+    }
+    if (lines.isEmpty())
+        return fail(QStringLiteral("unknown command \"%1\" (try --help)").arg(command));
+    out() << "usage: kirvane-cli [--home DIR] " << lines.trimmed() << Qt::endl;
+    return 0;
+}
+
 } // namespace kirvane::cli
 
 int main(int argc, char *argv[])
@@ -146,6 +165,19 @@ int main(int argc, char *argv[])
     if (args.isEmpty() || args.first() == QLatin1String("--help") || args.first() == QLatin1String("-h")) {
         cli::out() << cli::kUsage;
         return args.isEmpty() ? 1 : 0;
+    }
+
+    if (args.first() == QLatin1String("--version")) {
+        cli::out() << "kirvane-cli " << KIRVANE_VERSION << Qt::endl;
+        return 0;
+    }
+    // "COMMAND --help" shows that command's usage and runs nothing.
+    if (args.size() > 1 && (args.contains(QStringLiteral("--help")) || args.contains(QStringLiteral("-h")))) {
+        if (args.first() == QLatin1String("mail"))
+            return cli::runMailCommand({QStringLiteral("--help")});
+        if (args.first() == QLatin1String("message"))
+            return cli::runMessageCommand({QStringLiteral("--help")});
+        return cli::showCommandUsage(args.first());
     }
 
     setDataFolder(resolveDataFolder(home));

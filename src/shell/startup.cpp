@@ -96,6 +96,10 @@ int runDesktop(QApplication &app, const StartOptions &options)
     translator.apply();
 
     form.show();
+    if (!options.message.isEmpty()) {
+        form.showView(3);
+        views.message->openMessageFile(options.message);
+    }
     // A run that a crash cut short is offered once the window is there.
     QTimer::singleShot(0, &sendingWindows, &sending::SendingWindows::offerCrashedRuns);
     return app.exec();

@@ -14,6 +14,7 @@ namespace kirvane::shell {
 struct StartOptions {
     QString home;       // --home; empty: the usual data folder
     bool splash = true; // --no-splash turns the start-up picture off
+    QString message;    // a saved message to open in the message view
 };
 
 // The text a second copy shows before it ends.

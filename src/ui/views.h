@@ -86,6 +86,8 @@ public:
     // The find dialog's search text.
     [[nodiscard]] virtual QString findText() const { return {}; }
     virtual void openFindDialog() {}
+    // Opens the saved message at path (given on the command line).
+    virtual void openMessageFile(const QString &path) {}
     virtual void openReplaceDialog() {}
 };
 

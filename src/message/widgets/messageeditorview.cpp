@@ -545,6 +545,11 @@ void MessageEditorView::openMessage()
         message::openMessage(*m_document, chosen.first(), *m_questions);
 }
 
+void MessageEditorView::openMessageFile(const QString &path)
+{
+    message::openMessage(*m_document, path, *m_questions);
+}
+
 bool MessageEditorView::saveMessage()
 {
     const QStringList chosen = runChooser(FileChoice::SaveMessage);

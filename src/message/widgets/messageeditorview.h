@@ -72,6 +72,7 @@ public:
     [[nodiscard]] QWidget *visibleEditor() const override;
     [[nodiscard]] QString findText() const override;
     void openFindDialog() override;
+    void openMessageFile(const QString &path) override;
     void openReplaceDialog() override;
 
     // The commands of the message menu and of the view's buttons.
