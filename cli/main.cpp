@@ -120,9 +120,19 @@ constexpr const char *kUsage =
     "  mail compose|send|fetch ...            see 'kirvane-cli mail --help'\n"
     "  message make|show|render ...           see 'kirvane-cli message --help'\n"
     "  config show | config set KEY=VALUE...  the settings of config.ini\n"
-    "  sync [--unsubscribe-everywhere yes|no] fetch the subscription mailbox\n";
+    "  sync [--unsubscribe-everywhere yes|no] fetch the subscription mailbox\n"
+    "  history                                the sent messages, one JSON object each\n"
+    "  history show ID | history delete ID... | history resend ID FILE.MNL\n";
 
 } // namespace
+
+texts::Answer CommandLineAsker::ask(texts::DialogKind kind, const QString &text)
+{
+    if (!texts::hasOneButton(kind))
+        return texts::Answer::No;
+    err() << "kirvane-cli: " << text.trimmed() << Qt::endl;
+    return texts::Answer::Ok;
+}
 
 int showCommandUsage(const QString &command)
 {
@@ -189,6 +199,8 @@ int main(int argc, char *argv[])
         return cli::fail(error);
     if (command == QLatin1String("message"))
         return cli::runMessageCommand(args);
+    if (command == QLatin1String("history"))
+        return cli::runHistoryCommand(args);
     if (command == QLatin1String("sync"))
         return cli::runSyncCommand(args);
     return cli::runStoreCommand(command, args);

@@ -1,6 +1,7 @@
 #include "shell/startup.h"
 
 #include "message/widgets/messageeditorview.h"
+#include "sending/widgets/historyframe.h"
 #include "shell/singleinstance.h"
 #include "shell/splashscreen.h"
 #include "shell/languagepass.h"
@@ -74,7 +75,9 @@ int runDesktop(QApplication &app, const StartOptions &options)
     // The data module first, the main window second.
     AddressBookStore base;
     MainViews views;
-    views.message = new message::MessageEditorView(&base);
+    auto *editor = new message::MessageEditorView(&base);
+    views.message = editor;
+    views.history = new sending::HistoryFrame(base, editor);
     MainWindow form(&base, views);
     QObject::connect(&guard, &SingleInstance::raiseRequested, &form, &MainWindow::bringToFront);
     QObject::connect(&form, &MainWindow::quitRequested, &app, [] { QCoreApplication::exit(0); });
