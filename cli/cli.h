@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <QTextStream>
 
+#include "texts/asker.h"
+
 namespace kirvane::mail {
 class MailMessage;
 }
@@ -34,6 +36,13 @@ QString jsonString(const QString &text);
 // The same for UTF-8 bytes, appended to out.
 void appendJsonString(QByteArray &out, QByteArrayView utf8);
 
+// The command line asks no question: a notice goes to standard error, a
+// question is answered No (the answer that changes nothing).
+class CommandLineAsker : public texts::Asker {
+public:
+    texts::Answer ask(texts::DialogKind kind, const QString &text) override;
+};
+
 // Prints the usage lines of command (from the general usage); 1 for an
 // unknown command.
 int showCommandUsage(const QString &command);
@@ -44,6 +53,7 @@ int runMailCommand(QStringList args);          // cli/mail_commands.cpp: dispatc
 int runMailSendCommand(QStringList args);      // cli/mail_net_commands.cpp
 int runMailFetchCommand(QStringList args);     // cli/mail_net_commands.cpp
 int runMessageCommand(QStringList args);
+int runHistoryCommand(QStringList args);         // cli/history_commands.cpp
 int runConfigCommand(QStringList args);      // cli/config_commands.cpp
 int runSyncCommand(QStringList args);         // cli/sync_commands.cpp
 int runSendCommand(QStringList args);        // cli/send_commands.cpp

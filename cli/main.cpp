@@ -123,9 +123,19 @@ constexpr const char *kUsage =
     "  sync [--unsubscribe-everywhere yes|no] fetch the subscription mailbox\n"
     "  send MESSAGE.MNL [--save-as NAME] [--pause SECONDS]   the sending run\n"
     "  runs                                   the interrupted sends, one JSON object each\n"
-    "  resume NAME [--pause SECONDS]          resumes an interrupted send\n";
+    "  resume NAME [--pause SECONDS]          resumes an interrupted send\n"
+    "  history                                the sent messages, one JSON object each\n"
+    "  history show ID | history delete ID... | history resend ID FILE.MNL\n";
 
 } // namespace
+
+texts::Answer CommandLineAsker::ask(texts::DialogKind kind, const QString &text)
+{
+    if (!texts::hasOneButton(kind))
+        return texts::Answer::No;
+    err() << "kirvane-cli: " << text.trimmed() << Qt::endl;
+    return texts::Answer::Ok;
+}
 
 int showCommandUsage(const QString &command)
 {
@@ -192,6 +202,8 @@ int main(int argc, char *argv[])
         return cli::fail(error);
     if (command == QLatin1String("message"))
         return cli::runMessageCommand(args);
+    if (command == QLatin1String("history"))
+        return cli::runHistoryCommand(args);
     if (command == QLatin1String("sync"))
         return cli::runSyncCommand(args);
     if (command == QLatin1String("send"))

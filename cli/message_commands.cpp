@@ -39,19 +39,6 @@ constexpr const char *kMessageUsage =
     "                                         the first contact of BOOK in name order\n";
 
 // Questions get No; notices go to standard error.
-class CliQuestions : public texts::Asker {
-public:
-    // No question is ever asked on the command line: a notice is printed, a
-    // question answered No (the answer that changes nothing).
-    texts::Answer ask(texts::DialogKind kind, const QString &text) override
-    {
-        if (!texts::hasOneButton(kind))
-            return texts::Answer::No;
-        err() << "kirvane-cli: " << text.trimmed() << Qt::endl;
-        return texts::Answer::Ok;
-    }
-};
-
 QJsonValue listValue(const QStringList &list) { return QJsonArray::fromStringList(list); }
 QJsonValue listValue(const std::optional<QStringList> &list)
 {
@@ -85,7 +72,7 @@ int make(QStringList args)
 
     MessageDocument doc;
     doc.clear();
-    CliQuestions ask;
+    CommandLineAsker ask;
     if (hasRtf) {
         QFile file(rtf);
         if (!file.open(QIODevice::ReadOnly))

@@ -1,6 +1,7 @@
 #include "shell/startup.h"
 
 #include "message/widgets/messageeditorview.h"
+#include "sending/widgets/historyframe.h"
 #include "sending/widgets/sendingwindows.h"
 #include "shell/singleinstance.h"
 #include "shell/splashscreen.h"
@@ -76,12 +77,13 @@ int runDesktop(QApplication &app, const StartOptions &options)
     // The data module first, the main window second.
     AddressBookStore base;
     MainViews views;
-    auto *messageView = new message::MessageEditorView(&base);
-    views.message = messageView;
+    auto *editor = new message::MessageEditorView(&base);
+    views.message = editor;
+    views.history = new sending::HistoryFrame(base, editor);
     MainWindow form(&base, views);
     QObject::connect(&guard, &SingleInstance::raiseRequested, &form, &MainWindow::bringToFront);
     QObject::connect(&form, &MainWindow::quitRequested, &app, [] { QCoreApplication::exit(0); });
-    sending::SendingWindows sendingWindows(base, messageView->document(), form.asker(), &form);
+    sending::SendingWindows sendingWindows(base, editor->document(), form.asker(), &form);
     sendingWindows.connectCommands(form);
     // The windows of the other subsystems are created here, each once, and
     // the import window last, through createImportWindow(); until the import

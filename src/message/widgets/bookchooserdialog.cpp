@@ -14,8 +14,6 @@ namespace kirvane::message {
 using namespace kirvane::texts;
 using namespace kirvane::ui;
 
-using namespace kirvane::texts;
-
 BookChooserDialog::BookChooserDialog(QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("Form_Dir_Dest"));

@@ -15,8 +15,6 @@ namespace kirvane::message {
 using namespace kirvane::texts;
 using namespace kirvane::ui;
 
-using namespace kirvane::texts;
-
 FindDialog::FindDialog(QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("Dialogue_chercher"));

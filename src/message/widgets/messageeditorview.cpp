@@ -51,8 +51,6 @@ using namespace kirvane::ui;
 
 namespace {
 
-using namespace kirvane::texts;
-
 // The chooser filters, texts of this program's own.
 constexpr Bilingual kTextFiles{"Fichiers textes (*.txt);;Tous les fichiers (*)", "Text files (*.txt);;All files (*)"};
 constexpr Bilingual kHtmlFiles{"Fichier HTML (*.html *.htm);;Tous les fichiers (*)",

@@ -15,8 +15,6 @@ namespace kirvane::message {
 using namespace kirvane::texts;
 using namespace kirvane::ui;
 
-using namespace kirvane::texts;
-
 PreviewDialog::PreviewDialog(QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("Dialogue_visualiser_msg"));

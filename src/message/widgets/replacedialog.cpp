@@ -16,8 +16,6 @@ namespace kirvane::message {
 using namespace kirvane::texts;
 using namespace kirvane::ui;
 
-using namespace kirvane::texts;
-
 ReplaceDialog::ReplaceDialog(QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("Dialogue_Remplacer"));

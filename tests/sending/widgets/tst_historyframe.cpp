@@ -1,0 +1,118 @@
+// The history view offscreen, found by objectName: the current record shown
+// by mode, previous and next, deleting with the question, and Send again
+// filling the message view.
+#include "common/folders.h"
+#include "message/messagedocument.h"
+#include "message/widgets/htmlview.h"
+#include "message/widgets/messageeditorview.h"
+#include "sending/widgets/historyframe.h"
+#include "store/addressbookstore.h"
+#include "store/bookfiles.h"
+#include "store/historytable.h"
+#include "texts/asker.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QListView>
+#include <QListWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextEdit>
+
+using namespace kirvane::common;
+using namespace kirvane::sending;
+using namespace kirvane::store;
+using namespace kirvane::texts;
+namespace message = kirvane::message;
+
+class TestHistoryFrame : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<AddressBookStore> m_store;
+    std::unique_ptr<message::MessageEditorView> m_editor;
+    std::unique_ptr<HistoryFrame> m_view;
+    ScriptedAsker m_asker;
+
+    template <typename T> T *child(const char *name) const
+    {
+        T *w = m_view->findChild<T *>(QString::fromLatin1(name));
+        if (!w)
+            qFatal("no widget %s", name);
+        return w;
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        setDataFolder(m_dir->path());
+        QVERIFY(BookFiles::ensureDataFolder(dataFolder()));
+        m_store = std::make_unique<AddressBookStore>();
+        m_store->initDataFolder();
+        m_store->history().add({QStringLiteral("Premier"), QStringLiteral("Texte un\r\n"), QString(), QStringLiteral("1"),
+                                QString(), QString(), QStringLiteral("clients\r\n")});
+        m_store->history().add({QStringLiteral("Second"), QStringLiteral("Texte deux\r\n"), QString(), QStringLiteral("2"),
+                                QString(), QStringLiteral("/tmp/f.pdf\r\n"), QStringLiteral("a\r\nb\r\n")});
+        m_editor = std::make_unique<message::MessageEditorView>(m_store.get());
+        m_view = std::make_unique<HistoryFrame>(*m_store, m_editor.get());
+        m_view->setAsker(&m_asker);
+        m_asker.clear();
+        m_view->show();
+        m_view->openHistory();
+    }
+    void cleanup()
+    {
+        m_view.reset();
+        m_editor.reset();
+        m_store.reset();
+        m_dir.reset();
+    }
+
+    void showsAndWalks()
+    {
+        QCOMPARE(child<QLabel>("Edit_sujet")->text(), QStringLiteral("Premier"));
+        QCOMPARE(child<QTextEdit>("Memo_texte")->toPlainText(), QStringLiteral("Texte un\n"));
+        QCOMPARE(child<QListView>("DBGrid_historique")->model()->rowCount(), 2);
+        m_view->nextMessage();
+        QCOMPARE(child<QLabel>("Edit_sujet")->text(), QStringLiteral("Second"));
+        QCOMPARE(child<QListWidget>("Lst_annuaires")->count(), 2);
+        QCOMPARE(child<QListWidget>("Lst_fichiers")->item(0)->text(), QStringLiteral("/tmp/f.pdf"));
+        m_view->nextMessage(); // stays on the last
+        QCOMPARE(child<QLabel>("Edit_sujet")->text(), QStringLiteral("Second"));
+        m_view->previousMessage();
+        QCOMPARE(child<QLabel>("Edit_sujet")->text(), QStringLiteral("Premier"));
+    }
+
+    void deletesTheSelectionAfterTheQuestion()
+    {
+        m_view->nextMessage(); // "Second" selected
+        m_asker.answerNext(Answer::Yes);
+        m_view->deleteSelected();
+        QCOMPARE(m_asker.questions().size(), size_t(1));
+        QCOMPARE(child<QListView>("DBGrid_historique")->model()->rowCount(), 1);
+        QCOMPARE(child<QLabel>("Edit_sujet")->text(), QStringLiteral("Premier"));
+    }
+
+    void sendAgainFillsTheMessageView()
+    {
+        m_view->nextMessage();
+        m_view->sendAgain();
+        const message::MessageDocument &doc = m_editor->document();
+        QCOMPARE(doc.subject(), QStringLiteral("Second"));
+        QCOMPARE(doc.mode(), message::ComposeMode::PlainText);
+        QCOMPARE(doc.plainText(), QStringLiteral("Texte deux"));
+        QCOMPARE(doc.destinationBooks(), QStringList({QStringLiteral("a"), QStringLiteral("b")}));
+    }
+};
+
+int main(int argc, char *argv[])
+{
+    qunsetenv("DISPLAY");
+    message::HtmlView::prepareProcess();
+    QApplication app(argc, argv);
+    TestHistoryFrame test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_historyframe.moc"
