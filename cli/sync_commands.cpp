@@ -29,7 +29,7 @@ public:
     explicit CliAsker(bool everywhere) : m_everywhere(everywhere) {}
     Answer ask(DialogKind kind, const QString &text) override
     {
-        if (kind == DialogKind::YesNo)
+        if (kind == DialogKind::UnsubscribeEverywhere)
             return m_everywhere ? Answer::Yes : Answer::No;
         out().flush();
         err() << "kirvane-cli: " << text << Qt::endl;
