@@ -22,18 +22,17 @@ namespace {
 
 using subscriptions::SyncJob;
 
-// Answers the unsubscribe question as the command line was told and prints
-// the notices on standard error.
-class CliAsker : public Asker {
+// Answers the unsubscribe question as the command line was told; the
+// notices go to standard error like every command's.
+class SyncAsker : public CommandLineAsker {
 public:
-    explicit CliAsker(bool everywhere) : m_everywhere(everywhere) {}
+    explicit SyncAsker(bool everywhere) : m_everywhere(everywhere) {}
     Answer ask(DialogKind kind, const QString &text) override
     {
-        if (kind == DialogKind::YesNo)
+        if (kind == DialogKind::UnsubscribeEverywhere)
             return m_everywhere ? Answer::Yes : Answer::No;
         out().flush();
-        err() << "kirvane-cli: " << text << Qt::endl;
-        return Answer::Ok;
+        return CommandLineAsker::ask(kind, text);
     }
 
 private:
@@ -70,7 +69,7 @@ int runSyncCommand(QStringList args)
     base.initDataFolder();
     mail::Pop3Client pop;
     mail::SmtpClient smtp;
-    CliAsker asker(everywhere == QLatin1String("yes"));
+    SyncAsker asker(everywhere == QLatin1String("yes"));
     SyncJob job(base, pop, smtp, asker);
     QObject::connect(&job, &SyncJob::messageDone, [](int number, const QString &from, SyncJob::Outcome outcome,
                                                      const QString &detail) {

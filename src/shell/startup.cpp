@@ -1,5 +1,7 @@
 #include "shell/startup.h"
 
+#include "mail/pop3client.h"
+#include "mail/smtpclient.h"
 #include "message/widgets/messageeditorview.h"
 #include "sending/widgets/historyframe.h"
 #include "sending/widgets/sendingwindows.h"
@@ -9,6 +11,7 @@
 #include "shell/mainwindow.h"
 #include "common/folders.h"
 #include "store/addressbookstore.h"
+#include "subscriptions/widgets/syncdialog.h"
 
 #include <QApplication>
 #include <QDir>
@@ -76,6 +79,10 @@ int runDesktop(QApplication &app, const StartOptions &options)
 
     // The data module first, the main window second.
     AddressBookStore base;
+    // The mail clients the sending run and the synchronisation share; they
+    // outlive every window that uses them.
+    mail::Pop3Client pop;
+    mail::SmtpClient smtp;
     MainViews views;
     auto *editor = new message::MessageEditorView(&base);
     views.message = editor;
@@ -85,6 +92,8 @@ int runDesktop(QApplication &app, const StartOptions &options)
     QObject::connect(&form, &MainWindow::quitRequested, &app, [] { QCoreApplication::exit(0); });
     sending::SendingWindows sendingWindows(base, editor->document(), form.asker(), &form);
     sendingWindows.connectCommands(form);
+    auto *sync = new subscriptions::SyncDialog(base, pop, smtp, form.asker(), &form);
+    form.provide(QStringLiteral("Synchroniser1"), [sync] { sync->synchronise(); });
     // The windows of the other subsystems are created here, each once, and
     // the import window last, through createImportWindow(); until the import
     // subsystem provides that window its commands stay disabled, without a
@@ -95,6 +104,7 @@ int runDesktop(QApplication &app, const StartOptions &options)
     LanguagePass translator;
     translator.add(QStringLiteral("Form1"), [&form](int language) { form.applyLanguage(language); });
     translator.add(QStringLiteral("Sending"), [&sendingWindows](int language) { sendingWindows.applyLanguage(language); });
+    translator.add(QStringLiteral("Dialogue_synchronisation"), [sync](int language) { sync->applyLanguage(language); });
     translator.apply();
 
     form.show();

@@ -255,7 +255,7 @@ SyncJob::Outcome SyncJob::unsubscribe(const QString &address)
 {
     ensureBook(kSubscribers);
     m_base.contacts().deleteByEmail(kSubscribers, address);
-    if (m_asker.ask(DialogKind::YesNo, texts::text(texts::AskUnsubscribeEverywhere)) != Answer::Yes)
+    if (m_asker.ask(DialogKind::UnsubscribeEverywhere, texts::text(texts::AskUnsubscribeEverywhere)) != Answer::Yes)
         return Outcome::Unsubscribed;
     for (const QString &book : m_base.listBooks())
         m_base.contacts().deleteByEmail(book, address);

@@ -69,6 +69,7 @@ private Q_SLOTS:
 
     void mixedMailbox();
     void logEntryBytes();
+    void forwardKeepsAttachments();
     void unsubscribeAnswers_data();
     void unsubscribeAnswers();
     void emptyMailbox();
@@ -246,6 +247,38 @@ void TestSyncJob::logEntryBytes()
                                                  "\r", "Bye\r", QByteArray(64, '-') + "\r"}));
 }
 
+void TestSyncJob::forwardKeepsAttachments()
+{
+    SyncFixture &fx = *m_fx;
+    const QByteArray pdf = QByteArray("%PDF-1.4\n") + QByteArray(3000, '\x9c') + "\n%%EOF\n";
+    QVERIFY(fx.pop.addMessage(mailMessage("Order form",
+                                          "--b1\r\nContent-Type: text/plain\r\n\r\nPlease see the form.\r\n"
+                                          "--b1\r\nContent-Type: application/pdf; name=\"form.pdf\"\r\n"
+                                          "Content-Transfer-Encoding: base64\r\n\r\n"
+                                              + pdf.toBase64() + "\r\n--b1--\r\n",
+                                          "Reader <reader@example.net>",
+                                          "MIME-Version: 1.0\r\nContent-Type: multipart/mixed; boundary=\"b1\"\r\n")));
+    QVERIFY(fx.startServers());
+    QVERIFY(fx.writeConfig());
+    QCOMPARE(run(), End::Done);
+    const QList<QByteArray> copies = fx.forwarded();
+    QCOMPARE(copies.size(), 1);
+    // Read back by an independent reader: the text and the file's bytes.
+    QProcess python;
+    python.start(QStringLiteral("/usr/bin/python3"),
+                 {"-c", "import sys, email, email.policy\n"
+                        "m = email.message_from_bytes(sys.stdin.buffer.read(), policy=email.policy.default)\n"
+                        "for p in m.walk():\n"
+                        "    if p.get_filename():\n"
+                        "        sys.stdout.buffer.write(p.get_filename().encode() + b'\\n' + p.get_content())\n"});
+    QVERIFY(python.waitForStarted());
+    python.write(copies[0]);
+    python.closeWriteChannel();
+    QVERIFY(python.waitForFinished());
+    QCOMPARE(python.readAllStandardOutput(), "form.pdf\n" + pdf);
+    QVERIFY(copies[0].contains("Please see the form."));
+}
+
 void TestSyncJob::unsubscribeAnswers_data()
 {
     QTest::addColumn<bool>("everywhere");
@@ -278,7 +311,7 @@ void TestSyncJob::unsubscribeAnswers()
     QCOMPARE(done[1].detail, QStringLiteral("leaving@example.net"));
     // Asked once per request.
     QCOMPARE(m_asker.texts(), QStringList(2, texts::text(texts::AskUnsubscribeEverywhere)));
-    QCOMPARE(m_asker.questions()[0].kind, DialogKind::YesNo);
+    QCOMPARE(m_asker.questions()[0].kind, DialogKind::UnsubscribeEverywhere);
 
     QCOMPARE(rowsOf(*m_base, SyncJob::kSubscribers).keys(), QStringList{"staying@example.net"});
     for (const QString &book : {QStringLiteral("clients"), QStringLiteral("friends")}) {

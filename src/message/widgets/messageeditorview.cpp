@@ -8,6 +8,7 @@
 #include "message/widgets/bookchooserdialog.h"
 #include "message/widgets/dialogbuttons.h"
 #include "message/widgets/finddialog.h"
+#include "message/widgets/formattedtextedit.h"
 #include "message/widgets/htmlview.h"
 #include "message/widgets/previewdialog.h"
 #include "message/widgets/rememberedstate.h"
@@ -191,10 +192,9 @@ void MessageEditorView::buildWidgets()
     }
     modeRow->addStretch();
 
-    m_rich = new QTextEdit(this);
+    m_rich = new FormattedTextEdit(this);
     m_rich->setObjectName(QStringLiteral("RichEdit1"));
     m_rich->setDocument(m_document->richText());
-    m_rich->setAcceptRichText(false); // pasted text takes the caret's format, as typed text does
     m_plain = new QPlainTextEdit(this);
     m_plain->setObjectName(QStringLiteral("Memo1"));
     m_html = new HtmlView(this);

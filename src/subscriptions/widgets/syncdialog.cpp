@@ -1,10 +1,13 @@
 #include "subscriptions/widgets/syncdialog.h"
 
+#include "mail/pop3client.h"
+#include "mail/smtpclient.h"
 #include "texts/texttable.h"
 #include "ui/bilingual.h"
 #include "ui/buttonlook.h"
 #include "ui/messagedialog.h"
 
+#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -32,7 +35,7 @@ public:
     QuestionRouter(Asker &outer, MessageDialog *&question) : m_outer(outer), m_question(question) {}
     Answer ask(DialogKind kind, const QString &text) override
     {
-        if (kind == DialogKind::YesNo)
+        if (kind == DialogKind::UnsubscribeEverywhere)
             return m_question->ask(text);
         return m_outer.ask(kind, text);
     }
@@ -44,6 +47,8 @@ private:
 
 SyncDialog::SyncDialog(AddressBookStore &base, mail::Pop3Client &pop, mail::SmtpClient &smtp, Asker &asker, QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
+    , m_pop(pop)
+    , m_smtp(smtp)
 {
     setObjectName(QStringLiteral("Dialogue_synchronisation"));
     setModal(true);
@@ -140,6 +145,11 @@ void SyncDialog::reject()
 void SyncDialog::timerFired()
 {
     m_timer->stop();
+    // While the clients wait for a server the window repaints and Cancel
+    // can be pressed.
+    const auto keepLive = [] { QCoreApplication::processEvents(); };
+    m_pop.processEvents = keepLive;
+    m_smtp.processEvents = keepLive;
     m_job->start();
 }
 

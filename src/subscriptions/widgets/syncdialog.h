@@ -28,7 +28,7 @@ namespace kirvane::subscriptions {
 class SyncDialog : public QDialog {
     Q_OBJECT
 public:
-    // The unsubscribe question's dialog answers Yes/No questions; every other
+    // The window's own dialog answers the unsubscribe question; every other
     // question and notice goes to asker.
     SyncDialog(store::AddressBookStore &base, mail::Pop3Client &pop, mail::SmtpClient &smtp, texts::Asker &asker, QWidget *parent = nullptr);
     ~SyncDialog() override;
@@ -50,6 +50,8 @@ private:
     void timerFired();
     void jobFinished();
 
+    mail::Pop3Client &m_pop;
+    mail::SmtpClient &m_smtp;
     std::unique_ptr<QuestionRouter> m_router;
     std::unique_ptr<SyncJob> m_job;
     ui::MessageDialog *m_question = nullptr;

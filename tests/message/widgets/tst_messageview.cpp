@@ -16,6 +16,9 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
+#include <QMimeData>
+#include <QTextFrame>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -117,6 +120,7 @@ private Q_SLOTS:
     void findAndReplaceThroughTheDialogs();
     void findNeedsAnEditor();
     void formattingToolsAndShortcuts();
+    void pasteKeepsWhatAMessageCarries();
     void previewShowsTheFirstContact();
     void htmlAreaIsLockedDown();
     void remembersFoldersAndPreviewSize();
@@ -714,6 +718,47 @@ void TestMessageView::formattingToolsAndShortcuts()
     QCOMPARE(m_view->document().plainText(), QStringLiteral("abc"));
     QTest::keyClick(plain, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
     QCOMPARE(m_view->document().plainText(), QStringLiteral("abcd"));
+}
+
+// A formatted message carries text with per-character attributes only: a
+// pasted table, image or paragraph layout would vanish when the message is
+// sent, so it is dropped when pasted; the attributes stay.
+void TestMessageView::pasteKeepsWhatAMessageCarries()
+{
+    auto *rich = widget<QTextEdit>("RichEdit1");
+    auto *mime = new QMimeData;
+    mime->setHtml(QStringLiteral("<table border=1><tr><td><b>Bold</b> <span style=\"color:#ff0000\">red</span></td></tr>"
+                                 "</table><p align=center><img src=\"x.png\"><i>it</i></p>"));
+    mime->setText(QStringLiteral("Bold red it"));
+    QApplication::clipboard()->setMimeData(mime);
+    rich->paste();
+    QVERIFY(rich->document()->rootFrame()->childFrames().isEmpty()); // no table
+    const QString text = rich->toPlainText();
+    QCOMPARE(text.simplified(), QStringLiteral("Bold red it"));
+    QVERIFY(!text.contains(QChar::ObjectReplacementCharacter)); // no image
+    QTextCursor c(rich->document());
+    const auto formatAt = [&](const QString &letters) {
+        c.setPosition(int(text.indexOf(letters)) + 1);
+        return c.charFormat();
+    };
+    QVERIFY(formatAt(QStringLiteral("Bo")).fontWeight() >= QFont::Bold);
+    QCOMPARE(formatAt(QStringLiteral("re")).foreground().color(), QColor(Qt::red));
+    QVERIFY(formatAt(QStringLiteral("re")).fontWeight() < QFont::Bold);
+    QVERIFY(formatAt(QStringLiteral("it")).fontItalic());
+    for (QTextBlock b = rich->document()->begin(); b.isValid(); b = b.next())
+        QCOMPARE(b.blockFormat().alignment() & Qt::AlignHorizontal_Mask, Qt::AlignLeft);
+
+    // Cut and paste inside the message keeps the bold.
+    c.setPosition(0);
+    c.setPosition(int(text.indexOf(QStringLiteral("Bold")) + 4), QTextCursor::KeepAnchor);
+    rich->setTextCursor(c);
+    rich->cut();
+    rich->moveCursor(QTextCursor::End);
+    rich->paste();
+    const QString after = rich->toPlainText();
+    QVERIFY(after.endsWith(QStringLiteral("Bold")));
+    c.setPosition(int(after.size()) - 1);
+    QVERIFY(c.charFormat().fontWeight() >= QFont::Bold);
 }
 
 void TestMessageView::previewShowsTheFirstContact()
