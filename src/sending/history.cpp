@@ -40,7 +40,7 @@ QString field(QString text)
 
 } // namespace
 
-qint64 writeHistoryRecord(store::AddressBookStore &store, const message::MessageDocument &message)
+qint64 writeHistoryRecord(store::AddressBookStore &store, const message::MessageDocument &message, QString *error)
 {
     using message::ComposeMode;
     QString body;
@@ -61,12 +61,18 @@ qint64 writeHistoryRecord(store::AddressBookStore &store, const message::Message
     try {
         id = store.history().add({message.subject(), body, message.pageFile(), QString::number(int(message.mode())),
                                   images, column(message.attachments()), column(message.destinationBooks())});
-    } catch (const store::StoreError &) {
-        // A history row is a record of the run, never a reason to fail it.
+    } catch (const store::StoreError &e) {
+        // A history row is a record of the run, never a reason to fail it;
+        // the run says that it is missing.
+        if (error)
+            *error = QString::fromStdString(e.what());
         return 0;
     }
     if (message.mode() == ComposeMode::HtmlFile && id > 0) {
         const QString folder = historyFolder() + QString::number(id) + u'/';
+        // A folder already there (left by a record whose folder could not be
+        // removed) must not lend its files to this one.
+        QDir(folder).removeRecursively();
         makeFolder(folder);
         // A page or image that has gone is skipped.
         QFile::remove(folder + QStringLiteral("temp_html.html"));

@@ -19,8 +19,9 @@ namespace kirvane::sending {
 struct RefusedRecipient;
 
 // Writes the history record of message as it stands; returns its id, or 0
-// when the record could not be written.
-qint64 writeHistoryRecord(store::AddressBookStore &store, const message::MessageDocument &message);
+// when the record could not be written, with the store's reason in *error.
+qint64 writeHistoryRecord(store::AddressBookStore &store, const message::MessageDocument &message,
+                          QString *error = nullptr);
 
 // The file of refused recipients: UTF-8, one line per recipient, fields
 // separated by tabs, under a heading line:

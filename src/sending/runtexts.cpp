@@ -22,6 +22,7 @@ constexpr Pair kTexts[] = {
     {u"La configuration n'a pas pu être enregistrée : ", u"The configuration could not be saved: "},
     {u"Un envoi a été interrompu par l'arrêt du programme.\n\rIl a été enregistré sous le nom « %1 ».\n\rVoulez-vous le reprendre maintenant ?",
      u"A sending was cut short when the program stopped.\n\rIt has been saved as \"%1\".\n\rDo you want to resume it now?"},
+    {u"L'historique de cet envoi n'a pas pu être enregistré : ", u"The history of this sending could not be recorded: "},
 };
 
 } // namespace

@@ -13,6 +13,7 @@ enum class RunText {
     RefusedHeading,    // heading of the list of refused recipients
     SettingsNotSaved,  // + the system's reason
     CrashedRunSaved,   // %1: the name; asks whether to resume now
+    HistoryNotWritten, // + the store's reason
 };
 
 [[nodiscard]] QString runText(RunText text);

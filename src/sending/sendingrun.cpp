@@ -117,6 +117,7 @@ bool SendingRun::sendNew()
     m_counts = {};
     m_refused.clear();
     m_refusedWritten = 0;
+    m_historyErrors.clear();
     return prepare();
 }
 
@@ -128,6 +129,7 @@ bool SendingRun::resume()
         m_counts = {};
         m_refused.clear();
         m_refusedWritten = 0;
+        m_historyErrors.clear();
     }
     return prepare();
 }
@@ -488,6 +490,9 @@ void SendingRun::endSegment(End end)
 void SendingRun::logEndOfRun()
 {
     log(summary());
+    // A run whose history is lost says so again where the user reads last.
+    for (const QString &error : std::as_const(m_historyErrors))
+        log(runText(RunText::HistoryNotWritten) + error);
     if (m_refused.isEmpty())
         return;
     log(runText(RunText::RefusedHeading));
@@ -527,7 +532,12 @@ void SendingRun::saveInterruptedSend()
 
 void SendingRun::writeHistory()
 {
-    const qint64 id = writeHistoryRecord(m_store, m_message);
+    QString error;
+    const qint64 id = writeHistoryRecord(m_store, m_message, &error);
+    if (id <= 0) {
+        m_historyErrors << error;
+        log(runText(RunText::HistoryNotWritten) + error);
+    }
     keepRefused(m_refused.mid(m_refusedWritten), id > 0 ? QString::number(id) : QString(), QString());
     m_refusedWritten = int(m_refused.size());
 }

@@ -222,6 +222,7 @@ private:
     RunCounts m_counts;
     QList<RefusedRecipient> m_refused;
     int m_refusedWritten = 0; // refused entries already kept beside the history
+    QStringList m_historyErrors; // records of this run that could not be written
     QHash<qint64, RefusedRecipient> m_pending; // messages a sender has not answered yet
     QString m_savedName;
 };

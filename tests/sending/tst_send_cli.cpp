@@ -161,6 +161,25 @@ private Q_SLOTS:
         QVERIFY(refused.err.contains("Check your Internet connection or your configuration."));
         QCOMPARE(runCli(data.path(), {QStringLiteral("resume"), QStringLiteral("nothing")}).code, 1);
     }
+
+    // A run whose history record cannot be written says so in its log and
+    // again at its end; the sending itself stands.
+    void lostHistoryIsSaid()
+    {
+        DataFolder data;
+        const QString msg = makeRun(data, 2);
+        QTemporaryDir mail;
+        SmtpPeer peer;
+        QVERIFY(peer.start(mail.filePath(QStringLiteral("md"))));
+        data.writeSettings(peer.port);
+        const QString history = historyFolder() + QStringLiteral("historique.db");
+        QVERIFY(QFile::remove(history));
+        QVERIFY(QDir().mkdir(history)); // a table that cannot be opened
+        const CliRun sent = runCli(data.path(), {QStringLiteral("send"), msg});
+        QCOMPARE(sent.code, 0);
+        QCOMPARE(peer.recipients(), everyone(2));
+        QCOMPARE(sent.out.count("The history of this sending could not be recorded"), 2);
+    }
 };
 
 QTEST_MAIN(TstSendCli)
