@@ -27,7 +27,8 @@ QJsonObject entryObject(const HistoryEntry &e, bool withBody)
                   {QStringLiteral("date"), e.date},
                   {QStringLiteral("mode"), e.mode},
                   {QStringLiteral("books"), QJsonArray::fromStringList(e.books)},
-                  {QStringLiteral("attachments"), QJsonArray::fromStringList(e.attachments)}};
+                  {QStringLiteral("attachments"), QJsonArray::fromStringList(e.attachments)},
+                  {QStringLiteral("refused"), QJsonArray::fromStringList(e.refused)}};
     if (withBody) {
         o.insert(QStringLiteral("images"), QJsonArray::fromStringList(e.images));
         o.insert(QStringLiteral("page"), e.pagePath);

@@ -93,6 +93,22 @@ QString refusedFilePath()
     return historyFolder() + QStringLiteral("refused.tsv");
 }
 
+QStringList refusedOfRecord(qint64 id)
+{
+    QStringList out;
+    QFile f(refusedFilePath());
+    if (id <= 0 || !f.open(QIODevice::ReadOnly))
+        return out;
+    const QString key = QString::number(id);
+    f.readLine(); // the heading
+    while (!f.atEnd()) {
+        const QStringList fields = QString::fromUtf8(f.readLine()).chopped(1).split(u'\t');
+        if (fields.size() >= 10 && fields[1] == key)
+            out << QStringLiteral("%1 (%2)").arg(fields[7], (fields[8] + u' ' + fields[9]).trimmed());
+    }
+    return out;
+}
+
 void keepRefused(const QList<RefusedRecipient> &refused, const QString &historyId, const QString &savedName)
 {
     if (refused.isEmpty())

@@ -31,6 +31,10 @@ qint64 writeHistoryRecord(store::AddressBookStore &store, const message::Message
 // the server's reply code, empty for an address that could not be used.
 [[nodiscard]] QString refusedFilePath();
 
+// The refused recipients kept for history record id, one line each:
+// "email (code reply)".
+[[nodiscard]] QStringList refusedOfRecord(qint64 id);
+
 // Appends the refused recipients of a segment.
 void keepRefused(const QList<RefusedRecipient> &refused, const QString &historyId, const QString &savedName);
 

@@ -1,6 +1,7 @@
 #include "sending/historybrowser.h"
 
 #include "common/folders.h"
+#include "sending/history.h"
 #include "message/messagedocument.h"
 #include "message/textlines.h"
 #include "store/addressbookstore.h"
@@ -64,6 +65,7 @@ HistoryEntry HistoryBrowser::entry(int row) const
     e.attachments = message::splitLines(m.text(row, QStringLiteral("fichiers")));
     e.images = message::splitLines(m.text(row, QStringLiteral("images")));
     e.pagePath = m.text(row, QStringLiteral("chemin_page_html"));
+    e.refused = refusedOfRecord(e.id);
     return e;
 }
 

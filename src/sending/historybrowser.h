@@ -35,6 +35,7 @@ struct HistoryEntry {
     QStringList attachments;
     QStringList images;
     QString pagePath; // where the page was imported from
+    QStringList refused; // recipients the server refused in this segment: "email (code reply)"
 
     // historique/<id>/ and the page kept in it (HTML-file records).
     [[nodiscard]] QString folder() const;

@@ -185,8 +185,16 @@ private Q_SLOTS:
         QCOMPARE(first.value(QStringLiteral("subject")).toString(), QStringLiteral("Lettre \"été\""));
         QCOMPARE(first.value(QStringLiteral("books")).toArray().first().toString(), QStringLiteral("clients"));
 
+        // What the run kept of the refused recipients shows with its record.
+        QFile refused(historyFolder() + QStringLiteral("refused.tsv"));
+        QVERIFY(refused.open(QIODevice::WriteOnly));
+        refused.write("date\thistory_id\tinterrupted_send\tbook\tcontact_id\tnom\tprenom\temail\tcode\treply\n"
+                      "2026-12-10T10:00:00\t" + QByteArray::number(two) + "\t\tclients\t4\tDurand\tAnne\tanne@x.org\t550\tno such user\n");
+        refused.close();
         CliRun show = runCli(home, {QStringLiteral("history"), QStringLiteral("show"), QString::number(two)});
         QCOMPARE(show.code, 0);
+        QCOMPARE(QJsonDocument::fromJson(show.out).object().value(QStringLiteral("refused")).toArray().first().toString(),
+                 QStringLiteral("anne@x.org (550 no such user)"));
         QCOMPARE(QJsonDocument::fromJson(show.out).object().value(QStringLiteral("body")).toString(), QStringLiteral("x\r\n"));
         QCOMPARE(runCli(home, {QStringLiteral("history"), QStringLiteral("show"), QStringLiteral("99")}).code, 1);
 

@@ -1,5 +1,7 @@
 #include "sending/widgets/historyframe.h"
 
+#include "sending/runtexts.h"
+
 #include "common/folders.h"
 #include "message/textlines.h"
 #include "message/widgets/htmlview.h"
@@ -73,6 +75,11 @@ HistoryFrame::HistoryFrame(store::AddressBookStore &store, message::MessageEdito
     m_filesCaption = caption("Label_fichiers", this);
     m_files = new QListWidget(this);
     m_files->setObjectName(QStringLiteral("Lst_fichiers"));
+    m_refusedCaption = caption("Label_refuses", this);
+    m_refused = new QListWidget(this);
+    m_refused->setObjectName(QStringLiteral("Lst_refuses"));
+    m_refusedCaption->hide();
+    m_refused->hide();
     m_textCaption = caption("Label_texte", this);
     m_text = new QTextEdit(this);
     m_text->setObjectName(QStringLiteral("Memo_texte"));
@@ -102,6 +109,8 @@ HistoryFrame::HistoryFrame(store::AddressBookStore &store, message::MessageEdito
     auto *right = new QVBoxLayout;
     right->addLayout(fields);
     right->addLayout(lists);
+    right->addWidget(m_refusedCaption);
+    right->addWidget(m_refused);
     right->addWidget(m_textCaption);
     right->addWidget(m_text, 1);
     right->addWidget(m_page, 1);
@@ -129,6 +138,7 @@ void HistoryFrame::applyLanguage(int language)
     m_booksCaption->setText(text(RecipientBooksCaption, language));
     m_filesCaption->setText(text(AttachedFiles, language));
     m_textCaption->setText(text(ButtonText, language));
+    m_refusedCaption->setText(runText(RunText::RefusedHeading));
 }
 
 texts::Asker &HistoryFrame::asker()
@@ -167,6 +177,10 @@ void HistoryFrame::showCurrent()
     m_books->addItems(e.books);
     m_files->clear();
     m_files->addItems(e.attachments);
+    m_refused->clear();
+    m_refused->addItems(e.refused);
+    m_refused->setVisible(!e.refused.isEmpty());
+    m_refusedCaption->setVisible(!e.refused.isEmpty());
     if (e.mode == 3) {
         m_text->hide();
         m_page->show();

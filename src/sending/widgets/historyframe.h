@@ -60,6 +60,8 @@ private:
     QLabel *m_booksCaption = nullptr, *m_filesCaption = nullptr, *m_textCaption = nullptr, *m_listCaption = nullptr;
     QListWidget *m_books = nullptr;
     QListWidget *m_files = nullptr;
+    QLabel *m_refusedCaption = nullptr;
+    QListWidget *m_refused = nullptr;
     QTextEdit *m_text = nullptr;
     message::HtmlView *m_page = nullptr;
 };
