@@ -59,6 +59,8 @@ int runSyncCommand(QStringList args);         // cli/sync_commands.cpp
 int runSendCommand(QStringList args);        // cli/send_commands.cpp
 int runResumeCommand(QStringList args);      // cli/send_commands.cpp
 int runRunsCommand(QStringList args);        // cli/send_commands.cpp
+int runSearchCommand(QStringList args);       // cli/search_commands.cpp
+int runDuplicatesCommand(QStringList args);   // cli/search_commands.cpp
 
 // Takes the message options of "mail compose" and "mail send" out of args
 // (--from, --name, --to, --cc, --bcc, --subject, --text or --html, --attach,

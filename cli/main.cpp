@@ -125,7 +125,11 @@ constexpr const char *kUsage =
     "  runs                                   the interrupted sends, one JSON object each\n"
     "  resume NAME [--pause SECONDS]          resumes an interrupted send\n"
     "  history                                the sent messages, one JSON object each\n"
-    "  history show ID | history delete ID... | history resend ID FILE.MNL\n";
+    "  history show ID | history delete ID... | history resend ID FILE.MNL\n"
+    "  search [--book B]... [--nom X] [--prenom X] [--societe X] [--email X] [--ville X]\n"
+    "                                         contacts whose values equal the texts (case ignored)\n"
+    "  duplicates BOOK... --by COL[,COL...] [--delete-others BOOK:ID]\n"
+    "                                         the duplicate candidates; or delete a row's others\n";
 
 } // namespace
 
@@ -212,5 +216,9 @@ int main(int argc, char *argv[])
         return cli::runResumeCommand(args);
     if (command == QLatin1String("runs"))
         return cli::runRunsCommand(args);
+    if (command == QLatin1String("search"))
+        return cli::runSearchCommand(args);
+    if (command == QLatin1String("duplicates"))
+        return cli::runDuplicatesCommand(args);
     return cli::runStoreCommand(command, args);
 }

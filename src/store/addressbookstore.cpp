@@ -75,4 +75,17 @@ bool AddressBookStore::openHistory()
     return true;
 }
 
+void AddressBookStore::remakeMergeTable() { m_files.remakeFromTemplate(mergeTable()); }
+
+bool AddressBookStore::openDuplicates(const QStringList &order)
+{
+    try {
+        m_workTables.load(mergeTable(), order, *m_duplicatesModel);
+    } catch (const StoreError &) {
+        m_duplicatesModel->close();
+        return false;
+    }
+    return true;
+}
+
 } // namespace kirvane::store

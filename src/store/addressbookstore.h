@@ -60,6 +60,13 @@ public:
     [[nodiscard]] RowTableModel *historyModel() const { return m_historyModel; }
     // The merge table's rows (id, nom_annuaire, columns...) as the duplicate window shows them.
     [[nodiscard]] RowTableModel *duplicatesModel() const { return m_duplicatesModel; }
+    // Remakes the merge table fusion_mnl empty, from the book template.
+    void remakeMergeTable();
+    // Reads the merge table into duplicatesModel() in order (see
+    // WorkTables::load); false, the model closed, when it cannot be read.
+    [[nodiscard]] bool openDuplicates(const QStringList &order);
+    // The merge table's name.
+    [[nodiscard]] static QString mergeTable() { return QStringLiteral("fusion_mnl"); }
 
 Q_SIGNALS:
     void currentBookChanged(const QString &book);

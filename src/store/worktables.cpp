@@ -4,7 +4,10 @@
 #include "store/contactrecord.h"
 #include "store/contacttable.h"
 #include "store/database.h"
+#include "store/rowtablemodel.h"
 #include "store/tableschemas.h"
+
+#include <algorithm>
 
 namespace kirvane::store {
 
@@ -28,6 +31,8 @@ void report(const WorkProgress &p, int value, int maximum)
     if (p.bar)
         p.bar(value, maximum);
 }
+
+bool cancelled(const WorkProgress &p) { return p.cancelled && p.cancelled(); }
 
 } // namespace
 
@@ -61,7 +66,7 @@ bool WorkTables::isBlackListed(const QString &email)
     }
 }
 
-void WorkTables::fillWorkTable(const QStringList &books, const QString &table, const WorkProgress &progress)
+bool WorkTables::fillWorkTable(const QStringList &books, const QString &table, const WorkProgress &progress)
 {
     report(progress, 0, 0);
     if (table.compare(QStringLiteral("listenoire"), Qt::CaseInsensitive) == 0)
@@ -90,6 +95,8 @@ void WorkTables::fillWorkTable(const QStringList &books, const QString &table, c
         tx.commit();
     }
     for (const QString &b : books) {
+        if (cancelled(progress))
+            return false;
         db->attach(m_files.bookPath(b), QStringLiteral("src"));
         try {
             db->prepare(QStringLiteral("INSERT INTO t (id,%1,nom_annuaire) SELECT id,%1,? FROM src.t").arg(bookValueColumns()))
@@ -103,9 +110,10 @@ void WorkTables::fillWorkTable(const QStringList &books, const QString &table, c
     }
     if (progress.step)
         progress.step(1);
+    return true;
 }
 
-void WorkTables::pruneToDuplicates(const QString &table, const QStringList &criteria, const WorkProgress &progress)
+bool WorkTables::pruneToDuplicates(const QString &table, const QStringList &criteria, const WorkProgress &progress)
 {
     QStringList cols;
     for (const QString &c : criteria)
@@ -114,6 +122,10 @@ void WorkTables::pruneToDuplicates(const QString &table, const QStringList &crit
     const int n = int(cols.size());
     for (int pass = 0; pass < 2; ++pass) {
         for (int i = 0; i < n; ++i) {
+            if (cancelled(progress))
+                return false;
+            if (progress.step)
+                progress.step(i + 2 + (pass ? n : 0));
             // Rows in order of the criterion; a row whose value no neighbour
             // shares (exact comparison) is removed.
             std::vector<std::pair<qint64, QString>> rows;
@@ -130,6 +142,8 @@ void WorkTables::pruneToDuplicates(const QString &table, const QStringList &crit
                     progress.bar(int(r), int(rows.size()));
                 if (progress.processEvents && (r % 256) == 0)
                     progress.processEvents();
+                if ((r % 256) == 0 && cancelled(progress))
+                    return false;
                 if (rows[r].second != rows[r - 1].second) {
                     if (group == 1)
                         lonely.push_back(rows[r - 1].first);
@@ -151,46 +165,96 @@ void WorkTables::pruneToDuplicates(const QString &table, const QStringList &crit
                 tx.commit();
             }
             report(progress, int(rows.size()), int(rows.size()));
-            if (progress.step)
-                progress.step(i + 2 + (pass ? n : 0));
         }
     }
+    return true;
 }
 
-void WorkTables::deleteOtherOccurrences(const QString &table, const QStringList &columns, const QString &keptBook,
-                                   const QString &keptId, const QStringList &values)
+QList<WorkRow> WorkTables::deleteOtherOccurrences(const QString &table, const QStringList &columns,
+                                                 const QString &keptBook, const QString &keptId,
+                                                 const QStringList &values)
 {
     if (columns.size() != values.size() || columns.isEmpty())
-        return;
-    QStringList cols, ccols;
-    for (const QString &c : columns) {
-        cols << criterionColumn(c);
-        ccols << QStringLiteral("c.") + cols.last();
-    }
+        return {};
+    // Each column against its own value: values put end to end would let
+    // ("Dupont", "Jean") match ("DupontJ", "ean").
+    QStringList tests;
+    for (const QString &c : columns)
+        tests << QStringLiteral("lower(%1)=lower(?)").arg(criterionColumn(c));
     auto db = m_files.openTable(table);
-    std::vector<std::pair<QString, QString>> doomed; // id, book
+    QList<WorkRow> doomed;
     {
-        Statement s = db->prepare(QStringLiteral("SELECT id,nom_annuaire FROM t c WHERE upper(%1)=upper(?)")
-                                      .arg(ccols.join(QStringLiteral("||"))));
-        s.bind(1, values.join(QString()));
+        Statement s = db->prepare(QStringLiteral("SELECT id,nom_annuaire FROM t WHERE %1 ORDER BY rowid")
+                                      .arg(tests.join(QStringLiteral(" AND "))));
+        for (int k = 0; k < values.size(); ++k)
+            s.bind(k + 1, values[k]);
         while (s.step()) {
             const QString id = s.text(0), book = s.text(1);
-            if (id == keptId && book.compare(keptBook, Qt::CaseInsensitive) == 0)
+            if (id == keptId.trimmed() && book.compare(keptBook, Qt::CaseInsensitive) == 0)
                 continue;
-            doomed.emplace_back(id, book);
+            doomed.append({book, s.int64(0)});
         }
     }
-    for (const auto &[id, book] : doomed) {
-        auto bookDb = m_files.openBook(book);
-        bookDb->prepare(QStringLiteral("DELETE FROM t WHERE id=?")).bind(1, id.toLongLong()).run();
-        db->prepare(QStringLiteral("DELETE FROM t WHERE id=? AND nom_annuaire=?")).bind(1, id.toLongLong()).bind(2, book).run();
+    for (const WorkRow &row : doomed) {
+        auto bookDb = m_files.openBook(row.book);
+        bookDb->prepare(QStringLiteral("DELETE FROM t WHERE id=?")).bind(1, row.id).run();
+        deleteRowsByIdAndBook(table, row.book, {row.id});
     }
+    return doomed;
 }
 
 void WorkTables::deleteRowsById(const QString &table, const QList<qint64> &ids)
 {
     auto db = m_files.openTable(table);
     deleteRowsWithIds(*db, ids);
+}
+
+void WorkTables::deleteRowsByIdAndBook(const QString &table, const QString &book, const QList<qint64> &ids)
+{
+    if (ids.isEmpty())
+        return;
+    auto db = m_files.openTable(table);
+    Transaction tx(*db);
+    Statement s = db->prepare(QStringLiteral("DELETE FROM t WHERE id=? AND lower(nom_annuaire)=lower(?)"));
+    for (qint64 id : ids) {
+        s.bind(1, id).bind(2, book);
+        s.run();
+        s.reset();
+    }
+    tx.commit();
+}
+
+void WorkTables::load(const QString &table, const QStringList &order, RowTableModel &model)
+{
+    auto db = m_files.openTable(table);
+    const QStringList known = db->columns();
+    QStringList terms;
+    for (const QString &item : order) {
+        const QStringList words = item.simplified().split(u' ', Qt::SkipEmptyParts);
+        const auto column = std::find_if(known.begin(), known.end(), [&](const QString &k) {
+            return !words.isEmpty() && k.compare(words[0], Qt::CaseInsensitive) == 0;
+        });
+        const bool directionOk = words.size() == 1
+                                 || (words.size() == 2
+                                     && (words[1].compare(QStringLiteral("asc"), Qt::CaseInsensitive) == 0
+                                         || words[1].compare(QStringLiteral("desc"), Qt::CaseInsensitive) == 0));
+        if (column == known.end() || !directionOk)
+            throw StoreError(QStringLiteral("not an order of the table: %1").arg(item).toStdString());
+        terms << *column + (words.size() == 2 ? QLatin1Char(' ') + words[1].toLower() : QString());
+    }
+    Statement s = db->prepare(QStringLiteral("SELECT * FROM t") + (terms.isEmpty() ? QString() : QStringLiteral(" ORDER BY ") + terms.join(u',')));
+    QStringList columns;
+    for (int i = 0; i < s.columnCount(); ++i)
+        columns << s.columnName(i);
+    std::vector<QStringList> rows;
+    while (s.step()) {
+        QStringList row;
+        row.reserve(columns.size());
+        for (int i = 0; i < columns.size(); ++i)
+            row << s.text(i);
+        rows.push_back(std::move(row));
+    }
+    model.setRows(columns, std::move(rows));
 }
 
 } // namespace kirvane::store

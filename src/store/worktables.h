@@ -19,11 +19,21 @@ namespace kirvane::store {
 class BookFiles;
 class Database;
 
+class RowTableModel;
+
 // Progress of the long work-table operations (the duplicate window shows it).
 struct WorkProgress {
     std::function<void(int value, int maximum)> bar; // value -1: keep the maximum, add one
     std::function<void(int step)> step;
     std::function<void()> processEvents;
+    // Asked between books and every few hundred rows; true stops the work.
+    std::function<bool()> cancelled;
+};
+
+// A row of a work table: the book it came from and its id there.
+struct WorkRow {
+    QString book;
+    qint64 id = 0;
 };
 
 class WorkTables {
@@ -39,16 +49,25 @@ public:
     [[nodiscard]] bool isBlackListed(const QString &email);
 
     // Appends the rows of books to the work table (its id becoming a plain
-    // column at the end).
-    void fillWorkTable(const QStringList &books, const QString &table, const WorkProgress &progress = {});
+    // column at the end). False when progress.cancelled stopped it between books.
+    bool fillWorkTable(const QStringList &books, const QString &table, const WorkProgress &progress = {});
     // Keeps the rows that share, criterion by criterion and twice over, the
-    // value of each criterion column with another row.
-    void pruneToDuplicates(const QString &table, const QStringList &criteria, const WorkProgress &progress = {});
+    // value of each criterion column with another row. False when
+    // progress.cancelled stopped it; each pass deletes whole or not at all.
+    bool pruneToDuplicates(const QString &table, const QStringList &criteria, const WorkProgress &progress = {});
     // Deletes from their books, and from the work table, the rows whose
-    // columns hold values (letter case ignored), except the row keptId of keptBook.
-    void deleteOtherOccurrences(const QString &table, const QStringList &columns, const QString &keptBook,
-                                const QString &keptId, const QStringList &values);
+    // columns hold values, each column compared with its own value (letter
+    // case ignored), except the row keptId of keptBook. Returns the rows deleted.
+    QList<WorkRow> deleteOtherOccurrences(const QString &table, const QStringList &columns, const QString &keptBook,
+                                          const QString &keptId, const QStringList &values);
     void deleteRowsById(const QString &table, const QList<qint64> &ids);
+    // Deletes the work-table rows with these ids that came from book (its
+    // name compared ignoring letter case): ids repeat across the books merged.
+    void deleteRowsByIdAndBook(const QString &table, const QString &book, const QList<qint64> &ids);
+    // Reads the whole work table into model, ordered by order: items "column",
+    // "column asc" or "column desc" of the table's own columns (any letter
+    // case). Throws StoreError for anything else.
+    void load(const QString &table, const QStringList &order, RowTableModel &model);
 
 private:
     const BookFiles &m_files;
