@@ -229,7 +229,10 @@ void WorkTables::load(const QString &table, const QStringList &order, RowTableMo
     auto db = m_files.openTable(table);
     const QStringList known = db->columns();
     QStringList terms;
-    for (const QString &item : order) {
+    QStringList items;
+    for (const QString &item : order)
+        items << item.split(u',', Qt::SkipEmptyParts);
+    for (const QString &item : items) {
         const QStringList words = item.simplified().split(u' ', Qt::SkipEmptyParts);
         const auto column = std::find_if(known.begin(), known.end(), [&](const QString &k) {
             return !words.isEmpty() && k.compare(words[0], Qt::CaseInsensitive) == 0;

@@ -66,7 +66,8 @@ public:
     void deleteRowsByIdAndBook(const QString &table, const QString &book, const QList<qint64> &ids);
     // Reads the whole work table into model, ordered by order: items "column",
     // "column asc" or "column desc" of the table's own columns (any letter
-    // case). Throws StoreError for anything else.
+    // case), each item possibly several joined by ",". Throws StoreError for
+    // anything else.
     void load(const QString &table, const QStringList &order, RowTableModel &model);
 
 private:

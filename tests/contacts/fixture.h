@@ -1,0 +1,56 @@
+#pragma once
+// A data folder of the test's with address books filled from short lists.
+
+#include "common/folders.h"
+#include "contacts/bookmanager.h"
+#include "store/addressbookstore.h"
+#include "store/contactrecord.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <initializer_list>
+#include <memory>
+
+namespace kirvane::testing {
+
+// nom, prenom, societe, email, ville, champ16.
+struct Person {
+    QString nom, prenom, societe, email, ville, champ16;
+};
+
+class BooksFixture {
+public:
+    BooksFixture()
+    {
+        common::setDataFolder(m_dir.path());
+        QString error;
+        if (!store::BookFiles::ensureDataFolder(common::dataFolder(), &error))
+            qFatal("data folder: %s", qPrintable(error));
+        store.initDataFolder();
+    }
+    // Makes book (from the template) holding people, ids 1, 2, ... in order.
+    void book(const QString &name, std::initializer_list<Person> people)
+    {
+        if (!contacts::BookManager(store).create(name, {}).ok())
+            qFatal("cannot create the book %s", qPrintable(name));
+        std::vector<store::ContactRecord> records;
+        for (const Person &p : people) {
+            store::ContactRecord c = store::emptyContact();
+            c[store::F_nom].value = p.nom;
+            c[store::F_prenom].value = p.prenom;
+            c[store::F_societe].value = p.societe;
+            c[store::F_email].value = p.email;
+            c[store::F_ville].value = p.ville;
+            c[store::F_champ16].value = p.champ16;
+            records.push_back(c);
+        }
+        store.contacts().saveContacts(records, name);
+    }
+    [[nodiscard]] QString home() const { return m_dir.path(); }
+
+    QTemporaryDir m_dir;
+    store::AddressBookStore store;
+};
+
+} // namespace kirvane::testing
