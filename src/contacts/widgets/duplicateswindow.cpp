@@ -281,7 +281,9 @@ void DuplicatesWindow::deleteContact()
     qint64 id = 0;
     if (m_sweep.isRunning() || !selectedRow(&book, &id))
         return;
-    m_sweep.deleteContact(book, id);
+    QString error;
+    if (!m_sweep.deleteContact(book, id, &error))
+        m_asker.inform(error);
     showResult(m_sweep.criteria());
 }
 
@@ -293,7 +295,9 @@ void DuplicatesWindow::deleteOtherOccurrences()
         return;
     try {
         m_sweep.deleteOtherOccurrences(book, id);
-    } catch (const store::StoreError &) {
+    } catch (const store::StoreError &e) {
+        m_asker.inform(QString::fromUtf8(e.what()));
+        showResult(m_sweep.criteria());
         return;
     }
     setBusy(true);
