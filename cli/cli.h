@@ -2,6 +2,8 @@
 // Shared pieces of kirvane-cli: each group of commands lives in its own file
 // and is reached through the table in main.cpp.
 
+#include "store/contactrecord.h"
+
 #include <QString>
 #include <QStringList>
 #include <QTextStream>
@@ -10,6 +12,10 @@
 
 namespace kirvane::mail {
 class MailMessage;
+}
+
+namespace kirvane::store {
+class AddressBookStore;
 }
 
 namespace kirvane::cli {
@@ -61,6 +67,12 @@ int runResumeCommand(QStringList args);      // cli/send_commands.cpp
 int runRunsCommand(QStringList args);        // cli/send_commands.cpp
 int runSearchCommand(QStringList args);       // cli/search_commands.cpp
 int runDuplicatesCommand(QStringList args);   // cli/search_commands.cpp
+int runTitlesCommand(QStringList args);       // cli/contact_commands.cpp
+// contact show|update|copy|move (args from the verb on); cli/contact_commands.cpp.
+int runContactEditCommand(store::AddressBookStore &base, const QStringList &args);
+// Sets the columns named by COLUMN=VALUE pairs; false with a one-line error
+// for a name that is not a column (or is the id). cli/contact_commands.cpp.
+bool setColumns(store::ContactRecord &contact, const QStringList &pairs, QString *error);
 
 // Takes the message options of "mail compose" and "mail send" out of args
 // (--from, --name, --to, --cc, --bcc, --subject, --text or --html, --attach,

@@ -115,7 +115,11 @@ constexpr const char *kUsage =
     "  book relabel NAME L1,L2,L3,L4 | book delete NAME\n"
     "  contact add BOOK COLUMN=VALUE...       prints the new contact's id\n"
     "  contact delete BOOK ID...\n"
+    "  contact show BOOK ID                   the contact as one JSON object\n"
+    "  contact update BOOK ID COLUMN=VALUE...\n"
+    "  contact copy|move BOOK DEST ID... [--duplicates skip|keep]\n"
     "  contacts BOOK                          one JSON object per contact\n"
+    "  titles | titles set TITLE...           the list of titles (titre.ini)\n"
     "  export BOOK FILE                       the semicolon-separated export\n"
     "  mail compose|send|fetch ...            see 'kirvane-cli mail --help'\n"
     "  message make|show|render ...           see 'kirvane-cli message --help'\n"
@@ -220,5 +224,7 @@ int main(int argc, char *argv[])
         return cli::runSearchCommand(args);
     if (command == QLatin1String("duplicates"))
         return cli::runDuplicatesCommand(args);
+    if (command == QLatin1String("titles"))
+        return cli::runTitlesCommand(args);
     return cli::runStoreCommand(command, args);
 }

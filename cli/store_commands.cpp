@@ -92,17 +92,15 @@ int contactCommand(AddressBookStore &base, QStringList args)
     const QString book = args.value(1);
     if (args.size() < 2)
         return fail(QStringLiteral("usage: contact add BOOK COLUMN=VALUE... | contact delete BOOK ID..."));
+    if (verb == QLatin1String("copy") || verb == QLatin1String("move"))
+        return runContactEditCommand(base, args);
     if (int rc = requireBook(base, book))
         return rc;
     if (verb == QLatin1String("add")) {
         ContactRecord c = emptyContact();
-        for (const QString &pair : args.mid(2)) {
-            const int eq = pair.indexOf(u'=');
-            const int column = eq > 0 ? contactColumnIndex(pair.left(eq)) : -1;
-            if (column <= 0)
-                return fail(QStringLiteral("not a column: %1 (use nom, prenom, ... champ19)").arg(pair.left(eq)));
-            c[column].value = pair.mid(eq + 1);
-        }
+        QString error;
+        if (!setColumns(c, args.mid(2), &error))
+            return fail(error);
         out() << base.contacts().addContact(c, book) << Qt::endl;
         return 0;
     }
@@ -117,7 +115,7 @@ int contactCommand(AddressBookStore &base, QStringList args)
         base.contacts().deleteContacts(book, ids);
         return 0;
     }
-    return fail(QStringLiteral("usage: contact add|delete BOOK ..."));
+    return runContactEditCommand(base, args);
 }
 
 int contactsCommand(AddressBookStore &base, const QStringList &args)

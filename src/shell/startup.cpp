@@ -2,6 +2,9 @@
 
 #include "mail/pop3client.h"
 #include "mail/smtpclient.h"
+#include "contacts/widgets/contactsview.h"
+#include "contacts/widgets/directoryview.h"
+#include "import/csvexport.h"
 #include "message/widgets/messageeditorview.h"
 #include "sending/widgets/historyframe.h"
 #include "sending/widgets/sendingwindows.h"
@@ -15,6 +18,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QTimer>
 
@@ -87,6 +91,22 @@ int runDesktop(QApplication &app, const StartOptions &options)
     auto *editor = new message::MessageEditorView(&base);
     views.message = editor;
     views.history = new sending::HistoryFrame(base, editor);
+    views.contact = new contacts::ContactsView(&base);
+    auto *directory = new contacts::DirectoryView(&base);
+    // The export writes the chosen book to a CSV file the user names; import
+    // is set here (DirectoryView::importInto) once its window exists.
+    directory->exportBook = [&base, directory](const QString &book) {
+        const QString path = QFileDialog::getSaveFileName(directory, QString(), book + QStringLiteral(".csv"),
+                                                          QStringLiteral("CSV (*.csv)"));
+        if (path.isEmpty())
+            return;
+        try {
+            import::exportBook(base.files(), book, path);
+        } catch (const StoreError &e) {
+            QMessageBox::warning(directory, QStringLiteral("Kirvane"), QString::fromUtf8(e.what()));
+        }
+    };
+    views.directory = directory;
     MainWindow form(&base, views);
     QObject::connect(&guard, &SingleInstance::raiseRequested, &form, &MainWindow::bringToFront);
     QObject::connect(&form, &MainWindow::quitRequested, &app, [] { QCoreApplication::exit(0); });

@@ -100,8 +100,11 @@ MessageDialog::MessageDialog(DialogKind kind, QWidget *parent)
 
 void MessageDialog::applyLanguage(int language)
 {
+    m_language = language;
     if (m_kind == DialogKind::Error)
         setWindowTitle(texts::text(ErrorCaption, language));
+    if (isDuplicateQuestion())
+        setWindowTitle(texts::text(DuplicateRiskCaption, language));
     if (m_close)
         copyLook(m_close, ButtonClose, language);
     if (m_yes)
@@ -119,7 +122,11 @@ QString MessageDialog::text() const
 
 Answer MessageDialog::ask(const QString &text)
 {
-    m_memo->setPlainText(displayLines(text));
+    // The duplicate questions end with the question itself, under the name
+    // or address the caller gives.
+    m_memo->setPlainText(displayLines(isDuplicateQuestion()
+                                          ? text + u'\n' + texts::text(AskSaveAnyway, m_language)
+                                          : text));
     m_memo->selectAll();
     m_memo->setAlignment(Qt::AlignCenter);
     QTextCursor c = m_memo->textCursor();

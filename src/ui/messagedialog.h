@@ -42,7 +42,13 @@ private:
     // The answer of the last button, given also when the dialog is closed otherwise.
     [[nodiscard]] texts::Answer lastButtonAnswer() const;
 
+    [[nodiscard]] bool isDuplicateQuestion() const
+    {
+        return m_kind == texts::DialogKind::SameContactName || m_kind == texts::DialogKind::SameContactEmail;
+    }
+
     texts::DialogKind m_kind;
+    int m_language = 1;
     Buttons m_buttons;
     QTextEdit *m_memo = nullptr;
     QPushButton *m_close = nullptr;

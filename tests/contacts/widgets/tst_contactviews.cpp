@@ -1,0 +1,547 @@
+// The address-books view and the contacts view in the main window, offscreen:
+// the book dialogs, edit mode, Add with its questions, copy into the book
+// itself, move and delete returning to their row, the titles, the free-field
+// labels, the apostrophe, print. Questions are answered by a ScriptedAsker;
+// the views' own dialogs by acting on them once they are shown.
+
+#include "common/folders.h"
+#include "contacts/bookmanager.h"
+#include "contacts/titlelist.h"
+#include "contacts/widgets/contactsview.h"
+#include "contacts/widgets/directoryview.h"
+#include "shell/mainwindow.h"
+#include "store/addressbookstore.h"
+#include "store/booktablemodel.h"
+#include "texts/texttable.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDialog>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+
+using namespace kirvane;
+using namespace kirvane::common;
+using namespace kirvane::contacts;
+using namespace kirvane::store;
+using namespace kirvane::texts;
+
+class TestContactViews : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+
+    void directoryCommands();
+    void renameKeepsTheDialogOpenWhileTheNameIsTaken();
+    void editModeTable_data();
+    void editModeTable();
+    void addWithEachAnswer_data();
+    void addWithEachAnswer();
+    void copyIntoTheCurrentBook();
+    void deleteAndMoveReturnToTheirRow_data();
+    void deleteAndMoveReturnToTheirRow();
+    void modifyKeepsATitleTheListLacks();
+    void titlesDialog();
+    void freeLabelsAreElided();
+    void printShowsThePage();
+    void screenshots();
+
+private:
+    // A widget of the contacts view (or, with in set, of another window).
+    template<typename T = QWidget>
+    T *widget(const char *name, QWidget *in = nullptr) const
+    {
+        T *w = (in ? in : static_cast<QWidget *>(m_contacts))->findChild<T *>(QString::fromLatin1(name));
+        if (!w)
+            qWarning("no widget named %s", name);
+        return w;
+    }
+    void trigger(const char *command) { m_form->action(QString::fromLatin1(command))->trigger(); }
+    // Runs act on the next modal dialog once it is shown.
+    void onDialog(std::function<void(QWidget *)> act);
+    void openContacts(const QString &book);
+    void selectRows(const QList<int> &rows);
+    // Clicks the row, as the user does to show its contact.
+    void clickRow(int row);
+    QStringList gridNames() const;
+    qint64 add(const QString &book, const QString &nom, const QString &prenom, const QString &email = {});
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<AddressBookStore> m_base;
+    ScriptedAsker m_asker;
+    std::unique_ptr<shell::MainWindow> m_form;
+    ContactsView *m_contacts = nullptr;
+    DirectoryView *m_directory = nullptr;
+    QStringList m_printed;
+};
+
+void TestContactViews::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    setDataFolder(m_dir->path());
+    QString error;
+    QVERIFY2(BookFiles::ensureDataFolder(dataFolder(), &error), qPrintable(error));
+    m_base = std::make_unique<AddressBookStore>();
+    m_base->initDataFolder();
+    for (const char *book : {"clients", "prospects"})
+        QVERIFY(BookManager(*m_base).create(QString::fromLatin1(book), {}).ok());
+    m_asker.clear();
+    m_printed.clear();
+    m_contacts = new ContactsView(m_base.get());
+    m_contacts->showPrintPage = [this](const QString &html) { m_printed << html; };
+    m_directory = new DirectoryView(m_base.get());
+    shell::MainViews views;
+    views.contact = m_contacts;
+    views.directory = m_directory;
+    m_form = std::make_unique<shell::MainWindow>(m_base.get(), views, &m_asker);
+    m_form->applyLanguage(English);
+    m_form->resize(1000, 640);
+    m_form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+}
+
+void TestContactViews::cleanup()
+{
+    m_form.reset();
+    m_base.reset();
+    m_dir.reset();
+}
+
+void TestContactViews::onDialog(std::function<void(QWidget *)> act)
+{
+    QTimer::singleShot(0, this, [this, act = std::move(act)] {
+        QWidget *w = QApplication::activeModalWidget();
+        if (!w || !w->isVisible()) {
+            onDialog(act);
+            return;
+        }
+        act(w);
+    });
+}
+
+qint64 TestContactViews::add(const QString &book, const QString &nom, const QString &prenom, const QString &email)
+{
+    ContactRecord c = emptyContact();
+    c[F_nom].value = nom;
+    c[F_prenom].value = prenom;
+    c[F_email].value = email;
+    return m_base->contacts().addContact(c, book);
+}
+
+void TestContactViews::openContacts(const QString &book)
+{
+    m_form->showContactsView();
+    auto *books = widget<QComboBox>("List_annuaire");
+    const int index = books->findText(book);
+    QVERIFY(index >= 0);
+    books->setCurrentIndex(index);
+    Q_EMIT books->activated(index);
+}
+
+void TestContactViews::selectRows(const QList<int> &rows)
+{
+    auto *grid = widget<QTableView>("DBGrid1");
+    grid->clearSelection();
+    for (int r : rows) {
+        const QModelIndex i = grid->model()->index(r, BookTableModel::kDisplayNameColumn);
+        grid->selectionModel()->select(i, QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        grid->selectionModel()->setCurrentIndex(i, QItemSelectionModel::NoUpdate);
+    }
+}
+
+void TestContactViews::clickRow(int row)
+{
+    auto *grid = widget<QTableView>("DBGrid1");
+    const QRect r = grid->visualRect(grid->model()->index(row, BookTableModel::kDisplayNameColumn));
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, r.center());
+}
+
+QStringList TestContactViews::gridNames() const
+{
+    QStringList names;
+    auto *grid = widget<QTableView>("DBGrid1");
+    for (int r = 0; r < grid->model()->rowCount(); ++r)
+        names << grid->model()->index(r, BookTableModel::kDisplayNameColumn).data().toString();
+    return names;
+}
+
+void TestContactViews::directoryCommands()
+{
+    m_form->showDirectoryView();
+    auto *list = widget<QListWidget>("Dir_List", m_directory);
+    QCOMPARE(list->count(), 2);
+
+    // Create: the proposal, labels typed, the new book selected with its details.
+    onDialog([](QWidget *d) {
+        QCOMPARE(d->objectName(), QStringLiteral("Dialogue_nouvel_annuaire"));
+        QCOMPARE(d->findChild<QLineEdit *>(QStringLiteral("Edit1"))->text(), QStringLiteral("New"));
+        d->findChild<QLineEdit *>(QStringLiteral("Edit1"))->setText(QStringLiteral("members"));
+        d->findChild<QLineEdit *>(QStringLiteral("Edit_champ1"))->setText(QStringLiteral("Joined"));
+        d->findChild<QPushButton *>(QStringLiteral("Btn_Valider"))->click();
+    });
+    trigger("Ajouter1");
+    QCOMPARE(list->count(), 3);
+    QCOMPARE(list->selectedItems().value(0)->text(), QStringLiteral("members"));
+    QCOMPARE(widget<QLabel>("Label8", m_directory)->text(), QStringLiteral("members"));
+    QCOMPARE(widget<QLineEdit>("E_champ16", m_directory)->text(), QStringLiteral("Joined"));
+    QCOMPARE(widget<QLineEdit>("E_NbrAdresse", m_directory)->text(), QStringLiteral("0"));
+
+    // Rename fields: the header and count go blank, the labels show the new ones.
+    onDialog([](QWidget *d) {
+        QCOMPARE(d->objectName(), QStringLiteral("Dialogue_renomme_champs"));
+        QCOMPARE(d->findChild<QLineEdit *>(QStringLiteral("Edit_champ1"))->text(), QStringLiteral("Joined"));
+        d->findChild<QLineEdit *>(QStringLiteral("Edit_champ2"))->setText(QStringLiteral("Team"));
+        d->findChild<QPushButton *>(QStringLiteral("Btn_Valider"))->click();
+    });
+    trigger("Renommerleschamps1");
+    QCOMPARE(widget<QLabel>("Label8", m_directory)->text(), QString());
+    QCOMPARE(widget<QLineEdit>("E_NbrAdresse", m_directory)->text(), QString());
+    QCOMPARE(widget<QLineEdit>("E_champ17", m_directory)->text(), QStringLiteral("Team"));
+
+    // Duplicate proposes "Copy of members"; the list loses its selection.
+    onDialog([](QWidget *d) {
+        QCOMPARE(d->objectName(), QStringLiteral("Dialogue_copie_annuaire"));
+        QCOMPARE(d->findChild<QLineEdit *>(QStringLiteral("Edit1"))->text(), QStringLiteral("Copy of members"));
+        d->findChild<QPushButton *>(QStringLiteral("Btn_Valider"))->click();
+    });
+    trigger("Dupliquer1");
+    QCOMPARE(list->count(), 4);
+    QVERIFY(list->selectedItems().isEmpty());
+
+    // Without a selection every command but create asks for one.
+    trigger("Supprimer2");
+    QCOMPARE(m_asker.texts(), QStringList{text(SelectABook, English)});
+
+    // Delete: confirmed in its dialog; cancelled keeps the book.
+    list->setCurrentRow(0); // "clients"
+    onDialog([](QWidget *d) {
+        QCOMPARE(d->findChild<QLabel *>(QStringLiteral("Label2"))->text(), QStringLiteral("clients"));
+        d->findChild<QPushButton *>(QStringLiteral("Btn_Annuler"))->click();
+    });
+    trigger("Supprimer2");
+    QCOMPARE(list->count(), 4);
+    onDialog([](QWidget *d) { d->findChild<QPushButton *>(QStringLiteral("Btn_Oui"))->click(); });
+    trigger("Supprimer2");
+    QCOMPARE(list->count(), 3);
+    QVERIFY(!m_base->listBooks().contains(QStringLiteral("clients")));
+
+    // The subscribers' book: confirmed, then refused.
+    QVERIFY(BookManager(*m_base).create(QStringLiteral("subscribers"), {}).ok());
+    m_directory->reloadBooks();
+    list->setCurrentItem(list->findItems(QStringLiteral("subscribers"), Qt::MatchExactly).first());
+    m_asker.clear();
+    onDialog([](QWidget *d) { d->findChild<QPushButton *>(QStringLiteral("Btn_Oui"))->click(); });
+    trigger("Supprimer2");
+    QCOMPARE(m_asker.texts(), QStringList{text(SubscribersUndeletable, English)});
+    QVERIFY(m_base->listBooks().contains(QStringLiteral("subscribers")));
+    // Import and synchronisation stay off until their windows are set.
+    QVERIFY(!m_form->action(QStringLiteral("Importer"))->isEnabled());
+    QVERIFY(m_form->action(QStringLiteral("Supprimer2"))->isEnabled());
+}
+
+void TestContactViews::renameKeepsTheDialogOpenWhileTheNameIsTaken()
+{
+    m_form->showDirectoryView();
+    auto *list = widget<QListWidget>("Dir_List", m_directory);
+    list->setCurrentRow(0); // clients
+    onDialog([this](QWidget *d) {
+        QCOMPARE(d->objectName(), QStringLiteral("Dialogue_renomme_annuaire"));
+        auto *ok = d->findChild<QPushButton *>(QStringLiteral("Btn_Valider"));
+        ok->click(); // its own name
+        QVERIFY(d->isVisible());
+        QCOMPARE(m_asker.texts(), QStringList{text(BookNameInUse, English)});
+        d->findChild<QLineEdit *>(QStringLiteral("Edit1"))->setText(QStringLiteral("o'neil"));
+        ok->click();
+    });
+    trigger("Renommer1");
+    QCOMPARE(m_base->listBooks(), (QStringList{"o'neil", "prospects"}));
+}
+
+void TestContactViews::editModeTable_data()
+{
+    QTest::addColumn<QString>("state");
+    QTest::newRow("browsing") << "browsing";
+    QTest::newRow("adding") << "adding";
+    QTest::newRow("modifying") << "modifying";
+    QTest::newRow("saved") << "saved";
+    QTest::newRow("cancelled") << "cancelled";
+}
+
+void TestContactViews::editModeTable()
+{
+    QFETCH(QString, state);
+    add(QStringLiteral("clients"), QStringLiteral("Dupont"), QStringLiteral("Jean"));
+    openContacts(QStringLiteral("clients"));
+    selectRows({0});
+    if (state != QLatin1String("browsing"))
+        trigger(state == QLatin1String("adding") ? "Ajouteruncontact1" : "Modifier1");
+    if (state == QLatin1String("saved"))
+        widget<QPushButton>("Btn_Enregistrer")->click();
+    if (state == QLatin1String("cancelled"))
+        widget<QPushButton>("Btn_Annuler")->click();
+    const bool editing = state == QLatin1String("adding") || state == QLatin1String("modifying");
+
+    for (const char *edit : {"Edit_Nom", "Edit_Prenom", "Edit_email", "Edit_URL", "Edit1", "Edit4"})
+        QCOMPARE(widget<QLineEdit>(edit)->isReadOnly(), !editing);
+    QCOMPARE(widget<QPlainTextEdit>("Memo1")->isReadOnly(), !editing);
+    QCOMPARE(widget("List_civilite")->isEnabled(), editing);
+    QCOMPARE(widget("Btn_Enregistrer")->isVisibleTo(m_form.get()), editing);
+    QCOMPARE(widget("Btn_Annuler")->isVisibleTo(m_form.get()), editing);
+    QCOMPARE(widget("List_annuaire")->isEnabled(), !editing);
+    QCOMPARE(widget("DBGrid1")->isEnabled(), !editing);
+    QCOMPARE(m_form->action(QStringLiteral("Supprimer1"))->isEnabled(), !editing);
+    QCOMPARE(m_form->action(QStringLiteral("titre1"))->isEnabled(), !editing);
+    QCOMPARE(m_form->action(QStringLiteral("Quitter"))->isEnabled(), true);
+    QCOMPARE(m_contacts->isEditing(), editing);
+
+    // A key typed into a read-only field says how to edit; with Ctrl it does not.
+    m_asker.clear();
+    if (!editing) {
+        QTest::keyClick(widget("Edit_Nom"), Qt::Key_A);
+        QTest::keyClick(widget("Edit_Nom"), Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(m_asker.texts(), QStringList{text(ContactNotEditable, English)});
+    }
+}
+
+void TestContactViews::addWithEachAnswer_data()
+{
+    QTest::addColumn<QList<int>>("answers");
+    QTest::addColumn<int>("questions");
+    QTest::addColumn<bool>("saved");
+    const int yes = int(Answer::Yes), no = int(Answer::No);
+    QTest::newRow("name: no") << QList<int>{no} << 1 << false;
+    QTest::newRow("name: yes, address: no") << QList<int>{yes, no} << 2 << false;
+    QTest::newRow("name: yes, address: yes") << QList<int>{yes, yes} << 2 << true;
+}
+
+void TestContactViews::addWithEachAnswer()
+{
+    QFETCH(QList<int>, answers);
+    QFETCH(int, questions);
+    QFETCH(bool, saved);
+    add(QStringLiteral("clients"), QStringLiteral("Dupont"), QStringLiteral("Jean"), QStringLiteral("jean@example.org"));
+    add(QStringLiteral("clients"), QStringLiteral("Zola"), QStringLiteral("Emile"));
+    openContacts(QStringLiteral("clients"));
+    trigger("Ajouteruncontact1");
+    QTest::keyClicks(widget("Edit_Nom"), QStringLiteral("DUPONT"));
+    QTest::keyClicks(widget("Edit_Prenom"), QStringLiteral("jean"));
+    QTest::keyClicks(widget("Edit_email"), QStringLiteral("Jean@Example.org"));
+    QCOMPARE(widget<QLabel>("Label15")->text(), QStringLiteral("DUPONT jean"));
+    for (int a : answers)
+        m_asker.answerNext(Answer(a));
+    widget<QPushButton>("Btn_Enregistrer")->click();
+    QCOMPARE(int(m_asker.questions().size()), questions);
+    QCOMPARE(m_asker.questions()[0].kind, DialogKind::SameContactName);
+    QCOMPARE(m_contacts->isEditing(), !saved);
+    QCOMPARE(m_base->countRows(QStringLiteral("an_clients")), saved ? 3 : 2);
+    if (saved) {
+        // The new contact is selected and shown.
+        auto *grid = widget<QTableView>("DBGrid1");
+        QCOMPARE(grid->selectionModel()->selectedRows().size(), 1);
+        QCOMPARE(widget<QLineEdit>("Edit_email")->text(), QStringLiteral("Jean@Example.org"));
+        QCOMPARE(widget<QLineEdit>("Edit_Nom")->text(), QStringLiteral("DUPONT"));
+        QVERIFY(m_base->currentBookModel()->idAt(grid->currentIndex().row()) == 3);
+    } else {
+        QCOMPARE(widget<QLineEdit>("Edit_Nom")->text(), QStringLiteral("DUPONT"));
+    }
+}
+
+void TestContactViews::copyIntoTheCurrentBook()
+{
+    add(QStringLiteral("clients"), QStringLiteral("Dupont"), QStringLiteral("Jean"), QStringLiteral("jean@example.org"));
+    add(QStringLiteral("clients"), QStringLiteral("Zola"), QStringLiteral("Emile"), QStringLiteral("emile@example.org"));
+    openContacts(QStringLiteral("clients"));
+    selectRows({0, 1});
+    for (Answer a : {Answer::Yes, Answer::Yes, Answer::Yes, Answer::Yes})
+        m_asker.answerNext(a);
+    onDialog([](QWidget *d) {
+        QCOMPARE(d->objectName(), QStringLiteral("Form_Dir_Dest"));
+        auto *list = d->findChild<QListWidget *>(QStringLiteral("ListBox1"));
+        QCOMPARE(list->count(), 2);
+        list->item(0)->setSelected(true); // clients itself
+        d->findChild<QPushButton *>(QStringLiteral("Btn_Valider"))->click();
+    });
+    trigger("Copieruncontact1");
+    QCOMPARE(int(m_asker.questions().size()), 4);
+    QCOMPARE(gridNames(), (QStringList{"Dupont  Jean", "Dupont  Jean", "Zola  Emile", "Zola  Emile"}));
+    // Back on the row that was current (the last one selected).
+    QCOMPARE(widget<QLineEdit>("Edit_Nom")->text(), QStringLiteral("Zola"));
+}
+
+void TestContactViews::deleteAndMoveReturnToTheirRow_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QList<int>>("selected");
+    QTest::addColumn<QString>("shown");
+    for (const char *command : {"delete", "move"}) {
+        const QByteArray c(command);
+        QTest::newRow(c + " first") << QString::fromLatin1(command) << QList<int>{0} << "B";
+        QTest::newRow(c + " middle") << QString::fromLatin1(command) << QList<int>{2} << "B";
+        QTest::newRow(c + " last") << QString::fromLatin1(command) << QList<int>{4} << "D";
+        QTest::newRow(c + " all") << QString::fromLatin1(command) << QList<int>{0, 1, 2, 3, 4} << "";
+    }
+}
+
+void TestContactViews::deleteAndMoveReturnToTheirRow()
+{
+    QFETCH(QString, command);
+    QFETCH(QList<int>, selected);
+    QFETCH(QString, shown);
+    for (const char *n : {"A", "B", "C", "D", "E"})
+        add(QStringLiteral("clients"), QString::fromLatin1(n), QString(), QString::fromLatin1(n) + QStringLiteral("@example.org"));
+    openContacts(QStringLiteral("clients"));
+    selectRows(selected);
+    if (command == QLatin1String("delete")) {
+        m_asker.answerNext(Answer::Yes);
+        trigger("Supprimer1");
+    } else {
+        onDialog([](QWidget *d) {
+            auto *list = d->findChild<QListWidget *>(QStringLiteral("ListBox1"));
+            QCOMPARE(list->selectionMode(), QAbstractItemView::SingleSelection);
+            list->setCurrentRow(1); // prospects
+            d->findChild<QPushButton *>(QStringLiteral("Btn_Valider"))->click();
+        });
+        trigger("Dplacer1");
+        QCOMPARE(m_base->countRows(QStringLiteral("an_prospects")), int(selected.size()));
+    }
+    QCOMPARE(m_base->countRows(QStringLiteral("an_clients")), 5 - int(selected.size()));
+    QCOMPARE(widget<QLineEdit>("Edit_Nom")->text(), shown);
+    auto *grid = widget<QTableView>("DBGrid1");
+    QCOMPARE(grid->selectionModel()->selectedRows().size(), shown.isEmpty() ? 0 : 1);
+}
+
+void TestContactViews::modifyKeepsATitleTheListLacks()
+{
+    QVERIFY(TitleList().save({QStringLiteral("Monsieur"), QStringLiteral("Madame")}));
+    ContactRecord c = emptyContact();
+    c[F_nom].value = QStringLiteral("Dupont");
+    c[F_civilite].value = QStringLiteral("Docteur");
+    c[F_email].value = QStringLiteral("o'neil@example.org");
+    m_base->contacts().addContact(c, QStringLiteral("clients"));
+    openContacts(QStringLiteral("clients"));
+    clickRow(0);
+    auto *title = widget<QComboBox>("List_civilite");
+    QCOMPARE(title->currentText(), QStringLiteral("Docteur"));
+    trigger("Modifier1");
+    widget<QLineEdit>("Edit_Prenom")->setText(QStringLiteral("L'abbé"));
+    widget<QPushButton>("Btn_Enregistrer")->click();
+    ContactRecord saved = emptyContact();
+    m_base->contacts().readContact(1, QStringLiteral("clients"), saved);
+    QCOMPARE(saved[F_civilite].value, QStringLiteral("Docteur"));
+    QCOMPARE(saved[F_prenom].value, QStringLiteral("L\u2019abbé"));
+    QCOMPARE(saved[F_email].value, QStringLiteral("o'neil@example.org"));
+    QCOMPARE(widget<QLineEdit>("Edit_Prenom")->text(), QStringLiteral("L\u2019abbé"));
+}
+
+void TestContactViews::titlesDialog()
+{
+    // No titre.ini: an empty list, no error.
+    QVERIFY(QFile::remove(TitleList().path()));
+    openContacts(QStringLiteral("clients"));
+    trigger("Ajouteruncontact1");
+    QCOMPARE(widget<QComboBox>("List_civilite")->count(), 0);
+    onDialog([](QWidget *d) {
+        QCOMPARE(d->objectName(), QStringLiteral("Dialogue_ajouter_titre"));
+        auto *name = d->findChild<QLineEdit *>(QStringLiteral("eNom"));
+        auto *addButton = d->findChild<QPushButton *>(QStringLiteral("Btn_Ajouter"));
+        for (const char *t : {"Monsieur", "MONSIEUR", "Madame", "Docteur"}) {
+            name->setText(QString::fromLatin1(t));
+            addButton->click();
+        }
+        auto *list = d->findChild<QListWidget *>(QStringLiteral("ListBox1"));
+        QCOMPARE(list->count(), 3);
+        list->item(2)->setSelected(true);
+        d->findChild<QPushButton *>(QStringLiteral("Btn_Supprimer"))->click();
+        d->findChild<QPushButton *>(QStringLiteral("Btn_Valider"))->click();
+    });
+    widget<QPushButton>("btn_titre")->click();
+    QCOMPARE(TitleList().load(), (QStringList{"Monsieur", "Madame"}));
+    // While editing, the list is reloaded with its first entry chosen.
+    QCOMPARE(widget<QComboBox>("List_civilite")->count(), 2);
+    QCOMPARE(widget<QComboBox>("List_civilite")->currentText(), QStringLiteral("Monsieur"));
+}
+
+void TestContactViews::freeLabelsAreElided()
+{
+    QVERIFY(BookManager(*m_base).relabel(QStringLiteral("clients"),
+                                         {QStringLiteral("A very long label for a free field"), QStringLiteral("Short"), {}, {}})
+                .ok());
+    openContacts(QStringLiteral("clients"));
+    auto *first = widget<QLabel>("Label_chp1");
+    QVERIFY(first->text().endsWith(u'.'));
+    QVERIFY(first->text().size() < 30);
+    QCOMPARE(first->toolTip(), QStringLiteral("A very long label for a free field"));
+    QVERIFY(first->fontMetrics().horizontalAdvance(first->text()) < first->width());
+    QCOMPARE(widget<QLabel>("Label_chp2")->text(), QStringLiteral("Short"));
+    QCOMPARE(widget<QLabel>("Label_chp2")->toolTip(), QString());
+}
+
+void TestContactViews::printShowsThePage()
+{
+    ContactRecord c = emptyContact();
+    c[F_nom].value = QStringLiteral("<b>&");
+    c[F_adresse1].value = QStringLiteral("1 rue Haute");
+    m_base->contacts().addContact(c, QStringLiteral("clients"));
+    openContacts(QStringLiteral("clients"));
+    trigger("Imprimer1");
+    QCOMPARE(m_asker.texts(), QStringList{text(SelectAContact, English)});
+    selectRows({0});
+    trigger("Imprimer1");
+    QCOMPARE(m_printed.size(), 1);
+    QVERIFY(m_printed[0].contains(QStringLiteral("<BR><B>Name : </B>&lt;b&gt;&amp;\r\n")));
+    QVERIFY(!m_printed[0].contains(QStringLiteral("<BR><B>             </B>")));
+    QFile file(tempFolder() + QStringLiteral("Kirvane_print.htm"));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(QString::fromUtf8(file.readAll()), m_printed[0]);
+}
+
+void TestContactViews::screenshots()
+{
+    const QString out = qEnvironmentVariable("KIRVANE_SCREENSHOTS");
+    if (out.isEmpty())
+        QSKIP("KIRVANE_SCREENSHOTS is not set");
+    QDir().mkpath(out);
+    QVERIFY(BookManager(*m_base).create(QStringLiteral("newsletter"), {QStringLiteral("Member since"), QStringLiteral("Region"), {}, {}}).ok());
+    const char *first[] = {"Anne", "Paul", "Marie", "Luc", "Claire", "Hugo", "Léa", "Jules", "Emma", "Louis"};
+    const char *last[] = {"Martin", "Bernard", "Dubois", "Thomas", "Robert"};
+    for (int i = 0; i < 50; ++i) {
+        ContactRecord c = emptyContact();
+        c[F_nom].value = QString::fromUtf8(last[i % 5]);
+        c[F_prenom].value = QString::fromUtf8(first[i % 10]);
+        c[F_email].value = QStringLiteral("%1.%2@example.org").arg(c[F_prenom].value.toLower(), c[F_nom].value.toLower());
+        c[F_ville].value = QStringLiteral("Lyon");
+        c[F_code_postal].value = QString::number(69001 + i % 9);
+        c[F_adresse1].value = QStringLiteral("%1 rue de la République").arg(i + 1);
+        c[F_pays].value = QStringLiteral("France");
+        c[F_tel].value = QStringLiteral("04 72 00 00 %1").arg(i, 2, 10, QLatin1Char('0'));
+        c[F_champ16].value = QString::number(2015 + i % 10);
+        c[F_champ17].value = QStringLiteral("Rhône");
+        m_base->contacts().addContact(c, QStringLiteral("newsletter"));
+    }
+    m_form->resize(1100, 700);
+    openContacts(QStringLiteral("newsletter"));
+    clickRow(3);
+    QTest::qWait(100);
+    QVERIFY(m_form->grab().save(out + QStringLiteral("/contacts-view.png")));
+    m_form->showDirectoryView();
+    auto *list = widget<QListWidget>("Dir_List", m_directory);
+    list->setCurrentItem(list->findItems(QStringLiteral("newsletter"), Qt::MatchExactly).first());
+    QTest::qWait(100);
+    QVERIFY(m_form->grab().save(out + QStringLiteral("/directory-view.png")));
+}
+
+QTEST_MAIN(TestContactViews)
+#include "tst_contactviews.moc"
