@@ -100,6 +100,7 @@ int sendMessages(QStringList args)
     smtp.host = host;
     smtp.port = port;
     int failures = 0;
+    int refusedRecipients = 0;
     for (int i = 1; i <= repeat; ++i) {
         if (!smtp.isConnected()) {
             smtp.connectToHost();
@@ -120,11 +121,18 @@ int sendMessages(QStringList args)
             out() << QStringLiteral("message %1: refused: %2 %3\n").arg(i).arg(smtp.replyCode(), smtp.replyText());
         } else {
             out() << QStringLiteral("message %1: accepted\n").arg(i);
+            // Accepted for the others: only these addresses did not get it.
+            for (const mail::SmtpClient::RefusedRecipient &r : smtp.refusedRecipients()) {
+                ++refusedRecipients;
+                out() << QStringLiteral("message %1: recipient %2 refused: %3 %4\n")
+                             .arg(i)
+                             .arg(QString::fromUtf8(r.address), r.code, r.text);
+            }
         }
     }
     smtp.quit();
     out().flush();
-    return failures ? 1 : 0;
+    return failures ? 1 : refusedRecipients ? 2 : 0;
 }
 
 int fetchMessages(QStringList args)
@@ -152,10 +160,21 @@ int fetchMessages(QStringList args)
     if (pop.failed() && !pop.isConnected())
         return fail(QStringLiteral("cannot count the messages: %1").arg(pop.statusText()));
     const int count = pop.messageCount();
+    int skipped = 0;
     for (int n = 1; n <= count; ++n) {
         mail::MailMessage msg;
-        if (!pop.retrieve(n, msg))
-            return fail(QStringLiteral("message %1: %2").arg(n).arg(pop.statusText()));
+        try {
+            if (!pop.retrieve(n, msg))
+                return fail(QStringLiteral("message %1: %2").arg(n).arg(pop.statusText()));
+        } catch (const mail::MailError &e) {
+            if (!pop.isConnected())
+                throw;
+            // The message came but cannot be kept: it is reported and left
+            // on the server, and the others are still fetched.
+            ++skipped;
+            err() << QStringLiteral("message %1 skipped: %2\n").arg(n).arg(QString::fromUtf8(e.what()));
+            continue;
+        }
         out() << messageJson(msg) << '\n';
         if (remove) {
             pop.deleteMessage(n);
@@ -167,6 +186,8 @@ int fetchMessages(QStringList args)
     out().flush();
     if (pop.failed())
         return fail(QStringLiteral("the server did not end the session well: %1").arg(pop.statusText()));
+    if (skipped)
+        return fail(QStringLiteral("%1 message(s) skipped").arg(skipped));
     return 0;
 }
 

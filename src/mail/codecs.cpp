@@ -560,6 +560,11 @@ QList<QByteArray> encodeHeaderWords(QStringView text, const QString &charset)
 {
     if (isAscii(text))
         return {text.toLatin1()};
+    return encodedWords(text, charset);
+}
+
+QList<QByteArray> encodedWords(QStringView text, const QString &charset)
+{
     const QByteArray prefix = "=?" + charset.toLatin1() + "?B?";
     // RFC 2047 2: an encoded word is at most 75 characters.
     const qsizetype maxBytes = std::max<qsizetype>(3, (75 - prefix.size() - 2) / 4 * 3);
@@ -577,14 +582,9 @@ QList<QByteArray> encodeHeaderWords(QStringView text, const QString &charset)
         chunk += bytes;
         i += len;
     }
-    if (!chunk.isEmpty())
+    if (!chunk.isEmpty() || words.isEmpty())
         words.append(prefix + chunk.toBase64() + "?=");
     return words;
-}
-
-QByteArray encodeWholeWord(QStringView text, const QString &charset)
-{
-    return "=?" + charset.toLatin1() + "?B?" + encodeText(text, charset).toBase64() + "?=";
 }
 
 } // namespace kirvane::mail

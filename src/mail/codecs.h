@@ -107,8 +107,9 @@ private:
 // one per line (the first after the header name, the others on continuation
 // lines starting with a space).
 [[nodiscard]] QList<QByteArray> encodeHeaderWords(QStringView text, const QString &charset);
-// One encoded word holding all of text, whatever its length.
-[[nodiscard]] QByteArray encodeWholeWord(QStringView text, const QString &charset);
+// Encoded words of text in charset, even when it is ASCII, each at most 75
+// characters; one (empty) word for an empty text.
+[[nodiscard]] QList<QByteArray> encodedWords(QStringView text, const QString &charset);
 
 [[nodiscard]] bool isAscii(QStringView text);
 

@@ -5,6 +5,9 @@
 #include <QRandomGenerator>
 #include <QRegularExpression>
 
+#include <algorithm>
+#include <functional>
+
 namespace kirvane::mail {
 
 namespace {
@@ -82,8 +85,70 @@ QStringList textLines(const QStringList &text)
     return lines;
 }
 
-// RFC 5322 2.1.1: no line longer than 998 octets.
+// RFC 5322 2.1.1: no line longer than 998 octets, and 78 where it can be.
 constexpr qsizetype kMaxLineOctets = 998;
+constexpr qsizetype kFoldWidth = 78;
+
+// A header line folded (RFC 5322 2.2.3): a line break goes in front of a
+// blank of the value, so that the lines stay within kFoldWidth where the
+// value has blanks to break at, and within kMaxLineOctets always when it has
+// any. With atCommas (address lists) a line may also end after a comma
+// outside quotes, the next one starting with an added blank. A run without
+// any break longer than kMaxLineOctets stays whole: the caller checks with
+// fitsLines().
+QList<QByteArray> folded(const QByteArray &line, bool atCommas)
+{
+    if (line.size() <= kFoldWidth)
+        return {line};
+    auto isBlank = [](char c) { return c == ' ' || c == '\t'; };
+    const qsizetype textFrom = line.indexOf(':') + 1; // never between the name and its value
+    QList<QByteArray> out;
+    QByteArray lead; // the blank a break after a comma adds
+    qsizetype start = 0;
+    bool quoted = false;
+    while (lead.size() + line.size() - start > kFoldWidth) {
+        qsizetype best = -1;
+        bool q = quoted;
+        bool seenText = false;
+        for (qsizetype i = start; i < line.size() && lead.size() + i - start <= kMaxLineOctets; ++i) {
+            const char c = line.at(i);
+            if (seenText && (isBlank(c) || (atCommas && !q && line.at(i - 1) == ','))) {
+                const bool fits = lead.size() + i - start <= kFoldWidth;
+                if (fits || best < 0)
+                    best = i;
+                if (!fits)
+                    break;
+            }
+            if (c == '"' && (i == 0 || line.at(i - 1) != '\\'))
+                q = !q;
+            seenText = seenText || (!isBlank(c) && i >= textFrom);
+        }
+        if (best < 0)
+            break;
+        for (qsizetype i = start; i < best; ++i)
+            if (line.at(i) == '"' && (i == 0 || line.at(i - 1) != '\\'))
+                quoted = !quoted;
+        out.append(lead + line.mid(start, best - start));
+        start = best;
+        lead = isBlank(line.at(start)) ? QByteArray() : QByteArray(" ");
+    }
+    out.append(lead + line.mid(start));
+    return out;
+}
+
+bool fitsLines(const QList<QByteArray> &lines)
+{
+    return std::all_of(lines.cbegin(), lines.cend(), [](const QByteArray &l) { return l.size() <= kMaxLineOctets; });
+}
+
+// A header of free text (a subject, a sender's name) folded; one that cannot
+// fold within kMaxLineOctets (a long run without blanks) goes as encoded
+// words, which can. encoded is the header with the text as encoded words.
+QList<QByteArray> foldedText(const QByteArray &plain, const std::function<QByteArray()> &encoded)
+{
+    QList<QByteArray> lines = folded(plain, false);
+    return fitsLines(lines) ? lines : folded(encoded(), false);
+}
 
 } // namespace
 
@@ -117,21 +182,24 @@ bool MailMessage::compose(QString *error)
         return false;
     }
     const QByteArray fromAddress = oneLine(from).trimmed().toUtf8();
+    // RFC 2047 5(3): encoded words stand for the phrase, never inside quotes.
+    auto encodedName = [&] {
+        return "From: " + encodedWords(oneLine(userName), wireCharset).join(' ') + " <" + fromAddress + ">";
+    };
     if (userName.isEmpty())
-        h.append("From: " + fromAddress);
+        h.append(folded("From: " + fromAddress, false));
     else if (isAscii(userName))
-        h.append("From: " + quoted(userName) + " <" + fromAddress + ">");
+        h.append(foldedText("From: " + quoted(userName) + " <" + fromAddress + ">", encodedName));
     else
-        // RFC 2047 5(3): an encoded word stands for the phrase, never inside quotes.
-        h.append("From: " + encodeWholeWord(oneLine(userName), wireCharset) + " <" + fromAddress + ">");
+        h.append(folded(encodedName(), false));
     if (!inReplyTo.isEmpty())
-        h.append("In-Reply-To: " + oneLine(inReplyTo).toUtf8());
+        h.append(folded("In-Reply-To: " + oneLine(inReplyTo).toUtf8(), false));
     if (!replyTo.isEmpty())
-        h.append("Reply-To: " + oneLine(replyTo).toUtf8());
-    h.append("X-Mailer: " + oneLine(xMailer).toUtf8());
-    h.append("To: " + oneLine(sendTo).toUtf8());
+        h.append(folded("Reply-To: " + oneLine(replyTo).toUtf8(), true));
+    h.append(folded("X-Mailer: " + oneLine(xMailer).toUtf8(), false));
+    h.append(folded("To: " + oneLine(sendTo).toUtf8(), true));
     if (!cc.isEmpty())
-        h.append("CC: " + oneLine(cc).toUtf8());
+        h.append(folded("CC: " + oneLine(cc).toUtf8(), true));
     h.append("MIME-Version: 1.0");
 
     QByteArray encodingWord;
@@ -142,7 +210,7 @@ bool MailMessage::compose(QString *error)
             bodyBytes += encodeText(line, wireCharset) + "\r\n";
         b = base64Lines(bodyBytes);
         encodingWord = "base64";
-        subjectWords = {encodeWholeWord(oneLine(subject), wireCharset)};
+        subjectWords = encodedWords(oneLine(subject), wireCharset);
     } else {
         b.reserve(lines.size());
         bool tooLong = false;
@@ -161,9 +229,8 @@ bool MailMessage::compose(QString *error)
         }
         subjectWords = encodeHeaderWords(oneLine(subject), wireCharset);
     }
-    h.append("Subject: " + subjectWords.value(0));
-    for (qsizetype i = 1; i < subjectWords.size(); ++i)
-        h.append(' ' + subjectWords.at(i));
+    h.append(foldedText("Subject: " + subjectWords.join(' '),
+                        [&] { return "Subject: " + encodedWords(oneLine(subject), wireCharset).join(' '); }));
 
     const QByteArray t = (bodyFormat == BodyFormat::Html ? "Content-Type: text/html; charset="
                                                          : "Content-Type: text/plain; charset=")

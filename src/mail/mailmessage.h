@@ -94,8 +94,10 @@ public:
     // Fills the message from the lines of a received message (dot-stuffing
     // undone, no CR LF). Adds to text and attachments, so use it on a fresh
     // message. Never fails on malformed input; returns false with the error
-    // text "Oops..." when a uuencoded block holds a character outside the uu
-    // alphabet (the rest of the message is still filled).
+    // text "Oops..." when a part declared uuencoded holds a character outside
+    // the uu alphabet (the rest of the message is still filled). Lines inside
+    // a text are a uuencoded file only when they decode as one; otherwise
+    // they stay text.
     bool parse(const QList<QByteArray> &lines, QString *error = nullptr);
 };
 

@@ -7,6 +7,8 @@
 #include "mail/codecs.h"
 #include "mail/mailmessage.h"
 
+#include <QRegularExpression>
+
 namespace kirvane::mail {
 
 namespace {
@@ -223,6 +225,63 @@ bool isDelimiter(const QByteArray &line, const QByteArray &delimiter)
     return true;
 }
 
+// The value of a uuencoded character ("`" and " " are 0), or -1.
+int uuValue(char c)
+{
+    if (c == '`')
+        return 0;
+    return c >= ' ' && c <= '_' ? c - ' ' : -1;
+}
+
+// True when line is a line of uuencoded data: its first character announces
+// how many bytes it carries, and the characters after it are of the uu
+// alphabet and as many as carry that count (a writer may pad the last group,
+// or drop the blanks that end it).
+bool isUuDataLine(const QByteArray &line)
+{
+    if (line.isEmpty())
+        return false;
+    const int count = uuValue(line.at(0));
+    if (count < 0)
+        return false;
+    const qsizetype minimum = (qsizetype(count) * 4 + 2) / 3;
+    const qsizetype padded = (qsizetype(count) + 2) / 3 * 4;
+    const qsizetype chars = line.size() - 1;
+    if (chars < minimum || chars > padded + 1)
+        return false;
+    for (qsizetype k = 1; k < line.size(); ++k)
+        if (uuValue(line.at(k)) < 0)
+            return false;
+    return true;
+}
+
+// When body[begin] starts a uuencoded block, the index of the "end" line
+// that closes it, with the file's name in *name; otherwise -1. A block is one
+// only when it decodes as such: "begin", an octal mode, a name, then data
+// lines (empty lines aside) up to an "end" line. Any other "begin" line, such
+// as "begin 100 days of summer reading" in a letter, is text.
+qsizetype uuBlockEnd(const Lines &body, qsizetype begin, QString *name)
+{
+    static const QRegularExpression header(QStringLiteral("^begin ([0-7]{3,4}) (\\S.*)$"),
+                                           QRegularExpression::CaseInsensitiveOption);
+    const QByteArray &first = body.at(begin);
+    if (first.size() <= 10 || qstrnicmp(first.constData(), "begin ", 6) != 0)
+        return -1;
+    const QRegularExpressionMatch match = header.match(QString::fromLatin1(first.trimmed()));
+    if (!match.hasMatch())
+        return -1;
+    for (qsizetype i = begin + 1; i < body.size(); ++i) {
+        const QByteArray &line = body.at(i);
+        if (line.trimmed().toLower() == "end") {
+            *name = decodeText(first.trimmed().mid(match.capturedStart(2), 64).trimmed(), QString());
+            return i;
+        }
+        if (!line.isEmpty() && !isUuDataLine(line))
+            return -1;
+    }
+    return -1;
+}
+
 class MimeParser
 {
 public:
@@ -240,32 +299,25 @@ private:
 
 void MimeParser::addText(const Lines &body, const QByteArray &encoding, const QString &charset)
 {
-    // Uuencoded files inside the text leave it as attachments; what remains
-    // is then taken as it is.
+    // Uuencoded files inside the text leave it as attachments, "begin" and
+    // "end" lines included; what remains is then taken as it is.
     Lines remaining;
     bool foundBlock = false;
     qsizetype i = 0;
     while (i < body.size()) {
-        const QByteArray &line = body.at(i);
-        bool isBegin = line.size() > 10 && line.left(5).toLower() == "begin";
-        int mode = 0;
-        if (isBegin) {
-            bool ok = false;
-            mode = line.mid(6, 3).toInt(&ok);
-            isBegin = ok && mode > 0 && mode < 777;
-        }
-        if (!isBegin) {
-            remaining.append(line);
+        QString name;
+        const qsizetype end = uuBlockEnd(body, i, &name);
+        if (end < 0) {
+            remaining.append(body.at(i));
             ++i;
             continue;
         }
-        const QString name = decodeText(line.mid(10, 64).trimmed(), QString());
         Lines block;
-        while (i < body.size() && body.at(i).trimmed().toLower() != "end") {
+        for (; i < end; ++i) {
             if (!body.at(i).isEmpty())
                 block.append(body.at(i));
-            ++i;
         }
+        i = end + 1; // past the "end" line
         foundBlock = true;
         addAttachment(name, "APPLICATION/OCTET-STREAM", "X-UUENCODE", block);
     }
@@ -461,8 +513,11 @@ bool MailMessage::parse(const QList<QByteArray> &lines, QString *error)
     for (qsizetype i = start; i < lines.size() && !lines.at(i).isEmpty(); ++i)
         headers.append(lines.at(i));
 
-    if (!headers.isEmpty())
-        from = decodeText(headers.first().mid(5, 72), QString());
+    // Without a From header, only a mailbox's envelope line ("From " and the
+    // address) names the sender; any other first line would give a piece of
+    // itself, such as "ved: from mx..." of a Received line.
+    if (!headers.isEmpty() && headers.first().startsWith("From "))
+        from = decodeText(headers.first().mid(5).trimmed().split(' ').value(0).left(72), QString());
     // Header values stop at their first ";", as the subscription requests expect.
     enum class Form { AsWritten, Decoded, Addresses, UpperCase };
     static const struct {

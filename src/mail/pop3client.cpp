@@ -18,6 +18,20 @@ quint16 clampCount(qint64 n)
     return quint16(std::clamp<qint64>(n, 0, 65535));
 }
 
+// True when line starts with the status indicator, alone or before a blank.
+bool isStatus(const QByteArray &line, const char *indicator)
+{
+    if (!line.startsWith(indicator))
+        return false;
+    const qsizetype n = qstrlen(indicator);
+    return line.size() == n || line.at(n) == ' ' || line.at(n) == '\t';
+}
+
+QString tooLargeText(int n, qint64 bound)
+{
+    return QStringLiteral("Message %1 is larger than %2 bytes; it was skipped.").arg(n).arg(bound);
+}
+
 bool holdsLineBreak(const QString &text)
 {
     return text.contains(QLatin1Char('\r')) || text.contains(QLatin1Char('\n'));
@@ -44,9 +58,17 @@ Pop3Client::Status Pop3Client::readStatus(int failCode)
     QByteArray line;
     if (!receiveLine(line, waitLimit(), maxStatusLine, failCode))
         return Status::Lost;
-    m_code = QString::fromLatin1(line.left(4)).trimmed();
-    m_text = QString::fromLatin1(line.mid(4)).trimmed();
-    m_failed = m_code == QLatin1String("-ERR");
+    // Only "+OK" is success (RFC 1939 3); anything else, "-ERR" or a line of
+    // another protocol, is a failure, with the line as its text.
+    const bool ok = isStatus(line, "+OK");
+    if (ok || isStatus(line, "-ERR")) {
+        m_code = QString::fromLatin1(line.left(ok ? 3 : 4));
+        m_text = QString::fromLatin1(line.mid(ok ? 3 : 4)).trimmed();
+    } else {
+        m_code.clear();
+        m_text = QString::fromLatin1(line).trimmed();
+    }
+    m_failed = !ok;
     if (onReceiveTextFromSocket)
         onReceiveTextFromSocket(line);
     return m_failed ? Status::Err : Status::Ok;
@@ -126,11 +148,14 @@ bool Pop3Client::retrieve(int n, MailMessage &msg)
         onBeforeRetrieve(quint16(n));
     const QByteArray number = QByteArray::number(n);
 
-    // The size only drives the progress; a refused LIST leaves a guess.
+    // The size drives the progress and spares fetching a message announced
+    // beyond the bound; a refused LIST leaves a guess.
     const Status list = command("LIST " + number + "\r\n", RetrieveRefused);
     if (list == Status::Lost)
         return false;
     const qint64 size = list == Status::Ok ? statusToken(m_text, 2, 100) : 100;
+    if (size > maxMessageSize)
+        throw MailError(tooLargeText(n, maxMessageSize));
 
     const Status retr = command("RETR " + number + "\r\n", RetrieveRefused);
     if (retr == Status::Err)
@@ -145,17 +170,28 @@ bool Pop3Client::retrieve(int n, MailMessage &msg)
     m_progress = 0;
     QList<QByteArray> lines;
     QByteArray line;
+    // Past the bound the lines are read to the end of the message, to keep
+    // the dialogue in step, but no longer kept.
+    bool tooLarge = false;
+    qint64 held = 0;
+    const qsizetype maxLine = qsizetype(qBound<qint64>(1024, maxMessageSize, maxMessageLine));
     for (;;) {
         // The limit is on silence, not on the whole message, which may be
         // large: it starts again with every line.
-        if (!receiveLine(line, waitLimit(), maxMessageLine, RetrieveRefused))
+        if (!receiveLine(line, waitLimit(), maxLine, RetrieveRefused))
             return false;
         if (line.size() == 1 && line.at(0) == '.')
             break;
         // Byte-stuffing (RFC 1939 3): a line that starts with "." had one added.
         if (!line.isEmpty() && line.at(0) == '.')
             line.remove(0, 1);
-        lines.append(line);
+        held += line.size() + 2;
+        if (!tooLarge && held > maxMessageSize) {
+            tooLarge = true;
+            lines = QList<QByteArray>();
+        }
+        if (!tooLarge)
+            lines.append(line);
 
         const qint64 got = m_reader.bytesRead();
         if (got >= nextYield) {
@@ -176,9 +212,11 @@ bool Pop3Client::retrieve(int n, MailMessage &msg)
             onRetrieveProgress(100);
     }
 
+    if (tooLarge)
+        throw MailError(tooLargeText(n, maxMessageSize));
     QString error;
     if (!msg.parse(lines, &error))
-        throw MailError(error);
+        throw MailError(QStringLiteral("Message %1 cannot be read: %2").arg(n).arg(error));
     msg.size = size;
     if (fetchUidlOnRetrieve) {
         const Status uidl = command("UIDL " + number + "\r\n", CountRefused);

@@ -54,6 +54,9 @@ public:
     QString password;
     quint16 retrieveProgressStep = 10;
     bool fetchUidlOnRetrieve = false;
+    // The largest message retrieve() holds, in bytes on the wire; a larger
+    // one is skipped (see retrieve()).
+    qint64 maxMessageSize = qint64(100) * 1024 * 1024;
 
     // State.
     [[nodiscard]] const QString &statusCode() const { return m_code; }
@@ -80,7 +83,12 @@ public:
     [[nodiscard]] bool login();
     // STAT, then LAST: messageCount, newMessageCount, lastSupported.
     void fetchMessageCount();
-    // Fetches message n (from 1) into msg, which should be fresh.
+    // Fetches message n (from 1) into msg, which should be fresh. False when
+    // the client failed (the connection is closed). A message that came but
+    // cannot be kept, larger than maxMessageSize (announced by LIST, or found
+    // while reading, never holding more than the bound) or unreadable by the
+    // parser, raises MailError with the connection still open: the caller
+    // reports it by its number and goes on with the next message.
     [[nodiscard]] bool retrieve(int n, MailMessage &msg);
     // Marks message n for deletion at QUIT.
     void deleteMessage(int n);

@@ -69,9 +69,11 @@ protected:
     QString m_text; // the last answer's text, or why the wait ended without one
     quint16 m_progress = 0;
 
-private:
+    // Fails with code after a wait that ended without what it waited for;
+    // raises for a socket error when raise is set.
     void failWait(WaitEnd end, int code, const char *call, bool raise);
 
+private:
     quint16 m_defaultPort;
 };
 

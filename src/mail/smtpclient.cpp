@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QHostInfo>
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 
@@ -97,20 +98,22 @@ SmtpClient::SmtpClient(std::unique_ptr<Transport> transport) : ProtocolClient(st
 
 void SmtpClient::report(int code, bool wasOpen)
 {
-    if (onError)
+    // Once the message was taken, a failure is no error of the message.
+    if (onError && !m_delivered)
         onError(code, m_text);
     if (wasOpen && onQuit)
         onQuit();
 }
 
-SmtpClient::Step SmtpClient::readReply(const char *expected)
+WaitEnd SmtpClient::receiveReply()
 {
-    const QDeadlineTimer deadline = waitLimit();
+    const QDeadlineTimer deadline = waitLimit(); // for the whole reply, however many lines
     QByteArray line;
     for (;;) {
         yield();
-        if (!receiveLine(line, deadline, 64 * 1024, 0))
-            return Step::Refused;
+        const WaitEnd end = m_reader.readLine(line, deadline, 64 * 1024);
+        if (end != WaitEnd::Done)
+            return end;
         // "250-..." continues a reply and "250 ..." ends it (RFC 5321 4.2.1);
         // so does a bare "250", which the RFC allows as well.
         if (line.size() >= 4 && line.at(3) == ' ')
@@ -123,21 +126,44 @@ SmtpClient::Step SmtpClient::readReply(const char *expected)
     m_text = QString::fromLatin1(line.mid(3, 64)).trimmed();
     if (onReceiveTextFromSocket)
         onReceiveTextFromSocket(line);
-    if (m_code != QLatin1String(expected)) {
-        fail(m_code.toInt());
-        return Step::Refused;
-    }
-    return Step::Ok;
+    return WaitEnd::Done;
+}
+
+bool SmtpClient::awaitReply()
+{
+    const WaitEnd end = receiveReply();
+    if (end == WaitEnd::Done)
+        return true;
+    failWait(end, 0, "recv", true);
+    return false;
+}
+
+SmtpClient::Step SmtpClient::judge(const char *expected)
+{
+    if (m_code == QLatin1String(expected))
+        return Step::Ok;
+    fail(m_code.toInt());
+    return Step::Refused;
+}
+
+SmtpClient::Step SmtpClient::readReply(const char *expected)
+{
+    return awaitReply() ? judge(expected) : Step::Refused;
+}
+
+bool SmtpClient::exchange(const QByteArray &text)
+{
+    yield();
+    if (!sendText(text, 0, true))
+        return false;
+    if (onSendTextToSocket)
+        onSendTextToSocket(text);
+    return awaitReply();
 }
 
 SmtpClient::Step SmtpClient::command(const QByteArray &text, const char *expected)
 {
-    yield();
-    if (!sendText(text, 0, true))
-        return Step::Refused;
-    if (onSendTextToSocket)
-        onSendTextToSocket(text);
-    return readReply(expected);
+    return exchange(text) ? judge(expected) : Step::Refused;
 }
 
 void SmtpClient::connectToHost()
@@ -201,23 +227,58 @@ bool SmtpClient::sendData(const QList<QByteArray> &lines)
     return readReply("250") == Step::Ok;
 }
 
-bool SmtpClient::transaction(const QByteArray &sender, const QList<QByteArray> &recipients,
-                           const QList<QByteArray> &lines)
+void SmtpClient::endTransaction()
+{
+    const QByteArray rset = "RSET\r\n";
+    yield();
+    const bool sent = m_transport->send(rset, waitLimit()) == WaitEnd::Done;
+    if (sent && onSendTextToSocket)
+        onSendTextToSocket(rset);
+    if (!sent || receiveReply() != WaitEnd::Done || m_code != QLatin1String("250"))
+        close();
+}
+
+void SmtpClient::refuseAll(const QList<QByteArray> &recipients)
+{
+    for (const QByteArray &address : recipients) {
+        const bool listed = std::any_of(m_refused.cbegin(), m_refused.cend(),
+                                        [&](const RefusedRecipient &r) { return r.address == address; });
+        if (!listed)
+            m_refused.append({address, m_code, m_text});
+    }
+}
+
+SmtpClient::Delivery SmtpClient::transaction(const QByteArray &sender, const QList<QByteArray> &recipients,
+                                             const QList<QByteArray> &lines)
 {
     if (command("MAIL FROM:<" + sender + ">\r\n", "250") != Step::Ok)
-        return false;
+        return Delivery::Failed;
+    // Each address stands alone: a refused one is noted and the others still
+    // get the message. 251 forwards, which is a success too (RFC 5321 4.2.2).
+    qsizetype accepted = 0;
     for (const QByteArray &to : recipients) {
-        if (command("RCPT TO:<" + to + ">\r\n", "250") != Step::Ok)
-            return false;
+        if (!exchange("RCPT TO:<" + to + ">\r\n"))
+            return Delivery::Failed;
+        if (m_code == QLatin1String("250") || m_code == QLatin1String("251"))
+            ++accepted;
+        else
+            m_refused.append({to, m_code, m_text});
+    }
+    if (accepted == 0) {
+        endTransaction();
+        return Delivery::NoRecipient;
     }
     if (command("DATA\r\n", "354") != Step::Ok)
-        return false;
+        return Delivery::Failed;
     if (!sendData(lines))
-        return false;
-    if (command("RSET\r\n", "250") != Step::Ok)
-        return false;
+        return Delivery::Failed;
+    // The server has taken the message; nothing after this counts against it.
+    const QString code = m_code, text = m_text;
+    endTransaction();
+    m_code = code;
+    m_text = text;
     reportProgress(100);
-    return true;
+    return Delivery::Delivered;
 }
 
 void SmtpClient::sendMessage(MailMessage &msg)
@@ -249,12 +310,49 @@ void SmtpClient::sendMessage(MailMessage &msg)
     if (onBeforeSend)
         onBeforeSend();
     m_progress = 0;
+    m_refused.clear();
+    m_delivered = false;
+    bool delivered = false;
+    QString acceptedCode, acceptedText;
     for (const auto &list : lists) {
-        // After a failed transaction the connection is closed, so the lists
-        // after it cannot be sent.
-        if (!list.isEmpty() && !transaction(sender, list, msg.wireLines))
-            return;
+        if (list.isEmpty())
+            continue;
+        // After a failed transaction the connection is closed: the lists
+        // after it cannot be sent, and their addresses did not get it.
+        Delivery d = Delivery::Failed;
+        if (isConnected()) {
+            try {
+                d = transaction(sender, list, msg.wireLines);
+            } catch (const MailError &) {
+                if (!delivered)
+                    throw;
+            }
+        }
+        if (d == Delivery::Delivered) {
+            delivered = m_delivered = true;
+            acceptedCode = m_code;
+            acceptedText = m_text;
+        } else if (d == Delivery::Failed) {
+            refuseAll(list);
+        }
     }
+    if (!delivered) {
+        // Nobody got it: the message is refused, with the reply that stopped it.
+        if (!m_failed) {
+            if (!m_refused.isEmpty()) {
+                m_code = m_refused.constLast().code;
+                m_text = m_refused.constLast().text;
+            }
+            fail(m_code.toInt());
+        }
+        return;
+    }
+    // A failure after some recipients got the message is theirs alone (see
+    // refusedRecipients()); the message was accepted.
+    m_failed = false;
+    m_delivered = false;
+    m_code = acceptedCode;
+    m_text = acceptedText;
     if (m_progress < 100)
         reportProgress(100);
     if (onAfterSend)

@@ -13,7 +13,8 @@
 //
 // A refused step does not throw: it sets failed(), closes the connection and
 // calls onError; the owner calls connectToHost() again before the next
-// message. Only misuse ("Not connected.", missing from or sendTo, a
+// message. A refused recipient is no refused step: it is noted in
+// refusedRecipients() and the others still get the message. Only misuse ("Not connected.", missing from or sendTo, a
 // composition error) and an error of the socket itself while a command is
 // written or a reply read throw MailError. Every wait ends after timeout
 // milliseconds, or earlier when the server closes the connection, as a
@@ -61,25 +62,62 @@ public:
     void connectToHost();
     // Transmits msg: once to its To list, once more to its CC list and once
     // more to its BCC list when those are not empty. Composes msg when its
-    // wireLines is empty. Accepted when failed() is false afterwards.
+    // wireLines is empty.
+    //
+    // The message is accepted, and failed() false afterwards, once the server
+    // has answered 250 to the end of its text for at least one list; what
+    // comes after (a refused RSET, a later list refused) is not held against
+    // it, and replyCode()/replyText() are then that 250's. failed() is true
+    // when nobody got it; replyCode()/replyText() then say why. Either way
+    // refusedRecipients() names every address that did not get it.
     void sendMessage(MailMessage &msg);
+    // After sendMessage: each address that did not get the message, with the
+    // reply that kept it from it (its own refused RCPT, or the refusal of
+    // its transaction; an empty code when the wait ended without a reply).
+    struct RefusedRecipient {
+        QByteArray address;
+        QString code;
+        QString text;
+    };
+    [[nodiscard]] const QList<RefusedRecipient> &refusedRecipients() const { return m_refused; }
     // QUIT and close; nothing when not connected.
     void quit();
 
 private:
     enum class Step { Ok, Refused };
+    enum class Delivery {
+        Delivered,   // 250 to the end of the text
+        NoRecipient, // every RCPT refused; the transaction was reset
+        Failed,      // the client failed: the connection is closed
+    };
+    // Reads a whole reply into replyCode()/replyText(), without judging it.
+    [[nodiscard]] WaitEnd receiveReply();
+    // receiveReply(); a wait that ends without a reply fails the client.
+    [[nodiscard]] bool awaitReply();
+    // A reply other than expected fails the client with its code.
+    [[nodiscard]] Step judge(const char *expected);
+    // Writes text and awaits the reply; false when the client failed.
+    [[nodiscard]] bool exchange(const QByteArray &text);
     [[nodiscard]] Step command(const QByteArray &text, const char *expected);
     [[nodiscard]] Step readReply(const char *expected);
     [[nodiscard]] bool sendData(const QList<QByteArray> &lines);
-    [[nodiscard]] bool transaction(const QByteArray &sender, const QList<QByteArray> &recipients,
-                                   const QList<QByteArray> &lines);
-    // onError with the reply's code (0 when there was none), then onQuit when
-    // the connection was open.
+    [[nodiscard]] Delivery transaction(const QByteArray &sender, const QList<QByteArray> &recipients,
+                                       const QList<QByteArray> &lines);
+    // RSET once a transaction is over; any trouble with it only closes the
+    // connection, without failing the client or raising.
+    void endTransaction();
+    // Notes every address of recipients not yet refused, with the last reply.
+    void refuseAll(const QList<QByteArray> &recipients);
+    // onError with the reply's code (0 when there was none), unless the
+    // message being sent was already taken; then onQuit when the connection
+    // was open.
     void report(int code, bool wasOpen) override;
     void reportProgress(quint16 percent);
 
     quint16 m_nextProgress = 0;
     QByteArray m_out; // the DATA buffer, kept between messages to spare allocations
+    QList<RefusedRecipient> m_refused;
+    bool m_delivered = false; // during sendMessage: some list got the message
 };
 
 // The name this machine greets with: "[" + local + "]" for a dotted IPv4

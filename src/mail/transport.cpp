@@ -318,6 +318,11 @@ WaitEnd LineReader::readLine(QByteArray &line, QDeadlineTimer deadline, qsizetyp
         m_bytesRead += m_buffer.size() - before;
         if (end != WaitEnd::Done)
             return end;
+        // A peer that keeps sending a little at a time must not hold the
+        // wait past its deadline: the deadline is checked on every read, not
+        // only while nothing arrives.
+        if (deadline.hasExpired())
+            return WaitEnd::TimedOut;
     }
 }
 

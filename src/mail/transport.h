@@ -112,7 +112,9 @@ public:
     // The next line without its line end. A line cut by the peer's close is
     // not returned: the result is Closed. A peer that sends more than
     // maxLength bytes without a line end gets TooLong rather than filling
-    // the memory until the deadline.
+    // the memory until the deadline. The deadline holds however the bytes
+    // come: a peer that keeps sending a little at a time gets TimedOut once
+    // it has passed.
     [[nodiscard]] WaitEnd readLine(QByteArray &line, QDeadlineTimer deadline, qsizetype maxLength);
     // Bytes taken from the transport since the last clear().
     [[nodiscard]] qint64 bytesRead() const { return m_bytesRead; }

@@ -101,6 +101,7 @@ def uu_blocks(lines):
                 if lines[i]:
                     data += binascii.a2b_uu(lines[i])
                 i += 1
+            i += 1  # the "end" line leaves the text with its block
             files.append({"name": clean_name(name), "data": base64.b64encode(data).decode()})
             continue
         remaining.append(line)

@@ -120,13 +120,39 @@ private slots:
         QTest::newRow("multipart without a boundary is text")
             << QByteArray("Subject: s\nContent-Type: multipart/mixed\n\nx\n")
             << QStringLiteral("s") << QStringList{QStringLiteral("x")} << QStringList() << QByteArrayList();
-        QTest::newRow("uuencoded file inside text, end line kept")
+        QTest::newRow("uuencoded file inside text leaves with its end line")
             << QByteArray("Subject: s\n\nbefore\nbegin 644 cat.txt\n#0V%T\n`\nend\nafter\n")
-            << QStringLiteral("s") << QStringList{QStringLiteral("before"), QStringLiteral("end"), QStringLiteral("after")}
+            << QStringLiteral("s") << QStringList{QStringLiteral("before"), QStringLiteral("after")}
             << QStringList{QStringLiteral("cat.txt")} << QByteArrayList{"Cat"};
-        QTest::newRow("uuencoded block without end line")
+        QTest::newRow("uuencoded lines whose writer dropped the trailing blanks")
+            << QByteArray("Subject: s\n\nbegin 644 a.bin\n!80\nend\n")
+            << QStringLiteral("s") << QStringList() << QStringList{QStringLiteral("a.bin")} << QByteArrayList{"a"};
+        QTest::newRow("a letter's line starting with begin and a number is text")
+            << QByteArray("Subject: s\n\nbegin 100 days of summer reading\nwith us today.\nend\n")
+            << QStringLiteral("s")
+            << QStringList{QStringLiteral("begin 100 days of summer reading"), QStringLiteral("with us today."),
+                           QStringLiteral("end")}
+            << QStringList() << QByteArrayList();
+        QTest::newRow("begin without an end line is text")
             << QByteArray("Subject: s\n\nbegin 600 cat.txt\n#0V%T\n")
-            << QStringLiteral("s") << QStringList() << QStringList{QStringLiteral("cat.txt")} << QByteArrayList{"Cat"};
+            << QStringLiteral("s") << QStringList{QStringLiteral("begin 600 cat.txt"), QStringLiteral("#0V%T")}
+            << QStringList() << QByteArrayList();
+        QTest::newRow("a mode that is not octal is text")
+            << QByteArray("Subject: s\n\nbegin 698 cat.txt\n#0V%T\nend\n")
+            << QStringLiteral("s")
+            << QStringList{QStringLiteral("begin 698 cat.txt"), QStringLiteral("#0V%T"), QStringLiteral("end")}
+            << QStringList() << QByteArrayList();
+        QTest::newRow("a line longer than its count announces is text")
+            << QByteArray("Subject: s\n\nbegin 644 cat.txt\n#0V%T0V%T0V%T\nend\n")
+            << QStringLiteral("s")
+            << QStringList{QStringLiteral("begin 644 cat.txt"), QStringLiteral("#0V%T0V%T0V%T"), QStringLiteral("end")}
+            << QStringList() << QByteArrayList();
+        QTest::newRow("a character outside the uu alphabet is text")
+            << QByteArray("Subject: s\n\nbegin 644 x.bin\n#0v%t\nend\nafter\n")
+            << QStringLiteral("s")
+            << QStringList{QStringLiteral("begin 644 x.bin"), QStringLiteral("#0v%t"), QStringLiteral("end"),
+                           QStringLiteral("after")}
+            << QStringList() << QByteArrayList();
         QTest::newRow("quoted-printable text in ISO-8859-15")
             << QByteArray("Subject: s\nContent-Type: text/plain; charset=iso-8859-15\n"
                           "Content-Transfer-Encoding: quoted-printable\n\n5 =A4 la pi=E8ce, une tr=\n=E8s longue ligne\n")
@@ -205,23 +231,31 @@ private slots:
         QCOMPARE(m.contentTransferEncoding, QStringLiteral("7BIT"));
         QVERIFY(m.bcc.isEmpty());
 
-        // Without a From header the first header line stands in for it.
+        // Without a From header no other header stands in for it; only a
+        // mailbox's envelope line names the sender.
         MailMessage noFrom;
         QVERIFY(noFrom.parse(linesOf("Received: from mx.example.org by pop\nSubject: s\n\nx\n")));
-        QCOMPARE(noFrom.from, QStringLiteral("ved: from mx.example.org by pop"));
+        QCOMPARE(noFrom.from, QString());
+        MailMessage envelope;
+        QVERIFY(envelope.parse(linesOf("From ann@example.org Thu Dec 10 14:00:00 2026\nSubject: s\n\nx\n")));
+        QCOMPARE(envelope.from, QStringLiteral("ann@example.org"));
         QCOMPARE(noFrom.contentType, QStringLiteral("TEXT/PLAIN"));
         QCOMPARE(noFrom.contentTransferEncoding, QStringLiteral("7BIT"));
     }
 
     void uuCharacterOutsideTheAlphabet()
     {
+        // A part declared uuencoded that is not: the error, and the rest of
+        // the message is still there.
         MailMessage m;
         QString error;
-        QVERIFY(!m.parse(linesOf("Subject: s\n\nbegin 644 x.bin\n#0v%t\nend\nafter\n"), &error));
+        QVERIFY(!m.parse(linesOf("Subject: s\nContent-Type: multipart/mixed; boundary=b\n\n--b\n\ntext\n--b\n"
+                                 "Content-Type: application/octet-stream; name=x.bin\n"
+                                 "Content-Transfer-Encoding: x-uuencode\n\nbegin 644 x.bin\n#0v%t\nend\n--b--\n"),
+                         &error));
         QCOMPARE(error, QStringLiteral("Oops..."));
-        // The rest of the message is still there.
         QCOMPARE(m.subject, QStringLiteral("s"));
-        QCOMPARE(m.text, QStringList({QStringLiteral("end"), QStringLiteral("after")}));
+        QCOMPARE(m.text, QStringList({QStringLiteral("text")}));
     }
 
     void writtenByPython_data()

@@ -50,6 +50,7 @@ private Q_SLOTS:
     void sendRepeatsOverOneConnection();
     void sendReportsRefusals_data();
     void sendReportsRefusals();
+    void fetchSkipsWhatCannotBeRead();
     void fetchPrintsAndDeletes();
 };
 
@@ -86,6 +87,8 @@ void TestMailNetCli::sendReportsRefusals_data()
     QTest::addColumn<QByteArray>("script");
     QTest::addColumn<QByteArray>("out");
     QTest::addColumn<QByteArray>("err");
+    QTest::addColumn<QStringList>("extra");
+    QTest::addColumn<int>("status");
 
     QJsonArray refuse{QJsonArray{"send", "220 hi\r\n"}};
     for (const char *reply : {"250 hi\r\n", "250 ok\r\n", "550 5.1.1 no such user\r\n"}) {
@@ -94,10 +97,29 @@ void TestMailNetCli::sendReportsRefusals_data()
     }
     refuse.append(QJsonArray{"line"});
     QTest::newRow("recipient refused") << QJsonDocument(refuse).toJson(QJsonDocument::Compact)
-                                       << QByteArray("message 1: refused: 550 5.1.1 no such user\n") << QByteArray();
+                                       << QByteArray("message 1: refused: 550 5.1.1 no such user\n") << QByteArray()
+                                       << QStringList() << 1;
     QJsonArray busy{QJsonArray{"send", "421 busy\r\n"}, QJsonArray{"line"}};
     QTest::newRow("greeting refused") << QJsonDocument(busy).toJson(QJsonDocument::Compact) << QByteArray()
-                                      << QByteArray("kirvane-cli: cannot connect to 127.0.0.1:PORT: 421 busy\n");
+                                      << QByteArray("kirvane-cli: cannot connect to 127.0.0.1:PORT: 421 busy\n")
+                                      << QStringList() << 1;
+    // The To transaction is delivered, then the CC address refused: the
+    // message was accepted, and only that address is reported.
+    QJsonArray cc{QJsonArray{"send", "220 hi\r\n"}};
+    for (const char *reply : {"250 hi\r\n", "250 ok\r\n", "250 ok\r\n", "354 go\r\n"}) {
+        cc.append(QJsonArray{"line"});
+        cc.append(QJsonArray{"send", reply});
+    }
+    cc.append(QJsonArray{"until", "\r\n.\r\n"});
+    cc.append(QJsonArray{"send", "250 queued\r\n"});
+    for (const char *reply : {"250 reset\r\n", "250 ok\r\n", "550 5.1.1 no such user\r\n", "250 reset\r\n", "221 bye\r\n"}) {
+        cc.append(QJsonArray{"line"});
+        cc.append(QJsonArray{"send", reply});
+    }
+    QTest::newRow("CC address refused after the To transaction")
+        << QJsonDocument(cc).toJson(QJsonDocument::Compact)
+        << QByteArray("message 1: accepted\nmessage 1: recipient cc@example.net refused: 550 5.1.1 no such user\n")
+        << QByteArray() << QStringList{"--cc", "cc@example.net"} << 2;
 }
 
 void TestMailNetCli::sendReportsRefusals()
@@ -107,11 +129,44 @@ void TestMailNetCli::sendReportsRefusals()
     QTemporaryDir dir;
     ScriptedPeer peer;
     QVERIFY(peer.start(script, dir.filePath(QStringLiteral("got"))));
+    QFETCH(QStringList, extra);
     const Run run = cli(QStringList{"mail", "send", "--host", "127.0.0.1", "--port", QString::number(peer.port)}
-                        + messageOptions);
+                        + messageOptions + extra);
     QTEST(run.out, "out");
     QCOMPARE(run.err, err.replace("PORT", QByteArray::number(peer.port)));
+    QTEST(run.status, "status");
+}
+
+void TestMailNetCli::fetchSkipsWhatCannotBeRead()
+{
+    // Message 1 holds a part declared uuencoded that is not; message 2 is
+    // ordinary. The first is reported by its number and left on the server,
+    // the second is still fetched and deleted.
+    const char *unreadable = "+OK\r\nSubject: one\r\nContent-Type: multipart/mixed; boundary=b\r\n\r\n--b\r\n\r\n"
+                             "text\r\n--b\r\nContent-Type: application/octet-stream; name=x.bin\r\n"
+                             "Content-Transfer-Encoding: x-uuencode\r\n\r\nbegin 644 x.bin\r\n#0v%t\r\nend\r\n"
+                             "--b--\r\n.\r\n";
+    QJsonArray pop{QJsonArray{"send", "+OK ready\r\n"}};
+    for (const char *reply : {"+OK\r\n", "+OK\r\n", "+OK 2 400\r\n", "+OK 0\r\n", "+OK 1 300\r\n", unreadable,
+                              "+OK 2 60\r\n", "+OK\r\nSubject: two\r\n\r\nbegin 100 days of summer reading\r\n.\r\n",
+                              "+OK deleted\r\n", "+OK bye\r\n"}) {
+        pop.append(QJsonArray{"line"});
+        pop.append(QJsonArray{"send", reply});
+    }
+    QTemporaryDir dir;
+    ScriptedPeer peer;
+    const QString transcript = dir.filePath(QStringLiteral("got"));
+    QVERIFY(peer.start(QJsonDocument(pop).toJson(QJsonDocument::Compact), transcript));
+    const Run run = cli({"mail", "fetch", "--host", "127.0.0.1", "--port", QString::number(peer.port), "--user", "u",
+                         "--password", "p", "--delete"});
     QCOMPARE(run.status, 1);
+    QCOMPARE(run.err, QByteArray("message 1 skipped: Message 1 cannot be read: Oops...\n"
+                                 "kirvane-cli: 1 message(s) skipped\n"));
+    const QJsonObject second = QJsonDocument::fromJson(run.out.trimmed()).object();
+    QCOMPARE(second.value("subject").toString(), QStringLiteral("two"));
+    QCOMPARE(second.value("text").toArray(), QJsonArray({"begin 100 days of summer reading"}));
+    QCOMPARE(peer.transcript(transcript), QByteArray("USER u\r\nPASS p\r\nSTAT\r\nLAST\r\nLIST 1\r\nRETR 1\r\nLIST 2\r\nRETR 2\r\n"
+                                       "DELE 2\r\nQUIT\r\n"));
 }
 
 void TestMailNetCli::fetchPrintsAndDeletes()

@@ -105,6 +105,8 @@ class TestSmtp : public QObject {
 private Q_SLOTS:
     void dialogue_data();
     void dialogue();
+    void recipientRefusals_data();
+    void recipientRefusals();
     void dataLines_data();
     void dataLines();
     void addresses_data();
@@ -158,12 +160,6 @@ void TestSmtp::dialogue_data()
         << (heloLine() + transaction({"x@y.z", "w@v.u"}) + transaction({"c@d.e"}) + transaction({"b@c.d"})
             + "QUIT\r\n")
         << false << "221";
-    QTest::newRow("251 to RCPT TO is a refusal; nothing follows")
-        << (greeting() + QByteArrayList{"250 ok\r\n", "251 user not local; will forward\r\n"}) << "x@y.z" << ""
-        << "" << 1 << (heloLine() + "MAIL FROM:<a@b.c>\r\nRCPT TO:<x@y.z>\r\n") << true << "251";
-    QTest::newRow("a refused CC transaction leaves BCC unsent")
-        << (greeting() + transactionReplies() + QByteArrayList{"550 no\r\n"}) << "x@y.z" << "c@d.e" << "b@c.d"
-        << 1 << (heloLine() + one + "MAIL FROM:<a@b.c>\r\n") << true << "550";
     QTest::newRow("QUIT answered otherwise than 221")
         << (greeting() + transactionReplies() + QByteArrayList{"500 what\r\n"}) << "x@y.z" << "" << "" << 1
         << (heloLine() + one + "QUIT\r\n") << true << "500";
@@ -207,6 +203,95 @@ void TestSmtp::dialogue()
     QTEST(s.smtp.replyCode(), "replyCode");
     QVERIFY(!s.smtp.isConnected());
     QCOMPARE(errors.size(), s.smtp.failed() ? 1 : 0);
+}
+
+// Which addresses got the message and whether the message itself was taken:
+// it is accepted once the server answered 250 to the end of its text, and a
+// refused address is that address's refusal alone.
+void TestSmtp::recipientRefusals_data()
+{
+    QTest::addColumn<QByteArrayList>("pieces");
+    QTest::addColumn<QString>("to");
+    QTest::addColumn<QString>("cc");
+    QTest::addColumn<QString>("bcc");
+    QTest::addColumn<QByteArray>("sent");
+    QTest::addColumn<bool>("failed");
+    QTest::addColumn<QString>("replyCode");
+    QTest::addColumn<QStringList>("refused");
+    QTest::addColumn<bool>("connected");
+
+    const QByteArray one = transaction({"x@y.z"});
+    const QByteArray quit = "QUIT\r\n";
+    QTest::newRow("251 to RCPT TO is a success")
+        << (greeting()
+            + QByteArrayList{"250 ok\r\n", "251 user not local; will forward\r\n", "354 go\r\n", "250 queued\r\n",
+                             "250 reset\r\n", "221 bye\r\n"})
+        << "x@y.z" << "" << "" << (heloLine() + one + quit) << false << "221" << QStringList() << false;
+    QTest::newRow("one of two To addresses refused: the other gets it")
+        << (greeting()
+            + QByteArrayList{"250 ok\r\n", "550 no such user\r\n", "250 ok\r\n", "354 go\r\n", "250 queued\r\n",
+                             "250 reset\r\n", "221 bye\r\n"})
+        << "w@v.u, x@y.z" << "" << "" << (heloLine() + transaction({"w@v.u", "x@y.z"}) + quit) << false << "221"
+        << QStringList{"w@v.u 550 no such user"} << false;
+    QTest::newRow("refused CC address after the To transaction: the message is accepted")
+        << (greeting() + transactionReplies()
+            + QByteArrayList{"250 ok\r\n", "550 no such user\r\n", "250 reset\r\n"} + transactionReplies()
+            + QByteArrayList{"221 bye\r\n"})
+        << "x@y.z" << "c@d.e" << "b@c.d"
+        << (heloLine() + one + "MAIL FROM:<a@b.c>\r\nRCPT TO:<c@d.e>\r\nRSET\r\n" + transaction({"b@c.d"}) + quit)
+        << false << "221" << QStringList{"c@d.e 550 no such user"} << false;
+    QTest::newRow("a CC transaction refused after the To one: CC and BCC did not get it")
+        << (greeting() + transactionReplies() + QByteArrayList{"550 no\r\n"}) << "x@y.z" << "c@d.e" << "b@c.d"
+        << (heloLine() + one + "MAIL FROM:<a@b.c>\r\n") << false << "250" << QStringList{"c@d.e 550 no", "b@c.d 550 no"}
+        << false;
+    QTest::newRow("RSET refused after the message was taken")
+        << (greeting() + QByteArrayList{"250 ok\r\n", "250 ok\r\n", "354 go\r\n", "250 queued as 7\r\n",
+                                        "502 no RSET here\r\n"})
+        << "x@y.z" << "" << "" << (heloLine() + one) << false << "250" << QStringList() << false;
+    QTest::newRow("no answer to RSET after the message was taken")
+        << (greeting() + QByteArrayList{"250 ok\r\n", "250 ok\r\n", "354 go\r\n", "250 queued as 7\r\n"})
+        << "x@y.z" << "" << "" << (heloLine() + one) << false << "250" << QStringList() << false;
+    QTest::newRow("every address refused: the message is refused")
+        << (greeting() + QByteArrayList{"250 ok\r\n", "550 no such user\r\n", "250 reset\r\n"}) << "x@y.z" << ""
+        << "" << (heloLine() + "MAIL FROM:<a@b.c>\r\nRCPT TO:<x@y.z>\r\nRSET\r\n") << true << "550"
+        << QStringList{"x@y.z 550 no such user"} << false;
+    QTest::newRow("end of DATA refused: the message is refused")
+        << (greeting() + QByteArrayList{"250 ok\r\n", "250 ok\r\n", "354 go\r\n", "554 spam\r\n"}) << "x@y.z"
+        << "" << "" << (heloLine() + "MAIL FROM:<a@b.c>\r\nRCPT TO:<x@y.z>\r\nDATA\r\n" + body + ".\r\n")
+        << true << "554" << QStringList{"x@y.z 554 spam"} << false;
+}
+
+void TestSmtp::recipientRefusals()
+{
+    QFETCH(QByteArrayList, pieces);
+    Scripted s;
+    s.script->pieces = pieces;
+    QStringList errors;
+    s.smtp.onError = [&](int code, const QString &) { errors << QString::number(code); };
+    s.smtp.connectToHost();
+    MailMessage msg = plainMessage();
+    QFETCH(QString, to);
+    QFETCH(QString, cc);
+    QFETCH(QString, bcc);
+    msg.sendTo = to;
+    msg.cc = cc;
+    msg.bcc = bcc;
+    s.smtp.sendMessage(msg);
+    const bool failed = s.smtp.failed();
+    const QString code = s.smtp.replyCode();
+    QStringList refused;
+    for (const SmtpClient::RefusedRecipient &r : s.smtp.refusedRecipients())
+        refused << QString::fromUtf8(r.address) + u' ' + r.code + u' ' + r.text;
+    if (s.smtp.isConnected())
+        s.smtp.quit();
+
+    QTEST(s.script->sent, "sent");
+    QTEST(failed, "failed");
+    QTEST(failed ? code : s.smtp.replyCode(), "replyCode");
+    QTEST(refused, "refused");
+    QTEST(s.smtp.isConnected(), "connected");
+    // onError only for a message refused, never for what came after it was taken.
+    QCOMPARE(errors.size(), failed ? 1 : 0);
 }
 
 void TestSmtp::dataLines_data()
@@ -385,6 +470,14 @@ void TestSmtp::tcpFaults_data()
     silent.append(QJsonArray{"drain"});
     QTest::newRow("server never answers") << json(silent) << true
                                           << "No answer from the server within 300 ms.";
+    // A peer that keeps a reply going with a continuation line every 10 ms
+    // for 8 s: the limit holds for the whole reply, not for each read.
+    QJsonArray drip{QJsonArray{"send", "220 hi\r\n"}, QJsonArray{"line"}};
+    for (int i = 0; i < 800; ++i) {
+        drip.append(QJsonArray{"send", "250-still talking\r\n"});
+        drip.append(QJsonArray{"sleep", 0.01});
+    }
+    QTest::newRow("server keeps a reply going") << json(drip) << true << "No answer from the server within 300 ms.";
     QTest::newRow("server closes after the greeting")
         << json({QJsonArray{"send", "220 hi\r\n"}, QJsonArray{"close"}}) << true << "The server closed the connection.";
     QTest::newRow("server closes an idle connection between messages")
