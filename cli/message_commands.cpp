@@ -77,7 +77,10 @@ int make(QStringList args)
         QFile file(rtf);
         if (!file.open(QIODevice::ReadOnly))
             return fail(QStringLiteral("cannot read %1").arg(rtf));
-        if (!readRtf(file.readAll(), doc.richText()))
+        const RtfReadStatus status = readRtfDocument(file.readAll(), doc.richText());
+        if (status == RtfReadStatus::TooLarge)
+            return fail(QStringLiteral("%1 holds more than a message may").arg(rtf));
+        if (status != RtfReadStatus::Ok)
             return fail(QStringLiteral("%1 is not an RTF file").arg(rtf));
     } else if (hasText) {
         if (!doc.loadTextFile(text))
@@ -152,7 +155,7 @@ int render(QStringList args)
         const std::optional<ContactRecord> contact = firstContactOf(store, book);
         if (!contact)
             return fail(QStringLiteral("cannot open the address book \"%1\"").arg(book));
-        lines = personaliseLines(lines, *contact);
+        lines = personaliseLines(lines, *contact, bodyValueForm(doc.mode()));
     }
     for (const QString &line : std::as_const(lines))
         out() << line << '\n';

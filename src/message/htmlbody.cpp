@@ -1,6 +1,7 @@
 #include "message/htmlbody.h"
 
 #include "message/messagedocument.h"
+#include "message/placeholders.h"
 #include "message/richformat.h"
 #include "message/textlines.h"
 
@@ -62,6 +63,30 @@ int htmlFontSize(int pointSize) { return int(std::floor(pointSize / 6.0)) + 2; }
 
 QStringList richTextToHtmlLines(const QTextDocument &document)
 {
+    // Each line's characters as HTML: escaped, placeholder words kept whole.
+    // Escaping a line as a whole and walking it character by character keeps
+    // a placeholder that runs across a change of style.
+    const QStringList plainLines = richTextLines(document);
+    qsizetype lineIndex = 0;
+    QStringList pieces; // the HTML of each character of the current line
+    auto piecesOf = [](const QString &plain) {
+        QStringList out;
+        out.reserve(plain.size());
+        for (qsizetype i = 0; i < plain.size();) {
+            if (const qsizetype word = placeholderWordAt(plain, i)) {
+                for (const qsizetype end = i + word; i < end; ++i)
+                    out << QString(plain.at(i));
+                continue;
+            }
+            out << htmlEscapedKeepingPlaceholders(QStringView(plain).sliced(i, 1));
+            ++i;
+        }
+        return out;
+    };
+    qsizetype column = 0;
+    if (!plainLines.isEmpty())
+        pieces = piecesOf(plainLines.first());
+
     QStringList lines;
     QString line;
     bool bold = false, italic = false, underline = false, fontOpen = false;
@@ -97,11 +122,15 @@ QStringList richTextToHtmlLines(const QTextDocument &document)
             line += (fontOpen ? QLatin1String("</font><font") : QLatin1String("<font")) + attributes + u'>';
             fontOpen = true;
         }
-        line += c;
+        line += column < pieces.size() ? pieces.at(column) : QString(c);
+        ++column;
     };
     auto onLineEnd = [&] {
         line += QLatin1String("<br>");
         lines << std::exchange(line, QString());
+        column = 0;
+        ++lineIndex;
+        pieces = lineIndex < plainLines.size() ? piecesOf(plainLines.at(lineIndex)) : QStringList();
     };
     forEachCharacter(document, onChar, onLineEnd);
     lines << QStringLiteral("</font>");

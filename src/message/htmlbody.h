@@ -18,8 +18,10 @@ class MessageDocument;
 
 // The formatted text as HTML lines: style tags and one font tag carrying only
 // what changed, each line ended by "<br>", then a closing "</font>" line.
-// Characters go through unescaped, so HTML and placeholders typed in the editor
-// reach the page as they are.
+// What was typed shows as typed: "<", ">", "&" and quotes become entities, so
+// that "x < 5 & y > 3 <b>" is text and no markup. Only placeholder words stay
+// as they are, to be filled when sending. Markup is made with the editor's
+// tools; a page of one's own HTML is the HTML-file mode's business.
 [[nodiscard]] QStringList richTextToHtmlLines(const QTextDocument &document);
 
 // "RRGGBB" in capitals, as the font tags carry it.

@@ -3,12 +3,48 @@
 #include "message/textlines.h"
 #include "common/folders.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 namespace kirvane::message {
 
 using namespace kirvane::common;
+
+namespace {
+
+// Why an image beside the page cannot be embedded, or Ok. A link must stay in
+// the page's folder: one leading elsewhere would put any file of the system
+// into the message. Images travel under their file names, which a saved
+// message compares without regard to case and beside its own parts.
+HtmlImportStatus imageRefusal(const QString &imagePath, const QString &pageFolder, const QStringList &earlier)
+{
+    const QFileInfo image(imagePath);
+    if (image.isSymLink()) {
+        const QString target = image.canonicalFilePath();
+        if (target.isEmpty() || QFileInfo(target).absolutePath() != QDir(pageFolder).canonicalPath())
+            return HtmlImportStatus::ImageOutsideFolder;
+    }
+    const QString name = image.fileName();
+    if (isPartLikeName(name))
+        return HtmlImportStatus::ImageNameRefused;
+    for (const QString &other : earlier) {
+        const QString otherName = QFileInfo(other).fileName();
+        if (otherName != name && otherName.compare(name, Qt::CaseInsensitive) == 0)
+            return HtmlImportStatus::ImageNameRefused;
+    }
+    return HtmlImportStatus::Ok;
+}
+
+} // namespace
+
+bool isPartLikeName(const QString &fileName)
+{
+    static const QRegularExpression part(QStringLiteral("^.*([1-7]\\.dat|\\.mnl|\\.mns)$"),
+                                         QRegularExpression::CaseInsensitiveOption);
+    return part.match(fileName).hasMatch();
+}
 
 QStringList qualifyingImageTags(const QString &text)
 {
@@ -88,6 +124,12 @@ HtmlImportResult readHtmlPage(const QString &path)
         if (imagePath.isEmpty() || !QFileInfo(imagePath).isFile()) {
             result.status = HtmlImportStatus::MissingImage;
             result.missingImage = folder + name;
+            return result;
+        }
+        if (const HtmlImportStatus refusal = imageRefusal(imagePath, folder, page.images);
+            refusal != HtmlImportStatus::Ok) {
+            result.status = refusal;
+            result.missingImage = imagePath;
             return result;
         }
         // The source is replaced where it stands, between the first two quotes:

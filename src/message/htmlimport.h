@@ -17,13 +17,24 @@ struct HtmlPage {
     QStringList images;        // full paths of the local images, in tag order
 };
 
-enum class HtmlImportStatus { Ok, Unreadable, MissingImage };
+enum class HtmlImportStatus {
+    Ok,
+    Unreadable,
+    MissingImage,
+    ImageOutsideFolder, // a link beside the page leading out of its folder
+    ImageNameRefused,   // two names that differ only in letter case, or a saved message's part name
+};
 
 struct HtmlImportResult {
     HtmlImportStatus status = HtmlImportStatus::Unreadable;
     HtmlPage page;
-    QString missingImage; // the path looked for, with MissingImage
+    QString missingImage; // the path looked for, with MissingImage; the image, with the other refusals
 };
+
+// True when an image may not travel under this file name in a saved message:
+// a name like the message's own parts ("<name>1.dat" to "<name>7.dat",
+// "<name>.MNL", "<name>.MNS", in any letter case) would be taken for one.
+[[nodiscard]] bool isPartLikeName(const QString &fileName);
 
 // Reads and analyses the page at path; nothing is copied or written.
 [[nodiscard]] HtmlImportResult readHtmlPage(const QString &path);

@@ -322,9 +322,17 @@ ArchiveReadStatus readArchive(const QString &path, MessageDocument &message, con
         return bytes ? std::optional<QStringList>(decodeLines(*bytes)) : std::nullopt;
     };
 
+    const std::optional<QByteArray> body = part(1);
+    // A rich body beyond what a document may hold makes the archive corrupt;
+    // it is found out before the document changes.
+    if (header.mode == int(ComposeMode::RichHtml) && body) {
+        QTextDocument probe;
+        if (readRtfDocument(*body, &probe) == RtfReadStatus::TooLarge)
+            return ArchiveReadStatus::Corrupt;
+    }
+
     message.setSubject(header.subject);
     message.setResumePosition(header.resumeBook, header.resumeKey);
-    const std::optional<QByteArray> body = part(1);
     QTextDocument *rich = message.richText();
     rich->clear();
     message.setPageFile(QString());

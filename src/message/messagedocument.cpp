@@ -196,6 +196,10 @@ bool MessageDocument::importHtmlPage(const QString &path, texts::Asker &ask)
     if (page.isEmpty()) {
         if (result.status == HtmlImportStatus::MissingImage)
             ask.inform(messageTexts::missingImages());
+        else if (result.status == HtmlImportStatus::ImageOutsideFolder)
+            ask.inform(messageTexts::imageOutsideFolder(result.missingImage));
+        else if (result.status == HtmlImportStatus::ImageNameRefused)
+            ask.inform(messageTexts::imageNameRefused(result.missingImage));
         setImageLists(std::nullopt, std::nullopt, std::nullopt);
         setPlainText(QString());
         m_pageFile.clear();

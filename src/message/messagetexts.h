@@ -28,4 +28,22 @@ inline QString previewCaption() { return tr::text(tr::PreviewCaption); }
 inline QString destinationChooserCaption() { return tr::text(tr::RecipientBooksCaption); }
 inline QString exclusionChooserCaption() { return tr::text(tr::ExcludedBooksCaption); }
 
+// Texts of the message subsystem that the program's table has no entry for.
+inline QString inLanguage(const char16_t *french, const char16_t *english)
+{
+    return QString::fromUtf16(tr::ActiveLanguage == tr::French ? french : english);
+}
+inline QString imageOutsideFolder(const QString &image)
+{
+    return inLanguage(u"L'image %1 est un lien vers un fichier hors du répertoire de la page : elle ne peut pas être incluse dans le message.",
+                      u"The picture %1 is a link to a file outside the page's folder: it cannot be included in the message.")
+        .arg(image);
+}
+inline QString imageNameRefused(const QString &image)
+{
+    return inLanguage(u"L'image %1 ne peut pas être incluse sous ce nom : il ne doit différer d'un autre que par les majuscules, ni finir par 1.dat à 7.dat, .MNL ou .MNS. Renommez-la.",
+                      u"The picture %1 cannot be included under this name: it must not differ from another one only in capitals, nor end in 1.dat to 7.dat, .MNL or .MNS. Please rename it.")
+        .arg(image);
+}
+
 } // namespace kirvane::message::messageTexts

@@ -56,6 +56,47 @@ bool holdsPlaceholder(QStringView text, PlaceholderLanguage language)
 
 } // namespace
 
+qsizetype placeholderWordAt(QStringView text, qsizetype at)
+{
+    if (text.at(at) != u'&')
+        return 0;
+    const qsizetype to = text.indexOf(u'&', at + 1);
+    if (to < 0)
+        return 0;
+    const QStringView candidate = text.sliced(at, to - at + 1);
+    for (const Placeholder *p : fillOrder())
+        if (candidate == p->french || candidate == p->english)
+            return candidate.size();
+    return 0;
+}
+
+QString htmlEscapedKeepingPlaceholders(QStringView text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (const qsizetype word = placeholderWordAt(text, i)) {
+            out += text.sliced(i, word);
+            i += word - 1;
+            continue;
+        }
+        switch (text.at(i).unicode()) {
+        case u'&': out += QLatin1String("&amp;"); break;
+        case u'<': out += QLatin1String("&lt;"); break;
+        case u'>': out += QLatin1String("&gt;"); break;
+        case u'"': out += QLatin1String("&quot;"); break;
+        case u'\'': out += QLatin1String("&#39;"); break;
+        default: out += text.at(i);
+        }
+    }
+    return out;
+}
+
+ValueForm bodyValueForm(ComposeMode mode)
+{
+    return mode == ComposeMode::PlainText ? ValueForm::AsTyped : ValueForm::HtmlEscaped;
+}
+
 PlaceholderLanguage activePlaceholderLanguage() { return g_language; }
 void setActivePlaceholderLanguage(PlaceholderLanguage language) { g_language = language; }
 
@@ -74,24 +115,35 @@ const std::vector<Placeholder> &placeholderMenu()
     return menu;
 }
 
-QString personalise(QString text, const ContactRecord &contact, PlaceholderLanguage language)
+QString personalise(QString text, const ContactRecord &contact, PlaceholderLanguage language, ValueForm form)
 {
     if (!holdsPlaceholder(text, language))
         return text;
-    for (const Placeholder *p : fillOrder())
-        text.replace(p->word(language), contact[p->slot].value, Qt::CaseSensitive);
+    for (const Placeholder *p : fillOrder()) {
+        const QString &value = contact[p->slot].value;
+        // A later step's word inside a value is kept as it is, so that the
+        // value is filled again by that step.
+        text.replace(p->word(language), form == ValueForm::HtmlEscaped ? htmlEscapedKeepingPlaceholders(value) : value,
+                     Qt::CaseSensitive);
+    }
     return text;
+}
+
+QStringList personaliseLines(QStringList lines, const ContactRecord &contact, ValueForm form,
+                             PlaceholderLanguage language, const std::function<void()> &beforeLine)
+{
+    for (QString &line : lines) {
+        if (beforeLine)
+            beforeLine();
+        line = personalise(line, contact, language, form);
+    }
+    return lines;
 }
 
 QStringList personaliseLines(QStringList lines, const ContactRecord &contact, PlaceholderLanguage language,
                              const std::function<void()> &beforeLine)
 {
-    for (QString &line : lines) {
-        if (beforeLine)
-            beforeLine();
-        line = personalise(line, contact, language);
-    }
-    return lines;
+    return personaliseLines(std::move(lines), contact, ValueForm::AsTyped, language, beforeLine);
 }
 
 } // namespace kirvane::message

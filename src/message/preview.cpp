@@ -30,7 +30,7 @@ std::optional<ContactRecord> firstContactOf(AddressBookStore &store, const QStri
 
 QStringList previewLines(const MessageDocument &message, const ContactRecord &contact)
 {
-    return personaliseLines(preparedBody(message, BodyPurpose::Preview), contact);
+    return personaliseLines(preparedBody(message, BodyPurpose::Preview), contact, bodyValueForm(message.mode()));
 }
 
 QString buildPreview(const MessageDocument &message, AddressBookStore &store, texts::Asker &ask)

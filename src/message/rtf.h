@@ -15,8 +15,26 @@ namespace kirvane::message {
 // Windows-1252 code page or as \uN).
 [[nodiscard]] QByteArray writeRtf(const QTextDocument &document);
 
-// Replaces the document's content by the text of rtf. Returns false (leaving
-// the document empty) when rtf does not start as an RTF file.
+// What a document may hold when read: a file beyond them is refused rather
+// than filling the memory (a few kilobytes of packed "\par" unfold to
+// millions of paragraphs).
+struct RtfLimits {
+    qsizetype maxParagraphs = 100000;
+    qsizetype maxCharacters = 4000000;
+};
+
+enum class RtfReadStatus {
+    Ok,
+    NotRtf,   // it does not start as an RTF file
+    TooLarge, // beyond the limits
+};
+
+// Replaces the document's content by the text of rtf; the document is left
+// empty unless the status is Ok. Groups nested deeper than the reader follows
+// keep their text, in the formatting of the deepest group it follows.
+[[nodiscard]] RtfReadStatus readRtfDocument(const QByteArray &rtf, QTextDocument *document,
+                                            const RtfLimits &limits = {});
+// readRtfDocument() == Ok.
 bool readRtf(const QByteArray &rtf, QTextDocument *document);
 
 } // namespace kirvane::message

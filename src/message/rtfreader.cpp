@@ -107,9 +107,12 @@ QString decodeCodePage(const QByteArray &bytes, int codePage)
 
 class Reader {
 public:
-    Reader(const QByteArray &rtf, QTextDocument *document) : m_in(rtf), m_doc(document), m_cursor(document) {}
+    Reader(const QByteArray &rtf, QTextDocument *document, const RtfLimits &limits)
+        : m_in(rtf), m_doc(document), m_cursor(document), m_limits(limits)
+    {
+    }
 
-    bool run();
+    RtfReadStatus run();
 
 private:
     void controlWord(const QByteArray &word, bool hasParam, int param);
@@ -148,6 +151,12 @@ private:
     CharAttributes m_runAttributes;
     int m_pendingParagraphs = 0;
     bool m_anyText = false;
+
+    RtfLimits m_limits;
+    qsizetype m_paragraphs = 0;
+    qsizetype m_characters = 0;
+    bool m_tooLarge = false;
+    size_t m_unfollowedDepth = 0; // groups opened beyond the deepest one followed
 };
 
 int Reader::codePageNow() const
@@ -231,6 +240,11 @@ void Reader::text(QStringView s)
         flushRun();
         for (; m_pendingParagraphs > 0; --m_pendingParagraphs)
             m_cursor.insertBlock();
+    }
+    m_characters += s.size();
+    if (m_characters > m_limits.maxCharacters) {
+        m_tooLarge = true;
+        return;
     }
     const CharAttributes a = currentAttributes();
     if (!m_run.isEmpty() && !(a == m_runAttributes))
@@ -417,6 +431,8 @@ void Reader::controlWord(const QByteArray &word, bool hasParam, int param)
         if (m_skipChars > 0)
             m_skipChars = 0;
         ++m_pendingParagraphs;
+        if (++m_paragraphs > m_limits.maxParagraphs)
+            m_tooLarge = true;
     } else if (word == "line") {
         text(QString(QChar::LineSeparator));
     } else if (word == "tab") {
@@ -440,22 +456,29 @@ void Reader::controlWord(const QByteArray &word, bool hasParam, int param)
     }
 }
 
-bool Reader::run()
+RtfReadStatus Reader::run()
 {
     qsizetype lead = 0;
     while (lead < m_in.size() && QChar::isSpace(uchar(m_in[lead])))
         ++lead;
     if (!m_in.mid(lead, 5).startsWith("{\\rtf"))
-        return false;
+        return RtfReadStatus::NotRtf;
     m_pos = lead;
-    constexpr size_t kMaxDepth = 4096; // deeper nesting is no document, only a trap
-    while (m_pos < m_in.size()) {
+    // Deeper nesting is no document, only a trap for the stack of states:
+    // groups beyond it are not followed, and their text is kept.
+    constexpr size_t kMaxDepth = 4096;
+    while (m_pos < m_in.size() && !m_tooLarge) {
         const char c = m_in[m_pos++];
         if (c == '{') {
             if (m_stack.size() >= kMaxDepth)
-                break;
-            openGroup();
+                ++m_unfollowedDepth;
+            else
+                openGroup();
         } else if (c == '}') {
+            if (m_unfollowedDepth > 0) {
+                --m_unfollowedDepth;
+                continue;
+            }
             closeGroup();
             if (m_stack.empty())
                 break; // the end of the document's group
@@ -507,22 +530,32 @@ bool Reader::run()
         }
     }
     flushBytes();
+    if (m_tooLarge)
+        return RtfReadStatus::TooLarge;
     flushRun();
     // A \par ends a paragraph; only one between two texts starts a new block,
     // so the final one makes no empty last paragraph.
     if (m_pendingParagraphs > 1)
         for (int i = 1; i < m_pendingParagraphs; ++i)
             m_cursor.insertBlock();
-    return true;
+    return RtfReadStatus::Ok;
 }
 
 } // namespace
 
-bool readRtf(const QByteArray &rtf, QTextDocument *document)
+RtfReadStatus readRtfDocument(const QByteArray &rtf, QTextDocument *document, const RtfLimits &limits)
 {
     document->clear();
-    Reader reader(rtf, document);
-    return reader.run();
+    Reader reader(rtf, document, limits);
+    const RtfReadStatus status = reader.run();
+    if (status != RtfReadStatus::Ok)
+        document->clear();
+    return status;
+}
+
+bool readRtf(const QByteArray &rtf, QTextDocument *document)
+{
+    return readRtfDocument(rtf, document) == RtfReadStatus::Ok;
 }
 
 } // namespace kirvane::message

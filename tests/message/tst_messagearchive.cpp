@@ -411,6 +411,10 @@ private Q_SLOTS:
         QTest::newRow("mode out of range") << storedZip({{"bad.MNL", header("ok", '4')}}) << corrupt << QString();
         QTest::newRow("key length beyond its room")
             << storedZip({{"bad.MNL", QByteArray(good).replace(256, 1, "\x20")}}) << corrupt << QString();
+        QTest::newRow("a rich body of three million paragraphs")
+            << storedZip({{"bad.MNL", header("ok", '1')},
+                          {"bad1.dat", "{\\rtf1 " + QByteArray("\\par ").repeated(3000000) + "}"}})
+            << corrupt << QString();
         QTest::newRow("not a ZIP file") << QByteArray("plain text, no archive") << int(ArchiveReadStatus::Unreadable)
                                         << QString();
     }

@@ -382,6 +382,137 @@ private Q_SLOTS:
             QCOMPARE(doc.rewrittenTags()->value(0), QStringLiteral("<img src=\"cid:i\">"));
     }
 
+    // Images a page may not bring: a link leading out of the page's folder
+    // (it would put any file of the system into the message), and names a
+    // saved message cannot keep apart (letter case alone, or its own parts).
+    void htmlImportRefusesUnsafeImages_data()
+    {
+        QTest::addColumn<QByteArray>("page");
+        QTest::addColumn<QString>("refused"); // the image named in the notice; "" when the page is taken
+        QTest::addColumn<bool>("outside");
+        QTest::newRow("a link to a file outside the folder")
+            << QByteArray("<img src=\"x.png\">") << "x.png" << true;
+        QTest::newRow("a link to a file beside the page is fine")
+            << QByteArray("<img src=\"near.png\">") << "" << false;
+        QTest::newRow("two images whose names differ only in letter case")
+            << QByteArray("<img src=\"a.png\"><img src=\"A.png\">") << "A.png" << false;
+        QTest::newRow("the same image twice is fine")
+            << QByteArray("<img src=\"a.png\"><img src=\"a.png\">") << "" << false;
+        QTest::newRow("an image named like a part of a saved message")
+            << QByteArray("<img src=\"col1.dat\">") << "col1.dat" << false;
+        QTest::newRow("an image named like a saved message")
+            << QByteArray("<img src=\"here.png\"><img src=\"old.mnl\">") << "old.mnl" << false;
+    }
+
+    void htmlImportRefusesUnsafeImages()
+    {
+        QFETCH(QByteArray, page);
+        QFETCH(QString, refused);
+        QFETCH(bool, outside);
+        QTemporaryDir elsewhere;
+        const QString secret = elsewhere.filePath(QStringLiteral("secret.txt"));
+        QVERIFY(writeFile(secret, "not for the message"));
+        QTemporaryDir dir;
+        for (const char *name : {"here.png", "a.png", "A.png", "col1.dat", "old.mnl"})
+            QVERIFY(writeFile(dir.filePath(QLatin1String(name)), name));
+        QVERIFY(QFile::link(secret, dir.filePath(QStringLiteral("x.png"))));
+        QVERIFY(QFile::link(dir.filePath(QStringLiteral("here.png")), dir.filePath(QStringLiteral("near.png"))));
+        const QString path = dir.filePath(QStringLiteral("p.html"));
+        QVERIFY(writeFile(path, page));
+
+        MessageDocument doc;
+        doc.clear();
+        ScriptedQuestions ask;
+        QCOMPARE(doc.importHtmlPage(path, ask), refused.isEmpty());
+        if (refused.isEmpty()) {
+            QVERIFY(ask.notices.isEmpty());
+            return;
+        }
+        const QString image = dir.filePath(refused);
+        QCOMPARE(ask.notices, QStringList{outside ? messageTexts::imageOutsideFolder(image)
+                                                  : messageTexts::imageNameRefused(image)});
+        QVERIFY(!doc.images() && doc.plainText().isEmpty() && doc.pageFile().isEmpty());
+    }
+
+    void htmlValuesAreEscaped_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<int>("form");
+        QTest::addColumn<QString>("expected");
+        const int text = int(ValueForm::AsTyped), html = int(ValueForm::HtmlEscaped);
+        QTest::newRow("HTML body: markup in a value is text")
+            << "<p>&name&</p>" << html << "<p>&lt;b&gt;Tom &amp; &quot;Jo&#39;s&quot;&lt;/b&gt;</p>";
+        QTest::newRow("subject or plain text: as typed") << "&name&" << text << "<b>Tom & \"Jo's\"</b>";
+        QTest::newRow("HTML body: a value holding a later placeholder is filled again, escaped")
+            << "&company&" << html << "a&lt;b";
+    }
+
+    void htmlValuesAreEscaped()
+    {
+        QFETCH(QString, line);
+        QFETCH(int, form);
+        ContactRecord c = emptyContact();
+        c[F_nom].value = QStringLiteral("<b>Tom & \"Jo's\"</b>");
+        c[F_societe].value = QStringLiteral("&email&");
+        c[F_email].value = QStringLiteral("a<b");
+        QTEST(kirvane::message::personalise(line, c, PlaceholderLanguage::English, ValueForm(form)), "expected");
+    }
+
+    void previewEscapesValuesInHtmlOnly()
+    {
+        ContactRecord c = emptyContact();
+        c[F_nom].value = QStringLiteral("A&B <x>");
+        MessageDocument doc;
+        doc.clear();
+        doc.setPlainText(QStringLiteral("Dear &name&"));
+        doc.setMode(ComposeMode::PlainText);
+        QCOMPARE(previewLines(doc, c), QStringList{"Dear A&B <x>"});
+        QTextCursor(doc.richText()).insertText(QStringLiteral("Dear &name&"), defaultCharFormat());
+        doc.setMode(ComposeMode::RichHtml);
+        QVERIFY(previewLines(doc, c).join(u'\n').contains(QStringLiteral("Dear A&amp;B &lt;x&gt;<br>")));
+    }
+
+    // Each word against the column it must fill, written out here rather
+    // than taken from the program's own table.
+    void eachWordFillsItsOwnColumn_data()
+    {
+        QTest::addColumn<QString>("word");
+        QTest::addColumn<int>("language");
+        QTest::addColumn<int>("column");
+        const int fr = int(PlaceholderLanguage::French), en = int(PlaceholderLanguage::English);
+        const struct {
+            const char *french;
+            const char *english;
+            int column;
+        } table[] = {
+            {"&titre&", "&title&", F_civilite},        {"&nom&", "&name&", F_nom},
+            {"&prenom&", "&lastname&", F_prenom},      {"&companie&", "&company&", F_societe},
+            {"&email&", "&email&", F_email},           {"&adresse1&", "&address1&", F_adresse1},
+            {"&adresse2&", "&address2&", F_adresse2},  {"&codepostal&", "&zip&", F_code_postal},
+            {"&ville&", "&city&", F_ville},            {"&pays&", "&country&", F_pays},
+            {"&telephone&", "&phone&", F_tel},         {"&fax&", "&fax&", F_fax},
+            {"&url&", "&url&", F_url},                 {"&champ_1&", "&Field_1&", F_champ16},
+            {"&champ_2&", "&Field_2&", F_champ17},     {"&champ_3&", "&Field_3&", F_champ18},
+            {"&champ_4&", "&Field_4&", F_champ19},
+        };
+        for (const auto &row : table) {
+            QTest::addRow("%s", row.french) << QString::fromLatin1(row.french) << fr << row.column;
+            QTest::addRow("%s", row.english) << QString::fromLatin1(row.english) << en << row.column;
+        }
+    }
+
+    void eachWordFillsItsOwnColumn()
+    {
+        QFETCH(QString, word);
+        QFETCH(int, language);
+        QFETCH(int, column);
+        ContactRecord c = emptyContact();
+        for (int k = 0; k < kContactFields; ++k)
+            c[k].value = QStringLiteral("column %1").arg(k);
+        QCOMPARE(kirvane::message::personalise(QStringLiteral("[") + word + u']', c, PlaceholderLanguage(language)),
+                 QStringLiteral("[column %1]").arg(column));
+    }
+
     void preparedBodyOfEachMode()
     {
         MessageDocument doc;

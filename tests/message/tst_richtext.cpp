@@ -6,6 +6,7 @@
 #include "message/rtf.h"
 
 #include <QFile>
+#include <QElapsedTimer>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -109,9 +110,17 @@ private Q_SLOTS:
         QTest::newRow("colour digits in red, green, blue order")
             << std::vector<Run>{{"c", odd}}
             << QStringList{"<font Color =\"123456\" size =\"3\" Face =\"Arial\">c<br>", "</font>"};
-        QTest::newRow("markup and placeholders typed in the editor go through as they are")
+        // What was typed shows as typed; only placeholder words stay, to be filled.
+        QTest::newRow("typed markup is text, placeholders stay")
             << std::vector<Run>{{"<a href=\"&url&\">&name&</a>", a}}
-            << QStringList{open + "<a href=\"&url&\">&name&</a><br>", "</font>"};
+            << QStringList{open + "&lt;a href=&quot;&url&&quot;&gt;&name&&lt;/a&gt;<br>", "</font>"};
+        QTest::newRow("comparisons and ampersands typed in a sentence")
+            << std::vector<Run>{{"Price < 5 & x > 3 <b>not bold</b>", a}}
+            << QStringList{open + "Price &lt; 5 &amp; x &gt; 3 &lt;b&gt;not bold&lt;/b&gt;<br>", "</font>"};
+        QTest::newRow("a French placeholder and an ampersand that is none")
+            << std::vector<Run>{{"R&D &prenom& &nom", a}} << QStringList{open + "R&amp;D &prenom& &amp;nom<br>", "</font>"};
+        QTest::newRow("a placeholder across a change of style stays whole")
+            << std::vector<Run>{{"&na", a}, {"me& <", bold}} << QStringList{open + "&na<b>me& &lt;<br>", "</font>"};
         QTest::newRow("an empty paragraph is a line of its own")
             << std::vector<Run>{{"a\n\nb", a}} << QStringList{open + "a<br>", "<br>", "b<br>", "</font>"};
         QTest::newRow("empty editor") << std::vector<Run>{} << QStringList{"</font>"};
@@ -308,6 +317,45 @@ private Q_SLOTS:
             QVERIFY(readRtf(trap, &doc));
         QVERIFY(readRtf(traps[6], &doc));
         QCOMPARE(doc.toPlainText(), QStringLiteral("x"));
+    }
+
+    void deepGroupsKeepTheirText()
+    {
+        // Groups nested beyond what the reader follows are no reason to lose
+        // what they say.
+        QTextDocument doc;
+        const QByteArray rtf = "{\\rtf1 before " + QByteArray(5000, '{') + "\\b deep text" + QByteArray(5000, '}')
+                               + " after}";
+        QCOMPARE(readRtfDocument(rtf, &doc), RtfReadStatus::Ok);
+        QCOMPARE(doc.toPlainText(), QStringLiteral("before deep text after"));
+    }
+
+    void refusesWhatExceedsTheLimits_data()
+    {
+        QTest::addColumn<QByteArray>("rtf");
+        QTest::addColumn<qsizetype>("maxParagraphs");
+        QTest::addColumn<qsizetype>("maxCharacters");
+        const qsizetype paragraphs = RtfLimits{}.maxParagraphs, characters = RtfLimits{}.maxCharacters;
+        // 12 MB of "\par" pack into a few kilobytes of archive.
+        QTest::newRow("three million paragraphs") << "{\\rtf1 " + QByteArray("\\par ").repeated(3000000) + "}"
+                                                  << paragraphs << characters;
+        QTest::newRow("paragraphs beyond a small bound")
+            << QByteArray("{\\rtf1 a\\par b\\par c\\par d}") << qsizetype(2) << characters;
+        QTest::newRow("characters beyond a small bound") << QByteArray("{\\rtf1 ") + QByteArray(60, 'x') + "}"
+                                                         << paragraphs << qsizetype(50);
+    }
+
+    void refusesWhatExceedsTheLimits()
+    {
+        QFETCH(QByteArray, rtf);
+        QFETCH(qsizetype, maxParagraphs);
+        QFETCH(qsizetype, maxCharacters);
+        QTextDocument doc;
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(readRtfDocument(rtf, &doc, RtfLimits{maxParagraphs, maxCharacters}), RtfReadStatus::TooLarge);
+        QVERIFY2(clock.elapsed() < 3000, qPrintable(QString::number(clock.elapsed())));
+        QVERIFY(doc.isEmpty());
     }
 
     void refusesWhatIsNotRtf()
