@@ -188,6 +188,19 @@ bool writeFile(const QString &path, const QByteArray &bytes)
     return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
 }
 
+// What Python reads in the composed message m, written into dir; a test
+// failure when Python finds a defect.
+QJsonObject readByPythonWithoutDefects(const MailMessage &m, const QTemporaryDir &dir)
+{
+    const QString eml = dir.filePath(QStringLiteral("message.eml"));
+    if (!kirvane::test::writeLines(eml, unstuffed(m.wireLines)))
+        return {};
+    const QJsonArray result = kirvane::test::peek(QStringLiteral("composed"), {eml});
+    const QJsonObject read = result.size() == 1 ? result.at(0).toObject() : QJsonObject();
+    [&] { QCOMPARE(read[u"defects"].toArray(), QJsonArray()); }();
+    return read;
+}
+
 } // namespace
 
 class TestCompose : public QObject
@@ -359,13 +372,7 @@ private slots:
             m.embeddedImages.add(dir.filePath(imageFiles[i].first));
         }
         QVERIFY(m.compose());
-        const QString eml = dir.filePath(QStringLiteral("message.eml"));
-        QVERIFY(kirvane::test::writeLines(eml, unstuffed(m.wireLines)));
-
-        const QJsonArray result = kirvane::test::peek(QStringLiteral("composed"), {eml});
-        QCOMPARE(result.size(), 1);
-        const QJsonObject read = result.at(0).toObject();
-        QCOMPARE(read[u"defects"].toArray(), QJsonArray());
+        const QJsonObject read = readByPythonWithoutDefects(m, dir);
         QCOMPARE(read[u"subject"].toString(), subject);
         QCOMPARE(read[u"from_name"].toString(), QStringLiteral("Zoë Martin"));
         QCOMPARE(read[u"from_address"].toString(), QStringLiteral("news@example.org"));
@@ -450,12 +457,7 @@ private slots:
         }
 
         QTemporaryDir dir;
-        const QString eml = dir.filePath(QStringLiteral("message.eml"));
-        QVERIFY(kirvane::test::writeLines(eml, unstuffed(m.wireLines)));
-        const QJsonArray result = kirvane::test::peek(QStringLiteral("composed"), {eml});
-        QCOMPARE(result.size(), 1);
-        const QJsonObject read = result.at(0).toObject();
-        QCOMPARE(read[u"defects"].toArray(), QJsonArray());
+        const QJsonObject read = readByPythonWithoutDefects(m, dir);
         QCOMPARE(read[u"subject"].toString(), subject);
         // Python keeps the blank between the encoded words of a name, which
         // RFC 2047 6.2 says to drop; our own parser drops it.
