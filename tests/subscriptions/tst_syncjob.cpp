@@ -416,9 +416,13 @@ void TestSyncJob::unreadableMessageIsSkipped()
 {
     SyncFixture &fx = *m_fx;
     QVERIFY(fx.pop.addMessage(mailMessage("ABONNE first@example.net")));
-    // A uuencoded block with letters outside the uu alphabet.
+    // A body declared uuencoded with letters outside the uu alphabet (lines
+    // in a text that do not decode are only text).
     QVERIFY(fx.pop.addMessage(mailMessage("Files", "begin 644 data.bin\r\nM86)C9&5F9VAI:FML;6YO<'%R<W1U=G=X>7I!0D-$149'2$E*2TQ-3D]045)3\r\n"
-                                                   "abcdefghijklmnopqrstuvwxyz\r\n`\r\nend\r\n")));
+                                                   "abcdefghijklmnopqrstuvwxyz\r\n`\r\nend\r\n",
+                                          "form@example.org",
+                                          "Content-Type: application/octet-stream; name=data.bin\r\n"
+                                          "Content-Transfer-Encoding: x-uuencode\r\n")));
     QVERIFY(fx.pop.addMessage(mailMessage("ABONNE third@example.net")));
     QVERIFY(fx.startServers());
     QVERIFY(fx.writeConfig());
