@@ -330,7 +330,7 @@ void SendingRun::processContact()
                 msg.embeddedImages.add(path);
         }
         msg.subject = message::personalise(m_message.subject(), m_contact);
-        msg.text = message::personaliseLines(m_body, m_contact);
+        msg.text = message::personaliseLines(m_body, m_contact, message::bodyValueForm(m_message.mode()));
         msg.sendTo = address;
         const qint64 tag = ++m_tag;
         const RefusedRecipient who{m_currentBook, id, nom, prenom, address, {}, {}};
