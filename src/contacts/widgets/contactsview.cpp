@@ -5,6 +5,8 @@
 #include "contacts/gridselection.h"
 #include "contacts/printpage.h"
 #include "contacts/widgets/destinationdialog.h"
+#include "contacts/widgets/duplicateswindow.h"
+#include "contacts/widgets/searchwindow.h"
 #include "contacts/widgets/titlesdialog.h"
 #include "contacts/widgets/waitcursor.h"
 #include "store/addressbookstore.h"
@@ -237,6 +239,21 @@ void ContactsView::connectCommands(ui::Commands &commands)
     commands.provide(QStringLiteral("Supprimer1"), [this] { deleteContacts(); });
     commands.provide(QStringLiteral("Imprimer1"), [this] { printContacts(); });
     commands.provide(QStringLiteral("titre1"), [this] { editTitles(); });
+
+    const ContactsViewHook hook{
+        [this](const QString &book, qint64 id) { showFoundContact(book, id); },
+        [this](const QString &book) { reopenBook(book); },
+        [this] { return bookChosen() ? m_books->currentText() : QString(); },
+    };
+    if (!m_searchWindow) {
+        m_searchWindow = new SearchWindow(*m_store, hook, this);
+        m_duplicatesWindow = new DuplicatesWindow(*m_store, *m_asker, hook, this);
+        m_searchWindow->applyLanguage(m_language);
+        m_duplicatesWindow->applyLanguage(m_language);
+    }
+    commands.provide(QStringLiteral("Rechercher1"), [this, hook] { openSearchWindow(*m_store, hook, this); });
+    commands.provide(QStringLiteral("Ddoublonner1"),
+                     [this, hook] { openDuplicatesWindow(*m_store, *m_asker, hook, this); });
 }
 
 void ContactsView::applyLanguage(int language)
@@ -254,6 +271,10 @@ void ContactsView::applyLanguage(int language)
     m_titlesButton->setToolTip(text(TitlesHint, language));
     m_destinations->applyLanguage(language);
     m_titlesDialog->applyLanguage(language);
+    if (m_searchWindow) {
+        m_searchWindow->applyLanguage(language);
+        m_duplicatesWindow->applyLanguage(language);
+    }
     refreshFreeLabels();
 }
 
@@ -323,6 +344,21 @@ void ContactsView::chooseBook(const QString &book)
         m_grid->setColumnHidden(c, true);
     refreshFreeLabels();
     emptyFields();
+}
+
+void ContactsView::reopenBook(const QString &book)
+{
+    const int index = m_books->findText(book, Qt::MatchFixedString);
+    if (index >= 0 && !m_editing)
+        chooseBook(m_books->itemText(index));
+}
+
+void ContactsView::showFoundContact(const QString &book, qint64 id)
+{
+    if (m_editing || m_books->findText(book, Qt::MatchFixedString) < 0)
+        return;
+    reopenBook(book);
+    goToId(id);
 }
 
 void ContactsView::setDescending(bool descending)

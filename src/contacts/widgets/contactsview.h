@@ -34,6 +34,8 @@ class AddressBookStore;
 namespace kirvane::contacts {
 
 class DestinationDialog;
+class DuplicatesWindow;
+class SearchWindow;
 class TitlesDialog;
 
 class ContactsView : public ui::ContactsView {
@@ -66,6 +68,12 @@ public:
     void printContacts();
     void editTitles();
     void cancelEditing();
+    // For the search and duplicate windows: choose the book (its name
+    // compared without regard to case), open it, and show contact id with
+    // its row selected; nothing while a contact is being edited.
+    void showFoundContact(const QString &book, qint64 id);
+    // Chooses and opens book again, so that contacts deleted elsewhere go.
+    void reopenBook(const QString &book);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -116,6 +124,10 @@ private:
 
     DestinationDialog *m_destinations;
     TitlesDialog *m_titlesDialog;
+    // Made with the commands, at start-up, and kept: they remember their
+    // books and criteria between openings.
+    SearchWindow *m_searchWindow = nullptr;
+    DuplicatesWindow *m_duplicatesWindow = nullptr;
 };
 
 } // namespace kirvane::contacts

@@ -25,6 +25,8 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QToolButton>
+#include <QTreeWidget>
 #include <QTest>
 #include <QTimer>
 
@@ -57,6 +59,7 @@ private Q_SLOTS:
     void titlesDialog();
     void freeLabelsAreElided();
     void printShowsThePage();
+    void searchAndDuplicatesWindowsReachTheView();
     void screenshots();
 
 private:
@@ -506,6 +509,57 @@ void TestContactViews::printShowsThePage()
     QFile file(tempFolder() + QStringLiteral("Kirvane_print.htm"));
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(QString::fromUtf8(file.readAll()), m_printed[0]);
+}
+
+// The search window, opened from the view's command, shows a contact found in
+// the view (its book chosen whatever the case of the name, the row selected)
+// and a deletion there refreshes the view's book; the duplicate window opens
+// from its command too. Both exist before first use, so the language reaches them.
+void TestContactViews::searchAndDuplicatesWindowsReachTheView()
+{
+    add(QStringLiteral("clients"), QStringLiteral("Adam"), QStringLiteral("Anne"));
+    const qint64 bob = add(QStringLiteral("prospects"), QStringLiteral("Bernard"), QStringLiteral("Bob"));
+    add(QStringLiteral("prospects"), QStringLiteral("Bernard"), QStringLiteral("Bea"));
+    add(QStringLiteral("prospects"), QStringLiteral("Carre"), QStringLiteral("Cyril"));
+    m_contacts->reloadBooks();
+    openContacts(QStringLiteral("clients"));
+
+    auto *search = m_contacts->findChild<QDialog *>(QStringLiteral("TF_rechercher"));
+    auto *duplicates = m_contacts->findChild<QDialog *>(QStringLiteral("TF_dedoublonner"));
+    QVERIFY(search && duplicates);
+    QCOMPARE(search->windowTitle(), QStringLiteral("Search a contact"));
+    QCOMPARE(duplicates->windowTitle(), QStringLiteral("Double checks"));
+
+    trigger("Rechercher1");
+    QVERIFY(search->isVisible());
+    widget<QToolButton>("SpeedButton1", search)->click(); // tick every book
+    widget<QLineEdit>("Edit_nom", search)->setText(QStringLiteral("bernard"));
+    widget<QPushButton>("Btn_Valider", search)->click();
+    auto *results = widget<QTreeWidget>("list_contact", search);
+    QCOMPARE(results->topLevelItemCount(), 2);
+    QTreeWidgetItem *bobRow = results->topLevelItem(0)->text(1) == QLatin1String("Bob") ? results->topLevelItem(0)
+                                                                                         : results->topLevelItem(1);
+    bobRow->setText(5, QStringLiteral("PROSPECTS"));
+    results->setCurrentItem(bobRow);
+    widget<QToolButton>("btn_voir_contact", search)->click();
+    QVERIFY(!search->isVisible());
+    QCOMPARE(widget<QComboBox>("List_annuaire")->currentText(), QStringLiteral("prospects"));
+    QCOMPARE(widget<QLineEdit>("Edit_Prenom")->text(), QStringLiteral("Bob"));
+    auto *grid = widget<QTableView>("DBGrid1");
+    QCOMPARE(grid->selectionModel()->selectedRows().size(), 1);
+    QCOMPARE(m_base->currentBookModel()->idAt(grid->currentIndex().row()), bob);
+
+    // Deleting a found contact: the view's book is read again without it.
+    trigger("Rechercher1");
+    QCOMPARE(results->topLevelItemCount(), 2);
+    results->setCurrentItem(results->topLevelItem(0));
+    widget<QToolButton>("SpeedButton3", search)->click();
+    QCOMPARE(gridNames().size(), 2);
+    search->close();
+
+    trigger("Ddoublonner1");
+    QVERIFY(duplicates->isVisible());
+    duplicates->close();
 }
 
 void TestContactViews::screenshots()
