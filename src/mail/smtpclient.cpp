@@ -105,15 +105,20 @@ void SmtpClient::report(int code, bool wasOpen)
         onQuit();
 }
 
-WaitEnd SmtpClient::receiveReply()
+WaitEnd SmtpClient::receiveReply(QByteArrayList *lines)
 {
     const QDeadlineTimer deadline = waitLimit(); // for the whole reply, however many lines
     QByteArray line;
+    if (lines)
+        lines->clear();
     for (;;) {
         yield();
         const WaitEnd end = m_reader.readLine(line, deadline, 64 * 1024);
         if (end != WaitEnd::Done)
             return end;
+        // A server may list many keywords, but not without end.
+        if (lines && lines->size() < 1000)
+            lines->append(line.mid(4).trimmed());
         // "250-..." continues a reply and "250 ..." ends it (RFC 5321 4.2.1);
         // so does a bare "250", which the RFC allows as well.
         if (line.size() >= 4 && line.at(3) == ' ')
@@ -151,14 +156,68 @@ SmtpClient::Step SmtpClient::readReply(const char *expected)
     return awaitReply() ? judge(expected) : Step::Refused;
 }
 
-bool SmtpClient::exchange(const QByteArray &text)
+bool SmtpClient::exchange(const QByteArray &text, QByteArrayList *lines)
 {
     yield();
     if (!sendText(text, 0, true))
         return false;
     if (onSendTextToSocket)
         onSendTextToSocket(text);
-    return awaitReply();
+    const WaitEnd end = receiveReply(lines);
+    if (end == WaitEnd::Done)
+        return true;
+    failWait(end, 0, "recv", true);
+    return false;
+}
+
+bool SmtpClient::greet()
+{
+    m_keywords.clear();
+    m_extended = false;
+    const QByteArray name = heloName(QHostInfo::localHostName(), host).toUtf8();
+    const QByteArray helo = "HELO " + name + "\r\n";
+    if (!useEhlo)
+        return command(helo, "250") == Step::Ok;
+    QByteArrayList lines;
+    if (!exchange("EHLO " + name + "\r\n", &lines))
+        return false;
+    if (m_code == QLatin1String("250")) {
+        m_extended = true;
+        lines.removeFirst(); // the server's name and greeting
+        m_keywords = lines;
+        return true;
+    }
+    // A server of the plain dialogue answers EHLO with 500 or 502 (or
+    // another 5xx); it is greeted again with HELO. A 4xx is no refusal of
+    // EHLO itself (421: the server is closing) and fails the client.
+    if (m_code.startsWith(QLatin1Char('5')))
+        return command(helo, "250") == Step::Ok;
+    fail(m_code.toInt());
+    return false;
+}
+
+QByteArray SmtpClient::keywordParameters(QByteArrayView keyword) const
+{
+    for (const QByteArray &line : m_keywords) {
+        const qsizetype space = line.indexOf(' ');
+        const QByteArrayView word = QByteArrayView(line).first(space < 0 ? line.size() : space);
+        if (word.compare(keyword, Qt::CaseInsensitive) == 0)
+            return space < 0 ? QByteArray("") : line.mid(space + 1).trimmed();
+    }
+    return QByteArray();
+}
+
+bool SmtpClient::offers(QByteArrayView keyword) const
+{
+    return !keywordParameters(keyword).isNull();
+}
+
+qint64 SmtpClient::sizeLimit() const
+{
+    const QByteArray parameters = keywordParameters("SIZE");
+    bool ok = false;
+    const qint64 limit = parameters.split(' ').constFirst().toLongLong(&ok);
+    return ok && limit > 0 ? limit : 0;
 }
 
 SmtpClient::Step SmtpClient::command(const QByteArray &text, const char *expected)
@@ -179,8 +238,7 @@ void SmtpClient::connectToHost()
         onConnect();
     if (readReply("220") != Step::Ok)
         return;
-    const QString helo = heloName(QHostInfo::localHostName(), host);
-    (void)command("HELO " + helo.toUtf8() + "\r\n", "250");
+    (void)greet();
 }
 
 void SmtpClient::reportProgress(quint16 percent)

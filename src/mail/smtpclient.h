@@ -1,7 +1,12 @@
 #pragma once
 // The SMTP client: delivers MailMessage messages to one server over one
-// connection, in the plain dialogue of RFC 821 (HELO, MAIL FROM, RCPT TO,
-// DATA, RSET, QUIT; no EHLO, no authentication, no encryption).
+// connection (HELO or EHLO, MAIL FROM, RCPT TO, DATA, RSET, QUIT).
+//
+// With nothing that needs the extended dialogue (no encryption, no login,
+// useEhlo off) it greets with HELO, as a server of the plain dialogue of
+// RFC 821 expects. Otherwise it greets with EHLO and keeps the keywords the
+// server lists (offers(), sizeLimit()); a server that refuses EHLO with a 5xx
+// reply is greeted with HELO instead (RFC 5321 4.1.4) and offers nothing.
 //
 //     SmtpClient smtp;
 //     smtp.host = "mail.example.org";
@@ -24,6 +29,8 @@
 #include "mail/protocolclient.h"
 
 #include <QByteArray>
+#include <QByteArrayList>
+#include <QByteArrayView>
 #include <QList>
 #include <QString>
 
@@ -40,6 +47,18 @@ public:
 
     // Settings besides those of ProtocolClient (port 25).
     quint16 sendProgressStep = 10; // percent between two onSendProgress
+    // EHLO even when neither encryption nor a login needs it, to learn what
+    // the server offers.
+    bool useEhlo = false;
+
+    // After connectToHost: whether the server listed keyword (case-insensitive)
+    // in its EHLO reply; always false after HELO.
+    [[nodiscard]] bool offers(QByteArrayView keyword) const;
+    // The number of the server's SIZE keyword (RFC 1870): the largest message
+    // it takes, in bytes; 0 when it stated none.
+    [[nodiscard]] qint64 sizeLimit() const;
+    // True when the server was greeted with EHLO and accepted it.
+    [[nodiscard]] bool extended() const { return m_extended; }
 
     // The last reply line's code and text (characters 4 to 67, trimmed). After
     // a wait that ended without a reply the code is empty and the text says why.
@@ -58,7 +77,7 @@ public:
     std::function<void(const QByteArray &line)> onReceiveTextFromSocket; // last line of every reply
 
     // Opens the connection (closing one still open), reads the greeting and
-    // greets with HELO. failed() tells whether the server is ready.
+    // greets with HELO or EHLO. failed() tells whether the server is ready.
     void connectToHost();
     // Transmits msg: once to its To list, once more to its CC list and once
     // more to its BCC list when those are not empty. Composes msg when its
@@ -90,14 +109,21 @@ private:
         NoRecipient, // every RCPT refused; the transaction was reset
         Failed,      // the client failed: the connection is closed
     };
-    // Reads a whole reply into replyCode()/replyText(), without judging it.
-    [[nodiscard]] WaitEnd receiveReply();
+    // Reads a whole reply into replyCode()/replyText(), without judging it;
+    // each line's text after its code goes into lines when given.
+    [[nodiscard]] WaitEnd receiveReply(QByteArrayList *lines = nullptr);
+    // EHLO, falling back to HELO on a 5xx reply; false when the client failed.
+    [[nodiscard]] bool greet();
+    // The parameters of an EHLO keyword ("SIZE 1000" gives "1000"); null when
+    // the server does not offer it.
+    [[nodiscard]] QByteArray keywordParameters(QByteArrayView keyword) const;
     // receiveReply(); a wait that ends without a reply fails the client.
     [[nodiscard]] bool awaitReply();
     // A reply other than expected fails the client with its code.
     [[nodiscard]] Step judge(const char *expected);
-    // Writes text and awaits the reply; false when the client failed.
-    [[nodiscard]] bool exchange(const QByteArray &text);
+    // Writes text and awaits the reply (its lines into lines when given);
+    // false when the client failed.
+    [[nodiscard]] bool exchange(const QByteArray &text, QByteArrayList *lines = nullptr);
     [[nodiscard]] Step command(const QByteArray &text, const char *expected);
     [[nodiscard]] Step readReply(const char *expected);
     [[nodiscard]] bool sendData(const QList<QByteArray> &lines);
@@ -117,6 +143,8 @@ private:
     quint16 m_nextProgress = 0;
     QByteArray m_out; // the DATA buffer, kept between messages to spare allocations
     QList<RefusedRecipient> m_refused;
+    QByteArrayList m_keywords; // the EHLO reply's lines after its first
+    bool m_extended = false;
     bool m_delivered = false; // during sendMessage: some list got the message
 };
 

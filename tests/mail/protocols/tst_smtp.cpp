@@ -43,9 +43,14 @@ QByteArrayList transactionReplies(int recipients = 1)
     return r;
 }
 
-QByteArray heloLine()
+QByteArray heloLine(const char *command = "HELO")
 {
-    return "HELO " + heloName(QHostInfo::localHostName(), QStringLiteral("mx.test")).toUtf8() + "\r\n";
+    return command + (' ' + heloName(QHostInfo::localHostName(), QStringLiteral("mx.test")).toUtf8()) + "\r\n";
+}
+
+QByteArray ehloLine()
+{
+    return heloLine("EHLO");
 }
 
 const QByteArray body = "Subject: t\r\n\r\nbody\r\n";
@@ -105,6 +110,8 @@ class TestSmtp : public QObject {
 private Q_SLOTS:
     void dialogue_data();
     void dialogue();
+    void ehlo_data();
+    void ehlo();
     void recipientRefusals_data();
     void recipientRefusals();
     void dataLines_data();
@@ -203,6 +210,82 @@ void TestSmtp::dialogue()
     QTEST(s.smtp.replyCode(), "replyCode");
     QVERIFY(!s.smtp.isConnected());
     QCOMPARE(errors.size(), s.smtp.failed() ? 1 : 0);
+}
+
+// The extended greeting: the keywords kept from EHLO's reply, and HELO again
+// when a server of the plain dialogue refuses EHLO.
+void TestSmtp::ehlo_data()
+{
+    QTest::addColumn<QByteArrayList>("pieces");
+    QTest::addColumn<QByteArray>("sent");
+    QTest::addColumn<bool>("failed");
+    QTest::addColumn<QString>("replyCode");
+    QTest::addColumn<bool>("extended");
+    QTest::addColumn<QByteArrayList>("offered");
+    QTest::addColumn<QByteArrayList>("notOffered");
+    QTest::addColumn<qint64>("sizeLimit");
+
+    const QByteArray quit = "QUIT\r\n";
+    const QByteArrayList bye{"221 bye\r\n"};
+    QTest::newRow("keywords kept, in any letter case")
+        << (QByteArrayList{"220 mx\r\n", "250-mx.test greets you\r\n250-SIZE 1000000\r\n250-8bitmime\r\n",
+                           "250-AUTH PLAIN LOGIN\r\n250 PIPELINING\r\n"}
+            + bye)
+        << (ehloLine() + quit) << false << "221" << true
+        << QByteArrayList{"size", "8BITMIME", "Auth", "PIPELINING"}
+        << QByteArrayList{"mx.test", "PLAIN", "LOGIN", "STARTTLS", "PIPE", "SIZE 1000000"} << qint64(1000000);
+    QTest::newRow("a bare 250 line ends the keyword list")
+        << (QByteArrayList{"220 mx\r\n", "250-mx.test\r\n250-STARTTLS\r\n250\r\n"} + bye) << (ehloLine() + quit)
+        << false << "221" << true << QByteArrayList{"STARTTLS"} << QByteArrayList{"SIZE"} << qint64(0);
+    QTest::newRow("SIZE without a number states no limit")
+        << (QByteArrayList{"220 mx\r\n", "250-mx.test\r\n250 SIZE\r\n"} + bye) << (ehloLine() + quit) << false
+        << "221" << true << QByteArrayList{"SIZE"} << QByteArrayList{} << qint64(0);
+    QTest::newRow("a SIZE that is no number states no limit")
+        << (QByteArrayList{"220 mx\r\n", "250-mx.test\r\n250 SIZE lots\r\n"} + bye) << (ehloLine() + quit)
+        << false << "221" << true << QByteArrayList{"SIZE"} << QByteArrayList{} << qint64(0);
+    QTest::newRow("a one-line reply offers nothing")
+        << (QByteArrayList{"220 mx\r\n", "250 mx.test\r\n"} + bye) << (ehloLine() + quit) << false << "221" << true
+        << QByteArrayList{} << QByteArrayList{"mx.test", "SIZE"} << qint64(0);
+    QTest::newRow("EHLO refused with 502: HELO follows")
+        << (QByteArrayList{"220 mx\r\n", "502 command not implemented\r\n", "250 hello\r\n"} + bye)
+        << (ehloLine() + heloLine() + quit) << false << "221" << false << QByteArrayList{}
+        << QByteArrayList{"SIZE"} << qint64(0);
+    QTest::newRow("EHLO refused with a multi-line 500: HELO follows")
+        << (QByteArrayList{"220 mx\r\n", "500-what\r\n500 SIZE 10\r\n", "250 hello\r\n"} + bye)
+        << (ehloLine() + heloLine() + quit) << false << "221" << false << QByteArrayList{}
+        << QByteArrayList{"SIZE"} << qint64(0);
+    QTest::newRow("HELO after a refused EHLO refused too")
+        << QByteArrayList{"220 mx\r\n", "500 what\r\n", "501 bad name\r\n"} << (ehloLine() + heloLine())
+        << true << "501" << false << QByteArrayList{} << QByteArrayList{} << qint64(0);
+    QTest::newRow("421 to EHLO: the server is closing, no HELO")
+        << QByteArrayList{"220 mx\r\n", "421 shutting down\r\n"} << ehloLine() << true << "421" << false
+        << QByteArrayList{} << QByteArrayList{} << qint64(0);
+    QTest::newRow("server closes after EHLO")
+        << QByteArrayList{"220 mx\r\n"} << ehloLine() << true << "" << false << QByteArrayList{} << QByteArrayList{}
+        << qint64(0);
+}
+
+void TestSmtp::ehlo()
+{
+    QFETCH(QByteArrayList, pieces);
+    QFETCH(QByteArrayList, offered);
+    QFETCH(QByteArrayList, notOffered);
+    Scripted s;
+    s.script->pieces = pieces;
+    s.script->closeWhenDone = true;
+    s.smtp.useEhlo = true;
+    s.smtp.connectToHost();
+    QTEST(s.smtp.extended(), "extended");
+    for (const QByteArray &k : offered)
+        QVERIFY2(s.smtp.offers(k), k.constData());
+    for (const QByteArray &k : notOffered)
+        QVERIFY2(!s.smtp.offers(k), k.constData());
+    QTEST(s.smtp.sizeLimit(), "sizeLimit");
+    if (!s.smtp.failed())
+        s.smtp.quit();
+    QTEST(s.script->sent, "sent");
+    QTEST(s.smtp.failed(), "failed");
+    QTEST(s.smtp.replyCode(), "replyCode");
 }
 
 // Which addresses got the message and whether the message itself was taken:
