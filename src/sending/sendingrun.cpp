@@ -7,7 +7,6 @@
 #include "message/placeholders.h"
 #include "sending/bookscan.h"
 #include "sending/history.h"
-#include "sending/runtexts.h"
 #include "texts/texttable.h"
 #include "store/database.h"
 #include "common/folders.h"
@@ -364,7 +363,7 @@ void SendingRun::processContact()
         case MailSender::Outcome::Invalid: {
             RefusedRecipient x = who;
             x.text = r.text;
-            log(runText(RunText::LogInvalidAddress) + nom + u' ' + prenom + u' ' + address + QStringLiteral(" (")
+            log(texts::text(texts::LogInvalidAddress) + nom + u' ' + prenom + u' ' + address + QStringLiteral(" (")
                 + r.text + u')');
             ++m_counts.invalid;
             m_refused << x;
@@ -417,7 +416,7 @@ void SendingRun::journal()
 void SendingRun::refuse(const RefusedRecipient &r, bool logIt)
 {
     if (logIt)
-        log(runText(RunText::LogRefused) + r.nom + u' ' + r.prenom + u' ' + r.address + QStringLiteral(" (")
+        log(texts::text(texts::LogRefused) + r.nom + u' ' + r.prenom + u' ' + r.address + QStringLiteral(" (")
             + (r.code + u' ' + r.text).trimmed() + u')');
     ++m_counts.refused;
     m_refused << r;
@@ -492,10 +491,10 @@ void SendingRun::logEndOfRun()
     log(summary());
     // A run whose history is lost says so again where the user reads last.
     for (const QString &error : std::as_const(m_historyErrors))
-        log(runText(RunText::HistoryNotWritten) + error);
+        log(texts::text(texts::HistoryNotWritten) + error);
     if (m_refused.isEmpty())
         return;
-    log(runText(RunText::RefusedHeading));
+    log(texts::text(texts::RefusedHeading));
     for (const RefusedRecipient &r : m_refused)
         log(QStringLiteral("  %1 %2 %3 (%4)").arg(r.nom, r.prenom, r.address, (r.code + u' ' + r.text).trimmed()));
 }
@@ -536,7 +535,7 @@ void SendingRun::writeHistory()
     const qint64 id = writeHistoryRecord(m_store, m_message, &error);
     if (id <= 0) {
         m_historyErrors << error;
-        log(runText(RunText::HistoryNotWritten) + error);
+        log(texts::text(texts::HistoryNotWritten) + error);
     }
     keepRefused(m_refused.mid(m_refusedWritten), id > 0 ? QString::number(id) : QString(), QString());
     m_refusedWritten = int(m_refused.size());
@@ -600,7 +599,7 @@ void SendingRun::close()
 
 QString SendingRun::summary() const
 {
-    return runText(RunText::Summary)
+    return texts::text(texts::SendingSummary)
         .arg(m_counts.sent)
         .arg(m_counts.refused)
         .arg(m_counts.excluded)

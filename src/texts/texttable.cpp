@@ -297,14 +297,16 @@ constexpr std::array<Pair, EntryCount> kTable{{
     {u"Erreur pendant la création de la sauvegarde.", u"Error during the backup"},  // 235
     {u"Pour effectuer une recherche ou un remplacement, passez en mode source.", u"For find or replace, u should be on source mode"},  // 236
     {u"Chaîne recherchée non trouvée", u"String not found"},  // 237
+    // Sending run: refused recipients and invalid addresses in the log, the end-of-run counts,
+    // the settings file that cannot be written, a run a crash cut short, its history not written
+    {u"Message refusé pour ", u"Message refused for "},  // 238
+    {u"Adresse e-mail invalide pour le contact ", u"Invalid e-mail address for the contact "},  // 239
+    {u"Envoyés : %1, refusés : %2, exclus : %3, sans adresse : %4, adresses invalides : %5", u"Sent: %1, refused: %2, excluded: %3, without an address: %4, invalid addresses: %5"},  // 240
+    {u"Destinataires refusés :", u"Refused recipients:"},  // 241
+    {u"La configuration n'a pas pu être enregistrée : ", u"The configuration could not be saved: "},  // 242
+    {u"Un envoi a été interrompu par l'arrêt du programme.\n\rIl a été enregistré sous le nom « %1 ».\n\rVoulez-vous le reprendre maintenant ?", u"A sending was cut short when the program stopped.\n\rIt has been saved as \"%1\".\n\rDo you want to resume it now?"},  // 243
+    {u"L'historique de cet envoi n'a pas pu être enregistré : ", u"The history of this sending could not be recorded: "},  // 244
     // Not used by any window.
-    {u"", u""},  // 238
-    {u"", u""},  // 239
-    {u"", u""},  // 240
-    {u"", u""},  // 241
-    {u"", u""},  // 242
-    {u"", u""},  // 243
-    {u"", u""},  // 244
     {u"", u""},  // 245
     {u"", u""},  // 246
     {u"", u""},  // 247

@@ -52,7 +52,9 @@
 // 274-275: Contact search window TF_rechercher.
 // 284-318: Menus of the main window: menu titles and the items of MainMenu1 to MainMenu4.
 // 332: Caption of the error dialog TF_erreur_standard.
-// 124-126, 238-251, 276-283, 319-331: not used (empty in both languages).
+// 238-244: Sending run: log lines of refused recipients and invalid addresses, the end-of-run
+//     counts, the settings file not written, a run a crash cut short, its history not written.
+// 124-126, 245-251, 276-283, 319-331: not used (empty in both languages).
 //
 // Shared entries: buttons Valider/Ok 25, Annuler/Cancel 26, Oui/Yes 27,
 // Non/No 28, Fermer/Close 35, Ajouter/Add 18, Supprimer/Delete 19,
@@ -334,6 +336,13 @@ enum Entry : int {
     ArchiveError = 235,
     FindNeedsSourceMode = 236,
     StringNotFound = 237,
+    LogRefused = 238,
+    LogInvalidAddress = 239,
+    SendingSummary = 240,
+    RefusedHeading = 241,
+    SettingsNotSaved = 242,
+    CrashedRunSaved = 243,
+    HistoryNotWritten = 244,
     TitlesHint = 252,
     LabelZipCode = 253,
     LabelAddress = 254,

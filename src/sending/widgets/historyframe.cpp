@@ -1,6 +1,5 @@
 #include "sending/widgets/historyframe.h"
 
-#include "sending/runtexts.h"
 
 #include "common/folders.h"
 #include "message/textlines.h"
@@ -138,7 +137,7 @@ void HistoryFrame::applyLanguage(int language)
     m_booksCaption->setText(text(RecipientBooksCaption, language));
     m_filesCaption->setText(text(AttachedFiles, language));
     m_textCaption->setText(text(ButtonText, language));
-    m_refusedCaption->setText(runText(RunText::RefusedHeading));
+    m_refusedCaption->setText(texts::text(texts::RefusedHeading));
 }
 
 texts::Asker &HistoryFrame::asker()

@@ -2,11 +2,11 @@
 
 #include "message/messagearchive.h"
 #include "sending/runjournal.h"
-#include "sending/runtexts.h"
 #include "sending/widgets/interruptedsendswindow.h"
 #include "sending/widgets/sendingdialog.h"
 #include "sending/widgets/settingswindow.h"
 #include "texts/asker.h"
+#include "texts/texttable.h"
 #include "ui/views.h"
 #include "common/folders.h"
 
@@ -49,7 +49,7 @@ void SendingWindows::offerCrashedRuns()
     for (const QString &e : errors)
         m_asker.inform(e);
     for (const QString &name : names) {
-        if (m_asker.ask(DialogKind::YesNo, runText(RunText::CrashedRunSaved).arg(name)) == Answer::Yes) {
+        if (m_asker.ask(DialogKind::YesNo, texts::text(texts::CrashedRunSaved).arg(name)) == Answer::Yes) {
             m_sending->resumeInterrupted(
                 findNoCase(stoppedFolder(), name + message::archiveExtension(message::ArchiveKind::InterruptedSend)));
             return;

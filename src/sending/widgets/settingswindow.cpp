@@ -1,6 +1,5 @@
 #include "sending/widgets/settingswindow.h"
 
-#include "sending/runtexts.h"
 #include "sending/widgets/boundedspinbox.h"
 #include "texts/texttable.h"
 #include "texts/asker.h"
@@ -246,7 +245,7 @@ void SettingsWindow::save()
     makeFolder(dataFolder());
     QString error;
     if (!saveSettings(s, settingsPath(), &error)) {
-        m_asker.ask(DialogKind::Ok, runText(RunText::SettingsNotSaved) + error);
+        m_asker.ask(DialogKind::Ok, texts::text(texts::SettingsNotSaved) + error);
         return;
     }
     m_settings = s;
