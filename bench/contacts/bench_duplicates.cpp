@@ -8,6 +8,8 @@
 #include "store/addressbookstore.h"
 #include "store/contactrecord.h"
 
+#include "support/sqliteshell.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -20,29 +22,6 @@
 
 using namespace kirvane;
 using contacts::DuplicateSweep;
-
-namespace {
-
-double shellSeconds(const QString &sql, QByteArray *output)
-{
-    double best = 1e9;
-    for (int i = 0; i < 3; ++i) {
-        QProcess p;
-        QElapsedTimer t;
-        t.start();
-        p.start(QStringLiteral("sqlite3"), {QStringLiteral(":memory:")});
-        p.write(sql.toUtf8());
-        p.closeWriteChannel();
-        p.waitForFinished(-1);
-        best = std::min(best, t.nsecsElapsed() / 1e9);
-        *output = p.readAllStandardOutput();
-        if (p.exitCode() != 0)
-            std::fprintf(stderr, "sqlite3 failed: %s\n", p.readAllStandardError().constData());
-    }
-    return best;
-}
-
-} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -60,7 +39,10 @@ int main(int argc, char *argv[])
     const int sizes[3] = {total / 2, total * 3 / 10, total - total / 2 - total * 3 / 10};
     std::mt19937 random(13);
     for (int b = 0; b < 3; ++b) {
-        contacts::BookManager(store).create(books[b], {});
+        if (!contacts::BookManager(store).create(books[b], {}).ok()) {
+            std::fprintf(stderr, "cannot create the book %s\n", qPrintable(books[b]));
+            return 1;
+        }
         std::vector<store::ContactRecord> rows;
         rows.reserve(sizes[b]);
         for (int i = 0; i < sizes[b]; ++i) {
@@ -110,12 +92,11 @@ int main(int argc, char *argv[])
                           "SELECT nom, prenom FROM b1.t UNION ALL SELECT nom, prenom FROM b2.t) "
                           "GROUP BY nom, prenom HAVING COUNT(*) > 1;\n");
     QByteArray groups;
-    const double peer = shellSeconds(sql, &groups);
+    const double peer = bench::sqliteShell(QStringLiteral(":memory:"), sql, &groups);
 
     std::printf("%d contacts in 3 books, criteria nom and prenom: %d candidates left, %lld pairs by the shell\n",
                 total, left, (long long)groups.count('\n'));
-    std::printf("%-44s ours %8.3f s   sqlite3 shell %8.3f s   ratio %5.2fx\n",
-                "duplicate sweep vs GROUP BY ... HAVING", ours, peer, ours / peer);
+    bench::printRatio("duplicate sweep vs GROUP BY ... HAVING", ours, peer);
     std::printf("event loop during the sweep: longest wait %lld ms; %d progress signals, %d step signals over 3 runs\n",
                 (long long)worstGapMs, progressSignals, steps);
     return 0;

@@ -8,6 +8,8 @@
 #include "contacts/gridselection.h"
 #include "import/csvexport.h"
 
+#include "support/sqliteshell.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -22,50 +24,14 @@
 using namespace kirvane::common;
 using namespace kirvane::contacts;
 using namespace kirvane::store;
+using kirvane::bench::best3;
+using kirvane::bench::printRatio;
+using kirvane::bench::sqliteShell;
+using kirvane::bench::seconds;
+
 using namespace kirvane::import;
 
 namespace {
-
-double seconds(const std::function<void()> &work)
-{
-    QElapsedTimer t;
-    t.start();
-    work();
-    return t.nsecsElapsed() / 1e9;
-}
-
-// Runs sql through the shell on db and returns the wall time, best of three.
-double shell(const QString &db, const QString &sql, const QString &output = QStringLiteral("/dev/null"))
-{
-    double best = 1e9;
-    for (int i = 0; i < 3; ++i) {
-        QProcess p;
-        p.setStandardOutputFile(output);
-        QElapsedTimer t;
-        t.start();
-        p.start(QStringLiteral("sqlite3"), {db});
-        p.write(sql.toUtf8());
-        p.closeWriteChannel();
-        p.waitForFinished(-1);
-        best = std::min(best, t.nsecsElapsed() / 1e9);
-        if (p.exitCode() != 0)
-            std::fprintf(stderr, "sqlite3 failed: %s\n", p.readAllStandardError().constData());
-    }
-    return best;
-}
-
-double best3(const std::function<void()> &work)
-{
-    double best = 1e9;
-    for (int i = 0; i < 3; ++i)
-        best = std::min(best, seconds(work));
-    return best;
-}
-
-void line(const char *what, double ours, double peer)
-{
-    std::printf("%-44s ours %8.3f s   sqlite3 shell %8.3f s   ratio %5.2fx\n", what, ours, peer, ours / peer);
-}
 
 const char *kNoms[] = {"Martin", "Bernard", "Dubois", "Thomas", "Robert", "Richard", "Petit", "Durand", "Leroy",
                        "Moreau", "Simon", "Laurent", "Lefebvre", "Michel", "Garcia", "David", "Bertrand", "Roux",
@@ -117,8 +83,8 @@ int main(int argc, char *argv[])
     (void)books.create(QStringLiteral("peer"), labels);
     const QString peer = base.files().bookPath(QStringLiteral("peer"));
     const double saveOurs = seconds([&] { base.contacts().saveContacts(contacts, QStringLiteral("ours")); });
-    const double savePeer = shell(peer, insertSql) ; // three runs: the peer book holds 3n rows afterwards
-    line("save the contacts (one transaction)", saveOurs, savePeer);
+    const double savePeer = sqliteShell(peer, insertSql) ; // three runs: the peer book holds 3n rows afterwards
+    printRatio("save the contacts (one transaction)", saveOurs, savePeer);
     (void)books.remove(QStringLiteral("peer"));
     (void)books.duplicate(QStringLiteral("ours"), QStringLiteral("peer"));
 
@@ -128,27 +94,27 @@ int main(int argc, char *argv[])
         for (int r = 0; r < 100; ++r)
             (void)base.currentBookModel()->text(r, BookTableModel::kDisplayNameColumn);
     });
-    line("open in name order, first 100 rows", firstOurs,
-         shell(peer, QStringLiteral("SELECT * FROM t %1 LIMIT 100;").arg(order)));
+    printRatio("open in name order, first 100 rows", firstOurs,
+         sqliteShell(peer, QStringLiteral("SELECT * FROM t %1 LIMIT 100;").arg(order)));
     // The shell reaches the last row by reading them all; the grid jumps to it.
     const QString all = QStringLiteral("SELECT * FROM t %1;").arg(order);
-    const double allPeer = shell(peer, all);
+    const double allPeer = sqliteShell(peer, all);
     const double lastOurs = best3([&] {
         (void)base.openBook(QStringLiteral("ours"));
         BookTableModel *q = base.currentBookModel();
         (void)q->text(q->rowCount() - 1, BookTableModel::kDisplayNameColumn);
     });
-    line("open in name order, to the last row", lastOurs, allPeer);
+    printRatio("open in name order, to the last row", lastOurs, allPeer);
     const double allOurs = best3([&] {
         (void)base.openBook(QStringLiteral("ours"));
         BookTableModel *q = base.currentBookModel();
         for (int r = 0; r < q->rowCount(); ++r)
             (void)q->text(r, F_champ19);
     });
-    line("open in name order, read every row", allOurs, allPeer);
+    printRatio("open in name order, read every row", allOurs, allPeer);
     // Select all in the grid (one range of every row), then take the ids, as a
     // delete of the selection does.
-    line("ids of every row selected", best3([&] {
+    printRatio("ids of every row selected", best3([&] {
              (void)base.openBook(QStringLiteral("ours"));
              BookTableModel *q = base.currentBookModel();
              QItemSelectionModel sel(q);
@@ -156,15 +122,15 @@ int main(int argc, char *argv[])
                         QItemSelectionModel::Select | QItemSelectionModel::Rows);
              (void)selectedIds(*q, &sel);
          }),
-         shell(peer, QStringLiteral("SELECT id FROM t %1;").arg(order)));
-    line("count rows", best3([&] { (void)base.countRows(QStringLiteral("an_ours")); }),
-         shell(peer, QStringLiteral("SELECT COUNT(*) FROM t;")));
+         sqliteShell(peer, QStringLiteral("SELECT id FROM t %1;").arg(order)));
+    printRatio("count rows", best3([&] { (void)base.countRows(QStringLiteral("an_ours")); }),
+         sqliteShell(peer, QStringLiteral("SELECT COUNT(*) FROM t;")));
     const QString csv = dir.filePath(QStringLiteral("ours.csv"));
-    line("export the book", best3([&] { exportBook(base.files(), QStringLiteral("ours"), csv); }),
-         shell(peer, QStringLiteral(".mode list\n.separator ; \"\\r\\n\"\nSELECT nom,prenom,code_postal,ville,adresse1,"
+    printRatio("export the book", best3([&] { exportBook(base.files(), QStringLiteral("ours"), csv); }),
+         sqliteShell(peer, QStringLiteral(".mode list\n.separator ; \"\\r\\n\"\nSELECT nom,prenom,code_postal,ville,adresse1,"
                                     "adresse2,pays,tel,fax,email,societe,civilite,commentaire,url,champ16,champ17,"
                                     "champ18,champ19 FROM t;\n"),
-               dir.filePath(QStringLiteral("peer.csv"))));
+               nullptr, dir.filePath(QStringLiteral("peer.csv"))));
 
     // The duplicate search: fill the merge table from the book, then keep only
     // rows sharing nom and societe with another, twice over.
@@ -186,7 +152,7 @@ int main(int argc, char *argv[])
         for (const char *c : {"nom", "societe"})
             pruneSql += QStringLiteral("DELETE FROM w WHERE %1 IN (SELECT %1 FROM w GROUP BY %1 HAVING COUNT(*)=1);\n").arg(QLatin1String(c));
     pruneSql += QStringLiteral("COMMIT;\n");
-    line("fill merge table + prune on 2 criteria", pruneOurs, shell(peerMerge, pruneSql));
+    printRatio("fill merge table + prune on 2 criteria", pruneOurs, sqliteShell(peerMerge, pruneSql));
     QProcess count;
     count.start(QStringLiteral("sqlite3"), {peerMerge, QStringLiteral("SELECT COUNT(*) FROM w;")});
     count.waitForFinished(-1);
