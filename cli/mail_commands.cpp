@@ -6,7 +6,6 @@
 #include "common/textcodec.h"
 #include "mail/mailmessage.h"
 
-#include <QDateTime>
 #include <QFile>
 
 namespace kirvane::cli {
@@ -83,7 +82,7 @@ bool buildMessageFromOptions(QStringList &args, mail::MailMessage &msg, QString 
         msg.embeddedImages.add(path);
     if (takeFlag(args, QStringLiteral("base64")))
         msg.bodyEncoding = mail::BodyEncoding::Base64;
-    msg.date = mail::formatMailDate(QDateTime::currentDateTime());
+    msg.date = mail::currentMailDate();
     return true;
 }
 

@@ -85,16 +85,14 @@ int sendMessages(QStringList args)
         if (!ok || repeat < 1)
             return fail(QStringLiteral("--repeat takes a number from 1"));
     }
-    // Each message is built anew from the same options, as the sending run
-    // composes one per contact: its own Message-Id, boundaries and Date.
-    const QStringList messageOptions = args;
-    {
-        mail::MailMessage probe;
-        if (!buildMessageFromOptions(args, probe, &error))
-            return fail(error);
-        if (!args.isEmpty())
-            return fail(QStringLiteral("unexpected argument: %1").arg(args.first()));
-    }
+    // The options are read once (the body file read and decoded once); each
+    // message is a copy composed anew, as the sending run composes one per
+    // contact: its own Message-Id, boundaries and Date.
+    mail::MailMessage model;
+    if (!buildMessageFromOptions(args, model, &error))
+        return fail(error);
+    if (!args.isEmpty())
+        return fail(QStringLiteral("unexpected argument: %1").arg(args.first()));
 
     mail::SmtpClient smtp;
     smtp.host = host;
@@ -111,10 +109,7 @@ int sendMessages(QStringList args)
                                 .simplified());
             }
         }
-        QStringList options = messageOptions;
-        mail::MailMessage msg;
-        if (!buildMessageFromOptions(options, msg, &error))
-            return fail(error);
+        mail::MailMessage msg = model;
         smtp.sendMessage(msg);
         if (smtp.failed()) {
             ++failures;

@@ -362,57 +362,77 @@ bool decodeUu(const QList<QByteArray> &block, QByteArray *out)
 
 bool isAscii(QStringView text)
 {
-    for (const QChar c : text)
-        if (c.unicode() > 0x7F)
-            return false;
-    return true;
+    return QtPrivate::isAscii(text);
 }
 
-bool canEncode(QStringView text, const QString &charset)
+Charset::Charset(const QString &name) : m_label(name), m_name(canonicalCharset(name))
 {
-    const QString name = canonicalCharset(charset);
+    if (m_name.isEmpty())
+        m_kind = Kind::None;
+    else if (m_name == u"UTF-8")
+        m_kind = Kind::Utf8;
+    else if (m_name == u"ISO-8859-1")
+        m_kind = Kind::Latin1;
+    else if (m_name == u"US-ASCII")
+        m_kind = Kind::Ascii;
+    else if (m_name == u"WINDOWS-1252")
+        m_kind = Kind::Windows1252;
+    else if (m_name == u"ISO-8859-15")
+        m_kind = Kind::Latin9;
+    else
+        m_kind = Kind::Other;
+}
+
+bool canEncode(QStringView text, const Charset &charset)
+{
     if (isAscii(text))
-        return !name.isEmpty();
-    if (name == u"UTF-8")
+        return charset.m_kind != Charset::Kind::None;
+    switch (charset.m_kind) {
+    case Charset::Kind::Utf8:
         return true;
-    if (name == u"US-ASCII")
+    case Charset::Kind::Ascii:
+    case Charset::Kind::None:
         return false;
-    if (name == u"ISO-8859-1") {
+    case Charset::Kind::Latin1:
         // The C1 controls fit only on paper: readers take ISO-8859-1 bytes
         // 0x80-0x9F as Windows-1252, and so do we.
         for (const QChar c : text)
             if (c.unicode() > 0xFF || (c.unicode() >= 0x80 && c.unicode() < 0xA0))
                 return false;
         return true;
-    }
-    if (name == u"WINDOWS-1252")
+    case Charset::Kind::Windows1252:
         return common::fitsWindows1252(text);
-    if (name == u"ISO-8859-15") {
+    case Charset::Kind::Latin9: {
         uchar b;
         for (const QChar c : text)
             if (!latin9Byte(c.unicode(), &b))
                 return false;
         return true;
     }
-    QStringEncoder encoder(name.toLatin1().constData(), QStringConverter::Flag::Stateless);
+    case Charset::Kind::Other:
+        break;
+    }
+    const QByteArray name = charset.name().toLatin1();
+    QStringEncoder encoder(name.constData(), QStringConverter::Flag::Stateless);
     if (!encoder.isValid())
         return false;
     // The ICU converters replace what they cannot write; a round trip tells.
     const QByteArray bytes = encoder.encode(text);
-    QStringDecoder decoder(name.toLatin1().constData());
+    QStringDecoder decoder(name.constData());
     return !encoder.hasError() && QString(decoder.decode(bytes)) == text;
 }
 
-QByteArray encodeText(QStringView text, const QString &charset)
+QByteArray encodeText(QStringView text, const Charset &charset)
 {
-    const QString name = canonicalCharset(charset);
-    if (name == u"UTF-8")
+    switch (charset.m_kind) {
+    case Charset::Kind::Utf8:
         return text.toUtf8();
-    if (name == u"ISO-8859-1" || name == u"US-ASCII")
+    case Charset::Kind::Latin1:
+    case Charset::Kind::Ascii:
         return text.toLatin1();
-    if (name == u"WINDOWS-1252")
+    case Charset::Kind::Windows1252:
         return common::toWindows1252(text);
-    if (name == u"ISO-8859-15") {
+    case Charset::Kind::Latin9: {
         QByteArray out;
         out.reserve(text.size());
         for (const QChar c : text) {
@@ -421,10 +441,24 @@ QByteArray encodeText(QStringView text, const QString &charset)
         }
         return out;
     }
-    QStringEncoder encoder(name.toLatin1().constData());
+    case Charset::Kind::Other:
+    case Charset::Kind::None:
+        break;
+    }
+    QStringEncoder encoder(charset.name().toLatin1().constData());
     if (encoder.isValid())
         return encoder.encode(text);
     return text.toUtf8();
+}
+
+bool canEncode(QStringView text, const QString &charset)
+{
+    return canEncode(text, Charset(charset));
+}
+
+QByteArray encodeText(QStringView text, const QString &charset)
+{
+    return encodeText(text, Charset(charset));
 }
 
 QString decodeText(const QByteArray &bytes, const QString &charset)
@@ -556,16 +590,26 @@ QString decodeHeaderText(QByteArrayView raw)
     return out;
 }
 
-QList<QByteArray> encodeHeaderWords(QStringView text, const QString &charset)
+QList<QByteArray> encodeHeaderWords(QStringView text, const Charset &charset)
 {
     if (isAscii(text))
         return {text.toLatin1()};
     return encodedWords(text, charset);
 }
 
+QList<QByteArray> encodeHeaderWords(QStringView text, const QString &charset)
+{
+    return encodeHeaderWords(text, Charset(charset));
+}
+
 QList<QByteArray> encodedWords(QStringView text, const QString &charset)
 {
-    const QByteArray prefix = "=?" + charset.toLatin1() + "?B?";
+    return encodedWords(text, Charset(charset));
+}
+
+QList<QByteArray> encodedWords(QStringView text, const Charset &charset)
+{
+    const QByteArray prefix = "=?" + charset.label().toLatin1() + "?B?";
     // RFC 2047 2: an encoded word is at most 75 characters.
     const qsizetype maxBytes = std::max<qsizetype>(3, (75 - prefix.size() - 2) / 4 * 3);
     QList<QByteArray> words;

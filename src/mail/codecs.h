@@ -92,6 +92,31 @@ private:
 // Charsets. The names are matched without regard to case; ISO-8859-1 and
 // US-ASCII texts are read as Windows-1252 (as mail readers do), and a text
 // without a known charset is read as UTF-8 when valid, else Windows-1252.
+//
+// A charset name resolved once: a message puts every line, its subject and
+// its sender's name through the same charset, and matching the name each
+// time cost more than the conversions themselves.
+class Charset
+{
+public:
+    explicit Charset(const QString &name);
+    // The name as given, for the declarations on the wire (Content-Type,
+    // encoded words).
+    [[nodiscard]] const QString &label() const { return m_label; }
+    // The name in upper case without aliases ("UTF8" is "UTF-8").
+    [[nodiscard]] const QString &name() const { return m_name; }
+
+private:
+    friend bool canEncode(QStringView text, const Charset &charset);
+    friend QByteArray encodeText(QStringView text, const Charset &charset);
+    enum class Kind { Utf8, Latin1, Ascii, Windows1252, Latin9, Other, None };
+    QString m_label;
+    QString m_name;
+    Kind m_kind;
+};
+
+[[nodiscard]] bool canEncode(QStringView text, const Charset &charset);
+[[nodiscard]] QByteArray encodeText(QStringView text, const Charset &charset);
 [[nodiscard]] bool canEncode(QStringView text, const QString &charset);
 [[nodiscard]] QByteArray encodeText(QStringView text, const QString &charset);
 [[nodiscard]] QString decodeText(const QByteArray &bytes, const QString &charset);
@@ -106,9 +131,11 @@ private:
 // words ("=?charset?B?...?=") of at most 75 characters in charset, to be put
 // one per line (the first after the header name, the others on continuation
 // lines starting with a space).
+[[nodiscard]] QList<QByteArray> encodeHeaderWords(QStringView text, const Charset &charset);
 [[nodiscard]] QList<QByteArray> encodeHeaderWords(QStringView text, const QString &charset);
 // Encoded words of text in charset, even when it is ASCII, each at most 75
 // characters; one (empty) word for an empty text.
+[[nodiscard]] QList<QByteArray> encodedWords(QStringView text, const Charset &charset);
 [[nodiscard]] QList<QByteArray> encodedWords(QStringView text, const QString &charset);
 
 [[nodiscard]] bool isAscii(QStringView text);

@@ -164,12 +164,12 @@ bool MailMessage::compose(QString *error)
     const QStringList lines = textLines(text);
     // RFC 2978 2.3: a charset name is a token; anything else cannot be declared.
     static const QRegularExpression token(QStringLiteral("^[A-Za-z0-9!#$%&'+^_`{}~-]+$"));
-    QString wireCharset = token.match(charset).hasMatch() ? charset : QStringLiteral("UTF-8");
+    Charset wireCharset(token.match(charset).hasMatch() ? charset : QStringLiteral("UTF-8"));
     bool fits = canEncode(subject, wireCharset) && canEncode(userName, wireCharset);
     for (qsizetype i = 0; fits && i < lines.size(); ++i)
         fits = canEncode(lines.at(i), wireCharset);
     if (!fits)
-        wireCharset = QStringLiteral("UTF-8");
+        wireCharset = Charset(QStringLiteral("UTF-8"));
 
     const QByteArray messageId = fixedIds.messageId.isEmpty() ? makeMessageId("a.b.c") : fixedIds.messageId;
     h.append("Message-Id: " + messageId);
@@ -234,7 +234,7 @@ bool MailMessage::compose(QString *error)
 
     const QByteArray t = (bodyFormat == BodyFormat::Html ? "Content-Type: text/html; charset="
                                                          : "Content-Type: text/plain; charset=")
-        + wireCharset.toLatin1();
+        + wireCharset.label().toLatin1();
     const QByteArray c = "Content-Transfer-Encoding: " + encodingWord;
     const int a = attachments.count();
     const int e = embeddedImages.count();
@@ -311,10 +311,41 @@ bool MailMessage::compose(QString *error)
 
 // --- shared functions -------------------------------------------------------
 
+namespace {
+
+// The local time of the current second, worked out once per second: the C
+// library looks at the zone file each time it converts to local time (several
+// times for one QDateTime), which a run of thousands of messages would do for
+// each of them.
+struct LocalSecond {
+    qint64 second = -1;
+    QString mailDate;
+    QByteArray day; // yyyy.MM.dd
+};
+
+const LocalSecond &localSecond()
+{
+    static thread_local LocalSecond now;
+    const qint64 second = QDateTime::currentSecsSinceEpoch();
+    if (second != now.second) {
+        const QDateTime t = QDateTime::fromSecsSinceEpoch(second);
+        now.mailDate = formatMailDate(t);
+        now.day = t.date().toString(u"yyyy.MM.dd").toLatin1();
+        now.second = second;
+    }
+    return now;
+}
+
+} // namespace
+
 QByteArray makeMessageId(const QByteArray &host)
 {
-    const QDate today = QDate::currentDate();
-    return "<QZV." + today.toString(u"yyyy.MM.dd").toLatin1() + '.' + randomLetters(16, 't') + '@' + host + '>';
+    return "<QZV." + localSecond().day + '.' + randomLetters(16, 't') + '@' + host + '>';
+}
+
+QString currentMailDate()
+{
+    return localSecond().mailDate;
 }
 
 QByteArray makeBoundary()

@@ -13,7 +13,7 @@
 //     msg.from = "news@example.org"; msg.sendTo = "a@example.org";
 //     msg.subject = "Hello"; msg.text = {"line 1", "line 2"};
 //     msg.attachments.add("/path/report.pdf");
-//     msg.date = formatMailDate(QDateTime::currentDateTime());
+//     msg.date = currentMailDate();
 //     QString error;
 //     if (!msg.compose(&error)) { ... }
 //     // msg.wireLines now holds the lines to send after DATA
@@ -61,7 +61,7 @@ public:
     QString xMailer;
     bool clearWireLinesAfterParse = true;
     QString inReplyTo;
-    QString date;            // the Date line; the SMTP client sets it before composing
+    QString date;            // the Date line; the SMTP client sets it when it composes
     AttachmentList attachments;
     AttachmentList embeddedImages; // images the HTML body names as "cid:" + fileName
     QList<QByteArray> wireLines;   // the message as wire lines, without CR LF
@@ -108,6 +108,8 @@ public:
 // "Tue, 8 Dec 2026 14:05:09 +0100" in English whatever the locale; the zone
 // is that of t.
 [[nodiscard]] QString formatMailDate(const QDateTime &t);
+// formatMailDate of the current time, to the second.
+[[nodiscard]] QString currentMailDate();
 // Offset east of UTC as "+hhmm"/"-hhmm", "GMT" when zero.
 [[nodiscard]] QString zoneText(int offsetSeconds);
 [[nodiscard]] QString zoneText(); // the current local offset

@@ -31,7 +31,9 @@ public:
     std::function<void()> processEvents;
 
     // State.
-    [[nodiscard]] bool isConnected(); // false as soon as either side closed
+    // False as soon as either side closed; asks the socket whether the
+    // server closed an idle connection.
+    [[nodiscard]] bool isConnected();
     [[nodiscard]] bool failed() const { return m_failed; }
     [[nodiscard]] quint16 progress() const { return m_progress; }
 
@@ -57,6 +59,9 @@ protected:
     // read, fails with code and raises for a socket error.
     [[nodiscard]] bool receiveLine(QByteArray &line, QDeadlineTimer deadline, qsizetype maxLength, int code);
     void yield();
+    // isConnected() without asking the socket: what the last read or write
+    // learnt.
+    [[nodiscard]] bool isOpenAsKnown() { return m_transport->isOpenAsKnown(); }
     [[nodiscard]] QDeadlineTimer waitLimit() const { return QDeadlineTimer(qint64(timeout)); }
 
     // The client's own failure steps, after the connection was closed.

@@ -1,6 +1,5 @@
 #include "mail/smtpclient.h"
 
-#include <QDateTime>
 #include <QHostInfo>
 
 #include <algorithm>
@@ -341,7 +340,10 @@ SmtpClient::Delivery SmtpClient::transaction(const QByteArray &sender, const QLi
 
 void SmtpClient::sendMessage(MailMessage &msg)
 {
-    if (!isConnected())
+    // The caller asked isConnected() before this message, to open a new
+    // connection when the server had closed the idle one; asking the socket
+    // again here would only cost a system call.
+    if (!isOpenAsKnown())
         throw MailError(QStringLiteral("Not connected."));
     if (msg.from.isEmpty())
         throw MailError(QStringLiteral("\"From\" field not specified."));
@@ -359,8 +361,8 @@ void SmtpClient::sendMessage(MailMessage &msg)
             checkAddress(address);
     }
 
-    msg.date = formatMailDate(QDateTime::currentDateTime());
     if (msg.wireLines.isEmpty()) {
+        msg.date = currentMailDate();
         QString error;
         if (!msg.compose(&error))
             throw MailError(error);
@@ -378,7 +380,7 @@ void SmtpClient::sendMessage(MailMessage &msg)
         // After a failed transaction the connection is closed: the lists
         // after it cannot be sent, and their addresses did not get it.
         Delivery d = Delivery::Failed;
-        if (isConnected()) {
+        if (isOpenAsKnown()) {
             try {
                 d = transaction(sender, list, msg.wireLines);
             } catch (const MailError &) {

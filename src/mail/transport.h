@@ -45,6 +45,10 @@ public:
     [[nodiscard]] virtual bool open(const QString &host, quint16 port, QDeadlineTimer deadline) = 0;
     // True while the connection is open and the peer has not closed it.
     [[nodiscard]] virtual bool isOpen() = 0;
+    // Whether the connection is open as far as the last call learnt, without
+    // asking the socket as isOpen() does: for the checks inside a dialogue,
+    // where the next read or write finds a closed connection anyway.
+    [[nodiscard]] virtual bool isOpenAsKnown() { return isOpen(); }
     // Writes every byte of data.
     [[nodiscard]] virtual WaitEnd send(const QByteArray &data, QDeadlineTimer deadline) = 0;
     // Appends at least one byte (whatever is available) to buffer.
@@ -79,6 +83,7 @@ public:
 
     bool open(const QString &host, quint16 port, QDeadlineTimer deadline) override;
     bool isOpen() override;
+    bool isOpenAsKnown() override { return m_fd >= 0 && !m_peerClosed; }
     WaitEnd send(const QByteArray &data, QDeadlineTimer deadline) override;
     WaitEnd receive(QByteArray &buffer, QDeadlineTimer deadline) override;
     void close() override;

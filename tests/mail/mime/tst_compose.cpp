@@ -491,6 +491,26 @@ private slots:
         QCOMPARE(kirvane::mail::formatMailDate(t), expected);
     }
 
+    // The date of now is worked out once a second: it is that of the clock,
+    // and a later second gets its own.
+    void currentMailDateFollowsTheClock()
+    {
+        auto readAtOneSecond = [] {
+            for (;;) {
+                const QString before = kirvane::mail::formatMailDate(QDateTime::currentDateTime());
+                const QString now = kirvane::mail::currentMailDate();
+                if (kirvane::mail::formatMailDate(QDateTime::currentDateTime()) == before)
+                    return std::pair{before, now};
+            }
+        };
+        const auto [expected, got] = readAtOneSecond();
+        QCOMPARE(got, expected);
+        QTest::qWait(1100);
+        const auto [expectedLater, gotLater] = readAtOneSecond();
+        QCOMPARE(gotLater, expectedLater);
+        QVERIFY(gotLater != got);
+    }
+
     void identifiers()
     {
         const QRegularExpression id(QStringLiteral("^<QZV\\.\\d{4}\\.\\d{2}\\.\\d{2}\\.[a-t]{16}@a\\.b\\.c>$"));
