@@ -85,6 +85,7 @@ int sendMessages(QStringList args)
         if (!ok || repeat < 1)
             return fail(QStringLiteral("--repeat takes a number from 1"));
     }
+    const bool ehlo = takeFlag(args, QStringLiteral("ehlo"));
     // The options are read once (the body file read and decoded once); each
     // message is a copy composed anew, as the sending run composes one per
     // contact: its own Message-Id, boundaries and Date.
@@ -97,11 +98,40 @@ int sendMessages(QStringList args)
     mail::SmtpClient smtp;
     smtp.host = host;
     smtp.port = port;
+    smtp.useEhlo = ehlo;
     int failures = 0;
     int refusedRecipients = 0;
+    auto accepted = [&](int i, const QList<mail::SmtpClient::RefusedRecipient> &refused) {
+        out() << QStringLiteral("message %1: accepted\n").arg(i);
+        // Accepted for the others: only these addresses did not get it.
+        for (const mail::SmtpClient::RefusedRecipient &r : refused) {
+            ++refusedRecipients;
+            out() << QStringLiteral("message %1: recipient %2 refused: %3 %4\n")
+                         .arg(i)
+                         .arg(QString::fromUtf8(r.address), r.code, r.text);
+        }
+    };
+    // A pipelined message is answered with the next one's commands, or at QUIT.
+    int pending = 0;
+    QList<mail::SmtpClient::RefusedRecipient> pendingRefused;
+    auto settled = [&] {
+        const std::optional<mail::SmtpClient::Settled> answer = smtp.takeSettled();
+        if (!answer)
+            return;
+        if (answer->accepted) {
+            accepted(pending, pendingRefused);
+            return;
+        }
+        ++failures;
+        if (answer->answered)
+            out() << QStringLiteral("message %1: refused: %2 %3\n").arg(pending).arg(answer->code, answer->text);
+        else
+            out() << QStringLiteral("message %1: no answer: %2\n").arg(pending).arg(answer->text);
+    };
     for (int i = 1; i <= repeat; ++i) {
         if (!smtp.isConnected()) {
             smtp.connectToHost();
+            settled();
             if (smtp.failed()) {
                 out().flush();
                 return fail(QStringLiteral("cannot connect to %1:%2: %3 %4")
@@ -111,21 +141,19 @@ int sendMessages(QStringList args)
         }
         mail::MailMessage msg = model;
         smtp.sendMessage(msg);
+        settled();
         if (smtp.failed()) {
             ++failures;
             out() << QStringLiteral("message %1: refused: %2 %3\n").arg(i).arg(smtp.replyCode(), smtp.replyText());
+        } else if (smtp.hasPending()) {
+            pending = i;
+            pendingRefused = smtp.refusedRecipients();
         } else {
-            out() << QStringLiteral("message %1: accepted\n").arg(i);
-            // Accepted for the others: only these addresses did not get it.
-            for (const mail::SmtpClient::RefusedRecipient &r : smtp.refusedRecipients()) {
-                ++refusedRecipients;
-                out() << QStringLiteral("message %1: recipient %2 refused: %3 %4\n")
-                             .arg(i)
-                             .arg(QString::fromUtf8(r.address), r.code, r.text);
-            }
+            accepted(i, smtp.refusedRecipients());
         }
     }
     smtp.quit();
+    settled();
     out().flush();
     return failures ? 1 : refusedRecipients ? 2 : 0;
 }

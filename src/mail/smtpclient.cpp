@@ -97,6 +97,7 @@ SmtpClient::SmtpClient(std::unique_ptr<Transport> transport) : ProtocolClient(st
 
 void SmtpClient::report(int code, bool wasOpen)
 {
+    abandonPending(m_text);
     // Once the message was taken, a failure is no error of the message.
     if (onError && !m_delivered)
         onError(code, m_text);
@@ -226,6 +227,7 @@ SmtpClient::Step SmtpClient::command(const QByteArray &text, const char *expecte
 
 void SmtpClient::connectToHost()
 {
+    abandonPending(waitEndText(WaitEnd::Closed, timeout, *m_transport));
     reset();
     if (onConnecting)
         onConnecting();
@@ -247,40 +249,53 @@ void SmtpClient::reportProgress(quint16 percent)
         onSendProgress(percent);
 }
 
-bool SmtpClient::sendData(const QList<QByteArray> &lines)
+bool SmtpClient::writeOut(bool raise)
+{
+    yield();
+    if (!sendText(m_out, 0, raise))
+        return false;
+    if (onSendTextToSocket)
+        onSendTextToSocket(m_out);
+    // resize(0) keeps the capacity, so the buffer is allocated once.
+    m_out.resize(0);
+    return true;
+}
+
+bool SmtpClient::bufferData(const QList<QByteArray> &lines)
 {
     const qsizetype n = lines.size();
     m_nextProgress = sendProgressStep;
-    // resize(0) keeps the capacity, so the buffer is allocated once.
-    m_out.reserve(dataChunk + 64 * 1024);
-    m_out.resize(0);
-    auto flush = [this](qsizetype written, qsizetype total) {
-        yield();
-        // A message line that cannot be written ends the transaction without
-        // raising.
-        if (!sendText(m_out, 0, false))
-            return false;
-        if (onSendTextToSocket)
-            onSendTextToSocket(m_out);
-        m_out.resize(0);
+    m_out.reserve(m_out.size() + dataChunk + 64 * 1024);
+    auto progress = [this](qsizetype written, qsizetype total) {
         const quint16 percent = total ? quint16((written * 100 + total / 2) / total) : 100;
         if (percent >= m_nextProgress) {
             reportProgress(percent);
             while (m_nextProgress <= percent && sendProgressStep > 0)
                 m_nextProgress += sendProgressStep;
         }
-        return true;
     };
     for (qsizetype i = 0; i < n; ++i) {
         appendDataLine(m_out, lines.at(i));
-        if (m_out.size() >= dataChunk && !flush(i + 1, n))
-            return false;
+        // A message line that cannot be written ends the transaction without
+        // raising.
+        if (m_out.size() >= dataChunk) {
+            if (!writeOut(false))
+                return false;
+            progress(i + 1, n);
+        }
     }
     // The last line already ends in CR LF, so "." + CR LF alone ends the text;
     // a further CR LF in front would add an empty line to the message.
     m_out.append(".\r\n", 3);
-    if (!flush(n, n))
+    return true;
+}
+
+bool SmtpClient::sendData(const QList<QByteArray> &lines)
+{
+    m_out.resize(0);
+    if (!bufferData(lines) || !writeOut(false))
         return false;
+    reportProgress(100);
     return readReply("250") == Step::Ok;
 }
 
@@ -338,6 +353,119 @@ SmtpClient::Delivery SmtpClient::transaction(const QByteArray &sender, const QLi
     return Delivery::Delivered;
 }
 
+bool SmtpClient::readPendingReply()
+{
+    if (!m_pending)
+        return true;
+    m_pending = false;
+    const WaitEnd end = receiveReply();
+    if (end != WaitEnd::Done) {
+        // Nobody knows whether the server took it: the text may have
+        // arrived whole, and the reply been lost with the connection.
+        m_settled = Settled{false, false, QString(), waitEndText(end, timeout, *m_transport)};
+        failWait(end, 0, "recv", true);
+        return false;
+    }
+    m_settled = Settled{true, m_code == QLatin1String("250"), m_code, m_text};
+    return true;
+}
+
+void SmtpClient::abandonPending(const QString &why)
+{
+    if (!m_pending)
+        return;
+    m_pending = false;
+    m_out.resize(0);
+    m_settled = Settled{false, false, QString(), why};
+}
+
+SmtpClient::Delivery SmtpClient::pipelinedTransaction(const QByteArray &sender, const QList<QByteArray> &recipients,
+                                                      const QList<QByteArray> &lines, bool deferEnd)
+{
+    // One write: the end of the message still pending (if any), then MAIL,
+    // every RCPT and DATA (RFC 2920 3.1: DATA ends a group).
+    m_out.append("MAIL FROM:<").append(sender).append(">\r\n");
+    for (const QByteArray &to : recipients)
+        m_out.append("RCPT TO:<").append(to).append(">\r\n");
+    m_out.append("DATA\r\n");
+    if (!writeOut(true))
+        return Delivery::Failed; // the pending message, if any, went unanswered (report())
+    // The replies come in the order of the commands; every one of them is
+    // read, whatever an earlier one said.
+    if (!readPendingReply())
+        return Delivery::Failed;
+    if (!awaitReply())
+        return Delivery::Failed;
+    const QString mailCode = m_code, mailText = m_text;
+    const bool mailTaken = mailCode == QLatin1String("250");
+    qsizetype accepted = 0;
+    for (const QByteArray &to : recipients) {
+        if (!awaitReply())
+            return Delivery::Failed;
+        if (!mailTaken)
+            continue;
+        if (m_code == QLatin1String("250") || m_code == QLatin1String("251"))
+            ++accepted;
+        else
+            m_refused.append({to, m_code, m_text});
+    }
+    if (!awaitReply())
+        return Delivery::Failed;
+    const bool dataTaken = m_code == QLatin1String("354");
+    if (!mailTaken) {
+        // As without pipelining, a refused MAIL fails the client.
+        m_code = mailCode;
+        m_text = mailText;
+        fail(m_code.toInt());
+        return Delivery::Failed;
+    }
+    if (accepted == 0) {
+        // RFC 2920 3.1: a server may take DATA although it took no
+        // recipient; a lone "." then ends an empty text, which reaches nobody.
+        if (dataTaken) {
+            m_out.append(".\r\n", 3);
+            if (!writeOut(true) || !awaitReply())
+                return Delivery::Failed;
+        }
+        endTransaction();
+        return Delivery::NoRecipient;
+    }
+    if (!dataTaken) {
+        fail(m_code.toInt());
+        return Delivery::Failed;
+    }
+    if (!bufferData(lines))
+        return Delivery::Failed;
+    reportProgress(100);
+    if (deferEnd) {
+        // The end of the text goes out with the next commands, and its reply
+        // is read with theirs.
+        m_pending = true;
+        return Delivery::Delivered;
+    }
+    if (!writeOut(false) || readReply("250") != Step::Ok)
+        return Delivery::Failed;
+    return Delivery::Delivered;
+}
+
+void SmtpClient::settle()
+{
+    if (!m_pending)
+        return;
+    if (writeOut(true))
+        (void)readPendingReply();
+}
+
+std::optional<SmtpClient::Settled> SmtpClient::takeSettled()
+{
+    return std::exchange(m_settled, std::nullopt);
+}
+
+bool SmtpClient::pipelines() const
+{
+    return pipelining && offers("PIPELINING");
+}
+
 void SmtpClient::sendMessage(MailMessage &msg)
 {
     // The caller asked isConnected() before this message, to open a new
@@ -367,6 +495,9 @@ void SmtpClient::sendMessage(MailMessage &msg)
         if (!msg.compose(&error))
             throw MailError(error);
     }
+    const bool pipelined = pipelines();
+    if (!pipelined)
+        settle();
     if (onBeforeSend)
         onBeforeSend();
     m_progress = 0;
@@ -374,6 +505,12 @@ void SmtpClient::sendMessage(MailMessage &msg)
     m_delivered = false;
     bool delivered = false;
     QString acceptedCode, acceptedText;
+    // A message of one transaction (the newsletter's: one address) leaves its
+    // end-of-data reply to be read with the next message's commands; one of
+    // several waits for each, so that it knows who got it before it returns.
+    const bool deferEnd = pipelined && std::count_if(std::begin(lists), std::end(lists), [](const auto &list) {
+                                           return !list.isEmpty();
+                                       }) == 1;
     for (const auto &list : lists) {
         if (list.isEmpty())
             continue;
@@ -382,7 +519,8 @@ void SmtpClient::sendMessage(MailMessage &msg)
         Delivery d = Delivery::Failed;
         if (isOpenAsKnown()) {
             try {
-                d = transaction(sender, list, msg.wireLines);
+                d = pipelined ? pipelinedTransaction(sender, list, msg.wireLines, deferEnd)
+                              : transaction(sender, list, msg.wireLines);
             } catch (const MailError &) {
                 if (!delivered)
                     throw;
@@ -422,11 +560,18 @@ void SmtpClient::sendMessage(MailMessage &msg)
 void SmtpClient::quit()
 {
     if (!isConnected()) {
+        abandonPending(waitEndText(WaitEnd::Closed, timeout, *m_transport));
         close();
         return;
     }
-    if (command("QUIT\r\n", "221") != Step::Ok)
+    if (m_pending) {
+        // The end of the last message and QUIT in one write.
+        m_out.append("QUIT\r\n");
+        if (!writeOut(true) || !readPendingReply() || readReply("221") != Step::Ok)
+            return; // failed: already closed
+    } else if (command("QUIT\r\n", "221") != Step::Ok) {
         return; // failed: already closed
+    }
     close();
     if (onQuit)
         onQuit();

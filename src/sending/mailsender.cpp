@@ -25,6 +25,7 @@ void SmtpSender::setProcessEvents(std::function<void()> processEvents)
 bool SmtpSender::open()
 {
     m_client->connectToHost();
+    collect();
     return !m_client->failed() && m_client->isConnected();
 }
 
@@ -39,15 +40,17 @@ QString SmtpSender::failureText() const
     return code.isEmpty() ? m_client->replyText() : code + u' ' + m_client->replyText();
 }
 
-MailSender::Result SmtpSender::send(mail::MailMessage &msg, qint64)
+MailSender::Result SmtpSender::send(mail::MailMessage &msg, qint64 tag)
 {
     if (const QString why = invalidAddressReason(msg.sendTo); !why.isEmpty())
         return {Outcome::Invalid, QString(), why};
     try {
         m_client->sendMessage(msg);
     } catch (const mail::MailError &e) {
+        collect();
         return {Outcome::Error, QString(), QString::fromStdString(e.what())};
     }
+    collect();
     // A wait that ended without a reply (the connection closed, nothing in
     // time) leaves the code empty: nobody refused the message, it may simply
     // not have arrived.
@@ -55,7 +58,37 @@ MailSender::Result SmtpSender::send(mail::MailMessage &msg, qint64)
         return {Outcome::Error, QString(), m_client->replyText()};
     if (m_client->failed())
         return {Outcome::Refused, m_client->replyCode(), m_client->replyText()};
+    if (m_client->hasPending()) {
+        m_pendingTag = tag;
+        return {Outcome::Pending, QString(), QString()};
+    }
     return {Outcome::Sent, m_client->replyCode(), m_client->replyText()};
+}
+
+void SmtpSender::collect()
+{
+    const std::optional<mail::SmtpClient::Settled> settled = m_client->takeSettled();
+    if (!settled)
+        return;
+    const Outcome outcome = !settled->answered ? Outcome::Error
+                            : settled->accepted ? Outcome::Sent
+                                                : Outcome::Refused;
+    m_late.append({m_pendingTag, {outcome, settled->code, settled->text}});
+}
+
+QList<MailSender::LateAnswer> SmtpSender::takeLateAnswers()
+{
+    return std::exchange(m_late, {});
+}
+
+void SmtpSender::settle()
+{
+    try {
+        m_client->settle();
+    } catch (const mail::MailError &) {
+        // The answer that did not come is collected below.
+    }
+    collect();
 }
 
 void SmtpSender::close()
@@ -65,6 +98,7 @@ void SmtpSender::close()
     } catch (const mail::MailError &) {
         // The connection is gone either way.
     }
+    collect();
 }
 
 QString invalidAddressReason(const QString &address)

@@ -5,10 +5,11 @@
 //
 // A sender that lets the server's answer about a message arrive later (a
 // pipelined dialogue) returns Pending and reports the answer afterwards through
-// takeLateRefusals(), naming the message by the tag the run gave it; the run
-// asks after every message and once more before it closes the connection.
+// takeLateAnswers(), naming the message by the tag the run gave it; the run
+// asks after every message, after settle() and after close(). Until its
+// answer came, a pending message counts as sent nowhere.
 //
-//     SmtpSender smtp;                     // the real one, over TQzvSMTP
+//     SmtpSender smtp;                     // the real one, over SmtpClient
 //     smtp.setEndpoint(host, port);
 //     if (smtp.open()) {
 //         const auto r = smtp.send(msg, tag);
@@ -35,7 +36,7 @@ public:
         Sent,     // the server took the message
         Refused,  // the server refused it (code and text say why); the connection may be closed
         Invalid,  // the recipient's address cannot be sent to (no address, a control character)
-        Pending,  // taken but not yet answered; a refusal comes through takeLateRefusals()
+        Pending,  // handed over, the server's answer not read yet: it comes through takeLateAnswers()
         Error,    // the connection failed while sending (text says why)
     };
     struct Result {
@@ -43,10 +44,12 @@ public:
         QString code; // the server's reply code, for Refused
         QString text; // the server's reply text, or why
     };
-    struct LateRefusal {
+    // The answer about a message that was Pending: Sent, Refused, or Error
+    // when the connection ended before the answer came (the message may or
+    // may not have been taken).
+    struct LateAnswer {
         qint64 tag = 0;
-        QString code;
-        QString text;
+        Result result;
     };
 
     virtual ~MailSender() = default;
@@ -60,7 +63,9 @@ public:
     [[nodiscard]] virtual QString failureText() const = 0;
     // Sends msg (the recipient is msg.sendTo); tag names it in a late refusal.
     virtual Result send(mail::MailMessage &msg, qint64 tag) = 0;
-    virtual QList<LateRefusal> takeLateRefusals() { return {}; }
+    virtual QList<LateAnswer> takeLateAnswers() { return {}; }
+    // Reads the answers still pending now; they come through takeLateAnswers().
+    virtual void settle() {}
     // QUIT and close; failures ignored.
     virtual void close() = 0;
 };
@@ -78,12 +83,19 @@ public:
     bool isOpen() override;
     QString failureText() const override;
     Result send(mail::MailMessage &msg, qint64 tag) override;
+    QList<LateAnswer> takeLateAnswers() override;
+    void settle() override;
     void close() override;
 
     [[nodiscard]] mail::SmtpClient &client() { return *m_client; }
 
 private:
+    // Moves the client's answer about the pending message to m_late.
+    void collect();
+
     std::unique_ptr<mail::SmtpClient> m_client;
+    qint64 m_pendingTag = 0;
+    QList<LateAnswer> m_late;
 };
 
 // Why an address cannot be sent to, or "" when it can: what the SMTP client

@@ -189,6 +189,8 @@ void SendingRun::startSegment()
     m_requests &= ~PauseRequest;
     m_currentBook.clear();
     m_resumeKey.clear();
+    m_nextKey.clear();
+    m_pending.clear();
     Q_EMIT progressChanged(0, 0);
 
     m_resumed = !m_message.resumeBook().isEmpty();
@@ -265,7 +267,7 @@ void SendingRun::nextBook()
         const int n = m_scan->count();
         m_total -= n;
         Q_EMIT progressChanged(m_processed, m_total);
-        m_resumeKey = kEnd;
+        m_resumeKey = m_nextKey = kEnd;
         bookDone();
         return;
     }
@@ -285,13 +287,21 @@ void SendingRun::nextBook()
     m_packetPosition = 1;
     m_requests &= ~PauseRequest;
     const qint64 first = m_scan->peekId();
-    m_resumeKey = first < 0 ? kEnd : QString::number(first);
+    m_resumeKey = m_nextKey = first < 0 ? kEnd : QString::number(first);
     m_stepTimer.start();
 }
 
 void SendingRun::bookDone()
 {
     m_scan.reset();
+    // The book's last message is answered before the next book starts, so
+    // that the place where sending goes on is never in two books at once.
+    m_sender->settle();
+    if (takeLateAnswers()) {
+        m_nextKey = kEnd;
+        updateResumeKey();
+        journal();
+    }
     QTimer::singleShot(0, this, &SendingRun::nextBook);
 }
 
@@ -308,7 +318,6 @@ void SendingRun::processContact()
     Q_EMIT progressChanged(m_processed, m_total);
     Q_EMIT recipientChanged(address);
 
-    bool failed = false;
     if (m_store.workTables().isBlackListed(address)) {
         log(tr::text(tr::LogExcluded) + address);
         ++m_counts.excluded;
@@ -336,57 +345,29 @@ void SendingRun::processContact()
 
         if (!m_sender->isOpen())
             m_sender->open();
-        MailSender::Result r = m_sender->send(msg, tag);
-        if (r.outcome == MailSender::Outcome::Error && !m_sender->isOpen()) {
+        // The connection may have taken the answer about the message before
+        // this one with it: the run stops there, before sending another.
+        takeLateAnswers();
+        if (!m_transmissionError) {
+            MailSender::Result r = m_sender->send(msg, tag);
+            takeLateAnswers();
             // The connection was lost under this message: one new connection,
-            // one more try, before the run stops.
-            if (m_sender->open())
+            // one more try, before the run stops; not when the message before
+            // it was lost too, which resuming sends before this one.
+            if (r.outcome == MailSender::Outcome::Error && !m_transmissionError && !m_sender->isOpen()
+                && m_sender->open())
                 r = m_sender->send(msg, tag);
+            take(who, tag, r);
+            takeLateAnswers();
         }
-        switch (r.outcome) {
-        case MailSender::Outcome::Sent:
-            log(tr::text(tr::LogSent) + nom + u' ' + prenom + u' ' + address);
-            ++m_counts.sent;
-            break;
-        case MailSender::Outcome::Pending:
-            log(tr::text(tr::LogSent) + nom + u' ' + prenom + u' ' + address);
-            ++m_counts.sent;
-            m_pending.insert(tag, who);
-            break;
-        case MailSender::Outcome::Refused: {
-            RefusedRecipient x = who;
-            x.code = r.code;
-            x.text = r.text;
-            refuse(x);
-            break;
-        }
-        case MailSender::Outcome::Invalid: {
-            RefusedRecipient x = who;
-            x.text = r.text;
-            log(texts::text(texts::LogInvalidAddress) + nom + u' ' + prenom + u' ' + address + QStringLiteral(" (")
-                + r.text + u')');
-            ++m_counts.invalid;
-            m_refused << x;
-            break;
-        }
-        case MailSender::Outcome::Error:
-            log(tr::text(tr::LogTransmissionError) + QStringLiteral(" (") + r.text + u')');
-            m_requests |= StopRequest;
-            m_packetsOn = false;
-            m_transmissionError = true;
-            failed = true;
-            break;
-        }
-        takeLateRefusals();
     }
 
-    // The failed contact itself is where sending goes on, so that resuming
-    // sends it; otherwise the one after this one.
+    // A contact whose message was lost is where sending goes on, so that
+    // resuming sends it; otherwise the one after this one, once every message
+    // before it was answered.
     const qint64 next = m_scan->peekId();
-    if (!failed)
-        m_resumeKey = next < 0 ? kEnd : QString::number(next);
-    else
-        m_resumeKey = id;
+    m_nextKey = next < 0 ? kEnd : QString::number(next);
+    updateResumeKey();
     journal();
 
     if (m_packetsOn && m_packetPosition % m_packets.size == 0)
@@ -408,6 +389,67 @@ void SendingRun::processContact()
         m_stepTimer.start();
 }
 
+void SendingRun::take(const RefusedRecipient &who, qint64 tag, const MailSender::Result &r)
+{
+    switch (r.outcome) {
+    case MailSender::Outcome::Sent:
+        log(tr::text(tr::LogSent) + who.nom + u' ' + who.prenom + u' ' + who.address);
+        ++m_counts.sent;
+        break;
+    case MailSender::Outcome::Pending:
+        // Neither sent nor refused until the server has answered.
+        m_pending.insert(tag, who);
+        break;
+    case MailSender::Outcome::Refused: {
+        RefusedRecipient x = who;
+        x.code = r.code;
+        x.text = r.text;
+        refuse(x);
+        break;
+    }
+    case MailSender::Outcome::Invalid: {
+        RefusedRecipient x = who;
+        x.text = r.text;
+        log(texts::text(texts::LogInvalidAddress) + who.nom + u' ' + who.prenom + u' ' + who.address
+            + QStringLiteral(" (") + r.text + u')');
+        ++m_counts.invalid;
+        m_refused << x;
+        break;
+    }
+    case MailSender::Outcome::Error:
+        transmissionError(who, r.text);
+        break;
+    }
+}
+
+void SendingRun::transmissionError(const RefusedRecipient &who, const QString &text)
+{
+    if (m_transmissionError)
+        return; // the first failure of the segment is where sending goes on
+    log(tr::text(tr::LogTransmissionError) + QStringLiteral(" (") + text + u')');
+    m_requests |= StopRequest;
+    m_packetsOn = false;
+    m_transmissionError = true;
+    m_failedBook = who.book;
+    m_failedKey = who.id;
+}
+
+void SendingRun::updateResumeKey()
+{
+    if (m_transmissionError) {
+        m_currentBook = m_failedBook;
+        m_resumeKey = m_failedKey;
+        return;
+    }
+    if (m_pending.isEmpty()) {
+        m_resumeKey = m_nextKey;
+        return;
+    }
+    // The oldest message not answered yet: a run that dies now sends it again.
+    const auto oldest = std::min_element(m_pending.keyBegin(), m_pending.keyEnd());
+    m_resumeKey = m_pending.value(*oldest).id;
+}
+
 void SendingRun::journal()
 {
     m_journal.record(m_currentBook, m_resumeKey);
@@ -422,19 +464,18 @@ void SendingRun::refuse(const RefusedRecipient &r, bool logIt)
     m_refused << r;
 }
 
-void SendingRun::takeLateRefusals()
+bool SendingRun::takeLateAnswers()
 {
-    for (const MailSender::LateRefusal &late : m_sender->takeLateRefusals()) {
+    const QList<MailSender::LateAnswer> answers = m_sender->takeLateAnswers();
+    for (const MailSender::LateAnswer &late : answers) {
         const auto it = m_pending.constFind(late.tag);
         if (it == m_pending.constEnd())
             continue;
-        RefusedRecipient r = *it;
+        const RefusedRecipient who = *it;
         m_pending.erase(it);
-        r.code = late.code;
-        r.text = late.text;
-        --m_counts.sent; // it had been counted as sent when it went out
-        refuse(r);
+        take(who, late.tag, late.result);
     }
+    return !answers.isEmpty();
 }
 
 // ------------------------------------------------------------- the end step
@@ -443,10 +484,21 @@ void SendingRun::endSegment(End end)
 {
     m_stepTimer.stop();
     m_scan.reset();
-    takeLateRefusals();
+    const bool hadError = m_transmissionError;
+    takeLateAnswers();
     m_sender->close();
-    takeLateRefusals();
+    takeLateAnswers();
+    // A sender that never answered: those messages count as sent nowhere.
+    if (!m_pending.isEmpty())
+        transmissionError(m_pending.value(*std::min_element(m_pending.keyBegin(), m_pending.keyEnd())),
+                          tr::text(tr::CheckConnection));
     m_pending.clear();
+    if (m_state == State::Sending) {
+        updateResumeKey();
+        journal();
+    }
+    if (m_transmissionError && !hadError)
+        m_ask.inform(tr::text(tr::CheckConnection));
 
     const bool stop = m_requests & StopRequest;
     const bool pause = (m_requests & PauseRequest) && !stop && !(m_requests & CancelRequest);

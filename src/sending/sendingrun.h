@@ -177,7 +177,16 @@ private:
     void setState(State s);
     void log(const QString &line);
     void journal();
-    void takeLateRefusals();
+    // The answers about messages sent Pending; true when any came.
+    bool takeLateAnswers();
+    // Logs and counts a message's outcome (a Pending one waits in m_pending).
+    void take(const RefusedRecipient &who, qint64 tag, const MailSender::Result &r);
+    // The segment stops; sending goes on at who, unless an earlier failure
+    // of the segment already said where.
+    void transmissionError(const RefusedRecipient &who, const QString &text);
+    // m_resumeKey: the failed contact, else the oldest one not answered, else
+    // the next one.
+    void updateResumeKey();
     void refuse(const RefusedRecipient &r, bool logIt = true);
     void saveInterruptedSend();
     void writeHistory();
@@ -216,6 +225,9 @@ private:
     QString m_currentBook;
     QString m_resumeKey;
     bool m_transmissionError = false;
+    QString m_failedBook; // where the segment's transmission error stopped it
+    QString m_failedKey;
+    QString m_nextKey;    // the contact after the last one sent
     bool m_retried = false;
     qint64 m_tag = 0;
 

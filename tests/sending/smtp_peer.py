@@ -1,10 +1,11 @@
 """An aiosmtpd handler for the sending-run tests: keeps every accepted
 message in a maildir like aiosmtpd's Mailbox, and can refuse chosen
-recipients (550), drop the connection in the middle of a chosen message, and
-take its time over each message.
+recipients (550), refuse the messages to chosen recipients at the end of their
+text (554), drop the connection in the middle of a chosen message, take its
+time over each message, and offer PIPELINING after EHLO.
 
     python3 -m aiosmtpd -n -l 127.0.0.1:PORT -c smtp_peer.Peer MAILDIR \
-        [refuse=a@x,b@x] [drop=N] [delay=SECONDS]
+        [refuse=a@x,b@x] [refuse_data=a@x] [drop=N] [delay=SECONDS] [pipelining=1]
 (with this folder on PYTHONPATH)."""
 
 import asyncio
@@ -13,18 +14,30 @@ from aiosmtpd.handlers import Mailbox
 
 
 class Peer(Mailbox):
-    def __init__(self, maildir, refuse=(), drop=0, delay=0.0):
+    def __init__(self, maildir, refuse=(), drop=0, delay=0.0, refuse_data=(), pipelining=False):
         super().__init__(maildir)
         self.refuse = set(refuse)
+        self.refuse_data = set(refuse_data)
         self.drop = drop
         self.delay = delay
+        self.pipelining = pipelining
         self.count = 0
 
     @classmethod
     def from_cli(cls, parser, *args):
         options = dict(a.split("=", 1) for a in args[1:])
-        refuse = [a for a in options.get("refuse", "").split(",") if a]
-        return cls(args[0], refuse, int(options.get("drop", 0)), float(options.get("delay", 0)))
+
+        def addresses(key):
+            return [a for a in options.get(key, "").split(",") if a]
+
+        return cls(args[0], addresses("refuse"), int(options.get("drop", 0)), float(options.get("delay", 0)),
+                   addresses("refuse_data"), options.get("pipelining") == "1")
+
+    async def handle_EHLO(self, server, session, envelope, hostname, responses):
+        session.host_name = hostname
+        if self.pipelining:
+            responses.insert(-1, "250-PIPELINING")
+        return responses
 
     async def handle_RCPT(self, server, session, envelope, address, rcpt_options):
         if address in self.refuse:
@@ -40,4 +53,6 @@ class Peer(Mailbox):
             # Gone without an answer, the message not kept.
             server.transport.abort()
             return "421 gone"
+        if self.refuse_data & set(envelope.rcpt_tos):
+            return "554 5.7.1 Message refused"
         return await super().handle_DATA(server, session, envelope)

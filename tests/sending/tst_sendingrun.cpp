@@ -1,15 +1,18 @@
 // The sending run against a real SMTP peer (aiosmtpd): books in order,
 // exclusions and empty addresses, packets and pauses, stop and resume,
-// refusals, a dropped connection, a server gone in mid-run, bad addresses.
+// refusals, a dropped connection, a server gone in mid-run, bad addresses,
+// and a pipelined run whose answers come one message late.
 #include "sendingfixture.h"
 
 #include "message/messagearchive.h"
+#include "mail/smtpclient.h"
 #include "message/messagedocument.h"
 #include "sending/history.h"
 #include "sending/runjournal.h"
 #include "texts/texttable.h"
 #include "store/database.h"
 
+#include <QDir>
 #include <QFile>
 #include <QSignalSpy>
 
@@ -32,6 +35,28 @@ int historyRows()
 }
 
 QString stoppedPath(const QString &name) { return stoppedFolder() + name + QStringLiteral(".MNS"); }
+
+// The run greets with EHLO, so that it pipelines where the server offers it.
+void pipelined(SendingRun &run)
+{
+    auto client = std::make_unique<mail::SmtpClient>();
+    client->useEhlo = true;
+    run.setSender(std::make_unique<sending::SmtpSender>(std::move(client)));
+}
+
+// The place last written to the journal of the run in progress.
+QString lastJournalKey()
+{
+    const QDir folder(sending::RunJournal::folder());
+    const QStringList files = folder.entryList({QStringLiteral("*.pos")}, QDir::Files);
+    if (files.size() != 1)
+        return QStringLiteral("%1 journals").arg(files.size());
+    QFile f(folder.filePath(files.first()));
+    if (!f.open(QIODevice::ReadOnly))
+        return QString();
+    const QList<QByteArray> lines = f.readAll().trimmed().split('\n');
+    return QString::fromUtf8(lines.constLast().split('\t').value(1));
+}
 
 } // namespace
 
@@ -395,6 +420,92 @@ private Q_SLOTS:
         QVERIFY(again.resumeFrom(stoppedPath(QStringLiteral("broken"))));
         QVERIFY(runToEnd(again));
         QCOMPARE(back.recipients(), (QStringList{"a1@x.org", "a2@x.org", "a3@x.org", "a4@x.org"}));
+    }
+
+    // With pipelining a message's answer comes with the next message's
+    // replies, or when its book ends: a message refused at the
+    // end of its text is logged, counted, listed and kept as refused, never
+    // as sent, and the others are sent.
+    void pipelinedRunTakesLateRefusals()
+    {
+        DataFolder data;
+        data.makeBook(QStringLiteral("A"), {"Aa|1|a1@x.org", "Ab|2|a2@x.org", "Ac|3|a3@x.org"});
+        data.makeBook(QStringLiteral("B"), {"Ba|1|b1@x.org", "Bb|2|b2@x.org"});
+        SmtpPeer peer;
+        QTemporaryDir mail;
+        QVERIFY(peer.start(mail.filePath(QStringLiteral("md")), {"pipelining=1", "refuse_data=a2@x.org,a3@x.org,b2@x.org"}));
+        data.writeSettings(peer.port);
+        message::MessageDocument doc;
+        fill(doc, {QStringLiteral("A"), QStringLiteral("B")});
+        ScriptedQuestions ask;
+        SendingRun run(data.base, doc, ask);
+        pipelined(run);
+        QStringList log;
+        connect(&run, &SendingRun::logged, [&](const QString &l) { log << l; });
+        QVERIFY(run.sendNew());
+        QVERIFY(runToEnd(run));
+
+        QVERIFY(static_cast<sending::SmtpSender &>(run.sender()).client().pipelines());
+        QCOMPARE(peer.recipients(), (QStringList{"a1@x.org", "b1@x.org"}));
+        QCOMPARE(run.counts(), (sending::RunCounts{2, 3, 0, 0, 0}));
+        // a3 and b2, each the last of its book, are answered before the book
+        // ends; a2 with a3's commands.
+        for (const char *who : {"Ab 2 a2@x.org", "Ac 3 a3@x.org", "Bb 2 b2@x.org"}) {
+            QVERIFY2(log.contains(QStringLiteral("Message refused for %1 (554 5.7.1 Message refused)").arg(QLatin1String(who))), who);
+            QVERIFY2(log.filter(sentLine()).filter(QLatin1String(who)).isEmpty(), who);
+        }
+        QCOMPARE(log.filter(sentLine()).size(), 2);
+        QFile kept(sending::refusedFilePath());
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        const QList<QByteArray> lines = kept.readAll().split('\n');
+        QCOMPARE(lines.size(), 5); // heading, three contacts, final line end
+        QCOMPARE(lines.value(3).split('\t').mid(3), (QList<QByteArray>{"B", "2", "Bb", "2", "b2@x.org", "554", "5.7.1 Message refused"}));
+    }
+
+    // The server drops the connection after a message's text, before its
+    // answer: nobody knows whether it was taken, so it counts as sent nowhere.
+    // While its answer was awaited the journal kept its place on it; the run
+    // stops there, and resuming sends it and the rest.
+    void pipelinedDropKeepsTheUnansweredContact()
+    {
+        DataFolder data;
+        const QStringList ids = data.makeBook(QStringLiteral("A"), {"Aa|1|a1@x.org", "Ab|2|a2@x.org", "Ac|3|a3@x.org", "Ad|4|a4@x.org"});
+        SmtpPeer peer;
+        QTemporaryDir mail;
+        QVERIFY(peer.start(mail.filePath(QStringLiteral("md")), {"pipelining=1", "drop=2"}));
+        data.writeSettings(peer.port);
+        message::MessageDocument doc;
+        fill(doc, {QStringLiteral("A")});
+        ScriptedQuestions ask;
+        ask.names = {QStringLiteral("dropped")};
+        SendingRun run(data.base, doc, ask);
+        pipelined(run);
+        QStringList log;
+        QString journalled;
+        connect(&run, &SendingRun::logged, [&](const QString &l) {
+            log << l;
+            if (l.contains(QStringLiteral("transmission error")))
+                journalled = lastJournalKey();
+        });
+        QVERIFY(run.sendNew());
+        QVERIFY(runToEnd(run));
+
+        QVERIFY(run.hadTransmissionError());
+        QCOMPARE(journalled, ids[1]);
+        QCOMPARE(run.counts().sent, 1);
+        QCOMPARE(log.filter(sentLine()).size(), 1);
+        QCOMPARE(ask.informed, QStringList{texts::text(texts::CheckConnection)});
+        message::MessageDocument saved;
+        QCOMPARE(message::readArchive(stoppedPath(QStringLiteral("dropped")), saved), message::ArchiveReadStatus::Ok);
+        QCOMPARE(saved.resumeKey(), ids[1]);
+
+        message::MessageDocument doc2;
+        SendingRun again(data.base, doc2, ask);
+        pipelined(again);
+        QVERIFY(again.resumeFrom(stoppedPath(QStringLiteral("dropped"))));
+        QVERIFY(runToEnd(again));
+        QCOMPARE(again.counts().sent, 3);
+        QCOMPARE(peer.recipients(), (QStringList{"a1@x.org", "a2@x.org", "a3@x.org", "a4@x.org"}));
     }
 };
 

@@ -128,6 +128,9 @@ private Q_SLOTS:
     void tcpFaults();
     void slowNameLookupEndsWithinTimeOut();
     void aiosmtpdReceivesWhatWasComposed();
+    void pipelinedDialogue_data();
+    void pipelinedDialogue();
+    void smtpSinkTakesManyMessages_data();
     void smtpSinkTakesManyMessages();
 };
 
@@ -692,8 +695,16 @@ void TestSmtp::aiosmtpdReceivesWhatWasComposed()
     QCOMPARE(received.at(2), composed.at(1));
 }
 
+void TestSmtp::smtpSinkTakesManyMessages_data()
+{
+    QTest::addColumn<bool>("ehlo");
+    QTest::newRow("HELO, one command at a time") << false;
+    QTest::newRow("EHLO, pipelined") << true;
+}
+
 void TestSmtp::smtpSinkTakesManyMessages()
 {
+    QFETCH(bool, ehlo);
     const quint16 port = freePort();
     Peer sink;
     // smtp-sink started by root must be told whose rights to take.
@@ -704,22 +715,172 @@ void TestSmtp::smtpSinkTakesManyMessages()
     // Named rather than numbered, so the name goes through the resolver (and
     // should it give ::1 first, where nothing listens, the next address serves).
     SmtpClient smtp;
+    smtp.useEhlo = ehlo;
     smtp.host = QStringLiteral("localhost");
     smtp.port = QString::number(port);
     smtp.connectToHost();
     QVERIFY2(!smtp.failed(), qPrintable(smtp.replyText()));
-    int sent = 0;
+    QCOMPARE(smtp.pipelines(), ehlo);
+    // Taken: answered 250, at once or with the next message's replies.
+    int taken = 0;
+    auto settled = [&] {
+        if (const auto answer = smtp.takeSettled())
+            taken += answer->accepted ? 1 : 0;
+    };
     for (int i = 0; i < 200; ++i) {
         MailMessage msg = newsletterFor(i);
         msg.text = {QStringLiteral("Dear reader %1,").arg(i), QStringLiteral("news.")};
         smtp.sendMessage(msg);
+        settled();
         if (smtp.failed())
             break;
-        ++sent;
+        QCOMPARE(smtp.hasPending(), ehlo);
+        taken += smtp.hasPending() ? 0 : 1;
     }
-    QCOMPARE(sent, 200);
     smtp.quit();
+    settled();
     QVERIFY(!smtp.failed());
+    QCOMPARE(taken, 200);
+}
+
+// With PIPELINING offered after EHLO: what goes out in which write, and what
+// each message's outcome is and when it is known. Each entry of messages is
+// a To list, with "|" before a CC list; events says, message by message, the
+// answer about the message before it (once known) and its own state, then
+// QUIT.
+void TestSmtp::pipelinedDialogue_data()
+{
+    QTest::addColumn<QByteArrayList>("pieces");
+    QTest::addColumn<bool>("closeAtEnd");
+    QTest::addColumn<bool>("pipelining");
+    QTest::addColumn<QStringList>("messages");
+    QTest::addColumn<QByteArray>("sent");
+    QTest::addColumn<int>("writes");
+    QTest::addColumn<QStringList>("events");
+
+    const QByteArrayList hello{"220 mx.test ready\r\n", "250-mx.test\r\n250-PIPELINING\r\n250 SIZE 1000000\r\n"};
+    auto commands = [](const QByteArrayList &recipients) {
+        QByteArray out = "MAIL FROM:<a@b.c>\r\n";
+        for (const QByteArray &r : recipients)
+            out += "RCPT TO:<" + r + ">\r\n";
+        return out + "DATA\r\n";
+    };
+    const QByteArray end = body + ".\r\n";
+    const QByteArray ok3 = "250 ok\r\n250 ok\r\n354 go\r\n";
+
+    QTest::newRow("two messages: the text goes with the next commands, the last end with QUIT")
+        << (hello + QByteArrayList{ok3, "250 queued 1\r\n" + ok3, "250 queued 2\r\n221 bye\r\n"}) << false << true
+        << QStringList{"x@y.z", "w@v.u"}
+        << (ehloLine() + commands({"x@y.z"}) + end + commands({"w@v.u"}) + end + "QUIT\r\n") << 4
+        << QStringList{"pending", "taken 250", "pending", "taken 250", "quit"};
+    QTest::newRow("replies split anywhere and run together")
+        << QByteArrayList{"220 mx\r\n250-mx.test\r\n250-PIPELIN", "ING\r\n250 SIZE 100000\r\n25", "0 ok\r\n250 ok\r",
+                          "\n354 go\r\n250 queued 1\r\n250 ok\r\n250 ok\r\n354", " go\r\n", "250 queued 2\r\n2",
+                          "21 bye\r\n"}
+        << false << true << QStringList{"x@y.z", "w@v.u"}
+        << (ehloLine() + commands({"x@y.z"}) + end + commands({"w@v.u"}) + end + "QUIT\r\n") << 4
+        << QStringList{"pending", "taken 250", "pending", "taken 250", "quit"};
+    QTest::newRow("the second message's RCPT refused: that message refused as without pipelining")
+        << (hello
+            + QByteArrayList{ok3, "250 queued 1\r\n250 ok\r\n550 no such user\r\n554 no valid recipients\r\n",
+                             "250 reset\r\n"})
+        << false << true << QStringList{"x@y.z", "w@v.u", "v@u.t"}
+        << (ehloLine() + commands({"x@y.z"}) + end + commands({"w@v.u"}) + "RSET\r\n") << 4
+        << QStringList{"pending", "taken 250", "refused 550 (w@v.u 550)"};
+    QTest::newRow("the second RCPT of a batch refused: the other address gets it")
+        << (hello + QByteArrayList{"250 ok\r\n250 ok\r\n550 no such user\r\n354 go\r\n", "250 queued\r\n221 bye\r\n"})
+        << false << true << QStringList{"x@y.z, w@v.u"}
+        << (ehloLine() + commands({"x@y.z", "w@v.u"}) + end + "QUIT\r\n") << 3
+        << QStringList{"pending (w@v.u 550)", "taken 250", "quit"};
+    QTest::newRow("DATA taken though no recipient was: a lone dot ends it")
+        << (hello + QByteArrayList{"250 ok\r\n550 no such user\r\n354 go\r\n", "554 no recipients\r\n", "250 reset\r\n"})
+        << false << true << QStringList{"x@y.z"} << (ehloLine() + commands({"x@y.z"}) + ".\r\nRSET\r\n") << 4
+        << QStringList{"refused 550 (x@y.z 550)"};
+    QTest::newRow("the end of the first message refused: known with the second's replies")
+        << (hello + QByteArrayList{ok3, "554 5.7.1 spam\r\n" + ok3, "250 queued 2\r\n221 bye\r\n"}) << false << true
+        << QStringList{"x@y.z", "w@v.u"}
+        << (ehloLine() + commands({"x@y.z"}) + end + commands({"w@v.u"}) + end + "QUIT\r\n") << 4
+        << QStringList{"pending", "refused 554", "pending", "taken 250", "quit"};
+    QTest::newRow("MAIL of the second message refused: every reply of the batch read, the client fails")
+        << (hello + QByteArrayList{ok3, "250 queued 1\r\n451 try later\r\n503 no MAIL\r\n503 no MAIL\r\n"}) << false
+        << true << QStringList{"x@y.z", "w@v.u"} << (ehloLine() + commands({"x@y.z"}) + end + commands({"w@v.u"}))
+        << 3 << QStringList{"pending", "taken 250", "refused 451 (w@v.u 451)"};
+    QTest::newRow("the server closes in the middle of a batch: the first message unanswered")
+        << (hello + QByteArrayList{ok3}) << true << true << QStringList{"x@y.z", "w@v.u"}
+        << (ehloLine() + commands({"x@y.z"}) + end + commands({"w@v.u"})) << 3
+        << QStringList{"pending", "unanswered: The server closed the connection.",
+                       "failed: The server closed the connection. (w@v.u)"};
+    QTest::newRow("the server closes before the last end's reply")
+        << (hello + QByteArrayList{ok3}) << true << true << QStringList{"x@y.z"}
+        << (ehloLine() + commands({"x@y.z"}) + end + "QUIT\r\n") << 3
+        << QStringList{"pending", "unanswered: The server closed the connection.", "quit failed"};
+    QTest::newRow("a message with a CC list: each end read before the next transaction, no RSET")
+        << (hello + QByteArrayList{ok3, "250 queued\r\n", ok3, "250 queued\r\n", "221 bye\r\n"}) << false << true
+        << QStringList{"x@y.z|c@d.e"}
+        << (ehloLine() + commands({"x@y.z"}) + end + commands({"c@d.e"}) + end + "QUIT\r\n") << 6
+        << QStringList{"sent 250", "quit"};
+    QTest::newRow("pipelining switched off: one command at a time, RSET after each")
+        << (hello + transactionReplies() + QByteArrayList{"221 bye\r\n"}) << false << false << QStringList{"x@y.z"}
+        << (ehloLine() + transaction({"x@y.z"}) + "QUIT\r\n") << 7 << QStringList{"sent 250", "quit"};
+    QTest::newRow("EHLO without PIPELINING: one command at a time, RSET after each")
+        << (QByteArrayList{"220 mx.test ready\r\n", "250-mx.test\r\n250 SIZE 1000\r\n"} + transactionReplies()
+            + QByteArrayList{"221 bye\r\n"})
+        << false << true << QStringList{"x@y.z"} << (ehloLine() + transaction({"x@y.z"}) + "QUIT\r\n") << 7
+        << QStringList{"sent 250", "quit"};
+}
+
+void TestSmtp::pipelinedDialogue()
+{
+    QFETCH(QByteArrayList, pieces);
+    QFETCH(bool, closeAtEnd);
+    QFETCH(bool, pipelining);
+    QFETCH(QStringList, messages);
+    Scripted s;
+    s.script->pieces = pieces;
+    s.script->closeWhenDone = closeAtEnd;
+    s.smtp.useEhlo = true;
+    s.smtp.pipelining = pipelining;
+    int writes = 0;
+    s.smtp.onSendTextToSocket = [&](const QByteArray &) { ++writes; };
+    QStringList events;
+    auto settled = [&] {
+        if (const auto answer = s.smtp.takeSettled()) {
+            events << (!answer->answered ? "unanswered: " + answer->text
+                       : answer->accepted ? "taken " + answer->code
+                                          : "refused " + answer->code);
+        }
+    };
+    s.smtp.connectToHost();
+    QVERIFY(!s.smtp.failed());
+    for (const QString &m : std::as_const(messages)) {
+        MailMessage msg = plainMessage();
+        msg.sendTo = m.section(u'|', 0, 0);
+        msg.cc = m.section(u'|', 1);
+        s.smtp.sendMessage(msg);
+        settled();
+        QStringList refused;
+        for (const SmtpClient::RefusedRecipient &r : s.smtp.refusedRecipients())
+            refused << (QString::fromUtf8(r.address) + u' ' + r.code).trimmed();
+        QString state = s.smtp.failed() ? (s.smtp.replyCode().isEmpty() ? "failed: " + s.smtp.replyText()
+                                                                          : "refused " + s.smtp.replyCode())
+                        : s.smtp.hasPending() ? QStringLiteral("pending")
+                                              : "sent " + s.smtp.replyCode();
+        if (!refused.isEmpty())
+            state += " (" + refused.join(", ") + ')';
+        events << state;
+        if (s.smtp.failed())
+            break;
+    }
+    if (!s.smtp.failed()) {
+        s.smtp.quit();
+        settled();
+        events << (s.smtp.failed() ? "quit failed" : "quit");
+    }
+    QTEST(events, "events");
+    QTEST(s.script->sent, "sent");
+    QTEST(writes, "writes");
+    QVERIFY(!s.smtp.hasPending());
+    QVERIFY(!s.smtp.takeSettled());
 }
 
 QTEST_GUILESS_MAIN(TestSmtp)
