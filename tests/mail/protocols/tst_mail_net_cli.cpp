@@ -120,6 +120,26 @@ void TestMailNetCli::sendReportsRefusals_data()
         << QJsonDocument(cc).toJson(QJsonDocument::Compact)
         << QByteArray("message 1: accepted\nmessage 1: recipient cc@example.net refused: 550 5.1.1 no such user\n")
         << QByteArray() << QStringList{"--cc", "cc@example.net"} << 2;
+    // Pipelined: message 1's answer comes with message 2's replies, message
+    // 2's with QUIT's; each is reported once it came.
+    QJsonArray piped{QJsonArray{"send", "220 hi\r\n"}, QJsonArray{"line"},
+                     QJsonArray{"send", "250-mx\r\n250 PIPELINING\r\n"}, QJsonArray{"until", "DATA\r\n"},
+                     QJsonArray{"send", "250 ok\r\n250 ok\r\n354 go\r\n"}, QJsonArray{"until", "DATA\r\n"},
+                     QJsonArray{"send", "554 5.7.1 spam\r\n250 ok\r\n250 ok\r\n354 go\r\n"},
+                     QJsonArray{"until", "QUIT\r\n"}, QJsonArray{"send", "250 queued\r\n221 bye\r\n"}};
+    QTest::newRow("pipelined: the first message refused at the end of its text")
+        << QJsonDocument(piped).toJson(QJsonDocument::Compact)
+        << QByteArray("message 1: refused: 554 5.7.1 spam\nmessage 2: accepted\n") << QByteArray()
+        << QStringList{"--ehlo", "--repeat", "2"} << 1;
+    // The server closes after message 1's text, before its answer.
+    QJsonArray dropped{QJsonArray{"send", "220 hi\r\n"}, QJsonArray{"line"},
+                       QJsonArray{"send", "250-mx\r\n250 PIPELINING\r\n"}, QJsonArray{"until", "DATA\r\n"},
+                       QJsonArray{"send", "250 ok\r\n250 ok\r\n354 go\r\n"}, QJsonArray{"until", "\r\n.\r\n"},
+                       QJsonArray{"close"}};
+    QTest::newRow("pipelined: the connection lost before the answer")
+        << QJsonDocument(dropped).toJson(QJsonDocument::Compact)
+        << QByteArray("message 1: no answer: The server closed the connection.\n") << QByteArray()
+        << QStringList{"--ehlo"} << 1;
 }
 
 void TestMailNetCli::sendReportsRefusals()
