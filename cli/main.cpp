@@ -1,6 +1,7 @@
 #include "cli/cli.h"
 
 #include "common/folders.h"
+#include "common/textcodec.h"
 #include "store/addressbookstore.h"
 
 #include <QCoreApplication>
@@ -176,6 +177,11 @@ int main(int argc, char *argv[])
     qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     QGuiApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("kirvane-cli"));
+    // Bytes that are not UTF-8 would come through as U+FFFD and be stored so:
+    // refuse them.
+    for (int i = 1; i < argc; ++i)
+        if (!isValidUtf8(QByteArray(argv[i])))
+            return cli::fail(QStringLiteral("argument %1 is not valid UTF-8").arg(i));
 
     QStringList args = QCoreApplication::arguments().mid(1);
     QString home;

@@ -8,6 +8,7 @@
 #include "store/contactrecord.h"
 #include "store/addressbookstore.h"
 #include "import/csvexport.h"
+#include "common/textcodec.h"
 
 using namespace kirvane::contacts;
 using namespace kirvane::store;
@@ -45,6 +46,7 @@ QStringList parseLabels(const QString &text, bool *ok)
 
 int requireBook(AddressBookStore &base, const QString &book)
 {
+    BookFiles::checkBookName(book); // the reason, rather than "no address book"
     if (!BookManager(base).exists(book))
         return fail(QStringLiteral("no address book named \"%1\"").arg(book));
     return 0;
@@ -162,6 +164,11 @@ int runStoreCommand(const QString &command, QStringList args)
             for (const QString &b : base.listBooks())
                 out() << b << u'\n';
             out().flush();
+            // No name given here could reach these: say they are there.
+            for (const QByteArray &file : base.files().unreachableBookFiles())
+                err() << "kirvane-cli: " << common::fromWindows1252(file)
+                      << ": this address-book file cannot be opened, its name is not valid UTF-8; rename it"
+                      << Qt::endl;
             return 0;
         }
         if (command == QLatin1String("book"))

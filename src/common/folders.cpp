@@ -152,13 +152,32 @@ void removeFolderTree(const QString &folder)
     QDir(folder).removeRecursively();
 }
 
-int bookNameCheck(const QString &name)
+BookNameFault bookNameCheck(QStringView name)
 {
+    if (name.isEmpty())
+        return BookNameFault::Empty;
     static const QString forbidden = QStringLiteral("\\/:*?\"'<>|");
-    for (QChar c : forbidden)
-        if (name.contains(c))
-            return 1;
-    return 0;
+    for (QChar c : name) {
+        if (forbidden.contains(c))
+            return BookNameFault::Characters;
+        if (c.category() == QChar::Other_Control || c == QChar::LineSeparator || c == QChar::ParagraphSeparator)
+            return BookNameFault::LineBreak;
+    }
+    if (name.contains(QLatin1String("..")))
+        return BookNameFault::Dots;
+    return BookNameFault::None;
+}
+
+QString bookNameFaultText(BookNameFault fault)
+{
+    switch (fault) {
+    case BookNameFault::None: break;
+    case BookNameFault::Empty: return QStringLiteral("the name is empty");
+    case BookNameFault::Characters: return QStringLiteral("the name holds one of \\ / : * ? \" ' < > |");
+    case BookNameFault::LineBreak: return QStringLiteral("the name holds a line break or a control character");
+    case BookNameFault::Dots: return QStringLiteral("the name holds \"..\"");
+    }
+    return QString();
 }
 
 bool makeFolder(const QString &folder) { return QDir().mkpath(folder); }

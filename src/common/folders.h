@@ -47,8 +47,19 @@ void copyFolderFiles(const QString &source, const QString &targetPrefix, bool fa
 // are removed, never followed.
 void removeFolderTree(const QString &folder);
 
-// 1 when name holds any of \ / : * ? " ' < > |, else 0.
-[[nodiscard]] int bookNameCheck(const QString &name);
+// Why a text cannot be the name of an address book, whose files are
+// an_<name>.db and an_<name>.ini directly inside the books folder.
+enum class BookNameFault {
+    None,
+    Empty,
+    Characters, // one of \ / : * ? " ' < > |
+    LineBreak,  // a line break or another control character
+    Dots,       // ".." anywhere
+};
+// The one check of a book name, made wherever a book's path is built.
+[[nodiscard]] BookNameFault bookNameCheck(QStringView name);
+// The fault in a few English words ("the name is empty"); "" for None.
+[[nodiscard]] QString bookNameFaultText(BookNameFault fault);
 
 // Creates folder and its missing parents; true when it exists afterwards.
 bool makeFolder(const QString &folder);

@@ -1,9 +1,9 @@
 #include "common/inifile.h"
 
+#include "common/filewriter.h"
 #include "common/textcodec.h"
 
 #include <QFile>
-#include <QSaveFile>
 
 namespace kirvane::common {
 
@@ -64,15 +64,11 @@ QString IniFile::text() const
     return out;
 }
 
-bool IniFile::save(const QString &path) const
+bool IniFile::save(const QString &path, QString *error) const
 {
     if (path.isEmpty())
         return false;
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly))
-        return false;
-    f.write(encodeLegacyText(text(), true).bytes);
-    return f.commit();
+    return replaceTextFile(path, text(), FileAccess::Shared, error);
 }
 
 int IniFile::findSection(const QString &section) const

@@ -18,8 +18,9 @@ public:
     // Reads path; a missing or unreadable file gives an empty document. Returns
     // false when the file could not be read.
     bool load(const QString &path);
-    // Writes to path (to a temporary file that then replaces it). Returns false on failure.
-    [[nodiscard]] bool save(const QString &path) const;
+    // Replaces the file at path whole (see replaceFile): on failure the old
+    // file stays and error gets the system's reason.
+    [[nodiscard]] bool save(const QString &path, QString *error = nullptr) const;
     // Same, to the path last loaded.
     [[nodiscard]] bool save() const { return save(m_path); }
 

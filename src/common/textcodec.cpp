@@ -85,18 +85,23 @@ LegacyText encodeLegacyText(QStringView text, bool withBom)
             return {bytes, false};
     }
     QByteArray bytes = text.toUtf8();
-    if (withBom)
+    // A text that itself starts with U+FEFF would lose it on reading, where a
+    // leading mark is taken off: give it a mark of its own.
+    if (withBom || text.startsWith(QChar(0xFEFF)))
         bytes.prepend("\xEF\xBB\xBF");
     return {bytes, true};
 }
 
 QString decodeLegacyText(const QByteArray &bytes)
 {
-    if (bytes.startsWith("\xEF\xBB\xBF"))
-        return QString::fromUtf8(bytes.constData() + 3, bytes.size() - 3);
-    if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF")) {
-        QStringDecoder dec(bytes.startsWith("\xFF\xFE") ? QStringDecoder::Utf16LE : QStringDecoder::Utf16BE);
-        return dec.decode(bytes.mid(2));
+    // Only the mark this program writes is one. Windows-1252 text may begin
+    // with "ÿþ" or "þÿ" (FF FE, FE FF), so those bytes are text; the UTF-8
+    // mark cannot start Windows-1252 text of ours, since EF BB BF is valid
+    // UTF-8 and such text is written as UTF-8.
+    if (bytes.startsWith("\xEF\xBB\xBF")) {
+        // The text after our mark is taken as it is, a U+FEFF of its own included.
+        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+        return utf8.decode(QByteArrayView(bytes).sliced(3));
     }
     bool ascii = true;
     for (char c : bytes)

@@ -27,12 +27,14 @@ struct LegacyText {
 };
 
 // Windows-1252 when the text fits (and its bytes cannot be taken for UTF-8 on
-// reading), else UTF-8, prefixed by a byte-order mark when withBom is set.
+// reading), else UTF-8, prefixed by a byte-order mark when withBom is set (or
+// when the text itself starts with U+FEFF, which reading would take off).
 [[nodiscard]] LegacyText encodeLegacyText(QStringView text, bool withBom);
 
-// Reads bytes written by encodeLegacyText or by other programs: a UTF-8 or
-// UTF-16 byte-order mark decides; otherwise valid UTF-8 holding non-ASCII bytes
-// is UTF-8, and anything else is Windows-1252.
+// Reads bytes written by encodeLegacyText or by other programs: a UTF-8
+// byte-order mark decides (no other mark is one: "ÿþ" is Windows-1252 text);
+// otherwise valid UTF-8 holding non-ASCII bytes is UTF-8, and anything else is
+// Windows-1252.
 [[nodiscard]] QString decodeLegacyText(const QByteArray &bytes);
 
 } // namespace kirvane::common

@@ -45,21 +45,46 @@ QString BookManager::proposeCopyName(const QString &source, bool french) const
 
 bool BookManager::exists(const QString &book) const { return m_store.files().bookExists(book); }
 
+bool BookManager::isProtected(const QString &book)
+{
+    return book.compare(kSubscribers, Qt::CaseInsensitive) == 0 || book.compare(kBounces, Qt::CaseInsensitive) == 0;
+}
+
+namespace {
+
+// The refusal of the first name no book can have, or an empty result.
+BookResult checkNames(std::initializer_list<QString> names)
+{
+    for (const QString &name : names) {
+        const BookNameFault fault = bookNameCheck(name);
+        if (fault != BookNameFault::None)
+            return BookResult::refused(BookResult::Refusal::BadName, bookNameFaultText(fault));
+    }
+    return {};
+}
+
+} // namespace
+
 BookResult BookManager::create(const QString &name, const QStringList &labels)
 {
-    if (bookNameCheck(name))
-        return BookResult::refused(BookResult::Refusal::BadName);
+    if (BookResult bad = checkNames({name}); !bad.ok())
+        return bad;
     if (exists(name))
         return BookResult::failure(CreateFailed, BookFiles::systemMessage(EEXIST));
     const BookFiles &files = m_store.files();
-    const QString table = files.filePath(QStringLiteral("an_") + name + QStringLiteral(".db"));
+    try {
+        files.checkTemplate();
+    } catch (const StoreError &e) {
+        return BookResult::failure(CreateFailed, QString::fromStdString(e.what()));
+    }
+    const QString table = files.bookPath(name);
     const QString ini = files.labelPath(name);
     // Labels first, so that the book never exists without them.
     const bool hadLabels = QFileInfo::exists(ini);
-    if (!writeLabels(ini, labels))
-        return BookResult::failure(CreateFailed, QStringLiteral("cannot write %1").arg(ini));
-    BookFiles::dropStrayJournal(table);
     QString why;
+    if (!writeLabels(ini, labels, &why))
+        return BookResult::failure(CreateFailed, QStringLiteral("cannot write %1: %2").arg(ini, why));
+    BookFiles::dropStrayJournal(table);
     if (!BookFiles::copyNoReplace(files.templatePath(), table, &why)) {
         if (!hadLabels)
             QFile::remove(ini);
@@ -70,45 +95,61 @@ BookResult BookManager::create(const QString &name, const QStringList &labels)
 
 BookResult BookManager::duplicate(const QString &source, const QString &copy)
 {
+    if (BookResult bad = checkNames({source, copy}); !bad.ok())
+        return bad;
     if (!exists(source) || exists(copy))
         return BookResult::failure(DuplicateFailed, BookFiles::systemMessage(exists(copy) ? EEXIST : ENOENT));
     const BookFiles &files = m_store.files();
-    const QString table = files.filePath(QStringLiteral("an_") + copy + QStringLiteral(".db"));
-    const QString ini = files.filePath(QStringLiteral("an_") + copy + QStringLiteral(".ini"));
+    const QString table = files.bookPath(copy);
+    const QString ini = files.labelPath(copy);
     const QString sourceIni = files.labelPath(source);
+    bool labelsCopied = false;
     if (QFileInfo::exists(sourceIni)) {
-        QFile::remove(ini);
+        QFile::remove(ini); // a stray label file of no book
         QFile labelFile(sourceIni);
         if (!labelFile.copy(ini))
             return BookResult::failure(DuplicateFailed, labelFile.errorString());
+        labelsCopied = true;
     }
     Database::settle(files.bookPath(source));
     BookFiles::dropStrayJournal(table);
     QString why;
-    if (!BookFiles::copyNoReplace(files.bookPath(source), table, &why))
+    if (!BookFiles::copyNoReplace(files.bookPath(source), table, &why)) {
+        // No book came of it: its label file must not stay behind.
+        if (labelsCopied)
+            QFile::remove(ini);
         return BookResult::failure(DuplicateFailed, why);
+    }
     return {};
 }
 
 BookResult BookManager::rename(const QString &oldName, const QString &newName)
 {
-    if (exists(newName))
+    if (BookResult bad = checkNames({oldName, newName}); !bad.ok())
+        return bad;
+    // A new letter case of the same name finds the book itself: not a name in use.
+    const bool caseOnly = oldName != newName && oldName.compare(newName, Qt::CaseInsensitive) == 0;
+    if (!caseOnly && exists(newName))
         return BookResult::refused(BookResult::Refusal::NameInUse);
     if (!exists(oldName))
         return BookResult::failure(RenameFailed, BookFiles::systemMessage(ENOENT));
     if (m_store.currentBook().compare(oldName, Qt::CaseInsensitive) == 0)
         m_store.closeCurrentBook();
     const BookFiles &files = m_store.files();
-    const QString table = files.filePath(QStringLiteral("an_") + newName + QStringLiteral(".db"));
-    Database::settle(files.bookPath(oldName));
-    BookFiles::dropStrayJournal(table);
-    QString why;
-    if (!BookFiles::renameNoReplace(files.bookPath(oldName), table, &why))
-        return BookResult::failure(RenameFailed, why);
+    const QString from = files.bookPath(oldName);
+    const QString table = caseOnly ? files.bookPathAsNamed(newName) : files.bookPath(newName);
+    if (from != table) {
+        Database::settle(from);
+        BookFiles::dropStrayJournal(table);
+        QString why;
+        if (!BookFiles::renameNoReplace(from, table, &why))
+            return BookResult::failure(RenameFailed, why);
+    }
     const QString oldIni = files.labelPath(oldName);
-    if (QFileInfo::exists(oldIni)) {
-        const QString ini = files.filePath(QStringLiteral("an_") + newName + QStringLiteral(".ini"));
-        QFile::remove(ini); // a stray label file of no book
+    const QString ini = caseOnly ? files.labelPathAsNamed(newName) : files.labelPath(newName);
+    if (QFileInfo::exists(oldIni) && oldIni != ini) {
+        if (!caseOnly)
+            QFile::remove(ini); // a stray label file of no book
         QFile labelFile(oldIni);
         if (!labelFile.rename(ini))
             return BookResult::failure(RenameFailed, labelFile.errorString());
@@ -118,15 +159,20 @@ BookResult BookManager::rename(const QString &oldName, const QString &newName)
 
 BookResult BookManager::relabel(const QString &name, const QStringList &labels)
 {
+    if (BookResult bad = checkNames({name}); !bad.ok())
+        return bad;
     const QString ini = m_store.files().labelPath(name);
-    if (!writeLabels(ini, labels))
-        return BookResult::failure(0, QStringLiteral("cannot write %1").arg(ini));
+    QString why;
+    if (!writeLabels(ini, labels, &why))
+        return BookResult::failure(0, QStringLiteral("cannot write %1: %2").arg(ini, why));
     return {};
 }
 
 BookResult BookManager::remove(const QString &name)
 {
-    if (name == kSubscribers || name == kBounces)
+    if (BookResult bad = checkNames({name}); !bad.ok())
+        return bad;
+    if (isProtected(name))
         return BookResult::refused(BookResult::Refusal::Protected);
     const BookFiles &files = m_store.files();
     const QString table = files.bookPath(name);
@@ -149,7 +195,8 @@ BookResult BookManager::remove(const QString &name)
 QStringList BookManager::freeLabels(const QString &name) const
 {
     ContactRecord c = emptyContact();
-    readLabels(m_store.files().labelPath(name), c);
+    if (bookNameCheck(name) == BookNameFault::None)
+        readLabels(m_store.files().labelPath(name), c);
     return {c[F_champ16].label, c[F_champ17].label, c[F_champ18].label, c[F_champ19].label};
 }
 

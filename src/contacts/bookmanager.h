@@ -19,9 +19,10 @@ namespace kirvane::contacts {
 struct [[nodiscard]] BookResult {
     enum class Refusal {
         None,
-        BadName,   // the name holds one of \ / : * ? " ' < > |
+        BadName,   // no book can have the name (empty, "..", a line break,
+                   // one of \ / : * ? " ' < > |); reason says which
         NameInUse, // rename: a book of that name exists
-        Protected, // delete: the subscribers' or the bounces' book
+        Protected, // delete: the subscribers' or the bounces' book, in any letter case
     };
     Refusal refusal = Refusal::None;
     bool failed = false;
@@ -29,7 +30,7 @@ struct [[nodiscard]] BookResult {
     QString reason;    // the system's message for the failed step ("File exists" ...)
 
     [[nodiscard]] bool ok() const { return refusal == Refusal::None && !failed; }
-    static BookResult refused(Refusal r) { return {r, false, 0, {}}; }
+    static BookResult refused(Refusal r, QString why = {}) { return {r, false, 0, std::move(why)}; }
     static BookResult failure(int code, QString why) { return {Refusal::None, true, code, std::move(why)}; }
 };
 
@@ -55,11 +56,17 @@ public:
     [[nodiscard]] QString proposeCopyName(const QString &source, bool french = false) const;
 
     [[nodiscard]] bool exists(const QString &book) const;
+    // True for the books that cannot be deleted, in any letter case.
+    [[nodiscard]] static bool isProtected(const QString &book);
 
+    // Every command first checks each book name it is given (the check of
+    // BookFiles::bookPath) and refuses a name no book can have.
+    //
     // Creates the book from the template with its four free-field labels. The
-    // table file appears whole or not at all.
+    // table file appears whole or not at all; a damaged template is refused.
     BookResult create(const QString &name, const QStringList &freeLabels);
     BookResult duplicate(const QString &source, const QString &copy);
+    // A rename may change only the letter case of a name.
     BookResult rename(const QString &oldName, const QString &newName);
     BookResult relabel(const QString &name, const QStringList &freeLabels);
     BookResult remove(const QString &name);

@@ -1,9 +1,9 @@
 #include "message/textlines.h"
 
+#include "common/filewriter.h"
 #include "common/textcodec.h"
 
 #include <QFile>
-#include <QSaveFile>
 
 #include <algorithm>
 
@@ -50,11 +50,7 @@ QStringList decodeLines(const QByteArray &bytes) { return splitLines(decodeLegac
 
 bool writeLinesFile(const QString &path, const QStringList &lines)
 {
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly))
-        return false;
-    f.write(encodeLines(lines));
-    return f.commit();
+    return replaceFile(path, encodeLines(lines));
 }
 
 bool readLinesFile(const QString &path, QStringList *lines)
@@ -78,11 +74,7 @@ bool writePageFile(const QString &path, const QStringList &lines)
     QByteArray bytes = text.toUtf8();
     if (bytes.size() != text.size())
         bytes.prepend("\xEF\xBB\xBF");
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly))
-        return false;
-    f.write(bytes);
-    return f.commit();
+    return replaceFile(path, bytes);
 }
 
 } // namespace kirvane::message

@@ -1,20 +1,14 @@
 #include "sending/settings.h"
 
 #include "texts/texttable.h"
+#include "common/filewriter.h"
 #include "common/folders.h"
 #include "common/inifile.h"
-#include "common/textcodec.h"
 
 #include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
-
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace kirvane::sending {
 
@@ -57,59 +51,6 @@ std::optional<int> readInt(const QString &text)
     bool ok = false;
     const int v = text.trimmed().toInt(&ok);
     return ok ? std::optional<int>(v) : std::nullopt;
-}
-
-QString systemError(int number)
-{
-    return QString::fromLocal8Bit(std::strerror(number));
-}
-
-// Writes bytes to a new file of mode 0600 beside path, flushes it to the disk
-// and moves it onto path; the target is whole before or after, never between.
-bool writePrivateFile(const QString &path, const QByteArray &bytes, QString *error)
-{
-    const QByteArray target = QFile::encodeName(path);
-    QByteArray temp = target + ".XXXXXX";
-    const int fd = ::mkstemp(temp.data()); // mode 0600
-    if (fd < 0) {
-        if (error)
-            *error = systemError(errno);
-        return false;
-    }
-    auto failWith = [&](int number) {
-        ::close(fd);
-        ::unlink(temp.constData());
-        if (error)
-            *error = systemError(number);
-        return false;
-    };
-    qsizetype written = 0;
-    while (written < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.constData() + written, size_t(bytes.size() - written));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return failWith(errno);
-        }
-        written += n;
-    }
-    if (::fchmod(fd, 0600) != 0 || ::fsync(fd) != 0)
-        return failWith(errno);
-    if (::close(fd) != 0) {
-        const int number = errno;
-        ::unlink(temp.constData());
-        if (error)
-            *error = systemError(number);
-        return false;
-    }
-    if (::rename(temp.constData(), target.constData()) != 0) {
-        const int number = errno;
-        ::unlink(temp.constData());
-        if (error)
-            *error = systemError(number);
-        return false;
-    }
-    return true;
 }
 
 } // namespace
@@ -184,7 +125,7 @@ bool saveSettings(const Settings &s, const QString &path, QString *error)
     }
     for (const QString &key : settingsKeys())
         ini.setValue(kSection, key, *s.value(key));
-    return writePrivateFile(path, encodeLegacyText(ini.text(), true).bytes, error);
+    return replaceTextFile(path, ini.text(), FileAccess::Private, error);
 }
 
 std::optional<int> checkSettings(const Settings &s)

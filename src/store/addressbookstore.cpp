@@ -29,9 +29,10 @@ void AddressBookStore::initDataFolder()
 bool AddressBookStore::openBook(const QString &name, bool descending)
 {
     m_currentBook = name;
-    readLabels(m_files.labelPath(name), m_currentLabels);
+    m_currentLabels = emptyContact();
     bool opened = true;
     try {
+        readLabels(m_files.labelPath(name), m_currentLabels);
         m_bookModel->open(m_files.openBook(name), name, descending);
     } catch (const StoreError &) {
         m_bookModel->close();

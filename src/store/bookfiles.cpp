@@ -1,5 +1,6 @@
 #include "store/bookfiles.h"
 
+#include "common/filewriter.h"
 #include "common/folders.h"
 #include "common/textcodec.h"
 #include "store/contactrecord.h"
@@ -8,11 +9,11 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -68,21 +69,18 @@ bool BookFiles::ensureDataFolder(const QString &folder, QString *error)
     if (!QFileInfo::exists(tmpl) && !makeTableFile(tmpl, bookTableSql(), error))
         return false;
     const QString tmplIni = findNoCase(books, QStringLiteral("vierge.ini"));
-    if (!QFileInfo::exists(tmplIni) && !writeLabels(tmplIni, defaultLabels().mid(15)))
-        return failed(QStringLiteral("cannot write %1").arg(tmplIni));
+    QString why;
+    if (!QFileInfo::exists(tmplIni) && !writeLabels(tmplIni, defaultLabels().mid(15), &why))
+        return failed(QStringLiteral("cannot write %1: %2").arg(tmplIni, why));
     const QString histo = findNoCase(history, QStringLiteral("historique.db"));
     if (!QFileInfo::exists(histo) && !makeTableFile(histo, historyTableSql(), error))
         return false;
     const QString titles = findNoCase(folder, QStringLiteral("titre.ini"));
     if (!QFileInfo::exists(titles)) {
-        QSaveFile f(titles);
-        if (!f.open(QIODevice::WriteOnly))
-            return failed(QStringLiteral("cannot write %1").arg(titles));
         QString t = kTitles;
         t.replace(u'\n', QLatin1String("\r\n"));
-        f.write(encodeLegacyText(t + QLatin1String("\r\n"), true).bytes);
-        if (!f.commit())
-            return failed(QStringLiteral("cannot write %1").arg(titles));
+        if (!replaceTextFile(titles, t + QLatin1String("\r\n"), FileAccess::Shared, &why))
+            return failed(QStringLiteral("cannot write %1: %2").arg(titles, why));
     }
     return true;
 }
@@ -91,17 +89,63 @@ QString BookFiles::folder() const { return m_folder.isEmpty() ? booksFolder() : 
 
 QString BookFiles::filePath(const QString &fileName) const { return findNoCase(folder(), fileName); }
 
+void BookFiles::checkBookName(const QString &book)
+{
+    const BookNameFault fault = bookNameCheck(book);
+    if (fault != BookNameFault::None)
+        throw StoreError(QStringLiteral("not a name an address book can have: %1") // the name may hold a line break
+                             .arg(bookNameFaultText(fault)).toStdString());
+}
+
 QString BookFiles::bookPath(const QString &book) const
 {
+    checkBookName(book);
     return filePath(QStringLiteral("an_") + book + QStringLiteral(".db"));
 }
 
 QString BookFiles::labelPath(const QString &book) const
 {
+    checkBookName(book);
     return filePath(QStringLiteral("an_") + book + QStringLiteral(".ini"));
 }
 
-bool BookFiles::bookExists(const QString &book) const { return QFileInfo::exists(bookPath(book)); }
+QString BookFiles::bookPathAsNamed(const QString &book) const
+{
+    checkBookName(book);
+    return folder() + QStringLiteral("an_") + book + QStringLiteral(".db");
+}
+
+QString BookFiles::labelPathAsNamed(const QString &book) const
+{
+    checkBookName(book);
+    return folder() + QStringLiteral("an_") + book + QStringLiteral(".ini");
+}
+
+bool BookFiles::bookExists(const QString &book) const
+{
+    return bookNameCheck(book) == BookNameFault::None && QFileInfo::exists(bookPath(book));
+}
+
+void BookFiles::checkTemplate() const
+{
+    const QString path = templatePath();
+    try {
+        auto db = Database::open(path, Database::Mode::ReadOnly);
+        Statement check = db->prepare(QStringLiteral("PRAGMA quick_check"));
+        const QString verdict = check.step() ? check.text(0) : QString();
+        if (verdict != QLatin1String("ok"))
+            throw StoreError(verdict.toStdString());
+        QStringList expected = contactColumns();
+        expected << kBookNameColumn;
+        const QStringList columns = db->columns();
+        for (const QString &c : expected)
+            if (!columns.contains(c, Qt::CaseInsensitive))
+                throw StoreError(QStringLiteral("no column %1").arg(c).toStdString());
+    } catch (const StoreError &e) {
+        throw StoreError(QStringLiteral("the template %1 is damaged: %2").arg(path, QString::fromStdString(e.what()))
+                             .toStdString());
+    }
+}
 
 QStringList BookFiles::listBooks() const
 {
@@ -116,6 +160,23 @@ QStringList BookFiles::listBooks() const
         const int c = a.compare(b, Qt::CaseInsensitive);
         return c != 0 ? c < 0 : a < b;
     });
+    return names;
+}
+
+QList<QByteArray> BookFiles::unreachableBookFiles() const
+{
+    // QDir leaves such names out; the folder is read as bytes here.
+    QList<QByteArray> names;
+    DIR *dir = ::opendir(QFile::encodeName(folder()).constData());
+    if (!dir)
+        return names;
+    while (const dirent *e = ::readdir(dir)) {
+        const QByteArray name(e->d_name);
+        if (name.size() > 5 && name.left(3).toLower() == "an_" && name.right(3).toLower() == ".db" && !isValidUtf8(name))
+            names << name;
+    }
+    ::closedir(dir);
+    std::sort(names.begin(), names.end());
     return names;
 }
 

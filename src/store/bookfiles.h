@@ -33,13 +33,29 @@ public:
     // Path of a file of the books folder, found without regard to case.
     [[nodiscard]] QString filePath(const QString &fileName) const;
     // an_<name>.db and an_<name>.ini of a book (found without regard to case).
+    // Every path of a book is built here, after the one name check
+    // (common::bookNameCheck): a name that no book can have (empty, "..", a
+    // line break, / and the other forbidden characters) throws StoreError, so
+    // no name reaches a file outside the books folder.
     [[nodiscard]] QString bookPath(const QString &book) const;
     [[nodiscard]] QString labelPath(const QString &book) const;
+    // The same, spelt exactly as book is (a new name, or a new letter case).
+    [[nodiscard]] QString bookPathAsNamed(const QString &book) const;
+    [[nodiscard]] QString labelPathAsNamed(const QString &book) const;
+    // Throws StoreError, with the fault in words, for a name no book can have.
+    static void checkBookName(const QString &book);
     [[nodiscard]] QString templatePath() const { return filePath(QStringLiteral("vierge.db")); }
+    // False for a name no book can have.
     [[nodiscard]] bool bookExists(const QString &book) const;
+    // Throws StoreError when the template is missing or damaged: a book made
+    // from it could not be written.
+    void checkTemplate() const;
 
     // The books, sorted without regard to case.
     [[nodiscard]] QStringList listBooks() const;
+    // Book files (an_*.db) whose names are not valid UTF-8, so that no name
+    // can reach them, as the bytes of the name (for a report).
+    [[nodiscard]] QList<QByteArray> unreachableBookFiles() const;
 
     // Opens a table file of the books folder ("an_clients", "tmp_base", ...).
     // Throws StoreError.

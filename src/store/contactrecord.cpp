@@ -52,7 +52,7 @@ void readLabels(const QString &path, ContactRecord &contact)
                                      QStringLiteral("champs%1").arg(k + 1), defaults[k]);
 }
 
-bool writeLabels(const QString &path, const QStringList &freeLabels)
+bool writeLabels(const QString &path, const QStringList &freeLabels, QString *error)
 {
     IniFile ini(path);
     const QStringList &defaults = defaultLabels();
@@ -60,7 +60,7 @@ bool writeLabels(const QString &path, const QStringList &freeLabels)
         const QString v = k < 15 ? defaults[k] : freeLabels.value(k - 15);
         ini.setValue(QStringLiteral("nom_champs"), QStringLiteral("champs%1").arg(k + 1), v);
     }
-    return ini.save(path);
+    return ini.save(path, error);
 }
 
 void newSubscriberRecord(ContactRecord &contact)

@@ -37,8 +37,9 @@ inline const QString kBookNameColumn = QStringLiteral("nom_annuaire");
 // Sets the label of each element from the field-label file at path (section
 // nom_champs, keys champs1..champs19), with the defaults for anything missing.
 void readLabels(const QString &path, ContactRecord &contact);
-// Writes all nineteen keys: the fixed fifteen, then the four free labels.
-[[nodiscard]] bool writeLabels(const QString &path, const QStringList &freeLabels);
+// Writes all nineteen keys: the fixed fifteen, then the four free labels. The
+// file is replaced whole or not at all; false with the system's reason in error.
+[[nodiscard]] bool writeLabels(const QString &path, const QStringList &freeLabels, QString *error = nullptr);
 
 // Empties every value, then sets civilite to "Inconnu".
 void newSubscriberRecord(ContactRecord &contact);

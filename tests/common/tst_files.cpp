@@ -1,4 +1,5 @@
 // Text encodings, INI files and the folder helpers.
+#include "common/filewriter.h"
 #include "common/folders.h"
 #include "common/inifile.h"
 #include "common/textcodec.h"
@@ -8,9 +9,13 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "filesizelimit.h"
+
 #include <sys/stat.h>
 
 using namespace kirvane::common;
+
+Q_DECLARE_METATYPE(kirvane::common::BookNameFault)
 
 namespace {
 
@@ -63,7 +68,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("text");
         QTest::newRow("utf-8 without mark") << QByteArray("\xC3\x89lodie") << QStringLiteral("Élodie");
         QTest::newRow("windows-1252") << QByteArray("\xC9lodie \x80") << QStringLiteral("Élodie €");
-        QTest::newRow("utf-16le with mark") << QByteArray("\xFF\xFE\xC9\x00l\x00", 6) << QStringLiteral("Él");
+        QTest::newRow("utf-16 mark bytes are windows-1252 text") << QByteArray("\xFF\xFE\xC9l") << QStringLiteral("ÿþÉl");
         QTest::newRow("unused 1252 byte kept") << QByteArray("a\x81z") << QStringLiteral("a\u0081z");
     }
     void decodeForeignText()
@@ -71,6 +76,105 @@ private Q_SLOTS:
         QFETCH(QByteArray, bytes);
         QFETCH(QString, text);
         QCOMPARE(decodeLegacyText(bytes), text);
+    }
+
+    // Text that begins with what another charset would take for a byte-order
+    // mark comes back as it was written, with and without a mark of ours.
+    void textStartingLikeAMark_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("withBom");
+        const QList<QPair<const char *, QString>> texts = {
+            {"y-diaeresis thorn (utf-16le mark)", QStringLiteral("ÿþ Soldes")},
+            {"thorn y-diaeresis (utf-16be mark)", QStringLiteral("þÿ x")},
+            {"utf-8 mark as windows-1252", QStringLiteral("ï»¿ x")},
+            {"zero-width no-break space", QStringLiteral("\uFEFFx €")},
+        };
+        for (const auto &[name, text] : texts) {
+            QTest::addRow("%s, mark", name) << text << true;
+            QTest::addRow("%s, no mark", name) << text << false;
+        }
+    }
+    void textStartingLikeAMark()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, withBom);
+        QCOMPARE(decodeLegacyText(encodeLegacyText(text, withBom).bytes), text);
+    }
+
+    // A line break in a value would end the entry there: CR LF, a lone LF and
+    // a lone CR each become a space, and the entries around stay.
+    void iniValueStaysOnOneLine_data()
+    {
+        QTest::addColumn<QString>("value");
+        QTest::newRow("cr lf") << QStringLiteral("two\r\nlines");
+        QTest::newRow("lone lf") << QStringLiteral("two\nlines");
+        QTest::newRow("lone cr") << QStringLiteral("two\rlines");
+    }
+    void iniValueStaysOnOneLine()
+    {
+        QFETCH(QString, value);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("v.ini"));
+        IniFile ini;
+        ini.setValue(QStringLiteral("s"), QStringLiteral("k"), value);
+        ini.setValue(QStringLiteral("s"), QStringLiteral("after"), QStringLiteral("1"));
+        QVERIFY(ini.save(path));
+        QCOMPARE(readAll(path), QByteArray("[s]\r\nk=two lines\r\nafter=1\r\n"));
+        IniFile back(path);
+        QCOMPARE(back.value(QStringLiteral("s"), QStringLiteral("k")), QStringLiteral("two lines"));
+        QCOMPARE(back.keys(QStringLiteral("s")), QStringList({QStringLiteral("k"), QStringLiteral("after")}));
+    }
+
+    // A write that fails part-way (a full disk) leaves the old file as it was,
+    // nothing beside it, and says why.
+    void failedWriteKeepsTheOldFile_data()
+    {
+        QTest::addColumn<QString>("writer");
+        QTest::newRow("ini file") << QStringLiteral("ini");
+        QTest::newRow("text file") << QStringLiteral("text");
+        QTest::newRow("private file") << QStringLiteral("private");
+    }
+    void failedWriteKeepsTheOldFile()
+    {
+        QFETCH(QString, writer);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("f.ini"));
+        const QByteArray old = "[s]\r\nk=old value\r\n";
+        writeFile(path, old);
+        IniFile ini(path);
+        ini.setValue(QStringLiteral("s"), QStringLiteral("k"), QString(200, u'n'));
+        bool written = true;
+        QString why;
+        {
+            FileSizeLimit full(10);
+            if (writer == QLatin1String("ini"))
+                written = ini.save(path, &why);
+            else
+                written = replaceTextFile(path, ini.text(),
+                                          writer == QLatin1String("private") ? FileAccess::Private : FileAccess::Shared, &why);
+        }
+        QVERIFY(!written);
+        QVERIFY2(why.contains(QLatin1String("large")), qPrintable(why));
+        QCOMPARE(readAll(path), old);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList(QStringLiteral("f.ini")));
+    }
+
+    void replacedFileKeepsItsModeOrIsPrivate()
+    {
+        QTemporaryDir dir;
+        const QString shared = dir.filePath(QStringLiteral("shared.ini"));
+        writeFile(shared, "x");
+        QVERIFY(QFile::setPermissions(shared, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
+        QVERIFY(replaceTextFile(shared, u"new"));
+        QCOMPARE(readAll(shared), QByteArray("new"));
+        struct stat st {};
+        QCOMPARE(::stat(QFile::encodeName(shared).constData(), &st), 0);
+        QCOMPARE(int(st.st_mode & 0777), 0640);
+        const QString secret = dir.filePath(QStringLiteral("config.ini"));
+        QVERIFY(replaceTextFile(secret, u"password=x", FileAccess::Private));
+        QCOMPARE(::stat(QFile::encodeName(secret).constData(), &st), 0);
+        QCOMPARE(int(st.st_mode & 0777), 0600);
     }
 
     void iniKeepsLayoutAndFindsKeysInAnyCase()
@@ -105,18 +209,28 @@ private Q_SLOTS:
     void bookNameCheck_data()
     {
         QTest::addColumn<QString>("name");
-        QTest::addColumn<int>("refused");
-        QTest::newRow("empty") << QString() << 0;
-        QTest::newRow("spaces accents dots") << QStringLiteral("Mes clients é.2") << 0;
-        QTest::newRow("semicolon") << QStringLiteral("a;b") << 0;
+        QTest::addColumn<BookNameFault>("fault");
+        QTest::newRow("spaces accents dots") << QStringLiteral("Mes clients é.2") << BookNameFault::None;
+        QTest::newRow("semicolon") << QStringLiteral("a;b") << BookNameFault::None;
+        QTest::newRow("one dot") << QStringLiteral(".") << BookNameFault::None;
+        QTest::newRow("empty") << QString() << BookNameFault::Empty;
         for (QChar c : QStringLiteral("\\/:*?\"'<>|"))
-            QTest::newRow(qPrintable(QStringLiteral("char %1").arg(c))) << (QStringLiteral("a") + c + u'b') << 1;
+            QTest::newRow(qPrintable(QStringLiteral("char %1").arg(c))) << (QStringLiteral("a") + c + u'b') << BookNameFault::Characters;
+        QTest::newRow("parent folder") << QStringLiteral("../../etc/x") << BookNameFault::Characters;
+        QTest::newRow("two dots") << QStringLiteral("..") << BookNameFault::Dots;
+        QTest::newRow("two dots inside") << QStringLiteral("a..b") << BookNameFault::Dots;
+        QTest::newRow("lone lf") << QStringLiteral("a\nb") << BookNameFault::LineBreak;
+        QTest::newRow("lone cr") << QStringLiteral("a\rb") << BookNameFault::LineBreak;
+        QTest::newRow("tab") << QStringLiteral("a\tb") << BookNameFault::LineBreak;
+        QTest::newRow("nul") << QString(QStringLiteral("ab")).insert(1, QChar(0)) << BookNameFault::LineBreak;
+        QTest::newRow("line separator") << QStringLiteral("a\u2028b") << BookNameFault::LineBreak;
     }
     void bookNameCheck()
     {
         QFETCH(QString, name);
-        QFETCH(int, refused);
-        QCOMPARE(kirvane::common::bookNameCheck(name), refused);
+        QFETCH(BookNameFault, fault);
+        QCOMPARE(kirvane::common::bookNameCheck(name), fault);
+        QCOMPARE(bookNameFaultText(fault).isEmpty(), fault == BookNameFault::None);
     }
 
     void folderTreeRemovalAndCopy()

@@ -13,11 +13,15 @@
 #include "import/csvexport.h"
 #include "texts/asker.h"
 
+#include "filesizelimit.h"
+
 #include <QDate>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QDirIterator>
 #include <QItemSelectionModel>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -61,6 +65,31 @@ QString outcome(const BookResult &r)
     if (!r.failed)
         return QStringLiteral("ok");
     return r.errorCode ? QStringLiteral("error %1").arg(r.errorCode) : QStringLiteral("failed");
+}
+
+// Every file below folder with its size: what a refused or failed command
+// must leave as it was.
+QStringList filesBelow(const QString &folder)
+{
+    QStringList out;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        it.next();
+        out << it.filePath() + u' ' + QString::number(it.fileInfo().size());
+    }
+    out.sort();
+    return out;
+}
+
+// Overwrites page (1-based, 4096 bytes) of a table file with garbage, as a
+// failing disk would.
+void damagePage(const QString &path, int page)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::ReadWrite));
+    QVERIFY(f.size() >= qint64(page) * 4096);
+    QVERIFY(f.seek(qint64(page - 1) * 4096));
+    f.write(QByteArray(4096, '\xA5'));
 }
 
 QStringList column(const BookTableModel &q, int col)
@@ -556,18 +585,19 @@ private Q_SLOTS:
         QCOMPARE(books.proposeCopyName(QStringLiteral("clients")), QStringLiteral("Copy of clients"));
         QCOMPARE(outcome(books.create(QStringLiteral("l'an"), labels)), QStringLiteral("bad name"));
         QCOMPARE(outcome(books.create(QStringLiteral("NOUVEAU"), labels)), QStringLiteral("error 201"));
-        QCOMPARE(outcome(books.create(QString(), labels)), QStringLiteral("ok"));
-        QVERIFY(QFileInfo::exists(m_base->files().filePath(QStringLiteral("an_.db"))));
+        QCOMPARE(outcome(books.create(QString(), labels)), QStringLiteral("bad name"));
+        QVERIFY(!QFileInfo::exists(m_base->files().folder() + QStringLiteral("an_.db")));
 
         QVERIFY(m_base->contacts().saveContact(person(QStringLiteral("kept"), QString()), QStringLiteral("nouveau")));
-        QCOMPARE(outcome(books.duplicate(QStringLiteral("nouveau"), QStringLiteral("l'an"))), QStringLiteral("ok")); // only create checks characters
-        QCOMPARE(m_base->countRows(QStringLiteral("an_l'an")), 1);
-        QCOMPARE(books.freeLabels(QStringLiteral("l'an")), labels);
+        QCOMPARE(outcome(books.duplicate(QStringLiteral("nouveau"), QStringLiteral("l'an"))), QStringLiteral("bad name"));
+        QCOMPARE(outcome(books.duplicate(QStringLiteral("nouveau"), QStringLiteral("copie"))), QStringLiteral("ok"));
+        QCOMPARE(m_base->countRows(QStringLiteral("an_copie")), 1);
+        QCOMPARE(books.freeLabels(QStringLiteral("copie")), labels);
         QCOMPARE(outcome(books.duplicate(QStringLiteral("nouveau"), QStringLiteral("nouveau2"))), QStringLiteral("error 205"));
         QCOMPARE(m_base->countRows(QStringLiteral("an_nouveau2")), 0); // not overwritten
 
         QVERIFY(m_base->openBook(QStringLiteral("nouveau")));
-        QCOMPARE(outcome(books.rename(QStringLiteral("nouveau"), QStringLiteral("Nouveau"))), QStringLiteral("name in use"));
+        QCOMPARE(outcome(books.rename(QStringLiteral("nouveau"), QStringLiteral("nouveau2"))), QStringLiteral("name in use"));
         QCOMPARE(outcome(books.rename(QStringLiteral("nouveau"), QStringLiteral("renamed"))), QStringLiteral("ok"));
         QVERIFY(!m_base->currentBookModel()->isOpen()); // the shown book went away
         QCOMPARE(m_base->countRows(QStringLiteral("an_renamed")), 1);
@@ -577,11 +607,13 @@ private Q_SLOTS:
         QCOMPARE(outcome(books.remove(QStringLiteral("subscribers"))), QStringLiteral("protected"));
         QCOMPARE(outcome(books.rename(QStringLiteral("subscribers"), QStringLiteral("Subscribers2"))), QStringLiteral("ok"));
         QCOMPARE(outcome(books.rename(QStringLiteral("Subscribers2"), QStringLiteral("Subscribers"))), QStringLiteral("ok"));
-        QCOMPARE(outcome(books.remove(QStringLiteral("Subscribers"))), QStringLiteral("ok"));
+        QCOMPARE(outcome(books.remove(QStringLiteral("Subscribers"))), QStringLiteral("protected"));
+        QCOMPARE(outcome(books.rename(QStringLiteral("Subscribers"), QStringLiteral("old subscribers"))), QStringLiteral("ok"));
+        QCOMPARE(outcome(books.remove(QStringLiteral("old subscribers"))), QStringLiteral("ok"));
         QFile::remove(m_base->files().labelPath(QStringLiteral("renamed")));
         QCOMPARE(outcome(books.remove(QStringLiteral("renamed"))), QStringLiteral("ok"));
         QCOMPARE(outcome(books.remove(QStringLiteral("renamed"))), QStringLiteral("error 203"));
-        QCOMPARE(m_base->listBooks(), QStringList({QString(), QStringLiteral("l'an"), QStringLiteral("nouveau2")}));
+        QCOMPARE(m_base->listBooks(), QStringList({QStringLiteral("copie"), QStringLiteral("nouveau2")}));
     }
 
     // A book left with the journal of an interrupted write (the program was
@@ -644,6 +676,215 @@ private Q_SLOTS:
         auto check = Database::open(m_base->files().bookPath(result))->prepare(QStringLiteral("PRAGMA integrity_check"));
         QVERIFY(check.step());
         QCOMPARE(check.text(0), QStringLiteral("ok"));
+    }
+
+    // Every command and every read or write that takes a book name refuses a
+    // name no book can have before any file is touched.
+    void badBookNamesAreRefusedEverywhere_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("parent folder") << QStringLiteral("x/../../../outside");
+        QTest::newRow("absolute path") << QStringLiteral("/tmp/outside");
+        QTest::newRow("two dots") << QStringLiteral("..");
+        QTest::newRow("empty") << QString();
+        QTest::newRow("line feed") << QStringLiteral("a\nb");
+        QTest::newRow("carriage return") << QStringLiteral("a\rb");
+        QTest::newRow("forbidden character") << QStringLiteral("a:b");
+    }
+    void badBookNamesAreRefusedEverywhere()
+    {
+        QFETCH(QString, name);
+        newBook(QStringLiteral("good"));
+        QVERIFY(m_base->contacts().saveContact(person(QStringLiteral("kept"), QString()), QStringLiteral("good")));
+        // A folder that a name with "/" and ".." would go through.
+        QVERIFY(QDir().mkpath(m_base->files().folder() + QStringLiteral("an_x")));
+        const QStringList before = filesBelow(m_dir->path());
+        BookManager books(*m_base);
+        const QStringList labels = {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c"), QStringLiteral("d")};
+        const QString good = QStringLiteral("good");
+        const QList<QPair<const char *, BookResult>> commands = {
+            {"create", books.create(name, labels)},
+            {"copy from", books.duplicate(name, QStringLiteral("copy"))},
+            {"copy to", books.duplicate(good, name)},
+            {"rename from", books.rename(name, QStringLiteral("renamed"))},
+            {"rename to", books.rename(good, name)},
+            {"relabel", books.relabel(name, labels)},
+            {"delete", books.remove(name)},
+        };
+        for (const auto &[command, result] : commands) {
+            QVERIFY2(outcome(result) == QLatin1String("bad name"), command);
+            QVERIFY2(!result.reason.isEmpty(), command);
+        }
+        QVERIFY(!books.exists(name));
+        QCOMPARE(books.freeLabels(name), QStringList({QStringLiteral("Champ 1"), QStringLiteral("Champ 2"),
+                                                     QStringLiteral("Champ 3"), QStringLiteral("Champ 4")}));
+        ContactTable &contacts = m_base->contacts();
+        QVERIFY(!contacts.saveContact(person(QStringLiteral("x"), QString()), name));
+        QVERIFY_THROWS_EXCEPTION(StoreError, (void)contacts.addContact(person(QStringLiteral("x"), QString()), name));
+        QVERIFY_THROWS_EXCEPTION(StoreError, (void)contacts.scan(name));
+        QVERIFY_THROWS_EXCEPTION(StoreError, contacts.deleteContacts(name, {1}));
+        QVERIFY_THROWS_EXCEPTION(StoreError, (void)contacts.nameExists(name, QStringLiteral("kept")));
+        ScriptedAsker yes;
+        QVERIFY_THROWS_EXCEPTION(StoreError, (void)contacts.copyContacts(good, {1}, name, yes));
+        QVERIFY(!m_base->openBook(name));
+        QCOMPARE(filesBelow(m_dir->path()), before);
+        QCOMPARE(m_base->countRows(QStringLiteral("an_good")), 1);
+    }
+
+    // The subscribers' and the bounces' books cannot be deleted, whatever the
+    // letter case of the name they are asked by.
+    void protectedBooksInAnyLetterCase_data()
+    {
+        QTest::addColumn<QString>("book");
+        QTest::addColumn<QString>("asked");
+        QTest::newRow("subscribers") << QStringLiteral("subscribers") << QStringLiteral("subscribers");
+        QTest::newRow("Subscribers") << QStringLiteral("subscribers") << QStringLiteral("Subscribers");
+        QTest::newRow("SUBSCRIBERS made so") << QStringLiteral("SUBSCRIBERS") << QStringLiteral("SUBSCRIBERS");
+        QTest::newRow("Bounces") << QStringLiteral("bounces") << QStringLiteral("Bounces");
+        QTest::newRow("bOUNCES made so") << QStringLiteral("bOUNCES") << QStringLiteral("bounces");
+    }
+    void protectedBooksInAnyLetterCase()
+    {
+        QFETCH(QString, book);
+        QFETCH(QString, asked);
+        newBook(book);
+        QCOMPARE(outcome(BookManager(*m_base).remove(asked)), QStringLiteral("protected"));
+        QCOMPARE(m_base->listBooks(), QStringList(book));
+    }
+
+    // A rename that changes only the letter case is the same book under its
+    // new spelling, not a name in use.
+    void renameChangingOnlyTheLetterCase()
+    {
+        newBook(QStringLiteral("clients"));
+        QVERIFY(m_base->contacts().saveContact(person(QStringLiteral("kept"), QString()), QStringLiteral("clients")));
+        BookManager books(*m_base);
+        const QStringList labels = {QStringLiteral("w"), QStringLiteral("x"), QStringLiteral("y"), QStringLiteral("z")};
+        QCOMPARE(outcome(books.relabel(QStringLiteral("clients"), labels)), QStringLiteral("ok"));
+        QVERIFY(m_base->openBook(QStringLiteral("clients")));
+        QCOMPARE(outcome(books.rename(QStringLiteral("clients"), QStringLiteral("Clients"))), QStringLiteral("ok"));
+        QVERIFY(!m_base->currentBookModel()->isOpen());
+        QCOMPARE(m_base->listBooks(), QStringList(QStringLiteral("Clients")));
+        QCOMPARE(QDir(m_base->files().folder()).entryList({QStringLiteral("an_*")}, QDir::Files),
+                 QStringList({QStringLiteral("an_Clients.db"), QStringLiteral("an_Clients.ini")}));
+        QCOMPARE(m_base->countRows(QStringLiteral("an_Clients")), 1);
+        QCOMPARE(books.freeLabels(QStringLiteral("Clients")), labels);
+        // Asked by the old spelling, to the spelling it has already: nothing changes.
+        QCOMPARE(outcome(books.rename(QStringLiteral("clients"), QStringLiteral("Clients"))), QStringLiteral("ok"));
+        QCOMPARE(m_base->listBooks(), QStringList(QStringLiteral("Clients")));
+        // Another book of that name in any case is still in use.
+        newBook(QStringLiteral("other"));
+        QCOMPARE(outcome(books.rename(QStringLiteral("other"), QStringLiteral("CLIENTS"))), QStringLiteral("name in use"));
+    }
+
+    // A command that fails on a full disk reports it and leaves the data
+    // folder as it was: no emptied label file, no stray file of a book that
+    // was not made.
+    void fullDiskLeavesFilesAsTheyWere_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("expected");
+        QTest::addColumn<int>("room");
+        QTest::newRow("relabel") << QStringLiteral("relabel") << QStringLiteral("failed") << 100;
+        // Room for a label file, not for a table.
+        QTest::newRow("copy") << QStringLiteral("copy") << QStringLiteral("error 205") << 4096;
+        QTest::newRow("create") << QStringLiteral("create") << QStringLiteral("error 201") << 4096;
+    }
+    void fullDiskLeavesFilesAsTheyWere()
+    {
+        QFETCH(QString, command);
+        QFETCH(QString, expected);
+        QFETCH(int, room);
+        newBook(QStringLiteral("book"));
+        const QStringList labels = {QStringLiteral("new 1"), QStringLiteral("new 2"), QStringLiteral("new 3"), QStringLiteral("new 4")};
+        const QStringList before = filesBelow(m_dir->path());
+        const QByteArray oldLabels = readAll(m_base->files().labelPath(QStringLiteral("book")));
+        BookManager books(*m_base);
+        BookResult result;
+        {
+            FileSizeLimit full(room);
+            if (command == QLatin1String("relabel"))
+                result = books.relabel(QStringLiteral("book"), labels);
+            else if (command == QLatin1String("copy"))
+                result = books.duplicate(QStringLiteral("book"), QStringLiteral("copy"));
+            else
+                result = books.create(QStringLiteral("new"), labels);
+        }
+        QCOMPARE(outcome(result), expected);
+        QVERIFY(!result.reason.isEmpty());
+        QCOMPARE(readAll(m_base->files().labelPath(QStringLiteral("book"))), oldLabels);
+        QCOMPARE(filesBelow(m_dir->path()), before);
+    }
+
+    // Creating a book from a damaged template is refused: a book made from it
+    // would refuse every later write.
+    void createFromADamagedTemplate_data()
+    {
+        QTest::addColumn<QString>("damage");
+        QTest::newRow("not a table file") << QStringLiteral("text");
+        QTest::newRow("a page overwritten") << QStringLiteral("page");
+        QTest::newRow("columns missing") << QStringLiteral("columns");
+    }
+    void createFromADamagedTemplate()
+    {
+        QFETCH(QString, damage);
+        const QString tmpl = m_base->files().templatePath();
+        if (damage == QLatin1String("text")) {
+            QFile f(tmpl);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(QByteArray(4096, 'x'));
+        } else if (damage == QLatin1String("page")) {
+            damagePage(tmpl, 2);
+        } else {
+            QVERIFY(QFile::remove(tmpl));
+            Database::open(tmpl, Database::Mode::Create)->exec(QStringLiteral("CREATE TABLE t (id INTEGER PRIMARY KEY, nom TEXT)"));
+        }
+        const BookResult r = BookManager(*m_base).create(QStringLiteral("x"), {});
+        QCOMPARE(outcome(r), QStringLiteral("error 201"));
+        QVERIFY2(r.reason.contains(QLatin1String("damaged")), qPrintable(r.reason));
+        QVERIFY(m_base->listBooks().isEmpty());
+        QVERIFY(!QFileInfo::exists(m_base->files().filePath(QStringLiteral("an_x.ini"))));
+    }
+
+    // A book with a damaged page is an error wherever it is read row by row,
+    // never blank contacts.
+    void damagedBookFailsEveryRowRead()
+    {
+        newBook(QStringLiteral("book"));
+        std::vector<ContactRecord> many;
+        for (int i = 0; i < 300; ++i) {
+            ContactRecord c = person(QStringLiteral("n%1").arg(i, 3, 10, QLatin1Char('0')), QStringLiteral("p"));
+            c[F_commentaire].value = QString(300, u'c');
+            many.push_back(c);
+        }
+        QCOMPARE(m_base->contacts().saveContacts(many, QStringLiteral("book")), 300);
+        damagePage(m_base->files().bookPath(QStringLiteral("book")), 10); // rows, not the name index
+
+        QVERIFY_THROWS_EXCEPTION(StoreError, {
+            BookScan scan = m_base->contacts().scan(QStringLiteral("book"));
+            while (scan.next()) {
+            }
+        });
+        QVERIFY(m_base->openBook(QStringLiteral("book"))); // the rows are counted by the index
+        BookTableModel *model = m_base->currentBookModel();
+        QSignalSpy failed(model, &BookTableModel::readFailed);
+        for (int row = 0; row < model->rowCount(); ++row)
+            (void)model->data(model->index(row, F_nom));
+        QCOMPARE(failed.count(), 1);
+        QVERIFY2(failed.first().first().toString().contains(QLatin1String("malformed")),
+                 qPrintable(failed.first().first().toString()));
+        // Each row is the contact it holds or an error, never a blank one.
+        int unreadable = 0;
+        for (int row = 0; row < model->rowCount(); ++row) {
+            try {
+                const ContactRecord c = m_base->readContactAt(row);
+                QVERIFY(c[F_id].value.toLongLong() > 0);
+                QVERIFY(!c[F_nom].value.isEmpty());
+            } catch (const StoreError &) {
+                ++unreadable;
+            }
+        }
+        QVERIFY(unreadable > 0);
     }
 
     void createWithoutTemplateLeavesNothing()
