@@ -10,6 +10,9 @@
 #include "texts/asker.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QSet>
@@ -34,6 +37,8 @@ private Q_SLOTS:
     void menuTitles();
     void viewButtons_data();
     void viewButtons();
+    void editCommandsActOnTheFocusedField_data();
+    void editCommandsActOnTheFocusedField();
 
 private:
     struct Row {
@@ -282,6 +287,45 @@ void TestCommands::viewButtons()
         QCOMPARE(b->toolTip(), expected[1]);
         QVERIFY(!b->icon().isNull());
     }
+}
+
+// Each Edit item runs its own operation on the field that has the focus.
+void TestCommands::editCommandsActOnTheFocusedField_data()
+{
+    QTest::addColumn<int>("view");
+    QTest::addColumn<QString>("item");
+    QTest::addColumn<QString>("fieldAfter");
+    QTest::addColumn<QString>("clipboardAfter");
+    for (int view = 1; view <= 4; ++view) {
+        const QString n = QString::number(view);
+        QTest::addRow("cut, view %d", view) << view << QStringLiteral("Couper") + n << QString() << QStringLiteral("typed");
+        QTest::addRow("copy, view %d", view) << view << QStringLiteral("Copier") + n << QStringLiteral("typed") << QStringLiteral("typed");
+        QTest::addRow("paste, view %d", view) << view << QStringLiteral("Coller") + n << QStringLiteral("held") << QStringLiteral("held");
+    }
+}
+
+void TestCommands::editCommandsActOnTheFocusedField()
+{
+    QFETCH(int, view);
+    QFETCH(QString, item);
+    QFETCH(QString, fieldAfter);
+    QFETCH(QString, clipboardAfter);
+    QLineEdit field;
+    field.setText(QStringLiteral("typed"));
+    field.show();
+    field.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&field));
+    field.setFocus();
+    field.selectAll();
+    QTRY_COMPARE(QApplication::focusWidget(), &field);
+    QApplication::clipboard()->setText(QStringLiteral("held"));
+    m_english->showView(view); // a view's items act only while it is shown
+    QAction *action = m_english->action(item);
+    QVERIFY2(action, qPrintable(item));
+    action->trigger();
+    m_english->showView(1);
+    QCOMPARE(field.text(), fieldAfter);
+    QCOMPARE(QApplication::clipboard()->text(), clipboardAfter);
 }
 
 QTEST_MAIN(TestCommands)

@@ -556,6 +556,31 @@ private Q_SLOTS:
         QCOMPARE(last.text(0), QStringLiteral("last"));
     }
 
+    // A property name is a column of its own whatever characters it holds:
+    // names go into the statements quoted, never pasted.
+    void addressBookImportPropertyNames_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("double quote") << QStringLiteral("NICK\"NAME");
+        QTest::newRow("only a double quote") << QStringLiteral("\"");
+        QTest::newRow("two double quotes") << QStringLiteral("A\"\"B");
+        QTest::newRow("quote and parenthesis") << QStringLiteral("X\") TEXT, \"Y");
+        QTest::newRow("apostrophe") << QStringLiteral("O'NAME");
+        QTest::newRow("space and accent") << QStringLiteral("NOM ÉTÉ");
+    }
+    void addressBookImportPropertyNames()
+    {
+        QFETCH(QString, name);
+        const QList<QStringList> entries = {{QStringLiteral("DISPLAY_NAME=Jean"), name + QStringLiteral("=the value")}};
+        AddressBookEntries reader{[&] { return int(entries.size()); }, [&](int i) { return entries[i]; }};
+        buildAddressBookTable(m_base->files(), false, 0, reader, {});
+        auto db = m_base->files().openTable(QStringLiteral("tmp_base"));
+        QCOMPARE(db->columns(), QStringList({QStringLiteral("DISPLAY_NAME"), name}));
+        auto s = db->prepare(QStringLiteral("SELECT %1 FROM t WHERE DISPLAY_NAME='Jean'").arg(quoteIdentifier(name)));
+        QVERIFY(s.step());
+        QCOMPARE(s.text(0), QStringLiteral("the value"));
+    }
+
     void brokenFilesStayContained()
     {
         newBook(QStringLiteral("good"));
