@@ -45,14 +45,27 @@ QJsonValue listValue(const std::optional<QStringList> &list)
     return list ? listValue(*list) : QJsonValue(QJsonValue::Null);
 }
 
+// The files a command unpacked only to read them, removed when it ends.
+struct UnpackedFiles {
+    QStringList files;
+    UnpackedFiles() = default;
+    UnpackedFiles(const UnpackedFiles &) = delete;
+    UnpackedFiles &operator=(const UnpackedFiles &) = delete;
+    ~UnpackedFiles()
+    {
+        for (const QString &f : std::as_const(files))
+            QFile::remove(f);
+    }
+};
+
 // Reads FILE as an archive, its kind from its extension.
-int readMessage(const QString &given, MessageDocument &doc)
+int readMessage(const QString &given, MessageDocument &doc, UnpackedFiles &unpacked)
 {
     const QFileInfo info(given);
     const QString path = findNoCase(info.absolutePath() + u'/', info.fileName());
     if (!QFileInfo(path).isFile())
         return fail(QStringLiteral("cannot read %1").arg(path));
-    if (readArchive(path, doc) != ArchiveReadStatus::Ok)
+    if (readArchive(path, doc, {}, &unpacked.files) != ArchiveReadStatus::Ok)
         return fail(messageTexts::corruptMessage());
     return 0;
 }
@@ -117,7 +130,8 @@ int show(const QStringList &args)
     if (args.size() != 1)
         return fail(QStringLiteral("usage: message show FILE"));
     MessageDocument doc;
-    if (int rc = readMessage(args.first(), doc))
+    UnpackedFiles unpacked;
+    if (int rc = readMessage(args.first(), doc, unpacked))
         return rc;
     QJsonObject o;
     o.insert(QStringLiteral("subject"), doc.subject());
@@ -144,7 +158,8 @@ int render(QStringList args)
     if (args.size() != 1)
         return fail(QStringLiteral("usage: message render FILE [--book BOOK]"));
     MessageDocument doc;
-    if (int rc = readMessage(args.first(), doc))
+    UnpackedFiles unpacked;
+    if (int rc = readMessage(args.first(), doc, unpacked))
         return rc;
     QStringList lines = preparedBody(doc, BodyPurpose::Sending);
     if (withBook) {

@@ -226,7 +226,11 @@ bool writeArchive(const MessageDocument &message, const QString &basePath, Archi
     return true;
 }
 
-ArchiveReadStatus readArchive(const QString &path, MessageDocument &message, const ArchiveLimits &limits)
+namespace {
+
+// readArchive's work; every file it makes in the temporary folder is added to made.
+ArchiveReadStatus unpackArchive(const QString &path, MessageDocument &message, const ArchiveLimits &limits,
+                                QStringList &made)
 {
     int code = 0;
     ZipHandle zip(zip_open(QFile::encodeName(path).constData(), ZIP_RDONLY, &code));
@@ -279,6 +283,7 @@ ArchiveReadStatus readArchive(const QString &path, MessageDocument &message, con
             return ArchiveReadStatus::Unreadable;
         const QString lower = e.name.toLower();
         const bool isPart = lower == headerName || partNames.contains(lower);
+        const bool existed = QFileInfo::exists(temp + e.name);
         QSaveFile out(temp + e.name);
         if (!out.open(QIODevice::WriteOnly))
             return ArchiveReadStatus::Unreadable;
@@ -305,6 +310,8 @@ ArchiveReadStatus readArchive(const QString &path, MessageDocument &message, con
             return ArchiveReadStatus::Corrupt;
         if (!out.commit())
             return ArchiveReadStatus::Unreadable;
+        if (!existed)
+            made << temp + e.name;
         if (isPart)
             parts.insert(lower, kept);
     }
@@ -345,6 +352,8 @@ ArchiveReadStatus readArchive(const QString &path, MessageDocument &message, con
     }
     if (header.mode == int(ComposeMode::HtmlFile)) {
         const QString page = temp + kImportedPageName;
+        if (!QFileInfo::exists(page))
+            made << page;
         writePageFile(page, splitLines(message.plainText()));
         message.setPageFile(page);
         message.setShownPage(page);
@@ -366,6 +375,8 @@ ArchiveReadStatus readArchive(const QString &path, MessageDocument &message, con
             const QString stored = unpacked.value(name.toLower(), name);
             image = temp + name;
             if (stored != name) {
+                if (!QFileInfo::exists(image))
+                    made << image;
                 QFile::remove(image);
                 QFile::copy(temp + stored, image); // a failed copy of a work file is ignored
             }
@@ -373,6 +384,24 @@ ArchiveReadStatus readArchive(const QString &path, MessageDocument &message, con
     }
     message.setImageLists(std::move(images), lines(6), lines(7));
     return ArchiveReadStatus::Ok;
+}
+
+} // namespace
+
+ArchiveReadStatus readArchive(const QString &path, MessageDocument &message, const ArchiveLimits &limits,
+                              QStringList *unpacked)
+{
+    QStringList made;
+    const ArchiveReadStatus status = unpackArchive(path, message, limits, made);
+    if (status != ArchiveReadStatus::Ok) {
+        // A refused archive leaves nothing of itself behind.
+        for (const QString &file : std::as_const(made))
+            QFile::remove(file);
+        made.clear();
+    }
+    if (unpacked)
+        *unpacked = made;
+    return status;
 }
 
 QString savedMessagesFolder()

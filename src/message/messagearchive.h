@@ -55,9 +55,12 @@ enum class ArchiveReadStatus {
 // private temporary folder and fills the document from it. Nothing is
 // unpacked when an entry name holds a folder part, when the archive would
 // unpack beyond the limits or when it has no header entry under its own name;
-// the document is left alone unless status is Ok.
+// the document is left alone unless status is Ok. A read that fails removes
+// what it unpacked; after a read that succeeds, unpacked (when given) lists the
+// files it made (not those it replaced), for a caller that only reads the
+// archive to remove once done.
 [[nodiscard]] ArchiveReadStatus readArchive(const QString &path, MessageDocument &message,
-                                            const ArchiveLimits &limits = {});
+                                            const ArchiveLimits &limits = {}, QStringList *unpacked = nullptr);
 
 // "Sauvegardes" in the data folder, created when missing: where the save and
 // open choosers start.

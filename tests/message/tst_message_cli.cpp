@@ -2,6 +2,7 @@
 #include "clirun.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -58,6 +59,42 @@ private Q_SLOTS:
         QCOMPARE(rich.code, 0);
         QVERIFY(rich.out.contains("<font Color =\"000000\" size =\"4\" Face =\"DejaVu Serif\">Hello <b>bold</b>"));
         QVERIFY(rich.out.endsWith("</font>\n<br>\n</body>\n</html>\n"));
+    }
+
+    // Reading an archive to show or render it, or failing to read it, leaves
+    // nothing in the temporary folder.
+    void readingLeavesNoFilesBehind_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("code");
+        QTest::newRow("show") << QStringList{"show", "lettre.MNL"} << 0;
+        QTest::newRow("render") << QStringList{"render", "lettre.MNL"} << 0;
+        QTest::newRow("a header that is no header") << QStringList{"show", "bad.MNL"} << 1;
+    }
+    void readingLeavesNoFilesBehind()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, code);
+        QTemporaryDir work;
+        const QString archive = work.filePath(QStringLiteral("lettre.MNL"));
+        QVERIFY(cli({"message", "make", archive, "--html", data("page/lettre.html"), "--attach", data("pandoc.rtf")}).code == 0);
+        // Entries that unpack before the header is found wanting.
+        QProcess zip;
+        zip.start(QStringLiteral("/usr/bin/python3"),
+                  {QStringLiteral("-c"),
+                   QStringLiteral("import zipfile,sys\nwith zipfile.ZipFile(sys.argv[1]+'/bad.MNL','w') as z:\n"
+                                  " z.writestr('big.dat', b'x'*100000)\n z.writestr('bad.MNL', b'no header')\n"),
+                   work.path()});
+        QVERIFY(zip.waitForFinished(30000) && zip.exitCode() == 0);
+        QTemporaryDir temp;
+        args[1] = work.filePath(args[1]);
+        const Run r = runCli(m_home.path(), QStringList{"message"} + args, {{QStringLiteral("TMPDIR"), temp.path()}});
+        QCOMPARE(r.code, code);
+        QStringList left;
+        QDirIterator it(temp.path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+        while (it.hasNext())
+            left << it.next();
+        QVERIFY2(left.isEmpty(), qPrintable(left.join(u' ')));
     }
 
     void refusals_data()
