@@ -96,7 +96,7 @@ bool SendingRun::sendNew()
     }
     QStringList missing;
     for (const QString &book : m_message.destinationBooks()) {
-        if (!QFileInfo::exists(m_store.files().bookPath(book)))
+        if (!m_store.files().bookExists(book))
             missing << book;
     }
     if (!missing.isEmpty()) {
@@ -210,7 +210,7 @@ void SendingRun::startSegment()
     }
     m_books = m_message.destinationBooks();
     for (const QString &book : m_books) {
-        if (QFileInfo::exists(m_store.files().bookPath(book))) {
+        if (m_store.files().bookExists(book)) {
             try {
                 m_total += BookScan(Database::open(m_store.files().bookPath(book), Database::Mode::ReadOnly)).count();
             } catch (const StoreError &) {
@@ -249,7 +249,7 @@ void SendingRun::nextBook()
     const QString key = isResumeBook ? m_pendingKey : QString();
     m_pendingKey.clear();
     const QString heading = tr::text(tr::LogBook) + book;
-    if (!QFileInfo::exists(m_store.files().bookPath(book))) {
+    if (!m_store.files().bookExists(book)) {
         log(heading + tr::text(tr::LogBookMissing));
         QTimer::singleShot(0, this, &SendingRun::nextBook);
         return;
