@@ -45,6 +45,12 @@ QString BookManager::proposeCopyName(const QString &source, bool french) const
 
 bool BookManager::exists(const QString &book) const { return m_store.files().bookExists(book); }
 
+bool BookManager::nameInUseFor(const QString &oldName, const QString &newName) const
+{
+    const bool caseOnly = oldName != newName && oldName.compare(newName, Qt::CaseInsensitive) == 0;
+    return !caseOnly && exists(newName);
+}
+
 bool BookManager::isProtected(const QString &book)
 {
     return book.compare(kSubscribers, Qt::CaseInsensitive) == 0 || book.compare(kBounces, Qt::CaseInsensitive) == 0;
@@ -57,8 +63,11 @@ BookResult checkNames(std::initializer_list<QString> names)
 {
     for (const QString &name : names) {
         const BookNameFault fault = bookNameCheck(name);
-        if (fault != BookNameFault::None)
-            return BookResult::refused(BookResult::Refusal::BadName, bookNameFaultText(fault));
+        if (fault != BookNameFault::None) {
+            BookResult bad = BookResult::refused(BookResult::Refusal::BadName, bookNameFaultText(fault));
+            bad.nameFault = fault;
+            return bad;
+        }
     }
     return {};
 }
@@ -129,7 +138,7 @@ BookResult BookManager::rename(const QString &oldName, const QString &newName)
         return bad;
     // A new letter case of the same name finds the book itself: not a name in use.
     const bool caseOnly = oldName != newName && oldName.compare(newName, Qt::CaseInsensitive) == 0;
-    if (!caseOnly && exists(newName))
+    if (nameInUseFor(oldName, newName))
         return BookResult::refused(BookResult::Refusal::NameInUse);
     if (!exists(oldName))
         return BookResult::failure(RenameFailed, BookFiles::systemMessage(ENOENT));

@@ -4,6 +4,8 @@
 // database folder (an_<name>.db and an_<name>.ini), so each command is a file
 // operation; the view reloads its list afterwards.
 
+#include "common/folders.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -28,10 +30,11 @@ struct [[nodiscard]] BookResult {
     bool failed = false;
     int errorCode = 0; // 201 create, 202 rename, 203 delete, 205 duplicate; 0 for none
     QString reason;    // the system's message for the failed step ("File exists" ...)
+    common::BookNameFault nameFault = common::BookNameFault::None; // for BadName
 
     [[nodiscard]] bool ok() const { return refusal == Refusal::None && !failed; }
-    static BookResult refused(Refusal r, QString why = {}) { return {r, false, 0, std::move(why)}; }
-    static BookResult failure(int code, QString why) { return {Refusal::None, true, code, std::move(why)}; }
+    static BookResult refused(Refusal r, QString why = {}) { return {r, false, 0, std::move(why), {}}; }
+    static BookResult failure(int code, QString why) { return {Refusal::None, true, code, std::move(why), {}}; }
 };
 
 class BookManager {
@@ -56,6 +59,9 @@ public:
     [[nodiscard]] QString proposeCopyName(const QString &source, bool french = false) const;
 
     [[nodiscard]] bool exists(const QString &book) const;
+    // True when renaming oldName to newName would find newName in use: a
+    // book of that name exists and it is not oldName in another letter case.
+    [[nodiscard]] bool nameInUseFor(const QString &oldName, const QString &newName) const;
     // True for the books that cannot be deleted, in any letter case.
     [[nodiscard]] static bool isProtected(const QString &book);
 

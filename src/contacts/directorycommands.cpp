@@ -9,6 +9,34 @@ namespace kirvane::contacts {
 using namespace kirvane::store;
 using namespace kirvane::texts;
 
+namespace {
+
+// The notice for a name no book can have. The table's text lists the
+// forbidden characters; the other faults have their own sentence, which the
+// table has no entry for.
+QString badNameNotice(common::BookNameFault fault, int language)
+{
+    auto inLanguage = [language](const char16_t *french, const char16_t *english) {
+        return QString::fromUtf16(language == French ? french : english);
+    };
+    switch (fault) {
+    case common::BookNameFault::Empty:
+        return inLanguage(u"Le nom d'un annuaire ne peut être vide.", u"The name of a directory cannot be empty.");
+    case common::BookNameFault::LineBreak:
+        return inLanguage(u"Le nom d'un annuaire ne peut contenir ni saut de ligne ni caractère de contrôle.",
+                          u"The name of a directory cannot contain a line break or a control character.");
+    case common::BookNameFault::Dots:
+        return inLanguage(u"Le nom d'un annuaire ne peut contenir « .. ».",
+                          u"The name of a directory cannot contain \"..\".");
+    case common::BookNameFault::Characters:
+    case common::BookNameFault::None:
+        break;
+    }
+    return text(BookNameCharacters, language);
+}
+
+} // namespace
+
 bool DirectoryCommands::maySelect(const QString &selected)
 {
     if (!selected.isNull())
@@ -45,7 +73,7 @@ bool DirectoryCommands::report(const BookResult &result)
     case BookResult::Refusal::None:
         break;
     case BookResult::Refusal::BadName:
-        m_asker.inform(text(BookNameCharacters, m_language));
+        m_asker.inform(badNameNotice(result.nameFault, m_language));
         return false;
     case BookResult::Refusal::NameInUse:
         m_asker.inform(text(BookNameInUse, m_language));

@@ -1,6 +1,7 @@
 // The contacts view's commands without a window: the apostrophe rule, the
 // label elision, the titles file, the printed page, Add's two questions, copy
-// into the book itself, the row to return to, and the book commands' notices.
+// into the book itself, the row to return to, and the book commands' notices
+// (names no book can have, the protected books in any letter case).
 
 #include "common/folders.h"
 #include "contacts/contactcommands.h"
@@ -12,6 +13,7 @@
 #include "store/booktablemodel.h"
 #include "texts/texttable.h"
 
+#include <QDir>
 #include <QFile>
 #include <QItemSelectionModel>
 #include <QTemporaryDir>
@@ -44,6 +46,8 @@ private Q_SLOTS:
     void rowToReturnTo();
     void guards();
     void bookNotices();
+    void bookNameRefusals_data();
+    void bookNameRefusals();
 
 private:
     qint64 add(const QString &nom, const QString &prenom, const QString &email = {}, const QString &book = QStringLiteral("clients"));
@@ -338,7 +342,6 @@ void TestContactCommands::bookNotices()
     DirectoryCommands commands(*m_store, m_asker);
     QVERIFY(!commands.create(QStringLiteral("o'neil"), {}));
     QVERIFY(!commands.books().exists(QStringLiteral("o'neil")));
-    QVERIFY(commands.duplicate(QStringLiteral("clients"), QStringLiteral("o'neil")));
     QVERIFY(!commands.create(QStringLiteral("clients"), {}));
     QVERIFY(commands.create(QStringLiteral("subscribers"), {}));
     QVERIFY(!commands.remove(QStringLiteral("subscribers")));
@@ -357,6 +360,68 @@ void TestContactCommands::bookNotices()
     QCOMPARE(d.freeLabels.value(0), QStringLiteral("Membre depuis"));
     QCOMPARE(commands.newBookProposal(), QStringLiteral("New"));
     QCOMPARE(commands.copyProposal(QStringLiteral("clients")), QStringLiteral("Copy of clients"));
+}
+
+// Every command refuses a name no book can have with the notice of its fault,
+// and the folder stays as it was; the protected books are protected in any
+// letter case; a new letter case of a book's own name is a rename like any.
+void TestContactCommands::bookNameRefusals_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("notice"); // "" when the command is carried out
+    QTest::addColumn<QStringList>("booksAfter");
+
+    const QStringList unchanged{"archive", "bounces", "clients", "subscribers"};
+    const QString characters = text(BookNameCharacters, English);
+    const QString empty = QStringLiteral("The name of a directory cannot be empty.");
+    const QString lineBreak = QStringLiteral("The name of a directory cannot contain a line break or a control character.");
+    const QString dots = QStringLiteral("The name of a directory cannot contain \"..\".");
+    const QString undeletable = text(SubscribersUndeletable, English);
+    QTest::newRow("create, empty name") << "create" << "" << empty << unchanged;
+    QTest::newRow("create, line break") << "create" << "a\nb" << lineBreak << unchanged;
+    QTest::newRow("copy to an apostrophe") << "copy" << "o'neil" << characters << unchanged;
+    QTest::newRow("copy to a parent folder") << "copy" << "../x" << characters << unchanged;
+    QTest::newRow("copy to dots") << "copy" << "..x" << dots << unchanged;
+    QTest::newRow("rename to an apostrophe") << "rename" << "o'neil" << characters << unchanged;
+    QTest::newRow("rename to empty") << "rename" << "" << empty << unchanged;
+    QTest::newRow("rename to a carriage return") << "rename" << "a\rb" << lineBreak << unchanged;
+    QTest::newRow("relabel a slash") << "relabel" << "/clients" << characters << unchanged;
+    QTest::newRow("delete a parent folder") << "delete" << "../Annuaires/an_clients" << characters << unchanged;
+    QTest::newRow("delete Subscribers") << "delete" << "Subscribers" << undeletable << unchanged;
+    QTest::newRow("delete BOUNCES") << "delete" << "BOUNCES" << undeletable << unchanged;
+    QTest::newRow("rename changing the letter case")
+        << "rename" << "Clients" << "" << QStringList{"archive", "bounces", "Clients", "subscribers"};
+}
+
+void TestContactCommands::bookNameRefusals()
+{
+    QFETCH(QString, command);
+    QFETCH(QString, name);
+    QFETCH(QString, notice);
+    QFETCH(QStringList, booksAfter);
+    DirectoryCommands commands(*m_store, m_asker);
+    for (const char *book : {"subscribers", "bounces"})
+        QVERIFY(commands.create(QString::fromLatin1(book), {}));
+    const QStringList filesBefore = QDir(m_store->files().folder()).entryList(QDir::Files, QDir::Name);
+
+    bool done = false;
+    if (command == QLatin1String("create"))
+        done = commands.create(name, {});
+    else if (command == QLatin1String("copy"))
+        done = commands.duplicate(QStringLiteral("clients"), name);
+    else if (command == QLatin1String("rename"))
+        done = commands.rename(QStringLiteral("clients"), name);
+    else if (command == QLatin1String("relabel"))
+        done = commands.relabel(name, {QStringLiteral("x"), {}, {}, {}});
+    else
+        done = commands.remove(name);
+
+    QCOMPARE(done, notice.isEmpty());
+    QCOMPARE(m_asker.texts(), notice.isEmpty() ? QStringList() : QStringList{notice});
+    QCOMPARE(m_store->listBooks(), booksAfter);
+    if (!done)
+        QCOMPARE(QDir(m_store->files().folder()).entryList(QDir::Files, QDir::Name), filesBefore);
 }
 
 QTEST_GUILESS_MAIN(TestContactCommands)

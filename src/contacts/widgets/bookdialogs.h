@@ -32,8 +32,8 @@ public:
     // empty), or nothing when cancelled.
     std::optional<QString> ask(const QString &name);
     void applyLanguage(int language);
-    // Rename: whether a book of that name exists ("Valider" then shows
-    // inUseNotice and stays open).
+    // Rename: whether the name typed is in use by another book ("Valider"
+    // then shows inUseNotice and stays open).
     std::function<bool(const QString &)> exists;
     std::function<void()> inUseNotice;
 

@@ -100,7 +100,6 @@ void DirectoryView::connectCommands(ui::Commands &commands)
     m_asker = &commands.asker();
     m_commands = std::make_unique<DirectoryCommands>(*m_store, *m_asker);
     m_commands->setLanguage(m_language);
-    m_renameDialog->exists = [this](const QString &name) { return m_commands->books().exists(name); };
     m_renameDialog->inUseNotice = [this] {
         m_asker->inform(text(BookNameInUse, m_language));
     };
@@ -219,6 +218,9 @@ void DirectoryView::renameBook()
     const QString book = selectedBook();
     if (!m_commands->maySelect(book))
         return;
+    // The dialog stays open on a name in use; the book's own name in another
+    // letter case is not one.
+    m_renameDialog->exists = [this, book](const QString &name) { return m_commands->books().nameInUseFor(book, name); };
     const std::optional<QString> name = m_renameDialog->ask(book);
     if (!name)
         return;

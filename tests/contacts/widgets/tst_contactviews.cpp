@@ -266,11 +266,30 @@ void TestContactViews::renameKeepsTheDialogOpenWhileTheNameIsTaken()
         ok->click(); // its own name
         QVERIFY(d->isVisible());
         QCOMPARE(m_asker.texts(), QStringList{text(BookNameInUse, English)});
-        d->findChild<QLineEdit *>(QStringLiteral("Edit1"))->setText(QStringLiteral("o'neil"));
+        d->findChild<QLineEdit *>(QStringLiteral("Edit1"))->setText(QStringLiteral("prospects"));
+        ok->click(); // another book's name
+        QVERIFY(d->isVisible());
+        QCOMPARE(m_asker.texts().size(), 2);
+        // Its own name in another letter case is no name in use.
+        d->findChild<QLineEdit *>(QStringLiteral("Edit1"))->setText(QStringLiteral("Clients"));
         ok->click();
+        if (d->isVisible()) // refused as in use: closed here so that the checks below fail
+            qobject_cast<QDialog *>(d)->reject();
     });
     trigger("Renommer1");
-    QCOMPARE(m_base->listBooks(), (QStringList{"o'neil", "prospects"}));
+    QCOMPARE(m_asker.texts().size(), 2);
+    QCOMPARE(m_base->listBooks(), (QStringList{"Clients", "prospects"}));
+
+    // A name no book can have: the dialog closes on the notice, nothing is renamed.
+    m_asker.clear();
+    list->setCurrentItem(list->findItems(QStringLiteral("Clients"), Qt::MatchExactly).first());
+    onDialog([](QWidget *d) {
+        d->findChild<QLineEdit *>(QStringLiteral("Edit1"))->setText(QStringLiteral("o'neil"));
+        d->findChild<QPushButton *>(QStringLiteral("Btn_Valider"))->click();
+    });
+    trigger("Renommer1");
+    QCOMPARE(m_asker.texts(), QStringList{text(BookNameCharacters, English)});
+    QCOMPARE(m_base->listBooks(), (QStringList{"Clients", "prospects"}));
 }
 
 void TestContactViews::editModeTable_data()
