@@ -152,11 +152,12 @@ void removeFolderTree(const QString &folder)
     QDir(folder).removeRecursively();
 }
 
-BookNameFault bookNameCheck(QStringView name)
+namespace {
+
+BookNameFault checkBookName(QStringView name, QStringView forbidden)
 {
     if (name.isEmpty())
         return BookNameFault::Empty;
-    static const QString forbidden = QStringLiteral("\\/:*?\"'<>|");
     for (QChar c : name) {
         if (forbidden.contains(c))
             return BookNameFault::Characters;
@@ -167,6 +168,12 @@ BookNameFault bookNameCheck(QStringView name)
         return BookNameFault::Dots;
     return BookNameFault::None;
 }
+
+} // namespace
+
+BookNameFault bookNameCheck(QStringView name) { return checkBookName(name, u"\\/:*?\"'<>|"); }
+
+BookNameFault existingBookNameCheck(QStringView name) { return checkBookName(name, u"\\/"); }
 
 QString bookNameFaultText(BookNameFault fault)
 {

@@ -56,8 +56,14 @@ enum class BookNameFault {
     LineBreak,  // a line break or another control character
     Dots,       // ".." anywhere
 };
-// The one check of a book name, made wherever a book's path is built.
+// The check of a name given to a book: create, the copy's name, a new name.
 [[nodiscard]] BookNameFault bookNameCheck(QStringView name);
+// The check of a name by which an existing book is reached, made wherever a
+// book's path is built: the same rule, except that of the forbidden
+// characters only \ and / are refused. A book that an earlier rename or
+// copy named "o'neil" stays reachable (opened, copied, renamed, deleted);
+// no name leaves the books folder.
+[[nodiscard]] BookNameFault existingBookNameCheck(QStringView name);
 // The fault in a few English words ("the name is empty"); "" for None.
 [[nodiscard]] QString bookNameFaultText(BookNameFault fault);
 

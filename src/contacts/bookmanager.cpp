@@ -58,25 +58,29 @@ bool BookManager::isProtected(const QString &book)
 
 namespace {
 
-// The refusal of the first name no book can have, or an empty result.
-BookResult checkNames(std::initializer_list<QString> names)
+// The refusal of the first name that fails its check, or an empty result:
+// the names of existing books, then the names to be given.
+BookResult checkNames(std::initializer_list<QString> existing, std::initializer_list<QString> given = {})
 {
-    for (const QString &name : names) {
-        const BookNameFault fault = bookNameCheck(name);
-        if (fault != BookNameFault::None) {
-            BookResult bad = BookResult::refused(BookResult::Refusal::BadName, bookNameFaultText(fault));
-            bad.nameFault = fault;
-            return bad;
-        }
-    }
-    return {};
+    BookNameFault fault = BookNameFault::None;
+    for (const QString &name : existing)
+        if (fault == BookNameFault::None)
+            fault = existingBookNameCheck(name);
+    for (const QString &name : given)
+        if (fault == BookNameFault::None)
+            fault = bookNameCheck(name);
+    if (fault == BookNameFault::None)
+        return {};
+    BookResult bad = BookResult::refused(BookResult::Refusal::BadName, bookNameFaultText(fault));
+    bad.nameFault = fault;
+    return bad;
 }
 
 } // namespace
 
 BookResult BookManager::create(const QString &name, const QStringList &labels)
 {
-    if (BookResult bad = checkNames({name}); !bad.ok())
+    if (BookResult bad = checkNames({}, {name}); !bad.ok())
         return bad;
     if (exists(name))
         return BookResult::failure(CreateFailed, BookFiles::systemMessage(EEXIST));
@@ -104,7 +108,7 @@ BookResult BookManager::create(const QString &name, const QStringList &labels)
 
 BookResult BookManager::duplicate(const QString &source, const QString &copy)
 {
-    if (BookResult bad = checkNames({source, copy}); !bad.ok())
+    if (BookResult bad = checkNames({source}, {copy}); !bad.ok())
         return bad;
     if (!exists(source) || exists(copy))
         return BookResult::failure(DuplicateFailed, BookFiles::systemMessage(exists(copy) ? EEXIST : ENOENT));
@@ -134,7 +138,7 @@ BookResult BookManager::duplicate(const QString &source, const QString &copy)
 
 BookResult BookManager::rename(const QString &oldName, const QString &newName)
 {
-    if (BookResult bad = checkNames({oldName, newName}); !bad.ok())
+    if (BookResult bad = checkNames({oldName}, {newName}); !bad.ok())
         return bad;
     // A new letter case of the same name finds the book itself: not a name in use.
     const bool caseOnly = oldName != newName && oldName.compare(newName, Qt::CaseInsensitive) == 0;
@@ -204,7 +208,7 @@ BookResult BookManager::remove(const QString &name)
 QStringList BookManager::freeLabels(const QString &name) const
 {
     ContactRecord c = emptyContact();
-    if (bookNameCheck(name) == BookNameFault::None)
+    if (existingBookNameCheck(name) == BookNameFault::None)
         readLabels(m_store.files().labelPath(name), c);
     return {c[F_champ16].label, c[F_champ17].label, c[F_champ18].label, c[F_champ19].label};
 }

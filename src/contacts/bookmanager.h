@@ -21,8 +21,8 @@ namespace kirvane::contacts {
 struct [[nodiscard]] BookResult {
     enum class Refusal {
         None,
-        BadName,   // no book can have the name (empty, "..", a line break,
-                   // one of \ / : * ? " ' < > |); reason says which
+        BadName,   // the name fails its check (empty, "..", a line break,
+                   // one of \ / : * ? " ' < > |); reason and nameFault say which
         NameInUse, // rename: a book of that name exists
         Protected, // delete: the subscribers' or the bounces' book, in any letter case
     };
@@ -65,8 +65,10 @@ public:
     // True for the books that cannot be deleted, in any letter case.
     [[nodiscard]] static bool isProtected(const QString &book);
 
-    // Every command first checks each book name it is given (the check of
-    // BookFiles::bookPath) and refuses a name no book can have.
+    // Every command first checks each book name it is given and refuses a
+    // name that fails: a new name (create, the copy, the new name of a
+    // rename) by common::bookNameCheck, the name of an existing book by the
+    // looser common::existingBookNameCheck of BookFiles::bookPath.
     //
     // Creates the book from the template with its four free-field labels. The
     // table file appears whole or not at all; a damaged template is refused.

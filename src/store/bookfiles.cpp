@@ -91,7 +91,7 @@ QString BookFiles::filePath(const QString &fileName) const { return findNoCase(f
 
 void BookFiles::checkBookName(const QString &book)
 {
-    const BookNameFault fault = bookNameCheck(book);
+    const BookNameFault fault = existingBookNameCheck(book);
     if (fault != BookNameFault::None)
         throw StoreError(QStringLiteral("not a name an address book can have: %1") // the name may hold a line break
                              .arg(bookNameFaultText(fault)).toStdString());
@@ -123,7 +123,7 @@ QString BookFiles::labelPathAsNamed(const QString &book) const
 
 bool BookFiles::bookExists(const QString &book) const
 {
-    return bookNameCheck(book) == BookNameFault::None && QFileInfo::exists(bookPath(book));
+    return existingBookNameCheck(book) == BookNameFault::None && QFileInfo::exists(bookPath(book));
 }
 
 void BookFiles::checkTemplate() const

@@ -33,10 +33,10 @@ public:
     // Path of a file of the books folder, found without regard to case.
     [[nodiscard]] QString filePath(const QString &fileName) const;
     // an_<name>.db and an_<name>.ini of a book (found without regard to case).
-    // Every path of a book is built here, after the one name check
-    // (common::bookNameCheck): a name that no book can have (empty, "..", a
-    // line break, / and the other forbidden characters) throws StoreError, so
-    // no name reaches a file outside the books folder.
+    // Every path of a book is built here, after the name check
+    // (common::existingBookNameCheck): a name by which no book can be reached
+    // (empty, "..", a line break, / or \\) throws StoreError, so no name
+    // reaches a file outside the books folder.
     [[nodiscard]] QString bookPath(const QString &book) const;
     [[nodiscard]] QString labelPath(const QString &book) const;
     // The same, spelt exactly as book is (a new name, or a new letter case).

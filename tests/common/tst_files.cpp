@@ -206,30 +206,40 @@ private Q_SLOTS:
         QVERIFY(!ini.save());
     }
 
+    // fault: as the name of a new book; reach: as the name of an existing one.
     void bookNameCheck_data()
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<BookNameFault>("fault");
-        QTest::newRow("spaces accents dots") << QStringLiteral("Mes clients é.2") << BookNameFault::None;
-        QTest::newRow("semicolon") << QStringLiteral("a;b") << BookNameFault::None;
-        QTest::newRow("one dot") << QStringLiteral(".") << BookNameFault::None;
-        QTest::newRow("empty") << QString() << BookNameFault::Empty;
-        for (QChar c : QStringLiteral("\\/:*?\"'<>|"))
-            QTest::newRow(qPrintable(QStringLiteral("char %1").arg(c))) << (QStringLiteral("a") + c + u'b') << BookNameFault::Characters;
-        QTest::newRow("parent folder") << QStringLiteral("../../etc/x") << BookNameFault::Characters;
-        QTest::newRow("two dots") << QStringLiteral("..") << BookNameFault::Dots;
-        QTest::newRow("two dots inside") << QStringLiteral("a..b") << BookNameFault::Dots;
-        QTest::newRow("lone lf") << QStringLiteral("a\nb") << BookNameFault::LineBreak;
-        QTest::newRow("lone cr") << QStringLiteral("a\rb") << BookNameFault::LineBreak;
-        QTest::newRow("tab") << QStringLiteral("a\tb") << BookNameFault::LineBreak;
-        QTest::newRow("nul") << QString(QStringLiteral("ab")).insert(1, QChar(0)) << BookNameFault::LineBreak;
-        QTest::newRow("line separator") << QStringLiteral("a\u2028b") << BookNameFault::LineBreak;
+        QTest::addColumn<BookNameFault>("reach");
+        const auto none = BookNameFault::None;
+        QTest::newRow("spaces accents dots") << QStringLiteral("Mes clients é.2") << none << none;
+        QTest::newRow("semicolon") << QStringLiteral("a;b") << none << none;
+        QTest::newRow("one dot") << QStringLiteral(".") << none << none;
+        QTest::newRow("empty") << QString() << BookNameFault::Empty << BookNameFault::Empty;
+        for (QChar c : QStringLiteral("\\/:*?\"'<>|")) {
+            const bool separator = c == u'/' || c == u'\\';
+            QTest::newRow(qPrintable(QStringLiteral("char %1").arg(c)))
+                << (QStringLiteral("a") + c + u'b') << BookNameFault::Characters
+                << (separator ? BookNameFault::Characters : none);
+        }
+        QTest::newRow("parent folder") << QStringLiteral("../../etc/x") << BookNameFault::Characters << BookNameFault::Characters;
+        QTest::newRow("two dots") << QStringLiteral("..") << BookNameFault::Dots << BookNameFault::Dots;
+        QTest::newRow("two dots inside") << QStringLiteral("a..b") << BookNameFault::Dots << BookNameFault::Dots;
+        QTest::newRow("apostrophe then line feed") << QStringLiteral("o'\n") << BookNameFault::Characters << BookNameFault::LineBreak;
+        QTest::newRow("lone lf") << QStringLiteral("a\nb") << BookNameFault::LineBreak << BookNameFault::LineBreak;
+        QTest::newRow("lone cr") << QStringLiteral("a\rb") << BookNameFault::LineBreak << BookNameFault::LineBreak;
+        QTest::newRow("tab") << QStringLiteral("a\tb") << BookNameFault::LineBreak << BookNameFault::LineBreak;
+        QTest::newRow("nul") << QString(QStringLiteral("ab")).insert(1, QChar(0)) << BookNameFault::LineBreak << BookNameFault::LineBreak;
+        QTest::newRow("line separator") << QStringLiteral("a\u2028b") << BookNameFault::LineBreak << BookNameFault::LineBreak;
     }
     void bookNameCheck()
     {
         QFETCH(QString, name);
         QFETCH(BookNameFault, fault);
+        QFETCH(BookNameFault, reach);
         QCOMPARE(kirvane::common::bookNameCheck(name), fault);
+        QCOMPARE(existingBookNameCheck(name), reach);
         QCOMPARE(bookNameFaultText(fault).isEmpty(), fault == BookNameFault::None);
     }
 
