@@ -32,6 +32,46 @@ bool takeServer(QStringList &args, QString *host, QString *port, QString *error)
     return true;
 }
 
+// How a client connects: "--security none|starttls|tls" ("stls" too, the
+// POP3 name of starttls), "--ca FILE", and the port that goes with the
+// security when --port was not given (SMTP 25, 587, 465; POP3 110, 995).
+struct Connection {
+    mail::Security security = mail::Security::None;
+    bool securityChosen = false; // --security was given
+    QString caFile;
+};
+
+bool takeConnection(QStringList &args, bool pop3, QString *port, Connection *connection, QString *error)
+{
+    QString security;
+    connection->securityChosen = takeOption(args, QStringLiteral("security"), &security);
+    security = security.toLower();
+    if (!connection->securityChosen || security == QLatin1String("none"))
+        connection->security = mail::Security::None;
+    else if (security == QLatin1String("starttls") || (pop3 && security == QLatin1String("stls")))
+        connection->security = mail::Security::StartTls;
+    else if (security == QLatin1String("tls"))
+        connection->security = mail::Security::Tls;
+    else {
+        *error = pop3 ? QStringLiteral("--security takes none, stls, starttls or tls")
+                      : QStringLiteral("--security takes none, starttls or tls");
+        return false;
+    }
+    takeOption(args, QStringLiteral("ca"), &connection->caFile);
+    if (port->isEmpty()) {
+        static constexpr int smtpPorts[] = {25, 587, 465};
+        static constexpr int popPorts[] = {110, 110, 995};
+        *port = QString::number((pop3 ? popPorts : smtpPorts)[int(connection->security)]);
+    }
+    return true;
+}
+
+void applyConnection(const Connection &connection, mail::ProtocolClient &client)
+{
+    client.security = connection.security;
+    client.caFile = connection.caFile;
+}
+
 QString jsonList(const QStringList &items)
 {
     QStringList quoted;
@@ -75,9 +115,12 @@ QString messageJson(const mail::MailMessage &msg)
 
 int sendMessages(QStringList args)
 {
-    QString host, port = QStringLiteral("25"), repeatText, error;
-    if (!takeServer(args, &host, &port, &error))
+    QString host, port, repeatText, error, user, password;
+    Connection connection;
+    if (!takeServer(args, &host, &port, &error) || !takeConnection(args, false, &port, &connection, &error))
         return fail(error);
+    takeOption(args, QStringLiteral("user"), &user);
+    takeOption(args, QStringLiteral("password"), &password);
     int repeat = 1;
     if (takeOption(args, QStringLiteral("repeat"), &repeatText)) {
         bool ok = false;
@@ -99,6 +142,11 @@ int sendMessages(QStringList args)
     smtp.host = host;
     smtp.port = port;
     smtp.useEhlo = ehlo;
+    applyConnection(connection, smtp);
+    smtp.userId = user;
+    smtp.password = password;
+    // Only "--security none" said in so many words lets a login go unencrypted.
+    smtp.allowPlainTextLogin = connection.securityChosen && connection.security == mail::Security::None;
     int failures = 0;
     int refusedRecipients = 0;
     auto accepted = [&](int i, const QList<mail::SmtpClient::RefusedRecipient> &refused) {
@@ -160,8 +208,9 @@ int sendMessages(QStringList args)
 
 int fetchMessages(QStringList args)
 {
-    QString host, port = QStringLiteral("110"), user, password, error;
-    if (!takeServer(args, &host, &port, &error))
+    QString host, port, user, password, error;
+    Connection connection;
+    if (!takeServer(args, &host, &port, &error) || !takeConnection(args, true, &port, &connection, &error))
         return fail(error);
     if (!takeOption(args, QStringLiteral("user"), &user) || !takeOption(args, QStringLiteral("password"), &password))
         return fail(QStringLiteral("--user and --password are required"));
@@ -172,6 +221,7 @@ int fetchMessages(QStringList args)
     mail::Pop3Client pop;
     pop.host = host;
     pop.port = port;
+    applyConnection(connection, pop);
     pop.userId = user;
     pop.password = password;
     pop.connectToHost();

@@ -96,8 +96,19 @@ void Pop3Client::connectToHost()
     }
     if (onConnect)
         onConnect();
-    if (readStatus(ConnectionFailed) == Status::Err)
+    if (readStatus(ConnectionFailed) == Status::Err) {
         fail(ConnectionFailed);
+        return;
+    }
+    // STLS (RFC 2595 4): a server that refuses it is left before the login
+    // goes out unencrypted.
+    if (security == Security::StartTls) {
+        const Status status = command("STLS\r\n", ConnectionFailed);
+        if (status == Status::Err)
+            fail(ConnectionFailed);
+        else if (status == Status::Ok && !startTls())
+            fail(ConnectionFailed);
+    }
 }
 
 bool Pop3Client::login()

@@ -1,5 +1,6 @@
 #pragma once
-// The POP3 client (RFC 1939): logs in with USER and PASS, counts the
+// The POP3 client (RFC 1939): encrypts the connection as security says (STLS
+// of RFC 2595, or implicit TLS), logs in with USER and PASS, counts the
 // messages, retrieves a message into a MailMessage through its parser, marks
 // messages for deletion and ends with QUIT, at which the server deletes them.
 //
@@ -77,7 +78,8 @@ public:
     std::function<void(const QByteArray &text)> onSendTextToSocket;      // every command (the password masked)
     std::function<void(const QByteArray &line)> onReceiveTextFromSocket; // every status line
 
-    // Opens the connection (closing one still open) and reads the greeting.
+    // Opens the connection (closing one still open), reads the greeting and,
+    // with security StartTls, sends STLS and encrypts the connection.
     void connectToHost();
     // USER, then PASS; true when both were accepted.
     [[nodiscard]] bool login();

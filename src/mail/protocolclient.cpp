@@ -38,7 +38,24 @@ void ProtocolClient::reset()
 
 bool ProtocolClient::open()
 {
-    if (m_transport->open(host, portFromText(port, m_defaultPort), waitLimit()))
+    if (!m_transport->open(host, portFromText(port, m_defaultPort), waitLimit())) {
+        m_text = m_transport->errorText();
+        return false;
+    }
+    if (security != Security::Tls || m_transport->startTls(host, caFile, waitLimit()))
+        return true;
+    m_text = m_transport->errorText();
+    return false;
+}
+
+bool ProtocolClient::startTls()
+{
+    m_code.clear();
+    if (m_reader.holdsMore()) {
+        m_text = QStringLiteral("The server sent more after agreeing to encrypt; the connection was closed.");
+        return false;
+    }
+    if (m_transport->startTls(host, caFile, waitLimit()))
         return true;
     m_text = m_transport->errorText();
     return false;

@@ -18,6 +18,11 @@
 
 namespace kirvane::mail {
 
+// How the connection is encrypted: not at all, by the protocol's own upgrade
+// of a plain connection (SMTP STARTTLS, POP3 STLS), or with TLS from the
+// first byte (implicit TLS, ports 465 and 995).
+enum class Security { None, StartTls, Tls };
+
 class ProtocolClient {
 public:
     ProtocolClient(const ProtocolClient &) = delete;
@@ -27,6 +32,8 @@ public:
     QString host;           // name or dotted IPv4 address
     QString port;           // not a number: the protocol's port
     quint32 timeout = 60000; // milliseconds, for every single wait
+    Security security = Security::None;
+    QString caFile; // certificates trusted besides the system's; empty: the system's only
     // Called while waiting for the network, so that a window stays live.
     std::function<void()> processEvents;
 
@@ -36,6 +43,8 @@ public:
     [[nodiscard]] bool isConnected();
     [[nodiscard]] bool failed() const { return m_failed; }
     [[nodiscard]] quint16 progress() const { return m_progress; }
+    // True while the connection is encrypted.
+    [[nodiscard]] bool isEncrypted() const { return m_transport->isEncrypted(); }
 
 protected:
     // defaultPort is used when port is not a number from 1 to 65535.
@@ -44,9 +53,15 @@ protected:
 
     // Closes a connection still open and forgets the last answer and failure.
     void reset();
-    // Opens the connection; false, with the transport's error text as m_text,
-    // when it cannot be opened.
+    // Opens the connection, encrypted from the start with security Tls;
+    // false, with the transport's error text as m_text, when it cannot be
+    // opened.
     [[nodiscard]] bool open();
+    // Encrypts the open connection once the server agreed to the upgrade;
+    // false, with why as m_text and m_code empty, when it could not be.
+    // Bytes the server sent after agreeing were not protected and are
+    // refused rather than read as if they had come encrypted.
+    [[nodiscard]] bool startTls();
     // Closes the connection and forgets the bytes read ahead.
     void close();
     // Marks the client failed, closes the connection and calls report(code,

@@ -170,13 +170,30 @@ bool SmtpClient::exchange(const QByteArray &text, QByteArrayList *lines)
     return false;
 }
 
+SmtpClient::Step SmtpClient::secretCommand(const QByteArray &text, const QByteArray &shown, const char *expected)
+{
+    yield();
+    if (!sendText(text, 0, true))
+        return Step::Refused;
+    if (onSendTextToSocket)
+        onSendTextToSocket(shown);
+    return readReply(expected);
+}
+
+void SmtpClient::refuse(const QString &text)
+{
+    m_code.clear();
+    m_text = text;
+    fail(0);
+}
+
 bool SmtpClient::greet()
 {
     m_keywords.clear();
     m_extended = false;
     const QByteArray name = heloName(QHostInfo::localHostName(), host).toUtf8();
     const QByteArray helo = "HELO " + name + "\r\n";
-    if (!useEhlo)
+    if (!useEhlo && security == Security::None && userId.isEmpty())
         return command(helo, "250") == Step::Ok;
     QByteArrayList lines;
     if (!exchange("EHLO " + name + "\r\n", &lines))
@@ -205,6 +222,55 @@ QByteArray SmtpClient::keywordParameters(QByteArrayView keyword) const
             return space < 0 ? QByteArray("") : line.mid(space + 1).trimmed();
     }
     return QByteArray();
+}
+
+bool SmtpClient::upgrade()
+{
+    if (!offers("STARTTLS")) {
+        refuse(QStringLiteral("The server does not offer STARTTLS; nothing was sent unencrypted."));
+        return false;
+    }
+    if (command("STARTTLS\r\n", "220") != Step::Ok)
+        return false;
+    if (!startTls()) {
+        fail(0);
+        return false;
+    }
+    // What the server said before is forgotten: it may offer more, or less,
+    // once encrypted (RFC 3207 4.2).
+    return greet();
+}
+
+bool SmtpClient::logIn()
+{
+    if (!isEncrypted() && !allowPlainTextLogin) {
+        refuse(QStringLiteral("The login is not sent over an unencrypted connection; choose STARTTLS or TLS, "
+                              "or choose no security explicitly."));
+        return false;
+    }
+    // Both go into a command as they stand, base64-encoded; a NUL would cut
+    // the PLAIN message short.
+    if (userId.contains(QChar(0)) || password.contains(QChar(0))) {
+        refuse(QStringLiteral("The user name or password holds a NUL character."));
+        return false;
+    }
+    const QList<QByteArray> mechanisms = keywordParameters("AUTH").toUpper().split(' ');
+    const QByteArray user = userId.toUtf8(), secret = password.toUtf8();
+    if (mechanisms.contains("PLAIN")) {
+        // The initial response carries the whole login (RFC 4616): no
+        // authorisation identity, the user, the password.
+        const QByteArray response = ('\0' + user + '\0' + secret).toBase64();
+        return secretCommand("AUTH PLAIN " + response + "\r\n", "AUTH PLAIN ****\r\n", "235") == Step::Ok;
+    }
+    if (mechanisms.contains("LOGIN")) {
+        return command("AUTH LOGIN\r\n", "334") == Step::Ok
+            && secretCommand(user.toBase64() + "\r\n", "****\r\n", "334") == Step::Ok
+            && secretCommand(secret.toBase64() + "\r\n", "****\r\n", "235") == Step::Ok;
+    }
+    refuse(offers("AUTH") ? QStringLiteral("The server offers no login method this program knows (PLAIN, LOGIN): %1")
+                                .arg(QString::fromLatin1(keywordParameters("AUTH")))
+                          : QStringLiteral("The server does not offer a login (AUTH)."));
+    return false;
 }
 
 bool SmtpClient::offers(QByteArrayView keyword) const
@@ -237,9 +303,12 @@ void SmtpClient::connectToHost()
     }
     if (onConnect)
         onConnect();
-    if (readReply("220") != Step::Ok)
+    if (readReply("220") != Step::Ok || !greet())
         return;
-    (void)greet();
+    if (security == Security::StartTls && !upgrade())
+        return;
+    if (!userId.isEmpty())
+        (void)logIn();
 }
 
 void SmtpClient::reportProgress(quint16 percent)
@@ -323,7 +392,7 @@ void SmtpClient::refuseAll(const QList<QByteArray> &recipients)
 SmtpClient::Delivery SmtpClient::transaction(const QByteArray &sender, const QList<QByteArray> &recipients,
                                              const QList<QByteArray> &lines)
 {
-    if (command("MAIL FROM:<" + sender + ">\r\n", "250") != Step::Ok)
+    if (command(mailFrom(sender), "250") != Step::Ok)
         return Delivery::Failed;
     // Each address stands alone: a refused one is noted and the others still
     // get the message. 251 forwards, which is a success too (RFC 5321 4.2.2).
@@ -379,12 +448,21 @@ void SmtpClient::abandonPending(const QString &why)
     m_settled = Settled{false, false, QString(), why};
 }
 
+QByteArray SmtpClient::mailFrom(const QByteArray &sender) const
+{
+    QByteArray line = "MAIL FROM:<" + sender + '>';
+    // The size goes with MAIL when the server takes it (RFC 1870 6).
+    if (offers("SIZE"))
+        line += " SIZE=" + QByteArray::number(m_size);
+    return line + "\r\n";
+}
+
 SmtpClient::Delivery SmtpClient::pipelinedTransaction(const QByteArray &sender, const QList<QByteArray> &recipients,
                                                       const QList<QByteArray> &lines, bool deferEnd)
 {
     // One write: the end of the message still pending (if any), then MAIL,
     // every RCPT and DATA (RFC 2920 3.1: DATA ends a group).
-    m_out.append("MAIL FROM:<").append(sender).append(">\r\n");
+    m_out.append(mailFrom(sender));
     for (const QByteArray &to : recipients)
         m_out.append("RCPT TO:<").append(to).append(">\r\n");
     m_out.append("DATA\r\n");
@@ -503,6 +581,24 @@ void SmtpClient::sendMessage(MailMessage &msg)
     m_progress = 0;
     m_refused.clear();
     m_delivered = false;
+    m_failed = false;
+    m_size = 0;
+    for (const QByteArray &line : std::as_const(msg.wireLines))
+        m_size += line.size() + 2;
+    if (const qint64 limit = sizeLimit(); limit > 0 && m_size > limit) {
+        // Sending it would only have the server refuse it at its end, after
+        // all of it went out; the connection stays open for the next one.
+        m_code = QStringLiteral("552");
+        m_text = QStringLiteral("The message of %1 bytes is larger than the server takes (%2 bytes); it was not sent.")
+                     .arg(m_size)
+                     .arg(limit);
+        for (const auto &list : lists)
+            refuseAll(list);
+        m_failed = true;
+        if (onError)
+            onError(552, m_text);
+        return;
+    }
     bool delivered = false;
     QString acceptedCode, acceptedText;
     // A message of one transaction (the newsletter's: one address) leaves its

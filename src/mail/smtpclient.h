@@ -8,6 +8,15 @@
 // server lists (offers(), sizeLimit()); a server that refuses EHLO with a 5xx
 // reply is greeted with HELO instead (RFC 5321 4.1.4) and offers nothing.
 //
+// Security StartTls sends STARTTLS (RFC 3207) after EHLO and EHLO again over
+// the encrypted connection; Tls encrypts from the first byte. A certificate
+// that cannot be verified fails connectToHost() with its reason as
+// replyText(). With a userId the client logs in with AUTH PLAIN, or LOGIN
+// when the server offers only that (RFC 4954); never over an unencrypted
+// connection unless allowPlainTextLogin says the user chose so. A server that
+// states a SIZE limit (RFC 1870) is told each message's size, and a larger
+// message is refused without being sent.
+//
 //     SmtpClient smtp;
 //     smtp.host = "mail.example.org";
 //     smtp.connectToHost();
@@ -51,6 +60,13 @@ public:
     // EHLO even when neither encryption nor a login needs it, to learn what
     // the server offers.
     bool useEhlo = false;
+    // The login; an empty userId: no AUTH.
+    QString userId;
+    QString password;
+    // Whether the login may go over an unencrypted connection. The owner sets
+    // it only when the user chose security None explicitly (a settings value
+    // "none", --security none), never because no security was configured.
+    bool allowPlainTextLogin = false;
 
     // After connectToHost: whether the server listed keyword (case-insensitive)
     // in its EHLO reply; always false after HELO.
@@ -101,12 +117,14 @@ public:
     std::function<void(const QByteArray &text)> onSendTextToSocket;      // every text written
     std::function<void(const QByteArray &line)> onReceiveTextFromSocket; // last line of every reply
 
-    // Opens the connection (closing one still open), reads the greeting and
-    // greets with HELO or EHLO. failed() tells whether the server is ready.
+    // Opens the connection (closing one still open), reads the greeting,
+    // greets with HELO or EHLO, encrypts and logs in as the settings say.
+    // failed() tells whether the server is ready.
     void connectToHost();
     // Transmits msg: once to its To list, once more to its CC list and once
     // more to its BCC list when those are not empty. Composes msg when its
-    // wireLines is empty.
+    // wireLines is empty. A message larger than sizeLimit() is refused with
+    // the code 552 before anything is sent, the connection staying open.
     //
     // The message is accepted, and failed() false afterwards, once the server
     // has answered 250 to the end of its text for at least one list; what
@@ -137,8 +155,16 @@ private:
     // Reads a whole reply into replyCode()/replyText(), without judging it;
     // each line's text after its code goes into lines when given.
     [[nodiscard]] WaitEnd receiveReply(QByteArrayList *lines = nullptr);
-    // EHLO, falling back to HELO on a 5xx reply; false when the client failed.
+    // EHLO, falling back to HELO on a 5xx reply; HELO alone when nothing
+    // needs EHLO. False when the client failed.
     [[nodiscard]] bool greet();
+    // STARTTLS, the handshake and EHLO again; false when the client failed.
+    [[nodiscard]] bool upgrade();
+    // AUTH with the first mechanism of PLAIN and LOGIN the server offers;
+    // false when the client failed.
+    [[nodiscard]] bool logIn();
+    // Fails the client for a reason of its own (no reply code).
+    void refuse(const QString &text);
     // The parameters of an EHLO keyword ("SIZE 1000" gives "1000"); null when
     // the server does not offer it.
     [[nodiscard]] QByteArray keywordParameters(QByteArrayView keyword) const;
@@ -149,6 +175,9 @@ private:
     // Writes text and awaits the reply (its lines into lines when given);
     // false when the client failed.
     [[nodiscard]] bool exchange(const QByteArray &text, QByteArrayList *lines = nullptr);
+    // exchange() for a line holding a secret: shown is what the transcript
+    // (onSendTextToSocket) gets instead.
+    [[nodiscard]] Step secretCommand(const QByteArray &text, const QByteArray &shown, const char *expected);
     [[nodiscard]] Step command(const QByteArray &text, const char *expected);
     [[nodiscard]] Step readReply(const char *expected);
     // Writes m_out and empties it; false when the client failed.
@@ -168,6 +197,9 @@ private:
     [[nodiscard]] bool readPendingReply();
     // The pending message will get no reply: the connection ended.
     void abandonPending(const QString &why);
+    // The MAIL command of a transaction, with the message's size when the
+    // server offers SIZE.
+    [[nodiscard]] QByteArray mailFrom(const QByteArray &sender) const;
     [[nodiscard]] Delivery transaction(const QByteArray &sender, const QList<QByteArray> &recipients,
                                        const QList<QByteArray> &lines);
     // RSET once a transaction is over; any trouble with it only closes the
@@ -189,6 +221,7 @@ private:
     bool m_delivered = false; // during sendMessage: some list got the message
     bool m_pending = false;   // a message's end waits in m_out, its reply unread
     std::optional<Settled> m_settled;
+    qint64 m_size = 0; // of the message being sent, in bytes on the wire before stuffing
 };
 
 // The name this machine greets with: "[" + local + "]" for a dotted IPv4

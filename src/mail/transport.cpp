@@ -1,6 +1,13 @@
 #include "mail/transport.h"
 
+#include <QFile>
+#include <QHostAddress>
 #include <QStringList>
+#include <QUrl>
+
+#include <openssl/err.h>
+#include <openssl/ssl.h>
+#include <openssl/x509v3.h>
 
 #include <cerrno>
 #include <chrono>
@@ -16,6 +23,8 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -52,6 +61,76 @@ struct Lookup {
 };
 
 } // namespace
+
+namespace {
+
+// OpenSSL's socket writes can raise SIGPIPE when the peer has gone; the
+// calling thread holds it back while a TLS call runs and takes back the one
+// that call raised, so that a closed connection is an error, not the end of
+// the program.
+class SigPipeHeld {
+public:
+    SigPipeHeld()
+    {
+        sigemptyset(&m_pipe);
+        sigaddset(&m_pipe, SIGPIPE);
+        sigset_t pending;
+        sigpending(&pending);
+        m_wasPending = sigismember(&pending, SIGPIPE) == 1;
+        pthread_sigmask(SIG_BLOCK, &m_pipe, &m_old);
+    }
+    ~SigPipeHeld()
+    {
+        if (!m_wasPending) {
+            sigset_t pending;
+            sigpending(&pending);
+            if (sigismember(&pending, SIGPIPE) == 1) {
+                const timespec now{0, 0};
+                sigtimedwait(&m_pipe, nullptr, &now);
+            }
+        }
+        pthread_sigmask(SIG_SETMASK, &m_old, nullptr);
+    }
+    SigPipeHeld(const SigPipeHeld &) = delete;
+    SigPipeHeld &operator=(const SigPipeHeld &) = delete;
+
+private:
+    sigset_t m_pipe;
+    sigset_t m_old;
+    bool m_wasPending = false;
+};
+
+// The reasons OpenSSL queued for the last failure, oldest first.
+QString openSslErrors()
+{
+    QStringList texts;
+    while (const unsigned long e = ERR_get_error()) {
+        const char *reason = ERR_reason_error_string(e);
+        if (reason) {
+            texts << QString::fromLatin1(reason);
+        } else {
+            char text[256];
+            ERR_error_string_n(e, text, sizeof text);
+            texts << QString::fromLatin1(text);
+        }
+    }
+    texts.removeDuplicates();
+    return texts.join(QStringLiteral("; "));
+}
+
+} // namespace
+
+struct TcpTransport::Tls {
+    SSL_CTX *context = nullptr;
+    SSL *ssl = nullptr;
+    ~Tls()
+    {
+        if (ssl)
+            SSL_free(ssl);
+        if (context)
+            SSL_CTX_free(context);
+    }
+};
 
 TcpTransport::TcpTransport() : resolve(::getaddrinfo) {}
 
@@ -216,6 +295,8 @@ bool TcpTransport::isOpen()
     const ssize_t n = ::recv(m_fd, &c, 1, MSG_PEEK | MSG_DONTWAIT);
     if (n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR))
         m_peerClosed = true;
+    else if (n > 0 && m_tls)
+        return tlsStillOpen();
     return !m_peerClosed;
 }
 
@@ -226,6 +307,8 @@ WaitEnd TcpTransport::send(const QByteArray &data, QDeadlineTimer deadline)
 {
     if (m_fd < 0 || m_peerClosed)
         return WaitEnd::Closed;
+    if (m_tls)
+        return sendTls(data, deadline);
     const char *p = data.constData();
     qsizetype left = data.size();
     while (left > 0) {
@@ -257,6 +340,8 @@ WaitEnd TcpTransport::receive(QByteArray &buffer, QDeadlineTimer deadline)
 {
     if (m_fd < 0 || m_peerClosed)
         return WaitEnd::Closed;
+    if (m_tls)
+        return receiveTls(buffer, deadline);
     constexpr qsizetype chunk = 64 * 1024;
     const qsizetype old = buffer.size();
     for (;;) {
@@ -288,10 +373,193 @@ WaitEnd TcpTransport::receive(QByteArray &buffer, QDeadlineTimer deadline)
 
 void TcpTransport::close()
 {
+    if (m_tls && m_fd >= 0 && !m_peerClosed) {
+        // TLS's closing message, once and without waiting for the peer's.
+        const SigPipeHeld held;
+        ERR_clear_error();
+        SSL_shutdown(m_tls->ssl);
+        ERR_clear_error();
+    }
+    m_tls.reset();
     if (m_fd >= 0)
         ::close(m_fd);
     m_fd = -1;
     m_peerClosed = false;
+}
+
+bool TcpTransport::tlsFailed(const QString &text)
+{
+    m_errno = EPROTO;
+    m_errorText = text;
+    m_tls.reset();
+    return false;
+}
+
+bool TcpTransport::startTls(const QString &host, const QString &caFile, QDeadlineTimer deadline)
+{
+    if (m_fd < 0 || m_peerClosed) {
+        setError(ENOTCONN);
+        return false;
+    }
+    if (m_tls)
+        return tlsFailed(QStringLiteral("The connection is already encrypted."));
+    ERR_clear_error();
+    m_tls = std::make_unique<Tls>();
+    SSL_CTX *context = m_tls->context = SSL_CTX_new(TLS_client_method());
+    if (!context)
+        return tlsFailed(QStringLiteral("TLS cannot start: %1").arg(openSslErrors()));
+    SSL_CTX_set_min_proto_version(context, TLS1_2_VERSION);
+    SSL_CTX_set_verify(context, SSL_VERIFY_PEER, nullptr);
+    // The system's trusted certificates; a system without any still trusts
+    // caFile.
+    SSL_CTX_set_default_verify_paths(context);
+    if (!caFile.isEmpty() && SSL_CTX_load_verify_locations(context, QFile::encodeName(caFile).constData(), nullptr) != 1)
+        return tlsFailed(QStringLiteral("The certificate file %1 cannot be read: %2").arg(caFile, openSslErrors()));
+    SSL *ssl = m_tls->ssl = SSL_new(context);
+    if (!ssl || SSL_set_fd(ssl, m_fd) != 1)
+        return tlsFailed(QStringLiteral("TLS cannot start: %1").arg(openSslErrors()));
+    SSL_set_mode(ssl, SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER);
+    // The certificate must name the server the user asked for: its address
+    // when one was given, else its name, which also goes out as SNI.
+    const QHostAddress address(host);
+    if (!address.isNull()) {
+        if (X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(ssl), address.toString().toLatin1().constData()) != 1)
+            return tlsFailed(QStringLiteral("TLS cannot start: %1").arg(openSslErrors()));
+    } else {
+        const QByteArray name = QUrl::toAce(host);
+        if (name.isEmpty() || SSL_set_tlsext_host_name(ssl, name.constData()) != 1
+            || SSL_set1_host(ssl, name.constData()) != 1)
+            return tlsFailed(QStringLiteral("TLS cannot start for the name %1: %2").arg(host, openSslErrors()));
+    }
+    const SigPipeHeld held;
+    for (;;) {
+        ERR_clear_error();
+        errno = 0;
+        const int rc = SSL_connect(ssl);
+        if (rc == 1)
+            return true;
+        const int error = SSL_get_error(ssl, rc);
+        if (error == SSL_ERROR_WANT_READ || error == SSL_ERROR_WANT_WRITE) {
+            if (deadline.hasExpired()) {
+                setError(ETIMEDOUT);
+                m_tls.reset();
+                m_errorText = QStringLiteral("The TLS handshake with %1 did not end in time.").arg(host);
+                return false;
+            }
+            yield();
+            continue;
+        }
+        const long verified = SSL_get_verify_result(ssl);
+        if (verified != X509_V_OK)
+            return tlsFailed(QStringLiteral("The certificate of %1 was refused: %2.")
+                                 .arg(host, QString::fromLatin1(X509_verify_cert_error_string(verified))));
+        const int savedErrno = errno;
+        const QString reasons = openSslErrors();
+        if (!reasons.isEmpty())
+            return tlsFailed(QStringLiteral("The TLS handshake with %1 failed: %2.").arg(host, reasons));
+        if (error == SSL_ERROR_SYSCALL && savedErrno != 0 && savedErrno != ECONNRESET && savedErrno != EPIPE) {
+            m_tls.reset();
+            setError(savedErrno);
+            return false;
+        }
+        m_peerClosed = true;
+        return tlsFailed(QStringLiteral("The server closed the connection during the TLS handshake."));
+    }
+}
+
+WaitEnd TcpTransport::tlsEnd(int error)
+{
+    if (error == SSL_ERROR_ZERO_RETURN) {
+        m_peerClosed = true;
+        return WaitEnd::Closed;
+    }
+    const int savedErrno = errno;
+    const QString reasons = openSslErrors();
+    if (error == SSL_ERROR_SYSCALL && reasons.isEmpty()) {
+        // A peer that closed without TLS's own closing message.
+        if (savedErrno == 0 || savedErrno == ECONNRESET || savedErrno == EPIPE) {
+            m_peerClosed = true;
+            return WaitEnd::Closed;
+        }
+        setError(savedErrno);
+        return WaitEnd::Error;
+    }
+    m_errno = EPROTO;
+    m_errorText = reasons.isEmpty() ? QStringLiteral("TLS error %1").arg(error) : reasons;
+    return WaitEnd::Error;
+}
+
+WaitEnd TcpTransport::sendTls(const QByteArray &data, QDeadlineTimer deadline)
+{
+    const SigPipeHeld held;
+    const char *p = data.constData();
+    qsizetype left = data.size();
+    while (left > 0) {
+        ERR_clear_error();
+        errno = 0;
+        // A write that has to wait is repeated with the same bytes.
+        const int n = SSL_write(m_tls->ssl, p, int(qMin<qsizetype>(left, 1 << 30)));
+        if (n > 0) {
+            p += n;
+            left -= n;
+            continue;
+        }
+        const int error = SSL_get_error(m_tls->ssl, n);
+        if (error == SSL_ERROR_WANT_WRITE || error == SSL_ERROR_WANT_READ) {
+            if (deadline.hasExpired())
+                return WaitEnd::TimedOut;
+            yield();
+            continue;
+        }
+        return tlsEnd(error);
+    }
+    return WaitEnd::Done;
+}
+
+WaitEnd TcpTransport::receiveTls(QByteArray &buffer, QDeadlineTimer deadline)
+{
+    constexpr int chunk = 64 * 1024;
+    const qsizetype old = buffer.size();
+    const SigPipeHeld held; // reading may answer the peer (a key update)
+    for (;;) {
+        buffer.resize(old + chunk);
+        ERR_clear_error();
+        errno = 0;
+        const int n = SSL_read(m_tls->ssl, buffer.data() + old, chunk);
+        buffer.resize(old + qMax(n, 0));
+        if (n > 0)
+            return WaitEnd::Done;
+        const int error = SSL_get_error(m_tls->ssl, n);
+        if (error == SSL_ERROR_WANT_READ || error == SSL_ERROR_WANT_WRITE) {
+            if (deadline.hasExpired())
+                return WaitEnd::TimedOut;
+            yield();
+            continue;
+        }
+        return tlsEnd(error);
+    }
+}
+
+// Over TLS the bytes waiting on the socket may be a record of the protocol
+// itself, such as the server's closing message; they are read (without
+// waiting) so that a closed connection shows as closed, and any text is
+// kept by OpenSSL for the next read.
+bool TcpTransport::tlsStillOpen()
+{
+    const SigPipeHeld held;
+    const int flags = ::fcntl(m_fd, F_GETFL);
+    ::fcntl(m_fd, F_SETFL, flags | O_NONBLOCK);
+    char c;
+    ERR_clear_error();
+    errno = 0;
+    const int n = SSL_peek(m_tls->ssl, &c, 1);
+    const int error = n > 0 ? SSL_ERROR_NONE : SSL_get_error(m_tls->ssl, n);
+    ::fcntl(m_fd, F_SETFL, flags);
+    if (error == SSL_ERROR_NONE || error == SSL_ERROR_WANT_READ || error == SSL_ERROR_WANT_WRITE)
+        return true;
+    ERR_clear_error();
+    m_peerClosed = true;
+    return false;
 }
 
 WaitEnd LineReader::readLine(QByteArray &line, QDeadlineTimer deadline, qsizetype maxLength)

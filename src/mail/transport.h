@@ -14,6 +14,7 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 #include <stdexcept>
 
 struct addrinfo;
@@ -55,6 +56,16 @@ public:
     [[nodiscard]] virtual WaitEnd receive(QByteArray &buffer, QDeadlineTimer deadline) = 0;
     virtual void close() = 0;
 
+    // Encrypts the open connection with TLS: at once for implicit TLS, or
+    // after the server agreed to STARTTLS or STLS. The server's certificate
+    // must chain to one the system trusts or one of caFile (when not empty)
+    // and name host (its address when host is one). False, with errorText()
+    // saying why (a refused certificate gives OpenSSL's reason), when the
+    // connection could not be encrypted; the caller then closes it.
+    [[nodiscard]] virtual bool startTls(const QString &host, const QString &caFile, QDeadlineTimer deadline) = 0;
+    // True once startTls() succeeded on this connection.
+    [[nodiscard]] virtual bool isEncrypted() const = 0;
+
     // The last error of the connection layer: the system's text and number.
     [[nodiscard]] virtual QString errorText() const = 0;
     [[nodiscard]] virtual int errorNumber() const = 0;
@@ -70,7 +81,9 @@ protected:
 };
 
 // A TCP connection through the system's sockets, used in a blocking style:
-// each wait blocks for slices of at most 50 ms and yields in between.
+// each wait blocks for slices of at most 50 ms and yields in between. TLS is
+// OpenSSL's, on the same socket and with the same slices: a read or write
+// that has to wait returns to the loop, which yields and tries again.
 class TcpTransport final : public Transport {
 public:
     // The name lookup, getaddrinfo() unless a test puts a slow one in its place.
@@ -87,6 +100,8 @@ public:
     WaitEnd send(const QByteArray &data, QDeadlineTimer deadline) override;
     WaitEnd receive(QByteArray &buffer, QDeadlineTimer deadline) override;
     void close() override;
+    bool startTls(const QString &host, const QString &caFile, QDeadlineTimer deadline) override;
+    bool isEncrypted() const override { return m_tls != nullptr; }
     QString errorText() const override;
     int errorNumber() const override { return m_errno; }
 
@@ -100,7 +115,16 @@ private:
     int lookUp(const QByteArray &host, const QByteArray &service, const addrinfo &hints, addrinfo **list,
                QDeadlineTimer deadline);
     void setError(int number);
+    // TLS: the failure of startTls with its text; how a failed TLS call
+    // ends a wait; the TLS forms of send and receive; isOpen over TLS.
+    bool tlsFailed(const QString &text);
+    WaitEnd tlsEnd(int error);
+    WaitEnd sendTls(const QByteArray &data, QDeadlineTimer deadline);
+    WaitEnd receiveTls(QByteArray &buffer, QDeadlineTimer deadline);
+    bool tlsStillOpen();
 
+    struct Tls; // OpenSSL's objects, kept out of this header
+    std::unique_ptr<Tls> m_tls;
     int m_fd = -1;
     bool m_peerClosed = false;
     int m_errno = 0;
@@ -125,6 +149,8 @@ public:
     [[nodiscard]] qint64 bytesRead() const { return m_bytesRead; }
     // Forgets buffered bytes (after a connection is opened or closed).
     void clear();
+    // True when bytes were read beyond the last line returned.
+    [[nodiscard]] bool holdsMore() const { return m_pos < m_buffer.size(); }
 
 private:
     Transport &m_transport;

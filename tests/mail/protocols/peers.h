@@ -150,6 +150,13 @@ public:
         return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
     }
 
+    // Before start(): serve TLS with this certificate and key.
+    void useTls(const QString &cert, const QString &key)
+    {
+        m_cert = cert;
+        m_key = key;
+    }
+
     bool start()
     {
         port = freePort();
@@ -158,6 +165,15 @@ public:
             return false;
         QByteArray text = conf.readAll();
         text.replace("@DIR@", m_dir.path().toUtf8()).replace("@PORT@", QByteArray::number(port));
+        if (!m_cert.isEmpty()) {
+            // STLS on the plain port, and TLS from the first byte on tlsPort.
+            tlsPort = freePort();
+            text.replace("ssl = no\n", "ssl = yes\nssl_cert = <" + QFile::encodeName(m_cert) + "\nssl_key = <"
+                                           + QFile::encodeName(m_key) + "\n");
+            text.replace("  inet_listener pop3 {\n", "  inet_listener pop3s {\n    address = 127.0.0.1\n    port = "
+                                                      + QByteArray::number(tlsPort)
+                                                      + "\n    ssl = yes\n  }\n  inet_listener pop3 {\n");
+        }
         QFile out(m_dir.filePath(QStringLiteral("dovecot.conf")));
         QFile passwd(m_dir.filePath(QStringLiteral("passwd")));
         if (!out.open(QIODevice::WriteOnly) || out.write(text) != text.size() || !passwd.open(QIODevice::WriteOnly)
@@ -168,15 +184,41 @@ public:
         if (QProcess::execute(QStringLiteral("chown"), {"-R", "65534:65534", m_dir.filePath(QStringLiteral("mail"))}) != 0)
             return false;
         alsoStopPidFile(m_dir.filePath(QStringLiteral("run/master.pid")));
-        return startListening(QStringLiteral("/usr/sbin/dovecot"), {"-F", "-c", out.fileName()}, port);
+        return startListening(QStringLiteral("/usr/sbin/dovecot"), {"-F", "-c", out.fileName()}, port)
+            && (tlsPort == 0 || waitForPort(tlsPort));
     }
 
     quint16 port = 0;
+    quint16 tlsPort = 0; // with useTls()
 
 private:
+    QString m_cert;
+    QString m_key;
     QString m_user;
     QTemporaryDir m_dir;
     int m_added = 0;
+};
+
+// aiosmtpd of tests/mail/protocols/tls_smtpd.py: STARTTLS ("starttls"), TLS
+// from the first byte ("tls") or neither ("plain"), with the certificate and
+// key given, and a login with options {"--login", "USER:PASSWORD"}. It keeps
+// each message in maildir/new with X-Login and X-Tls in front.
+class TlsSmtpd : public Peer {
+public:
+    bool start(const QString &mode, const QString &cert, const QString &key, const QString &maildir,
+               const QStringList &options = {})
+    {
+        if (!Peer::start(QStringLiteral("/usr/bin/python3"),
+                         QStringList{QString::fromLocal8Bit(qgetenv("KIRVANE_SOURCE_DIR"))
+                                         + QStringLiteral("/tests/mail/protocols/tls_smtpd.py"),
+                                     mode, cert, key, maildir}
+                             + options)
+            || !process()->waitForReadyRead(10000))
+            return false;
+        port = quint16(process()->readLine().trimmed().toUInt());
+        return port != 0;
+    }
+    quint16 port = 0;
 };
 
 // aiosmtpd keeping every message it accepts as a file in maildir/new, with

@@ -15,6 +15,11 @@ struct Script {
     bool closeWhenDone = false;   // after the last piece: close (else silence)
     qsizetype closeAfterSent = -1; // the server drops once this many bytes came in
     bool refuseOpen = false;
+    bool refuseTls = false;        // the handshake fails
+
+    // startTls() writes "[TLS]" into sent, where the handshake would be.
+    bool encrypted = false;
+    QString caFile;                // given to the last startTls()
 
     QByteArray sent;              // everything the client wrote
     QString host;                 // where the client last connected
@@ -33,8 +38,17 @@ public:
         m_script->port = port;
         ++m_script->opens;
         m_script->open = !m_script->refuseOpen;
+        m_script->encrypted = false;
         return m_script->open;
     }
+    bool startTls(const QString &, const QString &caFile, QDeadlineTimer) override
+    {
+        m_script->sent += "[TLS]";
+        m_script->caFile = caFile;
+        m_script->encrypted = m_script->open && !m_script->refuseTls;
+        return m_script->encrypted;
+    }
+    bool isEncrypted() const override { return m_script->open && m_script->encrypted; }
     bool isOpen() override { return m_script->open; }
     kirvane::mail::WaitEnd send(const QByteArray &data, QDeadlineTimer) override
     {

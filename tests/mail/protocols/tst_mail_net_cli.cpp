@@ -2,12 +2,14 @@
 // message became, the exit status, and the JSON of fetched messages.
 
 #include "peers.h"
+#include "testcertificates.h"
 
 #include <QCryptographicHash>
 #include <QDirIterator>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -52,6 +54,9 @@ private Q_SLOTS:
     void sendReportsRefusals();
     void fetchSkipsWhatCannotBeRead();
     void fetchPrintsAndDeletes();
+    void sendSecurely_data();
+    void sendSecurely();
+    void fetchSecurely();
 };
 
 void TestMailNetCli::sendRepeatsOverOneConnection()
@@ -233,6 +238,79 @@ void TestMailNetCli::fetchPrintsAndDeletes()
     const Run again = cli(login + QStringList{"--password", "secret"});
     QCOMPARE(again.status, 0);
     QCOMPARE(again.out, QByteArray());
+}
+
+// --security, --ca, --user and --password of mail send against aiosmtpd.
+void TestMailNetCli::sendSecurely_data()
+{
+    QTest::addColumn<QString>("mode"); // of tls_smtpd.py
+    QTest::addColumn<int>("certificate");
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("err"); // its start
+
+    const QStringList login{"--user", "alice", "--password", "s3cret"};
+    const int trusted = TestCertificates::Trusted;
+    QTest::newRow("STARTTLS with a login")
+        << "starttls" << trusted << (QStringList{"--security", "starttls", "--ca", "CA"} + login) << 0 << QByteArray();
+    QTest::newRow("TLS from the first byte, security in capitals")
+        << "tls" << trusted << (QStringList{"--security", "TLS", "--ca", "CA"} + login) << 0 << QByteArray();
+    QTest::newRow("certificate of another CA refused")
+        << "tls" << int(TestCertificates::OtherCa) << (QStringList{"--security", "tls", "--ca", "CA"} + login) << 1
+        << QByteArray("kirvane-cli: cannot connect to 127.0.0.1:PORT: The certificate of 127.0.0.1 was refused: "
+                      "unable to get local issuer certificate.\n");
+    QTest::newRow("no --security: the login is not sent unencrypted")
+        << "plain" << trusted << login << 1
+        << QByteArray("kirvane-cli: cannot connect to 127.0.0.1:PORT: The login is not sent over an unencrypted");
+    QTest::newRow("--security none: the login goes unencrypted")
+        << "plain" << trusted << (QStringList{"--security", "none"} + login) << 0 << QByteArray();
+    QTest::newRow("unknown security") << "plain" << trusted << QStringList{"--security", "ssl"} << 1
+                                      << QByteArray("kirvane-cli: --security takes none, starttls or tls\n");
+}
+
+void TestMailNetCli::sendSecurely()
+{
+    static TestCertificates certs;
+    static const bool made = certs.make();
+    QVERIFY2(made, qPrintable(certs.error()));
+    QFETCH(QString, mode);
+    QFETCH(int, certificate);
+    QFETCH(QStringList, options);
+    QFETCH(QByteArray, err);
+    const auto cert = TestCertificates::Server(certificate);
+    QTemporaryDir dir;
+    TlsSmtpd server;
+    QVERIFY(server.start(mode, certs.certFile(cert), certs.keyFile(cert), dir.filePath(QStringLiteral("maildir")),
+                         {"--login", "alice:s3cret"}));
+    options.replaceInStrings(QRegularExpression(QStringLiteral("^CA$")), certs.caFile());
+    const Run run = cli(QStringList{"mail", "send", "--host", "127.0.0.1", "--port", QString::number(server.port)}
+                        + options + messageOptions);
+    QVERIFY2(run.err.startsWith(err.replace("PORT", QByteArray::number(server.port))), run.err.constData());
+    QTEST(run.status, "status");
+    QCOMPARE(run.out, run.status == 0 ? QByteArray("message 1: accepted\n") : QByteArray());
+}
+
+// mail fetch over STLS ("stls" standing for starttls) and over TLS.
+void TestMailNetCli::fetchSecurely()
+{
+    TestCertificates certs;
+    QVERIFY2(certs.make(), qPrintable(certs.error()));
+    Dovecot dovecot;
+    QVERIFY(dovecot.addMessage("From: b@example.org\r\nSubject: kept secret\r\n\r\nhello\r\n"));
+    if (!Dovecot::canRun())
+        QSKIP("Dovecot serves mail only when started by root");
+    dovecot.useTls(certs.certFile(), certs.keyFile());
+    QVERIFY(dovecot.start());
+    const QStringList login{"mail", "fetch", "--host", "127.0.0.1", "--user", "alice", "--password", "secret",
+                            "--ca", certs.caFile()};
+    for (const auto &[security, port] :
+         {std::pair{"stls", dovecot.port}, std::pair{"starttls", dovecot.port}, std::pair{"tls", dovecot.tlsPort}}) {
+        const Run run = cli(login + QStringList{"--security", security, "--port", QString::number(port)});
+        QCOMPARE(run.err, QByteArray());
+        QCOMPARE(run.status, 0);
+        QCOMPARE(QJsonDocument::fromJson(run.out.trimmed()).object().value("subject").toString(),
+                 QStringLiteral("kept secret"));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestMailNetCli)

@@ -5,6 +5,7 @@
 #include "mail/pop3client.h"
 #include "peers.h"
 #include "scriptedtransport.h"
+#include "testcertificates.h"
 
 #include <QDir>
 #include <QJsonArray>
@@ -69,6 +70,10 @@ private Q_SLOTS:
     void misuse();
     void tcpCloseInMidRetrieval();
     void dovecotMailbox();
+    void security_data();
+    void security();
+    void dovecotTls_data();
+    void dovecotTls();
 };
 
 void TestPop::session_data()
@@ -392,6 +397,130 @@ void TestPop::dovecotMailbox()
     pop.fetchMessageCount();
     QCOMPARE(pop.messageCount(), quint16(1));
     pop.quit();
+}
+
+// STLS and TLS from the first byte against a scripted server: the login
+// never goes out before the connection is encrypted.
+void TestPop::security_data()
+{
+    QTest::addColumn<QByteArrayList>("pieces");
+    QTest::addColumn<Security>("security");
+    QTest::addColumn<bool>("refuseTls");
+    QTest::addColumn<QByteArray>("sent");
+    QTest::addColumn<bool>("loggedIn");
+    QTest::addColumn<QString>("statusText");
+
+    const QByteArray login = "USER alice\r\nPASS secret\r\n";
+    QTest::newRow("STLS, then the login")
+        << QByteArrayList{"+OK ready\r\n", "+OK begin TLS\r\n", "+OK user\r\n", "+OK in\r\n"} << Security::StartTls
+        << false << ("STLS\r\n[TLS]" + login) << true << "in";
+    QTest::newRow("STLS refused: the login is not sent")
+        << QByteArrayList{"+OK ready\r\n", "-ERR TLS support isn't enabled\r\n"} << Security::StartTls << false
+        << QByteArray("STLS\r\n") << false << "TLS support isn't enabled";
+    QTest::newRow("bytes after the reply to STLS are not taken as encrypted")
+        << QByteArrayList{"+OK ready\r\n", "+OK begin\r\n+OK user\r\n"} << Security::StartTls << false
+        << QByteArray("STLS\r\n") << false
+        << "The server sent more after agreeing to encrypt; the connection was closed.";
+    QTest::newRow("handshake after STLS fails")
+        << QByteArrayList{"+OK ready\r\n", "+OK begin\r\n"} << Security::StartTls << true
+        << QByteArray("STLS\r\n[TLS]") << false << "scripted";
+    QTest::newRow("implicit TLS: the handshake comes before the greeting")
+        << QByteArrayList{"+OK ready\r\n", "+OK user\r\n", "+OK in\r\n"} << Security::Tls << false
+        << ("[TLS]" + login) << true << "in";
+    QTest::newRow("implicit TLS handshake fails")
+        << QByteArrayList{"+OK ready\r\n"} << Security::Tls << true << QByteArray("[TLS]") << false << "scripted";
+}
+
+void TestPop::security()
+{
+    QFETCH(QByteArrayList, pieces);
+    QFETCH(Security, security);
+    QFETCH(bool, refuseTls);
+    auto script = std::make_shared<Script>();
+    script->pieces = pieces;
+    script->refuseTls = refuseTls;
+    Pop3Client pop(std::make_unique<ScriptedTransport>(script));
+    pop.host = QStringLiteral("pop.test");
+    pop.timeout = 200;
+    pop.security = security;
+    pop.userId = QStringLiteral("alice");
+    pop.password = QStringLiteral("secret");
+    QList<int> errors;
+    pop.onError = [&](int code, const QString &) { errors << code; };
+    pop.connectToHost();
+    const bool loggedIn = !pop.failed() && pop.login();
+    QCOMPARE(pop.isEncrypted(), loggedIn);
+    QTEST(script->sent, "sent");
+    QTEST(loggedIn, "loggedIn");
+    QTEST(pop.statusText(), "statusText");
+    QCOMPARE(errors, loggedIn ? QList<int>() : QList<int>{Pop3Client::ConnectionFailed});
+}
+
+void TestPop::dovecotTls_data()
+{
+    QTest::addColumn<bool>("serverTls");
+    QTest::addColumn<int>("certificate");
+    QTest::addColumn<Security>("security");
+    QTest::addColumn<bool>("trustTestCa");
+    QTest::addColumn<QString>("failure"); // part of statusText; empty: the mailbox is read
+
+    const int trusted = TestCertificates::Trusted;
+    QTest::newRow("STLS") << true << trusted << Security::StartTls << true << "";
+    QTest::newRow("TLS from the first byte") << true << trusted << Security::Tls << true << "";
+    QTest::newRow("certificate of another CA refused with its reason")
+        << true << int(TestCertificates::OtherCa) << Security::StartTls << true
+        << "The certificate of 127.0.0.1 was refused: unable to get local issuer certificate.";
+    QTest::newRow("test CA not trusted: the system's store alone does not know it")
+        << true << trusted << Security::Tls << false
+        << "The certificate of 127.0.0.1 was refused: unable to get local issuer certificate.";
+    QTest::newRow("STLS asked of a server without TLS") << false << trusted << Security::StartTls << true
+                                                        << "TLS support isn't enabled";
+}
+
+void TestPop::dovecotTls()
+{
+    static TestCertificates certs;
+    static const bool made = certs.make();
+    QVERIFY2(made, qPrintable(certs.error()));
+    QFETCH(bool, serverTls);
+    QFETCH(int, certificate);
+    QFETCH(Security, security);
+    QFETCH(bool, trustTestCa);
+    QFETCH(QString, failure);
+    if (!Dovecot::canRun())
+        QSKIP("Dovecot serves mail only when started by root");
+    Dovecot dovecot;
+    QVERIFY(dovecot.addMessage("From: Ann <ann@example.org>\r\nSubject: over TLS\r\n\r\nhello\r\n"));
+    const auto cert = TestCertificates::Server(certificate);
+    if (serverTls)
+        dovecot.useTls(certs.certFile(cert), certs.keyFile(cert));
+    QVERIFY(dovecot.start());
+
+    Pop3Client pop;
+    pop.timeout = 5000;
+    pop.host = QStringLiteral("127.0.0.1");
+    pop.port = QString::number(security == Security::Tls ? dovecot.tlsPort : dovecot.port);
+    pop.security = security;
+    if (trustTestCa)
+        pop.caFile = certs.caFile();
+    pop.userId = QStringLiteral("alice");
+    pop.password = QStringLiteral("secret");
+    pop.connectToHost();
+    if (!failure.isEmpty()) {
+        QVERIFY(pop.failed());
+        QVERIFY2(pop.statusText().contains(failure), qPrintable(pop.statusText()));
+        return;
+    }
+    QVERIFY2(!pop.failed(), qPrintable(pop.statusText()));
+    QVERIFY(pop.isEncrypted());
+    QVERIFY2(pop.login(), qPrintable(pop.statusText()));
+    pop.fetchMessageCount();
+    QCOMPARE(pop.messageCount(), quint16(1));
+    MailMessage msg;
+    QVERIFY(pop.retrieve(1, msg));
+    QCOMPARE(msg.subject, QStringLiteral("over TLS"));
+    pop.quit();
+    QVERIFY(!pop.failed());
 }
 
 QTEST_GUILESS_MAIN(TestPop)

@@ -6,6 +6,7 @@
 #include "mail/smtpclient.h"
 #include "peers.h"
 #include "scriptedtransport.h"
+#include "testcertificates.h"
 
 #include <QDirIterator>
 #include <QElapsedTimer>
@@ -112,6 +113,11 @@ private Q_SLOTS:
     void dialogue();
     void ehlo_data();
     void ehlo();
+    void security_data();
+    void security();
+    void sizeLimit();
+    void tlsPeers_data();
+    void tlsPeers();
     void recipientRefusals_data();
     void recipientRefusals();
     void dataLines_data();
@@ -289,6 +295,264 @@ void TestSmtp::ehlo()
     QTEST(s.script->sent, "sent");
     QTEST(s.smtp.failed(), "failed");
     QTEST(s.smtp.replyCode(), "replyCode");
+}
+
+// Encryption and login against a scripted server: the order of the steps,
+// what is never sent, and the reason given when a step is not possible.
+void TestSmtp::security_data()
+{
+    QTest::addColumn<QByteArrayList>("pieces");
+    QTest::addColumn<Security>("security");
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<bool>("allowPlainTextLogin");
+    QTest::addColumn<bool>("refuseTls");
+    QTest::addColumn<QByteArray>("sent");
+    QTest::addColumn<bool>("failed");
+    QTest::addColumn<QString>("replyCode");
+    QTest::addColumn<QString>("replyText");
+
+    const QByteArray quit = "QUIT\r\n";
+    const QByteArrayList bye{"221 bye\r\n"};
+    const QByteArray plain = "AUTH PLAIN " + QByteArray("\0alice\0secret", 13).toBase64() + "\r\n";
+    const QByteArray startTls = ehloLine() + "STARTTLS\r\n[TLS]" + ehloLine();
+    const QByteArrayList tlsOffered{"220 mx\r\n", "250-mx\r\n250 STARTTLS\r\n", "220 go ahead\r\n"};
+    QTest::newRow("STARTTLS, then EHLO again")
+        << (tlsOffered + QByteArrayList{"250-mx\r\n250 SIZE 100\r\n"} + bye) << Security::StartTls << "" << false
+        << false << (startTls + quit) << false << "221" << "bye";
+    QTest::newRow("STARTTLS not offered: nothing more is sent")
+        << QByteArrayList{"220 mx\r\n", "250-mx\r\n250 SIZE 100\r\n"} << Security::StartTls << "alice" << false
+        << false << ehloLine() << true << ""
+        << "The server does not offer STARTTLS; nothing was sent unencrypted.";
+    QTest::newRow("EHLO refused: HELO cannot lead to STARTTLS")
+        << QByteArrayList{"220 mx\r\n", "502 no\r\n", "250 hi\r\n"} << Security::StartTls << "" << false << false
+        << (ehloLine() + heloLine()) << true << ""
+        << "The server does not offer STARTTLS; nothing was sent unencrypted.";
+    QTest::newRow("STARTTLS refused")
+        << QByteArrayList{"220 mx\r\n", "250-mx\r\n250 STARTTLS\r\n", "454 TLS not available\r\n"}
+        << Security::StartTls << "" << false << false << (ehloLine() + "STARTTLS\r\n") << true << "454"
+        << "TLS not available";
+    QTest::newRow("bytes after the reply to STARTTLS are not taken as encrypted")
+        << QByteArrayList{"220 mx\r\n", "250-mx\r\n250 STARTTLS\r\n", "220 go ahead\r\n250-mx\r\n250 AUTH PLAIN\r\n"}
+        << Security::StartTls << "alice" << false << false << (ehloLine() + "STARTTLS\r\n") << true << ""
+        << "The server sent more after agreeing to encrypt; the connection was closed.";
+    QTest::newRow("handshake after STARTTLS fails")
+        << tlsOffered << Security::StartTls << "alice" << false << true << (ehloLine() + "STARTTLS\r\n[TLS]") << true
+        << "" << "scripted";
+    QTest::newRow("implicit TLS: the handshake comes before the greeting")
+        << (QByteArrayList{"220 mx\r\n", "250 mx\r\n"} + bye) << Security::Tls << "" << false << false
+        << ("[TLS]" + ehloLine() + quit) << false << "221" << "bye";
+    QTest::newRow("implicit TLS handshake fails: nothing is sent")
+        << QByteArrayList{"220 mx\r\n"} << Security::Tls << "alice" << false << true << QByteArray("[TLS]") << true
+        << "" << "scripted";
+    QTest::newRow("login with PLAIN after STARTTLS, the server's second list counting")
+        << (tlsOffered + QByteArrayList{"250-mx\r\n250 AUTH LOGIN PLAIN\r\n", "235 ok\r\n"} + bye)
+        << Security::StartTls << "alice" << false << false << (startTls + plain + quit) << false << "221" << "bye";
+    QTest::newRow("login with LOGIN when only it is offered")
+        << (QByteArrayList{"220 mx\r\n", "250-mx\r\n250 auth login\r\n", "334 VXNlcm5hbWU6\r\n",
+                           "334 UGFzc3dvcmQ6\r\n", "235 ok\r\n"}
+            + bye)
+        << Security::Tls << "alice" << false << false
+        << ("[TLS]" + ehloLine() + "AUTH LOGIN\r\nYWxpY2U=\r\nc2VjcmV0\r\n" + quit) << false << "221" << "bye";
+    QTest::newRow("login refused")
+        << QByteArrayList{"220 mx\r\n", "250-mx\r\n250 AUTH PLAIN\r\n", "535 5.7.8 bad credentials\r\n"}
+        << Security::Tls << "alice" << false << false << ("[TLS]" + ehloLine() + plain) << true << "535"
+        << "5.7.8 bad credentials";
+    QTest::newRow("user name refused by LOGIN")
+        << QByteArrayList{"220 mx\r\n", "250-mx\r\n250 AUTH LOGIN\r\n", "334 VXNlcm5hbWU6\r\n", "535 no\r\n"}
+        << Security::Tls << "alice" << false << false << ("[TLS]" + ehloLine() + "AUTH LOGIN\r\nYWxpY2U=\r\n")
+        << true << "535" << "no";
+    QTest::newRow("no AUTH offered")
+        << QByteArrayList{"220 mx\r\n", "250-mx\r\n250 SIZE\r\n"} << Security::Tls << "alice" << false << false
+        << ("[TLS]" + ehloLine()) << true << "" << "The server does not offer a login (AUTH).";
+    QTest::newRow("no known mechanism offered")
+        << QByteArrayList{"220 mx\r\n", "250-mx\r\n250 AUTH CRAM-MD5 XOAUTH2\r\n"} << Security::Tls << "alice"
+        << false << false << ("[TLS]" + ehloLine()) << true << ""
+        << "The server offers no login method this program knows (PLAIN, LOGIN): CRAM-MD5 XOAUTH2";
+    QTest::newRow("no login over an unencrypted connection unless chosen")
+        << QByteArrayList{"220 mx\r\n", "250-mx\r\n250 AUTH PLAIN\r\n"} << Security::None << "alice" << false
+        << false << ehloLine() << true << ""
+        << "The login is not sent over an unencrypted connection; choose STARTTLS or TLS, or choose no security "
+           "explicitly.";
+    QTest::newRow("login over an unencrypted connection chosen explicitly")
+        << (QByteArrayList{"220 mx\r\n", "250-mx\r\n250 AUTH PLAIN\r\n", "235 ok\r\n"} + bye) << Security::None
+        << "alice" << true << false << (ehloLine() + plain + quit) << false << "221" << "bye";
+}
+
+void TestSmtp::security()
+{
+    QFETCH(QByteArrayList, pieces);
+    QFETCH(Security, security);
+    QFETCH(QString, user);
+    QFETCH(bool, allowPlainTextLogin);
+    QFETCH(bool, refuseTls);
+    Scripted s;
+    s.script->pieces = pieces;
+    s.script->closeWhenDone = true;
+    s.script->refuseTls = refuseTls;
+    s.smtp.security = security;
+    s.smtp.caFile = QStringLiteral("/some/ca.pem");
+    s.smtp.userId = user;
+    s.smtp.password = QStringLiteral("secret");
+    s.smtp.allowPlainTextLogin = allowPlainTextLogin;
+    QByteArray transcript;
+    s.smtp.onSendTextToSocket = [&](const QByteArray &text) { transcript += text; };
+    s.smtp.connectToHost();
+    QCOMPARE(s.smtp.isEncrypted(), !s.smtp.failed() && security != Security::None);
+    if (!s.smtp.failed())
+        s.smtp.quit();
+    QTEST(s.script->sent, "sent");
+    QTEST(s.smtp.failed(), "failed");
+    QTEST(s.smtp.replyCode(), "replyCode");
+    QTEST(s.smtp.replyText(), "replyText");
+    if (s.script->sent.contains("[TLS]"))
+        QCOMPARE(s.script->caFile, QStringLiteral("/some/ca.pem"));
+    // The transcript a window shows never holds the password, even encoded.
+    for (const QByteArray &secret : {QByteArray("secret"), QByteArray("secret").toBase64(),
+                                     QByteArray("\0alice\0secret", 13).toBase64()})
+        QVERIFY(!transcript.contains(secret));
+}
+
+// A server that states a limit is told each message's size, and a message
+// beyond it is refused here, not after all of it went out.
+void TestSmtp::sizeLimit()
+{
+    Scripted s;
+    s.script->pieces = QByteArrayList{"220 mx\r\n", "250-mx\r\n250 SIZE 100\r\n"} + transactionReplies();
+    s.smtp.useEhlo = true;
+    QStringList errors;
+    s.smtp.onError = [&](int code, const QString &) { errors << QString::number(code); };
+    s.smtp.connectToHost();
+    QCOMPARE(s.smtp.sizeLimit(), qint64(100));
+
+    MailMessage large = plainMessage();
+    large.wireLines << QByteArray(100, 'x');
+    s.smtp.sendMessage(large);
+    QVERIFY(s.smtp.failed());
+    QCOMPARE(s.smtp.replyCode(), QStringLiteral("552"));
+    QCOMPARE(s.smtp.replyText(),
+             QStringLiteral("The message of 122 bytes is larger than the server takes (100 bytes); it was not sent."));
+    QCOMPARE(s.smtp.refusedRecipients().size(), 1);
+    QCOMPARE(errors, QStringList{"552"});
+    QCOMPARE(s.script->sent, ehloLine());
+    QVERIFY(s.smtp.isConnected());
+
+    // The connection serves the next message, which states its size.
+    MailMessage small = plainMessage();
+    s.smtp.sendMessage(small);
+    QVERIFY2(!s.smtp.failed(), qPrintable(s.smtp.replyText()));
+    QVERIFY(s.smtp.refusedRecipients().isEmpty());
+    QCOMPARE(s.script->sent, ehloLine() + "MAIL FROM:<a@b.c> SIZE=20\r\nRCPT TO:<x@y.z>\r\nDATA\r\n" + body
+                                 + ".\r\nRSET\r\n");
+}
+
+// The same against aiosmtpd with certificates of a test CA: STARTTLS, TLS
+// from the first byte, a login, and the certificates that must be refused.
+void TestSmtp::tlsPeers_data()
+{
+    QTest::addColumn<QString>("mode"); // of tls_smtpd.py
+    QTest::addColumn<QStringList>("peerOptions");
+    QTest::addColumn<int>("certificate");
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<bool>("trustTestCa");
+    QTest::addColumn<Security>("security");
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<QString>("failure"); // part of replyText; empty: the message goes
+    QTest::addColumn<QByteArray>("headers"); // X-Login and X-Tls as the server saw them
+
+    const QStringList login{"--login", "alice:s3cret"};
+    const int trusted = TestCertificates::Trusted;
+    QTest::newRow("STARTTLS without a login")
+        << "starttls" << QStringList() << trusted << "127.0.0.1" << true << Security::StartTls << "" << ""
+        << "" << QByteArray("X-Login: -\r\nX-Tls: yes\r\n");
+    QTest::newRow("STARTTLS by name, login with PLAIN")
+        << "starttls" << login << trusted << "localhost" << true << Security::StartTls << "alice" << "s3cret"
+        << "" << QByteArray("X-Login: alice\r\nX-Tls: yes\r\n");
+    QTest::newRow("implicit TLS, login with LOGIN")
+        << "tls" << (login + QStringList{"--only", "LOGIN"}) << trusted << "127.0.0.1" << true << Security::Tls
+        << "alice" << "s3cret" << "" << QByteArray("X-Login: alice\r\nX-Tls: yes\r\n");
+    QTest::newRow("wrong password: AUTH refused")
+        << "starttls" << login << trusted << "127.0.0.1" << true << Security::StartTls << "alice" << "wrong"
+        << "535 " << QByteArray();
+    QTest::newRow("certificate of another CA refused with its reason")
+        << "starttls" << QStringList() << int(TestCertificates::OtherCa) << "127.0.0.1" << true
+        << Security::StartTls << "" << "" << "The certificate of 127.0.0.1 was refused: unable to get local issuer"
+        << QByteArray();
+    QTest::newRow("test CA not trusted: the system's store alone does not know it")
+        << "tls" << QStringList() << trusted << "127.0.0.1" << false << Security::Tls << "" << ""
+        << "The certificate of 127.0.0.1 was refused: unable to get local issuer" << QByteArray();
+    QTest::newRow("certificate for another address refused")
+        << "tls" << QStringList() << int(TestCertificates::OtherName) << "127.0.0.1" << true << Security::Tls << ""
+        << "" << "The certificate of 127.0.0.1 was refused: IP address mismatch." << QByteArray();
+    QTest::newRow("certificate for another name refused")
+        << "starttls" << QStringList() << int(TestCertificates::OtherName) << "localhost" << true
+        << Security::StartTls << "" << "" << "The certificate of localhost was refused: hostname mismatch."
+        << QByteArray();
+    QTest::newRow("implicit TLS to a server that speaks plain text")
+        << "plain" << QStringList() << trusted << "127.0.0.1" << true << Security::Tls << "" << ""
+        << "The TLS handshake with 127.0.0.1 failed" << QByteArray();
+    QTest::newRow("STARTTLS asked of a server without it")
+        << "plain" << login << trusted << "127.0.0.1" << true << Security::StartTls << "alice" << "s3cret"
+        << "The server does not offer STARTTLS" << QByteArray();
+    QTest::newRow("no security chosen explicitly: the login goes unencrypted")
+        << "plain" << login << trusted << "127.0.0.1" << true << Security::None << "alice" << "s3cret" << ""
+        << QByteArray("X-Login: alice\r\nX-Tls: no\r\n");
+}
+
+void TestSmtp::tlsPeers()
+{
+    static TestCertificates certs;
+    static const bool made = certs.make();
+    QVERIFY2(made, qPrintable(certs.error()));
+    QFETCH(QString, mode);
+    QFETCH(QStringList, peerOptions);
+    QFETCH(int, certificate);
+    QFETCH(QString, failure);
+    const auto cert = TestCertificates::Server(certificate);
+
+    QTemporaryDir dir;
+    const QString maildir = dir.filePath(QStringLiteral("maildir"));
+    TlsSmtpd peer;
+    QVERIFY(peer.start(mode, certs.certFile(cert), certs.keyFile(cert), maildir, peerOptions));
+    const quint16 port = peer.port;
+
+    SmtpClient smtp;
+    smtp.timeout = 5000;
+    QFETCH(QString, host);
+    smtp.host = host;
+    smtp.port = QString::number(port);
+    QFETCH(Security, security);
+    smtp.security = security;
+    QFETCH(bool, trustTestCa);
+    if (trustTestCa)
+        smtp.caFile = certs.caFile();
+    QFETCH(QString, user);
+    QFETCH(QString, password);
+    smtp.userId = user;
+    smtp.password = password;
+    smtp.allowPlainTextLogin = security == Security::None;
+    smtp.connectToHost();
+    const QString said = smtp.replyCode() + u' ' + smtp.replyText();
+    if (!failure.isEmpty()) {
+        QVERIFY(smtp.failed());
+        QVERIFY2(said.contains(failure), qPrintable(said));
+        QVERIFY(!smtp.isConnected());
+        return;
+    }
+    QVERIFY2(!smtp.failed(), qPrintable(said));
+    QCOMPARE(smtp.isEncrypted(), security != Security::None);
+    MailMessage msg = plainMessage();
+    smtp.sendMessage(msg);
+    QVERIFY2(!smtp.failed(), qPrintable(smtp.replyCode() + u' ' + smtp.replyText()));
+    smtp.quit();
+    QVERIFY2(!smtp.failed(), qPrintable(smtp.replyCode() + u' ' + smtp.replyText()));
+
+    const QStringList files = QDir(maildir + QStringLiteral("/new")).entryList(QDir::Files);
+    QCOMPARE(files.size(), 1);
+    QFile f(maildir + QStringLiteral("/new/") + files.first());
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QByteArray got = f.readAll();
+    QTEST(got.left(got.indexOf("Subject:")), "headers");
 }
 
 // Which addresses got the message and whether the message itself was taken:
