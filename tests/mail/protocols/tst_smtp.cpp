@@ -56,9 +56,10 @@ QByteArray ehloLine()
 
 const QByteArray body = "Subject: t\r\n\r\nbody\r\n";
 
-QByteArray transaction(const QByteArrayList &recipients)
+// mailParameters: what MAIL carries after the address (" SIZE=20").
+QByteArray transaction(const QByteArrayList &recipients, const QByteArray &mailParameters = {})
 {
-    QByteArray out = "MAIL FROM:<a@b.c>\r\n";
+    QByteArray out = "MAIL FROM:<a@b.c>" + mailParameters + "\r\n";
     for (const QByteArray &r : recipients)
         out += "RCPT TO:<" + r + ">\r\n";
     return out + "DATA\r\n" + body + ".\r\nRSET\r\n";
@@ -1023,8 +1024,9 @@ void TestSmtp::pipelinedDialogue_data()
     QTest::addColumn<QStringList>("events");
 
     const QByteArrayList hello{"220 mx.test ready\r\n", "250-mx.test\r\n250-PIPELINING\r\n250 SIZE 1000000\r\n"};
+    // The server offers SIZE: MAIL states the message's 20 bytes.
     auto commands = [](const QByteArrayList &recipients) {
-        QByteArray out = "MAIL FROM:<a@b.c>\r\n";
+        QByteArray out = "MAIL FROM:<a@b.c> SIZE=20\r\n";
         for (const QByteArray &r : recipients)
             out += "RCPT TO:<" + r + ">\r\n";
         return out + "DATA\r\n";
@@ -1085,11 +1087,11 @@ void TestSmtp::pipelinedDialogue_data()
         << QStringList{"sent 250", "quit"};
     QTest::newRow("pipelining switched off: one command at a time, RSET after each")
         << (hello + transactionReplies() + QByteArrayList{"221 bye\r\n"}) << false << false << QStringList{"x@y.z"}
-        << (ehloLine() + transaction({"x@y.z"}) + "QUIT\r\n") << 7 << QStringList{"sent 250", "quit"};
+        << (ehloLine() + transaction({"x@y.z"}, " SIZE=20") + "QUIT\r\n") << 7 << QStringList{"sent 250", "quit"};
     QTest::newRow("EHLO without PIPELINING: one command at a time, RSET after each")
         << (QByteArrayList{"220 mx.test ready\r\n", "250-mx.test\r\n250 SIZE 1000\r\n"} + transactionReplies()
             + QByteArrayList{"221 bye\r\n"})
-        << false << true << QStringList{"x@y.z"} << (ehloLine() + transaction({"x@y.z"}) + "QUIT\r\n") << 7
+        << false << true << QStringList{"x@y.z"} << (ehloLine() + transaction({"x@y.z"}, " SIZE=20") + "QUIT\r\n") << 7
         << QStringList{"sent 250", "quit"};
 }
 
