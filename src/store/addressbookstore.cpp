@@ -14,6 +14,8 @@ AddressBookStore::AddressBookStore(QObject *parent)
     , m_historyModel(new RowTableModel(this))
     , m_duplicatesModel(new RowTableModel(this))
 {
+    connect(m_bookModel, &BookTableModel::readFailed, this,
+            [this](const QString &reason) { Q_EMIT bookUnreadable(m_currentBook, reason); });
 }
 
 AddressBookStore::~AddressBookStore() = default;
@@ -30,16 +32,18 @@ bool AddressBookStore::openBook(const QString &name, bool descending)
 {
     m_currentBook = name;
     m_currentLabels = emptyContact();
-    bool opened = true;
+    QString failure;
     try {
         readLabels(m_files.labelPath(name), m_currentLabels);
         m_bookModel->open(m_files.openBook(name), name, descending);
-    } catch (const StoreError &) {
+    } catch (const StoreError &e) {
         m_bookModel->close();
-        opened = false;
+        failure = QString::fromStdString(e.what());
     }
     Q_EMIT currentBookChanged(name);
-    return opened;
+    if (!failure.isNull())
+        Q_EMIT bookUnreadable(name, failure);
+    return failure.isNull();
 }
 
 void AddressBookStore::closeCurrentBook()

@@ -41,7 +41,8 @@ public:
     [[nodiscard]] QStringList listBooks() const { return m_files.listBooks(); }
 
     // Makes book the current one, shown in name order (or the reverse). False
-    // when its table cannot be opened: the book is current, its grid empty.
+    // when its table cannot be opened: the book is current, its grid empty,
+    // and bookUnreadable says why.
     [[nodiscard]] bool openBook(const QString &name, bool descending = false);
     // Forgets the current book (its file is about to be renamed or deleted).
     void closeCurrentBook();
@@ -70,6 +71,11 @@ public:
 
 Q_SIGNALS:
     void currentBookChanged(const QString &book);
+    // The current book could not be opened, or a page of its rows could not
+    // be read while shown (a damaged file): said once per opening, with the
+    // store's reason. Emitted while a grid paints, so listeners that show a
+    // dialog connect queued.
+    void bookUnreadable(const QString &book, const QString &reason);
 
 private:
     BookFiles m_files;

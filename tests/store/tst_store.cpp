@@ -522,6 +522,8 @@ private Q_SLOTS:
         QTest::newRow("semicolon") << QStringLiteral("a;b") << QStringLiteral("\"a;b\"");
         QTest::newRow("quote") << QStringLiteral("say \"x\"") << QStringLiteral("\"say \"\"x\"\"\"");
         QTest::newRow("line break") << QStringLiteral("a\r\nb") << QStringLiteral("\"a\r\nb\"");
+        QTest::newRow("lone line feed") << QStringLiteral("a\nb") << QStringLiteral("\"a\nb\"");
+        QTest::newRow("lone carriage return") << QStringLiteral("a\rb") << QStringLiteral("\"a\rb\"");
         QTest::newRow("accents stay") << QStringLiteral("Élodie, 1") << QStringLiteral("Élodie, 1");
     }
     void csvField()

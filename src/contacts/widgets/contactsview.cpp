@@ -125,6 +125,8 @@ ContactsView::ContactsView(AddressBookStore *store, QWidget *parent)
             for (int c = 0; c < BookTableModel::kDisplayNameColumn; ++c)
                 m_grid->setColumnHidden(c, true);
         });
+        // Queued: a page that cannot be read is found while the grid paints.
+        connect(m_store, &AddressBookStore::bookUnreadable, this, &ContactsView::sayUnreadable, Qt::QueuedConnection);
     }
     setEditing(false);
     applyLanguage(French);
@@ -344,6 +346,16 @@ void ContactsView::chooseBook(const QString &book)
         m_grid->setColumnHidden(c, true);
     refreshFreeLabels();
     emptyFields();
+}
+
+void ContactsView::sayUnreadable(const QString &book, const QString &reason)
+{
+    if (!m_asker)
+        return;
+    const QString format = m_language == French
+                               ? QStringLiteral("L'annuaire « %1 » est endommagé ou illisible : %2")
+                               : QStringLiteral("The directory \"%1\" is damaged or cannot be read: %2");
+    m_asker->ask(DialogKind::Error, format.arg(book, reason));
 }
 
 void ContactsView::reopenBook(const QString &book)

@@ -93,6 +93,8 @@ private:
     [[nodiscard]] QList<qint64> selectedIds() const;
     [[nodiscard]] int selectedCount() const;
     static void printPreview(const QString &html, QWidget *parent);
+    // The error dialog for a book that cannot be read (a damaged file).
+    void sayUnreadable(const QString &book, const QString &reason);
 
     store::AddressBookStore *m_store;
     texts::Asker *m_asker = nullptr;

@@ -1,7 +1,7 @@
 // The address-books view and the contacts view in the main window, offscreen:
 // the book dialogs, edit mode, Add with its questions, copy into the book
 // itself, move and delete returning to their row, the titles, the free-field
-// labels, the apostrophe, print. Questions are answered by a ScriptedAsker;
+// labels, the apostrophe, print, a damaged book. Questions are answered by a ScriptedAsker;
 // the views' own dialogs by acting on them once they are shown.
 
 #include "common/folders.h"
@@ -60,6 +60,8 @@ private Q_SLOTS:
     void freeLabelsAreElided();
     void printShowsThePage();
     void searchAndDuplicatesWindowsReachTheView();
+    void damagedBookIsSaid_data();
+    void damagedBookIsSaid();
     void screenshots();
 
 private:
@@ -290,6 +292,50 @@ void TestContactViews::renameKeepsTheDialogOpenWhileTheNameIsTaken()
     trigger("Renommer1");
     QCOMPARE(m_asker.texts(), QStringList{text(BookNameCharacters, English)});
     QCOMPARE(m_base->listBooks(), (QStringList{"Clients", "prospects"}));
+}
+
+// A book whose file is damaged is said to be so in an error dialog, once,
+// whether the damage stops its opening or is found in a page of rows while
+// the grid goes through them; never only as blank rows.
+void TestContactViews::damagedBookIsSaid_data()
+{
+    QTest::addColumn<int>("page");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("its first page") << 1 << "file is not a database";
+    QTest::newRow("a page of rows") << 10 << "malformed";
+}
+
+void TestContactViews::damagedBookIsSaid()
+{
+    QFETCH(int, page);
+    QFETCH(QString, reason);
+    std::vector<ContactRecord> many;
+    for (int i = 0; i < 300; ++i) {
+        ContactRecord c = emptyContact();
+        c[F_nom].value = QStringLiteral("n%1").arg(i, 3, 10, QLatin1Char('0'));
+        c[F_commentaire].value = QString(300, u'c');
+        many.push_back(c);
+    }
+    QCOMPARE(m_base->contacts().saveContacts(many, QStringLiteral("clients")), 300);
+    {
+        QFile f(m_base->files().bookPath(QStringLiteral("clients")));
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        QVERIFY(f.size() >= qint64(page) * 4096);
+        QVERIFY(f.seek(qint64(page - 1) * 4096));
+        f.write(QByteArray(4096, '\xA5'));
+    }
+    openContacts(QStringLiteral("clients"));
+    // Through every row, as scrolling to the end does.
+    QAbstractItemModel *shown = widget<QTableView>("DBGrid1")->model();
+    for (int row = 0; row < shown->rowCount(); ++row)
+        (void)shown->index(row, BookTableModel::kDisplayNameColumn).data();
+    QTRY_COMPARE(m_asker.texts().size(), 1);
+    QCOMPARE(m_asker.questions()[0].kind, DialogKind::Error);
+    const QString said = m_asker.texts()[0];
+    QVERIFY2(said.startsWith(QStringLiteral("The directory \"clients\" is damaged or cannot be read: ")), qPrintable(said));
+    QVERIFY2(said.contains(reason), qPrintable(said));
+    QTest::qWait(50);
+    QCOMPARE(m_asker.texts().size(), 1);
 }
 
 void TestContactViews::editModeTable_data()
