@@ -23,8 +23,6 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
-#include <pthread.h>
-#include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -64,41 +62,68 @@ struct Lookup {
 
 namespace {
 
-// OpenSSL's socket writes can raise SIGPIPE when the peer has gone; the
-// calling thread holds it back while a TLS call runs and takes back the one
-// that call raised, so that a closed connection is an error, not the end of
-// the program.
-class SigPipeHeld {
-public:
-    SigPipeHeld()
-    {
-        sigemptyset(&m_pipe);
-        sigaddset(&m_pipe, SIGPIPE);
-        sigset_t pending;
-        sigpending(&pending);
-        m_wasPending = sigismember(&pending, SIGPIPE) == 1;
-        pthread_sigmask(SIG_BLOCK, &m_pipe, &m_old);
-    }
-    ~SigPipeHeld()
-    {
-        if (!m_wasPending) {
-            sigset_t pending;
-            sigpending(&pending);
-            if (sigismember(&pending, SIGPIPE) == 1) {
-                const timespec now{0, 0};
-                sigtimedwait(&m_pipe, nullptr, &now);
-            }
-        }
-        pthread_sigmask(SIG_SETMASK, &m_old, nullptr);
-    }
-    SigPipeHeld(const SigPipeHeld &) = delete;
-    SigPipeHeld &operator=(const SigPipeHeld &) = delete;
+// OpenSSL reads and writes the socket through this small BIO rather than its
+// own socket BIO, whose writes can raise SIGPIPE once the peer has gone;
+// send() with MSG_NOSIGNAL makes that an error of the call. A call that
+// finds nothing within the socket's slice (EAGAIN) asks to be retried, which
+// OpenSSL reports as SSL_ERROR_WANT_READ or SSL_ERROR_WANT_WRITE.
+int socketOf(BIO *bio)
+{
+    return int(reinterpret_cast<intptr_t>(BIO_get_data(bio)));
+}
 
-private:
-    sigset_t m_pipe;
-    sigset_t m_old;
-    bool m_wasPending = false;
-};
+bool retryable(ssize_t n)
+{
+    return n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR);
+}
+
+int bioWrite(BIO *bio, const char *data, int size)
+{
+    BIO_clear_retry_flags(bio);
+    const ssize_t n = ::send(socketOf(bio), data, size_t(size), MSG_NOSIGNAL);
+    if (retryable(n))
+        BIO_set_retry_write(bio);
+    return int(n);
+}
+
+int bioRead(BIO *bio, char *data, int size)
+{
+    BIO_clear_retry_flags(bio);
+    const ssize_t n = ::recv(socketOf(bio), data, size_t(size), 0);
+    if (retryable(n))
+        BIO_set_retry_read(bio);
+    return int(n);
+}
+
+long bioControl(BIO *, int command, long, void *)
+{
+    return command == BIO_CTRL_FLUSH ? 1 : 0; // every write goes straight to the socket
+}
+
+int bioCreate(BIO *bio)
+{
+    BIO_set_init(bio, 1);
+    return 1;
+}
+
+// A BIO on the socket fd, or null when OpenSSL cannot make one.
+BIO *socketBio(int fd)
+{
+    static BIO_METHOD *const method = [] {
+        BIO_METHOD *m = BIO_meth_new(BIO_get_new_index() | BIO_TYPE_SOURCE_SINK, "kirvane socket");
+        if (m) {
+            BIO_meth_set_write(m, bioWrite);
+            BIO_meth_set_read(m, bioRead);
+            BIO_meth_set_ctrl(m, bioControl);
+            BIO_meth_set_create(m, bioCreate);
+        }
+        return m;
+    }();
+    BIO *bio = method ? BIO_new(method) : nullptr;
+    if (bio)
+        BIO_set_data(bio, reinterpret_cast<void *>(intptr_t(fd)));
+    return bio;
+}
 
 // The reasons OpenSSL queued for the last failure, oldest first.
 QString openSslErrors()
@@ -375,7 +400,6 @@ void TcpTransport::close()
 {
     if (m_tls && m_fd >= 0 && !m_peerClosed) {
         // TLS's closing message, once and without waiting for the peer's.
-        const SigPipeHeld held;
         ERR_clear_error();
         SSL_shutdown(m_tls->ssl);
         ERR_clear_error();
@@ -410,14 +434,20 @@ bool TcpTransport::startTls(const QString &host, const QString &caFile, QDeadlin
         return tlsFailed(QStringLiteral("TLS cannot start: %1").arg(openSslErrors()));
     SSL_CTX_set_min_proto_version(context, TLS1_2_VERSION);
     SSL_CTX_set_verify(context, SSL_VERIFY_PEER, nullptr);
+    // A server that closes without TLS's closing message has closed, as a
+    // plain one would; SMTP and POP3 frame their own replies and messages,
+    // so nothing cut short is taken as whole.
+    SSL_CTX_set_options(context, SSL_OP_IGNORE_UNEXPECTED_EOF);
     // The system's trusted certificates; a system without any still trusts
     // caFile.
     SSL_CTX_set_default_verify_paths(context);
     if (!caFile.isEmpty() && SSL_CTX_load_verify_locations(context, QFile::encodeName(caFile).constData(), nullptr) != 1)
         return tlsFailed(QStringLiteral("The certificate file %1 cannot be read: %2").arg(caFile, openSslErrors()));
     SSL *ssl = m_tls->ssl = SSL_new(context);
-    if (!ssl || SSL_set_fd(ssl, m_fd) != 1)
+    BIO *bio = ssl ? socketBio(m_fd) : nullptr;
+    if (!bio)
         return tlsFailed(QStringLiteral("TLS cannot start: %1").arg(openSslErrors()));
+    SSL_set_bio(ssl, bio, bio); // the SSL object owns it from here
     SSL_set_mode(ssl, SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER);
     // The certificate must name the server the user asked for: its address
     // when one was given, else its name, which also goes out as SNI.
@@ -431,7 +461,6 @@ bool TcpTransport::startTls(const QString &host, const QString &caFile, QDeadlin
             || SSL_set1_host(ssl, name.constData()) != 1)
             return tlsFailed(QStringLiteral("TLS cannot start for the name %1: %2").arg(host, openSslErrors()));
     }
-    const SigPipeHeld held;
     for (;;) {
         ERR_clear_error();
         errno = 0;
@@ -491,7 +520,6 @@ WaitEnd TcpTransport::tlsEnd(int error)
 
 WaitEnd TcpTransport::sendTls(const QByteArray &data, QDeadlineTimer deadline)
 {
-    const SigPipeHeld held;
     const char *p = data.constData();
     qsizetype left = data.size();
     while (left > 0) {
@@ -520,7 +548,6 @@ WaitEnd TcpTransport::receiveTls(QByteArray &buffer, QDeadlineTimer deadline)
 {
     constexpr int chunk = 64 * 1024;
     const qsizetype old = buffer.size();
-    const SigPipeHeld held; // reading may answer the peer (a key update)
     for (;;) {
         buffer.resize(old + chunk);
         ERR_clear_error();
@@ -546,7 +573,6 @@ WaitEnd TcpTransport::receiveTls(QByteArray &buffer, QDeadlineTimer deadline)
 // kept by OpenSSL for the next read.
 bool TcpTransport::tlsStillOpen()
 {
-    const SigPipeHeld held;
     const int flags = ::fcntl(m_fd, F_GETFL);
     ::fcntl(m_fd, F_SETFL, flags | O_NONBLOCK);
     char c;
