@@ -73,6 +73,7 @@ int runContactEditCommand(store::AddressBookStore &base, const QStringList &args
 // Sets the columns named by COLUMN=VALUE pairs; false with a one-line error
 // for a name that is not a column (or is the id). cli/contact_commands.cpp.
 bool setColumns(store::ContactRecord &contact, const QStringList &pairs, QString *error);
+int runImportCommand(const QString &command, QStringList args); // cli/import_commands.cpp: tables, import
 
 // Takes the message options of "mail compose" and "mail send" out of args
 // (--from, --name, --to, --cc, --bcc, --subject, --text or --html, --attach,

@@ -122,6 +122,8 @@ constexpr const char *kUsage =
     "  contacts BOOK                          one JSON object per contact\n"
     "  titles | titles set TITLE...           the list of titles (titre.ini)\n"
     "  export BOOK FILE                       the semicolon-separated export\n"
+    "  tables FILE [--kind K] [--preview N]   the tables of an import source, one JSON object each\n"
+    "  import BOOK FILE [--kind K] [--table T] --map FIELD=COLUMN[,...] [--skip-header] [--labels L1,L2,L3,L4]\n"
     "  mail compose|send|fetch ...            see 'kirvane-cli mail --help'\n"
     "  message make|show|render ...           see 'kirvane-cli message --help'\n"
     "  config show | config set KEY=VALUE...  the settings of config.ini\n"
@@ -232,5 +234,7 @@ int main(int argc, char *argv[])
         return cli::runDuplicatesCommand(args);
     if (command == QLatin1String("titles"))
         return cli::runTitlesCommand(args);
+    if (command == QLatin1String("tables") || command == QLatin1String("import"))
+        return cli::runImportCommand(command, args);
     return cli::runStoreCommand(command, args);
 }

@@ -1,0 +1,202 @@
+// tables, import: the readers of the import sources and the import of a
+// table's rows into an address book, through the classes the wizard uses.
+#include "cli/cli.h"
+
+#include "import/contactimport.h"
+#include "import/sourcefile.h"
+#include "texts/texttable.h"
+#include "store/contactrecord.h"
+#include "common/folders.h"
+#include "store/addressbookstore.h"
+
+#include <QFileInfo>
+
+namespace kirvane::cli {
+
+namespace {
+
+using namespace kirvane::import;
+using kirvane::store::AddressBookStore;
+
+QString oneLine(int entry)
+{
+    return texts::lines(entry).join(u' ').simplified();
+}
+
+// The file's kind from --kind, else from its extension.
+bool sourceKind(QStringList &args, const QString &path, SourceKind *kind, QString *error)
+{
+    QString name;
+    if (takeOption(args, QStringLiteral("kind"), &name)) {
+        const auto k = kindFromName(name);
+        if (!k) {
+            *error = QStringLiteral("unknown kind \"%1\" (csv, access, excel, lotus, paradox, dbase, wab, xlsx, ods, vcard)").arg(name);
+            return false;
+        }
+        *kind = *k;
+        return true;
+    }
+    const auto k = kindFromPath(path);
+    if (!k) {
+        *error = QStringLiteral("%1: the kind cannot be told from the extension; give --kind").arg(path);
+        return false;
+    }
+    *kind = *k;
+    return true;
+}
+
+int badFormat(const SourceError &e)
+{
+    return fail(oneLine(texts::ImportBadFormat) + QLatin1String(" (") + QString::fromStdString(e.what()) + u')');
+}
+
+QString jsonList(const QStringList &values)
+{
+    QStringList quoted;
+    for (const QString &v : values)
+        quoted << jsonString(v);
+    return u'[' + quoted.join(u',') + u']';
+}
+
+int tablesCommand(QStringList args)
+{
+    SourceKind kind{};
+    QString error, previewText;
+    const bool preview = takeOption(args, QStringLiteral("preview"), &previewText);
+    const QString path = args.value(0);
+    if (args.size() < 1 || !sourceKind(args, path, &kind, &error))
+        return fail(error.isEmpty() ? QStringLiteral("usage: tables FILE [--kind K] [--preview N]") : error);
+    if (args.size() != 1)
+        return fail(QStringLiteral("usage: tables FILE [--kind K] [--preview N]"));
+    AddressBookStore base;
+    base.initDataFolder();
+    try {
+        auto file = openSource(path, kind, &base.files());
+        for (const QString &name : file->tables()) {
+            const SourceTable t = file->read(name);
+            out() << QStringLiteral("{\"name\":%1,\"columns\":%2,\"rows\":%3")
+                         .arg(jsonString(name), jsonList(t.columns))
+                         .arg(t.rows.size());
+            if (preview) {
+                QStringList first;
+                for (size_t r = 0; r < t.rows.size() && r < size_t(previewText.toUInt()); ++r)
+                    first << jsonList(t.rows[r]);
+                out() << QStringLiteral(",\"preview\":[%1]").arg(first.join(u','));
+            }
+            out() << "}\n";
+        }
+    } catch (const SourceError &e) {
+        return badFormat(e);
+    }
+    out().flush();
+    return 0;
+}
+
+// FIELD=COLUMN pairs into one field per source column; unnamed columns are unused.
+bool parseMapping(const QString &text, const QStringList &columns, QList<int> *mapping, QString *error)
+{
+    *mapping = QList<int>(columns.size(), kUnused);
+    QList<int> given(columns.size(), 0);
+    for (const QString &pair : text.split(u',', Qt::SkipEmptyParts)) {
+        const qsizetype eq = pair.indexOf(u'=');
+        const int field = eq > 0 ? fieldOfColumnName(pair.left(eq).trimmed()) : kNotIdentified;
+        if (field == kNotIdentified) {
+            *error = QStringLiteral("\"%1\": FIELD=COLUMN with FIELD one of nom ... champ19").arg(pair);
+            return false;
+        }
+        const QString col = pair.mid(eq + 1).trimmed();
+        qsizetype index = columns.indexOf(col);
+        if (index < 0) {
+            for (qsizetype i = 0; i < columns.size() && index < 0; ++i)
+                if (columns[i].compare(col, Qt::CaseInsensitive) == 0)
+                    index = i;
+        }
+        bool number = false;
+        const int n = col.toInt(&number);
+        if (index < 0 && number && n >= 1 && n <= columns.size())
+            index = n - 1;
+        if (index < 0) {
+            *error = QStringLiteral("no column \"%1\" in the table").arg(col);
+            return false;
+        }
+        if (given[index]++) {
+            *error = QStringLiteral("column \"%1\" is mapped twice").arg(col);
+            return false;
+        }
+        (*mapping)[index] = field;
+    }
+    return true;
+}
+
+int importCommand(QStringList args)
+{
+    static const QString usage = QStringLiteral(
+        "usage: import BOOK FILE [--kind K] [--table T] --map FIELD=COLUMN[,...] [--skip-header] [--labels L1,L2,L3,L4]");
+    QString map, table, labelText, error;
+    const bool skipHeader = takeFlag(args, QStringLiteral("skip-header"));
+    const bool haveMap = takeOption(args, QStringLiteral("map"), &map);
+    const bool haveTable = takeOption(args, QStringLiteral("table"), &table);
+    const bool haveLabels = takeOption(args, QStringLiteral("labels"), &labelText);
+    SourceKind kind{};
+    if (args.size() < 2 || !sourceKind(args, args.value(1), &kind, &error))
+        return fail(error.isEmpty() ? usage : error);
+    if (args.size() != 2 || !haveMap)
+        return fail(usage);
+    const QString book = args[0];
+    const QStringList labels = labelText.split(u',');
+    if (haveLabels && labels.size() != 4)
+        return fail(QStringLiteral("--labels takes four labels separated by commas"));
+
+    AddressBookStore base;
+    base.initDataFolder();
+    if (!base.files().bookExists(book))
+        return fail(QStringLiteral("no address book named \"%1\"").arg(book));
+    SourceTable source;
+    try {
+        auto file = openSource(args[1], kind, &base.files());
+        if (!haveTable)
+            table = file->preselectedTable();
+        else if (!file->tables().contains(table))
+            return fail(QStringLiteral("no table \"%1\" in %2 (see kirvane-cli tables)").arg(table, args[1]));
+        source = file->read(table);
+    } catch (const SourceError &e) {
+        return badFormat(e);
+    }
+    QList<int> mapping;
+    if (!parseMapping(map, source.columns, &mapping, &error))
+        return fail(error);
+    const QList<MappingProblem> problems = mappingProblems(mapping, !source.rows.empty());
+    if (!problems.isEmpty()) {
+        QStringList texts;
+        for (MappingProblem p : problems)
+            texts << oneLine(problemEntry(p));
+        return fail(texts.join(u' '));
+    }
+    if (haveLabels && !store::writeLabels(base.files().labelPath(book), labels))
+        return fail(QStringLiteral("cannot write %1").arg(base.files().labelPath(book)));
+
+    ImportOptions options;
+    options.skipHeader = skipHeader;
+    options.titlesPath = common::findNoCase(common::dataFolder(), QStringLiteral("titre.ini"));
+    const ImportResult r = importContacts(base.files(), book, source, mapping, options);
+    if (!r.ok)
+        return fail(oneLine(texts::ImportError) + QLatin1String(": ") + r.error);
+    out() << "added " << r.added << '\n' << "refused " << r.refused << '\n';
+    for (auto it = r.reasons.cbegin(); it != r.reasons.cend(); ++it)
+        out() << "  " << it.value() << ": " << it.key() << '\n';
+    out().flush();
+    if (!r.error.isEmpty())
+        return fail(r.error);
+    return 0;
+}
+
+} // namespace
+
+int runImportCommand(const QString &command, QStringList args)
+{
+    if (command == QLatin1String("tables"))
+        return tablesCommand(args);
+    return importCommand(args);
+}
+
+} // namespace kirvane::cli

@@ -1,0 +1,88 @@
+#pragma once
+// The two last steps of every import, whatever the source kind: the column
+// mapping (each source column goes to one contact field, or is unused) and
+// the import of the rows as new contacts of a book.
+//
+//     QList<int> map = {store::F_nom, kUnused, store::F_email};       // one entry per column
+//     if (mappingProblems(map, table).isEmpty())
+//         ImportResult r = importContacts(files, "clients", table, map, options);
+//
+// The import is one transaction: a failure part-way leaves the book as it was.
+// A row the store refuses is counted with the reason, never lost silently.
+
+#include "import/sourcefile.h"
+
+#include <QList>
+#include <QMap>
+#include <QString>
+
+#include <functional>
+
+namespace kirvane::store {
+class BookFiles;
+}
+
+namespace kirvane::import {
+
+// Mapping entries besides a contact field index (F_nom ... F_champ19).
+inline constexpr int kNotIdentified = -2; // the heading still says "Cliquez ici"
+inline constexpr int kUnused = -1;        // "Inutilisé": the column is ignored
+
+// The mapping choices in the order the mapping dialog lists them, each the
+// contact field it stands for (kUnused for the first). Their texts are the
+// entries of texts::mappingChoices() in the same order.
+[[nodiscard]] const QList<int> &mappingFields();
+// The text of a field's choice in the active language ("Email", "Unused").
+[[nodiscard]] QString mappingText(int field, int language);
+// The field of a command-line name (nom, email, champ16 ...) or kNotIdentified.
+[[nodiscard]] int fieldOfColumnName(const QString &name);
+
+enum class MappingProblem {
+    NotIdentified, // a column was not mapped
+    NoFieldUsed,   // no column goes to a contact field
+    FieldTwice,    // two columns go to the same field
+    NoRecord,      // the source has no rows
+};
+// The problems that stop an import, in the order their dialogs are shown. The
+// scan stops at the first column not identified or the first field met
+// twice, as the dialogs tell the user to look from the left.
+[[nodiscard]] QList<MappingProblem> mappingProblems(const QList<int> &mapping, bool sourceHasRows);
+// The text-table entry of a problem's dialog.
+[[nodiscard]] int problemEntry(MappingProblem problem);
+
+// An apostrophe becomes the right single quotation mark in texts that are
+// shown and printed; an e-mail address or a web address keeps it, or it
+// would name another mailbox or page.
+[[nodiscard]] bool keepsApostrophes(int field);
+[[nodiscard]] QString withTypographicApostrophes(QString value);
+[[nodiscard]] QString importedValue(int field, const QString &value);
+
+struct ImportOptions {
+    bool skipHeader = false;      // "Ignorer la première ligne": the column names are not a contact
+    QString titlesPath;           // titre.ini: new titles are added; empty: left alone
+    std::function<void(int value, int maximum)> progress;
+    std::function<void()> processEvents;
+};
+
+struct ImportResult {
+    bool ok = false;         // false: nothing was imported (error says why)
+    QString error;
+    int added = 0;
+    int refused = 0;
+    QMap<QString, int> reasons; // why rows were refused, with how many each
+};
+
+// Adds every row of table (and first its column names unless skipHeader) to
+// book as new contacts, in one transaction.
+[[nodiscard]] ImportResult importContacts(const store::BookFiles &files, const QString &book, const SourceTable &table,
+                                          const QList<int> &mapping, const ImportOptions &options);
+
+// What the end of an import tells the user: how many contacts were added,
+// how many rows were refused and why; or why nothing was imported.
+[[nodiscard]] QString importSummary(const ImportResult &result, int language);
+
+// The titles list of titre.ini, one per line.
+[[nodiscard]] QStringList readTitles(const QString &path);
+[[nodiscard]] bool writeTitles(const QString &path, const QStringList &titles);
+
+} // namespace kirvane::import

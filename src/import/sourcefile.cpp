@@ -1,0 +1,151 @@
+#include "import/sourcefile.h"
+
+#include <QFileInfo>
+#include <QLocale>
+
+#include <algorithm>
+
+#include <array>
+
+namespace kirvane::import {
+
+namespace {
+
+struct KindInfo {
+    SourceKind kind;
+    const char *name;
+    std::array<const char *, 6> extensions;
+    const char *filterName; // as the file dialogs are designed
+};
+
+constexpr std::array<KindInfo, 10> kKinds{{
+    {SourceKind::Csv, "csv", {"csv", "txt"}, "Fichier CSV"},
+    {SourceKind::Access, "access", {"mdb", "accdb"}, "Fichier Access"},
+    {SourceKind::Excel, "excel", {"xls"}, "Fichier Excel"},
+    {SourceKind::Lotus, "lotus", {"wk1", "wk2", "wk3", "wk4", "wks", "123"}, "Fichier Lotus"},
+    {SourceKind::Paradox, "paradox", {"db"}, "Fichier Paradox"},
+    {SourceKind::Dbase, "dbase", {"dbf"}, "Fichier Dbase"},
+    {SourceKind::Wab, "wab", {"wab"}, "Fichier carnet d'adresse"},
+    {SourceKind::Xlsx, "xlsx", {"xlsx"}, "Fichier Excel 2007"},
+    {SourceKind::Ods, "ods", {"ods"}, "Fichier OpenDocument"},
+    {SourceKind::Vcard, "vcard", {"vcf", "vcard"}, "Fichier vCard"},
+}};
+
+const KindInfo &info(SourceKind kind)
+{
+    for (const KindInfo &k : kKinds)
+        if (k.kind == kind)
+            return k;
+    return kKinds[0];
+}
+
+} // namespace
+
+QString kindName(SourceKind kind)
+{
+    return QString::fromLatin1(info(kind).name);
+}
+
+std::optional<SourceKind> kindFromName(const QString &name)
+{
+    for (const KindInfo &k : kKinds)
+        if (name.compare(QLatin1String(k.name), Qt::CaseInsensitive) == 0)
+            return k.kind;
+    return std::nullopt;
+}
+
+std::optional<SourceKind> kindFromPath(const QString &path)
+{
+    const QString suffix = QFileInfo(path).suffix();
+    for (const KindInfo &k : kKinds)
+        for (const char *e : k.extensions)
+            if (e && suffix.compare(QLatin1String(e), Qt::CaseInsensitive) == 0)
+                return k.kind;
+    return std::nullopt;
+}
+
+QStringList kindPatterns(SourceKind kind)
+{
+    QStringList patterns;
+    for (const char *e : info(kind).extensions)
+        if (e)
+            patterns << QStringLiteral("*.") + QLatin1String(e);
+    return patterns;
+}
+
+QString kindFilter(SourceKind kind)
+{
+    return QStringLiteral("%1 (%2)").arg(QString::fromUtf8(info(kind).filterName), kindPatterns(kind).join(u' '));
+}
+
+QString SourceFile::preselectedTable() const
+{
+    return tables().value(0);
+}
+
+void fitRow(QStringList &row, qsizetype columns)
+{
+    if (row.size() > columns)
+        row.resize(columns);
+    while (row.size() < columns)
+        row << QString();
+}
+
+SourceTable tableFromGrid(const QString &name, std::vector<QStringList> grid, int rowLimit)
+{
+    auto empty = [](const QStringList &row) {
+        return std::all_of(row.cbegin(), row.cend(), [](const QString &v) { return v.isEmpty(); });
+    };
+    while (!grid.empty() && empty(grid.back()))
+        grid.pop_back();
+    const auto firstUsed = std::find_if_not(grid.begin(), grid.end(), empty);
+    grid.erase(grid.begin(), firstUsed);
+    // Columns empty in every row at the right (a sheet's formatted but unused
+    // cells) are no columns.
+    qsizetype width = 0;
+    for (const QStringList &row : grid)
+        for (qsizetype c = row.size(); c > width; --c)
+            if (!row[c - 1].isEmpty()) {
+                width = c;
+                break;
+            }
+    for (QStringList &row : grid)
+        if (row.size() > width)
+            row.resize(width);
+    SourceTable t;
+    t.name = name;
+    if (grid.empty())
+        return t;
+    t.columns = std::move(grid.front());
+    for (size_t r = 1; r < grid.size() && (rowLimit < 0 || int(t.rows.size()) < rowLimit); ++r) {
+        fitRow(grid[r], t.columns.size());
+        t.rows.push_back(std::move(grid[r]));
+    }
+    return t;
+}
+
+QString numberText(double value)
+{
+    return QString::number(value, 'f', QLocale::FloatingPointShortest);
+}
+
+std::unique_ptr<SourceFile> openSource(const QString &path, SourceKind kind, const store::BookFiles *files)
+{
+    if (!QFileInfo(path).isFile())
+        throw SourceError(QStringLiteral("%1: no such file").arg(path));
+    switch (kind) {
+    case SourceKind::Csv: return openCsv(path);
+    case SourceKind::Access: return openAccess(path);
+    case SourceKind::Excel: return openExcel(path);
+    case SourceKind::Lotus: return openLotus(path);
+    case SourceKind::Paradox: return openParadox(path);
+    case SourceKind::Dbase: return openDbase(path);
+    case SourceKind::Wab: return openWab(path, files);
+    case SourceKind::Xlsx: return openXlsx(path);
+    case SourceKind::Ods: return openOds(path);
+    case SourceKind::Vcard: return openVcard(path);
+    }
+    throw SourceError(QStringLiteral("unknown kind"));
+}
+
+} // namespace kirvane::import

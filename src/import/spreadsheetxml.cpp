@@ -1,0 +1,579 @@
+// Office Open XML workbooks (.xlsx) and OpenDocument spreadsheets (.ods):
+// zip packages read with libzip, their XML with QXmlStreamReader. One table
+// per sheet; shared and inline strings, numbers, dates and booleans all come
+// out as text, and empty cells keep their place.
+#include "import/sourcefile.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QFile>
+#include <QHash>
+#include <QRegularExpression>
+#include <QXmlStreamReader>
+
+#include <zip.h>
+
+#include <cmath>
+#include <memory>
+#include <set>
+
+namespace kirvane::import {
+
+namespace {
+
+// No sheet of an address list comes near these; they keep a crafted file
+// from filling the memory.
+constexpr zip_uint64_t kMaxPart = 256u * 1024 * 1024;
+constexpr int kMaxColumns = 16384;
+constexpr int kMaxRows = 1048576;
+
+class ZipPackage {
+public:
+    explicit ZipPackage(const QString &path)
+    {
+        int code = 0;
+        m_zip = zip_open(QFile::encodeName(path).constData(), ZIP_RDONLY, &code);
+    }
+    ~ZipPackage()
+    {
+        if (m_zip)
+            zip_discard(m_zip);
+    }
+    ZipPackage(const ZipPackage &) = delete;
+    ZipPackage &operator=(const ZipPackage &) = delete;
+
+    [[nodiscard]] bool isOpen() const { return m_zip; }
+    [[nodiscard]] bool has(const QString &name) const
+    {
+        return m_zip && zip_name_locate(m_zip, name.toUtf8().constData(), 0) >= 0;
+    }
+    // The part's bytes; empty when it is missing or too large.
+    [[nodiscard]] QByteArray read(const QString &name) const
+    {
+        if (!m_zip)
+            return {};
+        zip_stat_t st;
+        zip_stat_init(&st);
+        const QByteArray n = name.toUtf8();
+        if (zip_stat(m_zip, n.constData(), 0, &st) != 0 || !(st.valid & ZIP_STAT_SIZE) || st.size > kMaxPart)
+            return {};
+        std::unique_ptr<zip_file_t, int (*)(zip_file_t *)> file(zip_fopen(m_zip, n.constData(), 0), zip_fclose);
+        if (!file)
+            return {};
+        QByteArray bytes(qsizetype(st.size), '\0');
+        const zip_int64_t got = zip_fread(file.get(), bytes.data(), st.size);
+        if (got < 0)
+            return {};
+        bytes.resize(qsizetype(got));
+        return bytes;
+    }
+
+private:
+    zip_t *m_zip = nullptr;
+};
+
+QString booleanText(bool value)
+{
+    return value ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
+}
+
+// A grid that grows as cells are set, with room kept for empty cells.
+struct Grid {
+    std::vector<QStringList> rows;
+    void set(int row, int column, const QString &value)
+    {
+        if (value.isEmpty() || row >= kMaxRows || column >= kMaxColumns)
+            return;
+        if (int(rows.size()) <= row)
+            rows.resize(size_t(row) + 1);
+        QStringList &r = rows[size_t(row)];
+        while (r.size() <= column)
+            r << QString();
+        r[column] = value;
+    }
+};
+
+// ---- Office Open XML --------------------------------------------------------
+
+// Column letters of a cell reference ("BC12") as a 0-based number, -1 when none.
+int columnOfReference(QStringView ref)
+{
+    int column = 0;
+    int letters = 0;
+    for (QChar c : ref) {
+        if (!c.isLetter())
+            break;
+        column = column * 26 + (c.toUpper().unicode() - 'A' + 1);
+        ++letters;
+        if (letters > 3)
+            return -1;
+    }
+    return letters ? column - 1 : -1;
+}
+
+int rowOfReference(QStringView ref)
+{
+    qsizetype i = 0;
+    while (i < ref.size() && ref[i].isLetter())
+        ++i;
+    bool ok = false;
+    const int row = ref.mid(i).toInt(&ok);
+    return ok && row > 0 ? row - 1 : -1;
+}
+
+// The text of an element holding <t> runs (a shared string, an inline
+// string), leaving out phonetic runs.
+QString runText(QXmlStreamReader &xml)
+{
+    QString text;
+    const QString end = xml.name().toString();
+    int phonetic = 0;
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (xml.isStartElement()) {
+            if (xml.name() == u"rPh")
+                ++phonetic;
+            else if (xml.name() == u"t" && !phonetic)
+                text += xml.readElementText(QXmlStreamReader::IncludeChildElements);
+        } else if (xml.isEndElement()) {
+            if (xml.name() == u"rPh")
+                --phonetic;
+            else if (xml.name() == end)
+                break;
+        }
+    }
+    return text;
+}
+
+bool isDateFormatCode(QString code)
+{
+    // Quoted texts, escaped characters and [colour]/[condition] parts say
+    // nothing about dates.
+    QString bare;
+    bool quoted = false;
+    int bracket = 0;
+    for (qsizetype i = 0; i < code.size(); ++i) {
+        const QChar c = code[i];
+        if (c == u'"') {
+            quoted = !quoted;
+        } else if (quoted) {
+        } else if (c == u'\\' || c == u'_' || c == u'*') {
+            ++i;
+        } else if (c == u'[') {
+            ++bracket;
+            // Elapsed time [h] [mm] [ss] is a time.
+            if (i + 1 < code.size() && QStringLiteral("hHmMsS").contains(code[i + 1]))
+                bare += code[i + 1];
+        } else if (c == u']') {
+            --bracket;
+        } else if (!bracket) {
+            bare += c.toLower();
+        }
+    }
+    if (bare.contains(QLatin1String("general")))
+        return false;
+    return bare.contains(u'd') || bare.contains(u'y') || bare.contains(u'm') || bare.contains(u'h') || bare.contains(u's');
+}
+
+bool isBuiltinDateFormat(int id)
+{
+    return (id >= 14 && id <= 22) || (id >= 27 && id <= 36) || (id >= 45 && id <= 47) || (id >= 50 && id <= 58);
+}
+
+QString serialDateText(double serial, bool from1904)
+{
+    // Whole days and the time rounded to the second.
+    qint64 seconds = qint64(std::llround(serial * 86400.0));
+    qint64 days = seconds / 86400;
+    seconds %= 86400;
+    if (days == 0 && !from1904)
+        return QTime(0, 0).addSecs(int(seconds)).toString(QStringLiteral("hh:mm:ss"));
+    // Day 60 of the 1900 system is a 29 February that never was: day 1 is
+    // 1900-01-01, so days before it are one off from the 1899-12-30 base.
+    QDate base = from1904 ? QDate(1904, 1, 1) : QDate(1899, 12, 30);
+    if (!from1904 && days < 61)
+        base = base.addDays(1);
+    const QDate date = base.addDays(days);
+    if (seconds == 0)
+        return date.toString(Qt::ISODate);
+    return date.toString(Qt::ISODate) + u' ' + QTime(0, 0).addSecs(int(seconds)).toString(QStringLiteral("hh:mm:ss"));
+}
+
+class XlsxFile : public SourceFile {
+public:
+    explicit XlsxFile(const QString &path) : m_path(path), m_zip(path)
+    {
+        if (!m_zip.isOpen() || !m_zip.has(QStringLiteral("xl/workbook.xml")))
+            throw SourceError(QStringLiteral("%1: not an Excel workbook (.xlsx)").arg(path));
+        const QHash<QString, QString> targets = relationships();
+        QXmlStreamReader xml(m_zip.read(QStringLiteral("xl/workbook.xml")));
+        while (!xml.atEnd()) {
+            xml.readNext();
+            if (!xml.isStartElement())
+                continue;
+            if (xml.name() == u"workbookPr") {
+                const auto v = xml.attributes().value(QStringLiteral("date1904"));
+                m_date1904 = v == u"1" || v == u"true";
+            } else if (xml.name() == u"sheet") {
+                const QString id = xml.attributes().value(QStringLiteral("http://schemas.openxmlformats.org/officeDocument/2006/relationships"),
+                                                          QStringLiteral("id")).toString();
+                QString target = targets.value(id);
+                if (target.startsWith(u'/'))
+                    target = target.mid(1);
+                else if (!target.isEmpty())
+                    target = QStringLiteral("xl/") + target;
+                m_sheets << xml.attributes().value(QStringLiteral("name")).toString();
+                m_parts << target;
+            }
+        }
+        if (xml.hasError() || m_sheets.isEmpty())
+            throw SourceError(QStringLiteral("%1: the workbook lists no sheet").arg(path));
+        readSharedStrings();
+        readStyles();
+    }
+
+    QStringList tables() const override { return m_sheets; }
+
+    SourceTable read(const QString &name, int rowLimit) override
+    {
+        const qsizetype index = m_sheets.indexOf(name);
+        if (index < 0 || !m_zip.has(m_parts[index]))
+            throw SourceError(QStringLiteral("%1: no sheet %2").arg(m_path, name));
+        QXmlStreamReader xml(m_zip.read(m_parts[index]));
+        Grid grid;
+        int row = -1;
+        int nextColumn = 0;
+        while (!xml.atEnd()) {
+            xml.readNext();
+            if (!xml.isStartElement())
+                continue;
+            if (xml.name() == u"row") {
+                const int r = xml.attributes().value(QStringLiteral("r")).toInt();
+                row = r > 0 ? r - 1 : row + 1;
+                nextColumn = 0;
+                if (rowLimit >= 0 && row > rowLimit + 64 && int(grid.rows.size()) > rowLimit + 1)
+                    break; // enough for a preview, even after leading empty rows
+            } else if (xml.name() == u"c") {
+                const QString ref = xml.attributes().value(QStringLiteral("r")).toString();
+                int column = columnOfReference(ref);
+                if (column < 0)
+                    column = nextColumn;
+                if (row < 0)
+                    row = qMax(0, rowOfReference(ref));
+                nextColumn = column + 1;
+                grid.set(row, column, cellText(xml));
+            }
+        }
+        if (xml.hasError())
+            throw SourceError(QStringLiteral("%1: sheet %2 is damaged (%3)").arg(m_path, name, xml.errorString()));
+        return tableFromGrid(name, std::move(grid.rows), rowLimit);
+    }
+
+private:
+    QHash<QString, QString> relationships() const
+    {
+        QHash<QString, QString> targets;
+        QXmlStreamReader xml(m_zip.read(QStringLiteral("xl/_rels/workbook.xml.rels")));
+        while (!xml.atEnd()) {
+            xml.readNext();
+            if (xml.isStartElement() && xml.name() == u"Relationship")
+                targets.insert(xml.attributes().value(QStringLiteral("Id")).toString(),
+                               xml.attributes().value(QStringLiteral("Target")).toString());
+        }
+        return targets;
+    }
+
+    void readSharedStrings()
+    {
+        QXmlStreamReader xml(m_zip.read(QStringLiteral("xl/sharedStrings.xml")));
+        while (!xml.atEnd()) {
+            xml.readNext();
+            if (xml.isStartElement() && xml.name() == u"si")
+                m_strings << runText(xml);
+        }
+    }
+
+    void readStyles()
+    {
+        QXmlStreamReader xml(m_zip.read(QStringLiteral("xl/styles.xml")));
+        std::set<int> dateFormats;
+        bool inCellXfs = false;
+        while (!xml.atEnd()) {
+            xml.readNext();
+            if (xml.isStartElement()) {
+                if (xml.name() == u"numFmt" && isDateFormatCode(xml.attributes().value(QStringLiteral("formatCode")).toString()))
+                    dateFormats.insert(xml.attributes().value(QStringLiteral("numFmtId")).toInt());
+                else if (xml.name() == u"cellXfs")
+                    inCellXfs = true;
+                else if (inCellXfs && xml.name() == u"xf") {
+                    const int id = xml.attributes().value(QStringLiteral("numFmtId")).toInt();
+                    m_dateStyles.push_back(isBuiltinDateFormat(id) || dateFormats.count(id));
+                    xml.skipCurrentElement();
+                }
+            } else if (xml.isEndElement() && xml.name() == u"cellXfs") {
+                inCellXfs = false;
+            }
+        }
+    }
+
+    // Reads one <c> element to its end.
+    QString cellText(QXmlStreamReader &xml) const
+    {
+        const QString type = xml.attributes().value(QStringLiteral("t")).toString();
+        const int style = xml.attributes().value(QStringLiteral("s")).toInt();
+        QString value;
+        bool haveValue = false;
+        QString inlineText;
+        while (!xml.atEnd()) {
+            xml.readNext();
+            if (xml.isStartElement()) {
+                if (xml.name() == u"v") {
+                    value = xml.readElementText();
+                    haveValue = true;
+                } else if (xml.name() == u"is") {
+                    inlineText = runText(xml);
+                }
+            } else if (xml.isEndElement() && xml.name() == u"c") {
+                break;
+            }
+        }
+        if (type == u"inlineStr")
+            return inlineText;
+        if (!haveValue)
+            return {};
+        if (type == u"s") {
+            bool ok = false;
+            const int i = value.toInt(&ok);
+            return ok ? m_strings.value(i) : QString();
+        }
+        if (type == u"b")
+            return booleanText(value.trimmed() == u"1");
+        if (type == u"str" || type == u"e")
+            return value;
+        if (type == u"d")
+            return value.replace(u'T', u' ');
+        bool ok = false;
+        const double number = value.toDouble(&ok);
+        if (!ok)
+            return value;
+        if (style >= 0 && style < int(m_dateStyles.size()) && m_dateStyles[size_t(style)])
+            return serialDateText(number, m_date1904);
+        return numberText(number);
+    }
+
+    QString m_path;
+    ZipPackage m_zip;
+    QStringList m_sheets;
+    QStringList m_parts;
+    QStringList m_strings;
+    std::vector<bool> m_dateStyles;
+    bool m_date1904 = false;
+};
+
+// ---- OpenDocument -----------------------------------------------------------
+
+const QString kTableNs = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:table:1.0");
+const QString kOfficeNs = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:office:1.0");
+const QString kTextNs = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:text:1.0");
+
+// The text of a <text:p>, with its spaces, tabs and line breaks.
+void appendParagraph(QXmlStreamReader &xml, QString &out)
+{
+    int depth = 1;
+    while (depth > 0 && !xml.atEnd()) {
+        xml.readNext();
+        if (xml.isCharacters()) {
+            out += xml.text();
+        } else if (xml.isStartElement()) {
+            if (xml.namespaceUri() == kTextNs && xml.name() == u"s") {
+                const int n = xml.attributes().value(kTextNs, QStringLiteral("c")).toInt();
+                out += QString(qBound(1, n, 1000), u' ');
+            } else if (xml.namespaceUri() == kTextNs && xml.name() == u"tab") {
+                out += u'\t';
+            } else if (xml.namespaceUri() == kTextNs && xml.name() == u"line-break") {
+                out += u'\n';
+            } else if (xml.namespaceUri() == kOfficeNs && xml.name() == u"annotation") {
+                xml.skipCurrentElement();
+                continue;
+            }
+            ++depth;
+        } else if (xml.isEndElement()) {
+            --depth;
+        }
+    }
+}
+
+QString timeText(const QString &duration)
+{
+    // PT12H30M05S (hours may exceed a day; fractions of seconds are dropped).
+    static const QRegularExpression re(QStringLiteral("^-?PT(?:(\\d+)H)?(?:(\\d+)M)?(?:(\\d+)(?:[.,]\\d+)?S)?$"));
+    const auto m = re.match(duration);
+    if (!m.hasMatch())
+        return duration;
+    return QStringLiteral("%1:%2:%3").arg(m.captured(1).toInt(), 2, 10, QLatin1Char('0'))
+        .arg(m.captured(2).toInt(), 2, 10, QLatin1Char('0'))
+        .arg(m.captured(3).toInt(), 2, 10, QLatin1Char('0'));
+}
+
+class OdsFile : public SourceFile {
+public:
+    explicit OdsFile(const QString &path) : m_path(path), m_zip(path)
+    {
+        if (!m_zip.isOpen() || !m_zip.has(QStringLiteral("content.xml")))
+            throw SourceError(QStringLiteral("%1: not an OpenDocument spreadsheet").arg(path));
+        const QByteArray mime = m_zip.read(QStringLiteral("mimetype"));
+        if (!mime.isEmpty() && !mime.startsWith("application/vnd.oasis.opendocument.spreadsheet"))
+            throw SourceError(QStringLiteral("%1: an OpenDocument file, but not a spreadsheet").arg(path));
+        m_content = m_zip.read(QStringLiteral("content.xml"));
+        QXmlStreamReader xml(m_content);
+        while (!xml.atEnd()) {
+            xml.readNext();
+            if (xml.isStartElement() && xml.namespaceUri() == kTableNs && xml.name() == u"table") {
+                m_sheets << xml.attributes().value(kTableNs, QStringLiteral("name")).toString();
+                xml.skipCurrentElement();
+            }
+        }
+        if (xml.hasError() || m_sheets.isEmpty())
+            throw SourceError(QStringLiteral("%1: the spreadsheet holds no table").arg(path));
+    }
+
+    QStringList tables() const override { return m_sheets; }
+
+    SourceTable read(const QString &name, int rowLimit) override
+    {
+        const qsizetype index = m_sheets.indexOf(name);
+        if (index < 0)
+            throw SourceError(QStringLiteral("%1: no sheet %2").arg(m_path, name));
+        QXmlStreamReader xml(m_content);
+        qsizetype seen = -1;
+        while (!xml.atEnd()) {
+            xml.readNext();
+            if (xml.isStartElement() && xml.namespaceUri() == kTableNs && xml.name() == u"table" && ++seen == index)
+                return readTable(xml, name, rowLimit);
+        }
+        throw SourceError(QStringLiteral("%1: sheet %2 is damaged").arg(m_path, name));
+    }
+
+private:
+    SourceTable readTable(QXmlStreamReader &xml, const QString &name, int rowLimit) const
+    {
+        Grid grid;
+        int row = 0;
+        while (!xml.atEnd()) {
+            xml.readNext();
+            if (xml.isEndElement() && xml.namespaceUri() == kTableNs && xml.name() == u"table")
+                break;
+            if (!xml.isStartElement() || xml.namespaceUri() != kTableNs || xml.name() != u"table-row")
+                continue;
+            const int repeat = qBound(1, xml.attributes().value(kTableNs, QStringLiteral("number-rows-repeated")).toInt(), kMaxRows);
+            const QStringList cells = readRow(xml);
+            // Repeated rows are mostly the empty rest of a sheet: an empty row
+            // only moves the position.
+            const bool empty = std::all_of(cells.cbegin(), cells.cend(), [](const QString &v) { return v.isEmpty(); });
+            for (int k = 0; k < repeat && row < kMaxRows; ++k, ++row) {
+                if (empty) {
+                    row += repeat - k - 1;
+                    ++row;
+                    break;
+                }
+                for (qsizetype c = 0; c < cells.size(); ++c)
+                    grid.set(row, int(c), cells[c]);
+            }
+            if (rowLimit >= 0 && int(grid.rows.size()) > rowLimit + 64)
+                break;
+        }
+        if (xml.hasError())
+            throw SourceError(QStringLiteral("%1: sheet %2 is damaged (%3)").arg(m_path, name, xml.errorString()));
+        return tableFromGrid(name, std::move(grid.rows), rowLimit);
+    }
+
+    // The cells of one <table:table-row>, repeated cells written out up to
+    // the last cell that holds something.
+    static QStringList readRow(QXmlStreamReader &xml)
+    {
+        QStringList cells;
+        int pendingEmpty = 0;
+        while (!xml.atEnd()) {
+            xml.readNext();
+            if (xml.isEndElement() && xml.name() == u"table-row")
+                break;
+            if (!xml.isStartElement() || xml.namespaceUri() != kTableNs
+                || (xml.name() != u"table-cell" && xml.name() != u"covered-table-cell"))
+                continue;
+            const int repeat = qBound(1, xml.attributes().value(kTableNs, QStringLiteral("number-columns-repeated")).toInt(), kMaxColumns);
+            const QString value = cellText(xml);
+            if (value.isEmpty()) {
+                pendingEmpty = qMin(kMaxColumns, pendingEmpty + repeat);
+                continue;
+            }
+            for (; pendingEmpty > 0 && cells.size() < kMaxColumns; --pendingEmpty)
+                cells << QString();
+            pendingEmpty = 0;
+            for (int k = 0; k < repeat && cells.size() < kMaxColumns; ++k)
+                cells << value;
+        }
+        return cells;
+    }
+
+    // Reads one cell element to its end.
+    static QString cellText(QXmlStreamReader &xml)
+    {
+        const QXmlStreamAttributes a = xml.attributes();
+        const QString type = a.value(kOfficeNs, QStringLiteral("value-type")).toString();
+        QString text;
+        bool firstParagraph = true;
+        int depth = 1;
+        while (depth > 0 && !xml.atEnd()) {
+            xml.readNext();
+            if (xml.isStartElement()) {
+                if (xml.namespaceUri() == kTextNs && (xml.name() == u"p" || xml.name() == u"h")) {
+                    if (!firstParagraph)
+                        text += u'\n';
+                    firstParagraph = false;
+                    appendParagraph(xml, text);
+                } else if (xml.namespaceUri() == kOfficeNs && xml.name() == u"annotation") {
+                    xml.skipCurrentElement();
+                } else {
+                    ++depth;
+                }
+            } else if (xml.isEndElement()) {
+                --depth;
+            }
+        }
+        if (type == u"float" || type == u"percentage" || type == u"currency") {
+            bool ok = false;
+            const double v = a.value(kOfficeNs, QStringLiteral("value")).toDouble(&ok);
+            return ok ? numberText(v) : text;
+        }
+        if (type == u"date") {
+            QString d = a.value(kOfficeNs, QStringLiteral("date-value")).toString();
+            if (d.endsWith(QLatin1String("T00:00:00")))
+                d.chop(9);
+            return d.replace(u'T', u' ');
+        }
+        if (type == u"time")
+            return timeText(a.value(kOfficeNs, QStringLiteral("time-value")).toString());
+        if (type == u"boolean")
+            return booleanText(a.value(kOfficeNs, QStringLiteral("boolean-value")) == u"true");
+        return text;
+    }
+
+    QString m_path;
+    ZipPackage m_zip;
+    QByteArray m_content;
+    QStringList m_sheets;
+};
+
+} // namespace
+
+std::unique_ptr<SourceFile> openXlsx(const QString &path)
+{
+    return std::make_unique<XlsxFile>(path);
+}
+
+std::unique_ptr<SourceFile> openOds(const QString &path)
+{
+    return std::make_unique<OdsFile>(path);
+}
+
+} // namespace kirvane::import
