@@ -1,8 +1,8 @@
 #pragma once
 // The semicolon-separated export of an address book: a heading line of the
 // book's labels, then one line per contact of its eighteen values, lines ended
-// by CR LF. A value holding a semicolon, a double quote or a line break is
-// quoted, its quotes doubled. The file is Windows-1252 when every character
+// by CR LF. A value or label holding a semicolon, a double quote or a line
+// break is quoted, its quotes doubled. The file is Windows-1252 when every character
 // fits, else UTF-8 with a byte-order mark.
 
 #include <QString>
@@ -16,8 +16,10 @@ namespace kirvane::import {
 // One value as the export writes it.
 [[nodiscard]] QString csvField(const QString &value);
 
-// Writes book to path. Throws store::StoreError when the book cannot be read
-// or the file cannot be written.
+// Writes book to path, under another name first and renamed over path once
+// complete. Throws store::StoreError when the book cannot be read, the file
+// cannot be written whole, or path is a table or label file of the data
+// folder (a book, the template, the history ...).
 void exportBook(const store::BookFiles &files, const QString &book, const QString &path);
 
 } // namespace kirvane::import
