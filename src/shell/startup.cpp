@@ -1,5 +1,6 @@
 #include "shell/startup.h"
 
+#include "import/widgets/importwizard.h"
 #include "mail/pop3client.h"
 #include "mail/smtpclient.h"
 #include "contacts/widgets/contactsview.h"
@@ -23,6 +24,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <memory>
 
 namespace kirvane::shell {
 
@@ -115,9 +117,12 @@ int runDesktop(QApplication &app, const StartOptions &options)
     auto *sync = new subscriptions::SyncDialog(base, pop, smtp, form.asker(), &form);
     form.provide(QStringLiteral("Synchroniser1"), [sync] { sync->synchronise(); });
     // The windows of the other subsystems are created here, each once, and
-    // the import window last, through createImportWindow(); until the import
-    // subsystem provides that window its commands stay disabled, without a
-    // warning about readers that were never looked for.
+    // the import window last, through createImportWindow().
+    std::unique_ptr<import::ImportWizard> importWizard;
+    createImportWindow(form, [&] {
+        importWizard = std::make_unique<import::ImportWizard>(base.files(), form.asker(), &form);
+        return true;
+    });
 
     splash.close();
 
@@ -125,6 +130,9 @@ int runDesktop(QApplication &app, const StartOptions &options)
     translator.add(QStringLiteral("Form1"), [&form](int language) { form.applyLanguage(language); });
     translator.add(QStringLiteral("Sending"), [&sendingWindows](int language) { sendingWindows.applyLanguage(language); });
     translator.add(QStringLiteral("Dialogue_synchronisation"), [sync](int language) { sync->applyLanguage(language); });
+    if (importWizard)
+        translator.add(QStringLiteral("TF_importation_multi_format"),
+                       [&importWizard](int language) { importWizard->applyLanguage(language); });
     translator.apply();
 
     form.show();

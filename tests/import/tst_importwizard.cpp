@@ -1,0 +1,240 @@
+// The import wizard offscreen, driven by its widgets' names: the pages in
+// order, the table choice shown only where a file holds several tables, the
+// preview, the mapping by heading clicks, its four checks, a file that is not
+// of its kind, and an import that ends with its counts.
+#include "contacts/bookmanager.h"
+#include "import/contactimport.h"
+#include "import/widgets/importwizard.h"
+#include "common/folders.h"
+#include "store/addressbookstore.h"
+#include "store/bookfiles.h"
+#include "store/contactrecord.h"
+#include "store/contacttable.h"
+#include "texts/asker.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeWidget>
+
+#include <memory>
+
+using namespace kirvane;
+using namespace kirvane::common;
+using namespace kirvane::contacts;
+using namespace kirvane::import;
+using namespace kirvane::store;
+using namespace kirvane::texts;
+
+class TstImportWizard : public QObject {
+    Q_OBJECT
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<AddressBookStore> m_base;
+    ScriptedAsker m_asker;
+    std::unique_ptr<ImportWizard> m_wizard;
+    QString m_file;           // what the file chooser answers
+    QList<int> m_fields;      // what the column chooser answers, column by column
+
+    template <typename T>
+    T *child(const char *name) const
+    {
+        T *w = m_wizard->findChild<T *>(QLatin1String(name));
+        if (!w)
+            qFatal("no widget %s", name);
+        return w;
+    }
+    void click(const char *name) { QTest::mouseClick(child<QPushButton>(name), Qt::LeftButton); }
+    QTreeWidget *preview() const { return child<QTreeWidget>("Lst_contact"); }
+
+    QString writeFile(const QString &name, const QByteArray &bytes)
+    {
+        const QString path = m_dir->filePath(name);
+        QFile f(path);
+        f.open(QIODevice::WriteOnly);
+        f.write(bytes);
+        return path;
+    }
+
+    int contactCount()
+    {
+        return m_base->countRows(QStringLiteral("an_clients"));
+    }
+
+    // Page 1 with kind chosen, then page 2 with m_file opened, then page 3.
+    void reachPreview(const char *radio)
+    {
+        m_wizard->start(QStringLiteral("clients"));
+        child<QRadioButton>(radio)->setChecked(true);
+        click("btn_suivant");
+        QCOMPARE(m_wizard->page(), 2);
+        QVERIFY(!child<QPushButton>("btn_suivant")->isEnabled());
+        click("btn_ouvrirfichier");
+        QVERIFY(child<QPushButton>("btn_suivant")->isEnabled());
+        click("btn_suivant");
+        QCOMPARE(m_wizard->page(), 3);
+    }
+
+    void clickHeadings()
+    {
+        for (int c = 0; c < m_fields.size(); ++c)
+            Q_EMIT preview()->header()->sectionClicked(c);
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        setDataFolder(m_dir->path());
+        QVERIFY(BookFiles::ensureDataFolder(dataFolder()));
+        m_base = std::make_unique<AddressBookStore>();
+        m_base->initDataFolder();
+        QVERIFY(BookManager(*m_base).create(QStringLiteral("clients"),
+                                            {QStringLiteral("Âge"), QString(), QString(), QString()}).ok());
+        m_asker.clear();
+        m_wizard = std::make_unique<ImportWizard>(m_base->files(), m_asker);
+        m_wizard->applyLanguage(2);
+        m_wizard->setFileChooser([this](SourceKind) { return m_file; });
+        m_wizard->setColumnChooser([this](int column) { return m_fields.value(column, kNotIdentified); });
+        m_wizard->show();
+        m_file = writeFile(QStringLiteral("contacts.csv"),
+                           "Nom;Email;Ville\r\nO'Neil;o'neil@example.org;Paris\r\nDurand;d@example.org;Lyon\r\n"
+                           "A;a@x.org;\r\nB;b@x.org;\r\nC;c@x.org;\r\n");
+    }
+
+    void cleanup()
+    {
+        m_wizard.reset();
+        m_base.reset();
+    }
+
+    void startsOnTheFirstPageWithAccess()
+    {
+        m_wizard->start(QStringLiteral("clients"));
+        QCOMPARE(m_wizard->page(), 1);
+        QVERIFY(child<QRadioButton>("radio_access")->isChecked());
+        QVERIFY(!child<QPushButton>("btn_precedent")->isEnabled());
+        QVERIFY(child<QPushButton>("btn_suivant")->isEnabled());
+        QVERIFY(!child<QPushButton>("btn_executer")->isVisible());
+        QCOMPARE(child<QLineEdit>("e_chp_16")->text(), QStringLiteral("Âge"));
+        QCOMPARE(m_wizard->minimumSize(), QSize(550, 360));
+    }
+
+    // A CSV file: no table to choose; the preview holds the names and four rows.
+    void previewOfFiveRows()
+    {
+        reachPreview("Radio_csv");
+        QVERIFY(!child<QComboBox>("CB_table")->isVisible());
+        QCOMPARE(child<QComboBox>("CB_table")->currentText(), QStringLiteral("contacts#csv"));
+        QVERIFY(child<QPushButton>("btn_executer")->isVisible());
+        QVERIFY(!child<QPushButton>("btn_suivant")->isEnabled());
+        QCOMPARE(preview()->topLevelItemCount(), 5);
+        QCOMPARE(preview()->columnCount(), 3);
+        QCOMPARE(preview()->headerItem()->text(0), QStringLiteral("Please, click here"));
+        QCOMPARE(preview()->topLevelItem(0)->text(1), QStringLiteral("Email"));
+        QCOMPARE(preview()->topLevelItem(1)->text(0), QStringLiteral("O\u2019Neil"));
+    }
+
+    // Back to page 2 and forward again rebuilds the preview and clears the mapping.
+    void goingBackClearsTheMapping()
+    {
+        reachPreview("Radio_csv");
+        m_fields = {F_nom, F_email, kUnused};
+        clickHeadings();
+        QCOMPARE(preview()->headerItem()->text(1), QStringLiteral("Email"));
+        click("btn_precedent");
+        QCOMPARE(m_wizard->page(), 2);
+        QVERIFY(child<QPushButton>("btn_suivant")->isEnabled());
+        click("btn_suivant");
+        QCOMPARE(preview()->headerItem()->text(1), QStringLiteral("Please, click here"));
+        QCOMPARE(m_wizard->session().mapping(), (QList<int>{kNotIdentified, kNotIdentified, kNotIdentified}));
+    }
+
+    // Nothing clicked: the not-defined notice, then the at-least-one-field one;
+    // nothing is imported and the wizard stays.
+    void checksStopTheImport()
+    {
+        reachPreview("Radio_csv");
+        click("btn_executer");
+        QCOMPARE(m_asker.texts(), (QStringList{QStringLiteral("Some fields have not been identified."),
+                                                QStringLiteral("You must use at least one field of your base. Identify them again.")}));
+        QCOMPARE(contactCount(), 0);
+        QCOMPARE(m_wizard->page(), 3);
+        m_asker.clear();
+        m_fields = {F_email, F_email, kUnused};
+        clickHeadings();
+        click("btn_executer");
+        QCOMPARE(m_asker.texts(), QStringList{QStringLiteral("You have specified twice the same field. ")});
+        QCOMPARE(contactCount(), 0);
+    }
+
+    // The import: heading line skipped, apostrophes typographic in names only,
+    // labels written, and a notice with the counts.
+    void importsAndTellsTheCounts()
+    {
+        reachPreview("Radio_csv");
+        m_fields = {F_nom, F_email, F_champ16};
+        clickHeadings();
+        child<QCheckBox>("Chk_ignorer_colonne")->setChecked(true);
+        child<QLineEdit>("e_chp_16")->setText(QStringLiteral("Ville natale"));
+        QSignalSpy imported(m_wizard.get(), &ImportWizard::bookImported);
+        click("btn_executer");
+        QCOMPARE(imported.size(), 1);
+        QCOMPARE(contactCount(), 5);
+        QCOMPARE(m_asker.texts(), QStringList{QStringLiteral("5 contact(s) added.")});
+        ContactRecord record = emptyContact();
+        m_base->contacts().readContact(1, QStringLiteral("clients"), record);
+        QCOMPARE(record[F_nom].value, QStringLiteral("O\u2019Neil"));
+        QCOMPARE(record[F_email].value, QStringLiteral("o'neil@example.org"));
+        QCOMPARE(record[F_champ16].value, QStringLiteral("Paris"));
+        store::ContactRecord labels = emptyContact();
+        readLabels(m_base->files().labelPath(QStringLiteral("clients")), labels);
+        QCOMPARE(labels[F_champ16].label, QStringLiteral("Ville natale"));
+        QVERIFY(!m_wizard->isVisible());
+    }
+
+    // A Paradox file opens with its own table chosen and no table choice shown.
+    void paradoxPreselectsItsTable()
+    {
+        m_file = qEnvironmentVariable("KIRVANE_TEST_DATA") + QStringLiteral("/import/paradox/paradoxdriver_db/CONTACTS.DB");
+        reachPreview("Radio_paradox");
+        QVERIFY(!child<QComboBox>("CB_table")->isVisible());
+        QCOMPARE(child<QComboBox>("CB_table")->currentText(), QStringLiteral("CONTACTS"));
+        QCOMPARE(preview()->topLevelItem(0)->text(0), QStringLiteral("Last Name"));
+    }
+
+    // An Access file shows its tables to choose from.
+    void accessShowsItsTables()
+    {
+        m_file = qEnvironmentVariable("KIRVANE_TEST_DATA") + QStringLiteral("/import/mdb/jackcess_indexTestV1997.mdb");
+        m_wizard->start(QStringLiteral("clients"));
+        click("btn_suivant");
+        click("btn_ouvrirfichier");
+        QVERIFY(child<QComboBox>("CB_table")->isVisible());
+        QCOMPARE(child<QComboBox>("CB_table")->count(), 3);
+        child<QComboBox>("CB_table")->setCurrentIndex(1);
+        click("btn_suivant");
+        QCOMPARE(m_wizard->session().tableName(), QStringLiteral("Table2"));
+    }
+
+    // A file that is not of the kind chosen: the format message, back to page 1.
+    void wrongFileGoesBackToTheFirstPage()
+    {
+        m_wizard->start(QStringLiteral("clients"));
+        child<QRadioButton>("Radio_dbase")->setChecked(true);
+        click("btn_suivant");
+        click("btn_ouvrirfichier");
+        QCOMPARE(m_asker.texts(), QStringList{QStringLiteral("Incorrect file format.")});
+        QCOMPARE(m_asker.questions().front().kind, DialogKind::Error);
+        QCOMPARE(m_wizard->page(), 1);
+        QCOMPARE(contactCount(), 0);
+    }
+};
+
+QTEST_MAIN(TstImportWizard)
+#include "tst_importwizard.moc"
