@@ -396,20 +396,16 @@ constexpr std::array<Pair, EntryCount> kTable{{
     {u"", u""},  // 324
     {u"", u""},  // 325
     {u"", u""},  // 326
-    {u"", u""},  // 327
-    {u"", u""},  // 328
-    {u"", u""},  // 329
-    {u"", u""},  // 330
-    {u"", u""},  // 331
+    // Import wizard TF_importation_multi_format: the kinds added after the seven, the counts
+    // told at the end of an import (import/contactimport.h names them; English wording chosen
+    // here, no fixed one exists)
+    {u"Excel 2007 et suivants (*.xlsx)", u"Excel 2007 and later (*.xlsx)"},  // 327
+    {u"OpenDocument (*.ods)", u"OpenDocument (*.ods)"},  // 328
+    {u"vCard (*.vcf)", u"vCard (*.vcf)"},  // 329
+    {u"%1 contact(s) ajouté(s).", u"%1 contact(s) added."},  // 330
+    {u"%1 ligne(s) refusée(s) :", u"%1 row(s) refused:"},  // 331
     // Caption of the error dialog TF_erreur_standard
     {u"Erreur.", u"Error"},  // 332
-    // Import wizard TF_importation_multi_format: the kinds added after the seven, the counts
-    // told at the end of an import (English wording chosen here; no fixed one exists)
-    {u"Excel 2007 et suivants (*.xlsx)", u"Excel 2007 and later (*.xlsx)"},  // 333
-    {u"OpenDocument (*.ods)", u"OpenDocument (*.ods)"},  // 334
-    {u"vCard (*.vcf)", u"vCard (*.vcf)"},  // 335
-    {u"%1 contact(s) ajouté(s).", u"%1 contact(s) added."},  // 336
-    {u"%1 ligne(s) refusée(s) :", u"%1 row(s) refused:"},  // 337
 }};
 
 constexpr std::array<int, 19> kMappingChoices{

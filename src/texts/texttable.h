@@ -1,5 +1,5 @@
 #pragma once
-// The interface text table: 338 numbered entries, each a French text and an
+// The interface text table: 333 numbered entries, each a French text and an
 // English text. Windows are designed with the French texts; at start-up the
 // active language, English, is applied to every window from this table, so the
 // number of an entry and the language index alone decide what is shown.
@@ -54,8 +54,6 @@
 // 332: Caption of the error dialog TF_erreur_standard.
 // 238-244: Sending run: log lines of refused recipients and invalid addresses, the end-of-run
 //     counts, the settings file not written, a run a crash cut short, its history not written.
-// 333-337: Import wizard TF_importation_multi_format: the three kinds of file added after
-//     the seven, and the counts told at the end of an import.
 // 124-126, 245-251, 276-283, 319-331: not used (empty in both languages).
 //
 // Shared entries: buttons Valider/Ok 25, Annuler/Cancel 26, Oui/Yes 27,
@@ -87,7 +85,7 @@
 
 namespace kirvane::texts {
 
-inline constexpr int EntryCount = 338;
+inline constexpr int EntryCount = 333;
 
 // Language indexes.
 inline constexpr int French = 1;
@@ -405,11 +403,6 @@ enum Entry : int {
     MenuSend = 317,
     MenuPreviousMessage = 318,
     ErrorCaption = 332,
-    ImportKindXlsx = 333,
-    ImportKindOds = 334,
-    ImportKindVcard = 335,
-    ImportAdded = 336,
-    ImportRefused = 337,
     MenuNextMessage = ButtonNext,
     MenuSendAgain = ButtonSendAgain,
 };

@@ -1,5 +1,6 @@
 #include "import/widgets/importwizard.h"
 
+#include "import/contactimport.h"
 #include "import/widgets/columnchoicedialog.h"
 #include "texts/texttable.h"
 #include "common/folders.h"
@@ -70,9 +71,9 @@ constexpr KindButton kKindButtons[] = {
     {"Radio_paradox", SourceKind::Paradox, texts::ImportKindParadox},
     {"Radio_csv", SourceKind::Csv, texts::ImportKindCsv},
     {"Radio_dbase", SourceKind::Dbase, texts::ImportKindDbase},
-    {"Radio_xlsx", SourceKind::Xlsx, texts::ImportKindXlsx},
-    {"Radio_ods", SourceKind::Ods, texts::ImportKindOds},
-    {"Radio_vcard", SourceKind::Vcard, texts::ImportKindVcard},
+    {"Radio_xlsx", SourceKind::Xlsx, kEntryKindXlsx},
+    {"Radio_ods", SourceKind::Ods, kEntryKindOds},
+    {"Radio_vcard", SourceKind::Vcard, kEntryKindVcard},
 };
 
 } // namespace
@@ -203,7 +204,7 @@ ImportWizard::~ImportWizard() = default;
 void ImportWizard::applyLanguage(int language)
 {
     m_language = language;
-    using namespace translation;
+    using namespace texts;
     setWindowTitle(text(ImportCaption, language));
     m_intro->setText(displayLines(text(ImportPage1, language)));
     m_fileType->setText(text(ImportFileType, language));
@@ -423,7 +424,7 @@ QString ImportWizard::defaultFileChoice(SourceKind kind)
     QFileDialog dialog(this);
     dialog.setObjectName(QLatin1String(dialogNames[int(kind)]));
     dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setNameFilter(kindFilter(kind, m_language));
+    dialog.setNameFilter(kindFilter(kind));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
     return dialog.selectedFiles().first();
