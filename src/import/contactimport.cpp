@@ -103,9 +103,9 @@ QString importSummary(const ImportResult &result, int language)
     const auto lines = [language](int entry) { return texts::lines(entry, language); };
     if (!result.ok)
         return (lines(texts::ImportError) << result.error).join(u'\n');
-    QStringList text{texts::text(kEntryAdded, language).arg(result.added)};
+    QStringList text{texts::text(texts::ImportAdded, language).arg(result.added)};
     if (result.refused > 0) {
-        text << texts::text(kEntryRefused, language).arg(result.refused);
+        text << texts::text(texts::ImportRefused, language).arg(result.refused);
         for (auto it = result.reasons.cbegin(); it != result.reasons.cend(); ++it)
             text << QStringLiteral("%1 × %2").arg(it.value()).arg(it.key());
     }

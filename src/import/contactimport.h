@@ -77,14 +77,6 @@ struct ImportResult {
 [[nodiscard]] ImportResult importContacts(const store::BookFiles &files, const QString &book, const SourceTable &table,
                                           const QList<int> &mapping, const ImportOptions &options);
 
-// Entries of the text table for the import wizard's own texts, kept among
-// the entries the other windows leave unused.
-inline constexpr int kEntryKindXlsx = 327;
-inline constexpr int kEntryKindOds = 328;
-inline constexpr int kEntryKindVcard = 329;
-inline constexpr int kEntryAdded = 330;
-inline constexpr int kEntryRefused = 331;
-
 // What the end of an import tells the user: how many contacts were added,
 // how many rows were refused and why; or why nothing was imported.
 [[nodiscard]] QString importSummary(const ImportResult &result, int language);

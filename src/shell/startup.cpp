@@ -5,7 +5,7 @@
 #include "mail/smtpclient.h"
 #include "contacts/widgets/contactsview.h"
 #include "contacts/widgets/directoryview.h"
-#include "import/csvexport.h"
+#include "import/widgets/exportcommand.h"
 #include "message/widgets/messageeditorview.h"
 #include "sending/widgets/historyframe.h"
 #include "sending/widgets/sendingwindows.h"
@@ -19,12 +19,10 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QFileDialog>
 #include <QMessageBox>
 #include <QTimer>
 
 #include <cstdio>
-#include <memory>
 
 namespace kirvane::shell {
 
@@ -44,6 +42,18 @@ bool createImportWindow(MainWindow &form, const std::function<bool()> &create)
     form.asker().inform(QString::fromUtf8(kImportDriversMissing));
     form.disableImport();
     return false;
+}
+
+void connectBookTransfers(contacts::DirectoryView &directory, const BookFiles &files, BookTransfers &transfers)
+{
+    directory.importInto = [&transfers](const QString &book) {
+        if (transfers.importWindow)
+            transfers.importWindow->importInto(book);
+    };
+    directory.exportBook = [&directory, &files, &transfers](const QString &book) {
+        if (transfers.asker)
+            import::exportWithDialog(&directory, files, book, *transfers.asker);
+    };
 }
 
 int runDesktop(QApplication &app, const StartOptions &options)
@@ -95,21 +105,11 @@ int runDesktop(QApplication &app, const StartOptions &options)
     views.history = new sending::HistoryFrame(base, editor);
     views.contact = new contacts::ContactsView(&base);
     auto *directory = new contacts::DirectoryView(&base);
-    // The export writes the chosen book to a CSV file the user names; import
-    // is set here (DirectoryView::importInto) once its window exists.
-    directory->exportBook = [&base, directory](const QString &book) {
-        const QString path = QFileDialog::getSaveFileName(directory, QString(), book + QStringLiteral(".csv"),
-                                                          QStringLiteral("CSV (*.csv)"));
-        if (path.isEmpty())
-            return;
-        try {
-            import::exportBook(base.files(), book, path);
-        } catch (const StoreError &e) {
-            QMessageBox::warning(directory, QStringLiteral("Kirvane"), QString::fromUtf8(e.what()));
-        }
-    };
+    BookTransfers transfers;
+    connectBookTransfers(*directory, base.files(), transfers);
     views.directory = directory;
     MainWindow form(&base, views);
+    transfers.asker = &form.asker();
     QObject::connect(&guard, &SingleInstance::raiseRequested, &form, &MainWindow::bringToFront);
     QObject::connect(&form, &MainWindow::quitRequested, &app, [] { QCoreApplication::exit(0); });
     sending::SendingWindows sendingWindows(base, editor->document(), form.asker(), &form);
@@ -118,9 +118,8 @@ int runDesktop(QApplication &app, const StartOptions &options)
     form.provide(QStringLiteral("Synchroniser1"), [sync] { sync->synchronise(); });
     // The windows of the other subsystems are created here, each once, and
     // the import window last, through createImportWindow().
-    std::unique_ptr<import::ImportWizard> importWizard;
     createImportWindow(form, [&] {
-        importWizard = std::make_unique<import::ImportWizard>(base.files(), form.asker(), &form);
+        transfers.importWindow = new import::ImportWizard(base.files(), form.asker(), &form);
         return true;
     });
 
@@ -130,9 +129,9 @@ int runDesktop(QApplication &app, const StartOptions &options)
     translator.add(QStringLiteral("Form1"), [&form](int language) { form.applyLanguage(language); });
     translator.add(QStringLiteral("Sending"), [&sendingWindows](int language) { sendingWindows.applyLanguage(language); });
     translator.add(QStringLiteral("Dialogue_synchronisation"), [sync](int language) { sync->applyLanguage(language); });
-    if (importWizard)
+    if (transfers.importWindow)
         translator.add(QStringLiteral("TF_importation_multi_format"),
-                       [&importWizard](int language) { importWizard->applyLanguage(language); });
+                       [&transfers](int language) { transfers.importWindow->applyLanguage(language); });
     translator.apply();
 
     form.show();

@@ -9,6 +9,19 @@
 
 class QApplication;
 
+namespace kirvane::contacts {
+class DirectoryView;
+}
+namespace kirvane::import {
+class ImportWizard;
+}
+namespace kirvane::store {
+class BookFiles;
+}
+namespace kirvane::texts {
+class Asker;
+}
+
 namespace kirvane::shell {
 
 struct StartOptions {
@@ -31,6 +44,22 @@ class MainWindow;
 // false when it cannot (its readers are missing). Then the warning is shown
 // with an OK button and import stays disabled; start-up goes on either way.
 bool createImportWindow(MainWindow &form, const std::function<bool()> &create);
+
+// What the address-books view's Import and Export commands reach. Both are
+// filled after the view's commands are connected: the import window (a child
+// of the main window) last of start-up, left null when it cannot be made
+// (import is disabled then); the asker once the main window exists.
+struct BookTransfers {
+    import::ImportWizard *importWindow = nullptr;
+    texts::Asker *asker = nullptr;
+};
+
+// Sets the view's import and export hooks, before the main window connects
+// its commands: Import opens transfers.importWindow for the selected book;
+// Export asks for the file in the save dialog sd_exporter_csv and writes the
+// book there, a failure told through transfers.asker.
+void connectBookTransfers(contacts::DirectoryView &directory, const store::BookFiles &files,
+                          BookTransfers &transfers);
 
 // Runs the program; returns its exit status.
 int runDesktop(QApplication &app, const StartOptions &options);

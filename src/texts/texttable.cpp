@@ -397,8 +397,7 @@ constexpr std::array<Pair, EntryCount> kTable{{
     {u"", u""},  // 325
     {u"", u""},  // 326
     // Import wizard TF_importation_multi_format: the kinds added after the seven, the counts
-    // told at the end of an import (import/contactimport.h names them; English wording chosen
-    // here, no fixed one exists)
+    // told at the end of an import
     {u"Excel 2007 et suivants (*.xlsx)", u"Excel 2007 and later (*.xlsx)"},  // 327
     {u"OpenDocument (*.ods)", u"OpenDocument (*.ods)"},  // 328
     {u"vCard (*.vcf)", u"vCard (*.vcf)"},  // 329

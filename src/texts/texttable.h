@@ -51,10 +51,12 @@
 // 268-273: History view PlaceholderHistoryView.
 // 274-275: Contact search window TF_rechercher.
 // 284-318: Menus of the main window: menu titles and the items of MainMenu1 to MainMenu4.
+// 327-331: Import wizard TF_importation_multi_format: the xlsx, ods and vCard kinds, the counts
+//     told at the end of an import.
 // 332: Caption of the error dialog TF_erreur_standard.
 // 238-244: Sending run: log lines of refused recipients and invalid addresses, the end-of-run
 //     counts, the settings file not written, a run a crash cut short, its history not written.
-// 124-126, 245-251, 276-283, 319-331: not used (empty in both languages).
+// 124-126, 245-251, 276-283, 319-326: not used (empty in both languages).
 //
 // Shared entries: buttons Valider/Ok 25, Annuler/Cancel 26, Oui/Yes 27,
 // Non/No 28, Fermer/Close 35, Ajouter/Add 18, Supprimer/Delete 19,
@@ -402,6 +404,11 @@ enum Entry : int {
     MenuSave = 316,
     MenuSend = 317,
     MenuPreviousMessage = 318,
+    ImportKindXlsx = 327,
+    ImportKindOds = 328,
+    ImportKindVcard = 329,
+    ImportAdded = 330,
+    ImportRefused = 331,
     ErrorCaption = 332,
     MenuNextMessage = ButtonNext,
     MenuSendAgain = ButtonSendAgain,

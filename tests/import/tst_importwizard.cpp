@@ -4,6 +4,7 @@
 // of its kind, and an import that ends with its counts.
 #include "contacts/bookmanager.h"
 #include "import/contactimport.h"
+#include "import/widgets/exportcommand.h"
 #include "import/widgets/importwizard.h"
 #include "common/folders.h"
 #include "store/addressbookstore.h"
@@ -14,6 +15,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPushButton>
@@ -233,6 +235,47 @@ private Q_SLOTS:
         QCOMPARE(m_asker.questions().front().kind, DialogKind::Error);
         QCOMPARE(m_wizard->page(), 1);
         QCOMPARE(contactCount(), 0);
+    }
+
+    // The export command: a cancelled dialog writes nothing and says nothing;
+    // a target the export refuses (the book's own table, its labels) is told
+    // as an error and left as it was.
+    void exportThroughItsDialog_data()
+    {
+        QTest::addColumn<QString>("target"); // a new file, none, or the book's "table" or "labels"
+        QTest::addColumn<bool>("written");
+        QTest::addColumn<bool>("error");
+        QTest::newRow("written") << QStringLiteral("out.csv") << true << false;
+        QTest::newRow("cancelled") << QString() << false << false;
+        QTest::newRow("the book's table") << QStringLiteral("table") << false << true;
+        QTest::newRow("the book's labels") << QStringLiteral("labels") << false << true;
+    }
+
+    void exportThroughItsDialog()
+    {
+        QFETCH(QString, target);
+        QFETCH(bool, written);
+        QFETCH(bool, error);
+        const QString book = QStringLiteral("clients");
+        const QString path = target == QLatin1String("table")  ? m_base->files().bookPath(book)
+                             : target == QLatin1String("labels") ? m_base->files().labelPath(book)
+                             : target.isEmpty()                  ? QString()
+                                                                 : m_dir->filePath(target);
+        QByteArray before;
+        if (QFile f(path); !path.isEmpty() && f.open(QIODevice::ReadOnly))
+            before = f.readAll();
+        const bool ok = exportWithDialog(nullptr, m_base->files(), book, m_asker,
+                                         [&path] { return path; });
+        QCOMPARE(ok, written);
+        QCOMPARE(m_asker.questions().size(), size_t(error ? 1 : 0));
+        if (error) {
+            QCOMPARE(m_asker.questions().front().kind, DialogKind::Error);
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            QCOMPARE(f.readAll(), before);
+        }
+        if (written)
+            QVERIFY(QFile::exists(path));
     }
 };
 

@@ -110,8 +110,11 @@ void DirectoryView::connectCommands(ui::Commands &commands)
     commands.provide(QStringLiteral("Supprimer2"), [this] { deleteBook(); });
     if (importInto)
         commands.provide(QStringLiteral("Importer"), [this] {
-            if (m_commands->maySelect(selectedBook()))
-                importInto(selectedBook());
+            const QString book = selectedBook();
+            if (!m_commands->maySelect(book))
+                return;
+            importInto(book);
+            showDetails(); // the import may have added contacts and renamed the free fields
         });
     if (exportBook)
         commands.provide(QStringLiteral("exporter"), [this] {

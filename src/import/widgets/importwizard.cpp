@@ -71,9 +71,9 @@ constexpr KindButton kKindButtons[] = {
     {"Radio_paradox", SourceKind::Paradox, texts::ImportKindParadox},
     {"Radio_csv", SourceKind::Csv, texts::ImportKindCsv},
     {"Radio_dbase", SourceKind::Dbase, texts::ImportKindDbase},
-    {"Radio_xlsx", SourceKind::Xlsx, kEntryKindXlsx},
-    {"Radio_ods", SourceKind::Ods, kEntryKindOds},
-    {"Radio_vcard", SourceKind::Vcard, kEntryKindVcard},
+    {"Radio_xlsx", SourceKind::Xlsx, texts::ImportKindXlsx},
+    {"Radio_ods", SourceKind::Ods, texts::ImportKindOds},
+    {"Radio_vcard", SourceKind::Vcard, texts::ImportKindVcard},
 };
 
 } // namespace

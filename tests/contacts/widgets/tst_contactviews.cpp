@@ -4,6 +4,7 @@
 // labels, the apostrophe, print, a damaged book. Questions are answered by a ScriptedAsker;
 // the views' own dialogs by acting on them once they are shown.
 
+#include "modaldialog.h"
 #include "common/folders.h"
 #include "contacts/bookmanager.h"
 #include "contacts/titlelist.h"
@@ -127,14 +128,7 @@ void TestContactViews::cleanup()
 
 void TestContactViews::onDialog(std::function<void(QWidget *)> act)
 {
-    QTimer::singleShot(0, this, [this, act = std::move(act)] {
-        QWidget *w = QApplication::activeModalWidget();
-        if (!w || !w->isVisible()) {
-            onDialog(act);
-            return;
-        }
-        act(w);
-    });
+    onNextModal(this, std::move(act));
 }
 
 qint64 TestContactViews::add(const QString &book, const QString &nom, const QString &prenom, const QString &email)
