@@ -1,22 +1,17 @@
 #include "import/contactimport.h"
 
+#include "contacts/titlelist.h"
 #include "texts/texttable.h"
 #include "store/contactrecord.h"
 #include "store/database.h"
 #include "store/tableschemas.h"
 #include "store/bookfiles.h"
-#include "common/textcodec.h"
-
-#include <QFile>
-#include <QSaveFile>
 
 #include <sqlite3.h>
 
 namespace kirvane::import {
 
 using namespace kirvane::store;
-using common::decodeLegacyText;
-using common::encodeLegacyText;
 
 const QList<int> &mappingFields()
 {
@@ -114,48 +109,13 @@ QString importSummary(const ImportResult &result, int language)
     return text.join(u'\n');
 }
 
-QStringList readTitles(const QString &path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    QStringList titles;
-    for (const QString &line : decodeLegacyText(f.readAll()).split(u'\n')) {
-        QString t = line;
-        if (t.endsWith(u'\r'))
-            t.chop(1);
-        if (!t.isEmpty())
-            titles << t;
-    }
-    return titles;
-}
-
-bool writeTitles(const QString &path, const QStringList &titles)
-{
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly))
-        return false;
-    QString text;
-    for (const QString &t : titles)
-        text += t + QLatin1String("\r\n");
-    f.write(encodeLegacyText(text, true).bytes);
-    return f.commit();
-}
-
 ImportResult importContacts(const BookFiles &files, const QString &book, const SourceTable &table,
                             const QList<int> &mapping, const ImportOptions &options)
 {
     ImportResult result;
-    QStringList titles = options.titlesPath.isEmpty() ? QStringList() : readTitles(options.titlesPath);
+    const contacts::TitleList titleFile(options.titlesPath);
+    QStringList titles = options.titlesPath.isEmpty() ? QStringList() : titleFile.load();
     const qsizetype titleCount = titles.size();
-    auto addTitle = [&](const QString &title) {
-        if (title.isEmpty())
-            return;
-        for (const QString &t : std::as_const(titles))
-            if (t.compare(title, Qt::CaseInsensitive) == 0)
-                return;
-        titles << title;
-    };
 
     const int passes = int(table.rows.size()) + (options.skipHeader ? 0 : 1);
     QStringList columns;
@@ -179,7 +139,7 @@ ImportResult importContacts(const BookFiles &files, const QString &book, const S
                     continue;
                 record[field].value = importedValue(field, values[i]);
                 if (field == F_civilite)
-                    addTitle(record[field].value);
+                    contacts::TitleList::add(titles, record[field].value);
             }
             for (int k = F_nom; k <= F_champ19; ++k)
                 insert.bind(k, record[k].value);
@@ -206,7 +166,7 @@ ImportResult importContacts(const BookFiles &files, const QString &book, const S
         result.error = QString::fromStdString(e.what());
         return result;
     }
-    if (!options.titlesPath.isEmpty() && titles.size() != titleCount && !writeTitles(options.titlesPath, titles)) {
+    if (!options.titlesPath.isEmpty() && titles.size() != titleCount && !titleFile.save(titles)) {
         result.ok = true;
         result.error = QStringLiteral("cannot write %1").arg(options.titlesPath);
         return result;

@@ -81,8 +81,4 @@ struct ImportResult {
 // how many rows were refused and why; or why nothing was imported.
 [[nodiscard]] QString importSummary(const ImportResult &result, int language);
 
-// The titles list of titre.ini, one per line.
-[[nodiscard]] QStringList readTitles(const QString &path);
-[[nodiscard]] bool writeTitles(const QString &path, const QStringList &titles);
-
 } // namespace kirvane::import

@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QStringDecoder>
 
 namespace kirvane::import {
 
@@ -100,6 +101,13 @@ std::vector<QStringList> splitRecords(QStringView text, QChar separator)
 
 QString decodeDelimitedText(const QByteArray &bytes)
 {
+    // Files from other programs come in UTF-16 with its mark; our own text
+    // files never do, so the shared reading of ours does not look for one.
+    const bool little = bytes.startsWith("\xFF\xFE");
+    if (little || bytes.startsWith("\xFE\xFF")) {
+        QStringDecoder utf16(little ? QStringDecoder::Utf16LE : QStringDecoder::Utf16BE);
+        return utf16.decode(QByteArrayView(bytes).sliced(2));
+    }
     return decodeLegacyText(bytes);
 }
 

@@ -2,6 +2,7 @@
 // mapping stops, which values change on the way in, and that a refused row or
 // a failure part-way is never silent.
 #include "contacts/bookmanager.h"
+#include "contacts/titlelist.h"
 #include "import/contactimport.h"
 #include "store/contactrecord.h"
 #include "store/database.h"
@@ -106,8 +107,8 @@ private Q_SLOTS:
         QFETCH(bool, skipHeader);
         QFETCH(int, added);
         const QString titles = findNoCase(dataFolder(), QStringLiteral("titre.ini"));
-        const qsizetype titlesBefore = readTitles(titles).size();
-        QVERIFY(readTitles(titles).contains(QStringLiteral("Docteur")));
+        const qsizetype titlesBefore = TitleList(titles).load().size();
+        QVERIFY(TitleList(titles).load().contains(QStringLiteral("Docteur")));
         ImportOptions options;
         options.skipHeader = skipHeader;
         options.titlesPath = titles;
@@ -133,7 +134,7 @@ private Q_SLOTS:
         QCOMPARE(oneil[F_url - 1], QStringLiteral("http://x.org/o'neil"));
         QCOMPARE(oneil[F_civilite - 1], QStringLiteral("Mme"));
         QCOMPARE(oneil[F_prenom - 1], QString());
-        const QStringList after = readTitles(titles);
+        const QStringList after = TitleList(titles).load();
         QCOMPARE(after.size(), titlesBefore + (skipHeader ? 1 : 2)); // "Mme" (and "Title")
         QCOMPARE(after.filter(QStringLiteral("mme"), Qt::CaseInsensitive).size(), 1);
     }
