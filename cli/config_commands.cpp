@@ -49,6 +49,8 @@ int setConfig(const QStringList &assignments)
     }
     if (const std::optional<int> refusal = sending::checkSettings(s))
         return fail(texts::lines(*refusal).join(u' ').simplified());
+    if (const QString refusal = sending::checkMailSettings(s); !refusal.isEmpty())
+        return fail(refusal);
     s = sending::savedForm(s);
     makeFolder(dataFolder());
     QString error;

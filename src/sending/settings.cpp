@@ -1,5 +1,6 @@
 #include "sending/settings.h"
 
+#include "mail/dkimsigner.h"
 #include "texts/texttable.h"
 #include "common/filewriter.h"
 #include "common/folders.h"
@@ -9,11 +10,14 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <span>
 
 namespace kirvane::sending {
 
 using namespace kirvane::common;
 using namespace kirvane::texts;
+
+namespace tr = texts;
 
 namespace {
 
@@ -35,14 +39,33 @@ constexpr TextKey kTextKeys[] = {
     {"available", &Settings::available},       {"paquet", &Settings::packets},
 };
 
+// The keys after the sixteen: written only when set or already in the file, so
+// that a file of someone who uses none of them stays as it was.
+constexpr TextKey kMailKeys[] = {
+    {"SmtpSecurity", &Settings::smtpSecurity},
+    {"SmtpServerPort", &Settings::smtpServerPort},
+    {"SmtpLogin", &Settings::smtpLogin},
+    {"SmtpPassword", &Settings::smtpPassword},
+    {"PopSecurity", &Settings::popSecurity},
+    {"PopServerPort", &Settings::popServerPort},
+    {"CaFile", &Settings::caFile},
+    {"SubscriptionAddress", &Settings::subscriptionAddress},
+    {"UnsubscribeUrl", &Settings::unsubscribeUrl},
+    {"DkimSelector", &Settings::dkimSelector},
+    {"DkimDomain", &Settings::dkimDomain},
+    {"DkimKeyFile", &Settings::dkimKeyFile},
+    {"TextAlternative", &Settings::textAlternative},
+};
+
 const QString kPacketSizeKey = QStringLiteral("taille_paquet");
 const QString kPacketPauseKey = QStringLiteral("tempo_paquet");
 
 const TextKey *textKey(const QString &key)
 {
-    for (const TextKey &k : kTextKeys)
-        if (key.compare(QLatin1String(k.key), Qt::CaseInsensitive) == 0)
-            return &k;
+    for (const std::span<const TextKey> table : {std::span<const TextKey>(kTextKeys), std::span<const TextKey>(kMailKeys)})
+        for (const TextKey &k : table)
+            if (key.compare(QLatin1String(k.key), Qt::CaseInsensitive) == 0)
+                return &k;
     return nullptr;
 }
 
@@ -51,6 +74,16 @@ std::optional<int> readInt(const QString &text)
     bool ok = false;
     const int v = text.trimmed().toInt(&ok);
     return ok ? std::optional<int>(v) : std::nullopt;
+}
+
+// A security as the file may spell it: "" (none), none, starttls, tls, and
+// for POP3 stls; letter case aside.
+bool isSecurity(const QString &text, bool pop)
+{
+    for (const QLatin1StringView word : {kSecurityNone, kSecurityStartTls, kSecurityTls})
+        if (text.compare(word, Qt::CaseInsensitive) == 0)
+            return true;
+    return text.isEmpty() || (pop && text.compare(kSecurityStls, Qt::CaseInsensitive) == 0);
 }
 
 } // namespace
@@ -62,6 +95,8 @@ const QStringList &settingsKeys()
         for (const TextKey &t : kTextKeys)
             k << QLatin1String(t.key);
         k << kPacketSizeKey << kPacketPauseKey;
+        for (const TextKey &t : kMailKeys)
+            k << QLatin1String(t.key);
         return k;
     }();
     return keys;
@@ -106,8 +141,9 @@ bool loadSettings(Settings &s, const QString &path)
     IniFile ini;
     if (!ini.load(path))
         return false; // nothing read: the record stays as it was
-    for (const TextKey &k : kTextKeys)
-        s.*(k.member) = ini.value(kSection, QLatin1String(k.key));
+    for (const std::span<const TextKey> table : {std::span<const TextKey>(kTextKeys), std::span<const TextKey>(kMailKeys)})
+        for (const TextKey &k : table)
+            s.*(k.member) = ini.value(kSection, QLatin1String(k.key));
     s.packetSize = readInt(ini.value(kSection, kPacketSizeKey, QStringLiteral("80"))).value_or(kDefaultPacketSize);
     s.packetPause =
         readInt(ini.value(kSection, kPacketPauseKey, QStringLiteral("10"))).value_or(kDefaultPacketPause);
@@ -123,8 +159,14 @@ bool saveSettings(const Settings &s, const QString &path, QString *error)
             *error = QStringLiteral("%1 cannot be read").arg(path);
         return false;
     }
-    for (const QString &key : settingsKeys())
-        ini.setValue(kSection, key, *s.value(key));
+    for (const QString &key : settingsKeys()) {
+        const QString value = *s.value(key);
+        const bool mailKey = std::any_of(std::begin(kMailKeys), std::end(kMailKeys),
+                                         [&](const TextKey &k) { return key == QLatin1String(k.key); });
+        if (mailKey && value.isEmpty() && !ini.contains(kSection, key))
+            continue;
+        ini.setValue(kSection, key, value);
+    }
     return replaceTextFile(path, ini.text(), FileAccess::Private, error);
 }
 
@@ -137,8 +179,48 @@ std::optional<int> checkSettings(const Settings &s)
     return std::nullopt;
 }
 
+QString checkMailSettings(const Settings &s)
+{
+    // Values the window cannot give, typed by hand: the English reason.
+    for (const TextKey &k : kMailKeys)
+        if (const QString why = checkValue(QLatin1String(k.key), s.*(k.member)); !why.isEmpty())
+            return why;
+    auto hasBlank = [](const QString &text) {
+        return std::any_of(text.begin(), text.end(), [](QChar c) { return c.isSpace() || c.unicode() < 0x20; });
+    };
+    if (!s.subscriptionAddress.isEmpty()
+        && (!s.subscriptionAddress.contains(u'@') || hasBlank(s.subscriptionAddress)
+            || s.subscriptionAddress.contains(u'<') || s.subscriptionAddress.contains(u'>')))
+        return tr::text(tr::SubscriptionAddressIncorrect);
+    if (!s.unsubscribeUrl.isEmpty()
+        && (!s.unsubscribeUrl.startsWith(QLatin1String("https://"), Qt::CaseInsensitive)
+            || s.unsubscribeUrl.size() <= 8 || hasBlank(s.unsubscribeUrl)))
+        return tr::text(tr::UnsubscribeUrlIncorrect);
+    const int dkimParts = int(!s.dkimSelector.isEmpty()) + int(!s.dkimDomain.isEmpty()) + int(!s.dkimKeyFile.isEmpty());
+    if (dkimParts != 0 && dkimParts != 3)
+        return tr::text(tr::DkimIncomplete);
+    if (dkimParts == 3) {
+        if (!mail::DkimSigner::isDkimName(s.dkimSelector) || !mail::DkimSigner::isDkimName(s.dkimDomain))
+            return tr::text(tr::DkimNameIncorrect);
+        mail::DkimSigner signer;
+        QString why;
+        if (!signer.loadKeyFile(s.dkimKeyFile, &why))
+            return tr::text(tr::DkimKeyUnusable) + why;
+    }
+    if (!s.caFile.isEmpty()) {
+        QFile file(s.caFile);
+        if (!file.open(QIODevice::ReadOnly))
+            return tr::text(tr::CaFileUnreadable) + s.caFile;
+    }
+    return QString();
+}
+
 Settings savedForm(Settings s)
 {
+    s.smtpSecurity = s.smtpSecurity.toLower();
+    s.popSecurity = s.popSecurity.toLower();
+    if (s.popSecurity == kSecurityStartTls)
+        s.popSecurity = kSecurityStls;
     s.useProxy = s.useProxy.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0 ? QStringLiteral("true")
                                                                                     : QStringLiteral("false");
     s.packets = s.packetsOn() ? QStringLiteral("true") : QStringLiteral("false");
@@ -163,9 +245,19 @@ QString checkValue(const QString &key, const QString &text)
                    ? QString()
                    : QStringLiteral("%1 must be true or false").arg(key);
     }
+    if (key.compare(QLatin1String("TextAlternative"), Qt::CaseInsensitive) == 0)
+        return text == QLatin1String("true") || text == QLatin1String("false") || text.isEmpty()
+                   ? QString()
+                   : QStringLiteral("%1 must be true or false").arg(key);
     if (key.compare(QLatin1String("PortPop"), Qt::CaseInsensitive) == 0
-        || key.compare(QLatin1String("PortSmtp"), Qt::CaseInsensitive) == 0)
+        || key.compare(QLatin1String("PortSmtp"), Qt::CaseInsensitive) == 0
+        || key.compare(QLatin1String("SmtpServerPort"), Qt::CaseInsensitive) == 0
+        || key.compare(QLatin1String("PopServerPort"), Qt::CaseInsensitive) == 0)
         return text.isEmpty() ? QString() : inRange(1, 65535);
+    if (key.compare(QLatin1String("SmtpSecurity"), Qt::CaseInsensitive) == 0)
+        return isSecurity(text, false) ? QString() : QStringLiteral("%1 must be none, starttls or tls").arg(key);
+    if (key.compare(QLatin1String("PopSecurity"), Qt::CaseInsensitive) == 0)
+        return isSecurity(text, true) ? QString() : QStringLiteral("%1 must be none, stls or tls").arg(key);
     if (key.compare(kPacketSizeKey, Qt::CaseInsensitive) == 0)
         return inRange(1, kMaxPacketSize);
     if (key.compare(kPacketPauseKey, Qt::CaseInsensitive) == 0)

@@ -15,6 +15,14 @@
 //     QString error;
 //     if (!saveSettings(s, settingsPath(), &error)) ...  // report it
 //
+// The keys after those sixteen are the connection's security and login, the
+// addresses the unsubscription headers name, DKIM signing and the text
+// alternative of HTML messages. A file without them reads them as empty, and
+// empty means what a file without them always did: plain connections on
+// ports 25 and 110, no login to the SMTP server, no unsubscription headers,
+// no signature, HTML without a text alternative. An empty one that the file
+// does not hold is not written either.
+//
 // Every text is kept as the file holds it (a hand-edited "TRUE" stays "TRUE");
 // only the exact word "true" switches the proxy or the packets on. The file is
 // written whole to a temporary file of mode 0600 (it holds a password) that
@@ -46,11 +54,30 @@ struct Settings {
     int packetSize = 0;    // taille_paquet, messages
     int packetPause = 0;   // tempo_paquet, minutes
 
+    // Written after the keys above, and only when set or already in the file.
+    QString smtpSecurity;        // SmtpSecurity: "none", "starttls", "tls"; "" as none
+    QString smtpServerPort;      // SmtpServerPort: "" for the security's port (25, 587, 465)
+    QString smtpLogin;           // SmtpLogin: "" for no authentication
+    QString smtpPassword;        // SmtpPassword
+    QString popSecurity;         // PopSecurity: "none", "stls", "tls"; "" as none
+    QString popServerPort;       // PopServerPort: "" for the security's port (110, 995)
+    QString caFile;              // CaFile: certificates trusted besides the system's
+    QString subscriptionAddress; // SubscriptionAddress: the mailbox the synchronisation reads
+    QString unsubscribeUrl;      // UnsubscribeUrl: an https: address, placeholders allowed
+    QString dkimSelector;        // DkimSelector
+    QString dkimDomain;          // DkimDomain
+    QString dkimKeyFile;         // DkimKeyFile: the private key, PEM
+    QString textAlternative;     // TextAlternative: "true" / "false"; "" as false
+
     bool operator==(const Settings &) const = default;
 
     [[nodiscard]] bool proxyOn() const { return useProxy == QLatin1String("true"); }
     [[nodiscard]] bool packetsOn() const { return packets == QLatin1String("true"); }
     [[nodiscard]] bool isAvailable() const { return available == QLatin1String("true"); }
+    [[nodiscard]] bool textAlternativeOn() const { return textAlternative == QLatin1String("true"); }
+    // DKIM signing is asked for: a key file is named (the check of the save
+    // wants the selector and domain with it).
+    [[nodiscard]] bool dkimOn() const { return !dkimKeyFile.isEmpty(); }
 
     // The value of a config.ini key (any letter case), the numbers as
     // decimal text; nullopt for a key that is not one of ours.
@@ -67,6 +94,13 @@ inline constexpr int kMaxPacketPause = 1000;
 
 // The keys in the order they are written.
 [[nodiscard]] const QStringList &settingsKeys();
+
+// The connection's security as the file spells it; "" reads as "none", and
+// for POP3 "starttls" as "stls".
+inline constexpr QLatin1StringView kSecurityNone{"none"};
+inline constexpr QLatin1StringView kSecurityStartTls{"starttls"};
+inline constexpr QLatin1StringView kSecurityStls{"stls"};
+inline constexpr QLatin1StringView kSecurityTls{"tls"};
 
 // config.ini in the data folder (found without regard to letter case).
 [[nodiscard]] QString settingsPath();
@@ -93,10 +127,18 @@ bool loadSettings(Settings &s, const QString &path = settingsPath());
 [[nodiscard]] Settings savedForm(Settings s);
 
 // The check of a value typed for key outside the window (whose fields allow
-// nothing else): "true"/"false" for the two switches, 1..65535 for a port
-// (or empty), 1..100000 messages and 1..1000 minutes. An English reason, or
-// "" when the value is fit.
+// nothing else): "true"/"false" for the switches, 1..65535 for a port (or
+// empty), 1..100000 messages and 1..1000 minutes, a security the connection
+// knows. An English reason, or "" when the value is fit.
 [[nodiscard]] QString checkValue(const QString &key, const QString &text);
+
+// The check of the keys after the sixteen, made by the window's save and by
+// kirvane-cli after checkSettings: the reason in the active language that
+// refuses s, or "" when s may be saved. A subscription address needs an "@";
+// an unsubscribe web address is an https: address without blanks; DKIM needs
+// the selector, the domain and a key file that holds an RSA or Ed25519
+// private key, or none of them; a CA file must be readable.
+[[nodiscard]] QString checkMailSettings(const Settings &s);
 
 // Where the SMTP client connects: the server on port 25, or the proxy on its
 // port when the proxy is on.

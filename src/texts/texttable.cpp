@@ -306,12 +306,13 @@ constexpr std::array<Pair, EntryCount> kTable{{
     {u"La configuration n'a pas pu être enregistrée : ", u"The configuration could not be saved: "},  // 242
     {u"Un envoi a été interrompu par l'arrêt du programme.\n\rIl a été enregistré sous le nom « %1 ».\n\rVoulez-vous le reprendre maintenant ?", u"A sending was cut short when the program stopped.\n\rIt has been saved as \"%1\".\n\rDo you want to resume it now?"},  // 243
     {u"L'historique de cet envoi n'a pas pu être enregistré : ", u"The history of this sending could not be recorded: "},  // 244
+    // Settings window TForm_configuration, its security and headers tab (continued from 326)
+    {u"Sélecteur DKIM", u"DKIM selector"},  // 245
+    {u"Domaine DKIM", u"DKIM domain"},  // 246
+    {u"Clé privée DKIM (fichier)", u"DKIM private key (file)"},  // 247
+    {u"Joindre une version texte aux messages HTML", u"Add a plain-text version to HTML messages"},  // 248
+    {u"Attention : l'adresse d'abonnement est incorrecte.", u"Caution: the subscription address is incorrect."},  // 249
     // Not used by any window.
-    {u"", u""},  // 245
-    {u"", u""},  // 246
-    {u"", u""},  // 247
-    {u"", u""},  // 248
-    {u"", u""},  // 249
     {u"", u""},  // 250
     {u"", u""},  // 251
     // Contacts view PlaceholderContactsView (its other labels are the field names above)
@@ -342,12 +343,14 @@ constexpr std::array<Pair, EntryCount> kTable{{
     // Contact search window TF_rechercher
     {u"Rechercher un contact", u"Search a contact"},  // 274
     {u"Détails de la recherche", u"Search details:"},  // 275
+    // Settings window TForm_configuration, the refusals of the checks of its security and
+    // headers tab (continued from 331)
+    {u"L'adresse web de désabonnement doit commencer par https:// et ne contenir aucun espace.", u"The unsubscribe web address must start with https:// and hold no blank."},  // 276
+    {u"Pour signer les messages avec DKIM, indiquez le sélecteur, le domaine et le fichier de la clé privée.", u"To sign the messages with DKIM, give the selector, the domain and the private key file."},  // 277
+    {u"Le sélecteur ou le domaine DKIM est incorrect.", u"The DKIM selector or domain is incorrect."},  // 278
+    {u"La clé privée DKIM ne peut pas être utilisée : ", u"The DKIM private key cannot be used: "},  // 279
+    {u"Le fichier de certificats ne peut pas être lu : ", u"The certificate file cannot be read: "},  // 280
     // Not used by any window.
-    {u"", u""},  // 276
-    {u"", u""},  // 277
-    {u"", u""},  // 278
-    {u"", u""},  // 279
-    {u"", u""},  // 280
     {u"", u""},  // 281
     {u"", u""},  // 282
     {u"", u""},  // 283
@@ -387,15 +390,16 @@ constexpr std::array<Pair, EntryCount> kTable{{
     {u"&Enregistrer", u"Save"},  // 316
     {u"Envo&yer", u"Send"},  // 317
     {u"Précedent", u"Previous message"},  // 318
-    // Not used by any window.
-    {u"", u""},  // 319
-    {u"", u""},  // 320
-    {u"", u""},  // 321
-    {u"", u""},  // 322
-    {u"", u""},  // 323
-    {u"", u""},  // 324
-    {u"", u""},  // 325
-    {u"", u""},  // 326
+    // Settings window TForm_configuration, its security and headers tab: caption, labels,
+    // the check box, the first refusal of its checks
+    {u"Sécurité et en-têtes", u"Security and headers"},  // 319
+    {u"Messages envoyés", u"Messages sent"},  // 320
+    {u"Sécurité", u"Security"},  // 321
+    {u"Aucune", u"None"},  // 322
+    {u"%1 par défaut", u"%1 by default"},  // 323
+    {u"Certificats de confiance (fichier)", u"Trusted certificates (file)"},  // 324
+    {u"Adresse d'abonnement", u"Subscription address"},  // 325
+    {u"Adresse web de désabonnement", u"Unsubscribe web address"},  // 326
     // Import wizard TF_importation_multi_format: the kinds added after the seven, the counts
     // told at the end of an import
     {u"Excel 2007 et suivants (*.xlsx)", u"Excel 2007 and later (*.xlsx)"},  // 327

@@ -56,7 +56,10 @@
 // 332: Caption of the error dialog TF_erreur_standard.
 // 238-244: Sending run: log lines of refused recipients and invalid addresses, the end-of-run
 //     counts, the settings file not written, a run a crash cut short, its history not written.
-// 124-126, 245-251, 276-283, 319-326: not used (empty in both languages).
+// 319-326, 245-249, 276-280: Settings window TForm_configuration, its security and headers
+//     tab: the tab's caption and labels, then the refusals of its checks (its group titles,
+//     login, password and port labels are entries 43-46, 50 and 51).
+// 124-126, 250-251, 281-283: not used (empty in both languages).
 //
 // Shared entries: buttons Valider/Ok 25, Annuler/Cancel 26, Oui/Yes 27,
 // Non/No 28, Fermer/Close 35, Ajouter/Add 18, Supprimer/Delete 19,
@@ -409,6 +412,24 @@ enum Entry : int {
     ImportKindVcard = 329,
     ImportAdded = 330,
     ImportRefused = 331,
+    SettingsTabSecurity = 319,
+    SettingsMessagesGroup = 320,
+    SettingsSecurity = 321,
+    SettingsSecurityNone = 322,
+    SettingsPortByDefault = 323,
+    SettingsCaFile = 324,
+    SettingsSubscriptionAddress = 325,
+    SettingsUnsubscribeUrl = 326,
+    SettingsDkimSelector = 245,
+    SettingsDkimDomain = 246,
+    SettingsDkimKeyFile = 247,
+    SettingsTextAlternative = 248,
+    SubscriptionAddressIncorrect = 249,
+    UnsubscribeUrlIncorrect = 276,
+    DkimIncomplete = 277,
+    DkimNameIncorrect = 278,
+    DkimKeyUnusable = 279,
+    CaFileUnreadable = 280,
     ErrorCaption = 332,
     MenuNextMessage = ButtonNext,
     MenuSendAgain = ButtonSendAgain,

@@ -13,12 +13,14 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTabWidget>
 #include <QTimer>
 
 using namespace kirvane;
@@ -127,6 +129,70 @@ private Q_SLOTS:
         QCOMPARE(size->value(), 80);
         child<QPushButton>(&window, "Btn_Annuler")->click();
         QVERIFY(!window.isVisible());
+    }
+
+    // The security and headers tab: a new user gets the text alternative,
+    // the ports show what an empty field stands for, a refused web address
+    // keeps the window open on that tab, and what is saved reads back.
+    void settingsWindowSecurityTab()
+    {
+        DataFolder data;
+        ScriptedAsker asker;
+        sending::SettingsWindow window(asker);
+        window.applyLanguage(texts::English);
+        window.show();
+        auto *tabs = child<QTabWidget>(&window, "PageControl1");
+        QCOMPARE(tabs->tabText(3), QStringLiteral("Security and headers"));
+        QVERIFY(child<QCheckBox>(&window, "TextAlternative")->isChecked());
+        auto *smtpSecurity = child<QComboBox>(&window, "SmtpSecurity");
+        auto *smtpPort = child<QLineEdit>(&window, "SmtpServerPort");
+        QCOMPARE(smtpSecurity->currentText(), QStringLiteral("None"));
+        QCOMPARE(smtpPort->placeholderText(), QStringLiteral("25 by default"));
+        smtpSecurity->setCurrentIndex(1);
+        QCOMPARE(smtpPort->placeholderText(), QStringLiteral("587 by default"));
+        auto *popSecurity = child<QComboBox>(&window, "PopSecurity");
+        popSecurity->setCurrentIndex(2);
+        QCOMPARE(child<QLineEdit>(&window, "PopServerPort")->placeholderText(), QStringLiteral("995 by default"));
+
+        child<QLineEdit>(&window, "Edit1")->setText(QStringLiteral("news@example.org"));
+        child<QLineEdit>(&window, "Edit11")->setText(QStringLiteral("Lettre"));
+        child<QLineEdit>(&window, "SmtpLogin")->setText(QStringLiteral("news"));
+        child<QLineEdit>(&window, "SmtpPassword")->setText(QStringLiteral("s3cret"));
+        child<QLineEdit>(&window, "SubscriptionAddress")->setText(QStringLiteral("inscription@example.org"));
+        child<QLineEdit>(&window, "UnsubscribeUrl")->setText(QStringLiteral("http://example.org/u"));
+        tabs->setCurrentIndex(0);
+        child<QPushButton>(&window, "Btn_Enregistrer")->click();
+        QCOMPARE(asker.texts(), QStringList{texts::text(texts::UnsubscribeUrlIncorrect)});
+        QCOMPARE(tabs->currentIndex(), 3);
+        QVERIFY(window.isVisible());
+        QVERIFY(!QFile::exists(sending::settingsPath()));
+
+        asker.clear();
+        child<QLineEdit>(&window, "UnsubscribeUrl")->setText(QStringLiteral("https://example.org/u?e=&email&"));
+        asker.answerNext(Answer::Yes);
+        child<QPushButton>(&window, "Btn_Enregistrer")->click();
+        QVERIFY(!window.isVisible());
+        sending::Settings s;
+        QVERIFY(sending::loadSettings(s));
+        QCOMPARE(s.smtpSecurity, QStringLiteral("starttls"));
+        QCOMPARE(s.popSecurity, QStringLiteral("tls"));
+        QCOMPARE(s.smtpServerPort, QString());
+        QCOMPARE(s.smtpLogin, QStringLiteral("news"));
+        QCOMPARE(s.smtpPassword, QStringLiteral("s3cret"));
+        QCOMPARE(s.subscriptionAddress, QStringLiteral("inscription@example.org"));
+        QCOMPARE(s.unsubscribeUrl, QStringLiteral("https://example.org/u?e=&email&"));
+        QVERIFY(s.textAlternativeOn());
+
+        // A file of the sixteen keys alone shows no alternative and no security.
+        QFile f(sending::settingsPath());
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("[Newsletter]\r\nboite=news@example.org\r\nexpediteur=Lettre\r\n");
+        f.close();
+        window.show();
+        QVERIFY(!child<QCheckBox>(&window, "TextAlternative")->isChecked());
+        QCOMPARE(smtpSecurity->currentIndex(), 0);
+        QCOMPARE(child<QLineEdit>(&window, "SmtpLogin")->text(), QString());
+        child<QPushButton>(&window, "Btn_Annuler")->click();
     }
 
     // A run shown in the dialog: the log, the counter, the buttons; "Stop and

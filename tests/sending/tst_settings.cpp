@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -152,6 +153,97 @@ private Q_SLOTS:
         QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files).filter(QStringLiteral("dir.ini")), QStringList());
     }
 
+    // The keys after the sixteen: absent and empty, nothing of them is
+    // written; set, they follow the sixteen in their order; a key the file
+    // already holds is rewritten where it stands, even emptied.
+    void mailKeysAfterTheSixteen()
+    {
+        QVERIFY(saveSettings(filled(), path()));
+        const QByteArray sixteen = readAll(path());
+        Settings s = filled();
+        s.smtpSecurity = QStringLiteral("starttls");
+        s.subscriptionAddress = QStringLiteral("inscription@example.org");
+        s.textAlternative = QStringLiteral("true");
+        QVERIFY(saveSettings(s, path()));
+        QCOMPARE(readAll(path()), sixteen + "SmtpSecurity=starttls\r\nSubscriptionAddress=inscription@example.org\r\n"
+                                            "TextAlternative=true\r\n");
+        Settings back;
+        QVERIFY(loadSettings(back, path()));
+        QCOMPARE(back, s);
+        s.subscriptionAddress.clear();
+        QVERIFY(saveSettings(s, path()));
+        QCOMPARE(readAll(path()), sixteen + "SmtpSecurity=starttls\r\nSubscriptionAddress=\r\nTextAlternative=true\r\n");
+
+        // Read from a file of the sixteen only, every new key is empty, which
+        // means no security, the old ports, no headers, no alternative.
+        writeAll(path(), sixteen);
+        QVERIFY(loadSettings(back, path()));
+        QCOMPARE(back, filled());
+        QVERIFY(!back.textAlternativeOn());
+        QVERIFY(!back.dkimOn());
+        QCOMPARE(checkMailSettings(back), QString());
+    }
+
+    // The checks of the new keys, with a key made by openssl for DKIM.
+    void checksOfTheMailKeys_data()
+    {
+        QTest::addColumn<QStringList>("assignments");
+        // The text-table entry the refusal starts with; -1 for none, -2 for a
+        // reason in English (values only a hand-typed setting can hold).
+        QTest::addColumn<int>("refusal");
+        namespace T = kirvane::texts;
+        QTest::newRow("nothing set") << QStringList() << -1;
+        QTest::newRow("all set") << QStringList{"SmtpSecurity=TLS", "SmtpServerPort=2465", "PopSecurity=stls",
+                                                "SubscriptionAddress=in@example.org",
+                                                "UnsubscribeUrl=https://example.org/u?e=&email&", "DkimSelector=news",
+                                                "DkimDomain=example.org", "DkimKeyFile=KEY", "CaFile=KEY",
+                                                "TextAlternative=true"}
+                                 << -1;
+        QTest::newRow("unknown security") << QStringList{"SmtpSecurity=ssl"} << -2;
+        QTest::newRow("stls is for POP3 only") << QStringList{"SmtpSecurity=stls"} << -2;
+        QTest::newRow("port 0") << QStringList{"PopServerPort=0"} << -2;
+        QTest::newRow("subscription address without @") << QStringList{"SubscriptionAddress=inscription"}
+                                                         << int(T::SubscriptionAddressIncorrect);
+        QTest::newRow("subscription address with a blank") << QStringList{"SubscriptionAddress=in @example.org"}
+                                                           << int(T::SubscriptionAddressIncorrect);
+        QTest::newRow("http web address") << QStringList{"UnsubscribeUrl=http://example.org/u"} << int(T::UnsubscribeUrlIncorrect);
+        QTest::newRow("web address with a blank") << QStringList{"UnsubscribeUrl=https://example.org/u?n=a b"}
+                                                  << int(T::UnsubscribeUrlIncorrect);
+        QTest::newRow("selector alone") << QStringList{"DkimSelector=news"} << int(T::DkimIncomplete);
+        QTest::newRow("bad domain") << QStringList{"DkimSelector=news", "DkimDomain=exa;mple.org", "DkimKeyFile=KEY"}
+                                    << int(T::DkimNameIncorrect);
+        QTest::newRow("key file missing") << QStringList{"DkimSelector=news", "DkimDomain=example.org",
+                                                         "DkimKeyFile=/no/such/key.pem"}
+                                          << int(T::DkimKeyUnusable);
+        QTest::newRow("key file not a key") << QStringList{"DkimSelector=news", "DkimDomain=example.org",
+                                                           "DkimKeyFile=CONFIG"}
+                                            << int(T::DkimKeyUnusable);
+        QTest::newRow("CA file missing") << QStringList{"CaFile=/no/such/ca.pem"} << int(T::CaFileUnreadable);
+    }
+    void checksOfTheMailKeys()
+    {
+        QFETCH(QStringList, assignments);
+        QFETCH(int, refusal);
+        const QString key = m_dir.filePath(QStringLiteral("dkim.pem"));
+        if (!QFile::exists(key))
+            QCOMPARE(QProcess::execute(QStringLiteral("openssl"),
+                                       {"genpkey", "-algorithm", "ed25519", "-out", key}), 0);
+        writeAll(path(), "[Newsletter]\r\n");
+        Settings s = filled();
+        for (QString a : assignments) {
+            a.replace(QStringLiteral("=KEY"), u'=' + key).replace(QStringLiteral("=CONFIG"), u'=' + path());
+            const qsizetype eq = a.indexOf(u'=');
+            QVERIFY(s.setValue(a.left(eq), a.mid(eq + 1)));
+        }
+        const QString why = checkMailSettings(s);
+        if (refusal == -1)
+            QCOMPARE(why, QString());
+        else if (refusal == -2)
+            QVERIFY2(why.contains(assignments.first().section(u'=', 0, 0)), qPrintable(why));
+        else
+            QVERIFY2(why.startsWith(kirvane::texts::text(refusal)), qPrintable(why));
+    }
+
     void checksOfTheSave()
     {
         Settings s = filled();
@@ -227,17 +319,30 @@ private Q_SLOTS:
         const CliRun shown = cli({"config", "show"});
         QCOMPARE(shown.code, 0);
         const QJsonObject o = QJsonDocument::fromJson(shown.out).object();
-        QCOMPARE(o.size(), 16);
+        QCOMPARE(o.size(), settingsKeys().size());
         QCOMPARE(o.value("expediteur").toString(), QStringLiteral("Éditions"));
         QCOMPARE(o.value("available").toString(), QStringLiteral("true"));
         QCOMPARE(o.value("utiliserProxy").toString(), QStringLiteral("false"));
         QCOMPARE(o.value("taille_paquet").toInt(), 80);
         QCOMPARE(o.value("tempo_paquet").toInt(), 2);
 
+        QCOMPARE(o.value("SmtpSecurity").toString(), QString());
+
         // A refused change leaves the saved file as it was.
         const QByteArray before = readAll(file);
         QCOMPARE(cli({"config", "set", "expediteur="}).code, 1);
+        QCOMPARE(cli({"config", "set", "SmtpSecurity=ssl"}).code, 1);
+        QCOMPARE(cli({"config", "set", "TextAlternative=yes"}).code, 1);
+        const CliRun halfDkim = cli({"config", "set", "DkimSelector=news"});
+        QCOMPARE(halfDkim.code, 1);
+        QVERIFY(halfDkim.err.contains("give the selector, the domain and the private key file"));
         QCOMPARE(readAll(file), before);
+
+        // The new keys go after the sixteen; POP3's starttls is saved as stls.
+        QCOMPARE(cli({"config", "set", "PopSecurity=STARTTLS", "SmtpSecurity=StartTLS", "SmtpLogin=me",
+                      "UnsubscribeUrl=https://example.org/u?e=&email&"}).code, 0);
+        QVERIFY(readAll(file).endsWith("tempo_paquet=2\r\nSmtpSecurity=starttls\r\nSmtpLogin=me\r\n"
+                                       "PopSecurity=stls\r\nUnsubscribeUrl=https://example.org/u?e=&email&\r\n"));
     }
 };
 

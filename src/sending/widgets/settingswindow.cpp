@@ -7,12 +7,17 @@
 #include "common/folders.h"
 
 #include <QCheckBox>
+#include <QComboBox>
+#include <QFileDialog>
 #include <QFormLayout>
+#include <QGroupBox>
+#include <QIntValidator>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 namespace kirvane::sending {
@@ -53,16 +58,7 @@ SettingsWindow::SettingsWindow(Asker &asker, QWidget *parent) : QDialog(parent),
     m_tabs->setObjectName(QStringLiteral("PageControl1"));
 
     auto addRow = [this](QFormLayout *form, int entry, QWidget *w, const QString &example) {
-        auto *label = new QLabel(this);
-        m_labels << label;
-        m_labelEntries << entry;
-        auto *box = new QVBoxLayout;
-        box->setSpacing(0);
-        box->addWidget(w);
-        if (!example.isEmpty())
-            box->addWidget(hint(example, this));
-        form->addRow(label, box);
-        return label;
+        return addLabelledRow(form, [entry](int language) { return tr::text(entry, language); }, w, example);
     };
 
     auto *email = new QWidget(m_tabs);
@@ -134,6 +130,7 @@ SettingsWindow::SettingsWindow(Asker &asker, QWidget *parent) : QDialog(parent),
     m_tabs->addTab(email, QString());
     m_tabs->addTab(proxy, QString());
     m_tabs->addTab(advanced, QString());
+    m_tabs->addTab(buildSecurityTab(), QString());
 
     m_save = new QPushButton(this);
     m_save->setObjectName(QStringLiteral("Btn_Enregistrer"));
@@ -162,11 +159,136 @@ void SettingsWindow::applyLanguage(int language)
     m_tabs->setTabText(1, tr::text(tr::SettingsTabProxy, language));
     m_tabs->setTabText(2, tr::text(tr::SettingsTabAdvanced, language));
     for (int i = 0; i < m_labels.size(); ++i)
-        m_labels[i]->setText(tr::text(m_labelEntries[i], language));
+        m_labels[i]->setText(m_labelTexts[i](language));
+    m_language = language;
+    m_tabs->setTabText(3, tr::text(tr::SettingsTabSecurity, language));
+    const int groups[] = {tr::SettingsSmtpServer, tr::SettingsPopServer, tr::SettingsMessagesGroup};
+    for (int i = 0; i < m_groups.size(); ++i)
+        m_groups[i]->setTitle(tr::text(groups[i], language));
+    for (QComboBox *box : {m_smtpSecurity, m_popSecurity})
+        box->setItemText(0, tr::text(tr::SettingsSecurityNone, language));
+    m_textAlternative->setText(tr::text(tr::SettingsTextAlternative, language));
+    followSecurity();
     m_useProxy->setText(tr::text(tr::SettingsUseProxy, language));
     m_packets->setText(tr::text(tr::SettingsPackets, language));
     copyLook(m_save, tr::ButtonSave, language);
     copyLook(m_cancel, tr::ButtonCancel, language);
+}
+
+QLabel *SettingsWindow::addLabelledRow(QFormLayout *form, std::function<QString(int)> text, QWidget *w,
+                                       const QString &example)
+{
+    auto *label = new QLabel(this);
+    m_labels << label;
+    m_labelTexts << std::move(text);
+    auto *box = new QVBoxLayout;
+    box->setSpacing(0);
+    box->addWidget(w);
+    if (!example.isEmpty())
+        box->addWidget(hint(example, this));
+    form->addRow(label, box);
+    return label;
+}
+
+QWidget *SettingsWindow::buildSecurityTab()
+{
+    auto *tab = new QWidget(m_tabs);
+    auto *box = new QVBoxLayout(tab);
+    auto group = [&](QFormLayout **form) {
+        auto *g = new QGroupBox(tab);
+        m_groups << g;
+        *form = new QFormLayout(g);
+        box->addWidget(g);
+    };
+    auto addRow = [this](QFormLayout *form, int entry, QWidget *w, const QString &example) {
+        addLabelledRow(form, [entry](int language) { return tr::text(entry, language); }, w, example);
+    };
+    auto security = [&](const char *name, const QLatin1StringView middle) {
+        auto *c = new QComboBox(tab);
+        c->setObjectName(QString::fromLatin1(name));
+        c->addItem(QString(), QString(kSecurityNone));
+        c->addItem(middle == kSecurityStls ? QStringLiteral("STLS") : QStringLiteral("STARTTLS"), QString(middle));
+        c->addItem(QStringLiteral("TLS"), QString(kSecurityTls));
+        connect(c, &QComboBox::currentIndexChanged, this, &SettingsWindow::followSecurity);
+        return c;
+    };
+    auto port = [&](const char *name) {
+        QLineEdit *e = field(name, tab);
+        e->setValidator(new QIntValidator(1, 65535, e));
+        return e;
+    };
+    // A file field with a button that opens a file chooser.
+    auto fileField = [&](const char *name, QLineEdit **edit) {
+        auto *row = new QWidget(tab);
+        auto *h = new QHBoxLayout(row);
+        h->setContentsMargins(0, 0, 0, 0);
+        *edit = field(name, row);
+        h->addWidget(*edit);
+        auto *choose = new QToolButton(row);
+        choose->setObjectName(QString::fromLatin1(name) + QStringLiteral("Choose"));
+        choose->setText(QStringLiteral("..."));
+        h->addWidget(choose);
+        QLineEdit *target = *edit;
+        connect(choose, &QToolButton::clicked, this, [this, target] {
+            const QString path = QFileDialog::getOpenFileName(this, QString(), target->text());
+            if (!path.isEmpty())
+                target->setText(path);
+        });
+        return row;
+    };
+
+    QFormLayout *smtp = nullptr;
+    group(&smtp);
+    m_smtpSecurity = security("SmtpSecurity", kSecurityStartTls);
+    m_smtpServerPort = port("SmtpServerPort");
+    m_smtpLogin = field("SmtpLogin", tab);
+    m_smtpPassword = field("SmtpPassword", tab);
+    m_smtpPassword->setEchoMode(QLineEdit::Password);
+    addRow(smtp, tr::SettingsSecurity, m_smtpSecurity, QString());
+    addRow(smtp, tr::SettingsSmtpPort, m_smtpServerPort, QString());
+    addRow(smtp, tr::SettingsLogin, m_smtpLogin, QString());
+    addRow(smtp, tr::SettingsPassword, m_smtpPassword, QString());
+
+    QFormLayout *pop = nullptr;
+    group(&pop);
+    m_popSecurity = security("PopSecurity", kSecurityStls);
+    m_popServerPort = port("PopServerPort");
+    addRow(pop, tr::SettingsSecurity, m_popSecurity, QString());
+    addRow(pop, tr::SettingsPopPort, m_popServerPort, QString());
+    addRow(pop, tr::SettingsCaFile, fileField("CaFile", &m_caFile), QString());
+
+    QFormLayout *messages = nullptr;
+    group(&messages);
+    m_subscriptionAddress = field("SubscriptionAddress", tab);
+    m_unsubscribeUrl = field("UnsubscribeUrl", tab);
+    m_dkimSelector = field("DkimSelector", tab);
+    m_dkimDomain = field("DkimDomain", tab);
+    addRow(messages, tr::SettingsSubscriptionAddress, m_subscriptionAddress,
+           QStringLiteral("Ex : inscription@mon-site.fr"));
+    addRow(messages, tr::SettingsUnsubscribeUrl, m_unsubscribeUrl,
+           QStringLiteral("Ex : https://mon-site.fr/desabonner?adresse=&email&"));
+    addRow(messages, tr::SettingsDkimSelector, m_dkimSelector, QStringLiteral("Ex : lettre2026"));
+    addRow(messages, tr::SettingsDkimDomain, m_dkimDomain, QStringLiteral("Ex : mon-site.fr"));
+    addRow(messages, tr::SettingsDkimKeyFile, fileField("DkimKeyFile", &m_dkimKeyFile), QString());
+    m_textAlternative = new QCheckBox(tab);
+    m_textAlternative->setObjectName(QStringLiteral("TextAlternative"));
+    messages->addRow(m_textAlternative);
+    box->addStretch();
+    return tab;
+}
+
+// The port fields show the port an empty field stands for.
+void SettingsWindow::followSecurity()
+{
+    auto byDefault = [this](const QString &port) {
+        return tr::text(tr::SettingsPortByDefault, m_language).arg(port);
+    };
+    const QString smtp = m_smtpSecurity->currentData().toString();
+    m_smtpServerPort->setPlaceholderText(byDefault(smtp == kSecurityTls        ? QStringLiteral("465")
+                                                   : smtp == kSecurityStartTls ? QStringLiteral("587")
+                                                                               : QStringLiteral("25")));
+    m_popServerPort->setPlaceholderText(
+        byDefault(m_popSecurity->currentData().toString() == kSecurityTls ? QStringLiteral("995") : QStringLiteral("110")));
 }
 
 void SettingsWindow::showEvent(QShowEvent *event)
@@ -179,7 +301,9 @@ void SettingsWindow::showEvent(QShowEvent *event)
 void SettingsWindow::refresh()
 {
     Settings s;
-    loadSettings(s);
+    // Someone who has never saved settings gets the text alternative.
+    if (!loadSettings(s))
+        s.textAlternative = QStringLiteral("true");
     m_settings = s;
     m_senderName->setText(s.senderName);
     m_senderAddress->setText(s.senderAddress);
@@ -196,7 +320,27 @@ void SettingsWindow::refresh()
     m_packets->setChecked(s.packetsOn());
     m_packetSize->setValue(s.packetSize);
     m_packetPause->setValue(s.packetPause);
+    auto choose = [](QComboBox *box, QString value) {
+        if (value.compare(kSecurityStartTls, Qt::CaseInsensitive) == 0)
+            value = box->itemData(1).toString(); // "starttls" or "stls"
+        const int at = box->findData(value.toLower());
+        box->setCurrentIndex(at < 0 ? 0 : at);
+    };
+    choose(m_smtpSecurity, s.smtpSecurity);
+    choose(m_popSecurity, s.popSecurity);
+    m_smtpServerPort->setText(s.smtpServerPort);
+    m_smtpLogin->setText(s.smtpLogin);
+    m_smtpPassword->setText(s.smtpPassword);
+    m_popServerPort->setText(s.popServerPort);
+    m_caFile->setText(s.caFile);
+    m_subscriptionAddress->setText(s.subscriptionAddress);
+    m_unsubscribeUrl->setText(s.unsubscribeUrl);
+    m_dkimSelector->setText(s.dkimSelector);
+    m_dkimDomain->setText(s.dkimDomain);
+    m_dkimKeyFile->setText(s.dkimKeyFile);
+    m_textAlternative->setChecked(s.textAlternativeOn());
     followCheckBoxes();
+    followSecurity();
 }
 
 void SettingsWindow::followCheckBoxes()
@@ -227,6 +371,19 @@ Settings SettingsWindow::fromFields() const
     s.packetSize = m_packetSize->value();
     s.packetPause = m_packetPause->value();
     s.available = QStringLiteral("true");
+    s.smtpSecurity = m_smtpSecurity->currentData().toString();
+    s.smtpServerPort = m_smtpServerPort->text();
+    s.smtpLogin = m_smtpLogin->text().trimmed();
+    s.smtpPassword = m_smtpPassword->text();
+    s.popSecurity = m_popSecurity->currentData().toString();
+    s.popServerPort = m_popServerPort->text();
+    s.caFile = m_caFile->text().trimmed();
+    s.subscriptionAddress = m_subscriptionAddress->text().trimmed();
+    s.unsubscribeUrl = m_unsubscribeUrl->text().trimmed();
+    s.dkimSelector = m_dkimSelector->text().trimmed();
+    s.dkimDomain = m_dkimDomain->text().trimmed();
+    s.dkimKeyFile = m_dkimKeyFile->text().trimmed();
+    s.textAlternative = m_textAlternative->isChecked() ? QStringLiteral("true") : QStringLiteral("false");
     return s;
 }
 
@@ -238,6 +395,11 @@ void SettingsWindow::save()
     const Settings s = fromFields();
     if (const std::optional<int> refusal = checkSettings(s)) {
         m_asker.ask(DialogKind::Ok, tr::text(*refusal));
+        return;
+    }
+    if (const QString refusal = checkMailSettings(s); !refusal.isEmpty()) {
+        m_tabs->setCurrentIndex(3);
+        m_asker.ask(DialogKind::Ok, refusal);
         return;
     }
     if (m_asker.ask(DialogKind::SettingsYesNo, tr::text(tr::AskSaveSettings)) != Answer::Yes)

@@ -1,6 +1,8 @@
 #pragma once
 // The settings window (objectName "Form_configuration"): the connection and
-// sending settings of config.ini in three tabs. Every time it is shown it is
+// sending settings of config.ini in four tabs, the fourth for the servers'
+// security and logins, the unsubscription addresses, DKIM and the text
+// alternative (its fields are named after their config.ini keys). Every time it is shown it is
 // filled afresh from the file; "Enregistrer" checks the sender, asks, writes
 // the file and closes; a file that cannot be written is reported and the
 // window stays open with its edits.
@@ -9,7 +11,12 @@
 
 #include <QDialog>
 
+#include <functional>
+
 class QCheckBox;
+class QComboBox;
+class QFormLayout;
+class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -41,6 +48,11 @@ protected:
 private:
     void save();
     void followCheckBoxes();
+    void followSecurity();
+    QWidget *buildSecurityTab();
+    // A row of form: a label whose text follows the language, over w and its
+    // example in small type.
+    QLabel *addLabelledRow(QFormLayout *form, std::function<QString(int)> text, QWidget *w, const QString &example);
     [[nodiscard]] Settings fromFields() const;
 
     texts::Asker &m_asker;
@@ -61,8 +73,24 @@ private:
     QCheckBox *m_packets = nullptr;
     BoundedSpinBox *m_packetSize = nullptr;
     BoundedSpinBox *m_packetPause = nullptr;
-    QList<QLabel *> m_labels;       // in the order of their text entries below
-    QList<int> m_labelEntries;
+    // The security and headers tab.
+    QComboBox *m_smtpSecurity = nullptr;
+    QLineEdit *m_smtpServerPort = nullptr;
+    QLineEdit *m_smtpLogin = nullptr;
+    QLineEdit *m_smtpPassword = nullptr;
+    QComboBox *m_popSecurity = nullptr;
+    QLineEdit *m_popServerPort = nullptr;
+    QLineEdit *m_caFile = nullptr;
+    QLineEdit *m_subscriptionAddress = nullptr;
+    QLineEdit *m_unsubscribeUrl = nullptr;
+    QLineEdit *m_dkimSelector = nullptr;
+    QLineEdit *m_dkimDomain = nullptr;
+    QLineEdit *m_dkimKeyFile = nullptr;
+    QCheckBox *m_textAlternative = nullptr;
+    QList<QGroupBox *> m_groups;     // SMTP, POP3, messages
+    int m_language = 1;
+    QList<QLabel *> m_labels;       // each with its text in a language below
+    QList<std::function<QString(int)>> m_labelTexts;
     QList<QWidget *> m_packetWidgets;
     QPushButton *m_save = nullptr;
     QPushButton *m_cancel = nullptr;
