@@ -123,8 +123,10 @@ QString personalise(QString text, const ContactRecord &contact, PlaceholderLangu
         const QString &value = contact[p->slot].value;
         // A later step's word inside a value is kept as it is, so that the
         // value is filled again by that step.
-        text.replace(p->word(language), form == ValueForm::HtmlEscaped ? htmlEscapedKeepingPlaceholders(value) : value,
-                     Qt::CaseSensitive);
+        const QString filled = form == ValueForm::HtmlEscaped ? htmlEscapedKeepingPlaceholders(value)
+                               : form == ValueForm::UrlEncoded ? QString::fromLatin1(value.toUtf8().toPercentEncoding())
+                                                               : value;
+        text.replace(p->word(language), filled, Qt::CaseSensitive);
     }
     return text;
 }

@@ -38,6 +38,8 @@ struct Placeholder {
 enum class ValueForm {
     AsTyped,     // the subject and a plain-text body
     HtmlEscaped, // an HTML body: the value shows as typed and adds no markup
+    UrlEncoded,  // a web address: the value percent-encoded in UTF-8, so it
+                 // can neither end the address nor add a parameter
 };
 
 // The form of the values in the body of a message in mode: escaped in the

@@ -1,0 +1,85 @@
+// The text/plain alternative of HTML bodies: links with their addresses,
+// images left out, paragraphs, lists and entities, placeholder words kept;
+// the formatted body's HTML gives back the editor's lines.
+
+#include "message/htmlbody.h"
+#include "message/plaintextalternative.h"
+
+#include <QTest>
+#include <QTextCursor>
+#include <QTextDocument>
+
+using namespace kirvane::message;
+
+class TstPlainTextAlternative : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void fromHtml_data()
+    {
+        QTest::addColumn<QString>("html");
+        QTest::addColumn<QStringList>("text");
+        QTest::newRow("link followed by its address")
+            << "<p>See <a href=\"https://example.org/a?x=1&amp;y=2\">our site</a> now</p>"
+            << QStringList{"See our site <https://example.org/a?x=1&y=2> now"};
+        QTest::newRow("link whose text is its address")
+            << "<p><a href=\"https://example.org/\">https://example.org/</a> and <a href=\"mailto:me@example.org\">me@example.org</a></p>"
+            << QStringList{"https://example.org/ and me@example.org"};
+        QTest::newRow("link over several formats")
+            << "<p><a href=\"https://example.org/\"><b>bold</b> and <i>italic</i></a>.</p>"
+            << QStringList{"bold and italic <https://example.org/>."};
+        QTest::newRow("two links side by side")
+            << "<p><a href=\"https://a.example/\">A</a><a href=\"https://b.example/\">B</a></p>"
+            << QStringList{"A <https://a.example/>B <https://b.example/>"};
+        QTest::newRow("in-page and embedded links add nothing")
+            << "<p><a href=\"#top\">Top</a> <a href=\"cid:logo.gif\">logo</a></p>" << QStringList{"Top logo"};
+        QTest::newRow("images left out")
+            << "<p>Logo <img src=\"cid:logo.gif\" alt=\"Logo\"> here <img src=\"https://example.org/p.png\"></p>"
+            << QStringList{"Logo here"};
+        QTest::newRow("linked image keeps the address")
+            << "<p><a href=\"https://example.org/\"><img src=\"cid:b.png\"></a></p>" << QStringList{"<https://example.org/>"};
+        QTest::newRow("paragraphs and line breaks")
+            << "<p>One<br>two</p><p>Three</p><br><br><p>Four</p>"
+            << QStringList{"One", "two", "", "Three", "", "Four"};
+        QTest::newRow("entities and placeholders")
+            << "<p>Bonjour &prenom& &nom&, x &lt; 5 &amp; caf&eacute;&nbsp;cr&egrave;me</p>"
+            << QStringList{"Bonjour &prenom& &nom&, x < 5 & café crème"};
+        QTest::newRow("lists")
+            << "<ul><li>one</li><li>two<ol><li>first</li><li>second</li></ol></li></ul>"
+            << QStringList{"- one", "- two", "  1. first", "  2. second"};
+        QTest::newRow("head, style and script left out")
+            << "<html><head><title>T</title><style>p{color:red}</style></head>"
+               "<body><script>var x = 1;</script><p>Text</p></body></html>"
+            << QStringList{"Text"};
+        QTest::newRow("rule and table cells")
+            << "<p>Above</p><hr><table><tr><td>c1</td><td>c2</td></tr></table>"
+            << QStringList{"Above", "", "--------------------", "c1", "c2"};
+        QTest::newRow("nothing but an image") << "<img src=\"cid:a.png\">" << QStringList();
+    }
+    void fromHtml()
+    {
+        QFETCH(QString, html);
+        QFETCH(QStringList, text);
+        const QStringList got = plainTextAlternative(html.split(u'\n'));
+        QCOMPARE(got.join(u'|'), text.join(u'|')); // lines shown in a failure
+        for (const QString &line : got)
+            QVERIFY(!line.contains(QChar::ObjectReplacementCharacter));
+    }
+
+    // The formatted body sent as HTML gives back, as text, the lines typed
+    // in the editor: markup characters, placeholders, empty lines.
+    void formattedBodyGivesTheTypedLines()
+    {
+        QTextDocument doc;
+        QTextCursor c(&doc);
+        c.insertText(QStringLiteral("Bonjour &prenom&,\nx < 5 & y > 3 <b>\n\nFin"));
+        QStringList html = {QStringLiteral("<html><body>")};
+        html += richTextToHtmlLines(doc);
+        html << QStringLiteral("<br>") << QStringLiteral("</body></html>");
+        QCOMPARE(plainTextAlternative(html),
+                 (QStringList{"Bonjour &prenom&,", "x < 5 & y > 3 <b>", "", "Fin"}));
+    }
+};
+
+QTEST_MAIN(TstPlainTextAlternative)
+#include "tst_plaintextalternative.moc"
