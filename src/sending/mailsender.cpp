@@ -2,6 +2,7 @@
 
 #include "mail/mailmessage.h"
 #include "mail/smtpclient.h"
+#include "sending/settings.h"
 
 namespace kirvane::sending {
 
@@ -11,10 +12,9 @@ SmtpSender::SmtpSender(std::unique_ptr<mail::SmtpClient> client) : m_client(std:
 
 SmtpSender::~SmtpSender() = default;
 
-void SmtpSender::setEndpoint(const QString &host, const QString &port)
+void SmtpSender::setEndpoint(const SmtpEndpoint &endpoint)
 {
-    m_client->host = host;
-    m_client->port = port;
+    applyEndpoint(endpoint, *m_client);
 }
 
 void SmtpSender::setProcessEvents(std::function<void()> processEvents)

@@ -10,7 +10,7 @@
 // answer came, a pending message counts as sent nowhere.
 //
 //     SmtpSender smtp;                     // the real one, over SmtpClient
-//     smtp.setEndpoint(host, port);
+//     smtp.setEndpoint(smtpEndpoint(settings));
 //     if (smtp.open()) {
 //         const auto r = smtp.send(msg, tag);
 //         ...
@@ -29,6 +29,8 @@ class SmtpClient;
 }
 
 namespace kirvane::sending {
+
+struct SmtpEndpoint;
 
 class MailSender {
 public:
@@ -54,7 +56,8 @@ public:
 
     virtual ~MailSender() = default;
 
-    virtual void setEndpoint(const QString &host, const QString &port) = 0;
+    // Where and how to connect: server, port, security, login.
+    virtual void setEndpoint(const SmtpEndpoint &endpoint) = 0;
     // Called while waiting for the network.
     virtual void setProcessEvents(std::function<void()> processEvents) = 0;
     // Opens the connection; true when the server is ready. failureText() says why not.
@@ -77,7 +80,7 @@ public:
     explicit SmtpSender(std::unique_ptr<mail::SmtpClient> client);
     ~SmtpSender() override;
 
-    void setEndpoint(const QString &host, const QString &port) override;
+    void setEndpoint(const SmtpEndpoint &endpoint) override;
     void setProcessEvents(std::function<void()> processEvents) override;
     bool open() override;
     bool isOpen() override;

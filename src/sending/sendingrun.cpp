@@ -154,8 +154,7 @@ bool SendingRun::prepare()
         return false;
     }
     m_settings = s;
-    const SmtpEndpoint endpoint = smtpEndpoint(s);
-    m_sender->setEndpoint(endpoint.host, endpoint.port);
+    m_sender->setEndpoint(smtpEndpoint(s));
     m_packets = packetPlan(s);
     // A stop or cancel pressed during the pause keeps packets off.
     m_packetsOn = m_packets.on && !(m_requests & (StopRequest | CancelRequest));

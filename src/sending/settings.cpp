@@ -1,6 +1,8 @@
 #include "sending/settings.h"
 
 #include "mail/dkimsigner.h"
+#include "mail/pop3client.h"
+#include "mail/smtpclient.h"
 #include "texts/texttable.h"
 #include "common/filewriter.h"
 #include "common/folders.h"
@@ -270,18 +272,93 @@ QString checkValue(const QString &key, const QString &text)
     return QString();
 }
 
+namespace {
+
+mail::Security securityOf(const QString &text)
+{
+    if (text.compare(kSecurityTls, Qt::CaseInsensitive) == 0)
+        return mail::Security::Tls;
+    if (text.compare(kSecurityStartTls, Qt::CaseInsensitive) == 0
+        || text.compare(kSecurityStls, Qt::CaseInsensitive) == 0)
+        return mail::Security::StartTls;
+    return mail::Security::None;
+}
+
+// The port written in the file, else the one of the security.
+QString portFor(const QString &written, mail::Security security, int plain, int startTls, int tls)
+{
+    if (!written.trimmed().isEmpty())
+        return written.trimmed();
+    switch (security) {
+    case mail::Security::StartTls:
+        return QString::number(startTls);
+    case mail::Security::Tls:
+        return QString::number(tls);
+    case mail::Security::None:
+        break;
+    }
+    return QString::number(plain);
+}
+
+// What both clients take of an endpoint.
+template <typename Endpoint, typename Client>
+void applyConnection(const Endpoint &e, Client &client)
+{
+    client.host = e.host;
+    client.port = e.port;
+    client.security = e.security;
+    client.userId = e.user;
+    client.password = e.password;
+    client.caFile = e.caFile;
+}
+
+} // namespace
+
 SmtpEndpoint smtpEndpoint(const Settings &s)
 {
-    if (s.proxyOn())
-        return {s.smtpProxy, s.smtpProxyPort};
-    return {s.smtpServer, QStringLiteral("25")};
+    SmtpEndpoint e;
+    e.security = securityOf(s.smtpSecurity);
+    if (s.proxyOn()) {
+        e.host = s.smtpProxy;
+        e.port = s.smtpProxyPort;
+    } else {
+        e.host = s.smtpServer;
+        e.port = portFor(s.smtpServerPort, e.security, 25, 587, 465);
+    }
+    e.user = s.smtpLogin;
+    e.password = s.smtpPassword;
+    e.caFile = s.caFile;
+    e.plainTextLoginChosen = s.smtpSecurity.compare(kSecurityNone, Qt::CaseInsensitive) == 0;
+    return e;
+}
+
+void applyEndpoint(const SmtpEndpoint &e, mail::SmtpClient &client)
+{
+    applyConnection(e, client);
+    client.allowPlainTextLogin = e.plainTextLoginChosen;
 }
 
 PopEndpoint popEndpoint(const Settings &s)
 {
-    if (s.proxyOn())
-        return {s.popProxy, s.popProxyPort, s.login + u'#' + s.popServer, s.password};
-    return {s.popServer, QStringLiteral("110"), s.login, s.password};
+    PopEndpoint e;
+    e.security = securityOf(s.popSecurity);
+    if (s.proxyOn()) {
+        e.host = s.popProxy;
+        e.port = s.popProxyPort;
+        e.user = s.login + u'#' + s.popServer;
+    } else {
+        e.host = s.popServer;
+        e.port = portFor(s.popServerPort, e.security, 110, 110, 995);
+        e.user = s.login;
+    }
+    e.password = s.password;
+    e.caFile = s.caFile;
+    return e;
+}
+
+void applyEndpoint(const PopEndpoint &e, mail::Pop3Client &client)
+{
+    applyConnection(e, client);
 }
 
 PacketPlan packetPlan(const Settings &s)

@@ -29,10 +29,17 @@
 // then replaces config.ini, so a failed write never leaves half a file; keys
 // of the file besides ours stay as they are.
 
+#include "mail/protocolclient.h"
+
 #include <QString>
 #include <QStringList>
 
 #include <optional>
+
+namespace kirvane::mail {
+class Pop3Client;
+class SmtpClient;
+}
 
 namespace kirvane::sending {
 
@@ -140,25 +147,39 @@ bool loadSettings(Settings &s, const QString &path = settingsPath());
 // private key, or none of them; a CA file must be readable.
 [[nodiscard]] QString checkMailSettings(const Settings &s);
 
-// Where the SMTP client connects: the server on port 25, or the proxy on its
-// port when the proxy is on.
+// Where the SMTP client connects and how: the server on SmtpServerPort, or
+// on the security's port (25, 587 for STARTTLS, 465 for TLS) when none is
+// set; the proxy on its port when the proxy is on. The login, when set, may
+// go over an unencrypted connection only when the file says "none" itself: a
+// file without the key never sends a password in clear.
 struct SmtpEndpoint {
     QString host;
     QString port;
+    mail::Security security = mail::Security::None;
+    QString user;     // empty: no AUTH
+    QString password;
+    QString caFile;   // trusted besides the system's certificates
+    bool plainTextLoginChosen = false;
     bool operator==(const SmtpEndpoint &) const = default;
 };
 [[nodiscard]] SmtpEndpoint smtpEndpoint(const Settings &s);
+// Gives client the endpoint's server, port, security, login and CA file.
+void applyEndpoint(const SmtpEndpoint &e, mail::SmtpClient &client);
 
-// Where the POP3 client logs in: the server on port 110, or the proxy on its
-// port with the user name login + "#" + POP server.
+// Where the POP3 client logs in: the server on PopServerPort, or on the
+// security's port (110, 995 for TLS) when none is set; the proxy on its port
+// with the user name login + "#" + POP server when the proxy is on.
 struct PopEndpoint {
     QString host;
     QString port;
     QString user;
     QString password;
+    mail::Security security = mail::Security::None;
+    QString caFile;
     bool operator==(const PopEndpoint &) const = default;
 };
 [[nodiscard]] PopEndpoint popEndpoint(const Settings &s);
+void applyEndpoint(const PopEndpoint &e, mail::Pop3Client &client);
 
 // How a sending run is cut: packets on, their size, the pause between them.
 // Size and pause are kept within 1..100000 and 1..1000, so that a hand-edited

@@ -69,21 +69,19 @@ void SyncJob::begin()
 {
     sending::Settings settings;
     sending::loadSettings(settings, m_configPath.isEmpty() ? sending::settingsPath() : m_configPath);
-    const sending::PopEndpoint pop = sending::popEndpoint(settings);
-    m_pop.host = pop.host;
-    m_pop.port = pop.port;
-    m_pop.userId = pop.user;
-    m_pop.password = pop.password;
-    const sending::SmtpEndpoint smtp = sending::smtpEndpoint(settings);
-    m_smtpHost = smtp.host;
-    m_smtpPort = smtp.port;
+    sending::applyEndpoint(sending::popEndpoint(settings), m_pop);
+    m_smtpEndpoint = sending::smtpEndpoint(settings);
     m_redirection = settings.redirection;
 
     // Connect closes a connection a previous job may have left open, so the
     // dialogue always starts from the greeting.
     m_pop.connectToHost();
-    if (m_pop.failed() || !m_pop.isConnected())
-        return finish(End::ConnectFailed, texts::text(texts::CannotConnect));
+    if (m_pop.failed() || !m_pop.isConnected()) {
+        // Why: the server cannot be reached, or its certificate was refused.
+        const QString why = m_pop.statusText();
+        return finish(End::ConnectFailed, texts::text(texts::CannotConnect)
+                                              + (why.isEmpty() ? QString() : QStringLiteral("\n\n") + why));
+    }
     try {
         if (!m_pop.login())
             return finish(End::LoginRefused, texts::text(texts::SyncLoginRefused));
@@ -205,8 +203,7 @@ bool SyncJob::forward(mail::MailMessage &msg)
     msg.bcc.clear();
     msg.userName.clear();
     msg.wireLines.clear();
-    m_smtp.host = m_smtpHost;
-    m_smtp.port = m_smtpPort;
+    sending::applyEndpoint(m_smtpEndpoint, m_smtp);
     bool ok = false;
     try {
         m_smtp.connectToHost();

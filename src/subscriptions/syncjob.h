@@ -20,6 +20,7 @@
 
 #include "contacts/bookmanager.h"
 #include "mail/mailmessage.h"
+#include "sending/settings.h"
 #include "texts/asker.h"
 
 #include <QObject>
@@ -123,8 +124,7 @@ private:
     QString m_logPath;
     int m_knownAddressPauseMs = 0;
     QString m_redirection;
-    QString m_smtpHost;
-    QString m_smtpPort;
+    sending::SmtpEndpoint m_smtpEndpoint;
 
     bool m_running = false;
     bool m_cancel = false;

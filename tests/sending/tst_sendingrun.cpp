@@ -1,8 +1,10 @@
 // The sending run against a real SMTP peer (aiosmtpd): books in order,
 // exclusions and empty addresses, packets and pauses, stop and resume,
 // refusals, a dropped connection, a server gone in mid-run, bad addresses,
-// and a pipelined run whose answers come one message late.
+// a pipelined run whose answers come one message late, and a submission
+// server that wants TLS and a login.
 #include "sendingfixture.h"
+#include "mail/protocols/testcertificates.h"
 
 #include "message/messagearchive.h"
 #include "mail/smtpclient.h"
@@ -506,6 +508,82 @@ private Q_SLOTS:
         QVERIFY(runToEnd(again));
         QCOMPARE(again.counts().sent, 3);
         QCOMPARE(peer.recipients(), (QStringList{"a1@x.org", "a2@x.org", "a3@x.org", "a4@x.org"}));
+    }
+
+    // The settings' security, port, login and CA file reach the connection:
+    // a submission server with STARTTLS and a login, one with TLS from the
+    // first byte; a certificate nobody trusts or a refused login stops the
+    // run before any message, with the reason in the log.
+    void securedSubmission_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<QString>("security");
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<int>("certificate");
+        QTest::addColumn<QString>("failure");
+        const int trusted = TestCertificates::Trusted;
+        QTest::newRow("STARTTLS and a login") << "starttls" << "starttls" << "s3cret" << trusted << "";
+        QTest::newRow("TLS from the first byte") << "tls" << "tls" << "s3cret" << trusted << "";
+        QTest::newRow("certificate of another CA") << "starttls" << "starttls" << "s3cret"
+                                                   << int(TestCertificates::OtherCa)
+                                                   << "The certificate of 127.0.0.1 was refused";
+        QTest::newRow("login refused") << "tls" << "tls" << "wrong" << trusted << "535";
+        QTest::newRow("no security on a server that wants a login: no password in clear")
+            << "plain" << "" << "s3cret" << trusted << "encrypted";
+    }
+    void securedSubmission()
+    {
+        static TestCertificates certs;
+        static const bool made = certs.make();
+        QVERIFY2(made, qPrintable(certs.error()));
+        QFETCH(QString, mode);
+        QFETCH(QString, security);
+        QFETCH(QString, password);
+        QFETCH(int, certificate);
+        QFETCH(QString, failure);
+        const auto cert = TestCertificates::Server(certificate);
+
+        DataFolder data;
+        data.makeBook(QStringLiteral("A"), {"Aa|1|a1@x.org", "Ab|2|a2@x.org"});
+        QTemporaryDir mail;
+        const QString maildir = mail.filePath(QStringLiteral("md"));
+        TlsSmtpd peer;
+        QVERIFY(peer.start(mode, certs.certFile(cert), certs.keyFile(cert), maildir, {"--login", "alice:s3cret"}));
+        data.writeSettings(peer.port);
+        sending::Settings s;
+        QVERIFY(sending::loadSettings(s));
+        s.useProxy = QStringLiteral("false");
+        s.smtpSecurity = security;
+        s.smtpServerPort = QString::number(peer.port);
+        s.smtpLogin = QStringLiteral("alice");
+        s.smtpPassword = password;
+        s.caFile = certs.caFile();
+        QVERIFY(sending::saveSettings(s, sending::settingsPath()));
+
+        message::MessageDocument doc;
+        fill(doc, {QStringLiteral("A")});
+        ScriptedQuestions ask;
+        SendingRun run(data.base, doc, ask);
+        QStringList log;
+        connect(&run, &SendingRun::logged, [&](const QString &l) { log << l; });
+        QSignalSpy ended(&run, &SendingRun::segmentEnded);
+        QVERIFY(run.sendNew());
+        QVERIFY(runToEnd(run));
+
+        const QStringList received = QDir(maildir + QStringLiteral("/new")).entryList(QDir::Files);
+        if (!failure.isEmpty()) {
+            QCOMPARE(ended.first().first().value<SendingRun::End>(), SendingRun::End::ConnectionFailed);
+            QVERIFY2(!log.filter(failure).isEmpty(), qPrintable(log.join(u'\n')));
+            QVERIFY(received.isEmpty());
+            return;
+        }
+        QCOMPARE(run.counts().sent, 2);
+        QCOMPARE(received.size(), 2);
+        for (const QString &name : received) {
+            QFile f(maildir + QStringLiteral("/new/") + name);
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            QVERIFY(f.readAll().startsWith("X-Login: alice\r\nX-Tls: yes\r\n"));
+        }
     }
 };
 

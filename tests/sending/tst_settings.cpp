@@ -278,9 +278,69 @@ private Q_SLOTS:
         QFETCH(QString, popUser);
         Settings s = filled();
         s.useProxy = useProxy;
-        QCOMPARE(smtpEndpoint(s), (SmtpEndpoint{smtpHost, smtpPort}));
-        QCOMPARE(popEndpoint(s), (PopEndpoint{popHost, popPort, popUser, QStringLiteral("p=ss;word")}));
+        const SmtpEndpoint smtp = smtpEndpoint(s);
+        QCOMPARE(smtp.host, smtpHost);
+        QCOMPARE(smtp.port, smtpPort);
+        const PopEndpoint pop = popEndpoint(s);
+        QCOMPARE(pop.host, popHost);
+        QCOMPARE(pop.port, popPort);
+        QCOMPARE(pop.user, popUser);
+        QCOMPARE(pop.password, QStringLiteral("p=ss;word"));
         QCOMPARE(savedForm(s).useProxy, useProxy.toLower());
+    }
+
+    // The security picks the port unless one is written; a login is sent in
+    // clear only when the file itself says "none"; the proxy keeps its port.
+    void securedEndpoints_data()
+    {
+        QTest::addColumn<QStringList>("assignments");
+        QTest::addColumn<QString>("smtpPort");
+        QTest::addColumn<int>("smtpSecurity");
+        QTest::addColumn<bool>("plainTextLogin");
+        QTest::addColumn<QString>("popPort");
+        QTest::addColumn<int>("popSecurity");
+        using kirvane::mail::Security;
+        const int none = int(Security::None), starttls = int(Security::StartTls), tls = int(Security::Tls);
+        QTest::newRow("file without the keys") << QStringList() << "25" << none << false << "110" << none;
+        QTest::newRow("none written") << QStringList{"SmtpSecurity=none", "PopSecurity=none"} << "25" << none << true
+                                      << "110" << none;
+        QTest::newRow("NONE in capitals") << QStringList{"SmtpSecurity=NONE"} << "25" << none << true << "110" << none;
+        QTest::newRow("submission and STLS") << QStringList{"SmtpSecurity=starttls", "PopSecurity=stls"} << "587"
+                                             << starttls << false << "110" << starttls;
+        QTest::newRow("implicit TLS both") << QStringList{"SmtpSecurity=tls", "PopSecurity=tls"} << "465" << tls
+                                           << false << "995" << tls;
+        QTest::newRow("ports written win") << QStringList{"SmtpSecurity=tls", "SmtpServerPort=2465", "PopSecurity=tls",
+                                                          "PopServerPort=1995"}
+                                           << "2465" << tls << false << "1995" << tls;
+        QTest::newRow("proxy keeps its ports") << QStringList{"utiliserProxy=true", "SmtpSecurity=starttls",
+                                                              "SmtpServerPort=2525", "PopSecurity=tls"}
+                                               << "1025" << starttls << false << "1110" << tls;
+    }
+    void securedEndpoints()
+    {
+        QFETCH(QStringList, assignments);
+        Settings s = filled();
+        s.smtpLogin = QStringLiteral("alice");
+        s.smtpPassword = QStringLiteral("s3cret");
+        s.caFile = QStringLiteral("/etc/own-ca.pem");
+        for (const QString &a : assignments)
+            QVERIFY(s.setValue(a.section(u'=', 0, 0), a.section(u'=', 1)));
+        const SmtpEndpoint smtp = smtpEndpoint(s);
+        QFETCH(QString, smtpPort);
+        QFETCH(int, smtpSecurity);
+        QFETCH(bool, plainTextLogin);
+        QCOMPARE(smtp.port, smtpPort);
+        QCOMPARE(int(smtp.security), smtpSecurity);
+        QCOMPARE(smtp.plainTextLoginChosen, plainTextLogin);
+        QCOMPARE(smtp.user, QStringLiteral("alice"));
+        QCOMPARE(smtp.password, QStringLiteral("s3cret"));
+        QCOMPARE(smtp.caFile, s.caFile);
+        const PopEndpoint pop = popEndpoint(s);
+        QFETCH(QString, popPort);
+        QFETCH(int, popSecurity);
+        QCOMPARE(pop.port, popPort);
+        QCOMPARE(int(pop.security), popSecurity);
+        QCOMPARE(pop.caFile, s.caFile);
     }
 
     // A hand-edited 0 would divide by zero and pause for nothing.

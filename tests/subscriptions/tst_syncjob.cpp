@@ -3,6 +3,8 @@
 // the log, the forwarded copies and the mailbox, and how each failure ends.
 
 #include "syncfixture.h"
+#include "mail/protocols/testcertificates.h"
+#include "sending/settings.h"
 
 #include "contacts/bookmanager.h"
 #include "mail/pop3client.h"
@@ -76,6 +78,8 @@ private Q_SLOTS:
     void cancelAfterAMessage();
     void failures_data();
     void failures();
+    void mailboxOverTls_data();
+    void mailboxOverTls();
     void forwardingServerDown();
     void unreadableMessageIsSkipped();
     void storeFailureEndsTheJob();
@@ -366,7 +370,7 @@ void TestSyncJob::failures_data()
     QTest::addColumn<QString>("notice");
 
     QTest::newRow("server down") << false << "secret" << int(End::ConnectFailed)
-                                 << texts::text(texts::CannotConnect);
+                                 << texts::text(texts::CannotConnect) + QStringLiteral("\n\nConnection refused");
     QTest::newRow("login refused") << true << "wrong" << int(End::LoginRefused)
                                    << texts::text(texts::SyncLoginRefused);
 }
@@ -391,6 +395,54 @@ void TestSyncJob::failures()
     QCOMPARE(fx.remaining(), 1);
     QVERIFY(fx.log().isEmpty());
     QVERIFY(rowsOf(*m_base, SyncJob::kSubscribers).isEmpty());
+}
+
+// The settings' POP3 security and CA file reach the mailbox's connection:
+// STLS on the plain port, TLS from the first byte; a certificate nobody
+// trusts ends the job before the login, saying why.
+void TestSyncJob::mailboxOverTls_data()
+{
+    QTest::addColumn<QString>("security");
+    QTest::addColumn<bool>("implicitPort");
+    QTest::addColumn<int>("certificate");
+    QTest::addColumn<int>("end");
+    QTest::newRow("STLS") << "stls" << false << int(TestCertificates::Trusted) << int(End::Done);
+    QTest::newRow("TLS") << "tls" << true << int(TestCertificates::Trusted) << int(End::Done);
+    QTest::newRow("certificate of another CA") << "stls" << false << int(TestCertificates::OtherCa)
+                                               << int(End::ConnectFailed);
+}
+
+void TestSyncJob::mailboxOverTls()
+{
+    static TestCertificates certs;
+    static const bool made = certs.make();
+    QVERIFY2(made, qPrintable(certs.error()));
+    QFETCH(QString, security);
+    QFETCH(bool, implicitPort);
+    QFETCH(int, certificate);
+    QFETCH(int, end);
+    SyncFixture &fx = *m_fx;
+    const auto cert = TestCertificates::Server(certificate);
+    fx.pop.useTls(certs.certFile(cert), certs.keyFile(cert));
+    QVERIFY(fx.pop.addMessage(mailMessage("ABONNE jean@example.net")));
+    QVERIFY(fx.startServers());
+    QVERIFY(fx.writeConfig(QStringLiteral("secret"), implicitPort ? fx.pop.tlsPort : 0));
+    const QString config = QDir(fx.home()).filePath(QStringLiteral("config.ini"));
+    kirvane::sending::Settings s;
+    QVERIFY(kirvane::sending::loadSettings(s, config));
+    s.popSecurity = security;
+    s.caFile = certs.caFile();
+    QVERIFY(kirvane::sending::saveSettings(s, config));
+
+    QCOMPARE(int(run()), end);
+    if (end == int(End::Done)) {
+        QCOMPARE(fx.remaining(), 0);
+        QCOMPARE(rowsOf(*m_base, SyncJob::kSubscribers).size(), 1);
+        return;
+    }
+    QCOMPARE(fx.remaining(), 1);
+    QVERIFY2(m_asker.texts().value(0).contains(QLatin1String("The certificate of 127.0.0.1 was refused")),
+             qPrintable(m_asker.texts().value(0)));
 }
 
 void TestSyncJob::forwardingServerDown()
