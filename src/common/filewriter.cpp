@@ -27,7 +27,8 @@ mode_t sharedMode(const QByteArray &target)
     return 0666 & ~mask;
 }
 
-// Writes all of bytes to fd, going on after a signal; false with errno set.
+} // namespace
+
 bool writeAll(int fd, const QByteArray &bytes)
 {
     qsizetype written = 0;
@@ -42,8 +43,6 @@ bool writeAll(int fd, const QByteArray &bytes)
     }
     return true;
 }
-
-} // namespace
 
 bool replaceFile(const QString &path, const QByteArray &bytes, FileAccess access, QString *error)
 {

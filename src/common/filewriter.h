@@ -16,6 +16,10 @@ enum class FileAccess {
     Private, // 0600: the file holds passwords
 };
 
+// Writes all of bytes to the open file descriptor fd, going on after a
+// signal; false with errno set.
+[[nodiscard]] bool writeAll(int fd, const QByteArray &bytes);
+
 // Replaces the file at path with bytes. False with the system's reason in error.
 [[nodiscard]] bool replaceFile(const QString &path, const QByteArray &bytes, FileAccess access = FileAccess::Shared,
                                QString *error = nullptr);

@@ -2,6 +2,7 @@
 
 #include "message/messagearchive.h"
 #include "message/messagedocument.h"
+#include "common/filewriter.h"
 #include "common/folders.h"
 
 #include <QCoreApplication>
@@ -25,21 +26,6 @@ using message::archiveExtension;
 namespace {
 
 const QString kPositions = QStringLiteral(".pos");
-
-bool writeAllBytes(int fd, const QByteArray &bytes)
-{
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        done += n;
-    }
-    return true;
-}
 
 QByteArray positionLine(const QString &book, const QString &key)
 {
@@ -118,7 +104,7 @@ void RunJournal::record(const QString &book, const QString &key)
 {
     if (m_fd < 0)
         return;
-    (void)writeAllBytes(m_fd, positionLine(book, key));
+    (void)common::writeAll(m_fd, positionLine(book, key));
     if (m_sinceSync.isValid() && m_sinceSync.elapsed() >= 1000) {
         ::fdatasync(m_fd);
         m_sinceSync.restart();
