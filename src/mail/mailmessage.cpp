@@ -136,6 +136,26 @@ QList<QByteArray> folded(const QByteArray &line, bool atCommas)
     return out;
 }
 
+// A URI as a header carries it between angle brackets: blanks, control and
+// non-ASCII bytes, quotes, angle brackets and commas (which separate the
+// addresses of List-Unsubscribe) percent-encoded.
+QByteArray headerSafeUri(const QString &uri)
+{
+    static constexpr char hex[] = "0123456789ABCDEF";
+    QByteArray out;
+    for (const char ch : uri.trimmed().toUtf8()) {
+        const uchar c = uchar(ch);
+        if (c <= 0x20 || c >= 0x7f || c == '<' || c == '>' || c == '"' || c == ',') {
+            out += '%';
+            out += hex[c >> 4];
+            out += hex[c & 15];
+        } else {
+            out += ch;
+        }
+    }
+    return out;
+}
+
 bool fitsLines(const QList<QByteArray> &lines)
 {
     return std::all_of(lines.cbegin(), lines.cend(), [](const QByteArray &l) { return l.size() <= kMaxLineOctets; });
@@ -162,16 +182,20 @@ bool MailMessage::compose(QString *error)
 
     // The declared charset: charset when every text fits it, else UTF-8.
     const QStringList lines = textLines(text);
+    const bool alternative = bodyFormat == BodyFormat::Html && !plainAlternative.isEmpty();
+    const QStringList plainLines = alternative ? textLines(plainAlternative) : QStringList();
     // RFC 2978 2.3: a charset name is a token; anything else cannot be declared.
     static const QRegularExpression token(QStringLiteral("^[A-Za-z0-9!#$%&'+^_`{}~-]+$"));
     Charset wireCharset(token.match(charset).hasMatch() ? charset : QStringLiteral("UTF-8"));
     bool fits = canEncode(subject, wireCharset) && canEncode(userName, wireCharset);
     for (qsizetype i = 0; fits && i < lines.size(); ++i)
         fits = canEncode(lines.at(i), wireCharset);
+    for (qsizetype i = 0; fits && i < plainLines.size(); ++i)
+        fits = canEncode(plainLines.at(i), wireCharset);
     if (!fits)
         wireCharset = Charset(QStringLiteral("UTF-8"));
 
-    const QByteArray messageId = fixedIds.messageId.isEmpty() ? makeMessageId("a.b.c") : fixedIds.messageId;
+    const QByteArray messageId = fixedIds.messageId.isEmpty() ? makeMessageId(messageIdHost(from)) : fixedIds.messageId;
     h.append("Message-Id: " + messageId);
     h.append("Date: " + oneLine(date).toUtf8());
     h.append("X-Priority: " + QByteArray::number(int(priority) + 1));
@@ -202,35 +226,47 @@ bool MailMessage::compose(QString *error)
         h.append(folded("CC: " + oneLine(cc).toUtf8(), true));
     h.append("MIME-Version: 1.0");
 
-    QByteArray encodingWord;
-    QList<QByteArray> subjectWords;
-    if (bodyEncoding == BodyEncoding::Base64) {
-        QByteArray bodyBytes;
-        for (const QString &line : lines)
-            bodyBytes += encodeText(line, wireCharset) + "\r\n";
-        b = base64Lines(bodyBytes);
-        encodingWord = "base64";
-        subjectWords = encodedWords(oneLine(subject), wireCharset);
-    } else {
-        b.reserve(lines.size());
+    // A text's lines on the wire, and its transfer encoding.
+    auto encodeBody = [&](const QStringList &textLines, QList<QByteArray> &out) -> QByteArray {
+        if (bodyEncoding == BodyEncoding::Base64) {
+            QByteArray bodyBytes;
+            for (const QString &line : textLines)
+                bodyBytes += encodeText(line, wireCharset) + "\r\n";
+            out = base64Lines(bodyBytes);
+            return "base64";
+        }
+        out.reserve(textLines.size());
         bool tooLong = false;
-        for (const QString &line : lines) {
-            b.append(encodeText(line, wireCharset));
-            tooLong = tooLong || b.last().size() > kMaxLineOctets;
+        for (const QString &line : textLines) {
+            out.append(encodeText(line, wireCharset));
+            tooLong = tooLong || out.last().size() > kMaxLineOctets;
         }
         if (tooLong) {
-            b = quotedPrintableLines(b);
-            encodingWord = "quoted-printable";
-        } else {
-            for (QByteArray &line : b)
-                if (line.startsWith('.'))
-                    line.prepend('.');
-            encodingWord = "8Bit";
+            out = quotedPrintableLines(out);
+            return "quoted-printable";
         }
-        subjectWords = encodeHeaderWords(oneLine(subject), wireCharset);
-    }
+        for (QByteArray &line : out)
+            if (line.startsWith('.'))
+                line.prepend('.');
+        return "8Bit";
+    };
+    const QByteArray encodingWord = encodeBody(lines, b);
+    const QList<QByteArray> subjectWords = bodyEncoding == BodyEncoding::Base64
+                                               ? encodedWords(oneLine(subject), wireCharset)
+                                               : encodeHeaderWords(oneLine(subject), wireCharset);
     h.append(foldedText("Subject: " + subjectWords.join(' '),
                         [&] { return "Subject: " + encodedWords(oneLine(subject), wireCharset).join(' '); }));
+    if (!listUnsubscribe.isEmpty()) {
+        QList<QByteArray> uris;
+        bool oneClick = false;
+        for (const QString &uri : listUnsubscribe) {
+            uris.append('<' + headerSafeUri(uri) + '>');
+            oneClick = oneClick || uri.trimmed().startsWith(QLatin1String("https:"), Qt::CaseInsensitive);
+        }
+        h.append(folded("List-Unsubscribe: " + uris.join(", "), true));
+        if (oneClick)
+            h.append("List-Unsubscribe-Post: List-Unsubscribe=One-Click");
+    }
 
     const QByteArray t = (bodyFormat == BodyFormat::Html ? "Content-Type: text/html; charset="
                                                          : "Content-Type: text/plain; charset=")
@@ -241,10 +277,7 @@ bool MailMessage::compose(QString *error)
 
     QList<QByteArray> before;    // the lines in front of the text
     QList<PartGroup> groups;     // the file parts after it
-    if (a + e == 0) {
-        h.append(t);
-        h.append(c);
-    } else {
+    auto encodeFiles = [&] {
         for (AttachmentList *files : {&embeddedImages, &attachments}) {
             QString fileError;
             if (!files->encodeAll(&fileError)) {
@@ -253,16 +286,56 @@ bool MailMessage::compose(QString *error)
                 return false;
             }
         }
+        return true;
+    };
+    auto partsOf = [](const AttachmentList &files, bool embedded) {
+        QList<std::pair<const Attachment *, bool>> parts;
+        for (int i = 0; i < files.count(); ++i)
+            parts.append({&files[i], embedded});
+        return parts;
+    };
+    if (alternative) {
+        // multipart/alternative of the text, then the HTML (inside
+        // multipart/related with its images); inside multipart/mixed with
+        // the attachments when there are any.
+        if (!encodeFiles())
+            return false;
+        const QByteArray dA = "--" + (fixedIds.boundary3.isEmpty() ? makeBoundary() : fixedIds.boundary3);
+        QList<QByteArray> plain;
+        const QByteArray plainEncoding = encodeBody(plainLines, plain);
+        const QByteArray alternativeType = "Content-Type: multipart/alternative; boundary=\"" + dA.mid(2) + '"';
+        QList<QByteArray> parts = {dA, "Content-Type: text/plain; charset=" + wireCharset.label().toLatin1(),
+                                   "Content-Transfer-Encoding: " + plainEncoding, QByteArray()};
+        parts += plain;
+        parts.append(dA);
+        if (e > 0) {
+            const QByteArray d1 = "--" + (fixedIds.boundary1.isEmpty() ? makeBoundary() : fixedIds.boundary1);
+            parts += {"Content-Type: multipart/related;", "\ttype=\"text/html\";", "\tboundary=\"" + d1.mid(2) + '"',
+                      QByteArray(), d1};
+            groups.append({partsOf(embeddedImages, true), d1, 1});
+        }
+        parts += {t, c, QByteArray()};
+        groups.append({{}, dA, 1});
+        if (a > 0) {
+            const QByteArray d2 = "--" + (fixedIds.boundary2.isEmpty() ? makeBoundary() : fixedIds.boundary2);
+            h.append("Content-Type: multipart/mixed;");
+            h.append("\tboundary=\"" + d2.mid(2) + '"');
+            before = QList<QByteArray>{d2, alternativeType, QByteArray()} + parts;
+            groups.append({partsOf(attachments, false), d2, 1});
+        } else {
+            h.append(alternativeType);
+            before = parts;
+        }
+    } else if (a + e == 0) {
+        h.append(t);
+        h.append(c);
+    } else {
+        if (!encodeFiles())
+            return false;
         const QByteArray b1 = fixedIds.boundary1.isEmpty() ? makeBoundary() : fixedIds.boundary1;
         const QByteArray b2 = fixedIds.boundary2.isEmpty() ? makeBoundary() : fixedIds.boundary2;
         const QByteArray d1 = "--" + b1;
         const QByteArray d2 = "--" + b2;
-        auto partsOf = [](const AttachmentList &files, bool embedded) {
-            QList<std::pair<const Attachment *, bool>> parts;
-            for (int i = 0; i < files.count(); ++i)
-                parts.append({&files[i], embedded});
-            return parts;
-        };
 
         if (e == 0 || bodyFormat != BodyFormat::Html) {
             // Images beside a plain text have nothing to be embedded in; they
@@ -310,6 +383,22 @@ bool MailMessage::compose(QString *error)
 }
 
 // --- shared functions -------------------------------------------------------
+
+QByteArray messageIdHost(const QString &from)
+{
+    // The address between angle brackets when the sender names one so.
+    QString address = from.trimmed();
+    const qsizetype open = address.lastIndexOf(u'<');
+    if (open >= 0)
+        address = address.mid(open + 1).section(u'>', 0, 0);
+    const QByteArray domain = address.mid(address.lastIndexOf(u'@') + 1).trimmed().toLatin1();
+    // A dot-atom of letters, digits and hyphens (RFC 5322 3.6.4): anything
+    // else could end the identifier or the header.
+    static const QRegularExpression name(QStringLiteral("^[A-Za-z0-9-]+(\\.[A-Za-z0-9-]+)*$"));
+    if (!address.contains('@') || !name.match(QString::fromLatin1(domain)).hasMatch())
+        return "localhost";
+    return domain;
+}
 
 namespace {
 

@@ -54,6 +54,14 @@ public:
     QString subject;
     QStringList text;        // body lines (plain text or HTML source)
     QList<QByteArray> extraHeaders; // appended unchanged after the generated headers
+    // With an HTML body: the text a reader without HTML sees; when not empty
+    // the message is multipart/alternative with this text first.
+    QStringList plainAlternative;
+    // The List-Unsubscribe addresses (RFC 2369), mailto: or https:, in order
+    // of preference. Anything that could end an address or the header is
+    // percent-encoded; an https: one adds List-Unsubscribe-Post for one-click
+    // unsubscription (RFC 8058).
+    QStringList listUnsubscribe;
     Priority priority = Priority::Normal;
     QString charset = QStringLiteral("ISO-8859-1");
     BodyEncoding bodyEncoding = BodyEncoding::EightBit;
@@ -82,11 +90,12 @@ public:
         QByteArray messageId;
         QByteArray boundary1;
         QByteArray boundary2;
+        QByteArray boundary3; // of the text alternative
     };
     FixedIds fixedIds;
 
     // Rebuilds wireLines from the properties, encoding every attached file and
-    // embedded image. Returns false and leaves wireLines empty when from holds
+    // embedded image. The Message-Id names the domain of the sender's address. Returns false and leaves wireLines empty when from holds
     // no "@" (error "\"From\" address not complete.") or a file cannot be read
     // (the file system's error text).
     [[nodiscard]] bool compose(QString *error = nullptr);
@@ -103,6 +112,9 @@ public:
 
 // "<QZV.yyyy.mm.dd.<16 letters a-t>@host>".
 [[nodiscard]] QByteArray makeMessageId(const QByteArray &host);
+// The host a Message-Id names for a sender: the domain of the address (its
+// letter case kept), or "localhost" when it has none a Message-Id can hold.
+[[nodiscard]] QByteArray messageIdHost(const QString &from);
 // "--_QZV_bound_" + 12 letters a-y; the boundary parameter value.
 [[nodiscard]] QByteArray makeBoundary();
 // "Tue, 8 Dec 2026 14:05:09 +0100" in English whatever the locale; the zone

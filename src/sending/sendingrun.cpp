@@ -1,12 +1,15 @@
 #include "sending/sendingrun.h"
 
+#include "mail/dkimsigner.h"
 #include "mail/mailmessage.h"
 #include "message/htmlbody.h"
 #include "message/messagearchive.h"
 #include "message/messagedocument.h"
 #include "message/placeholders.h"
+#include "message/plaintextalternative.h"
 #include "sending/bookscan.h"
 #include "sending/history.h"
+#include "sending/listunsubscribe.h"
 #include "texts/texttable.h"
 #include "store/database.h"
 #include "common/folders.h"
@@ -153,6 +156,27 @@ bool SendingRun::prepare()
         m_ask.inform(tr::text(tr::SettingsMissing));
         return false;
     }
+    // A hand-edited file may hold what the window refuses: a DKIM key that
+    // cannot sign, a CA file that cannot be read.
+    if (const QString why = checkMailSettings(s); !why.isEmpty()) {
+        m_ask.inform(why);
+        return false;
+    }
+    m_signer.reset();
+    if (s.dkimOn()) {
+        auto signer = std::make_unique<mail::DkimSigner>();
+        QString why;
+        if (!signer->loadKeyFile(s.dkimKeyFile, &why)) {
+            m_ask.inform(why);
+            return false;
+        }
+        signer->setDomain(s.dkimDomain);
+        signer->setSelector(s.dkimSelector);
+        m_signer = std::move(signer);
+    }
+    m_plainAlternative.clear();
+    if (s.textAlternativeOn() && m_message.mode() != message::ComposeMode::PlainText)
+        m_plainAlternative = message::plainTextAlternative(m_body);
     m_settings = s;
     m_sender->setEndpoint(smtpEndpoint(s));
     m_packets = packetPlan(s);
@@ -339,15 +363,24 @@ void SendingRun::processContact()
         msg.subject = message::personalise(m_message.subject(), m_contact);
         msg.text = message::personaliseLines(m_body, m_contact, message::bodyValueForm(m_message.mode()));
         msg.sendTo = address;
+        if (!m_plainAlternative.isEmpty())
+            msg.plainAlternative = message::personaliseLines(m_plainAlternative, m_contact, message::ValueForm::AsTyped);
+        msg.listUnsubscribe = listUnsubscribeUris(m_settings, m_contact);
         const qint64 tag = ++m_tag;
         const RefusedRecipient who{m_currentBook, id, nom, prenom, address, {}, {}};
+        // Signed once composed; a message that cannot be signed is not sent
+        // unsigned, and the run stops there as on a lost connection.
+        QString signError;
+        const bool signedOk = !m_signer || signMessage(msg, &signError);
 
         if (!m_sender->isOpen())
             m_sender->open();
         // The connection may have taken the answer about the message before
         // this one with it: the run stops there, before sending another.
         takeLateAnswers();
-        if (!m_transmissionError) {
+        if (!m_transmissionError && !signedOk) {
+            take(who, tag, {MailSender::Outcome::Error, QString(), signError});
+        } else if (!m_transmissionError) {
             MailSender::Result r = m_sender->send(msg, tag);
             takeLateAnswers();
             // The connection was lost under this message: one new connection,
@@ -386,6 +419,12 @@ void SendingRun::processContact()
         bookDone();
     else
         m_stepTimer.start();
+}
+
+bool SendingRun::signMessage(mail::MailMessage &msg, QString *error) const
+{
+    msg.date = mail::currentMailDate();
+    return msg.compose(error) && m_signer->sign(msg.wireLines, error);
 }
 
 void SendingRun::take(const RefusedRecipient &who, qint64 tag, const MailSender::Result &r)

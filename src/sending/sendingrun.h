@@ -6,6 +6,10 @@
 // kirvane-cli both drive it; it shows nothing itself and asks its questions
 // through RunQuestions.
 //
+// As the settings ask, every message names its unsubscription addresses
+// (List-Unsubscribe), carries a text alternative of its HTML and is signed
+// with DKIM; the connection is made with the settings' security and login.
+//
 //     SendingRun run(store, document, questions);
 //     connect(&run, &SendingRun::logged, ...);
 //     run.sendNew();          // checks, prepares, and starts on a 1 ms timer
@@ -38,6 +42,11 @@
 
 #include <memory>
 #include <optional>
+
+namespace kirvane::mail {
+class DkimSigner;
+class MailMessage;
+}
 
 namespace kirvane::store {
 class AddressBookStore;
@@ -180,6 +189,8 @@ private:
     // The answers about messages sent Pending; true when any came.
     bool takeLateAnswers();
     // Logs and counts a message's outcome (a Pending one waits in m_pending).
+    // Composes msg and puts the DKIM signature in front; false with the reason.
+    bool signMessage(mail::MailMessage &msg, QString *error) const;
     void take(const RefusedRecipient &who, qint64 tag, const MailSender::Result &r);
     // The segment stops; sending goes on at who, unless an earlier failure
     // of the segment already said where.
@@ -212,6 +223,10 @@ private:
 
     // The segment.
     QStringList m_body;
+    // The text alternative of an HTML body, its placeholders not filled in;
+    // empty when the message goes without one.
+    QStringList m_plainAlternative;
+    std::unique_ptr<mail::DkimSigner> m_signer; // when the settings ask for signatures
     QStringList m_books;
     int m_bookIndex = -1;
     bool m_resumed = false;

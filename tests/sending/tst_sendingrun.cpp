@@ -1,8 +1,8 @@
 // The sending run against a real SMTP peer (aiosmtpd): books in order,
 // exclusions and empty addresses, packets and pauses, stop and resume,
 // refusals, a dropped connection, a server gone in mid-run, bad addresses,
-// a pipelined run whose answers come one message late, and a submission
-// server that wants TLS and a login.
+// a pipelined run whose answers come one message late, a submission server
+// that wants TLS and a login, and the headers of bulk mail.
 #include "sendingfixture.h"
 #include "mail/protocols/testcertificates.h"
 
@@ -584,6 +584,132 @@ private Q_SLOTS:
             QVERIFY(f.open(QIODevice::ReadOnly));
             QVERIFY(f.readAll().startsWith("X-Login: alice\r\nX-Tls: yes\r\n"));
         }
+    }
+
+    // What the large mailbox providers ask of bulk mail, read by Python's
+    // email package and dkimpy: each message names its reader's
+    // unsubscription by mail and by a one-click web address, has a
+    // Message-Id on the sender's domain, a text alternative keeping the
+    // link's address, personalised like the HTML, and a signature that
+    // verifies.
+    void bulkMailHeaders()
+    {
+        QTemporaryDir keys;
+        const QString key = keys.filePath(QStringLiteral("news.pem"));
+        const QString pub = keys.filePath(QStringLiteral("news.der"));
+        QCOMPARE(QProcess::execute(QStringLiteral("openssl"), {"genpkey", "-algorithm", "RSA", "-pkeyopt",
+                                                               "rsa_keygen_bits:2048", "-out", key}),
+                 0);
+        QCOMPARE(QProcess::execute(QStringLiteral("openssl"), {"pkey", "-in", key, "-pubout", "-outform", "DER",
+                                                               "-out", pub}),
+                 0);
+
+        DataFolder data;
+        data.makeBook(QStringLiteral("A"), {"Dupont|Jean|jean@x.org", "Lee|Ann|ann+news@x.org"});
+        QTemporaryDir mail;
+        const QString maildir = mail.filePath(QStringLiteral("md"));
+        TlsSmtpd peer;
+        QVERIFY(peer.start(QStringLiteral("plain"), QString(), QString(), maildir));
+        data.writeSettings(peer.port);
+        sending::Settings s;
+        QVERIFY(sending::loadSettings(s));
+        s.useProxy = QStringLiteral("false");
+        s.smtpServerPort = QString::number(peer.port);
+        s.subscriptionAddress = QStringLiteral("inscription@example.org");
+        s.unsubscribeUrl = QStringLiteral("https://example.org/unsubscribe?who=&email&");
+        s.dkimSelector = QStringLiteral("news");
+        s.dkimDomain = QStringLiteral("example.org");
+        s.dkimKeyFile = key;
+        s.textAlternative = QStringLiteral("true");
+        QVERIFY(sending::saveSettings(s, sending::settingsPath()));
+
+        message::MessageDocument doc;
+        fill(doc, {QStringLiteral("A")});
+        doc.setMode(message::ComposeMode::HtmlFile);
+        doc.setPlainText(QStringLiteral("<html><body><p>Dear &name&, read <a href=\"https://example.org/news\">the "
+                                        "news</a>.</p></body></html>"));
+        ScriptedQuestions ask;
+        SendingRun run(data.base, doc, ask);
+        QVERIFY(run.sendNew());
+        QVERIFY(runToEnd(run));
+        QCOMPARE(run.counts().sent, 2);
+
+        QProcess read;
+        read.start(QStringLiteral("/usr/bin/python3"),
+                   {qEnvironmentVariable("KIRVANE_SOURCE_DIR") + QStringLiteral("/tests/sending/bulk_headers.py"), maildir});
+        QVERIFY(read.waitForFinished(30000));
+        QMap<QString, QJsonObject> byRecipient;
+        for (const QByteArray &line : read.readAllStandardOutput().split('\n')) {
+            if (!line.isEmpty()) {
+                const QJsonObject o = QJsonDocument::fromJson(line).object();
+                byRecipient.insert(o.value(QStringLiteral("to")).toString(), o);
+            }
+        }
+        QCOMPARE(byRecipient.keys(), (QStringList{"ann+news@x.org", "jean@x.org"}));
+        const struct {
+            const char *to;
+            const char *name;
+            const char *escaped;
+        } readers[] = {{"jean@x.org", "Dupont", "jean@x.org"}, {"ann+news@x.org", "Lee", "ann%2Bnews@x.org"}};
+        for (const auto &r : readers) {
+            const QJsonObject o = byRecipient.value(QLatin1String(r.to));
+            const QString who = QLatin1String(r.escaped);
+            QCOMPARE(o.value(QStringLiteral("list_unsubscribe")).toString(),
+                     QStringLiteral("<mailto:inscription@example.org?subject=DESABONNE%20%1>, "
+                                    "<https://example.org/unsubscribe?who=%2>")
+                         .arg(who, QString(who).replace(u'@', QStringLiteral("%40"))));
+            QCOMPARE(o.value(QStringLiteral("list_unsubscribe_post")).toString(),
+                     QStringLiteral("List-Unsubscribe=One-Click"));
+            QVERIFY(o.value(QStringLiteral("message_id")).toString().endsWith(QLatin1String("@example.org>")));
+            const QJsonArray types = o.value(QStringLiteral("types")).toArray();
+            QCOMPARE(types.at(0).toString(), QStringLiteral("multipart/alternative"));
+            QCOMPARE(types.at(1).toString(), QStringLiteral("text/plain"));
+            QCOMPARE(types.at(2).toString(), QStringLiteral("text/html"));
+            QCOMPARE(o.value(QStringLiteral("plain")).toString().trimmed(),
+                     QStringLiteral("Dear %1, read the news <https://example.org/news>.").arg(QLatin1String(r.name)));
+            QVERIFY(o.value(QStringLiteral("html")).toString().contains(QLatin1String(r.name)));
+            QCOMPARE(o.value(QStringLiteral("defects")).toArray(), QJsonArray());
+        }
+
+        QStringList files;
+        for (const QString &name : QDir(maildir + QStringLiteral("/new")).entryList(QDir::Files))
+            files << maildir + QStringLiteral("/new/") + name;
+        QProcess verify;
+        verify.start(QStringLiteral("/usr/bin/python3"),
+                     QStringList{qEnvironmentVariable("KIRVANE_SOURCE_DIR") + QStringLiteral("/tests/mail/mime/dkim_verify.py"),
+                                 "rsa", pub, "news", "example.org"}
+                         + files);
+        QVERIFY(verify.waitForFinished(30000));
+        const QJsonArray verdicts = QJsonDocument::fromJson(verify.readAllStandardOutput()).array();
+        QCOMPARE(verdicts.size(), 2);
+        for (const auto &v : verdicts)
+            QVERIFY2(v.toObject().value(QStringLiteral("verified")).toBool(), QJsonDocument(v.toObject()).toJson());
+    }
+
+    // A DKIM key that cannot be read stops the run before anything is sent.
+    void unreadableDkimKeyStopsTheRun()
+    {
+        DataFolder data;
+        data.makeBook(QStringLiteral("A"), {"Aa|1|a1@x.org"});
+        SmtpPeer peer;
+        QTemporaryDir mail;
+        QVERIFY(peer.start(mail.filePath(QStringLiteral("md"))));
+        data.writeSettings(peer.port);
+        sending::Settings s;
+        QVERIFY(sending::loadSettings(s));
+        s.dkimSelector = QStringLiteral("news");
+        s.dkimDomain = QStringLiteral("example.org");
+        s.dkimKeyFile = data.path() + QStringLiteral("/no-such-key.pem");
+        QVERIFY(sending::saveSettings(s, sending::settingsPath()));
+        message::MessageDocument doc;
+        fill(doc, {QStringLiteral("A")});
+        ScriptedQuestions ask;
+        SendingRun run(data.base, doc, ask);
+        QVERIFY(!run.sendNew());
+        QCOMPARE(ask.informed.size(), 1);
+        QVERIFY2(ask.informed.first().contains(QLatin1String("no-such-key.pem")), qPrintable(ask.informed.first()));
+        QCOMPARE(run.state(), SendingRun::State::Idle);
+        QVERIFY(peer.recipients().isEmpty());
     }
 };
 

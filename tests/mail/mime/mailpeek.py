@@ -45,9 +45,11 @@ def composed(path):
             "charset": part.get_content_charset(),
             "data": base64.b64encode(part.get_payload(decode=True) or b"").decode(),
         }
-        if part.get_content_maintype() == "text" and part.get_filename() is None and body is None:
-            body = part.get_content()
-            leaf["text"] = body
+        if part.get_content_maintype() == "text" and part.get_filename() is None:
+            leaf["text"] = part.get_content()
+            # The HTML names the images; a text alternative before it does not.
+            if body is None or part.get_content_type() == "text/html":
+                body = leaf["text"]
         leaves.append(leaf)
     cids = {leaf["content_id"].strip("<> ") for leaf in leaves if leaf["content_id"]}
     refs = re.findall(r'cid:([^"\'\s>]+)', body or "")
@@ -59,6 +61,9 @@ def composed(path):
         "to": [a.addr_spec for a in msg["To"].addresses] if msg["To"] else [],
         "cc": [a.addr_spec for a in msg["CC"].addresses] if msg["CC"] else [],
         "content_type": msg.get_content_type(),
+        "message_id": str(msg["Message-Id"] or ""),
+        "list_unsubscribe": str(msg["List-Unsubscribe"] or ""),
+        "list_unsubscribe_post": str(msg["List-Unsubscribe-Post"] or ""),
         "leaves": leaves,
         "cid_refs": refs,
         "unresolved_cids": [r for r in refs if r not in cids],

@@ -326,14 +326,26 @@ private slots:
         QTest::addColumn<int>("encoding");
         QTest::addColumn<QString>("subject");
         QTest::addColumn<QString>("body");
+        QTest::addColumn<QString>("alternative"); // the text/plain alternative of HTML
         const QString html = QStringLiteral("<html><body><p>Été</p><img src=\"cid:logo.gif\"><img src=\"cid:photo.png\"></body></html>");
-        QTest::newRow("plain text") << 0 << 0 << int(BodyFormat::Plain) << int(BodyEncoding::EightBit) << QStringLiteral("Hello") << QStringLiteral("Bonjour\n.\n..two");
-        QTest::newRow("attachments") << 2 << 0 << int(BodyFormat::Plain) << int(BodyEncoding::EightBit) << QStringLiteral("Rapport été") << QStringLiteral("See the files.");
-        QTest::newRow("embedded images") << 0 << 2 << int(BodyFormat::Html) << int(BodyEncoding::EightBit) << QStringLiteral("Lettre") << html;
-        QTest::newRow("images and attachments") << 2 << 2 << int(BodyFormat::Html) << int(BodyEncoding::Base64) << QStringLiteral("Lettre d'été") << html;
+        QTest::newRow("plain text") << 0 << 0 << int(BodyFormat::Plain) << int(BodyEncoding::EightBit) << QStringLiteral("Hello") << QStringLiteral("Bonjour\n.\n..two") << QString();
+        QTest::newRow("attachments") << 2 << 0 << int(BodyFormat::Plain) << int(BodyEncoding::EightBit) << QStringLiteral("Rapport été") << QStringLiteral("See the files.") << QString();
+        QTest::newRow("embedded images") << 0 << 2 << int(BodyFormat::Html) << int(BodyEncoding::EightBit) << QStringLiteral("Lettre") << html << QString();
+        QTest::newRow("images and attachments") << 2 << 2 << int(BodyFormat::Html) << int(BodyEncoding::Base64) << QStringLiteral("Lettre d'été") << html << QString();
         QTest::newRow("UTF-8 and a long line") << 1 << 0 << int(BodyFormat::Plain) << int(BodyEncoding::EightBit)
                                              << QStringLiteral("Ωμέγα – 5 € ").repeated(8)
-                                             << QStringLiteral("Ω").repeated(700) + QStringLiteral("\n.end");
+                                             << QStringLiteral("Ω").repeated(700) + QStringLiteral("\n.end") << QString();
+        const QString text = QStringLiteral("Été\n\nA long line ") + QStringLiteral("é").repeated(600);
+        QTest::newRow("images and a text alternative") << 0 << 2 << int(BodyFormat::Html) << int(BodyEncoding::EightBit)
+                                                        << QStringLiteral("Lettre") << html << text;
+        QTest::newRow("images, attachments and a text alternative")
+            << 2 << 2 << int(BodyFormat::Html) << int(BodyEncoding::Base64) << QStringLiteral("Lettre") << html << text;
+        QTest::newRow("a text alternative alone")
+            << 0 << 0 << int(BodyFormat::Html) << int(BodyEncoding::EightBit) << QStringLiteral("Lettre")
+            << QStringLiteral("<p>Été</p>") << QStringLiteral("Été");
+        QTest::newRow("a plain-text message has no alternative")
+            << 0 << 0 << int(BodyFormat::Plain) << int(BodyEncoding::EightBit) << QStringLiteral("Hello")
+            << QStringLiteral("Hi") << QStringLiteral("ignored");
     }
     void readByPython()
     {
@@ -343,6 +355,7 @@ private slots:
         QFETCH(int, encoding);
         QFETCH(QString, subject);
         QFETCH(QString, body);
+        QFETCH(QString, alternative);
 
         QTemporaryDir dir;
         const QList<QPair<QString, QByteArray>> attachmentFiles = {
@@ -362,6 +375,8 @@ private slots:
         m.text = body.split(u'\n');
         m.bodyFormat = BodyFormat(type);
         m.bodyEncoding = BodyEncoding(encoding);
+        if (!alternative.isEmpty())
+            m.plainAlternative = alternative.split(u'\n');
         m.date = kirvane::mail::formatMailDate(QDateTime::currentDateTime());
         for (int i = 0; i < attachments; ++i) {
             QVERIFY(writeFile(dir.filePath(attachmentFiles[i].first), attachmentFiles[i].second));
@@ -383,20 +398,89 @@ private slots:
             QCOMPARE(read[u"cid_refs"].toArray().size(), 2);
 
         const QJsonArray leaves = read[u"leaves"].toArray();
-        QCOMPARE(leaves.size(), 1 + attachments + images);
-        QString text = leaves.at(0).toObject()[u"text"].toString().replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-        while (text.endsWith(u'\n'))
-            text.chop(1);
-        QCOMPARE(text, body);
+        auto textOf = [](const QJsonValue &leaf) {
+            QString text = leaf.toObject()[u"text"].toString().replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+            while (text.endsWith(u'\n'))
+                text.chop(1);
+            return text;
+        };
+        // The text alternative goes first, before the HTML it stands for.
+        const int texts = type == int(BodyFormat::Html) && !alternative.isEmpty() ? 2 : 1;
+        QCOMPARE(leaves.size(), texts + attachments + images);
+        if (texts == 2) {
+            QCOMPARE(leaves.at(0).toObject()[u"content_type"].toString(), QStringLiteral("text/plain"));
+            QCOMPARE(textOf(leaves.at(0)), alternative);
+            QCOMPARE(leaves.at(1).toObject()[u"content_type"].toString(), QStringLiteral("text/html"));
+        }
+        QCOMPARE(textOf(leaves.at(texts - 1)), body);
         // Images come first, then attachments, each byte for byte.
         QList<QPair<QString, QByteArray>> files = imageFiles.mid(0, images) + attachmentFiles.mid(0, attachments);
         for (int i = 0; i < files.size(); ++i) {
-            const QJsonObject leaf = leaves.at(1 + i).toObject();
+            const QJsonObject leaf = leaves.at(texts + i).toObject();
             QCOMPARE(leaf[u"filename"].toString(), files[i].first);
             QCOMPARE(QByteArray::fromBase64(leaf[u"data"].toString().toLatin1()), files[i].second);
             if (i < images)
                 QCOMPARE(leaf[u"content_id"].toString(), u'<' + files[i].first + u'>');
         }
+    }
+
+    // The unsubscription headers of bulk mail, read back by Python: every
+    // address between angle brackets, nothing in one that could end it or
+    // the header, the one-click header exactly when a web address is named;
+    // the Message-Id on the sender's domain.
+    void bulkHeaders_data()
+    {
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<QStringList>("uris");
+        QTest::addColumn<QString>("header");  // List-Unsubscribe as Python reads it
+        QTest::addColumn<bool>("oneClick");
+        QTest::addColumn<QString>("idHost");
+        const QString mailto = QStringLiteral("mailto:inscription@example.org?subject=DESABONNE%20a@x.org");
+        QTest::newRow("none") << "news@example.org" << QStringList() << "" << false << "example.org";
+        QTest::newRow("mailto only") << "Lettre <news@Example.ORG>" << QStringList{mailto}
+                                     << "<" + mailto + ">" << false << "Example.ORG";
+        QTest::newRow("mailto and one-click")
+            << "news@example.org" << QStringList{mailto, "https://example.org/u?e=a%40x.org"}
+            << "<" + mailto + ">, <https://example.org/u?e=a%40x.org>" << true << "example.org";
+        QTest::newRow("HTTPS in capitals is one-click too")
+            << "news@example.org" << QStringList{"HTTPS://example.org/u"} << "<HTTPS://example.org/u>" << true
+            << "example.org";
+        QTest::newRow("what could end an address is encoded")
+            << "news@example.org" << QStringList{"https://example.org/u?a=<b>, \"c\"\r\nX-Evil: 1"}
+            << "<https://example.org/u?a=%3Cb%3E%2C%20%22c%22%0D%0AX-Evil:%201>" << true << "example.org";
+        QTest::newRow("a long address folds")
+            << "news@example.org" << QStringList{mailto, "https://example.org/" + QString(u'u').repeated(300)}
+            << "<" + mailto + ">, <https://example.org/" + QString(u'u').repeated(300) + ">" << true << "example.org";
+        QTest::newRow("a domain with a character a host name cannot hold") << "news@exa_mple.org" << QStringList() << "" << false << "localhost";
+        QTest::newRow("a domain a Message-Id cannot hold")
+            << "news@[127.0.0.1]" << QStringList() << "" << false << "localhost";
+    }
+    void bulkHeaders()
+    {
+        QFETCH(QString, from);
+        QFETCH(QStringList, uris);
+        QFETCH(QString, header);
+        QFETCH(bool, oneClick);
+        QFETCH(QString, idHost);
+        MailMessage m;
+        base(m);
+        m.from = from;
+        m.fixedIds.messageId.clear();
+        m.listUnsubscribe = uris;
+        QVERIFY(m.compose());
+        for (const QByteArray &line : m.wireLines) {
+            if (line.isEmpty())
+                break;
+            QVERIFY2(line.size() <= 998, line.left(60).constData());
+            QVERIFY(!line.startsWith("X-Evil"));
+        }
+        QTemporaryDir dir;
+        const QJsonObject read = readByPythonWithoutDefects(m, dir);
+        QCOMPARE(read[u"list_unsubscribe"].toString(), header);
+        QCOMPARE(read[u"list_unsubscribe_post"].toString(),
+                 oneClick ? QStringLiteral("List-Unsubscribe=One-Click") : QString());
+        QVERIFY2(read[u"message_id"].toString().endsWith(u'@' + idHost + u'>'),
+                 qPrintable(read[u"message_id"].toString()));
     }
 
     // Servers refuse header lines beyond 998 octets: long headers fold at
