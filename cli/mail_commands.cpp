@@ -4,7 +4,9 @@
 #include "cli/cli.h"
 
 #include "common/textcodec.h"
+#include "mail/dkimsigner.h"
 #include "mail/mailmessage.h"
+#include "message/plaintextalternative.h"
 
 #include <QFile>
 
@@ -36,6 +38,12 @@ constexpr const char *kMailUsage =
     "  --from ADDR [--name NAME] --to ADDRS [--cc ADDRS] [--bcc ADDRS]\n"
     "  --subject TEXT (--text FILE | --html FILE)\n"
     "  [--attach FILE]... [--embed FILE]... [--base64]\n"
+    "  [--list-unsubscribe URI]...            List-Unsubscribe (an https: one adds\n"
+    "                                         List-Unsubscribe-Post for one-click)\n"
+    "  [--text-alternative]                   with --html: a text/plain alternative made\n"
+    "                                         from the HTML (multipart/alternative)\n"
+    "  [--dkim-key FILE --dkim-selector S --dkim-domain D]\n"
+    "                                         sign with DKIM (an RSA or Ed25519 PEM key)\n"
     "Text files are read as UTF-8, or Windows-1252 when not valid UTF-8.\n";
 
 bool readTextFile(const QString &path, QStringList *lines, QString *error)
@@ -90,8 +98,51 @@ bool buildMessageFromOptions(QStringList &args, mail::MailMessage &msg, QString 
         msg.embeddedImages.add(path);
     if (takeFlag(args, QStringLiteral("base64")))
         msg.bodyEncoding = mail::BodyEncoding::Base64;
+    msg.listUnsubscribe = takeOptions(args, QStringLiteral("list-unsubscribe"));
+    if (takeFlag(args, QStringLiteral("text-alternative"))) {
+        if (!html) {
+            *error = QStringLiteral("--text-alternative goes with --html");
+            return false;
+        }
+        msg.plainAlternative = message::plainTextAlternative(msg.text);
+    }
     msg.date = mail::currentMailDate();
     return true;
+}
+
+bool takeDkimOptions(QStringList &args, std::unique_ptr<mail::DkimSigner> *signer, QString *error)
+{
+    QString key, selector, domain;
+    const int given = int(takeOption(args, QStringLiteral("dkim-key"), &key))
+                    + int(takeOption(args, QStringLiteral("dkim-selector"), &selector))
+                    + int(takeOption(args, QStringLiteral("dkim-domain"), &domain));
+    signer->reset();
+    if (given == 0)
+        return true;
+    if (given < 3) {
+        *error = QStringLiteral("give --dkim-key, --dkim-selector and --dkim-domain together");
+        return false;
+    }
+    if (!mail::DkimSigner::isDkimName(selector) || !mail::DkimSigner::isDkimName(domain)) {
+        *error = QStringLiteral("--dkim-selector and --dkim-domain take names of letters, digits, - and _ between dots");
+        return false;
+    }
+    auto loaded = std::make_unique<mail::DkimSigner>();
+    QString why;
+    if (!loaded->loadKeyFile(key, &why)) {
+        *error = QStringLiteral("--dkim-key: %1").arg(why);
+        return false;
+    }
+    loaded->setSelector(selector);
+    loaded->setDomain(domain);
+    *signer = std::move(loaded);
+    return true;
+}
+
+bool composeMessage(mail::MailMessage &msg, const mail::DkimSigner *signer, QString *error)
+{
+    msg.date = mail::currentMailDate();
+    return msg.compose(error) && (!signer || signer->sign(msg.wireLines, error));
 }
 
 int runMailCommand(QStringList args)
@@ -110,11 +161,12 @@ int runMailCommand(QStringList args)
 
     mail::MailMessage msg;
     QString error;
-    if (!buildMessageFromOptions(args, msg, &error))
+    std::unique_ptr<mail::DkimSigner> signer;
+    if (!buildMessageFromOptions(args, msg, &error) || !takeDkimOptions(args, &signer, &error))
         return fail(error);
     if (!args.isEmpty())
         return fail(QStringLiteral("unexpected argument: %1").arg(args.first()));
-    if (!msg.compose(&error))
+    if (!composeMessage(msg, signer.get(), &error))
         return fail(error);
     QByteArray bytes;
     for (const QByteArray &line : std::as_const(msg.wireLines))

@@ -3,6 +3,7 @@
 
 #include "cli/cli.h"
 
+#include "mail/dkimsigner.h"
 #include "mail/mailmessage.h"
 #include "mail/pop3client.h"
 #include "mail/smtpclient.h"
@@ -133,7 +134,8 @@ int sendMessages(QStringList args)
     // message is a copy composed anew, as the sending run composes one per
     // contact: its own Message-Id, boundaries and Date.
     mail::MailMessage model;
-    if (!buildMessageFromOptions(args, model, &error))
+    std::unique_ptr<mail::DkimSigner> signer;
+    if (!buildMessageFromOptions(args, model, &error) || !takeDkimOptions(args, &signer, &error))
         return fail(error);
     if (!args.isEmpty())
         return fail(QStringLiteral("unexpected argument: %1").arg(args.first()));
@@ -188,6 +190,10 @@ int sendMessages(QStringList args)
             }
         }
         mail::MailMessage msg = model;
+        if (signer && !composeMessage(msg, signer.get(), &error)) {
+            out().flush();
+            return fail(error);
+        }
         smtp.sendMessage(msg);
         settled();
         if (smtp.failed()) {

@@ -70,7 +70,43 @@ with tempfile.TemporaryDirectory() as tmp:
             with open(path, "rb") as f:
                 check(f"{name}: bytes of {filename}", base64.b64decode(leaf["data"]), f.read())
 
+    # Bulk mail: the unsubscription headers, the text alternative and a DKIM
+    # signature that dkimpy verifies with the public key handed to it.
+    key = os.path.join(tmp, "news.pem")
+    public = os.path.join(tmp, "news.der")
+    subprocess.run(["openssl", "genpkey", "-algorithm", "ed25519", "-out", key], check=True, capture_output=True)
+    subprocess.run(["openssl", "pkey", "-in", key, "-pubout", "-outform", "DER", "-out", public], check=True,
+                   capture_output=True)
+    page = write("page.html", b'<p>Read <a href="https://example.org/news">the news</a>.</p>\n')
+    mailto = "mailto:inscription@example.org?subject=DESABONNE%20a@example.org"
+    bulk = common + ["--html", page, "--text-alternative", "--list-unsubscribe", mailto,
+                     "--list-unsubscribe", "https://example.org/u?e=a", "--dkim-key", key,
+                     "--dkim-selector", "news", "--dkim-domain", "example.org"]
+    run = compose(bulk)
+    check(f"bulk: exit status ({run.stderr!r})", run.returncode, 0)
+    if run.returncode == 0:
+        lines = [line[1:] if line.startswith(b"..") else line for line in run.stdout.split(b"\r\n")]
+        eml = write("bulk.eml", b"\r\n".join(lines))
+        read = mailpeek.composed(eml)
+        check("bulk: defects", read["defects"], [])
+        check("bulk: List-Unsubscribe", read["list_unsubscribe"], f"<{mailto}>, <https://example.org/u?e=a>")
+        check("bulk: List-Unsubscribe-Post", read["list_unsubscribe_post"], "List-Unsubscribe=One-Click")
+        check("bulk: Message-Id", read["message_id"].endswith("@example.org>"), True)
+        check("bulk: parts", [leaf["content_type"] for leaf in read["leaves"]], ["text/plain", "text/html"])
+        check("bulk: text alternative", read["leaves"][0].get("text", "").strip(),
+              "Read the news <https://example.org/news>.")
+        verify = subprocess.run(["/usr/bin/python3", os.path.join(os.path.dirname(os.path.abspath(__file__)),
+                                                                  "dkim_verify.py"),
+                                 "ed25519", public, "news", "example.org", eml], capture_output=True, timeout=60)
+        check("bulk: signature verified", b'"verified": true' in verify.stdout, True)
+
     for name, args in [
+        ("DKIM without a selector", common + ["--text", text, "--dkim-key", key, "--dkim-domain", "example.org"]),
+        ("DKIM key that cannot be read", common + ["--text", text, "--dkim-key", os.path.join(tmp, "none.pem"),
+                                                   "--dkim-selector", "news", "--dkim-domain", "example.org"]),
+        ("DKIM key that is no key", common + ["--text", text, "--dkim-key", text,
+                                              "--dkim-selector", "news", "--dkim-domain", "example.org"]),
+        ("text alternative of a text body", common + ["--text", text, "--text-alternative"]),
         ("no sender", ["--to", "a@b.c", "--subject", "s", "--text", text]),
         ("both bodies", common + ["--text", text, "--html", html]),
         ("missing attachment", common + ["--text", text, "--attach", os.path.join(tmp, "none.pdf")]),

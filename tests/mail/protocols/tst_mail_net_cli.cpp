@@ -65,15 +65,20 @@ void TestMailNetCli::sendRepeatsOverOneConnection()
     Aiosmtpd server;
     QVERIFY(server.start(dir.filePath(QStringLiteral("maildir"))));
     const quint16 port = server.port;
+    const QString key = dir.filePath(QStringLiteral("news.pem"));
+    QCOMPARE(QProcess::execute(QStringLiteral("openssl"), {"genpkey", "-algorithm", "ed25519", "-out", key}), 0);
     const Run run = cli(QStringList{"mail", "send", "--host", "127.0.0.1", "--port", QString::number(port),
-                                    "--repeat", "3"}
+                                    "--repeat", "3", "--dkim-key", key, "--dkim-selector", "news", "--dkim-domain",
+                                    "example.org", "--list-unsubscribe", "https://example.org/u"}
                         + messageOptions);
     QCOMPARE(run.err, QByteArray());
     QCOMPARE(run.out, QByteArray("message 1: accepted\nmessage 2: accepted\nmessage 3: accepted\n"));
     QCOMPARE(run.status, 0);
 
-    // Each one composed anew: three different Message-Ids.
+    // Each one composed and signed anew: three different Message-Ids and
+    // signatures, each with the unsubscription headers.
     QSet<QByteArray> ids;
+    QSet<QByteArray> signatures;
     QDirIterator it(dir.filePath(QStringLiteral("maildir/new")), QDir::Files);
     while (it.hasNext()) {
         QFile f(it.next());
@@ -83,8 +88,14 @@ void TestMailNetCli::sendRepeatsOverOneConnection()
         const qsizetype at = text.indexOf("Message-Id: ");
         QVERIFY(at >= 0);
         ids.insert(text.mid(at, text.indexOf('\n', at) - at));
+        QVERIFY(text.contains("List-Unsubscribe: <https://example.org/u>"));
+        QVERIFY(text.contains("List-Unsubscribe-Post: List-Unsubscribe=One-Click"));
+        const qsizetype sig = text.indexOf(" b=");
+        QVERIFY(text.startsWith("DKIM-Signature: ") || text.contains("\nDKIM-Signature: "));
+        signatures.insert(text.mid(sig, 40));
     }
     QCOMPARE(ids.size(), 3);
+    QCOMPARE(signatures.size(), 3);
 }
 
 void TestMailNetCli::sendReportsRefusals_data()
