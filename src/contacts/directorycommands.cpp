@@ -1,5 +1,6 @@
 #include "contacts/directorycommands.h"
 
+#include "common/textcodec.h"
 #include "store/addressbookstore.h"
 #include "texts/errorcodes.h"
 #include "texts/texttable.h"
@@ -11,23 +12,16 @@ using namespace kirvane::texts;
 
 namespace {
 
-// The notice for a name no book can have. The table's text lists the
-// forbidden characters; the other faults have their own sentence, which the
-// table has no entry for.
+// The notice for a name no book can have.
 QString badNameNotice(common::BookNameFault fault, int language)
 {
-    auto inLanguage = [language](const char16_t *french, const char16_t *english) {
-        return QString::fromUtf16(language == French ? french : english);
-    };
     switch (fault) {
     case common::BookNameFault::Empty:
-        return inLanguage(u"Le nom d'un annuaire ne peut être vide.", u"The name of a directory cannot be empty.");
+        return text(BookNameEmpty, language);
     case common::BookNameFault::LineBreak:
-        return inLanguage(u"Le nom d'un annuaire ne peut contenir ni saut de ligne ni caractère de contrôle.",
-                          u"The name of a directory cannot contain a line break or a control character.");
+        return text(BookNameLineBreak, language);
     case common::BookNameFault::Dots:
-        return inLanguage(u"Le nom d'un annuaire ne peut contenir « .. ».",
-                          u"The name of a directory cannot contain \"..\".");
+        return text(BookNameDots, language);
     case common::BookNameFault::Characters:
     case common::BookNameFault::None:
         break;
@@ -36,6 +30,17 @@ QString badNameNotice(common::BookNameFault fault, int language)
 }
 
 } // namespace
+
+void DirectoryCommands::reportUnreachableBooks()
+{
+    for (const QByteArray &file : m_store.files().unreachableBookFiles()) {
+        if (m_reported.contains(file))
+            continue;
+        m_reported.insert(file);
+        m_asker.ask(DialogKind::Error, text(BookFileNameNotUtf8, m_language)
+                                           .arg(common::fromWindows1252(file), m_store.files().folder()));
+    }
+}
 
 bool DirectoryCommands::maySelect(const QString &selected)
 {

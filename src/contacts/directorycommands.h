@@ -7,6 +7,8 @@
 #include "contacts/bookmanager.h"
 #include "texts/asker.h"
 
+#include <QByteArray>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -19,6 +21,10 @@ public:
 
     void setLanguage(int language) { m_language = language; }
     [[nodiscard]] BookManager &books() { return m_books; }
+
+    // Says, once for each, that a book file of the folder cannot be reached
+    // because its name is not UTF-8 (no name given here could open it).
+    void reportUnreachableBooks();
 
     // Every command but create needs a book chosen; false (after the notice)
     // when none is.
@@ -49,6 +55,7 @@ private:
     texts::Asker &m_asker;
     BookManager m_books;
     int m_language = 2;
+    QSet<QByteArray> m_reported; // the unreachable book files already told of
 };
 
 } // namespace kirvane::contacts

@@ -172,9 +172,10 @@ constexpr std::array<Pair, EntryCount> kTable{{
     {u"Le message %1 n'a pas pu être envoyé vers l'adresse de redirection ; il reste sur le serveur.", u"Message %1 could not be sent to the redirection address; it stays on the server."},  // 121
     {u"Le message %1 n'a pas pu être lu ; il reste sur le serveur.", u"Message %1 could not be read; it stays on the server."},  // 122
     {u"Le message %1 n'a pas pu être traité : %2", u"Message %1 could not be processed: %2"},  // 123
-    {u"", u""},  // 124
-    {u"", u""},  // 125
-    {u"", u""},  // 126
+    // Address-books view: names no book can have
+    {u"Le nom d'un annuaire ne peut être vide.", u"The name of a directory cannot be empty."},  // 124
+    {u"Le nom d'un annuaire ne peut contenir ni saut de ligne ni caractère de contrôle.", u"The name of a directory cannot contain a line break or a control character."},  // 125
+    {u"Le nom d'un annuaire ne peut contenir « .. ».", u"The name of a directory cannot contain \"..\"."},  // 126
     // Synchronisation: question TF_dialogue_synchro_supp_contact, OK dialog
     // TF_dialogue_synchro_standard_ok, window TDialogue_synchronisation
     {u"Voulez-vous supprimer ce contact de tous les annuaires ?", u"Do you want to remove this contact from all the directories?"},  // 127
@@ -313,7 +314,8 @@ constexpr std::array<Pair, EntryCount> kTable{{
     {u"Joindre une version texte aux messages HTML", u"Add a plain-text version to HTML messages"},  // 248
     {u"Attention : l'adresse d'abonnement est incorrecte.", u"Caution: the subscription address is incorrect."},  // 249
     // Not used by any window.
-    {u"", u""},  // 250
+    // Address-books view: a book file no name can reach
+    {u"Le fichier d'annuaire « %1 » ne peut pas être ouvert : son nom n'est pas en UTF-8. Renommez-le dans le dossier %2.", u"The directory file \"%1\" cannot be opened: its name is not valid UTF-8. Rename it in the folder %2."},  // 250
     {u"", u""},  // 251
     // Contacts view PlaceholderContactsView (its other labels are the field names above)
     {u"Ajouter ou supprimer des titres de la liste", u"Add or remove titles of the list"},  // 252, English wording chosen here; no fixed one exists

@@ -59,7 +59,9 @@
 // 319-326, 245-249, 276-280: Settings window TForm_configuration, its security and headers
 //     tab: the tab's caption and labels, then the refusals of its checks (its group titles,
 //     login, password and port labels are entries 43-46, 50 and 51).
-// 124-126, 250-251, 281-283: not used (empty in both languages).
+// 124-126, 250: Address-books view PlaceholderDirectoryView: a book name that is empty, holds a
+//     line break, or holds "..", and a book file whose name is not UTF-8.
+// 251, 281-283: not used (empty in both languages).
 //
 // Shared entries: buttons Valider/Ok 25, Annuler/Cancel 26, Oui/Yes 27,
 // Non/No 28, Fermer/Close 35, Ajouter/Add 18, Supprimer/Delete 19,
@@ -230,6 +232,9 @@ enum Entry : int {
     SyncForwardFailed = 121,
     SyncUnreadable = 122,
     SyncFailed = 123,
+    BookNameEmpty = 124,
+    BookNameLineBreak = 125,
+    BookNameDots = 126,
     AskUnsubscribeEverywhere = 127,
     SyncCaption = 128,
     SyncRunning = 129,
@@ -364,6 +369,7 @@ enum Entry : int {
     NewBookProposal = 265,
     CopyBookProposal = 266,
     BookNameCharacters = 267,
+    BookFileNameNotUtf8 = 250,
     SubjectsList = 268,
     HistorySubject = 269,
     HistoryDate = 270,

@@ -21,6 +21,9 @@
 
 #include <memory>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 using namespace kirvane::common;
 using namespace kirvane::contacts;
 using namespace kirvane::store;
@@ -360,6 +363,22 @@ void TestContactCommands::bookNotices()
     QCOMPARE(d.freeLabels.value(0), QStringLiteral("Membre depuis"));
     QCOMPARE(commands.newBookProposal(), QStringLiteral("New"));
     QCOMPARE(commands.copyProposal(QStringLiteral("clients")), QStringLiteral("Copy of clients"));
+
+    // A book file whose name no text can reach is told of, once.
+    m_asker.clear();
+    commands.reportUnreachableBooks();
+    QVERIFY(m_asker.texts().isEmpty());
+    // Made from its bytes: Qt's file names are text and would make them UTF-8.
+    const QByteArray stray = QFile::encodeName(m_store->files().folder()) + "/an_caf\xe9.db";
+    const int fd = ::open(stray.constData(), O_CREAT | O_WRONLY, 0644);
+    QVERIFY(fd >= 0);
+    ::close(fd);
+    commands.reportUnreachableBooks();
+    commands.reportUnreachableBooks();
+    QCOMPARE(m_asker.texts().size(), 1);
+    QCOMPARE(m_asker.questions()[0].kind, DialogKind::Error);
+    QVERIFY2(m_asker.texts()[0].startsWith(QStringLiteral("The directory file \"an_café.db\" cannot be opened")),
+             qPrintable(m_asker.texts()[0]));
 }
 
 // Every command refuses a name no book can have with the notice of its fault,

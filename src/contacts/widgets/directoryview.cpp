@@ -156,6 +156,8 @@ void DirectoryView::reloadBooks()
     m_list->addItems(m_store->listBooks());
     m_list->setCurrentRow(-1);
     m_list->clearSelection();
+    if (m_commands)
+        m_commands->reportUnreachableBooks();
 }
 
 void DirectoryView::setBookName(const QString &name)
