@@ -5,6 +5,8 @@
 #include "texts/errorcodes.h"
 #include "texts/texttable.h"
 
+#include <QDir>
+
 namespace kirvane::contacts {
 
 using namespace kirvane::store;
@@ -38,7 +40,7 @@ void DirectoryCommands::reportUnreachableBooks()
             continue;
         m_reported.insert(file);
         m_asker.ask(DialogKind::Error, text(BookFileNameNotUtf8, m_language)
-                                           .arg(common::fromWindows1252(file), m_store.files().folder()));
+                                           .arg(common::fromWindows1252(file), QDir::cleanPath(m_store.files().folder())));
     }
 }
 
