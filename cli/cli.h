@@ -80,17 +80,15 @@ int runImportCommand(const QString &command, QStringList args); // cli/import_co
 
 // Takes the message options of "mail compose" and "mail send" out of args
 // (--from, --name, --to, --cc, --bcc, --subject, --text or --html, --attach,
-// --embed, --base64, --list-unsubscribe, --text-alternative) and fills msg, its Date set to now. Leaves other
-// arguments in args. False with a one-line error when an option is missing
-// or a text file cannot be read. cli/mail_commands.cpp.
+// --embed, --base64, --list-unsubscribe, --text-alternative) and fills msg,
+// its Date set to now. Leaves other arguments in args. False with a one-line
+// error when an option is missing or a text file cannot be read.
+// cli/mail_commands.cpp.
 bool buildMessageFromOptions(QStringList &args, mail::MailMessage &msg, QString *error);
 
 // Takes --dkim-key FILE --dkim-selector S --dkim-domain D (all three or
 // none) and loads the key into *signer; no options leave *signer empty.
 // False with a one-line error for a partial set or a key that cannot sign.
 bool takeDkimOptions(QStringList &args, std::unique_ptr<mail::DkimSigner> *signer, QString *error);
-
-// Composes msg with the Date of now and, with a signer, signs it.
-bool composeMessage(mail::MailMessage &msg, const mail::DkimSigner *signer, QString *error);
 
 } // namespace kirvane::cli

@@ -127,22 +127,11 @@ bool takeDkimOptions(QStringList &args, std::unique_ptr<mail::DkimSigner> *signe
         *error = QStringLiteral("--dkim-selector and --dkim-domain take names of letters, digits, - and _ between dots");
         return false;
     }
-    auto loaded = std::make_unique<mail::DkimSigner>();
     QString why;
-    if (!loaded->loadKeyFile(key, &why)) {
+    *signer = mail::DkimSigner::fromKeyFile(key, domain, selector, &why);
+    if (!*signer)
         *error = QStringLiteral("--dkim-key: %1").arg(why);
-        return false;
-    }
-    loaded->setSelector(selector);
-    loaded->setDomain(domain);
-    *signer = std::move(loaded);
-    return true;
-}
-
-bool composeMessage(mail::MailMessage &msg, const mail::DkimSigner *signer, QString *error)
-{
-    msg.date = mail::currentMailDate();
-    return msg.compose(error) && (!signer || signer->sign(msg.wireLines, error));
+    return *signer != nullptr;
 }
 
 int runMailCommand(QStringList args)
@@ -166,7 +155,7 @@ int runMailCommand(QStringList args)
         return fail(error);
     if (!args.isEmpty())
         return fail(QStringLiteral("unexpected argument: %1").arg(args.first()));
-    if (!composeMessage(msg, signer.get(), &error))
+    if (!mail::composeSigned(msg, signer.get(), &error))
         return fail(error);
     QByteArray bytes;
     for (const QByteArray &line : std::as_const(msg.wireLines))

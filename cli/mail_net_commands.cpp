@@ -190,7 +190,7 @@ int sendMessages(QStringList args)
             }
         }
         mail::MailMessage msg = model;
-        if (signer && !composeMessage(msg, signer.get(), &error)) {
+        if (signer && !mail::composeSigned(msg, signer.get(), &error)) {
             out().flush();
             return fail(error);
         }

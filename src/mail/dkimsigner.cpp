@@ -1,5 +1,7 @@
 #include "mail/dkimsigner.h"
 
+#include "mail/mailmessage.h"
+
 #include <QDateTime>
 #include <QFile>
 #include <QRegularExpression>
@@ -85,6 +87,17 @@ DkimSigner::DkimSigner() = default;
 DkimSigner::~DkimSigner() = default;
 DkimSigner::DkimSigner(DkimSigner &&) noexcept = default;
 DkimSigner &DkimSigner::operator=(DkimSigner &&) noexcept = default;
+
+std::unique_ptr<DkimSigner> DkimSigner::fromKeyFile(const QString &keyFile, const QString &domain,
+                                                    const QString &selector, QString *error)
+{
+    auto signer = std::make_unique<DkimSigner>();
+    if (!signer->loadKeyFile(keyFile, error))
+        return nullptr;
+    signer->setDomain(domain);
+    signer->setSelector(selector);
+    return signer;
+}
 
 bool DkimSigner::loadKeyFile(const QString &path, QString *error)
 {
@@ -293,6 +306,12 @@ bool DkimSigner::sign(QList<QByteArray> &wireLines, QString *error) const
     }
     wireLines = header + wireLines;
     return true;
+}
+
+bool composeSigned(MailMessage &msg, const DkimSigner *signer, QString *error)
+{
+    msg.date = currentMailDate();
+    return msg.compose(error) && (!signer || signer->sign(msg.wireLines, error));
 }
 
 } // namespace kirvane::mail

@@ -25,6 +25,8 @@
 
 namespace kirvane::mail {
 
+class MailMessage;
+
 class DkimSigner {
 public:
     enum class Algorithm { None, RsaSha256, Ed25519Sha256 };
@@ -39,6 +41,10 @@ public:
     // Ed25519 private key; the signer then has no key.
     [[nodiscard]] bool loadKeyFile(const QString &path, QString *error = nullptr);
     [[nodiscard]] bool loadKey(const QByteArray &pem, QString *error = nullptr);
+    // A signer with the key of keyFile, naming domain and selector; null,
+    // with the reason, when the key cannot be loaded.
+    [[nodiscard]] static std::unique_ptr<DkimSigner> fromKeyFile(const QString &keyFile, const QString &domain,
+                                                                const QString &selector, QString *error = nullptr);
     [[nodiscard]] Algorithm algorithm() const { return m_algorithm; }
 
     // The d= and s= tags. A name with anything but letters, digits, "-",
@@ -74,5 +80,9 @@ private:
     QString m_selector;
     qint64 m_timestamp = -1;
 };
+
+// Composes msg with the Date of now and, with a signer, puts the signature in
+// front of it. False with the reason (of the composition or the signing).
+[[nodiscard]] bool composeSigned(MailMessage &msg, const DkimSigner *signer, QString *error = nullptr);
 
 } // namespace kirvane::mail

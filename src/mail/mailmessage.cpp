@@ -277,30 +277,35 @@ bool MailMessage::compose(QString *error)
 
     QList<QByteArray> before;    // the lines in front of the text
     QList<PartGroup> groups;     // the file parts after it
-    auto encodeFiles = [&] {
-        for (AttachmentList *files : {&embeddedImages, &attachments}) {
-            QString fileError;
-            if (!files->encodeAll(&fileError)) {
-                if (error)
-                    *error = fileError;
-                return false;
-            }
+    for (AttachmentList *files : {&embeddedImages, &attachments}) {
+        QString fileError;
+        if (!files->encodeAll(&fileError)) {
+            if (error)
+                *error = fileError;
+            return false;
         }
-        return true;
-    };
+    }
     auto partsOf = [](const AttachmentList &files, bool embedded) {
         QList<std::pair<const Attachment *, bool>> parts;
         for (int i = 0; i < files.count(); ++i)
             parts.append({&files[i], embedded});
         return parts;
     };
+    // The delimiter line of a multipart: "--" and its boundary, fixed or new.
+    auto delimiter = [](const QByteArray &fixed) { return "--" + (fixed.isEmpty() ? makeBoundary() : fixed); };
+    // The header of a multipart/related whose root part is the HTML.
+    auto relatedHeader = [](const QByteArray &d) {
+        return QList<QByteArray>{"Content-Type: multipart/related;", "\ttype=\"text/html\";",
+                                 "\tboundary=\"" + d.mid(2) + '"'};
+    };
+    auto mixedHeader = [](const QByteArray &d) {
+        return QList<QByteArray>{"Content-Type: multipart/mixed;", "\tboundary=\"" + d.mid(2) + '"'};
+    };
     if (alternative) {
         // multipart/alternative of the text, then the HTML (inside
         // multipart/related with its images); inside multipart/mixed with
         // the attachments when there are any.
-        if (!encodeFiles())
-            return false;
-        const QByteArray dA = "--" + (fixedIds.boundary3.isEmpty() ? makeBoundary() : fixedIds.boundary3);
+        const QByteArray dA = delimiter(fixedIds.boundary3);
         QList<QByteArray> plain;
         const QByteArray plainEncoding = encodeBody(plainLines, plain);
         const QByteArray alternativeType = "Content-Type: multipart/alternative; boundary=\"" + dA.mid(2) + '"';
@@ -309,17 +314,15 @@ bool MailMessage::compose(QString *error)
         parts += plain;
         parts.append(dA);
         if (e > 0) {
-            const QByteArray d1 = "--" + (fixedIds.boundary1.isEmpty() ? makeBoundary() : fixedIds.boundary1);
-            parts += {"Content-Type: multipart/related;", "\ttype=\"text/html\";", "\tboundary=\"" + d1.mid(2) + '"',
-                      QByteArray(), d1};
+            const QByteArray d1 = delimiter(fixedIds.boundary1);
+            parts += relatedHeader(d1) + QList<QByteArray>{QByteArray(), d1};
             groups.append({partsOf(embeddedImages, true), d1, 1});
         }
         parts += {t, c, QByteArray()};
         groups.append({{}, dA, 1});
         if (a > 0) {
-            const QByteArray d2 = "--" + (fixedIds.boundary2.isEmpty() ? makeBoundary() : fixedIds.boundary2);
-            h.append("Content-Type: multipart/mixed;");
-            h.append("\tboundary=\"" + d2.mid(2) + '"');
+            const QByteArray d2 = delimiter(fixedIds.boundary2);
+            h.append(mixedHeader(d2));
             before = QList<QByteArray>{d2, alternativeType, QByteArray()} + parts;
             groups.append({partsOf(attachments, false), d2, 1});
         } else {
@@ -329,33 +332,26 @@ bool MailMessage::compose(QString *error)
     } else if (a + e == 0) {
         h.append(t);
         h.append(c);
+    } else if (e == 0 || bodyFormat != BodyFormat::Html) {
+        // Images beside a plain text have nothing to be embedded in; they
+        // travel as attachments that keep their content ids.
+        const QByteArray d1 = delimiter(fixedIds.boundary1);
+        h.append("Content-Type: multipart/mixed; boundary=\"" + d1.mid(2) + '"');
+        before = {d1, t, c, QByteArray()};
+        groups.append({partsOf(embeddedImages, true) + partsOf(attachments, false), d1, 1});
+    } else if (a == 0) {
+        const QByteArray d1 = delimiter(fixedIds.boundary1);
+        h.append("Content-Type: multipart/related;");
+        h.append("\tboundary=\"" + d1.mid(2) + '"');
+        before = {d1, t, c, QByteArray()};
+        groups.append({partsOf(embeddedImages, true), d1, 2});
     } else {
-        if (!encodeFiles())
-            return false;
-        const QByteArray b1 = fixedIds.boundary1.isEmpty() ? makeBoundary() : fixedIds.boundary1;
-        const QByteArray b2 = fixedIds.boundary2.isEmpty() ? makeBoundary() : fixedIds.boundary2;
-        const QByteArray d1 = "--" + b1;
-        const QByteArray d2 = "--" + b2;
-
-        if (e == 0 || bodyFormat != BodyFormat::Html) {
-            // Images beside a plain text have nothing to be embedded in; they
-            // travel as attachments that keep their content ids.
-            h.append("Content-Type: multipart/mixed; boundary=\"" + b1 + '"');
-            before = {d1, t, c, QByteArray()};
-            groups.append({partsOf(embeddedImages, true) + partsOf(attachments, false), d1, 1});
-        } else if (a == 0) {
-            h.append("Content-Type: multipart/related;");
-            h.append("\tboundary=\"" + b1 + '"');
-            before = {d1, t, c, QByteArray()};
-            groups.append({partsOf(embeddedImages, true), d1, 2});
-        } else {
-            h.append("Content-Type: multipart/mixed;");
-            h.append("\tboundary=\"" + b2 + '"');
-            before = {d2, "Content-Type: multipart/related;", "\ttype=\"text/html\";", "\tboundary=\"" + b1 + '"',
-                      QByteArray(), d1, t, c, QByteArray()};
-            groups.append({partsOf(embeddedImages, true), d1, 1});
-            groups.append({partsOf(attachments, false), d2, 1});
-        }
+        const QByteArray d1 = delimiter(fixedIds.boundary1);
+        const QByteArray d2 = delimiter(fixedIds.boundary2);
+        h.append(mixedHeader(d2));
+        before = QList<QByteArray>{d2} + relatedHeader(d1) + QList<QByteArray>{QByteArray(), d1, t, c, QByteArray()};
+        groups.append({partsOf(embeddedImages, true), d1, 1});
+        groups.append({partsOf(attachments, false), d2, 1});
     }
 
     h.append(extraHeaders);
@@ -391,13 +387,18 @@ QByteArray messageIdHost(const QString &from)
     const qsizetype open = address.lastIndexOf(u'<');
     if (open >= 0)
         address = address.mid(open + 1).section(u'>', 0, 0);
-    const QByteArray domain = address.mid(address.lastIndexOf(u'@') + 1).trimmed().toLatin1();
-    // A dot-atom of letters, digits and hyphens (RFC 5322 3.6.4): anything
-    // else could end the identifier or the header.
-    static const QRegularExpression name(QStringLiteral("^[A-Za-z0-9-]+(\\.[A-Za-z0-9-]+)*$"));
-    if (!address.contains('@') || !name.match(QString::fromLatin1(domain)).hasMatch())
-        return "localhost";
-    return domain;
+    const qsizetype at = address.lastIndexOf(u'@');
+    const QString domain = address.mid(at + 1).trimmed();
+    // Labels of ASCII letters, digits and hyphens between dots (a dot-atom,
+    // RFC 5322 3.6.4): anything else could end the identifier or the header.
+    bool fits = at >= 0 && !domain.isEmpty() && !domain.startsWith(u'.') && !domain.endsWith(u'.')
+             && !domain.contains(QLatin1String(".."));
+    for (qsizetype i = 0; fits && i < domain.size(); ++i) {
+        const char16_t c = domain.at(i).unicode();
+        fits = (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') || c == u'-'
+            || c == u'.';
+    }
+    return fits ? domain.toLatin1() : QByteArray("localhost");
 }
 
 namespace {

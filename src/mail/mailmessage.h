@@ -95,7 +95,8 @@ public:
     FixedIds fixedIds;
 
     // Rebuilds wireLines from the properties, encoding every attached file and
-    // embedded image. The Message-Id names the domain of the sender's address. Returns false and leaves wireLines empty when from holds
+    // embedded image; the Message-Id names the domain of the sender's
+    // address. Returns false and leaves wireLines empty when from holds
     // no "@" (error "\"From\" address not complete.") or a file cannot be read
     // (the file system's error text).
     [[nodiscard]] bool compose(QString *error = nullptr);

@@ -164,15 +164,12 @@ bool SendingRun::prepare()
     }
     m_signer.reset();
     if (s.dkimOn()) {
-        auto signer = std::make_unique<mail::DkimSigner>();
         QString why;
-        if (!signer->loadKeyFile(s.dkimKeyFile, &why)) {
+        m_signer = mail::DkimSigner::fromKeyFile(s.dkimKeyFile, s.dkimDomain, s.dkimSelector, &why);
+        if (!m_signer) {
             m_ask.inform(why);
             return false;
         }
-        signer->setDomain(s.dkimDomain);
-        signer->setSelector(s.dkimSelector);
-        m_signer = std::move(signer);
     }
     m_plainAlternative.clear();
     if (s.textAlternativeOn() && m_message.mode() != message::ComposeMode::PlainText)
@@ -371,7 +368,7 @@ void SendingRun::processContact()
         // Signed once composed; a message that cannot be signed is not sent
         // unsigned, and the run stops there as on a lost connection.
         QString signError;
-        const bool signedOk = !m_signer || signMessage(msg, &signError);
+        const bool signedOk = !m_signer || mail::composeSigned(msg, m_signer.get(), &signError);
 
         if (!m_sender->isOpen())
             m_sender->open();
@@ -419,12 +416,6 @@ void SendingRun::processContact()
         bookDone();
     else
         m_stepTimer.start();
-}
-
-bool SendingRun::signMessage(mail::MailMessage &msg, QString *error) const
-{
-    msg.date = mail::currentMailDate();
-    return msg.compose(error) && m_signer->sign(msg.wireLines, error);
 }
 
 void SendingRun::take(const RefusedRecipient &who, qint64 tag, const MailSender::Result &r)

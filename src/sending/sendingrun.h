@@ -45,7 +45,6 @@
 
 namespace kirvane::mail {
 class DkimSigner;
-class MailMessage;
 }
 
 namespace kirvane::store {
@@ -189,8 +188,6 @@ private:
     // The answers about messages sent Pending; true when any came.
     bool takeLateAnswers();
     // Logs and counts a message's outcome (a Pending one waits in m_pending).
-    // Composes msg and puts the DKIM signature in front; false with the reason.
-    bool signMessage(mail::MailMessage &msg, QString *error) const;
     void take(const RefusedRecipient &who, qint64 tag, const MailSender::Result &r);
     // The segment stops; sending goes on at who, unless an earlier failure
     // of the segment already said where.

@@ -30,7 +30,7 @@ void base(MailMessage &m)
     m.subject = QStringLiteral("Hello");
     m.date = QStringLiteral("Tue, 8 Dec 2026 14:05:09 +0100");
     m.text = {QStringLiteral("Line one"), QStringLiteral("."), QStringLiteral(".dot")};
-    m.fixedIds = {kId, kB1, kB2};
+    m.fixedIds = {kId, kB1, kB2, {}};
 }
 
 void addData(AttachmentList &files, const QString &name, const QByteArray &data)
