@@ -3,6 +3,7 @@
 #include "cli/cli.h"
 
 #include "import/contactimport.h"
+#include "import/importsession.h"
 #include "import/sourcefile.h"
 #include "texts/texttable.h"
 #include "store/contactrecord.h"
@@ -36,18 +37,23 @@ bool sourceKind(QStringList &args, const QString &path, SourceKind *kind, QStrin
         *kind = *k;
         return true;
     }
-    const auto k = kindFromPath(path);
+    const auto k = kindOfFile(path);
     if (!k) {
-        *error = QStringLiteral("%1: the kind cannot be told from the extension; give --kind").arg(path);
+        *error = QStringLiteral("%1: the kind cannot be told from the file or its extension; give --kind").arg(path);
         return false;
     }
     *kind = *k;
     return true;
 }
 
+int badFormat(const QString &why)
+{
+    return fail(oneLine(texts::ImportBadFormat) + QLatin1String(" (") + why + u')');
+}
+
 int badFormat(const SourceError &e)
 {
-    return fail(oneLine(texts::ImportBadFormat) + QLatin1String(" (") + QString::fromStdString(e.what()) + u')');
+    return badFormat(QString::fromStdString(e.what()));
 }
 
 QString jsonList(const QStringList &values)
@@ -128,15 +134,30 @@ bool parseMapping(const QString &text, const QStringList &columns, QList<int> *m
     return true;
 }
 
+// The mapping --map auto chose, one line per column, and whether the first
+// line was taken for headings.
+void printMapping(const ImportSession &session, bool headingLine)
+{
+    const QStringList &headings = session.columns();
+    for (int c = 0; c < session.columnCount(); ++c) {
+        const int field = session.mapping().value(c);
+        out() << "map " << jsonString(headings.value(c)) << " -> "
+              << (field >= store::F_nom ? store::contactColumns()[field] : QStringLiteral("unused")) << '\n';
+    }
+    out() << (headingLine ? "first line: headings, skipped\n" : "first line: a contact\n");
+}
+
 int importCommand(QStringList args)
 {
     static const QString usage = QStringLiteral(
-        "usage: import BOOK FILE [--kind K] [--table T] --map FIELD=COLUMN[,...] [--skip-header] [--labels L1,L2,L3,L4]");
-    QString map, table, labelText, error;
+        "usage: import BOOK FILE [--kind K] [--table T] --map FIELD=COLUMN[,...]|auto [--skip-header] "
+        "[--existing add|skip|update] [--labels L1,L2,L3,L4]");
+    QString map, table, labelText, existingText, error;
     const bool skipHeader = takeFlag(args, QStringLiteral("skip-header"));
     const bool haveMap = takeOption(args, QStringLiteral("map"), &map);
     const bool haveTable = takeOption(args, QStringLiteral("table"), &table);
     const bool haveLabels = takeOption(args, QStringLiteral("labels"), &labelText);
+    const bool haveExisting = takeOption(args, QStringLiteral("existing"), &existingText);
     SourceKind kind{};
     if (args.size() < 2 || !sourceKind(args, args.value(1), &kind, &error))
         return fail(error.isEmpty() ? usage : error);
@@ -146,26 +167,39 @@ int importCommand(QStringList args)
     const QStringList labels = labelText.split(u',');
     if (haveLabels && labels.size() != 4)
         return fail(QStringLiteral("--labels takes four labels separated by commas"));
+    const auto existing = haveExisting ? existingFromName(existingText) : ExistingAddress::Add;
+    if (!existing)
+        return fail(QStringLiteral("--existing takes add, skip or update"));
 
     AddressBookStore base;
     base.initDataFolder();
     if (!base.files().bookExists(book))
         return fail(QStringLiteral("no address book named \"%1\"").arg(book));
-    SourceTable source;
-    try {
-        auto file = openSource(args[1], kind, &base.files());
-        if (!haveTable)
-            table = file->preselectedTable();
-        else if (!file->tables().contains(table))
-            return fail(QStringLiteral("no table \"%1\" in %2 (see kirvane-cli tables)").arg(table, args[1]));
-        source = file->read(table);
-    } catch (const SourceError &e) {
-        return badFormat(e);
+    ImportSession session(&base.files());
+    session.setKind(kind);
+    if (!session.openFile(args[1]))
+        return badFormat(session.error());
+    if (!haveTable)
+        table = session.preselectedTable();
+    else if (!session.tables().contains(table))
+        return fail(QStringLiteral("no table \"%1\" in %2 (see kirvane-cli tables)").arg(table, args[1]));
+    if (!session.openTable(table))
+        return badFormat(session.error());
+    const bool automatic = map == QLatin1String("auto");
+    bool skip = skipHeader;
+    if (automatic) {
+        if (!session.firstLineIsHeading())
+            return fail(QStringLiteral("the first line does not read as headings; give --map FIELD=COLUMN[,...]"));
+        skip = true;
+        printMapping(session, skip);
+    } else {
+        QList<int> mapping;
+        if (!parseMapping(map, session.columns(), &mapping, &error))
+            return fail(error);
+        for (int c = 0; c < mapping.size(); ++c)
+            session.mapColumn(c, mapping[c]);
     }
-    QList<int> mapping;
-    if (!parseMapping(map, source.columns, &mapping, &error))
-        return fail(error);
-    const QList<MappingProblem> problems = mappingProblems(mapping, !source.rows.empty());
+    const QList<MappingProblem> problems = session.problems();
     if (!problems.isEmpty()) {
         QStringList texts;
         for (MappingProblem p : problems)
@@ -176,12 +210,16 @@ int importCommand(QStringList args)
         return fail(QStringLiteral("cannot write %1").arg(base.files().labelPath(book)));
 
     ImportOptions options;
-    options.skipHeader = skipHeader;
+    options.skipHeader = skip;
+    options.existing = *existing;
     options.titlesPath = common::findNoCase(common::dataFolder(), QStringLiteral("titre.ini"));
-    const ImportResult r = importContacts(base.files(), book, source, mapping, options);
+    const ImportResult r = session.importInto(base.files(), book, options);
     if (!r.ok)
         return fail(oneLine(texts::ImportError) + QLatin1String(": ") + r.error);
-    out() << "added " << r.added << '\n' << "refused " << r.refused << '\n';
+    out() << "added " << r.added << '\n';
+    if (haveExisting)
+        out() << "updated " << r.updated << '\n' << "skipped " << r.skipped << '\n';
+    out() << "refused " << r.refused << '\n';
     for (auto it = r.reasons.cbegin(); it != r.reasons.cend(); ++it)
         out() << "  " << it.value() << ": " << it.key() << '\n';
     out().flush();

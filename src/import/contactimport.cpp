@@ -99,40 +99,132 @@ QString importSummary(const ImportResult &result, int language)
     if (!result.ok)
         return (lines(texts::ImportError) << result.error).join(u'\n');
     QStringList text{texts::text(texts::ImportAdded, language).arg(result.added)};
+    if (result.existing == ExistingAddress::Update || result.updated > 0)
+        text << texts::text(texts::ImportUpdated, language).arg(result.updated);
+    if (result.existing == ExistingAddress::Skip || result.skipped > 0)
+        text << texts::text(texts::ImportSkipped, language).arg(result.skipped);
     if (result.refused > 0) {
         text << texts::text(texts::ImportRefused, language).arg(result.refused);
-        for (auto it = result.reasons.cbegin(); it != result.reasons.cend(); ++it)
-            text << QStringLiteral("%1 × %2").arg(it.value()).arg(it.key());
+        for (auto it = result.reasons.cbegin(); it != result.reasons.cend(); ++it) {
+            const QStringList places = result.where.value(it.key());
+            const qsizetype more = it.value() - places.size();
+            QString line = QStringLiteral("%1 × %2").arg(it.value()).arg(it.key());
+            if (!places.isEmpty())
+                line += QStringLiteral(" (%1%2)").arg(places.join(QStringLiteral(", ")), more > 0 ? QStringLiteral(", …") : QString());
+            text << line;
+        }
     }
+    text << result.notes;
     if (!result.error.isEmpty())
         text << result.error;
     return text.join(u'\n');
 }
 
-ImportResult importContacts(const BookFiles &files, const QString &book, const SourceTable &table,
-                            const QList<int> &mapping, const ImportOptions &options)
+std::optional<ExistingAddress> existingFromName(const QString &name)
+{
+    if (name == QLatin1String("add"))
+        return ExistingAddress::Add;
+    if (name == QLatin1String("skip"))
+        return ExistingAddress::Skip;
+    if (name == QLatin1String("update"))
+        return ExistingAddress::Update;
+    return std::nullopt;
+}
+
+namespace {
+
+// The addresses of the book, folded, each with its contact's id, in a
+// temporary table of the import's connection: looked up by index without
+// holding the book in memory. Rows added by the import join it, so a second
+// row with the same address finds the first.
+class KnownAddresses {
+public:
+    explicit KnownAddresses(Database &db) : m_db(db)
+    {
+        db.exec(QStringLiteral("CREATE TEMP TABLE known (email TEXT PRIMARY KEY, id INTEGER NOT NULL) WITHOUT ROWID"));
+        db.exec(QStringLiteral("INSERT OR IGNORE INTO temp.known SELECT LOWER(TRIM(email)), id FROM main.t "
+                               "WHERE TRIM(email) <> '' ORDER BY id"));
+        m_find = db.prepare(QStringLiteral("SELECT id FROM temp.known WHERE email = LOWER(TRIM(?1))"));
+        m_add = db.prepare(QStringLiteral("INSERT OR IGNORE INTO temp.known VALUES (LOWER(TRIM(?1)), ?2)"));
+    }
+    ~KnownAddresses()
+    {
+        m_find = Statement();
+        m_add = Statement();
+        try {
+            m_db.exec(QStringLiteral("DROP TABLE temp.known"));
+        } catch (const StoreError &) {
+            // The connection closes with the import and takes the table.
+        }
+    }
+    KnownAddresses(const KnownAddresses &) = delete;
+    KnownAddresses &operator=(const KnownAddresses &) = delete;
+
+    // The contact holding address, or 0.
+    qint64 find(const QString &address)
+    {
+        if (address.trimmed().isEmpty())
+            return 0;
+        m_find.bind(1, address);
+        const qint64 id = m_find.step() ? m_find.int64(0) : 0;
+        m_find.reset();
+        return id;
+    }
+    void add(const QString &address, qint64 id)
+    {
+        if (address.trimmed().isEmpty())
+            return;
+        m_add.bind(1, address).bind(2, id);
+        m_add.run();
+        m_add.reset();
+    }
+
+private:
+    Database &m_db;
+    Statement m_find;
+    Statement m_add;
+};
+
+// How often the progress and the caller's events are told, in rows.
+constexpr int kProgressStep = 64;
+// How many of the records refused for one reason the summary names.
+constexpr qsizetype kPlacesTold = 3;
+
+} // namespace
+
+ImportResult importRows(const BookFiles &files, const QString &book, const QStringList &columns, const RowFeed &feed,
+                        const QList<int> &mapping, const ImportOptions &options, qint64 rowCount)
 {
     ImportResult result;
+    result.existing = options.existing;
     const contacts::TitleList titleFile(options.titlesPath);
     QStringList titles = options.titlesPath.isEmpty() ? QStringList() : titleFile.load();
     const qsizetype titleCount = titles.size();
 
-    const int passes = int(table.rows.size()) + (options.skipHeader ? 0 : 1);
-    QStringList columns;
-    for (int k = F_nom; k <= F_champ19; ++k)
-        columns << contactColumns()[k];
-    QString sql = QStringLiteral("INSERT INTO t (%1) VALUES (?").arg(columns.join(u','));
-    sql += QStringLiteral(",?").repeated(columns.size() - 1) + u')';
+    const int maximum = rowCount < 0 ? 0 : int(rowCount) + (options.skipHeader ? 0 : 1);
+    QStringList names, updates;
+    for (int k = F_nom; k <= F_champ19; ++k) {
+        names << contactColumns()[k];
+        updates << QStringLiteral("%1 = CASE WHEN ?%2 = '' THEN %1 ELSE ?%2 END").arg(contactColumns()[k]).arg(k);
+    }
+    QString insertSql = QStringLiteral("INSERT INTO t (%1) VALUES (?").arg(names.join(u','));
+    insertSql += QStringLiteral(",?").repeated(names.size() - 1) + u')';
+    const QString updateSql = QStringLiteral("UPDATE t SET %1 WHERE id = ?%2").arg(updates.join(u',')).arg(F_champ19 + 1);
+    int done = 0;
     try {
         auto db = Database::open(files.bookPath(book));
         Transaction tx(*db);
-        Statement insert = db->prepare(sql);
+        Statement insert = db->prepare(insertSql);
+        Statement update = db->prepare(updateSql);
+        std::optional<KnownAddresses> known;
+        if (options.existing != ExistingAddress::Add)
+            known.emplace(*db);
         if (options.progress)
-            options.progress(0, passes);
-        for (int pass = 0; pass < passes; ++pass) {
-            const bool header = !options.skipHeader && pass == 0;
-            const QStringList &values = header ? table.columns : table.rows[size_t(pass - (options.skipHeader ? 0 : 1))];
-            store::ContactRecord record = emptyContact();
+            options.progress(0, maximum);
+        store::ContactRecord record = emptyContact();
+        const auto importRow = [&](const QStringList &values) {
+            for (int k = F_nom; k <= F_champ19; ++k)
+                record[k].value.clear();
             for (int i = 0; i < mapping.size() && i < values.size(); ++i) {
                 const int field = mapping[i];
                 if (field < F_nom || field > F_champ19)
@@ -141,31 +233,69 @@ ImportResult importContacts(const BookFiles &files, const QString &book, const S
                 if (field == F_civilite)
                     contacts::TitleList::add(titles, record[field].value);
             }
-            for (int k = F_nom; k <= F_champ19; ++k)
-                insert.bind(k, record[k].value);
-            try {
-                insert.run();
-                ++result.added;
-            } catch (const StoreError &e) {
-                // A full disk or an I/O error ends the transaction inside
-                // SQLite: the later rows would each be committed alone.
-                if (sqlite3_get_autocommit(db->handle()))
-                    throw;
-                ++result.refused;
-                ++result.reasons[QString::fromStdString(e.what())];
+            const qint64 existing = known ? known->find(record[F_email].value) : 0;
+            if (existing && options.existing == ExistingAddress::Skip) {
+                ++result.skipped;
+            } else {
+                Statement &statement = existing ? update : insert;
+                for (int k = F_nom; k <= F_champ19; ++k)
+                    statement.bind(k, record[k].value);
+                if (existing)
+                    statement.bind(F_champ19 + 1, existing);
+                try {
+                    statement.run();
+                    if (existing) {
+                        ++result.updated;
+                    } else {
+                        ++result.added;
+                        if (known)
+                            known->add(record[F_email].value, db->lastInsertId());
+                    }
+                } catch (const StoreError &e) {
+                    // A full disk or an I/O error ends the transaction inside
+                    // SQLite: the later rows would each be committed alone.
+                    if (sqlite3_get_autocommit(db->handle()))
+                        throw;
+                    ++result.refused;
+                    ++result.reasons[QString::fromStdString(e.what())];
+                }
+                statement.reset();
             }
-            insert.reset();
-            if (options.progress)
-                options.progress(pass + 1, passes);
-            if (options.processEvents)
-                options.processEvents();
-        }
+            if (++done % kProgressStep == 0) {
+                if (options.progress)
+                    options.progress(done, maximum);
+                if (options.processEvents)
+                    options.processEvents();
+            }
+        };
+        const auto refuseRecord = [&](const QString &where, const QString &reason) {
+            ++result.refused;
+            ++result.reasons[reason];
+            if (QStringList &places = result.where[reason]; places.size() < kPlacesTold)
+                places << where;
+        };
+        const auto note = [&](const QString &text) {
+            if (!result.notes.contains(text))
+                result.notes << text;
+        };
+        if (!options.skipHeader)
+            importRow(columns);
+        feed(RowTarget{importRow, refuseRecord, note});
+        known.reset();
         tx.commit();
     } catch (const StoreError &e) {
         result = ImportResult();
         result.error = QString::fromStdString(e.what());
         return result;
+    } catch (const SourceError &e) {
+        result = ImportResult();
+        result.error = QString::fromStdString(e.what());
+        return result;
     }
+    if (options.progress)
+        options.progress(done, done);
+    if (options.processEvents)
+        options.processEvents();
     if (!options.titlesPath.isEmpty() && titles.size() != titleCount && !titleFile.save(titles)) {
         result.ok = true;
         result.error = QStringLiteral("cannot write %1").arg(options.titlesPath);
@@ -173,6 +303,16 @@ ImportResult importContacts(const BookFiles &files, const QString &book, const S
     }
     result.ok = true;
     return result;
+}
+
+ImportResult importContacts(const BookFiles &files, const QString &book, const SourceTable &table,
+                            const QList<int> &mapping, const ImportOptions &options)
+{
+    const RowFeed feed = [&table](const RowTarget &target) {
+        for (const QStringList &row : table.rows)
+            target.row(row);
+    };
+    return importRows(files, book, table.columns, feed, mapping, options, qint64(table.rows.size()));
 }
 
 } // namespace kirvane::import

@@ -9,6 +9,8 @@
 //
 // The import is one transaction: a failure part-way leaves the book as it was.
 // A row the store refuses is counted with the reason, never lost silently.
+// Rows are taken one at a time from the reader (importRows), so an import
+// holds one row, not the file.
 
 #include "import/sourcefile.h"
 
@@ -17,6 +19,7 @@
 #include <QString>
 
 #include <functional>
+#include <optional>
 
 namespace kirvane::store {
 class BookFiles;
@@ -57,8 +60,19 @@ enum class MappingProblem {
 [[nodiscard]] QString withTypographicApostrophes(QString value);
 [[nodiscard]] QString importedValue(int field, const QString &value);
 
+// What becomes of a row whose e-mail address the book already holds (letter
+// case ignored; a row without an address is always added).
+enum class ExistingAddress {
+    Add,    // added anyway, as a contact of its own
+    Skip,   // left out, counted as skipped
+    Update, // the existing contact takes the row's non-empty values
+};
+// add, skip, update (the command line's words).
+[[nodiscard]] std::optional<ExistingAddress> existingFromName(const QString &name);
+
 struct ImportOptions {
     bool skipHeader = false;      // "Ignorer la première ligne": the column names are not a contact
+    ExistingAddress existing = ExistingAddress::Add;
     QString titlesPath;           // titre.ini: new titles are added; empty: left alone
     std::function<void(int value, int maximum)> progress;
     std::function<void()> processEvents;
@@ -67,18 +81,43 @@ struct ImportOptions {
 struct ImportResult {
     bool ok = false;         // false: nothing was imported (error says why)
     QString error;
+    ExistingAddress existing = ExistingAddress::Add; // as asked: the summary tells its counts
     int added = 0;
+    int updated = 0;
+    int skipped = 0;
     int refused = 0;
     QMap<QString, int> reasons; // why rows were refused, with how many each
+    QMap<QString, QStringList> where; // for a reason the reader gave, the first records it names ("line 12")
+    QStringList notes;          // what the reader changed in the values, each once
 };
 
-// Adds every row of table (and first its column names unless skipHeader) to
-// book as new contacts, in one transaction.
+// What a reader hands the import as it reads: each row in file order, each
+// record it could not read (where it stands, why), each note on what it
+// changed in the values.
+struct RowTarget {
+    std::function<void(const QStringList &row)> row;
+    std::function<void(const QString &where, const QString &reason)> refused;
+    std::function<void(const QString &note)> note;
+};
+// Reads a table into a target; throws SourceError when the table cannot be
+// read on (the rows already given are rolled back with the rest).
+using RowFeed = std::function<void(const RowTarget &target)>;
+
+// Adds the rows of feed (and first the column names unless skipHeader) to
+// book, in one transaction; rows whose address the book holds go as
+// options.existing says. rowCount, when known (>= 0), is the progress's
+// maximum; otherwise the progress is told 0 as its maximum until the end.
+[[nodiscard]] ImportResult importRows(const store::BookFiles &files, const QString &book, const QStringList &columns,
+                                      const RowFeed &feed, const QList<int> &mapping, const ImportOptions &options,
+                                      qint64 rowCount = -1);
+// The same for a table read whole.
 [[nodiscard]] ImportResult importContacts(const store::BookFiles &files, const QString &book, const SourceTable &table,
                                           const QList<int> &mapping, const ImportOptions &options);
 
-// What the end of an import tells the user: how many contacts were added,
-// how many rows were refused and why; or why nothing was imported.
+// What the end of an import tells the user: how many contacts were added
+// (and, when rows with a known address were to be skipped or update their
+// contact, how many were updated and skipped), how many rows were refused and
+// why; or why nothing was imported.
 [[nodiscard]] QString importSummary(const ImportResult &result, int language);
 
 } // namespace kirvane::import

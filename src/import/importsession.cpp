@@ -1,6 +1,35 @@
 #include "import/importsession.h"
 
+#include "import/headingmatcher.h"
+
+#include <QFile>
+
 namespace kirvane::import {
+
+std::optional<SourceKind> kindOfFile(const QString &path)
+{
+    QFile f(path);
+    QByteArray head;
+    if (f.open(QIODevice::ReadOnly))
+        head = f.read(512);
+    if (head.startsWith("PK\x03\x04"))
+        return head.mid(30).startsWith("mimetypeapplication/vnd.oasis.opendocument.spreadsheet") ? SourceKind::Ods
+                                                                                                 : SourceKind::Xlsx;
+    if (head.startsWith("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1"))
+        return SourceKind::Excel;
+    if (head.mid(4, 15) == "Standard Jet DB" || head.mid(4, 15) == "Standard ACE DB")
+        return SourceKind::Access;
+    // A vCard in UTF-8 or UTF-16, after a byte-order mark and blank lines.
+    QByteArray text = head.left(64);
+    text.replace('\0', QByteArray());
+    if (text.startsWith("\xEF\xBB\xBF"))
+        text.remove(0, 3);
+    else if (text.startsWith("\xFF\xFE") || text.startsWith("\xFE\xFF"))
+        text.remove(0, 2);
+    if (text.trimmed().toUpper().startsWith("BEGIN:VCARD"))
+        return SourceKind::Vcard;
+    return kindFromPath(path);
+}
 
 void ImportSession::setKind(SourceKind kind)
 {
@@ -9,9 +38,11 @@ void ImportSession::setKind(SourceKind kind)
     m_kind = kind;
 }
 
-bool ImportSession::openFile(const QString &path)
+bool ImportSession::openFile(const QString &path, bool followFile)
 {
     closeFile();
+    if (followFile)
+        m_kind = kindOfFile(path).value_or(m_kind);
     try {
         m_file = openSource(path, m_kind, m_files);
     } catch (const SourceError &e) {
@@ -68,7 +99,8 @@ bool ImportSession::openTable(const QString &table)
     }
     m_table = table;
     m_tableOpen = true;
-    m_mapping = QList<int>(m_preview.columns.size(), kNotIdentified);
+    m_headingLine = isHeadingLine(m_preview.columns, m_preview.rows);
+    m_mapping = m_headingLine ? mappingOfHeadings(m_preview.columns) : QList<int>(m_preview.columns.size(), kNotIdentified);
     return true;
 }
 
@@ -78,6 +110,7 @@ void ImportSession::closeTable()
     m_table.clear();
     m_preview = SourceTable();
     m_mapping.clear();
+    m_headingLine = false;
 }
 
 QList<QStringList> ImportSession::previewRows() const
@@ -109,19 +142,17 @@ QList<MappingProblem> ImportSession::problems() const
 
 ImportResult ImportSession::importInto(const store::BookFiles &files, const QString &book, const ImportOptions &options)
 {
-    ImportResult failed;
     if (!m_file || !m_tableOpen) {
+        ImportResult failed;
         failed.error = QStringLiteral("no table is open");
         return failed;
     }
-    SourceTable all;
-    try {
-        all = m_file->read(m_table);
-    } catch (const SourceError &e) {
-        failed.error = QString::fromStdString(e.what());
-        return failed;
-    }
-    return importContacts(files, book, all, m_mapping, options);
+    const RowFeed feed = [this](const RowTarget &target) {
+        const SourceTable all = m_file->read(m_table);
+        for (const QStringList &row : all.rows)
+            target.row(row);
+    };
+    return importRows(files, book, m_preview.columns, feed, m_mapping, options);
 }
 
 } // namespace kirvane::import

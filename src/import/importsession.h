@@ -8,7 +8,8 @@
 //     ImportSession s;
 //     s.setKind(SourceKind::Csv);
 //     if (s.openFile(path) && s.openTable(s.preselectedTable())) {
-//         s.mapColumn(0, store::F_nom);   // ... one per column
+//         // a heading line is already mapped by its headings
+//         s.mapColumn(0, store::F_nom);   // ... any column the user changes
 //         if (s.problems().isEmpty())
 //             s.importInto(files, "clients", options);
 //     }
@@ -20,12 +21,18 @@
 #include <QStringList>
 
 #include <memory>
+#include <optional>
 
 namespace kirvane::store {
 class BookFiles;
 }
 
 namespace kirvane::import {
+
+// The kind a file's content shows (a zip of a workbook, an OLE2 workbook, an
+// Access database, a vCard), else the kind of its extension; nothing when
+// neither tells.
+[[nodiscard]] std::optional<SourceKind> kindOfFile(const QString &path);
 
 class ImportSession {
 public:
@@ -38,8 +45,9 @@ public:
     [[nodiscard]] SourceKind kind() const { return m_kind; }
 
     // Opens the file (closing any other); false with error() set when it is
-    // not a file of the kind.
-    bool openFile(const QString &path);
+    // not a file of the kind. With followFile, the kind becomes the one the
+    // file shows (kindOfFile) when it shows one.
+    bool openFile(const QString &path, bool followFile = false);
     void closeFile();
     [[nodiscard]] bool hasFile() const { return bool(m_file); }
     [[nodiscard]] QString filePath() const { return m_path; }
@@ -48,8 +56,10 @@ public:
     // The kinds whose files hold several tables let the user choose one.
     [[nodiscard]] bool choosesTable() const;
 
-    // Reads the preview of a table and starts a mapping with every column
-    // not identified; false with error() set when the table cannot be read.
+    // Reads the preview of a table and starts a mapping: when its first line
+    // reads as headings, each column mapped by its heading (unused where the
+    // heading names no field); else every column not identified. False with
+    // error() set when the table cannot be read.
     bool openTable(const QString &table);
     void closeTable();
     [[nodiscard]] bool hasTable() const { return m_tableOpen; }
@@ -59,12 +69,17 @@ public:
     // rows, apostrophes typographic. Empty when the table has no rows.
     [[nodiscard]] QList<QStringList> previewRows() const;
     [[nodiscard]] int columnCount() const { return int(m_preview.columns.size()); }
+    // The table's column names as read (for a heading line, its headings).
+    [[nodiscard]] const QStringList &columns() const { return m_preview.columns; }
+
+    // The first line read as headings: the import should skip it.
+    [[nodiscard]] bool firstLineIsHeading() const { return m_headingLine; }
 
     [[nodiscard]] const QList<int> &mapping() const { return m_mapping; }
     void mapColumn(int column, int field);
     [[nodiscard]] QList<MappingProblem> problems() const;
 
-    // Reads the whole table and imports it into book.
+    // Reads the table row by row into book.
     [[nodiscard]] ImportResult importInto(const store::BookFiles &files, const QString &book, const ImportOptions &options);
 
     [[nodiscard]] const QString &error() const { return m_error; }
@@ -78,6 +93,7 @@ private:
     bool m_tableOpen = false;
     SourceTable m_preview;
     QList<int> m_mapping;
+    bool m_headingLine = false;
     QString m_error;
 };
 

@@ -113,7 +113,7 @@ constexpr std::array<Pair, EntryCount> kTable{{
     {u"Paradox (versions 3.x,4.x,5.x,7.x)", u"Paradox (versions 3.x , 4.x , 5.x, 7.x)"},  // 74
     {u"CSV (format texte)", u"CSV (text file)"},  // 75
     {u"Dbase (versions iii, iv, 5.0)", u"Dbase (versions iii, iv, 5.0)"},  // 76
-    {u"Information a propos du CSV:\n\rLe séparateur entre chaque\n\rcolonne est le point virgule.", u"About CSV:\n\rThe marker is the ;"},  // 77
+    {u"Information à propos du CSV :\n\rle séparateur des colonnes (virgule, point-virgule ou\n\rtabulation) et le jeu de caractères sont trouvés automatiquement.", u"About CSV:\n\rthe column separator (comma, semicolon or tab) and the\n\rcharacter set are found by themselves."},  // 77
     {u"Vous devez sélectionner le fichier source et choisir la table à importer.", u"You must select the source file and choose the table to be imported."},  // 78
     {u"Nom du fichier source :", u"Name of the source file:"},  // 79
     {u"Table à importer", u"Table to import:"},  // 80
@@ -411,6 +411,15 @@ constexpr std::array<Pair, EntryCount> kTable{{
     {u"%1 ligne(s) refusée(s) :", u"%1 row(s) refused:"},  // 331
     // Caption of the error dialog TF_erreur_standard
     {u"Erreur.", u"Error"},  // 332
+    // Import wizard TF_importation_multi_format: rows whose address the book already held, the
+    // file chooser's filter of every kind
+    {u"%1 contact(s) mis à jour.", u"%1 contact(s) updated."},  // 333
+    {u"%1 ligne(s) ignorée(s) : adresse déjà dans l'annuaire.", u"%1 row(s) skipped: address already in the book."},  // 334
+    {u"Lignes dont l'adresse e-mail est déjà dans l'annuaire :", u"Rows whose e-mail address the book already holds:"},  // 335
+    {u"Les ajouter quand même", u"Add them anyway"},  // 336
+    {u"Les ignorer", u"Skip them"},  // 337
+    {u"Mettre à jour le contact avec les valeurs non vides de la ligne", u"Update the contact with the row's non-empty values"},  // 338
+    {u"Tous les fichiers importables", u"Every file that can be imported"},  // 339
 }};
 
 constexpr std::array<int, 19> kMappingChoices{

@@ -1,5 +1,5 @@
 #pragma once
-// The interface text table: 333 numbered entries, each a French text and an
+// The interface text table: 340 numbered entries, each a French text and an
 // English text. Windows are designed with the French texts; at start-up the
 // active language, English, is applied to every window from this table, so the
 // number of an entry and the language index alone decide what is shown.
@@ -54,6 +54,8 @@
 // 327-331: Import wizard TF_importation_multi_format: the xlsx, ods and vCard kinds, the counts
 //     told at the end of an import.
 // 332: Caption of the error dialog TF_erreur_standard.
+// 333-339: Import wizard TF_importation_multi_format: the counts of rows whose address the book
+//     already held, the choice of what becomes of them, the file chooser's filter of every kind.
 // 238-244: Sending run: log lines of refused recipients and invalid addresses, the end-of-run
 //     counts, the settings file not written, a run a crash cut short, its history not written.
 // 319-326, 245-249, 276-280: Settings window TForm_configuration, its security and headers
@@ -92,7 +94,7 @@
 
 namespace kirvane::texts {
 
-inline constexpr int EntryCount = 333;
+inline constexpr int EntryCount = 340;
 
 // Language indexes.
 inline constexpr int French = 1;
@@ -437,6 +439,13 @@ enum Entry : int {
     DkimKeyUnusable = 279,
     CaFileUnreadable = 280,
     ErrorCaption = 332,
+    ImportUpdated = 333,
+    ImportSkipped = 334,
+    ImportExistingLabel = 335,
+    ImportExistingAdd = 336,
+    ImportExistingSkip = 337,
+    ImportExistingUpdate = 338,
+    ImportEveryKind = 339,
     MenuNextMessage = ButtonNext,
     MenuSendAgain = ButtonSendAgain,
 };

@@ -1,14 +1,18 @@
 // The column mapping's checks and the import of rows into a book: what each
 // mapping stops, which values change on the way in, and that a refused row or
-// a failure part-way is never silent.
+// a failure part-way is never silent. The mapping a heading line gives by
+// itself, as the usual exports write their headings; what becomes of rows
+// whose address the book already holds.
 #include "contacts/bookmanager.h"
 #include "contacts/titlelist.h"
 #include "import/contactimport.h"
+#include "import/headingmatcher.h"
 #include "store/contactrecord.h"
 #include "store/database.h"
 #include "common/folders.h"
 #include "store/addressbookstore.h"
 #include "store/bookfiles.h"
+#include "texts/texttable.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -22,6 +26,7 @@ using namespace kirvane::import;
 using namespace kirvane::store;
 
 Q_DECLARE_METATYPE(QList<MappingProblem>)
+Q_DECLARE_METATYPE(ExistingAddress)
 
 class TstContactImport : public QObject {
     Q_OBJECT
@@ -52,6 +57,20 @@ class TstContactImport : public QObject {
                   {QStringLiteral("Durand"), QStringLiteral("d@example.org"), QString(), QStringLiteral("mme")},
                   {QStringLiteral("Petit"), QString(), QString(), QStringLiteral("docteur")}};
         return t;
+    }
+
+    // "Heading=field" for each mapped column, in column order; "?" marks a
+    // column left to the user.
+    static QStringList mapped(const QStringList &headings, const QList<int> &mapping)
+    {
+        QStringList out;
+        for (qsizetype c = 0; c < headings.size(); ++c) {
+            if (mapping[c] == kNotIdentified)
+                out << headings[c] + QStringLiteral("=?");
+            else if (mapping[c] != kUnused)
+                out << headings[c] + u'=' + contactColumns()[mapping[c]];
+        }
+        return out;
     }
 
 private Q_SLOTS:
@@ -89,6 +108,195 @@ private Q_SLOTS:
         QFETCH(bool, hasRows);
         QFETCH(QList<MappingProblem>, problems);
         QCOMPARE(mappingProblems(mapping, hasRows), problems);
+    }
+
+    void headingLinesMapThemselves_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("Google Contacts export")
+            << "Name,Given Name,Additional Name,Family Name,Yomi Name,Given Name Yomi,Additional Name Yomi,"
+               "Family Name Yomi,Name Prefix,Name Suffix,Initials,Nickname,Short Name,Maiden Name,Birthday,Gender,"
+               "Location,Billing Information,Directory Server,Mileage,Occupation,Hobby,Sensitivity,Priority,Subject,"
+               "Notes,Language,Photo,Group Membership,E-mail 1 - Type,E-mail 1 - Value,E-mail 2 - Type,"
+               "E-mail 2 - Value,Phone 1 - Type,Phone 1 - Value,Address 1 - Type,Address 1 - Formatted,"
+               "Address 1 - Street,Address 1 - City,Address 1 - PO Box,Address 1 - Region,Address 1 - Postal Code,"
+               "Address 1 - Country,Address 1 - Extended Address,Organization 1 - Type,Organization 1 - Name,"
+               "Organization 1 - Yomi Name,Organization 1 - Title,Organization 1 - Department,Website 1 - Type,"
+               "Website 1 - Value"
+            << QStringList{"Given Name=prenom", "Family Name=nom", "Name Prefix=civilite", "Notes=commentaire",
+                           "E-mail 1 - Value=email", "Phone 1 - Value=tel", "Address 1 - Street=adresse1",
+                           "Address 1 - City=ville", "Address 1 - Postal Code=code_postal", "Address 1 - Country=pays",
+                           "Address 1 - Extended Address=adresse2", "Organization 1 - Name=societe",
+                           "Website 1 - Value=url"};
+        QTest::newRow("Google Contacts export, later form")
+            << "First Name,Middle Name,Last Name,Phonetic First Name,Phonetic Middle Name,Phonetic Last Name,"
+               "Name Prefix,Name Suffix,Nickname,File As,Organization Name,Organization Title,"
+               "Organization Department,Birthday,Notes,Photo,Labels,E-mail 1 - Label,E-mail 1 - Value,"
+               "Phone 1 - Label,Phone 1 - Value,Address 1 - Label,Address 1 - Formatted,Address 1 - Street,"
+               "Address 1 - City,Address 1 - PO Box,Address 1 - Region,Address 1 - Postal Code,Address 1 - Country,"
+               "Address 1 - Extended Address,Website 1 - Label,Website 1 - Value"
+            << QStringList{"First Name=prenom", "Last Name=nom", "Name Prefix=civilite", "Organization Name=societe",
+                           "Notes=commentaire", "E-mail 1 - Value=email", "Phone 1 - Value=tel",
+                           "Address 1 - Street=adresse1", "Address 1 - City=ville",
+                           "Address 1 - Postal Code=code_postal", "Address 1 - Country=pays",
+                           "Address 1 - Extended Address=adresse2", "Website 1 - Value=url"};
+        QTest::newRow("Outlook export: business address before home, business phone before the others")
+            << "Title,First Name,Middle Name,Last Name,Suffix,Company,Department,Job Title,Business Street,"
+               "Business Street 2,Business Street 3,Business City,Business State,Business Postal Code,"
+               "Business Country/Region,Home Street,Home Street 2,Home Street 3,Home City,Home State,"
+               "Home Postal Code,Home Country/Region,Other Street,Other City,Other Postal Code,Other Country/Region,"
+               "Assistant's Phone,Business Fax,Business Phone,Business Phone 2,Callback,Car Phone,"
+               "Company Main Phone,Home Fax,Home Phone,Home Phone 2,ISDN,Mobile Phone,Other Fax,Other Phone,Pager,"
+               "Primary Phone,Radio Phone,TTY/TDD Phone,Telex,Account,Anniversary,Assistant's Name,"
+               "Billing Information,Birthday,Business Address PO Box,Categories,Children,Directory Server,"
+               "E-mail Address,E-mail Type,E-mail Display Name,E-mail 2 Address,E-mail 2 Type,"
+               "E-mail 2 Display Name,E-mail 3 Address,E-mail 3 Type,E-mail 3 Display Name,Gender,"
+               "Government ID Number,Hobby,Home Address PO Box,Initials,Internet Free Busy,Keywords,Language,"
+               "Location,Manager's Name,Mileage,Notes,Office Location,Organizational ID Number,"
+               "Other Address PO Box,Priority,Private,Profession,Referred By,Sensitivity,Spouse,User 1,User 2,"
+               "User 3,User 4,Web Page"
+            << QStringList{"Title=civilite", "First Name=prenom", "Last Name=nom", "Company=societe",
+                           "Business Street=adresse1", "Business Street 2=adresse2", "Business City=ville",
+                           "Business Postal Code=code_postal", "Business Country/Region=pays", "Business Fax=fax",
+                           "Business Phone=tel", "E-mail Address=email", "Notes=commentaire", "User 1=champ16",
+                           "User 2=champ17", "User 3=champ18", "User 4=champ19", "Web Page=url"};
+        QTest::newRow("Thunderbird address book: the work address before the home one")
+            << "First Name,Last Name,Display Name,Nickname,Primary Email,Secondary Email,Screen Name,Work Phone,"
+               "Home Phone,Fax Number,Pager Number,Mobile Number,Home Address,Home Address 2,Home City,Home State,"
+               "Home ZipCode,Home Country,Work Address,Work Address 2,Work City,Work State,Work ZipCode,"
+               "Work Country,Job Title,Department,Organization,Web Page 1,Web Page 2,Birth Year,Birth Month,"
+               "Birth Day,Custom 1,Custom 2,Custom 3,Custom 4,Notes"
+            << QStringList{"First Name=prenom", "Last Name=nom", "Primary Email=email", "Work Phone=tel",
+                           "Fax Number=fax", "Work Address=adresse1", "Work Address 2=adresse2", "Work City=ville",
+                           "Work ZipCode=code_postal", "Work Country=pays", "Organization=societe",
+                           "Web Page 1=url", "Custom 1=champ16", "Custom 2=champ17", "Custom 3=champ18",
+                           "Custom 4=champ19", "Notes=commentaire"};
+        QTest::newRow("French, any case, accents and punctuation")
+            << "NOM,Prénom,Société,Adresse,Complément d'adresse,Code Postal,VILLE,Tél.,Courriel,Civilité,Télécopie,"
+               "Pays,Site web,Commentaires"
+            << QStringList{"NOM=nom", "Prénom=prenom", "Société=societe", "Adresse=adresse1",
+                           "Complément d'adresse=adresse2", "Code Postal=code_postal", "VILLE=ville", "Tél.=tel",
+                           "Courriel=email", "Civilité=civilite", "Télécopie=fax", "Pays=pays", "Site web=url",
+                           "Commentaires=commentaire"};
+        QTest::newRow("plain English, two e-mail columns: the first wins")
+            << "Name,First name,E-mail,Email,City,Zip,Company,Phone"
+            << QStringList{"Name=nom", "First name=prenom", "E-mail=email", "City=ville", "Zip=code_postal",
+                           "Company=societe", "Phone=tel"};
+        QTest::newRow("unknown columns are unused")
+            << "Nom,E-mail,Date d'inscription,Montant,Réf"
+            << QStringList{"Nom=nom", "E-mail=email"};
+        QTest::newRow("our own export's heading line")
+            << "nom,prenom,code_postal,ville,adresse1,adresse2,pays,tel,fax,email,societe,civilite,commentaire,url,"
+               "champ16,champ17,champ18,champ19"
+            << QStringList{"nom=nom", "prenom=prenom", "code_postal=code_postal", "ville=ville",
+                           "adresse1=adresse1", "adresse2=adresse2", "pays=pays", "tel=tel", "fax=fax",
+                           "email=email", "societe=societe", "civilite=civilite", "commentaire=commentaire",
+                           "url=url", "champ16=champ16", "champ17=champ17", "champ18=champ18", "champ19=champ19"};
+        QTest::newRow("no heading known: every column left to the user")
+            << "Alpha,Beta" << QStringList{"Alpha=?", "Beta=?"};
+    }
+
+    void headingLinesMapThemselves()
+    {
+        QFETCH(QString, line);
+        QFETCH(QStringList, expected);
+        const QStringList headings = line.split(u',');
+        const QList<int> mapping = mappingOfHeadings(headings);
+        QCOMPARE(mapping.size(), headings.size());
+        QCOMPARE(mapped(headings, mapping), expected);
+        QVERIFY(mappingProblems(mapping, true).isEmpty() || expected.first().endsWith(QLatin1String("=?")));
+    }
+
+    // The first line is a heading line when it matches known headings, or
+    // when it holds text above addresses, numbers or dates; a contact's own
+    // values are not.
+    void headingLineRecognised_data()
+    {
+        QTest::addColumn<QString>("first");
+        QTest::addColumn<QString>("below");
+        QTest::addColumn<bool>("heading");
+        QTest::newRow("known headings") << "Nom;Email" << "Durand;d@example.org" << true;
+        QTest::newRow("known headings, no row below") << "Last Name;E-mail Address" << "" << true;
+        QTest::newRow("unknown text above addresses") << "Qui;Où écrire" << "Durand;d@example.org" << true;
+        QTest::newRow("unknown text above dates") << "Qui;Inscrit le" << "Durand;2024-03-01|Petit;01/02/2023" << true;
+        QTest::newRow("a contact with an address") << "Durand;d@example.org" << "Petit;p@example.org" << false;
+        QTest::newRow("a contact with a number") << "Email;0102030405" << "Petit;0607080910" << false;
+        QTest::newRow("text above text") << "Durand;Paris" << "Petit;Lyon" << false;
+    }
+
+    void headingLineRecognised()
+    {
+        QFETCH(QString, first);
+        QFETCH(QString, below);
+        QFETCH(bool, heading);
+        std::vector<QStringList> rows;
+        for (const QString &r : below.split(u'|', Qt::SkipEmptyParts))
+            rows.push_back(r.split(u';'));
+        QCOMPARE(isHeadingLine(first.split(u';'), rows), heading);
+    }
+
+    // A row whose address the book already holds, whatever its letter case:
+    // added anyway, skipped, or its non-empty values written over the
+    // existing contact's. A row without an address is always added; the
+    // file's own repeats find the contact its first row made.
+    void existingAddresses_data()
+    {
+        QTest::addColumn<ExistingAddress>("choice");
+        QTest::addColumn<int>("added");
+        QTest::addColumn<int>("updated");
+        QTest::addColumn<int>("skipped");
+        QTest::addColumn<QStringList>("book"); // "nom/prenom/email" of each contact in id order
+        QTest::newRow("add anyway") << ExistingAddress::Add << 5 << 0 << 0
+                                    << QStringList{"Durand/Jean/Jean.Durand@Example.org", "Martin//m@example.org",
+                                                   "DURAND//jean.durand@example.org", "Petit/Léa/",
+                                                   "Neuf//neuf@example.org", "Neuf/Bis/NEUF@example.org",
+                                                   "Martin/Marc/m@example.org"};
+        QTest::newRow("skip") << ExistingAddress::Skip << 2 << 0 << 3
+                              << QStringList{"Durand/Jean/Jean.Durand@Example.org", "Martin//m@example.org",
+                                             "Petit/Léa/", "Neuf//neuf@example.org"};
+        QTest::newRow("update with non-empty values") << ExistingAddress::Update << 2 << 3 << 0
+                                                      << QStringList{"DURAND/Jean/jean.durand@example.org",
+                                                                     "Martin/Marc/m@example.org", "Petit/Léa/",
+                                                                     "Neuf/Bis/NEUF@example.org"};
+    }
+
+    void existingAddresses()
+    {
+        QFETCH(ExistingAddress, choice);
+        QFETCH(int, added);
+        QFETCH(int, updated);
+        QFETCH(int, skipped);
+        QFETCH(QStringList, book);
+        {
+            auto db = Database::open(files().bookPath(QStringLiteral("clients")));
+            db->exec(QStringLiteral("INSERT INTO t (nom, prenom, email) VALUES ('Durand', 'Jean', 'Jean.Durand@Example.org')"));
+            db->exec(QStringLiteral("INSERT INTO t (nom, email) VALUES ('Martin', 'm@example.org')"));
+        }
+        SourceTable t;
+        t.columns = {QStringLiteral("nom"), QStringLiteral("prenom"), QStringLiteral("email")};
+        t.rows = {{QStringLiteral("DURAND"), QString(), QStringLiteral(" jean.durand@example.org")},
+                  {QStringLiteral("Petit"), QStringLiteral("Léa"), QString()},
+                  {QStringLiteral("Neuf"), QString(), QStringLiteral("neuf@example.org")},
+                  {QStringLiteral("Neuf"), QStringLiteral("Bis"), QStringLiteral("NEUF@example.org")},
+                  {QStringLiteral("Martin"), QStringLiteral("Marc"), QStringLiteral("m@example.org")}};
+        ImportOptions options;
+        options.skipHeader = true;
+        options.existing = choice;
+        const ImportResult r = importContacts(files(), QStringLiteral("clients"), t, {F_nom, F_prenom, F_email}, options);
+        QVERIFY(r.ok);
+        QCOMPARE(r.added, added);
+        QCOMPARE(r.updated, updated);
+        QCOMPARE(r.skipped, skipped);
+        QCOMPARE(r.refused, 0);
+        QStringList shown;
+        for (const QStringList &c : contacts(QStringLiteral("clients")))
+            shown << QStringList{c[F_nom - 1], c[F_prenom - 1], c[F_email - 1].trimmed()}.join(u'/');
+        QCOMPARE(shown, book);
+        const QString summary = importSummary(r, texts::English);
+        QVERIFY2(summary.contains(QStringLiteral("%1 contact(s) added.").arg(added)), qPrintable(summary));
+        QCOMPARE(summary.contains(QLatin1String("updated")), choice == ExistingAddress::Update);
+        QCOMPARE(summary.contains(QLatin1String("skipped")), choice == ExistingAddress::Skip);
     }
 
     // The heading line is a contact unless the box is ticked; apostrophes turn

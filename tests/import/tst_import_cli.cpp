@@ -1,5 +1,7 @@
 // kirvane-cli tables and import, run as a user runs them: an exported book
-// comes back value for value, a wrong mapping or a wrong file imports nothing.
+// comes back value for value, a wrong mapping or a wrong file imports nothing,
+// --map auto maps a heading line and prints its choice, --existing decides
+// what becomes of rows whose address the book holds.
 #include "clirun.h"
 
 #include <QDir>
@@ -145,6 +147,52 @@ private Q_SLOTS:
         QCOMPARE(lines[0], QByteArray("rc=1"));
         QCOMPARE(lines[1], QByteArray("keep me"));
         QCOMPARE(lines[2], QByteArray("out.csv")); // nothing left beside it
+    }
+
+    void automaticMappingAndExistingAddresses()
+    {
+        QCOMPARE(cli({QStringLiteral("book"), QStringLiteral("create"), QStringLiteral("google")}).code, 0);
+        const QString file = writeFile(QStringLiteral("google.csv"),
+                                       "Name,Given Name,Family Name,E-mail 1 - Type,E-mail 1 - Value,Group Membership\n"
+                                       "Jean Durand,Jean,Durand,* Home,jean@example.org,* myContacts\n"
+                                       "Léa Petit,Léa,Petit,,lea@example.org,\n");
+        const QStringList import{QStringLiteral("import"), QStringLiteral("google"), file, QStringLiteral("--map"),
+                                 QStringLiteral("auto")};
+        CliRun run = cli(import);
+        QCOMPARE(run.code, 0);
+        QCOMPARE(run.out, QByteArray("map \"Name\" -> unused\n"
+                                     "map \"Given Name\" -> prenom\n"
+                                     "map \"Family Name\" -> nom\n"
+                                     "map \"E-mail 1 - Type\" -> unused\n"
+                                     "map \"E-mail 1 - Value\" -> email\n"
+                                     "map \"Group Membership\" -> unused\n"
+                                     "first line: headings, skipped\n"
+                                     "added 2\nrefused 0\n"));
+        QList<QJsonObject> rows = contacts(QStringLiteral("google"));
+        QCOMPARE(rows.size(), 2);
+        QCOMPARE(rows[1].value(QStringLiteral("prenom")).toString(), QStringLiteral("Léa"));
+        QCOMPARE(rows[1].value(QStringLiteral("email")).toString(), QStringLiteral("lea@example.org"));
+
+        writeFile(QStringLiteral("google.csv"), "Given Name,Family Name,E-mail 1 - Value\n"
+                                                "Jean,DURAND,JEAN@EXAMPLE.ORG\nMarc,Neuf,marc@example.org\n");
+        run = cli(import + QStringList{QStringLiteral("--existing"), QStringLiteral("skip")});
+        QCOMPARE(run.code, 0);
+        QVERIFY2(run.out.endsWith("added 1\nupdated 0\nskipped 1\nrefused 0\n"), run.out.constData());
+        run = cli(import + QStringList{QStringLiteral("--existing"), QStringLiteral("update")});
+        QCOMPARE(run.code, 0);
+        QVERIFY2(run.out.endsWith("added 0\nupdated 2\nskipped 0\nrefused 0\n"), run.out.constData());
+        rows = contacts(QStringLiteral("google"));
+        QCOMPARE(rows.size(), 3);
+        QCOMPARE(rows[0].value(QStringLiteral("nom")).toString(), QStringLiteral("DURAND"));
+
+        run = cli(import + QStringList{QStringLiteral("--existing"), QStringLiteral("merge")});
+        QCOMPARE(run.code, 1);
+        QVERIFY2(run.err.contains("--existing takes add, skip or update"), run.err.constData());
+        const QString plain = writeFile(QStringLiteral("plain.csv"), "Durand;d@example.org\nPetit;p@example.org\n");
+        run = cli({QStringLiteral("import"), QStringLiteral("google"), plain, QStringLiteral("--map"), QStringLiteral("auto")});
+        QCOMPARE(run.code, 1);
+        QVERIFY2(run.err.contains("does not read as headings"), run.err.constData());
+        QCOMPARE(contacts(QStringLiteral("google")).size(), 3);
     }
 
     // Each check of the mapping stops the import with the wizard's words.

@@ -1,7 +1,9 @@
 // The import wizard offscreen, driven by its widgets' names: the pages in
 // order, the table choice shown only where a file holds several tables, the
 // preview, the mapping by heading clicks, its four checks, a file that is not
-// of its kind, and an import that ends with its counts.
+// of its kind, and an import that ends with its counts. A heading line that
+// maps itself, the kind that follows the file (chosen or typed), and rows
+// whose address the book holds.
 #include "contacts/bookmanager.h"
 #include "import/contactimport.h"
 #include "import/widgets/exportcommand.h"
@@ -105,7 +107,7 @@ private Q_SLOTS:
         m_wizard->setColumnChooser([this](int column) { return m_fields.value(column, kNotIdentified); });
         m_wizard->show();
         m_file = writeFile(QStringLiteral("contacts.csv"),
-                           "Nom;Email;Ville\r\nO'Neil;o'neil@example.org;Paris\r\nDurand;d@example.org;Lyon\r\n"
+                           "Qui;Courrier;Lieu\r\nO'Neil;o'neil@example.org;Paris\r\nDurand;d@example.org;Lyon\r\n"
                            "A;a@x.org;\r\nB;b@x.org;\r\nC;c@x.org;\r\n");
     }
 
@@ -138,7 +140,7 @@ private Q_SLOTS:
         QCOMPARE(preview()->topLevelItemCount(), 5);
         QCOMPARE(preview()->columnCount(), 3);
         QCOMPARE(preview()->headerItem()->text(0), QStringLiteral("Please, click here"));
-        QCOMPARE(preview()->topLevelItem(0)->text(1), QStringLiteral("Email"));
+        QCOMPARE(preview()->topLevelItem(0)->text(1), QStringLiteral("Courrier"));
         QCOMPARE(preview()->topLevelItem(1)->text(0), QStringLiteral("O\u2019Neil"));
     }
 
@@ -200,6 +202,80 @@ private Q_SLOTS:
         QVERIFY(!m_wizard->isVisible());
     }
 
+    // A heading line of known headings arrives mapped, unknown ones unused,
+    // the first line ticked to be skipped: Import works without a click on a
+    // heading. Imported again with "skip", every row is skipped; with
+    // "update", the contacts take the rows' non-empty values.
+    void headingLineArrivesMapped()
+    {
+        m_file = writeFile(QStringLiteral("outlook.csv"),
+                           "First Name,Last Name,E-mail Address,Business City,Référence interne\r\n"
+                           "Jean,Durand,jean@example.org,Paris,A1\r\nLéa,Petit,lea@example.org,,A2\r\n");
+        reachPreview("Radio_csv");
+        QStringList headings;
+        for (int c = 0; c < preview()->columnCount(); ++c)
+            headings << preview()->headerItem()->text(c);
+        QCOMPARE(headings, (QStringList{"First name", "Name", "Email", "City", "Unused"}));
+        QVERIFY(child<QCheckBox>("Chk_ignorer_colonne")->isChecked());
+        QVERIFY(child<QRadioButton>("Radio_existant_ajouter")->isChecked());
+        click("btn_executer");
+        QCOMPARE(m_asker.texts(), QStringList{QStringLiteral("2 contact(s) added.")});
+        QCOMPARE(contactCount(), 2);
+
+        m_file = writeFile(QStringLiteral("outlook.csv"),
+                           "First Name,Last Name,E-mail Address,Business City,Référence interne\r\n"
+                           "Jean,Durand,JEAN@example.org,,A1\r\nLéa,Petit,lea@example.org,Lyon,A2\r\n"
+                           "Marc,Neuf,marc@example.org,,A3\r\n");
+        for (const char *choice : {"Radio_existant_ignorer", "Radio_existant_maj"}) {
+            m_asker.clear();
+            reachPreview("Radio_csv");
+            child<QRadioButton>(choice)->setChecked(true);
+            click("btn_executer");
+            if (qstrcmp(choice, "Radio_existant_ignorer") == 0)
+                QCOMPARE(m_asker.texts(), QStringList{QStringLiteral("1 contact(s) added.\n"
+                                                                     "2 row(s) skipped: address already in the book.")});
+            else
+                QCOMPARE(m_asker.texts(), QStringList{QStringLiteral("0 contact(s) added.\n3 contact(s) updated.")});
+        }
+        QCOMPARE(contactCount(), 3);
+        ContactRecord record = emptyContact();
+        m_base->contacts().readContact(1, QStringLiteral("clients"), record);
+        QCOMPARE(record[F_ville].value, QStringLiteral("Paris")); // an empty value leaves the contact's
+        QCOMPARE(record[F_email].value, QStringLiteral("JEAN@example.org"));
+        m_base->contacts().readContact(2, QStringLiteral("clients"), record);
+        QCOMPARE(record[F_ville].value, QStringLiteral("Lyon"));
+    }
+
+    // The kind ticked on page 1 gives way to the file's: a CSV chosen or typed
+    // while Access is ticked is read as CSV, and page 1 shows it.
+    void theKindFollowsTheFile_data()
+    {
+        QTest::addColumn<bool>("typed");
+        QTest::newRow("chosen") << false;
+        QTest::newRow("typed") << true;
+    }
+
+    void theKindFollowsTheFile()
+    {
+        QFETCH(bool, typed);
+        m_wizard->start(QStringLiteral("clients"));
+        QVERIFY(child<QRadioButton>("radio_access")->isChecked());
+        click("btn_suivant");
+        QVERIFY(child<QComboBox>("CB_table")->isVisible());
+        if (typed) {
+            QTest::keyClicks(child<QLineEdit>("e_nom_fic_source"), m_file);
+            QVERIFY(child<QPushButton>("btn_suivant")->isEnabled());
+        } else {
+            click("btn_ouvrirfichier");
+        }
+        click("btn_suivant");
+        QCOMPARE(m_asker.texts(), QStringList());
+        QCOMPARE(m_wizard->page(), 3);
+        QCOMPARE(m_wizard->session().kind(), SourceKind::Csv);
+        QVERIFY(child<QRadioButton>("Radio_csv")->isChecked());
+        QCOMPARE(preview()->topLevelItemCount(), 5);
+    }
+
     // A Paradox file opens with its own table chosen and no table choice shown.
     void paradoxPreselectsItsTable()
     {
@@ -224,9 +300,11 @@ private Q_SLOTS:
         QCOMPARE(m_wizard->session().tableName(), QStringLiteral("Table2"));
     }
 
-    // A file that is not of the kind chosen: the format message, back to page 1.
+    // A file that is not what its extension claims: the format message, back
+    // to page 1.
     void wrongFileGoesBackToTheFirstPage()
     {
+        m_file = writeFile(QStringLiteral("contacts.dbf"), "Nom;Email\r\nA;a@example.org\r\n");
         m_wizard->start(QStringLiteral("clients"));
         child<QRadioButton>("Radio_dbase")->setChecked(true);
         click("btn_suivant");

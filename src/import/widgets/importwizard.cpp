@@ -4,6 +4,7 @@
 #include "import/widgets/columnchoicedialog.h"
 #include "texts/texttable.h"
 #include "common/folders.h"
+#include "common/inifile.h"
 #include "store/bookfiles.h"
 #include "store/contactrecord.h"
 #include "texts/asker.h"
@@ -14,6 +15,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -76,6 +78,11 @@ constexpr KindButton kKindButtons[] = {
     {"Radio_vcard", SourceKind::Vcard, texts::ImportKindVcard},
 };
 
+// Where the file chooser opens: the folder last used, kept in interface.ini
+// beside the folders of the message view's choosers.
+const QString kStateSection = QStringLiteral("Import");
+const QString kFolderKey = QStringLiteral("SourceFolder");
+
 } // namespace
 
 ImportWizard::ImportWizard(const BookFiles &files, texts::Asker &asker, QWidget *parent)
@@ -120,7 +127,6 @@ ImportWizard::ImportWizard(const BookFiles &files, texts::Asker &asker, QWidget 
     m_sourceLabel = new QLabel;
     m_sourceFile = new QLineEdit;
     m_sourceFile->setObjectName(QStringLiteral("e_nom_fic_source"));
-    m_sourceFile->setReadOnly(true);
     m_openFile = new QPushButton(QStringLiteral("..."));
     m_openFile->setObjectName(QStringLiteral("btn_ouvrirfichier"));
     m_tableLabel = new QLabel;
@@ -156,10 +162,21 @@ ImportWizard::ImportWizard(const BookFiles &files, texts::Asker &asker, QWidget 
         m_labels[size_t(k)]->setObjectName(QStringLiteral("e_chp_%1").arg(16 + k));
         labels->addWidget(m_labels[size_t(k)]);
     }
+    m_existingLabel = new QLabel;
+    auto *existing = new QHBoxLayout;
+    existing->addWidget(m_existingLabel);
+    const char *existingNames[] = {"Radio_existant_ajouter", "Radio_existant_ignorer", "Radio_existant_maj"};
+    for (size_t k = 0; k < m_existing.size(); ++k) {
+        m_existing[k] = new QRadioButton;
+        m_existing[k]->setObjectName(QLatin1String(existingNames[k]));
+        existing->addWidget(m_existing[k]);
+    }
+    existing->addStretch();
     auto *l3 = new QVBoxLayout(page3);
     l3->addWidget(m_preview);
     l3->addWidget(m_progress);
     l3->addWidget(m_skipHeader);
+    l3->addLayout(existing);
     l3->addLayout(labels);
 
     m_pages->addWidget(page1);
@@ -189,6 +206,16 @@ ImportWizard::ImportWizard(const BookFiles &files, texts::Asker &asker, QWidget 
     connect(m_next, &QPushButton::clicked, this, &ImportWizard::btn_suivantClick);
     connect(m_previous, &QPushButton::clicked, this, &ImportWizard::btn_precedentClick);
     connect(m_openFile, &QPushButton::clicked, this, &ImportWizard::btn_ouvrirfichierClick);
+    // A typed or pasted path is opened by Enter or by Next.
+    connect(m_sourceFile, &QLineEdit::textEdited, this, [this](const QString &text) {
+        m_session.closeFile();
+        m_table->clear();
+        m_next->setEnabled(!text.trimmed().isEmpty());
+    });
+    connect(m_sourceFile, &QLineEdit::returnPressed, this, [this] {
+        if (!m_sourceFile->text().trimmed().isEmpty())
+            openSourceFile(m_sourceFile->text().trimmed());
+    });
     connect(m_cancel, &QPushButton::clicked, this, &ImportWizard::btn_annulerClick);
     connect(m_execute, &QPushButton::clicked, this, &ImportWizard::btn_executerClick);
     connect(m_preview->header(), &QHeaderView::sectionClicked, this, &ImportWizard::Lst_contactColumnClick);
@@ -215,6 +242,10 @@ void ImportWizard::applyLanguage(int language)
     m_sourceLabel->setText(text(ImportSourceFile, language));
     m_tableLabel->setText(text(ImportTable, language));
     m_skipHeader->setText(text(ImportIgnoreFirstLine, language));
+    m_existingLabel->setText(text(ImportExistingLabel, language));
+    m_existing[0]->setText(text(ImportExistingAdd, language));
+    m_existing[1]->setText(text(ImportExistingSkip, language));
+    m_existing[2]->setText(text(ImportExistingUpdate, language));
     copyLook(m_cancel, ButtonCancel, language);
     copyLook(m_execute, ButtonImport, language);
     copyLook(m_previous, ButtonPrevious, language);
@@ -242,6 +273,7 @@ void ImportWizard::start(const QString &book)
     for (int k = 0; k < 4; ++k)
         m_labels[size_t(k)]->setText(labels[size_t(F_champ16 + k)].label);
     m_kinds[1].first->setChecked(true); // Access
+    m_existing[0]->setChecked(true);
     m_preview->clear();
     m_preview->setColumnCount(0);
     showPage(1);
@@ -264,6 +296,16 @@ SourceKind ImportWizard::chosenKind() const
     return SourceKind::Access;
 }
 
+void ImportWizard::showKind(SourceKind kind)
+{
+    for (const auto &[radio, k] : m_kinds)
+        if (k == kind)
+            radio->setChecked(true);
+    const bool choose = m_session.choosesTable();
+    m_table->setVisible(choose);
+    m_tableLabel->setVisible(choose);
+}
+
 void ImportWizard::btn_suivantClick()
 {
     if (m_page == 1) {
@@ -271,14 +313,15 @@ void ImportWizard::btn_suivantClick()
         m_session.closeFile();
         m_sourceFile->clear();
         m_table->clear();
-        const bool choose = m_session.choosesTable();
-        m_table->setVisible(choose);
-        m_tableLabel->setVisible(choose);
+        showKind(m_session.kind());
         showPage(2);
         return;
     }
     if (m_page == 2) {
-        if (!m_session.hasFile())
+        const QString typed = m_sourceFile->text().trimmed();
+        if (!m_session.hasFile() && !typed.isEmpty())
+            openSourceFile(typed);
+        if (!m_session.hasFile() || m_page != 2)
             return;
         showPage(3);
         bool opened = false;
@@ -320,12 +363,18 @@ void ImportWizard::btn_ouvrirfichierClick()
     const QString path = m_chooseFile ? m_chooseFile(m_session.kind()) : QString();
     if (path.isEmpty())
         return;
+    openSourceFile(path);
+}
+
+void ImportWizard::openSourceFile(const QString &path)
+{
     m_sourceFile->setText(QDir::toNativeSeparators(path));
     bool opened = false;
     {
         WaitCursor wait;
-        opened = m_session.openFile(path);
+        opened = m_session.openFile(QDir::fromNativeSeparators(path), true);
     }
+    showKind(m_session.kind());
     if (!opened) {
         m_asker.ask(DialogKind::Error, texts::text(texts::ImportBadFormat, m_language));
         backToFirstPage();
@@ -351,7 +400,8 @@ void ImportWizard::fillPreview()
     const int columns = m_session.columnCount();
     m_preview->setColumnCount(columns);
     for (int c = 0; c < columns; ++c)
-        setHeading(c, kNotIdentified);
+        setHeading(c, m_session.mapping().value(c, kNotIdentified));
+    m_skipHeader->setChecked(m_session.firstLineIsHeading());
     const QList<QStringList> rows = m_session.previewRows();
     m_progress->setRange(0, int(qMax<qsizetype>(1, rows.size())));
     m_progress->setValue(0);
@@ -399,9 +449,12 @@ void ImportWizard::btn_executerClick()
         } else {
             ImportOptions options;
             options.skipHeader = m_skipHeader->isChecked();
+            options.existing = m_existing[1]->isChecked()   ? ExistingAddress::Skip
+                               : m_existing[2]->isChecked() ? ExistingAddress::Update
+                                                            : ExistingAddress::Add;
             options.titlesPath = common::findNoCase(common::dataFolder(), QStringLiteral("titre.ini"));
             options.progress = [this](int value, int maximum) {
-                m_progress->setRange(0, qMax(1, maximum));
+                m_progress->setRange(0, maximum); // 0: the count is not known yet
                 m_progress->setValue(value);
             };
             options.processEvents = [] { QCoreApplication::processEvents(); };
@@ -421,13 +474,29 @@ QString ImportWizard::defaultFileChoice(SourceKind kind)
     static const char *const dialogNames[] = {"OpenDialog_csv", "OpenDialog_access", "OpenDialog_excel", "OpenDialog_lotus",
                                               "OpenDialog_paradox", "OpenDialog_dbase", "OpenDialog_wab", "OpenDialog_xlsx",
                                               "OpenDialog_ods", "OpenDialog_vcard"};
+    // The kind's own files first, then every kind: the file decides its kind.
+    QStringList filters{kindFilter(kind)}, every;
+    for (const KindButton &k : kKindButtons)
+        every << kindPatterns(k.kind);
+    filters << QStringLiteral("%1 (%2)").arg(texts::text(texts::ImportEveryKind, m_language), every.join(u' '));
+    for (const KindButton &k : kKindButtons)
+        if (k.kind != kind)
+            filters << kindFilter(k.kind);
+    const QString statePath = common::dataFolder() + QStringLiteral("interface.ini");
+    const QString folder = common::IniFile(statePath).value(kStateSection, kFolderKey);
     QFileDialog dialog(this);
     dialog.setObjectName(QLatin1String(dialogNames[int(kind)]));
     dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setNameFilter(kindFilter(kind));
+    dialog.setNameFilters(filters);
+    if (!folder.isEmpty() && QFileInfo(folder).isDir())
+        dialog.setDirectory(folder);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
-    return dialog.selectedFiles().first();
+    const QString path = dialog.selectedFiles().first();
+    common::IniFile state(statePath);
+    state.setValue(kStateSection, kFolderKey, QFileInfo(path).absolutePath());
+    (void)state.save(statePath); // a folder that cannot be remembered is simply not
+    return path;
 }
 
 int ImportWizard::defaultColumnChoice(int)

@@ -8,6 +8,12 @@
 // Made once at start-up and reused: importInto(book) restarts at page 1 and
 // shows it modally. Questions and notices go through the Asker; the file and
 // the column choices go through choosers a test can replace.
+//
+// The file decides its kind: one whose content or extension shows another
+// kind than the one ticked on page 1 is opened as that kind, and the page-1
+// choice follows. The path can also be typed or pasted. A first line that
+// reads as headings arrives mapped by its headings with "Ignore the first
+// line" ticked; the user changes either as before.
 
 #include "import/importsession.h"
 
@@ -69,6 +75,7 @@ private:
     void btn_suivantClick();
     void btn_precedentClick();
     void btn_ouvrirfichierClick();
+    void openSourceFile(const QString &path);
     void btn_annulerClick();
     void btn_executerClick();
     void Lst_contactColumnClick(int column);
@@ -78,6 +85,7 @@ private:
     void fillPreview();
     void setHeading(int column, int field);
     [[nodiscard]] SourceKind chosenKind() const;
+    void showKind(SourceKind kind);
     [[nodiscard]] QString defaultFileChoice(SourceKind kind);
     [[nodiscard]] int defaultColumnChoice(int column);
 
@@ -105,6 +113,8 @@ private:
     QTreeWidget *m_preview = nullptr;
     QProgressBar *m_progress = nullptr;
     QCheckBox *m_skipHeader = nullptr;
+    QLabel *m_existingLabel = nullptr;
+    std::array<QRadioButton *, 3> m_existing{};
     std::array<QLineEdit *, 4> m_labels{};
     QPushButton *m_cancel = nullptr;
     QPushButton *m_execute = nullptr;
