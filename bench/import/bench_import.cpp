@@ -57,8 +57,9 @@ struct Run {
 };
 
 // Runs program with args, input on its standard input; its wall time and its
-// peak resident size as the kernel counts it.
-Run measure(const QString &program, const QStringList &args, const QByteArray &input = {})
+// peak resident size as the kernel counts it. quiet drops what it says on its
+// standard error.
+Run measure(const QString &program, const QStringList &args, const QByteArray &input = {}, bool quiet = false)
 {
     int in[2], out[2];
     if (pipe(in) != 0 || pipe(out) != 0)
@@ -69,6 +70,9 @@ Run measure(const QString &program, const QStringList &args, const QByteArray &i
     if (pid == 0) {
         dup2(in[0], 0);
         dup2(out[1], 1);
+        if (quiet)
+            if (!freopen("/dev/null", "w", stderr))
+                _exit(126);
         close(in[1]);
         close(out[0]);
         std::vector<QByteArray> words{program.toLocal8Bit()};
@@ -158,7 +162,7 @@ int main(int argc, char *argv[])
 
     Run ours;
     for (int i = 0; i < 3; ++i) {
-        (void)measure(cli, book + QStringList{QStringLiteral("delete"), QStringLiteral("bench")});
+        (void)measure(cli, book + QStringList{QStringLiteral("delete"), QStringLiteral("bench")}, {}, true);
         if (measure(cli, book + QStringList{QStringLiteral("create"), QStringLiteral("bench")}).code != 0) {
             std::fprintf(stderr, "kirvane-cli book create failed\n");
             return 1;

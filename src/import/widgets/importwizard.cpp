@@ -164,7 +164,6 @@ ImportWizard::ImportWizard(const BookFiles &files, texts::Asker &asker, QWidget 
     }
     m_existingLabel = new QLabel;
     auto *existing = new QHBoxLayout;
-    existing->addWidget(m_existingLabel);
     const char *existingNames[] = {"Radio_existant_ajouter", "Radio_existant_ignorer", "Radio_existant_maj"};
     for (size_t k = 0; k < m_existing.size(); ++k) {
         m_existing[k] = new QRadioButton;
@@ -176,6 +175,7 @@ ImportWizard::ImportWizard(const BookFiles &files, texts::Asker &asker, QWidget 
     l3->addWidget(m_preview);
     l3->addWidget(m_progress);
     l3->addWidget(m_skipHeader);
+    l3->addWidget(m_existingLabel);
     l3->addLayout(existing);
     l3->addLayout(labels);
 
@@ -206,16 +206,16 @@ ImportWizard::ImportWizard(const BookFiles &files, texts::Asker &asker, QWidget 
     connect(m_next, &QPushButton::clicked, this, &ImportWizard::btn_suivantClick);
     connect(m_previous, &QPushButton::clicked, this, &ImportWizard::btn_precedentClick);
     connect(m_openFile, &QPushButton::clicked, this, &ImportWizard::btn_ouvrirfichierClick);
-    // A typed or pasted path is opened by Enter or by Next.
+    // A typed or pasted path is opened by Next, or by Enter, which is Next:
+    // no other button of the wizard is clicked by Enter.
     connect(m_sourceFile, &QLineEdit::textEdited, this, [this](const QString &text) {
         m_session.closeFile();
         m_table->clear();
         m_next->setEnabled(!text.trimmed().isEmpty());
     });
-    connect(m_sourceFile, &QLineEdit::returnPressed, this, [this] {
-        if (!m_sourceFile->text().trimmed().isEmpty())
-            openSourceFile(m_sourceFile->text().trimmed());
-    });
+    for (QPushButton *b : {m_cancel, m_previous, m_openFile, m_execute})
+        b->setAutoDefault(false);
+    m_next->setDefault(true);
     connect(m_cancel, &QPushButton::clicked, this, &ImportWizard::btn_annulerClick);
     connect(m_execute, &QPushButton::clicked, this, &ImportWizard::btn_executerClick);
     connect(m_preview->header(), &QHeaderView::sectionClicked, this, &ImportWizard::Lst_contactColumnClick);
