@@ -3,15 +3,14 @@
 # the build's binaries known through the environment.
 function(kirvane_test name)
   cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
-  # A group still being written may name a source that is not there yet: leave
-  # that test out rather than break the whole configuration.
+  # A test named with a source that is not there stops the configuration, so
+  # that no test drops out of the suite unnoticed.
   foreach(src ${T_SOURCES})
     if(NOT IS_ABSOLUTE ${src})
       set(src ${CMAKE_CURRENT_SOURCE_DIR}/${src})
     endif()
     if(NOT EXISTS ${src})
-      message(WARNING "${name}: ${src} is missing; the test is left out")
-      return()
+      message(FATAL_ERROR "${name}: ${src} is missing")
     endif()
   endforeach()
   add_executable(${name} ${T_SOURCES})

@@ -195,8 +195,8 @@ bool MailMessage::compose(QString *error)
     if (!fits)
         wireCharset = Charset(QStringLiteral("UTF-8"));
 
-    const QByteArray messageId = fixedIds.messageId.isEmpty() ? makeMessageId(messageIdHost(from)) : fixedIds.messageId;
-    h.append("Message-Id: " + messageId);
+    const QByteArray id = fixedIds.messageId.isEmpty() ? makeMessageId(messageIdHost(from)) : fixedIds.messageId;
+    h.append("Message-Id: " + id);
     h.append("Date: " + oneLine(date).toUtf8());
     h.append("X-Priority: " + QByteArray::number(int(priority) + 1));
 

@@ -39,10 +39,10 @@ public:
     using QFrame::QFrame;
     // Called once when the main window is built: take up commands, keep what
     // the view needs of the main window.
-    virtual void connectCommands(Commands &commands) {}
+    virtual void connectCommands(Commands & /*commands*/) {}
     // Captions in language (1 French, 2 English); called with French when
     // built and with the active language by the language pass.
-    virtual void applyLanguage(int language) {}
+    virtual void applyLanguage(int /*language*/) {}
 };
 
 class ContactsView : public ViewFrame {
@@ -87,7 +87,7 @@ public:
     [[nodiscard]] virtual QString findText() const { return {}; }
     virtual void openFindDialog() {}
     // Opens the saved message at path (given on the command line).
-    virtual void openMessageFile(const QString &path) {}
+    virtual void openMessageFile(const QString & /*path*/) {}
     virtual void openReplaceDialog() {}
 };
 

@@ -1,12 +1,10 @@
 #pragma once
 // A data folder of the test's with address books filled from short lists.
 
-#include "common/folders.h"
 #include "contacts/bookmanager.h"
-#include "store/addressbookstore.h"
 #include "store/contactrecord.h"
+#include "support/datafolder.h"
 
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <initializer_list>
@@ -20,15 +18,11 @@ struct Person {
 };
 
 class BooksFixture {
+    test::TestDataFolder m_data;
+
 public:
-    BooksFixture()
-    {
-        common::setDataFolder(m_dir.path());
-        QString error;
-        if (!store::BookFiles::ensureDataFolder(common::dataFolder(), &error))
-            qFatal("data folder: %s", qPrintable(error));
-        store.initDataFolder();
-    }
+    store::AddressBookStore &store = m_data.store();
+
     // Makes book (from the template) holding people, ids 1, 2, ... in order.
     void book(const QString &name, std::initializer_list<Person> people)
     {
@@ -47,10 +41,7 @@ public:
         }
         store.contacts().saveContacts(records, name);
     }
-    [[nodiscard]] QString home() const { return m_dir.path(); }
-
-    QTemporaryDir m_dir;
-    store::AddressBookStore store;
+    [[nodiscard]] QString home() const { return m_data.path(); }
 };
 
 } // namespace kirvane::testing

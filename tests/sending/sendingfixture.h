@@ -28,17 +28,19 @@ struct Received {
 // The test's SMTP peer: aiosmtpd with the handler of smtp_peer.py.
 class SmtpPeer : public Peer {
 public:
-    // options: "refuse=a@x,b@x", "drop=N", "delay=SECONDS".
+    // options: "refuse=a@x,b@x", "drop=N", "delay=SECONDS". The peer binds
+    // port 0 unless onPort (the port of a peer stopped before) is given.
     bool start(const QString &maildir, const QStringList &options = {}, quint16 onPort = 0)
     {
         m_maildir = maildir;
-        port = onPort ? onPort : freePort();
         qputenv("PYTHONPATH", qgetenv("KIRVANE_SOURCE_DIR") + "/tests/sending");
-        return startListening(QStringLiteral("/usr/bin/python3"),
-                              QStringList{"-m", "aiosmtpd", "-n", "-l", QStringLiteral("127.0.0.1:%1").arg(port), "-c",
-                                          "smtp_peer.Peer", maildir}
-                                  + options,
-                              port);
+        const QStringList args = QStringList{"-m", "aiosmtpd", "-n", "-l", QStringLiteral("127.0.0.1:%1").arg(onPort),
+                                             "-c", "smtp_peer.Peer", maildir}
+                                 + options;
+        if (onPort)
+            return startListening(QStringLiteral("/usr/bin/python3"), args, port = onPort);
+        port = startOnAnyPort(QStringLiteral("/usr/bin/python3"), args);
+        return port != 0;
     }
 
     // Every message received so far, read with Python's email package.

@@ -294,7 +294,8 @@ private Q_SLOTS:
         QVERIFY(!run.sendNew());
         QCOMPARE(ask.informed.takeLast(), texts::text(texts::SettingsMissing));
 
-        data.writeSettings(freePort());
+        const ClosedPort nobody;
+        data.writeSettings(nobody.port);
         doc.setSubject(QString());
         QVERIFY(!run.sendNew());
         QVERIFY(ask.informed.isEmpty());
@@ -316,7 +317,8 @@ private Q_SLOTS:
     {
         DataFolder data;
         data.makeBook(QStringLiteral("A"), {"Aa|1|a1@x.org"});
-        data.writeSettings(freePort());
+        const ClosedPort nobody;
+        data.writeSettings(nobody.port);
         message::MessageDocument doc;
         fill(doc, {QStringLiteral("A")});
         ScriptedQuestions ask;

@@ -73,7 +73,8 @@ void TestSyncCli::failuresExitWithOne()
     QVERIFY(fx.pop.addMessage(mailMessage("ABONNE a@example.net")));
     QVERIFY(fx.pop.addMessage(mailMessage("Hello")));
     QVERIFY(smtpUp ? fx.startServers() : fx.pop.start());
-    QVERIFY(fx.writeConfig(password, 0, smtpUp ? 0 : freePort()));
+    const ClosedPort smtpDown;
+    QVERIFY(fx.writeConfig(password, 0, smtpUp ? 0 : smtpDown.port));
     const CliRun r = runCli(fx.home(), {"sync"});
     QCOMPARE(r.code, 1);
     QCOMPARE(r.out, out);

@@ -387,7 +387,8 @@ void TestSyncJob::failures()
         QVERIFY(fx.startServers());
         QVERIFY(fx.writeConfig(password));
     } else {
-        QVERIFY(fx.writeConfig(password, freePort(), freePort()));
+        const ClosedPort pop, smtp;
+        QVERIFY(fx.writeConfig(password, pop.port, smtp.port));
     }
     QCOMPARE(int(run()), end);
     QCOMPARE(m_asker.texts(), QStringList{notice});
@@ -452,7 +453,8 @@ void TestSyncJob::forwardingServerDown()
     QVERIFY(fx.pop.addMessage(mailMessage("Hello there")));
     QVERIFY(fx.pop.addMessage(mailMessage("ABONNE third@example.net")));
     QVERIFY(fx.pop.start());
-    QVERIFY(fx.writeConfig(QStringLiteral("secret"), 0, freePort()));
+    const ClosedPort smtp;
+    QVERIFY(fx.writeConfig(QStringLiteral("secret"), 0, smtp.port));
 
     QList<Done> done;
     QCOMPARE(run(&done), End::ForwardFailed);

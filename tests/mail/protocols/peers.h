@@ -6,39 +6,80 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QSet>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QThread>
 
+#include <arpa/inet.h>
 #include <csignal>
 #include <memory>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/types.h>
 #include <unistd.h>
 
-// A port that was free a moment ago.
-inline quint16 freePort()
+// The TCP ports on which process pid listens, read from /proc: a server told to
+// bind port 0 says where it went, with no port guessed free beforehand.
+inline QList<quint16> listeningPorts(qint64 pid)
 {
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
+    QSet<QByteArray> inodes;
+    const QString fds = QStringLiteral("/proc/%1/fd").arg(pid);
+    for (const QString &fd : QDir(fds).entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot)) {
+        char target[64];
+        const ssize_t n = ::readlink(QFile::encodeName(fds + u'/' + fd).constData(), target, sizeof target);
+        const QByteArray link(target, n > 0 ? n : 0);
+        if (link.startsWith("socket:[") && link.endsWith(']'))
+            inodes.insert(link.mid(8, link.size() - 9));
+    }
+    QList<quint16> ports;
+    for (const char *table : {"/proc/net/tcp", "/proc/net/tcp6"}) {
+        QFile f(QString::fromLatin1(table));
+        if (!f.open(QIODevice::ReadOnly))
+            continue;
+        f.readLine(); // the heading
+        while (!f.atEnd()) {
+            const QList<QByteArray> cols = f.readLine().simplified().split(' ');
+            // local address "HEX:PORT", state 0A = LISTEN, inode in column 9
+            if (cols.size() > 9 && cols[3] == "0A" && inodes.contains(cols[9])) {
+                const quint16 port = quint16(cols[1].mid(cols[1].lastIndexOf(':') + 1).toUInt(nullptr, 16));
+                if (!ports.contains(port))
+                    ports << port;
+            }
+        }
+    }
+    return ports;
 }
 
-// True once something accepts connections on the port.
-inline bool waitForPort(quint16 port, int ms = 10000)
-{
-    QDeadlineTimer deadline(ms);
-    while (!deadline.hasExpired()) {
-        QTcpSocket s;
-        s.connectToHost(QHostAddress::LocalHost, port);
-        if (s.waitForConnected(200)) {
-            s.disconnectFromHost();
-            return true;
-        }
-        QThread::msleep(50);
+// A loopback port where nothing listens for as long as the object lives: the
+// socket is bound but never listens, so a connection is refused, and no other
+// program can take the port in the meantime.
+class ClosedPort {
+public:
+    ClosedPort()
+    {
+        m_fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof a;
+        if (m_fd >= 0 && ::bind(m_fd, reinterpret_cast<sockaddr *>(&a), sizeof a) == 0
+            && ::getsockname(m_fd, reinterpret_cast<sockaddr *>(&a), &len) == 0)
+            port = ntohs(a.sin_port);
     }
-    return false;
-}
+    ClosedPort(const ClosedPort &) = delete;
+    ClosedPort &operator=(const ClosedPort &) = delete;
+    ~ClosedPort()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    quint16 port = 0;
+
+private:
+    int m_fd = -1;
+};
 
 class Peer {
 public:
@@ -54,10 +95,30 @@ public:
         m_process->start(program, args);
         return m_process->waitForStarted(5000);
     }
-    // Starts a server that should listen on port; true once it does.
+    // Starts a server told to listen on port 0 and returns the port it took,
+    // or 0 when it stopped or took none within ten seconds.
+    quint16 startOnAnyPort(const QString &program, const QStringList &args)
+    {
+        return start(program, args) ? waitForListening() : 0;
+    }
+    // Starts a server that should listen on port (one it had before, or one
+    // given to a server that takes no port 0); true once this server does.
     bool startListening(const QString &program, const QStringList &args, quint16 port)
     {
-        return start(program, args) && waitForPort(port);
+        return start(program, args) && waitForListening(port) == port;
+    }
+    // The port the server listens on (port, or any when 0) once it does; 0
+    // when it stopped first or took too long.
+    quint16 waitForListening(quint16 port = 0, int ms = 10000)
+    {
+        QDeadlineTimer deadline(ms);
+        while (!deadline.hasExpired() && m_process->state() == QProcess::Running) {
+            const QList<quint16> ports = listeningPorts(m_process->processId());
+            if (port == 0 ? !ports.isEmpty() : ports.contains(port))
+                return port == 0 ? ports.first() : port;
+            QThread::msleep(20);
+        }
+        return 0;
     }
     QProcess *process() const { return m_process.get(); }
     // A peer that forks away from its starter (a daemon) is stopped by the pid
@@ -157,9 +218,40 @@ public:
         m_key = key;
     }
 
+    // Dovecot takes no port 0: it is given ports the kernel has just handed
+    // out and, should another program take one first, started again on others.
     bool start()
     {
-        port = freePort();
+        for (int attempt = 0; attempt < 5; ++attempt) {
+            const QList<quint16> ports = unusedPorts(m_cert.isEmpty() ? 1 : 2);
+            if (startOn(ports.value(0), ports.value(1)))
+                return true;
+            stop();
+        }
+        return false;
+    }
+
+    quint16 port = 0;
+    quint16 tlsPort = 0; // with useTls()
+
+private:
+    // Ports no one listened on a moment ago, all different.
+    static QList<quint16> unusedPorts(int n)
+    {
+        std::vector<std::unique_ptr<QTcpServer>> probes;
+        QList<quint16> ports;
+        for (int i = 0; i < n; ++i) {
+            probes.push_back(std::make_unique<QTcpServer>());
+            probes.back()->listen(QHostAddress::LocalHost, 0);
+            ports << probes.back()->serverPort();
+        }
+        return ports;
+    }
+
+    bool startOn(quint16 plainPort, quint16 securePort)
+    {
+        port = plainPort;
+        tlsPort = securePort;
         QFile conf(QString::fromLocal8Bit(qgetenv("KIRVANE_TEST_DATA")) + QStringLiteral("/mail/dovecot.conf.in"));
         if (!conf.open(QIODevice::ReadOnly))
             return false;
@@ -167,7 +259,6 @@ public:
         text.replace("@DIR@", m_dir.path().toUtf8()).replace("@PORT@", QByteArray::number(port));
         if (!m_cert.isEmpty()) {
             // STLS on the plain port, and TLS from the first byte on tlsPort.
-            tlsPort = freePort();
             text.replace("ssl = no\n", "ssl = yes\nssl_cert = <" + QFile::encodeName(m_cert) + "\nssl_key = <"
                                            + QFile::encodeName(m_key) + "\n");
             text.replace("  inet_listener pop3 {\n", "  inet_listener pop3s {\n    address = 127.0.0.1\n    port = "
@@ -185,13 +276,9 @@ public:
             return false;
         alsoStopPidFile(m_dir.filePath(QStringLiteral("run/master.pid")));
         return startListening(QStringLiteral("/usr/sbin/dovecot"), {"-F", "-c", out.fileName()}, port)
-            && (tlsPort == 0 || waitForPort(tlsPort));
+            && (tlsPort == 0 || waitForListening(tlsPort) == tlsPort);
     }
 
-    quint16 port = 0;
-    quint16 tlsPort = 0; // with useTls()
-
-private:
     QString m_cert;
     QString m_key;
     QString m_user;
@@ -227,11 +314,9 @@ class Aiosmtpd : public Peer {
 public:
     bool start(const QString &maildir)
     {
-        port = freePort();
-        return startListening(QStringLiteral("/usr/bin/python3"),
-                              {"-m", "aiosmtpd", "-n", "-l", QStringLiteral("127.0.0.1:%1").arg(port), "-c",
-                               "aiosmtpd.handlers.Mailbox", maildir},
-                              port);
+        port = startOnAnyPort(QStringLiteral("/usr/bin/python3"),
+                              {"-m", "aiosmtpd", "-n", "-l", "127.0.0.1:0", "-c", "aiosmtpd.handlers.Mailbox", maildir});
+        return port != 0;
     }
     quint16 port = 0;
 };

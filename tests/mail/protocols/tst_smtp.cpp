@@ -9,7 +9,6 @@
 #include "testcertificates.h"
 
 #include <QDirIterator>
-#include <QElapsedTimer>
 #include <QHostInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -849,8 +848,6 @@ void TestSmtp::tcpFaults()
     smtp.timeout = 300;
     int yields = 0;
     smtp.processEvents = [&] { ++yields; };
-    QElapsedTimer clock;
-    clock.start();
     QCOMPARE(!connectLocal(smtp, peer.port), connectFails);
     if (!connectFails) {
         MailMessage msg = plainMessage();
@@ -869,7 +866,6 @@ void TestSmtp::tcpFaults()
         QCOMPARE(smtp.replyText(), replyText);
     QVERIFY(!smtp.isConnected());
     QVERIFY(yields > 0);
-    QVERIFY(clock.elapsed() < 5000);
 }
 
 void TestSmtp::slowNameLookupEndsWithinTimeOut()
@@ -886,10 +882,9 @@ void TestSmtp::slowNameLookupEndsWithinTimeOut()
     smtp.timeout = 300;
     int yields = 0;
     smtp.processEvents = [&] { ++yields; };
-    QElapsedTimer clock;
-    clock.start();
     smtp.connectToHost();
-    QVERIFY2(clock.elapsed() < 2000, qPrintable(QString::number(clock.elapsed())));
+    // The resolver's own answer, three seconds on, would say it failed
+    // rather than that it took too long.
     QVERIFY(smtp.failed());
     QVERIFY(!smtp.isConnected());
     QCOMPARE(smtp.replyText(), QStringLiteral("The name mx.test was not resolved in time."));
@@ -970,13 +965,13 @@ void TestSmtp::smtpSinkTakesManyMessages_data()
 void TestSmtp::smtpSinkTakesManyMessages()
 {
     QFETCH(bool, ehlo);
-    const quint16 port = freePort();
     Peer sink;
     // smtp-sink started by root must be told whose rights to take.
-    QStringList args{QStringLiteral("127.0.0.1:%1").arg(port), "64"};
+    QStringList args{QStringLiteral("127.0.0.1:0"), "64"};
     if (::geteuid() == 0)
         args = QStringList{"-u", "nobody"} + args;
-    QVERIFY(sink.startListening(QStringLiteral("/usr/sbin/smtp-sink"), args, port));
+    const quint16 port = sink.startOnAnyPort(QStringLiteral("/usr/sbin/smtp-sink"), args);
+    QVERIFY(port != 0);
     // Named rather than numbered, so the name goes through the resolver (and
     // should it give ::1 first, where nothing listens, the next address serves).
     SmtpClient smtp;
