@@ -6,25 +6,14 @@
 #include "contacts/titlelist.h"
 #include "store/addressbookstore.h"
 #include "store/contactrecord.h"
-#include "texts/asker.h"
+#include "store/contacttable.h"
 
 using namespace kirvane::contacts;
 using namespace kirvane::store;
-using namespace kirvane::texts;
 
 namespace kirvane::cli {
 
 namespace {
-
-// Answers the two duplicate questions of a copy or move as --duplicates says.
-class FixedAnswer : public Asker {
-public:
-    explicit FixedAnswer(Answer a) : m_answer(a) {}
-    Answer ask(DialogKind, const QString &) override { return m_answer; }
-
-private:
-    Answer m_answer;
-};
 
 bool parseIds(const QStringList &words, QList<qint64> *ids, QString *bad)
 {
@@ -56,7 +45,7 @@ QByteArray contactJson(const ContactRecord &c)
     return line + "}\n";
 }
 
-int transfer(AddressBookStore &base, QStringList args, bool move)
+int transfer(AddressBookStore &store, QStringList args, bool move)
 {
     QString duplicates = QStringLiteral("skip");
     takeOption(args, QStringLiteral("duplicates"), &duplicates);
@@ -66,15 +55,16 @@ int transfer(AddressBookStore &base, QStringList args, bool move)
         return fail(QStringLiteral("usage: contact copy|move BOOK DEST ID... [--duplicates skip|keep]"));
     const QString book = args[1], dest = args[2];
     for (const QString &b : {book, dest})
-        if (!BookManager(base).exists(b))
+        if (!BookManager(store).exists(b))
             return fail(QStringLiteral("no address book named \"%1\"").arg(b));
     QList<qint64> ids;
     QString bad;
     if (!parseIds(args.mid(3), &ids, &bad))
         return fail(QStringLiteral("not an id: %1").arg(bad));
-    FixedAnswer asker(duplicates == QLatin1String("keep") ? Answer::Yes : Answer::No);
-    const QList<qint64> taken = move ? base.contacts().moveContacts(book, ids, dest, asker)
-                                     : base.contacts().copyContacts(book, ids, dest, asker);
+    const bool keep = duplicates == QLatin1String("keep");
+    const ConflictDecision decide = [keep](TransferConflict, const ContactRecord &) { return keep; };
+    const QList<qint64> taken = move ? store.contacts().moveContacts(book, ids, dest, decide)
+                                     : store.contacts().copyContacts(book, ids, dest, decide);
     for (qint64 id : ids)
         out() << (taken.contains(id) ? (move ? "moved " : "copied ") : "skipped ") << id << u'\n';
     out().flush();
@@ -97,11 +87,11 @@ bool setColumns(ContactRecord &contact, const QStringList &pairs, QString *error
     return true;
 }
 
-int runContactEditCommand(AddressBookStore &base, const QStringList &args)
+int runContactEditCommand(AddressBookStore &store, const QStringList &args)
 {
     const QString verb = args.value(0);
     if (verb == QLatin1String("copy") || verb == QLatin1String("move"))
-        return transfer(base, args, verb == QLatin1String("move"));
+        return transfer(store, args, verb == QLatin1String("move"));
     if ((verb == QLatin1String("show") && args.size() == 3) || (verb == QLatin1String("update") && args.size() >= 3)) {
         const QString book = args[1];
         bool ok = false;
@@ -109,7 +99,7 @@ int runContactEditCommand(AddressBookStore &base, const QStringList &args)
         if (!ok)
             return fail(QStringLiteral("not an id: %1").arg(args[2]));
         ContactRecord c = emptyContact();
-        base.contacts().readContact(id, book, c);
+        store.contacts().readContact(id, book, c);
         if (verb == QLatin1String("show")) {
             writeRaw(contactJson(c));
             return 0;
@@ -119,7 +109,7 @@ int runContactEditCommand(AddressBookStore &base, const QStringList &args)
         if (!setColumns(c, args.mid(3), &error))
             return fail(error);
         c[F_id].value = QString::number(id);
-        if (!base.contacts().saveContact(c, book))
+        if (!store.contacts().saveContact(c, book))
             return fail(QStringLiteral("the contact could not be saved"));
         return 0;
     }

@@ -37,6 +37,16 @@ QString ContactCommands::sameEmailQuestion(const QString &email) const
     return text(ContactEmailExists, m_language) + LineSeparator.toString() + email;
 }
 
+store::ConflictDecision ContactCommands::askAboutConflicts() const
+{
+    return [this](TransferConflict conflict, const ContactRecord &c) {
+        if (conflict == TransferConflict::SameName)
+            return m_asker.ask(DialogKind::SameContactName, sameNameQuestion(c[F_nom].value, c[F_prenom].value))
+                   == Answer::Yes;
+        return m_asker.ask(DialogKind::SameContactEmail, sameEmailQuestion(c[F_email].value)) == Answer::Yes;
+    };
+}
+
 ContactCommands::SaveResult ContactCommands::addContact(ContactRecord &contact)
 {
     replaceApostrophes(contact);
@@ -76,7 +86,7 @@ ContactCommands::Transfer ContactCommands::copyTo(const QStringList &targets, co
     Transfer t;
     for (const QString &target : targets) {
         try {
-            t.taken = m_store.contacts().copyContacts(m_store.currentBook(), ids, target, m_asker);
+            t.taken = m_store.contacts().copyContacts(m_store.currentBook(), ids, target, askAboutConflicts());
             t.copied += int(t.taken.size());
         } catch (const StoreError &) {
             t.taken.clear();
@@ -92,7 +102,7 @@ ContactCommands::Transfer ContactCommands::moveTo(const QString &target, const Q
 {
     Transfer t;
     try {
-        t.taken = m_store.contacts().moveContacts(m_store.currentBook(), ids, target, m_asker);
+        t.taken = m_store.contacts().moveContacts(m_store.currentBook(), ids, target, askAboutConflicts());
         t.copied = int(t.taken.size());
     } catch (const StoreError &) {
     }

@@ -11,6 +11,7 @@
 //             grid.selectRow(commands.rowOf(*to));
 
 #include "store/contactrecord.h"
+#include "store/contacttable.h"
 #include "texts/asker.h"
 
 #include <QList>
@@ -88,6 +89,9 @@ public:
     // The two duplicate questions' texts.
     [[nodiscard]] QString sameNameQuestion(const QString &nom, const QString &prenom) const;
     [[nodiscard]] QString sameEmailQuestion(const QString &email) const;
+    // A copy's or a move's decisions: the question of each conflict, put to
+    // the asker; Yes copies the contact all the same.
+    [[nodiscard]] store::ConflictDecision askAboutConflicts() const;
 
 private:
     store::AddressBookStore &m_store;

@@ -2,8 +2,6 @@
 
 #include "store/bookfiles.h"
 #include "store/tableschemas.h"
-#include "texts/asker.h"
-#include "texts/texttable.h"
 
 #include <QSet>
 
@@ -32,14 +30,6 @@ bool anyRow(Database &db, const QString &sql, const QStringList &values)
     for (int i = 0; i < values.size(); ++i)
         s.bind(i + 1, values[i]);
     return s.step();
-}
-
-// The question a copy asks for a contact the target holds already, with the
-// contact's own words after it.
-bool confirmCopy(texts::Asker &asker, texts::DialogKind kind, texts::Entry entry, const QString &who)
-{
-    const QString text = texts::text(entry) + texts::LineSeparator.toString() + who;
-    return asker.ask(kind, text) == texts::Answer::Yes;
 }
 
 } // namespace
@@ -230,7 +220,7 @@ void ContactTable::deleteByEmail(const QString &book, const QString &email)
 }
 
 QList<qint64> ContactTable::copyOrMove(const QString &source, const QList<qint64> &ids, const QString &target,
-                                       texts::Asker &asker, bool move)
+                                       const ConflictDecision &decide, bool move)
 {
     // Every row is read before anything changes.
     struct Picked {
@@ -269,18 +259,14 @@ QList<qint64> ContactTable::copyOrMove(const QString &source, const QList<qint64
             emails.insert(s.text(2).toLower());
         }
     }
-    // The questions come first, with no table locked while they are shown.
+    // The decisions come first, with no table locked while they are taken.
     std::vector<const Picked *> chosen;
     for (const Picked &p : picked) {
-        const QString &nom = p.record[F_nom].value;
-        const QString &prenom = p.record[F_prenom].value;
         const QString &email = p.record[F_email].value;
-        const QPair<QString, QString> name{nom.toLower(), prenom.toLower()};
-        if (names.contains(name)
-            && !confirmCopy(asker, texts::DialogKind::SameContactName, texts::ContactNameExists, nom + u' ' + prenom))
+        const QPair<QString, QString> name{p.record[F_nom].value.toLower(), p.record[F_prenom].value.toLower()};
+        if (names.contains(name) && !decide(TransferConflict::SameName, p.record))
             continue;
-        if (emails.contains(email.toLower())
-            && !confirmCopy(asker, texts::DialogKind::SameContactEmail, texts::ContactEmailExists, email))
+        if (emails.contains(email.toLower()) && !decide(TransferConflict::SameEmail, p.record))
             continue;
         names.insert(name);
         emails.insert(email.toLower());
@@ -310,15 +296,15 @@ QList<qint64> ContactTable::copyOrMove(const QString &source, const QList<qint64
 }
 
 QList<qint64> ContactTable::copyContacts(const QString &source, const QList<qint64> &ids, const QString &target,
-                                         texts::Asker &asker)
+                                         const ConflictDecision &decide)
 {
-    return copyOrMove(source, ids, target, asker, false);
+    return copyOrMove(source, ids, target, decide, false);
 }
 
 QList<qint64> ContactTable::moveContacts(const QString &source, const QList<qint64> &ids, const QString &target,
-                                         texts::Asker &asker)
+                                         const ConflictDecision &decide)
 {
-    return copyOrMove(source, ids, target, asker, true);
+    return copyOrMove(source, ids, target, decide, true);
 }
 
 BookScan ContactTable::scan(const QString &book, bool descending)

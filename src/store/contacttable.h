@@ -16,12 +16,9 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 #include <vector>
-
-namespace kirvane::texts {
-class Asker;
-}
 
 namespace kirvane::store {
 
@@ -65,6 +62,15 @@ private:
     Statement m_statement;
 };
 
+// What a copy or a move meets in the target book: a contact whose name and
+// first name (SameName), or whose address (SameEmail), the target holds
+// already, letter case ignored; rows the same call copied count as held.
+enum class TransferConflict { SameName, SameEmail };
+// Says whether the contact is copied all the same. Called for each conflict
+// met, the name's before the address's, before anything is written and with no
+// table locked, so that it may ask the user.
+using ConflictDecision = std::function<bool(TransferConflict, const ContactRecord &contact)>;
+
 class ContactTable {
 public:
     explicit ContactTable(const BookFiles &files) : m_files(files) {}
@@ -94,16 +100,14 @@ public:
     void deleteByEmail(const QString &book, const QString &email);
 
     // Copies the contacts with ids (in that order) from source into target.
-    // A contact whose name and first name, then whose address, the target
-    // holds already (letter case ignored) is copied only when asker answers
-    // Yes to the question (DialogKind::SameContactName, SameContactEmail).
-    // Every question is asked before anything is written, and the copies go
-    // in one transaction: a failure copies nothing. Returns the ids copied.
+    // A contact in conflict with the target is copied only when decide says
+    // so. Every decision is taken before anything is written, and the copies
+    // go in one transaction: a failure copies nothing. Returns the ids copied.
     QList<qint64> copyContacts(const QString &source, const QList<qint64> &ids, const QString &target,
-                               texts::Asker &asker);
+                               const ConflictDecision &decide);
     // The same, then deletes from source the contacts copied.
     QList<qint64> moveContacts(const QString &source, const QList<qint64> &ids, const QString &target,
-                               texts::Asker &asker);
+                               const ConflictDecision &decide);
 
     // The whole book in name order (descending when asked). Throws StoreError.
     [[nodiscard]] BookScan scan(const QString &book, bool descending = false);
@@ -114,7 +118,7 @@ public:
 
 private:
     QList<qint64> copyOrMove(const QString &source, const QList<qint64> &ids, const QString &target,
-                             texts::Asker &asker, bool move);
+                             const ConflictDecision &decide, bool move);
     const BookFiles &m_files;
 };
 

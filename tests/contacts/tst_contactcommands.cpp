@@ -11,12 +11,12 @@
 #include "contacts/titlelist.h"
 #include "store/addressbookstore.h"
 #include "store/booktablemodel.h"
+#include "support/datafolder.h"
 #include "texts/texttable.h"
 
 #include <QDir>
 #include <QFile>
 #include <QItemSelectionModel>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
@@ -27,6 +27,7 @@
 using namespace kirvane::common;
 using namespace kirvane::contacts;
 using namespace kirvane::store;
+using namespace kirvane::test;
 using namespace kirvane::texts;
 
 class TestContactCommands : public QObject {
@@ -56,19 +57,15 @@ private:
     qint64 add(const QString &nom, const QString &prenom, const QString &email = {}, const QString &book = QStringLiteral("clients"));
     [[nodiscard]] QStringList names() const;
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<AddressBookStore> m_store;
+    std::unique_ptr<TestDataFolder> m_data;
+    AddressBookStore *m_store = nullptr;
     ScriptedAsker m_asker;
 };
 
 void TestContactCommands::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
-    setDataFolder(m_dir->path());
-    QString error;
-    QVERIFY2(BookFiles::ensureDataFolder(dataFolder(), &error), qPrintable(error));
-    m_store = std::make_unique<AddressBookStore>();
-    m_store->initDataFolder();
+    m_data = std::make_unique<TestDataFolder>();
+    m_store = &m_data->store();
     QVERIFY(BookManager(*m_store).create(QStringLiteral("clients"), {QStringLiteral("Membre depuis"), {}, {}, {}}).ok());
     QVERIFY(BookManager(*m_store).create(QStringLiteral("archive"), {}).ok());
     m_asker.clear();
@@ -76,8 +73,8 @@ void TestContactCommands::init()
 
 void TestContactCommands::cleanup()
 {
-    m_store.reset();
-    m_dir.reset();
+    m_store = nullptr;
+    m_data.reset();
 }
 
 qint64 TestContactCommands::add(const QString &nom, const QString &prenom, const QString &email, const QString &book)
@@ -275,6 +272,12 @@ void TestContactCommands::copyIntoTheBookItself()
     QCOMPARE(t.taken, QList<qint64>{a});
     QVERIFY(t.reopened);
     QCOMPARE(int(m_asker.questions().size()), 3);
+    // The store's conflicts become the questions, with the contact's words.
+    QCOMPARE(m_asker.questions()[0].kind, DialogKind::SameContactName);
+    QVERIFY(m_asker.questions()[0].text.endsWith(QStringLiteral("Dupont Jean")));
+    QCOMPARE(m_asker.questions()[1].kind, DialogKind::SameContactEmail);
+    QVERIFY(m_asker.questions()[1].text.endsWith(QStringLiteral("jean@example.org")));
+    QVERIFY(m_asker.questions()[2].text.endsWith(QStringLiteral("Martin Paul")));
     QCOMPARE(names(), (QStringList{"Dupont", "Dupont", "Martin"}));
 }
 

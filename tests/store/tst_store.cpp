@@ -11,9 +11,9 @@
 #include "contacts/gridselection.h"
 #include "import/addressbookimporttable.h"
 #include "import/csvexport.h"
-#include "texts/asker.h"
 
 #include "filesizelimit.h"
+#include "support/datafolder.h"
 
 #include <QDate>
 #include <QDir>
@@ -25,11 +25,13 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <memory>
+
 using namespace kirvane::common;
 using namespace kirvane::contacts;
 using namespace kirvane::store;
 using namespace kirvane::import;
-using namespace kirvane::texts;
+using namespace kirvane::test;
 
 Q_DECLARE_METATYPE(kirvane::store::Condition)
 
@@ -45,6 +47,22 @@ ContactRecord person(const QString &nom, const QString &prenom, const QString &e
     c[F_societe].value = societe;
     return c;
 }
+
+// A copy's or a move's decisions, all the same answer, and the conflicts met
+// in order: "name NOM PRENOM" or "email ADDRESS".
+struct Decisions {
+    explicit Decisions(bool copyAll = false) : copy(copyAll) {}
+    bool copy;
+    QStringList met;
+    ConflictDecision decide()
+    {
+        return [this](TransferConflict conflict, const ContactRecord &c) {
+            met << (conflict == TransferConflict::SameName ? QStringLiteral("name %1 %2").arg(c[F_nom].value, c[F_prenom].value)
+                                                          : QStringLiteral("email ") + c[F_email].value);
+            return copy;
+        };
+    }
+};
 
 QByteArray readAll(const QString &path)
 {
@@ -105,7 +123,7 @@ QStringList column(const BookTableModel &q, int col)
 class TstStore : public QObject {
     Q_OBJECT
 
-    QTemporaryDir *m_dir = nullptr;
+    std::unique_ptr<TestDataFolder> m_data;
     AddressBookStore *m_base = nullptr;
 
     void newBook(const QString &name)
@@ -118,17 +136,13 @@ class TstStore : public QObject {
 private Q_SLOTS:
     void init()
     {
-        m_dir = new QTemporaryDir;
-        setDataFolder(m_dir->path());
-        QString error;
-        QVERIFY2(BookFiles::ensureDataFolder(dataFolder(), &error), qPrintable(error));
-        m_base = new AddressBookStore;
-        m_base->initDataFolder();
+        m_data = std::make_unique<TestDataFolder>();
+        m_base = &m_data->store();
     }
     void cleanup()
     {
-        delete m_base;
-        delete m_dir;
+        m_base = nullptr;
+        m_data.reset();
     }
 
     void dataFolderIsCreatedOnceAndKept()
@@ -342,13 +356,10 @@ private Q_SLOTS:
         QVERIFY(m_base->contacts().saveContact(person(QStringLiteral("Dupont"), QStringLiteral("Jean"), QStringLiteral("j@x.org")), QStringLiteral("from")));
         QVERIFY(m_base->contacts().saveContact(person(QStringLiteral("Neuf"), QStringLiteral("Ana"), QStringLiteral("a@x.org")), QStringLiteral("from")));
         QVERIFY(m_base->contacts().saveContact(person(QStringLiteral("DUPONT"), QStringLiteral("jean")), QStringLiteral("to")));
-        ScriptedAsker no; // answers No to every question
-        no.answerNext(Answer::No);
-        const QList<qint64> moved = m_base->contacts().moveContacts(QStringLiteral("from"), {1, 2}, QStringLiteral("to"), no);
+        Decisions no;
+        const QList<qint64> moved = m_base->contacts().moveContacts(QStringLiteral("from"), {1, 2}, QStringLiteral("to"), no.decide());
         QCOMPARE(moved, QList<qint64>({2}));
-        QCOMPARE(no.questions().size(), size_t(1));
-        QCOMPARE(no.questions()[0].kind, DialogKind::SameContactName);
-        QVERIFY(no.questions()[0].text.endsWith(QStringLiteral("Dupont Jean")));
+        QCOMPARE(no.met, QStringList{"name Dupont Jean"});
         QCOMPARE(m_base->countRows(QStringLiteral("an_to")), 2);
         QCOMPARE(m_base->countRows(QStringLiteral("an_from")), 1); // only the moved one left
         QVERIFY(m_base->contacts().emailExists(QStringLiteral("to"), QStringLiteral("a@x.org")));
@@ -363,15 +374,10 @@ private Q_SLOTS:
         QVERIFY(m_base->contacts().saveContact(person(QStringLiteral("Martin"), QStringLiteral("élodie"), QStringLiteral("a@x.org")), QStringLiteral("from")));
         QVERIFY(m_base->contacts().saveContact(person(QStringLiteral("MARTIN"), QStringLiteral("ÉLODIE"), QStringLiteral("b@x.org")), QStringLiteral("from")));
         QVERIFY(m_base->contacts().saveContact(person(QStringLiteral("Other"), QString(), QStringLiteral("B@X.ORG")), QStringLiteral("from")));
-        ScriptedAsker no;
-        no.answerNext(Answer::No);
-        no.answerNext(Answer::No);
+        Decisions no;
         // In the order given: MARTIN ÉLODIE (copied), Martin élodie (same name), Other (same address).
-        m_base->contacts().copyContacts(QStringLiteral("from"), {2, 1, 3}, QStringLiteral("to"), no);
-        QCOMPARE(no.questions().size(), size_t(2));
-        QVERIFY(no.questions()[0].text.endsWith(QStringLiteral("Martin élodie")));
-        QCOMPARE(no.questions()[1].kind, DialogKind::SameContactEmail);
-        QVERIFY(no.questions()[1].text.endsWith(QStringLiteral("B@X.ORG")));
+        m_base->contacts().copyContacts(QStringLiteral("from"), {2, 1, 3}, QStringLiteral("to"), no.decide());
+        QCOMPARE(no.met, (QStringList{"name Martin élodie", "email B@X.ORG"}));
         QCOMPARE(m_base->countRows(QStringLiteral("an_to")), 1);
 
         // A target whose table lacks columns refuses the rows: nothing moves.
@@ -379,8 +385,8 @@ private Q_SLOTS:
             auto odd = Database::open(m_base->files().filePath(QStringLiteral("an_odd.db")), Database::Mode::Create);
             odd->exec(QStringLiteral("CREATE TABLE t (id INTEGER PRIMARY KEY, nom TEXT, prenom TEXT, email TEXT)"));
         }
-        ScriptedAsker none;
-        QVERIFY_THROWS_EXCEPTION(StoreError, m_base->contacts().moveContacts(QStringLiteral("from"), {1, 2, 3}, QStringLiteral("odd"), none));
+        Decisions none;
+        QVERIFY_THROWS_EXCEPTION(StoreError, m_base->contacts().moveContacts(QStringLiteral("from"), {1, 2, 3}, QStringLiteral("odd"), none.decide()));
         QCOMPARE(m_base->countRows(QStringLiteral("an_from")), 3);
         QCOMPARE(m_base->countRows(QStringLiteral("an_odd")), 0);
     }
@@ -400,10 +406,8 @@ private Q_SLOTS:
         QItemSelectionModel sel(q);
         for (int r : {0, 200, 299})
             sel.select(q->index(r, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
-        ScriptedAsker asker; // the empty addresses are the same: copy them all the same
-        asker.answerNext(Answer::Yes);
-        asker.answerNext(Answer::Yes);
-        m_base->contacts().moveContacts(QStringLiteral("from"), selectedIds(*q, &sel), QStringLiteral("to"), asker);
+        Decisions yes(true); // the empty addresses are the same: copy them all the same
+        m_base->contacts().moveContacts(QStringLiteral("from"), selectedIds(*q, &sel), QStringLiteral("to"), yes.decide());
         QVERIFY(m_base->openBook(QStringLiteral("to")));
         QCOMPARE(column(*m_base->currentBookModel(), F_nom), QStringList({QStringLiteral("n000"), QStringLiteral("n200"), QStringLiteral("n299")}));
         QVERIFY(m_base->openBook(QStringLiteral("from")));
@@ -500,7 +504,7 @@ private Q_SLOTS:
         c[F_commentaire].value = QStringLiteral("two\r\nlines");
         c[F_ville].value = QStringLiteral("Orléans");
         QVERIFY(m_base->contacts().saveContact(c, QStringLiteral("b")));
-        const QString out = m_dir->filePath(QStringLiteral("out.csv"));
+        const QString out = m_data->filePath(QStringLiteral("out.csv"));
         exportBook(m_base->files(), QStringLiteral("b"), out);
         QCOMPARE(readAll(out),
                  QByteArray("Nom;Prenom;Code_postal;Ville;Adresse1;Adresse2;pays;Tel;Fax;Email;Societe;Civilite;Commentaire;URL;F1;F2;F3;F4\r\n"
@@ -688,7 +692,7 @@ private Q_SLOTS:
             QCOMPARE(outcome(books.duplicate(QStringLiteral("crashed"), QStringLiteral("copy"))), QStringLiteral("ok"));
             result = QStringLiteral("copy");
         } else if (command == QLatin1String("export")) {
-            const QString out = m_dir->filePath(QStringLiteral("out.csv"));
+            const QString out = m_data->filePath(QStringLiteral("out.csv"));
             exportBook(m_base->files(), QStringLiteral("crashed"), out);
             QCOMPARE(readAll(out).count("\r\n"), 2);
         } else if (command == QLatin1String("search")) {
@@ -725,7 +729,7 @@ private Q_SLOTS:
         QVERIFY(m_base->contacts().saveContact(person(QStringLiteral("kept"), QString()), QStringLiteral("good")));
         // A folder that a name with "/" and ".." would go through.
         QVERIFY(QDir().mkpath(m_base->files().folder() + QStringLiteral("an_x")));
-        const QStringList before = filesBelow(m_dir->path());
+        const QStringList before = filesBelow(m_data->path());
         BookManager books(*m_base);
         const QStringList labels = {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c"), QStringLiteral("d")};
         const QString good = QStringLiteral("good");
@@ -751,10 +755,10 @@ private Q_SLOTS:
         QVERIFY_THROWS_EXCEPTION(StoreError, (void)contacts.scan(name));
         QVERIFY_THROWS_EXCEPTION(StoreError, contacts.deleteContacts(name, {1}));
         QVERIFY_THROWS_EXCEPTION(StoreError, (void)contacts.nameExists(name, QStringLiteral("kept")));
-        ScriptedAsker yes;
-        QVERIFY_THROWS_EXCEPTION(StoreError, (void)contacts.copyContacts(good, {1}, name, yes));
+        Decisions yes(true);
+        QVERIFY_THROWS_EXCEPTION(StoreError, (void)contacts.copyContacts(good, {1}, name, yes.decide()));
         QVERIFY(!m_base->openBook(name));
-        QCOMPARE(filesBelow(m_dir->path()), before);
+        QCOMPARE(filesBelow(m_data->path()), before);
         QCOMPARE(m_base->countRows(QStringLiteral("an_good")), 1);
     }
 
@@ -867,7 +871,7 @@ private Q_SLOTS:
         QFETCH(int, room);
         newBook(QStringLiteral("book"));
         const QStringList labels = {QStringLiteral("new 1"), QStringLiteral("new 2"), QStringLiteral("new 3"), QStringLiteral("new 4")};
-        const QStringList before = filesBelow(m_dir->path());
+        const QStringList before = filesBelow(m_data->path());
         const QByteArray oldLabels = readAll(m_base->files().labelPath(QStringLiteral("book")));
         BookManager books(*m_base);
         BookResult result;
@@ -883,7 +887,7 @@ private Q_SLOTS:
         QCOMPARE(outcome(result), expected);
         QVERIFY(!result.reason.isEmpty());
         QCOMPARE(readAll(m_base->files().labelPath(QStringLiteral("book"))), oldLabels);
-        QCOMPARE(filesBelow(m_dir->path()), before);
+        QCOMPARE(filesBelow(m_data->path()), before);
     }
 
     // Creating a book from a damaged template is refused: a book made from it
