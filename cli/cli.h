@@ -72,7 +72,7 @@ int runSearchCommand(QStringList args);       // cli/search_commands.cpp
 int runDuplicatesCommand(QStringList args);   // cli/search_commands.cpp
 int runTitlesCommand(QStringList args);       // cli/contact_commands.cpp
 // contact show|update|copy|move (args from the verb on); cli/contact_commands.cpp.
-int runContactEditCommand(store::AddressBookStore &base, const QStringList &args);
+int runContactEditCommand(store::AddressBookStore &store, const QStringList &args);
 // Sets the columns named by COLUMN=VALUE pairs; false with a one-line error
 // for a name that is not a column (or is the id). cli/contact_commands.cpp.
 bool setColumns(store::ContactRecord &contact, const QStringList &pairs, QString *error);

@@ -44,17 +44,17 @@ QStringList parseLabels(const QString &text, bool *ok)
     return labels;
 }
 
-int requireBook(AddressBookStore &base, const QString &book)
+int requireBook(AddressBookStore &store, const QString &book)
 {
     BookFiles::checkBookName(book); // the reason, rather than "no address book"
-    if (!BookManager(base).exists(book))
+    if (!BookManager(store).exists(book))
         return fail(QStringLiteral("no address book named \"%1\"").arg(book));
     return 0;
 }
 
-int bookCommand(AddressBookStore &base, QStringList args)
+int bookCommand(AddressBookStore &store, QStringList args)
 {
-    BookManager books(base);
+    BookManager books(store);
     const QString verb = args.value(0);
     if (verb == QLatin1String("create")) {
         QString labelText;
@@ -79,7 +79,7 @@ int bookCommand(AddressBookStore &base, QStringList args)
         const QStringList labels = parseLabels(args[2], &ok);
         if (!ok)
             return fail(QStringLiteral("relabel takes four labels separated by commas"));
-        if (int rc = requireBook(base, args[1]))
+        if (int rc = requireBook(store, args[1]))
             return rc;
         return bookResult(books.relabel(args[1], labels));
     }
@@ -88,22 +88,22 @@ int bookCommand(AddressBookStore &base, QStringList args)
     return fail(QStringLiteral("usage: book create|copy|rename|relabel|delete ..."));
 }
 
-int contactCommand(AddressBookStore &base, QStringList args)
+int contactCommand(AddressBookStore &store, QStringList args)
 {
     const QString verb = args.value(0);
     const QString book = args.value(1);
     if (args.size() < 2)
         return fail(QStringLiteral("usage: contact add BOOK COLUMN=VALUE... | contact delete BOOK ID..."));
     if (verb == QLatin1String("copy") || verb == QLatin1String("move"))
-        return runContactEditCommand(base, args);
-    if (int rc = requireBook(base, book))
+        return runContactEditCommand(store, args);
+    if (int rc = requireBook(store, book))
         return rc;
     if (verb == QLatin1String("add")) {
         ContactRecord c = emptyContact();
         QString error;
         if (!setColumns(c, args.mid(2), &error))
             return fail(error);
-        out() << base.contacts().addContact(c, book) << Qt::endl;
+        out() << store.contacts().addContact(c, book) << Qt::endl;
         return 0;
     }
     if (verb == QLatin1String("delete")) {
@@ -114,20 +114,20 @@ int contactCommand(AddressBookStore &base, QStringList args)
             if (!ok)
                 return fail(QStringLiteral("not an id: %1").arg(id));
         }
-        base.contacts().deleteContacts(book, ids);
+        store.contacts().deleteContacts(book, ids);
         return 0;
     }
-    return runContactEditCommand(base, args);
+    return runContactEditCommand(store, args);
 }
 
-int contactsCommand(AddressBookStore &base, const QStringList &args)
+int contactsCommand(AddressBookStore &store, const QStringList &args)
 {
     if (args.size() != 1)
         return fail(QStringLiteral("usage: contacts BOOK"));
-    if (int rc = requireBook(base, args[0]))
+    if (int rc = requireBook(store, args[0]))
         return rc;
     // One ordered scan, written as UTF-8 as it is read.
-    BookScan scan = base.contacts().scan(args[0]);
+    BookScan scan = store.contacts().scan(args[0]);
     const QStringList &cols = contactColumns();
     QByteArray line;
     while (scan.next()) {
@@ -157,32 +157,32 @@ int contactsCommand(AddressBookStore &base, const QStringList &args)
 
 int runStoreCommand(const QString &command, QStringList args)
 {
-    AddressBookStore base;
-    base.initDataFolder();
+    AddressBookStore store;
+    store.initDataFolder();
     try {
         if (command == QLatin1String("books")) {
-            for (const QString &b : base.listBooks())
+            for (const QString &b : store.listBooks())
                 out() << b << u'\n';
             out().flush();
             // No name given here could reach these: say they are there.
-            for (const QByteArray &file : base.files().unreachableBookFiles())
+            for (const QByteArray &file : store.files().unreachableBookFiles())
                 err() << "kirvane-cli: " << common::fromWindows1252(file)
                       << ": this address-book file cannot be opened, its name is not valid UTF-8; rename it"
                       << Qt::endl;
             return 0;
         }
         if (command == QLatin1String("book"))
-            return bookCommand(base, args);
+            return bookCommand(store, args);
         if (command == QLatin1String("contact"))
-            return contactCommand(base, args);
+            return contactCommand(store, args);
         if (command == QLatin1String("contacts"))
-            return contactsCommand(base, args);
+            return contactsCommand(store, args);
         if (command == QLatin1String("export")) {
             if (args.size() != 2)
                 return fail(QStringLiteral("usage: export BOOK FILE"));
-            if (int rc = requireBook(base, args[0]))
+            if (int rc = requireBook(store, args[0]))
                 return rc;
-            import::exportBook(base.files(), args[0], args[1]);
+            import::exportBook(store.files(), args[0], args[1]);
             return 0;
         }
     } catch (const StoreError &e) {

@@ -68,7 +68,7 @@ AboutDialog::AboutDialog(const QString &programFolder, const QString &version, Q
     m_close->setObjectName(QStringLiteral("Btn_Fermer"));
     m_close->setDefault(true);
     connect(m_close, &QPushButton::clicked, this, &QDialog::accept);
-    connect(m_update, &QPushButton::clicked, this, &AboutDialog::btn_Mettre_a_jourClick);
+    connect(m_update, &QPushButton::clicked, this, &AboutDialog::startUpdater);
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(m_update);
@@ -103,7 +103,7 @@ void AboutDialog::showEvent(QShowEvent *event)
     QDialog::showEvent(event);
 }
 
-void AboutDialog::btn_Mettre_a_jourClick()
+void AboutDialog::startUpdater()
 {
     const QFileInfo updater(updaterPath());
     if (!updater.isFile() || !updater.isExecutable())

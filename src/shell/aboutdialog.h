@@ -29,7 +29,7 @@ public:
     // Starts the updater with the product identifier and the version and
     // signals updaterStarted; does nothing when there is no updater, or when
     // mayEnd() refuses.
-    void btn_Mettre_a_jourClick();
+    void startUpdater();
 
     // Starts a program detached (tests replace it).
     std::function<bool(const QString &program, const QStringList &arguments)> startProgram;

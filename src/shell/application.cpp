@@ -1,8 +1,9 @@
 #include "shell/application.h"
 
+#include "shell/logging.h"
+
 #include <QMessageBox>
 
-#include <cstdio>
 #include <exception>
 
 namespace kirvane::shell {
@@ -29,7 +30,7 @@ bool Application::notify(QObject *receiver, QEvent *event)
 
 void Application::report(const QString &text)
 {
-    std::fprintf(stderr, "kirvane: %s\n", text.toLocal8Bit().constData());
+    qCCritical(lcShell).noquote() << text;
     // An error raised while its box is up is written out only: one box at a time.
     if (m_reporting || !showUncaught)
         return;

@@ -3,7 +3,8 @@
 #include "shell/commands.h"
 #include "texts/errorcodes.h"
 #include "shell/htmlviewfilter.h"
-#include "shell/placeholderviews.h"
+#include "shell/emptyviews.h"
+#include "shell/logging.h"
 #include "shell/aboutdialog.h"
 #include "shell/toolbarframe.h"
 #include "ui/bilingual.h"
@@ -40,9 +41,9 @@ constexpr Bilingual kHelpNotOpened{"Aucun programme n'a pu ouvrir la page d'aide
 
 } // namespace
 
-MainWindow::MainWindow(AddressBookStore *base, Views views, Asker *asker, QWidget *parent)
+MainWindow::MainWindow(AddressBookStore *store, Views views, Asker *asker, QWidget *parent)
     : QMainWindow(parent)
-    , m_base(base)
+    , m_store(store)
     , m_views(views)
 {
     setObjectName(QStringLiteral("Form1"));
@@ -51,15 +52,15 @@ MainWindow::MainWindow(AddressBookStore *base, Views views, Asker *asker, QWidge
     openUrl = [](const QUrl &url) { return QDesktopServices::openUrl(url); };
 
     if (!m_views.contact)
-        m_views.contact = new PlaceholderContactsView;
+        m_views.contact = new EmptyContactsView;
     if (!m_views.directory)
-        m_views.directory = new PlaceholderDirectoryView;
+        m_views.directory = new EmptyDirectoryView;
     if (!m_views.message) {
-        m_views.message = new PlaceholderMessageView;
-        m_messagePlaceholder = true;
+        m_views.message = new EmptyMessageView;
+        m_noMessageView = true;
     }
     if (!m_views.history)
-        m_views.history = new PlaceholderHistoryView;
+        m_views.history = new EmptyHistoryView;
     m_views.contact->setObjectName(QStringLiteral("Frame_contact1"));
     m_views.directory->setObjectName(QStringLiteral("Frame_directory1"));
     m_views.message->setObjectName(QStringLiteral("Frame_message1"));
@@ -103,11 +104,11 @@ MainWindow::MainWindow(AddressBookStore *base, Views views, Asker *asker, QWidge
     for (int view = 1; view <= 4; ++view)
         static_cast<ViewFrame *>(viewFrame(view))->connectCommands(*this);
 
-    // FormCreate: the HTML views' context menus are off for the whole run.
+    // From the start: the HTML views' context menus are off for the whole run.
     m_htmlFilter = new HtmlContextMenuFilter(this);
     qApp->installEventFilter(m_htmlFilter);
-    if (m_base)
-        m_base->initDataFolder();
+    if (m_store)
+        m_store->initDataFolder();
     m_menuFrame->reset();
     m_views.message->reset();
     applyLanguage(French);
@@ -132,7 +133,7 @@ void MainWindow::buildActions()
         bool provided = row.op != ShellOp::View;
         // Find and replace work in the message view's editors: a view that
         // holds none yet would only answer with a notice about them.
-        if (m_messagePlaceholder && (row.op == ShellOp::Find || row.op == ShellOp::FindNext || row.op == ShellOp::Replace))
+        if (m_noMessageView && (row.op == ShellOp::Find || row.op == ShellOp::FindNext || row.op == ShellOp::Replace))
             provided = false;
         Command command{&row, a, provided};
         if (row.op != ShellOp::View)
@@ -175,7 +176,7 @@ void MainWindow::provide(const QString &name, std::function<void()> op)
 {
     auto it = m_commands.find(name);
     if (it == m_commands.end()) {
-        qWarning("TForm1: no command named %s", qPrintable(name));
+        qCWarning(lcShell, "no command named %s", qPrintable(name));
         return;
     }
     it->provided = true;
@@ -291,7 +292,7 @@ void MainWindow::showHistoryView()
     m_views.history->openHistory();
 }
 
-void MainWindow::chercher1Click()
+void MainWindow::findInMessage()
 {
     if (m_views.message->visibleEditor())
         m_views.message->openFindDialog();
@@ -299,7 +300,7 @@ void MainWindow::chercher1Click()
         m_asker->inform(editorNeededText());
 }
 
-void MainWindow::remplacerClick()
+void MainWindow::replaceInMessage()
 {
     if (m_views.message->visibleEditor())
         m_views.message->openReplaceDialog();
@@ -307,7 +308,7 @@ void MainWindow::remplacerClick()
         m_asker->inform(editorNeededText());
 }
 
-void MainWindow::occurenceClick()
+void MainWindow::findNextInMessage()
 {
     const QString text = m_views.message->findText();
     if (text.isEmpty())
@@ -353,9 +354,9 @@ void MainWindow::runShellOp(const CommandRow &row)
     case ShellOp::Paste: editAction("paste"); break;
     case ShellOp::Help: help(); break;
     case ShellOp::About: about(); break;
-    case ShellOp::Find: chercher1Click(); break;
-    case ShellOp::FindNext: occurenceClick(); break;
-    case ShellOp::Replace: remplacerClick(); break;
+    case ShellOp::Find: findInMessage(); break;
+    case ShellOp::FindNext: findNextInMessage(); break;
+    case ShellOp::Replace: replaceInMessage(); break;
     case ShellOp::View: break;
     }
 }

@@ -47,9 +47,9 @@ class MainWindow : public QMainWindow, public ui::Commands {
 public:
     using Views = MainViews;
 
-    // base may be null (then no database folder is set); with asker null the
+    // store may be null (then no database folder is set); with asker null the
     // window asks through its own message dialogs.
-    explicit MainWindow(store::AddressBookStore *base, Views views = {}, texts::Asker *asker = nullptr, QWidget *parent = nullptr);
+    explicit MainWindow(store::AddressBookStore *store, Views views = {}, texts::Asker *asker = nullptr, QWidget *parent = nullptr);
     ~MainWindow() override;
 
     // Commands.
@@ -82,9 +82,9 @@ public:
     void showHistoryView();
 
     // The message-view find commands.
-    void chercher1Click();
-    void occurenceClick();
-    void remplacerClick();
+    void findInMessage();
+    void findNextInMessage();
+    void replaceInMessage();
 
     void help();
     void about();
@@ -143,7 +143,7 @@ private:
         bool provided = false;
     };
 
-    store::AddressBookStore *m_base = nullptr;
+    store::AddressBookStore *m_store = nullptr;
     Views m_views;
     std::unique_ptr<ui::DialogAsker> m_ownAsker;
     texts::Asker *m_asker = nullptr;
@@ -157,7 +157,7 @@ private:
     int m_language = texts::French;
     bool m_activated = false;
     bool m_importDisabled = false;
-    bool m_messagePlaceholder = false; // no message view yet: no find or replace
+    bool m_noMessageView = false; // no message view yet: no find or replace
 };
 
 } // namespace kirvane::shell

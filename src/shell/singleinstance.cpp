@@ -1,6 +1,7 @@
 #include "shell/singleinstance.h"
 
 #include "common/folders.h"
+#include "shell/logging.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -72,7 +73,7 @@ bool SingleInstance::acquire()
     // from here (the updater).
     const QByteArray path = QFile::encodeName(lockPath());
     const auto unguarded = [&path](const char *what, int error) {
-        qWarning("kirvane: cannot %s %s (%s); running without the single-copy guard", what, path.constData(),
+        qCWarning(lcShell, "cannot %s %s (%s); running without the single-copy guard", what, path.constData(),
                  std::strerror(error));
         return true;
     };

@@ -1,5 +1,5 @@
 #pragma once
-// abfOneInstance: one running copy of the program per data folder. The first
+// SingleInstance: one running copy of the program per data folder. The first
 // copy holds an exclusive lock on a file in the user's temporary folder, keyed
 // by the data folder, for the life of the process, and listens on a local
 // socket; a later copy finds the lock held, asks the first through the socket

@@ -12,6 +12,7 @@
 #include "shell/singleinstance.h"
 #include "shell/splashscreen.h"
 #include "shell/languagepass.h"
+#include "shell/logging.h"
 #include "shell/mainwindow.h"
 #include "common/folders.h"
 #include "store/addressbookstore.h"
@@ -22,7 +23,6 @@
 #include <QMessageBox>
 #include <QTimer>
 
-#include <cstdio>
 
 namespace kirvane::shell {
 
@@ -63,7 +63,7 @@ int runDesktop(QApplication &app, const StartOptions &options)
 
     setDataFolder(resolveDataFolder(options.home));
     const auto failed = [](const QString &error) {
-        std::fprintf(stderr, "kirvane: %s\n", qPrintable(error));
+        qCCritical(lcShell).noquote() << error;
         QMessageBox::critical(nullptr, QStringLiteral("Kirvane"), error);
         return 1;
     };
@@ -77,7 +77,7 @@ int runDesktop(QApplication &app, const StartOptions &options)
     SingleInstance guard(dataFolder());
     if (!guard.acquire()) {
         const QString text = QString::fromUtf8(kAlreadyRunning);
-        std::fprintf(stderr, "kirvane: %s\n", text.toLocal8Bit().constData());
+        qCWarning(lcShell).noquote() << text;
         guard.notifyRunning();
         QMessageBox::warning(nullptr, QStringLiteral("Kirvane"), text);
         return 0;
@@ -94,32 +94,32 @@ int runDesktop(QApplication &app, const StartOptions &options)
     }
 
     // The data module first, the main window second.
-    AddressBookStore base;
+    AddressBookStore store;
     // The mail clients the sending run and the synchronisation share; they
     // outlive every window that uses them.
     mail::Pop3Client pop;
     mail::SmtpClient smtp;
     MainViews views;
-    auto *editor = new message::MessageEditorView(&base);
+    auto *editor = new message::MessageEditorView(&store);
     views.message = editor;
-    views.history = new sending::HistoryFrame(base, editor);
-    views.contact = new contacts::ContactsView(&base);
-    auto *directory = new contacts::DirectoryView(&base);
+    views.history = new sending::HistoryFrame(store, editor);
+    views.contact = new contacts::ContactsView(&store);
+    auto *directory = new contacts::DirectoryView(&store);
     BookTransfers transfers;
-    connectBookTransfers(*directory, base.files(), transfers);
+    connectBookTransfers(*directory, store.files(), transfers);
     views.directory = directory;
-    MainWindow form(&base, views);
+    MainWindow form(&store, views);
     transfers.asker = &form.asker();
     QObject::connect(&guard, &SingleInstance::raiseRequested, &form, &MainWindow::bringToFront);
     QObject::connect(&form, &MainWindow::quitRequested, &app, [] { QCoreApplication::exit(0); });
-    sending::SendingWindows sendingWindows(base, editor->document(), form.asker(), &form);
+    sending::SendingWindows sendingWindows(store, editor->document(), form.asker(), &form);
     sendingWindows.connectCommands(form);
-    auto *sync = new subscriptions::SyncDialog(base, pop, smtp, form.asker(), &form);
+    auto *sync = new subscriptions::SyncDialog(store, pop, smtp, form.asker(), &form);
     form.provide(QStringLiteral("Synchroniser1"), [sync] { sync->synchronise(); });
     // The windows of the other subsystems are created here, each once, and
     // the import window last, through createImportWindow().
     createImportWindow(form, [&] {
-        transfers.importWindow = new import::ImportWizard(base.files(), form.asker(), &form);
+        transfers.importWindow = new import::ImportWizard(store.files(), form.asker(), &form);
         return true;
     });
 

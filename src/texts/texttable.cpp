@@ -243,7 +243,7 @@ constexpr std::array<Pair, EntryCount> kTable{{
     {u"Gérer les envois", u"Manage sendings"},  // 184
     {u"Précédent", u"Previous"},  // 185
     {u"Ré-émettre", u"Send again"},  // 186
-    // Message view PlaceholderMessageView: labels, buttons, hints, its questions and notices, the captions
+    // Message view MessageEditorView: labels, buttons, hints, its questions and notices, the captions
     // of the book chooser TForm_Dir_Dest
     {u"Sujet du message", u"Subject of the message"},  // 187
     {u"Html", u"Html"},  // 188
@@ -317,7 +317,7 @@ constexpr std::array<Pair, EntryCount> kTable{{
     // Address-books view: a book file no name can reach
     {u"Le fichier d'annuaire « %1 » ne peut pas être ouvert : son nom n'est pas en UTF-8. Renommez-le dans le dossier %2.", u"The directory file \"%1\" cannot be opened: its name is not valid UTF-8. Rename it in the folder %2."},  // 250
     {u"", u""},  // 251
-    // Contacts view PlaceholderContactsView (its other labels are the field names above)
+    // Contacts view ContactsView (its other labels are the field names above)
     {u"Ajouter ou supprimer des titres de la liste", u"Add or remove titles of the list"},  // 252, English wording chosen here; no fixed one exists
     {u"Code post.", u"Zip code"},  // 253
     {u"Adresse", u"Address"},  // 254
@@ -325,7 +325,7 @@ constexpr std::array<Pair, EntryCount> kTable{{
     {u"Notes", u"Notes"},  // 256
     {u"Nom de l'annuaire actif", u"Active directory name"},  // 257
     {u"Membres de l'annuaire", u"Directory members"},  // 258
-    // Address-books view PlaceholderDirectoryView
+    // Address-books view DirectoryView
     {u"Nombre d'adresses", u"Num. of addresses"},  // 259
     {u"Nom du champ 1", u"Name of field 1"},  // 260
     {u"Nom du champ 2", u"Name of field 2"},  // 261
@@ -335,7 +335,7 @@ constexpr std::array<Pair, EntryCount> kTable{{
     {u"an_nouveau", u"an_New"},  // 265
     {u"an_Copie de", u"an_Copy of "},  // 266
     {u"Le nom d'un annuaire ne peut contenir un des caractères suivants: \n\r \\ / : * ' ? \" < > |", u"The name of a directory cannot contain one of the following characters/items: \n\r \\ /: * '? \"< > |"},  // 267
-    // History view PlaceholderHistoryView
+    // History view HistoryFrame
     {u"liste des sujets", u"Subjects list"},  // 268
     {u"Sujet", u"Subject"},  // 269
     {u"Date", u"Date"},  // 270

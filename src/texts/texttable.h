@@ -41,14 +41,14 @@
 // 144-146: Message viewer TDialogue_visualiser_msg; about box AboutDialog.
 // 147-186: Tool-bar frame ToolBarFrame: the view buttons (caption, hint), the hints of the
 //     tool-bar buttons in tool-bar order, the captions of tool-bar buttons.
-// 187-215: Message view PlaceholderMessageView: labels, buttons, hints, its questions and notices,
+// 187-215: Message view MessageEditorView: labels, buttons, hints, its questions and notices,
 //     the captions of the book chooser TForm_Dir_Dest.
 // 216-232: Placeholders of the message view, in the order of the insert-field menu
 //     (placeholders()).
 // 233-237: Main window MainWindow: the five texts of its own dialogs.
-// 252-258: Contacts view PlaceholderContactsView (its other labels are the field names above).
-// 259-267: Address-books view PlaceholderDirectoryView.
-// 268-273: History view PlaceholderHistoryView.
+// 252-258: Contacts view ContactsView (its other labels are the field names above).
+// 259-267: Address-books view DirectoryView.
+// 268-273: History view HistoryFrame.
 // 274-275: Contact search window TF_rechercher.
 // 284-318: Menus of the main window: menu titles and the items of MainMenu1 to MainMenu4.
 // 327-331: Import wizard TF_importation_multi_format: the xlsx, ods and vCard kinds, the counts
@@ -61,7 +61,7 @@
 // 319-326, 245-249, 276-280: Settings window TForm_configuration, its security and headers
 //     tab: the tab's caption and labels, then the refusals of its checks (its group titles,
 //     login, password and port labels are entries 43-46, 50 and 51).
-// 124-126, 250: Address-books view PlaceholderDirectoryView: a book name that is empty, holds a
+// 124-126, 250: Address-books view DirectoryView: a book name that is empty, holds a
 //     line break, or holds "..", and a book file whose name is not UTF-8.
 // 251, 281-283: not used (empty in both languages).
 //

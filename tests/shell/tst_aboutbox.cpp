@@ -71,7 +71,7 @@ void TestAboutBox::update()
     box.show();
     auto *button = box.findChild<QPushButton *>("btn_Mettre_a_jour");
     QCOMPARE(button->isEnabled(), present && executable);
-    box.btn_Mettre_a_jourClick();
+    box.startUpdater();
 
     QCOMPARE(ended.count(), started ? 1 : 0);
     if (started)

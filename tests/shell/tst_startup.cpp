@@ -13,6 +13,7 @@
 #include "shell/startup.h"
 #include "shell/mainwindow.h"
 #include "store/addressbookstore.h"
+#include "support/datafolder.h"
 
 #include <QAction>
 #include <QApplication>
@@ -24,7 +25,6 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -76,14 +76,11 @@ void TestStartup::importWindow()
 // the selected book where the save dialog says.
 void TestStartup::bookButtonsReachImportAndExport()
 {
-    QTemporaryDir dir;
-    common::setDataFolder(dir.path());
-    QVERIFY(store::BookFiles::ensureDataFolder(common::dataFolder()));
-    store::AddressBookStore base;
-    base.initDataFolder();
+    TestDataFolder data;
+    store::AddressBookStore &base = data.store();
     QVERIFY(contacts::BookManager(base).create(QStringLiteral("clients"), {QStringLiteral("Âge")}).ok());
     QVERIFY(contacts::BookManager(base).create(QStringLiteral("prospects"), {QStringLiteral("Ville")}).ok());
-    const QString source = dir.filePath(QStringLiteral("source.csv"));
+    const QString source = data.filePath(QStringLiteral("source.csv"));
     {
         QFile f(source);
         QVERIFY(f.open(QIODevice::WriteOnly));
@@ -135,7 +132,7 @@ void TestStartup::bookButtonsReachImportAndExport()
     QCOMPARE(directory->findChild<QLineEdit *>(QStringLiteral("E_NbrAdresse"))->text(), QStringLiteral("2"));
     QCOMPARE(directory->findChild<QLineEdit *>(QStringLiteral("E_champ16"))->text(), QStringLiteral("Ville natale"));
 
-    const QString target = dir.filePath(QStringLiteral("out.csv"));
+    const QString target = data.filePath(QStringLiteral("out.csv"));
     onNextModal(this, [&target](QWidget *d) {
         QCOMPARE(d->objectName(), QStringLiteral("sd_exporter_csv"));
         auto *files = qobject_cast<QFileDialog *>(d);

@@ -1,4 +1,4 @@
-#include "shell/placeholderviews.h"
+#include "shell/emptyviews.h"
 
 #include "ui/bilingual.h"
 
@@ -16,11 +16,11 @@ constexpr Bilingual kNotYet{"Cette vue n'est pas encore disponible dans cette ve
                             "This view is not available in this version yet."};
 }
 
-PlaceholderNote::PlaceholderNote(QFrame *view, int titleEntry)
+EmptyViewNote::EmptyViewNote(QFrame *view, int titleEntry)
     : m_label(new QLabel(view))
     , m_title(titleEntry)
 {
-    m_label->setObjectName(QStringLiteral("Label_placeholder"));
+    m_label->setObjectName(QStringLiteral("Label_empty_view"));
     m_label->setAlignment(Qt::AlignCenter);
     m_label->setWordWrap(true);
     m_label->setEnabled(false);
@@ -29,7 +29,7 @@ PlaceholderNote::PlaceholderNote(QFrame *view, int titleEntry)
     applyLanguage(texts::French);
 }
 
-void PlaceholderNote::applyLanguage(int language)
+void EmptyViewNote::applyLanguage(int language)
 {
     m_label->setText(QStringLiteral("<h2>%1</h2><p>%2</p>")
                          .arg(texts::text(m_title, language).toHtmlEscaped(), kNotYet.in(language).toHtmlEscaped()));
