@@ -7,7 +7,9 @@
 #include "message/messagearchive.h"
 #include "message/messagedocument.h"
 #include "sending/runjournal.h"
+#include "sending/runposition.h"
 #include "sending/sendingrun.h"
+#include "sending/stoppedruns.h"
 #include "texts/texttable.h"
 #include "common/folders.h"
 #include "store/addressbookstore.h"
@@ -71,6 +73,15 @@ public:
         return name;
     }
     bool askReplaceInterrupted(const QString &) override { return false; }
+    bool confirmSending(const QString &subject, const sending::RunFigures &f) override
+    {
+        note(figuresLine(texts::SendingStarts, subject, f));
+        return true;
+    }
+    static QString figuresLine(int entry, const QString &subject, const sending::RunFigures &f)
+    {
+        return texts::text(entry).arg(subject).arg(f.contacts).arg(f.books).arg(f.excluded);
+    }
 
 private:
     static void note(const QString &text)
@@ -120,13 +131,14 @@ int runToTheEnd(QStringList args, const std::function<bool(SendingRun &, message
     });
     int code = 0;
     QObject::connect(&run, &SendingRun::segmentEnded, [&](SendingRun::End end) {
-        if (run.state() != SendingRun::State::Ended)
+        if (!run.hasEnded())
             return;
         switch (end) {
         case SendingRun::End::Finished:
         case SendingRun::End::Cancelled:
         case SendingRun::End::Paused:
-            code = 0;
+            // A run whose history record was lost did not end as it should.
+            code = run.historyLost() ? 1 : 0;
             break;
         case SendingRun::End::StoppedAndSaved:
             if (!run.savedName().isEmpty())
@@ -176,13 +188,59 @@ QString jsonList(const QStringList &items)
 
 } // namespace
 
+// --dry-run: the figures a run would start with, nothing sent.
+int dryRun(const QString &path)
+{
+    store::AddressBookStore base;
+    base.initDataFolder();
+    message::MessageDocument document;
+    if (message::readArchive(path, document) != message::ArchiveReadStatus::Ok)
+        return fail(QStringLiteral("%1: %2").arg(path, oneLine(texts::text(texts::CorruptMessage))));
+    CliQuestions questions{QString()};
+    SendingRun run(base, document, questions);
+    const std::optional<sending::RunFigures> figures = run.checkNew();
+    if (!figures)
+        return 1;
+    out() << CliQuestions::figuresLine(texts::ConfirmSending, document.subject(), *figures) << Qt::endl;
+    return 0;
+}
+
+// --test [ADDRESS]: the message once, as its first contact would get it, to
+// the sender's own address or the one given; nothing recorded.
+int testSend(const QString &path, const QString &address)
+{
+    store::AddressBookStore base;
+    base.initDataFolder();
+    message::MessageDocument document;
+    if (message::readArchive(path, document) != message::ArchiveReadStatus::Ok)
+        return fail(QStringLiteral("%1: %2").arg(path, oneLine(texts::text(texts::CorruptMessage))));
+    CliQuestions questions{QString()};
+    SendingRun run(base, document, questions);
+    QObject::connect(&run, &SendingRun::logged, [](const QString &line) { out() << line << Qt::endl; });
+    return run.sendTest(address) ? 0 : 1;
+}
+
 int runSendCommand(QStringList args)
 {
     QString saveAs;
     takeOption(args, QStringLiteral("save-as"), &saveAs);
+    const bool dry = args.removeAll(QStringLiteral("--dry-run")) > 0;
+    const qsizetype test = args.indexOf(QStringLiteral("--test"));
+    QString testAddress;
+    if (test >= 0) {
+        args.removeAt(test);
+        if (test < args.size() && !args.at(test).startsWith(QLatin1String("--")) && test > 0)
+            testAddress = args.takeAt(test);
+    }
     if (args.isEmpty() || args.first().startsWith(QLatin1String("--")))
-        return fail(QStringLiteral("usage: send MESSAGE.MNL [--save-as NAME] [--pause SECONDS]"));
+        return fail(QStringLiteral("usage: send MESSAGE.MNL [--save-as NAME] [--pause SECONDS] [--dry-run] [--test [ADDRESS]]"));
     const QString path = args.takeFirst();
+    if (!args.isEmpty() && (dry || test >= 0))
+        return fail(QStringLiteral("unexpected argument \"%1\"").arg(args.first()));
+    if (dry)
+        return dryRun(path);
+    if (test >= 0)
+        return testSend(path, testAddress);
     recoverCrashedRuns();
     return runToTheEnd(args, [&](SendingRun &run, message::MessageDocument &doc) {
         if (message::readArchive(path, doc) != message::ArchiveReadStatus::Ok) {
@@ -212,20 +270,21 @@ int runRunsCommand(QStringList args)
     if (!args.isEmpty())
         return fail(QStringLiteral("usage: runs"));
     recoverCrashedRuns();
-    const QString ext = message::archiveExtension(message::ArchiveKind::InterruptedSend);
-    const QDir dir(stoppedFolder());
-    for (const QString &file : dir.entryList(QDir::Files, QDir::Name)) {
-        if (!file.endsWith(ext, Qt::CaseInsensitive))
-            continue;
-        message::MessageDocument doc;
-        if (message::readArchive(dir.filePath(file), doc) != message::ArchiveReadStatus::Ok) {
-            out() << QStringLiteral("{\"name\":%1,\"unreadable\":true}").arg(jsonString(file.chopped(ext.size())))
-                  << Qt::endl;
+    store::AddressBookStore base;
+    base.initDataFolder();
+    for (const sending::StoppedRun &r : sending::listStoppedRuns(&base.files())) {
+        if (!r.readable) {
+            out() << QStringLiteral("{\"name\":%1,\"unreadable\":true}").arg(jsonString(r.name)) << Qt::endl;
             continue;
         }
-        out() << QStringLiteral("{\"name\":%1,\"subject\":%2,\"resume_book\":%3,\"resume_key\":%4,\"books\":%5}")
-                     .arg(jsonString(file.chopped(ext.size())), jsonString(doc.subject()), jsonString(doc.resumeBook()),
-                          jsonString(doc.resumeKey()), jsonList(doc.destinationBooks()))
+        out() << QStringLiteral("{\"name\":%1,\"subject\":%2,\"date\":%3,\"resume_book\":%4,\"resume_key\":%5,"
+                                "\"position\":%6,\"book_size\":%7,\"remaining\":%8,\"books\":%9}")
+                     .arg(jsonString(r.name), jsonString(r.subject), jsonString(r.stopped.toString(Qt::ISODate)),
+                          jsonString(r.book), jsonString(r.key))
+                     .arg(r.doneInBook)
+                     .arg(r.bookSize)
+                     .arg(r.remaining)
+                     .arg(jsonList(r.books))
               << Qt::endl;
     }
     return 0;

@@ -13,6 +13,7 @@ constexpr int kBatch = 256;
 const QString kColumns = contactColumns().join(u',');
 const QString kOrder = QStringLiteral(" ORDER BY nom COLLATE NOCASE, prenom COLLATE NOCASE, id");
 const QString kAfter = QStringLiteral(" WHERE (nom COLLATE NOCASE, prenom COLLATE NOCASE, id) > (?,?,?)");
+const QString kBefore = QStringLiteral(" WHERE (nom COLLATE NOCASE, prenom COLLATE NOCASE, id) < (?,?,?)");
 
 } // namespace
 
@@ -39,8 +40,7 @@ int BookScan::seek(qint64 id)
     }
     const QString nom = row.text(0);
     const QString prenom = row.text(1);
-    Statement before = m_db->prepare(
-        QStringLiteral("SELECT COUNT(*) FROM t WHERE (nom COLLATE NOCASE, prenom COLLATE NOCASE, id) < (?,?,?)"));
+    Statement before = m_db->prepare(QStringLiteral("SELECT COUNT(*) FROM t") + kBefore);
     before.bind(1, nom).bind(2, prenom).bind(3, id);
     before.step();
     // Start just before the contact: the next read returns it first.
@@ -92,6 +92,27 @@ bool BookScan::next(store::ContactRecord &c)
         c[k].value = std::move(r.values[k]);
     m_batch.pop_front();
     return true;
+}
+
+void BookScan::skip()
+{
+    fill();
+    if (!m_batch.empty())
+        m_batch.pop_front();
+}
+
+QList<qint64> BookScan::idsBefore(qint64 id)
+{
+    Statement row = m_db->prepare(QStringLiteral("SELECT nom, prenom FROM t WHERE id=?"));
+    row.bind(1, id);
+    const bool found = row.step();
+    Statement s = m_db->prepare(QStringLiteral("SELECT id FROM t") + (found ? kBefore : QString()));
+    if (found)
+        s.bind(1, row.text(0)).bind(2, row.text(1)).bind(3, id);
+    QList<qint64> ids;
+    while (s.step())
+        ids << s.int64(0);
+    return ids;
 }
 
 qint64 BookScan::peekId()

@@ -38,6 +38,11 @@ public:
     bool next(store::ContactRecord &c);
     // The id of the contact next() would read, or -1 at the end.
     [[nodiscard]] qint64 peekId();
+    // Passes over the contact next() would read.
+    void skip();
+    // The ids of the contacts before the one whose id is id, in name order;
+    // every id of the book when none has that id.
+    [[nodiscard]] QList<qint64> idsBefore(qint64 id);
 
 private:
     struct Row {

@@ -62,7 +62,11 @@ MailSender::Result SmtpSender::send(mail::MailMessage &msg, qint64 tag)
         m_pendingTag = tag;
         return {Outcome::Pending, QString(), QString()};
     }
-    return {Outcome::Sent, m_client->replyCode(), m_client->replyText()};
+    Result sent{Outcome::Sent, m_client->replyCode(), m_client->replyText(), {}};
+    // A field of two addresses, one refused: the message went, that address did not.
+    for (const mail::SmtpClient::RefusedRecipient &r : m_client->refusedRecipients())
+        sent.refusedAddresses.append({QString::fromUtf8(r.address), r.code, r.text});
+    return sent;
 }
 
 void SmtpSender::collect()

@@ -41,10 +41,18 @@ public:
         Pending,  // handed over, the server's answer not read yet: it comes through takeLateAnswers()
         Error,    // the connection failed while sending (text says why)
     };
+    // One address of a recipient's address field that did not get a message
+    // the others got.
+    struct RefusedAddress {
+        QString address;
+        QString code;
+        QString text;
+    };
     struct Result {
         Outcome outcome = Outcome::Sent;
         QString code; // the server's reply code, for Refused
         QString text; // the server's reply text, or why
+        QList<RefusedAddress> refusedAddresses; // for Sent: the addresses refused beside
     };
     // The answer about a message that was Pending: Sent, Refused, or Error
     // when the connection ended before the answer came (the message may or

@@ -27,25 +27,39 @@ namespace {
 
 const QString kPositions = QStringLiteral(".pos");
 
-QByteArray positionLine(const QString &book, const QString &key)
+// A record: "book<TAB>key" on a line, then "+id" for each id of that book
+// answered since the record before.
+QByteArray positionRecord(const RunPosition &position, const QList<qint64> &answered)
 {
-    return book.toUtf8() + '\t' + key.toUtf8() + '\n';
+    QByteArray bytes = position.book.toUtf8() + '\t' + position.key.toUtf8() + '\n';
+    for (qint64 id : answered)
+        bytes += '+' + QByteArray::number(id) + '\n';
+    return bytes;
 }
 
-// The last whole line of the positions: book and key. False when none.
-bool lastPosition(const QByteArray &bytes, QString *book, QString *key)
+// The position the records reach; only whole lines count (a kill may cut the
+// last one). A record of another book starts that book's ids afresh.
+void readPositions(const QByteArray &bytes, RunPosition *p)
 {
-    const qsizetype end = bytes.lastIndexOf('\n');
-    if (end < 0)
-        return false;
-    const qsizetype start = bytes.lastIndexOf('\n', end - 1) + 1;
-    const QByteArray line = bytes.mid(start, end - start);
-    const qsizetype tab = line.lastIndexOf('\t');
-    if (tab < 0)
-        return false;
-    *book = QString::fromUtf8(line.left(tab));
-    *key = QString::fromUtf8(line.mid(tab + 1));
-    return true;
+    qsizetype start = 0;
+    for (qsizetype end = bytes.indexOf('\n'); end >= 0; start = end + 1, end = bytes.indexOf('\n', start)) {
+        const QByteArray line = bytes.mid(start, end - start);
+        if (line.startsWith('+')) {
+            bool ok = false;
+            const qint64 id = line.mid(1).toLongLong(&ok);
+            if (ok)
+                p->answered.insert(id);
+            continue;
+        }
+        const qsizetype tab = line.lastIndexOf('\t');
+        if (tab < 0)
+            continue;
+        const QString book = QString::fromUtf8(line.left(tab));
+        if (book != p->book)
+            p->enterBook(book);
+        p->key = QString::fromUtf8(line.mid(tab + 1));
+        p->tracked = true;
+    }
 }
 
 void removeJournal(const QString &base)
@@ -66,8 +80,7 @@ QString RunJournal::folder()
     return stoppedFolder() + QStringLiteral(".journal/");
 }
 
-bool RunJournal::begin(const message::MessageDocument &message, const QString &book, const QString &key,
-                       QString *error)
+bool RunJournal::begin(const message::MessageDocument &message, const RunPosition &position, QString *error)
 {
     if (m_fd < 0) {
         if (!makeFolder(folder())) {
@@ -90,21 +103,21 @@ bool RunJournal::begin(const message::MessageDocument &message, const QString &b
     // The message first, then its place: a journal whose archive is missing
     // is never taken for a run.
     if (::ftruncate(m_fd, 0) != 0
-        || !writeArchive(message, m_base, message::ArchiveKind::InterruptedSend, key, book, error)) {
+        || !writeArchive(message, m_base, message::ArchiveKind::InterruptedSend, position.key, position.book, error)) {
         finish();
         return false;
     }
-    record(book, key);
+    record(position, QList<qint64>(position.answered.cbegin(), position.answered.cend()));
     ::fdatasync(m_fd);
     m_sinceSync.start();
     return true;
 }
 
-void RunJournal::record(const QString &book, const QString &key)
+void RunJournal::record(const RunPosition &position, const QList<qint64> &answered)
 {
     if (m_fd < 0)
         return;
-    (void)common::writeAll(m_fd, positionLine(book, key));
+    (void)common::writeAll(m_fd, positionRecord(position, answered));
     if (m_sinceSync.isValid() && m_sinceSync.elapsed() >= 1000) {
         ::fdatasync(m_fd);
         m_sinceSync.restart();
@@ -146,10 +159,12 @@ QList<RunJournal::Left> RunJournal::findLeft()
             removeJournal(base);
             continue;
         }
-        Left l{base, doc.subject(), doc.resumeBook(), doc.resumeKey(), doc.destinationBooks()};
+        Left l{base, doc.subject(), {}, doc.destinationBooks()};
+        l.position.book = doc.resumeBook();
+        l.position.key = doc.resumeKey();
         QFile f(base + kPositions);
         if (f.open(QIODevice::ReadOnly))
-            lastPosition(f.readAll(), &l.book, &l.key);
+            readPositions(f.readAll(), &l.position);
         left << l;
     }
     return left;
@@ -170,7 +185,7 @@ QString RunJournal::recover(const Left &left, QString *error)
         return QString();
     }
     const QString name = freeInterruptedName(left.subject);
-    if (!writeArchive(doc, stoppedFolder() + name, message::ArchiveKind::InterruptedSend, left.key, left.book, error))
+    if (!writeStoppedRun(doc, stoppedFolder() + name, left.position, error))
         return QString();
     removeJournal(left.base);
     return name;

@@ -1,8 +1,8 @@
 #pragma once
 // The journal of a sending run in progress: the message as it was when the
 // segment started (an interrupted-send archive) and, after every contact, the
-// place where sending must go on (book and resume key), one line appended
-// each time. A run that ends in any regular way removes its journal; one
+// place where sending must go on (book and resume key) with the ids newly
+// answered, appended each time (RunPosition says what they mean). A run that ends in any regular way removes its journal; one
 // that was killed, crashed or lost its power leaves it, and the next start
 // turns it into an ordinary interrupted send that the user resumes like any
 // other: every contact not yet sent is still to send, and at most the one
@@ -14,6 +14,8 @@
 // Cost: one small append per contact; the appends reach the disk (fdatasync)
 // at most once a second, so a power cut may take back the last second of
 // positions: those contacts are sent again on resumption, none is skipped.
+
+#include "sending/runposition.h"
 
 #include <QElapsedTimer>
 #include <QString>
@@ -38,26 +40,28 @@ public:
     // Starts (or restarts, at a new segment) the journal of this run with the
     // message and its starting place. False with a reason when it cannot be
     // written; the run then goes on without one.
-    bool begin(const message::MessageDocument &message, const QString &book, const QString &key,
-               QString *error = nullptr);
-    // The place where sending goes on, after a contact.
-    void record(const QString &book, const QString &key);
+    bool begin(const message::MessageDocument &message, const RunPosition &position, QString *error = nullptr);
+    // The place where sending goes on, after a contact, and the ids of its
+    // book answered since the last record.
+    void record(const RunPosition &position, const QList<qint64> &answered);
     // The run ended in a regular way: the journal goes.
     void finish();
+    // The run ended without being saved: the journal is left for the next
+    // start to offer.
+    void leave() { close(); }
     [[nodiscard]] bool isOpen() const { return m_fd >= 0; }
 
     // A journal left by a run that no longer lives.
     struct Left {
         QString base;    // path without extension
         QString subject;
-        QString book;    // where sending goes on
-        QString key;
+        RunPosition position; // where sending goes on
         QStringList books; // destination books
     };
     [[nodiscard]] static QList<Left> findLeft();
     // Turns a left journal into the interrupted send <name>.MNS of the
-    // stopped sends' folder (a free name made from the subject) and removes
-    // the journal. Returns the name, or "" with a reason.
+    // stopped sends' folder (a free name made from the subject), its answered
+    // ids beside it, and removes the journal. Returns the name, or "" with a reason.
     static QString recover(const Left &left, QString *error = nullptr);
     // Recovers every left journal; the names made, in order.
     static QStringList recoverAll(QStringList *errors = nullptr);

@@ -15,6 +15,7 @@
 #include "common/folders.h"
 #include "store/addressbookstore.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -28,13 +29,9 @@ namespace tr = texts;
 
 namespace {
 
-const QString kEnd = QStringLiteral("END");
-const QString kPauseSnapshot = QStringLiteral("tempo");
-
-QString interruptedPath(const QString &name)
-{
-    return stoppedFolder() + name + message::archiveExtension(message::ArchiveKind::InterruptedSend);
-}
+const QString kEnd = endOfBookKey();
+const QString kPauseSnapshot = pauseSnapshotName();
+const QString kArchiveExtension = message::archiveExtension(message::ArchiveKind::InterruptedSend);
 
 } // namespace
 
@@ -85,17 +82,43 @@ void SendingRun::log(const QString &line)
     Q_EMIT logged(line);
 }
 
+QString SendingRun::pauseSnapshotBase()
+{
+    return stoppedFolder() + kPauseSnapshot;
+}
+
+int SendingRun::pauseMilliseconds() const
+{
+    return m_pauseOverride ? *m_pauseOverride : m_packets.pauseMinutes * 60000;
+}
+
 // ------------------------------------------------------------- preparing
 
-bool SendingRun::sendNew()
+void SendingRun::beginRun()
 {
-    if (m_state == State::Sending || m_state == State::Prepared)
-        return false;
+    // A new run: nothing of an earlier one is read again.
+    m_request = Request::None;
+    m_pauseDue = false;
+    m_afterPause = false;
+    m_failure.clear();
+    m_failureNotice.clear();
+    m_savedName.clear();
+    m_counts = {};
+    m_refused.clear();
+    m_refusedWritten = 0;
+    m_historyErrors.clear();
+    m_pauseTimer.stop();
+    m_runTotal = 0;
+    m_runDone = 0;
+}
+
+std::optional<RunFigures> SendingRun::checkNew()
+{
     if (m_message.subject().isEmpty() && !m_ask.askSendWithoutSubject())
-        return false;
+        return std::nullopt;
     if (!QFileInfo::exists(settingsPath())) {
         m_ask.inform(tr::text(tr::SettingsMissing));
-        return false;
+        return std::nullopt;
     }
     QStringList missing;
     for (const QString &book : m_message.destinationBooks()) {
@@ -109,45 +132,72 @@ bool SendingRun::sendNew()
                 kept.removeAll(book);
             m_message.setDestinationBooks(kept);
         }
-        return false;
+        return std::nullopt;
     }
     if (m_message.destinationBooks().isEmpty()) {
         m_ask.inform(tr::text(tr::NoDestinationBooks));
-        return false;
+        return std::nullopt;
     }
-    // A new run: its counts start from nothing.
-    m_counts = {};
-    m_refused.clear();
-    m_refusedWritten = 0;
-    m_historyErrors.clear();
-    return prepare();
+    RunFigures f;
+    try {
+        m_store.workTables().buildBlackList(m_message.exclusionBooks());
+        store::ContactRecord c;
+        for (const QString &book : m_message.destinationBooks()) {
+            BookScan scan(Database::open(m_store.files().bookPath(book), Database::Mode::ReadOnly));
+            ++f.books;
+            while (scan.next(c)) {
+                if (m_store.workTables().isBlackListed(c[F_email].value))
+                    ++f.excluded;
+                else
+                    ++f.contacts;
+            }
+        }
+    } catch (const StoreError &e) {
+        m_ask.inform(QString::fromStdString(e.what()));
+        return std::nullopt;
+    }
+    return f;
 }
 
-bool SendingRun::resume()
+bool SendingRun::sendNew()
 {
-    if (m_state == State::Sending || m_state == State::Prepared)
+    if (isBusy() || m_state == State::Pausing)
         return false;
-    if (m_state == State::Idle || m_state == State::Ended) {
-        m_counts = {};
-        m_refused.clear();
-        m_refusedWritten = 0;
-        m_historyErrors.clear();
-    }
-    return prepare();
+    const std::optional<RunFigures> figures = checkNew();
+    if (!figures || !m_ask.confirmSending(m_message.subject(), *figures))
+        return false;
+    beginRun();
+    m_runTotal = figures->contacts + figures->excluded;
+    m_origin.clear();
+    // A document that holds a resume position goes on from there.
+    m_position = {};
+    m_position.book = m_message.resumeBook();
+    m_position.key = m_message.resumeKey();
+    if (!prepare())
+        return false;
+    Q_EMIT opened();
+    return true;
 }
 
 bool SendingRun::resumeFrom(const QString &path)
 {
-    if (m_state == State::Sending || m_state == State::Prepared)
+    if (isBusy() || m_state == State::Pausing)
         return false;
     if (message::readArchive(path, m_message) != message::ArchiveReadStatus::Ok) {
         m_ask.inform(tr::text(tr::CorruptMessage));
         return false;
     }
-    return resume();
+    beginRun();
+    const QString base = path.endsWith(kArchiveExtension, Qt::CaseInsensitive) ? path.chopped(kArchiveExtension.size()) : path;
+    m_origin = base;
+    m_position = readStoppedPosition(m_message, base);
+    if (!prepare())
+        return false;
+    Q_EMIT opened();
+    return true;
 }
 
-bool SendingRun::prepare()
+bool SendingRun::loadForSending()
 {
     m_body = message::preparedBody(m_message, message::BodyPurpose::Sending);
     Settings s;
@@ -177,8 +227,13 @@ bool SendingRun::prepare()
     m_settings = s;
     m_sender->setEndpoint(smtpEndpoint(s));
     m_packets = packetPlan(s);
-    // A stop or cancel pressed during the pause keeps packets off.
-    m_packetsOn = m_packets.on && !(m_requests & (StopRequest | CancelRequest));
+    return true;
+}
+
+bool SendingRun::prepare()
+{
+    if (!loadForSending())
+        return false;
     try {
         m_store.workTables().buildBlackList(m_message.exclusionBooks());
     } catch (const StoreError &e) {
@@ -186,13 +241,8 @@ bool SendingRun::prepare()
         m_ask.inform(QString::fromStdString(e.what()));
         return false;
     }
-    setState(State::Prepared);
+    setState(State::Preparing);
     m_startTimer.start();
-    if (!m_dialogShown) {
-        m_dialogShown = true;
-        m_requests = NoRequest;
-        Q_EMIT opened();
-    }
     return true;
 }
 
@@ -201,114 +251,132 @@ bool SendingRun::prepare()
 void SendingRun::startSegment()
 {
     m_startTimer.stop();
-    setState(State::Sending);
     m_total = 0;
     m_processed = 0;
-    m_transmissionError = false;
-    // The pause that led here is over.
-    m_requests &= ~PauseRequest;
-    m_currentBook.clear();
-    m_resumeKey.clear();
+    m_pauseDue = false;
     m_nextKey.clear();
+    m_failedKey.clear();
     m_pending.clear();
-    Q_EMIT progressChanged(0, 0);
+    m_newlyAnswered.clear();
 
     m_resumed = !m_message.resumeBook().isEmpty();
-    m_resumeBookOfSegment = m_message.resumeBook();
-    m_pendingKey = m_message.resumeKey();
+    if (m_resumed) {
+        QStringList books = m_message.destinationBooks();
+        const qsizetype at = books.indexOf(m_message.resumeBook());
+        books.remove(0, at < 0 ? books.size() : at);
+        m_message.setDestinationBooks(books);
+    } else {
+        m_position = {};
+        if (!m_message.destinationBooks().isEmpty())
+            m_position.enterBook(m_message.destinationBooks().constFirst());
+    }
+    m_books = m_message.destinationBooks();
+    if (m_request != Request::None) {
+        // Stopped before the first contact: the position stays as it came.
+        endSegment(m_request == Request::Cancel ? End::Cancelled : End::StoppedAndSaved);
+        return;
+    }
+    setState(State::Sending);
     if (!m_sender->open()) {
         log(m_sender->failureText());
         m_ask.inform(tr::text(tr::CheckConnection));
         endSegment(End::ConnectionFailed);
         return;
     }
-    if (m_resumed) {
-        QStringList books = m_message.destinationBooks();
-        const qsizetype at = books.indexOf(m_message.resumeBook());
-        books.remove(0, at < 0 ? books.size() : at);
-        m_message.setDestinationBooks(books);
-    }
-    m_books = m_message.destinationBooks();
-    for (const QString &book : m_books) {
-        if (m_store.files().bookExists(book)) {
-            try {
-                m_total += BookScan(Database::open(m_store.files().bookPath(book), Database::Mode::ReadOnly)).count();
-            } catch (const StoreError &) {
-                // Counted as empty; the book is reported when it is opened.
-            }
+    if (m_resumed && !m_position.tracked) {
+        try {
+            trackFromKey();
+        } catch (const StoreError &e) {
+            const QString why = tr::text(tr::LogBook) + m_position.book + QStringLiteral(": ") + QString::fromStdString(e.what());
+            fail({m_position.book, m_position.key, {}, {}, {}, {}, {}}, why, why);
+            endSegment(End::StoppedAndSaved);
+            return;
         }
     }
-    Q_EMIT progressChanged(0, m_total);
+    try {
+        for (const QString &book : std::as_const(m_books)) {
+            if (m_store.files().bookExists(book))
+                m_total += BookScan(Database::open(m_store.files().bookPath(book), Database::Mode::ReadOnly)).count();
+        }
+    } catch (const StoreError &) {
+        // Counted as empty; the book is reported when it is opened.
+    }
+    if (m_resumed && !m_books.isEmpty() && m_books.constFirst() == m_position.book)
+        m_total = std::max(0, m_total - int(m_position.answered.size()));
+    if (m_runTotal == 0)
+        m_runTotal = m_total;
+    reportProgress();
     QString error;
-    if (!m_journal.begin(m_message, m_message.resumeBook(), m_message.resumeKey(), &error))
+    if (!m_journal.begin(m_message, m_position, &error))
         log(QStringLiteral("(journal: %1)").arg(error));
     m_bookIndex = -1;
     nextBook();
 }
 
+void SendingRun::trackFromKey()
+{
+    if (m_position.key.isEmpty() || !m_store.files().bookExists(m_position.book)) {
+        m_position.tracked = true;
+        return;
+    }
+    BookScan scan(Database::open(m_store.files().bookPath(m_position.book), Database::Mode::ReadOnly));
+    bool isNumber = false;
+    const qint64 id = m_position.key.toLongLong(&isNumber);
+    // "END" and a key not in the book pass the whole book over.
+    const QList<qint64> before = scan.idsBefore(isNumber ? id : -1);
+    m_position.answered = QSet<qint64>(before.cbegin(), before.cend());
+    m_position.tracked = true;
+}
+
 void SendingRun::nextBook()
 {
     m_scan.reset();
-    if (m_transmissionError) {
-        m_ask.inform(tr::text(tr::CheckConnection));
-        endSegment(End::StoppedAndSaved);
-        return;
-    }
-    if (requested() || ++m_bookIndex >= m_books.size()) {
-        endSegment((m_requests & StopRequest)     ? End::StoppedAndSaved
-                   : (m_requests & CancelRequest) ? End::Cancelled
-                   : (m_requests & PauseRequest)  ? End::Paused
-                                                  : End::Finished);
+    if (!m_failure.isEmpty() || m_request != Request::None || m_pauseDue || ++m_bookIndex >= m_books.size()) {
+        endSegment(!m_failure.isEmpty()                  ? End::StoppedAndSaved
+                   : m_request == Request::StopAndSave   ? End::StoppedAndSaved
+                   : m_request == Request::Cancel        ? End::Cancelled
+                   : m_pauseDue                          ? End::Paused
+                                                         : End::Finished);
         return;
     }
     const QString book = m_books[m_bookIndex];
-    m_currentBook = book;
-    // The resume key belongs to the resume book alone: a missing resume book
-    // must not make the next book be passed over.
-    const bool isResumeBook = m_bookIndex == 0 && m_resumed && book == m_resumeBookOfSegment;
-    const QString key = isResumeBook ? m_pendingKey : QString();
-    m_pendingKey.clear();
+    // The answered ids belong to the resume book alone: any other book starts afresh.
+    if (!(m_bookIndex == 0 && m_resumed && book == m_position.book))
+        m_position.enterBook(book);
     const QString heading = tr::text(tr::LogBook) + book;
+    m_nextKey.clear();
     if (!m_store.files().bookExists(book)) {
         log(heading + tr::text(tr::LogBookMissing));
+        m_position.key = m_nextKey = kEnd;
         QTimer::singleShot(0, this, &SendingRun::nextBook);
         return;
     }
     try {
         m_scan = std::make_unique<BookScan>(Database::open(m_store.files().bookPath(book), Database::Mode::ReadOnly));
-    } catch (const StoreError &) {
-        log(heading + tr::text(tr::LogBookMissing));
+        readLabels(m_store.files().labelPath(book), m_contact);
+        log(heading);
+        m_packetPosition = 1;
+        const qint64 first = nextToSend();
+        m_position.key = m_nextKey = first < 0 ? kEnd : QString::number(first);
+    } catch (const StoreError &e) {
+        const QString why = heading + QStringLiteral(": ") + QString::fromStdString(e.what());
+        fail({book, m_position.key, {}, {}, {}, {}, {}}, why, why);
         QTimer::singleShot(0, this, &SendingRun::nextBook);
         return;
     }
-    readLabels(m_store.files().labelPath(book), m_contact);
-    log(heading);
-    if (key == kEnd) {
-        const int n = m_scan->count();
-        m_total -= n;
-        Q_EMIT progressChanged(m_processed, m_total);
-        m_resumeKey = m_nextKey = kEnd;
-        bookDone();
-        return;
-    }
-    if (!key.isEmpty()) {
-        bool isNumber = false;
-        const qint64 id = key.toLongLong(&isNumber);
-        const int passed = isNumber ? m_scan->seek(id) : -1;
-        if (passed < 0) {
-            // A key that is not in the book: every contact is passed over.
-            m_total -= m_scan->count();
-            m_scan->seek(-1);
-        } else {
-            m_total -= passed;
-        }
-        Q_EMIT progressChanged(m_processed, m_total);
-    }
-    m_packetPosition = 1;
-    m_requests &= ~PauseRequest;
-    const qint64 first = m_scan->peekId();
-    m_resumeKey = m_nextKey = first < 0 ? kEnd : QString::number(first);
     m_stepTimer.start();
+}
+
+qint64 SendingRun::nextToSend()
+{
+    // Contacts answered before a stop are passed over, wherever the book's
+    // changes have put them in the name order.
+    qint64 id = m_scan->peekId();
+    while (id >= 0 && m_position.answered.contains(id)) {
+        m_scan->skip();
+        id = m_scan->peekId();
+    }
+    return id;
 }
 
 void SendingRun::bookDone()
@@ -327,95 +395,190 @@ void SendingRun::bookDone()
 
 void SendingRun::processContact()
 {
-    if (!m_scan->next(m_contact)) {
-        bookDone();
-        return;
-    }
-    const QString id = m_contact[F_id].value;
-    const QString address = m_contact[F_email].value;
-    const QString nom = m_contact[F_nom].value;
-    const QString prenom = m_contact[F_prenom].value;
-    Q_EMIT progressChanged(m_processed, m_total);
-    Q_EMIT recipientChanged(address);
-
-    if (m_store.workTables().isBlackListed(address)) {
-        log(tr::text(tr::LogExcluded) + address);
-        ++m_counts.excluded;
-    } else if (address.isEmpty()) {
-        log(tr::text(tr::LogNoAddress) + nom + u' ' + prenom);
-        ++m_counts.noAddress;
-    } else {
-        mail::MailMessage msg;
-        msg.userName = m_settings.senderName;
-        msg.from = m_settings.senderAddress;
-        msg.xMailer = mailerName();
-        const bool html = m_message.mode() != message::ComposeMode::PlainText;
-        msg.bodyFormat = html ? mail::BodyFormat::Html : mail::BodyFormat::Plain;
-        for (const QString &path : m_message.attachments())
-            msg.attachments.add(path);
-        if (m_message.mode() == message::ComposeMode::HtmlFile && m_message.images()) {
-            for (const QString &path : *m_message.images())
-                msg.embeddedImages.add(path);
+    qint64 next = -1;
+    try {
+        if (nextToSend() < 0 || !m_scan->next(m_contact)) {
+            bookDone();
+            return;
         }
-        msg.subject = message::personalise(m_message.subject(), m_contact);
-        msg.text = message::personaliseLines(m_body, m_contact, message::bodyValueForm(m_message.mode()));
-        msg.sendTo = address;
-        if (!m_plainAlternative.isEmpty())
-            msg.plainAlternative = message::personaliseLines(m_plainAlternative, m_contact, message::ValueForm::AsTyped);
-        msg.listUnsubscribe = listUnsubscribeUris(m_settings, m_contact);
-        const qint64 tag = ++m_tag;
-        const RefusedRecipient who{m_currentBook, id, nom, prenom, address, {}, {}};
-        // Signed once composed; a message that cannot be signed is not sent
-        // unsigned, and the run stops there as on a lost connection.
-        QString signError;
-        const bool signedOk = !m_signer || mail::composeSigned(msg, m_signer.get(), &signError);
+        const QString id = m_contact[F_id].value;
+        const QString address = m_contact[F_email].value;
+        const QString nom = m_contact[F_nom].value;
+        const QString prenom = m_contact[F_prenom].value;
+        Q_EMIT recipientChanged(address);
 
-        if (!m_sender->isOpen())
-            m_sender->open();
-        // The connection may have taken the answer about the message before
-        // this one with it: the run stops there, before sending another.
-        takeLateAnswers();
-        if (!m_transmissionError && !signedOk) {
-            take(who, tag, {MailSender::Outcome::Error, QString(), signError});
-        } else if (!m_transmissionError) {
-            MailSender::Result r = m_sender->send(msg, tag);
-            takeLateAnswers();
-            // The connection was lost under this message: one new connection,
-            // one more try, before the run stops; not when the message before
-            // it was lost too, which resuming sends before this one.
-            if (r.outcome == MailSender::Outcome::Error && !m_transmissionError && !m_sender->isOpen()
-                && m_sender->open())
-                r = m_sender->send(msg, tag);
-            take(who, tag, r);
-            takeLateAnswers();
+        if (m_store.workTables().isBlackListed(address)) {
+            log(tr::text(tr::LogExcluded) + address);
+            ++m_counts.excluded;
+            answered(id);
+        } else if (address.isEmpty()) {
+            log(tr::text(tr::LogNoAddress) + nom + u' ' + prenom);
+            ++m_counts.noAddress;
+            answered(id);
+        } else {
+            sendTo(id, address, nom, prenom);
         }
+        next = nextToSend();
+    } catch (const StoreError &e) {
+        // The book cannot be read any more (replaced, removed, damaged): the
+        // run stops there as on a lost connection, resumable once it is back.
+        const QString why = tr::text(tr::LogBook) + m_position.book + QStringLiteral(": ") + QString::fromStdString(e.what());
+        fail({m_position.book, m_nextKey, {}, {}, {}, {}, {}}, why, why);
     }
 
     // A contact whose message was lost is where sending goes on, so that
     // resuming sends it; otherwise the one after this one, once every message
     // before it was answered.
-    const qint64 next = m_scan->peekId();
     m_nextKey = next < 0 ? kEnd : QString::number(next);
     updateResumeKey();
     journal();
 
-    if (m_packetsOn && m_packetPosition % m_packets.size == 0)
-        m_requests |= PauseRequest;
-    if (next < 0)
-        m_requests &= ~PauseRequest; // no pause after a book's last contact
-    if (requested() || m_transmissionError) {
-        Q_EMIT progressChanged(0, 0);
+    // A packet never spans two books, and no pause follows a book's last contact.
+    if (m_packets.on && m_packetPosition % m_packets.size == 0 && next >= 0)
+        m_pauseDue = true;
+    reportProgress();
+    if (m_request != Request::None || !m_failure.isEmpty() || m_pauseDue) {
         m_scan.reset();
         QTimer::singleShot(0, this, &SendingRun::nextBook);
         return;
     }
     ++m_processed;
     ++m_packetPosition;
-    Q_EMIT progressChanged(m_processed, m_total);
     if (next < 0)
         bookDone();
     else
         m_stepTimer.start();
+}
+
+bool SendingRun::sendTest(const QString &address)
+{
+    if (isBusy() || m_state == State::Pausing)
+        return false;
+    if (m_message.destinationBooks().isEmpty()) {
+        m_ask.inform(tr::text(tr::NoDestinationBooks));
+        return false;
+    }
+    if (!loadForSending())
+        return false;
+    const QString to = address.isEmpty() ? m_settings.senderAddress : address;
+    const QString book = m_message.destinationBooks().constFirst();
+    try {
+        // Personalised with the first contact of the first book, as the run
+        // would send it first.
+        BookScan scan(Database::open(m_store.files().bookPath(book), Database::Mode::ReadOnly));
+        readLabels(m_store.files().labelPath(book), m_contact);
+        if (!scan.next(m_contact))
+            m_contact = emptyContact();
+    } catch (const StoreError &e) {
+        m_ask.inform(tr::text(tr::LogBook) + book + QStringLiteral(": ") + QString::fromStdString(e.what()));
+        return false;
+    }
+    mail::MailMessage msg = compose(to);
+    QString why;
+    if (m_signer && !mail::composeSigned(msg, m_signer.get(), &why)) {
+        m_ask.inform(why);
+        return false;
+    }
+    if (!m_sender->open()) {
+        log(m_sender->failureText());
+        m_ask.inform(tr::text(tr::CheckConnection));
+        return false;
+    }
+    MailSender::Result r = m_sender->send(msg, ++m_tag);
+    m_sender->settle();
+    m_sender->close();
+    for (const MailSender::LateAnswer &late : m_sender->takeLateAnswers())
+        r = late.result;
+    if (r.outcome != MailSender::Outcome::Sent) {
+        m_ask.inform((r.code + u' ' + r.text).trimmed());
+        return false;
+    }
+    log(tr::text(tr::TestSent).arg(to));
+    return true;
+}
+
+mail::MailMessage SendingRun::compose(const QString &address) const
+{
+    mail::MailMessage msg;
+    msg.userName = m_settings.senderName;
+    msg.from = m_settings.senderAddress;
+    msg.xMailer = mailerName();
+    const bool html = m_message.mode() != message::ComposeMode::PlainText;
+    msg.bodyFormat = html ? mail::BodyFormat::Html : mail::BodyFormat::Plain;
+    for (const QString &path : m_message.attachments())
+        msg.attachments.add(path);
+    if (m_message.mode() == message::ComposeMode::HtmlFile && m_message.images()) {
+        for (const QString &path : *m_message.images())
+            msg.embeddedImages.add(path);
+    }
+    msg.subject = message::personalise(m_message.subject(), m_contact);
+    msg.text = message::personaliseLines(m_body, m_contact, message::bodyValueForm(m_message.mode()));
+    msg.sendTo = address;
+    if (!m_plainAlternative.isEmpty())
+        msg.plainAlternative = message::personaliseLines(m_plainAlternative, m_contact, message::ValueForm::AsTyped);
+    msg.listUnsubscribe = listUnsubscribeUris(m_settings, m_contact);
+    return msg;
+}
+
+void SendingRun::sendTo(const QString &id, const QString &address, const QString &nom, const QString &prenom)
+{
+    mail::MailMessage msg = compose(address);
+    const qint64 tag = ++m_tag;
+    const RefusedRecipient who{m_position.book, id, nom, prenom, address, {}, {}};
+    // Signed once composed; a message that cannot be signed is not sent
+    // unsigned, and the run stops there as on a lost connection.
+    QString signError;
+    const bool signedOk = !m_signer || mail::composeSigned(msg, m_signer.get(), &signError);
+
+    if (!m_sender->isOpen())
+        m_sender->open();
+    // The connection may have taken the answer about the message before
+    // this one with it: the run stops there, before sending another.
+    takeLateAnswers();
+    if (!m_failure.isEmpty())
+        return;
+    if (!signedOk) {
+        take(who, tag, {MailSender::Outcome::Error, QString(), signError});
+        return;
+    }
+    MailSender::Result r = m_sender->send(msg, tag);
+    takeLateAnswers();
+    // The connection was lost under this message: one new connection, one
+    // more try, before the run stops; not when the message before it was
+    // lost too, which resuming sends before this one.
+    if (r.outcome == MailSender::Outcome::Error && m_failure.isEmpty() && !m_sender->isOpen() && m_sender->open())
+        r = m_sender->send(msg, tag);
+    // A 4xx is the server's "not now" (RFC 5321 4.2.1): one more try over a
+    // new connection. Refused again, the contact is listed as refused, unless
+    // the server is closing (421): then it is where the run goes on.
+    if (r.outcome == MailSender::Outcome::Refused && r.code.startsWith(u'4') && m_failure.isEmpty()) {
+        m_sender->close();
+        takeLateAnswers();
+        if (m_sender->open())
+            r = m_sender->send(msg, tag);
+        if (r.outcome == MailSender::Outcome::Refused && r.code == QLatin1String("421"))
+            r = {MailSender::Outcome::Error, QString(), r.code + u' ' + r.text};
+    }
+    take(who, tag, r);
+    takeLateAnswers();
+}
+
+void SendingRun::reportProgress()
+{
+    // The whole run's figures: a pause or a new segment does not start them
+    // again from nothing.
+    Q_EMIT progressChanged(m_runDone, std::max(m_runTotal, m_runDone));
+}
+
+void SendingRun::answered(const QString &id)
+{
+    bool isNumber = false;
+    const qint64 n = id.toLongLong(&isNumber);
+    if (!isNumber)
+        return;
+    m_position.answered.insert(n);
+    m_newlyAnswered << n;
+    ++m_runDone;
 }
 
 void SendingRun::take(const RefusedRecipient &who, qint64 tag, const MailSender::Result &r)
@@ -424,6 +587,14 @@ void SendingRun::take(const RefusedRecipient &who, qint64 tag, const MailSender:
     case MailSender::Outcome::Sent:
         log(tr::text(tr::LogSent) + who.nom + u' ' + who.prenom + u' ' + who.address);
         ++m_counts.sent;
+        answered(who.id);
+        for (const MailSender::RefusedAddress &a : r.refusedAddresses) {
+            RefusedRecipient x = who;
+            x.address = a.address;
+            x.code = a.code;
+            x.text = a.text;
+            refuse(x);
+        }
         break;
     case MailSender::Outcome::Pending:
         // Neither sent nor refused until the server has answered.
@@ -434,6 +605,7 @@ void SendingRun::take(const RefusedRecipient &who, qint64 tag, const MailSender:
         x.code = r.code;
         x.text = r.text;
         refuse(x);
+        answered(who.id);
         break;
     }
     case MailSender::Outcome::Invalid: {
@@ -443,45 +615,46 @@ void SendingRun::take(const RefusedRecipient &who, qint64 tag, const MailSender:
             + QStringLiteral(" (") + r.text + u')');
         ++m_counts.invalid;
         m_refused << x;
+        answered(who.id);
         break;
     }
     case MailSender::Outcome::Error:
-        transmissionError(who, r.text);
+        fail(who, tr::text(tr::LogTransmissionError) + QStringLiteral(" (") + r.text + u')');
         break;
     }
 }
 
-void SendingRun::transmissionError(const RefusedRecipient &who, const QString &text)
+void SendingRun::fail(const RefusedRecipient &who, const QString &text, const QString &notice)
 {
-    if (m_transmissionError)
+    if (!m_failure.isEmpty())
         return; // the first failure of the segment is where sending goes on
-    log(tr::text(tr::LogTransmissionError) + QStringLiteral(" (") + text + u')');
-    m_requests |= StopRequest;
-    m_packetsOn = false;
-    m_transmissionError = true;
-    m_failedBook = who.book;
+    log(text);
+    m_failure = text;
+    m_failureNotice = notice.isEmpty() ? tr::text(tr::CheckConnection) : notice;
     m_failedKey = who.id;
 }
 
 void SendingRun::updateResumeKey()
 {
-    if (m_transmissionError) {
-        m_currentBook = m_failedBook;
-        m_resumeKey = m_failedKey;
+    // The key is what archives without answered ids resume by: the failed
+    // contact, else the oldest one not answered, else the next one.
+    if (!m_failure.isEmpty() && !m_failedKey.isEmpty()) {
+        m_position.key = m_failedKey;
         return;
     }
     if (m_pending.isEmpty()) {
-        m_resumeKey = m_nextKey;
+        if (!m_nextKey.isEmpty())
+            m_position.key = m_nextKey;
         return;
     }
-    // The oldest message not answered yet: a run that dies now sends it again.
     const auto oldest = std::min_element(m_pending.keyBegin(), m_pending.keyEnd());
-    m_resumeKey = m_pending.value(*oldest).id;
+    m_position.key = m_pending.value(*oldest).id;
 }
 
 void SendingRun::journal()
 {
-    m_journal.record(m_currentBook, m_resumeKey);
+    m_journal.record(m_position, m_newlyAnswered);
+    m_newlyAnswered.clear();
 }
 
 void SendingRun::refuse(const RefusedRecipient &r, bool logIt)
@@ -513,56 +686,81 @@ void SendingRun::endSegment(End end)
 {
     m_stepTimer.stop();
     m_scan.reset();
-    const bool hadError = m_transmissionError;
     takeLateAnswers();
     m_sender->close();
     takeLateAnswers();
     // A sender that never answered: those messages count as sent nowhere.
     if (!m_pending.isEmpty())
-        transmissionError(m_pending.value(*std::min_element(m_pending.keyBegin(), m_pending.keyEnd())),
-                          tr::text(tr::CheckConnection));
+        fail(m_pending.value(*std::min_element(m_pending.keyBegin(), m_pending.keyEnd())), tr::text(tr::CheckConnection));
     m_pending.clear();
-    if (m_state == State::Sending) {
-        updateResumeKey();
-        journal();
-    }
-    if (m_transmissionError && !hadError)
-        m_ask.inform(tr::text(tr::CheckConnection));
+    updateResumeKey();
+    journal();
+    if (!m_failure.isEmpty())
+        m_ask.inform(m_failureNotice);
+    // A continuation after a pause that cannot reach the server is saved, or
+    // its position would live only in the pause snapshot.
+    if (end == End::ConnectionFailed && m_afterPause)
+        m_failure = tr::text(tr::CheckConnection);
 
-    const bool stop = m_requests & StopRequest;
-    const bool pause = (m_requests & PauseRequest) && !stop && !(m_requests & CancelRequest);
+    const bool stop = !m_failure.isEmpty() || m_request == Request::StopAndSave;
+    bool pause = end == End::Paused && !stop && m_request == Request::None;
     if (pause) {
         makeFolder(stoppedFolder());
         QString error;
-        if (!writeArchive(m_message, stoppedFolder() + kPauseSnapshot, message::ArchiveKind::InterruptedSend,
-                          m_resumeKey, m_currentBook, &error)) {
+        if (!writeStoppedRun(m_message, pauseSnapshotBase(), m_position, &error)) {
             // Without the snapshot the next segment would start from a stale
             // place; stop here and save the run under a name instead.
             log(error);
-            m_requests |= StopRequest;
+            m_request = Request::StopAndSave;
+            pause = false;
         }
     }
-    if (m_requests & StopRequest) {
-        saveInterruptedSend();
+    const bool saved = (stop || m_request == Request::StopAndSave) && saveInterruptedSend(&m_message);
+    if (stop || m_request == Request::StopAndSave)
         end = End::StoppedAndSaved;
-    } else {
+    else
         writeHistory();
-    }
     if (m_resumed)
         m_message.clear();
-    Q_EMIT progressChanged(0, 0);
+    reportProgress();
     Q_EMIT recipientChanged(QString());
 
-    if (pause && !(m_requests & StopRequest)) {
-        const int ms = m_pauseOverride ? *m_pauseOverride : m_packets.pauseMinutes * 60000;
+    if (pause) {
+        const int ms = pauseMilliseconds();
         m_pauseTimer.start(ms);
         setState(State::Pausing);
         Q_EMIT segmentEnded(End::Paused);
         Q_EMIT pauseStarted(ms);
         return;
     }
-    m_journal.finish();
-    setState(State::Ended);
+    if (end == End::StoppedAndSaved)
+        endRun(!m_failure.isEmpty() || !saved ? State::Failed : State::Saved, end);
+    else
+        endRun(end == End::ConnectionFailed ? State::Failed : State::Finished, end);
+}
+
+void SendingRun::endRun(State state, End end)
+{
+    const QString origin = std::exchange(m_origin, QString());
+    if (!origin.isEmpty() && origin != pauseSnapshotBase() && state == State::Finished && end != End::ConnectionFailed) {
+        if (end == End::Finished) {
+            // Resumed to its end: the stopped run is done with.
+            removeStoppedRun(origin);
+        } else {
+            // Cancelled: the stopped run keeps the place reached, so that
+            // resuming it later sends nobody twice.
+            message::MessageDocument doc;
+            if (message::readArchive(origin + kArchiveExtension, doc) == message::ArchiveReadStatus::Ok)
+                (void)writeStoppedRun(doc, origin, m_position);
+        }
+    }
+    // The journal of a run that could not be saved stays, so that the next
+    // start offers the run again.
+    if (state != State::Failed || !m_savedName.isEmpty() || m_failure.isEmpty())
+        m_journal.finish();
+    else
+        m_journal.leave();
+    setState(state);
     logEndOfRun();
     Q_EMIT segmentEnded(end);
 }
@@ -570,6 +768,8 @@ void SendingRun::endSegment(End end)
 void SendingRun::logEndOfRun()
 {
     log(summary());
+    if (!m_savedName.isEmpty() && (m_state == State::Saved || m_state == State::Failed))
+        log(stoppedAfter());
     // A run whose history is lost says so again where the user reads last.
     for (const QString &error : std::as_const(m_historyErrors))
         log(texts::text(texts::HistoryNotWritten) + error);
@@ -580,34 +780,50 @@ void SendingRun::logEndOfRun()
         log(QStringLiteral("  %1 %2 %3 (%4)").arg(r.nom, r.prenom, r.address, (r.code + u' ' + r.text).trimmed()));
 }
 
-void SendingRun::saveInterruptedSend()
+bool SendingRun::saveInterruptedSend(const message::MessageDocument *message)
 {
-    QString name = m_ask.askLaterSendName(m_message.subject());
-    for (;;) {
-        name = name.trimmed();
-        if (name.isEmpty() || name.contains(u'/') || name.contains(u'\\') || name.startsWith(u'.'))
-            name = freeInterruptedName(name.isEmpty() ? m_message.subject() : name);
-        if (!QFile::exists(findNoCase(stoppedFolder(), name + message::archiveExtension(message::ArchiveKind::InterruptedSend))))
-            break;
-        if (m_ask.askReplaceInterrupted(name)) {
-            QFile::remove(findNoCase(stoppedFolder(), name + message::archiveExtension(message::ArchiveKind::InterruptedSend)));
-            break;
-        }
-        name = m_ask.askLaterSendName(m_message.subject());
-    }
-    makeFolder(stoppedFolder());
-    QString error;
-    if (writeArchive(m_message, stoppedFolder() + name, message::ArchiveKind::InterruptedSend, m_resumeKey,
-                     m_currentBook, &error)) {
-        m_savedName = name;
+    QString name;
+    const QString ext = kArchiveExtension;
+    if (!m_origin.isEmpty()) {
+        // A resumed run is saved again under its own name: one stopped run,
+        // one file, always at the place reached.
+        name = QFileInfo(m_origin).fileName();
     } else {
+        name = m_ask.askLaterSendName(m_message.subject().isEmpty() && message ? message->subject() : m_message.subject());
+        for (;;) {
+            name = name.trimmed();
+            if (name.isEmpty() || name.contains(u'/') || name.contains(u'\\') || name.startsWith(u'.')
+                || name.compare(kPauseSnapshot, Qt::CaseInsensitive) == 0)
+                name = freeInterruptedName(name.isEmpty() ? m_message.subject() : name);
+            if (!QFile::exists(findNoCase(stoppedFolder(), name + ext)))
+                break;
+            if (m_ask.askReplaceInterrupted(name)) {
+                removeStoppedRun(findNoCase(stoppedFolder(), name + ext).chopped(ext.size()));
+                break;
+            }
+            name = m_ask.askLaterSendName(m_message.subject());
+        }
+    }
+    QString error;
+    const QString base = stoppedFolder() + name;
+    bool written = makeFolder(stoppedFolder());
+    if (!written) {
+        error = QStringLiteral("cannot make the folder");
+    } else if (message) {
+        written = writeStoppedRun(*message, base, m_position, &error);
+    } else {
+        written = copyStoppedRun(pauseSnapshotBase(), base, m_position, &error);
+    }
+    if (!written) {
         // The journal stays, so the run is offered again at the next start.
         m_savedName.clear();
-        m_ask.inform(error);
-        return;
+        m_ask.inform(tr::text(tr::StoppedRunNotSaved).arg(QDir::toNativeSeparators(stoppedFolder()), error));
+        return false;
     }
+    m_savedName = name;
     keepRefused(m_refused.mid(m_refusedWritten), QString(), name);
     m_refusedWritten = int(m_refused.size());
+    return true;
 }
 
 void SendingRun::writeHistory()
@@ -626,56 +842,82 @@ void SendingRun::onPauseTimer()
 {
     m_pauseTimer.stop();
     Q_EMIT pauseEnded();
-    resumeFrom(interruptedPath(kPauseSnapshot));
+    // The next segment starts where the pause snapshot holds the run.
+    if (message::readArchive(pauseSnapshotBase() + kArchiveExtension, m_message) != message::ArchiveReadStatus::Ok) {
+        m_failure = tr::text(tr::CorruptMessage);
+        m_ask.inform(m_failure);
+        endRun(State::Failed, End::StoppedAndSaved);
+        return;
+    }
+    m_afterPause = true;
+    if (!prepare()) {
+        // The settings went wrong during the pause: the run is kept by name.
+        m_failure = tr::text(tr::SettingsMissing);
+        const bool saved = saveInterruptedSend(nullptr);
+        endRun(saved ? State::Saved : State::Failed, End::StoppedAndSaved);
+    }
 }
 
-// ------------------------------------------------------------- buttons
+// ------------------------------------------------------------- transitions
 
 void SendingRun::cancel()
 {
-    m_pauseTimer.stop();
-    m_requests |= CancelRequest;
-    m_packetsOn = false;
-    if (m_state == State::Pausing) {
-        // Nothing is running to read the request; the run ends here.
+    switch (m_state) {
+    case State::Preparing:
+    case State::Sending:
+        m_request = Request::Cancel;
+        setState(State::Stopping);
+        break;
+    case State::Pausing:
+        // Nothing is running to read a request; the run ends here.
+        m_pauseTimer.stop();
         Q_EMIT pauseEnded();
-        m_journal.finish();
-        setState(State::Ended);
-        logEndOfRun();
-        Q_EMIT segmentEnded(End::Cancelled);
+        endRun(State::Finished, End::Cancelled);
+        break;
+    default:
+        break;
     }
 }
 
 void SendingRun::stopAndSave()
 {
-    if (m_state == State::Pausing) {
-        stopAndSaveFromPause();
-        return;
+    switch (m_state) {
+    case State::Preparing:
+    case State::Sending:
+        m_request = Request::StopAndSave;
+        setState(State::Stopping);
+        break;
+    case State::Stopping:
+        // "Stop and save" after "Cancel": the run is kept after all.
+        m_request = Request::StopAndSave;
+        break;
+    case State::Pausing: {
+        // Saved where the pause snapshot holds it: no contact more is sent.
+        m_pauseTimer.stop();
+        Q_EMIT pauseEnded();
+        const bool saved = saveInterruptedSend(nullptr);
+        endRun(saved ? State::Saved : State::Failed, End::StoppedAndSaved);
+        break;
     }
-    m_pauseTimer.stop();
-    m_requests |= StopRequest;
-    m_packetsOn = false;
-}
-
-void SendingRun::stopAndSaveFromPause()
-{
-    m_pauseTimer.stop();
-    m_packetsOn = false;
-    m_requests |= StopRequest;
-    onPauseTimer();
+    default:
+        break;
+    }
 }
 
 void SendingRun::close()
 {
-    if (m_state == State::Sending || m_state == State::Prepared)
+    if (isBusy())
         return;
-    m_pauseTimer.stop();
-    if (m_state == State::Pausing) {
-        Q_EMIT pauseEnded();
-        m_journal.finish();
-    }
-    m_dialogShown = false;
+    if (m_state == State::Pausing)
+        stopAndSave();
     setState(State::Idle);
+}
+
+QString SendingRun::stoppedAfter() const
+{
+    if (m_state != State::Saved && m_state != State::Failed)
+        return QString();
+    return tr::text(tr::StoppedAfter).arg(m_runDone).arg(std::max(m_runTotal, m_runDone));
 }
 
 QString SendingRun::summary() const

@@ -14,23 +14,47 @@
 //     connect(&run, &SendingRun::logged, ...);
 //     run.sendNew();          // checks, prepares, and starts on a 1 ms timer
 //     ... the event loop runs; one contact per turn of the loop ...
-//     run.stopAndSave();      // a button: read after the current contact
+//     run.stopAndSave();      // a button: a transition, taken after the current contact
+//
+// The run is a small state machine:
+//
+//   state      entered by                         left by
+//   Idle       construction, close()              sendNew(), resumeFrom()   -> Preparing
+//   Preparing  sendNew(), resumeFrom(), a pause's end   the start timer   -> Sending
+//                                                  cancel(), stopAndSave()  -> Stopping
+//   Sending    the start timer                    a request                 -> Stopping
+//                                                 a packet's end            -> Pausing
+//                                                 the last book done        -> Finished
+//                                                 a transmission error, a book unreadable -> Failed
+//   Stopping   cancel(), stopAndSave() while       the current contact done  -> Finished (cancel),
+//              preparing or sending                                             Saved (stop)
+//   Pausing    a packet's end                     the pause timer           -> Preparing
+//                                                 stopAndSave(), close()    -> Saved
+//                                                 cancel()                  -> Finished
+//   Saved, Finished, Failed: ended; close() -> Idle, or a new run.
+//
+// One member, m_position, owns where sending goes on (RunPosition): the pause
+// snapshot "tempo", the named stopped run, the crash journal and the end of
+// run all take it from there. A request is held only while a run lives: a
+// new run starts without one.
 //
 // A run is made of segments: the first starts on the start timer, each later
-// one when the pause timer fires after a packet. A segment ends finished,
-// cancelled, stopped and saved as an interrupted send, or paused; every
-// segment not stopped and saved writes a history record.
+// one when the pause timer fires after a packet. Every segment not stopped
+// and saved writes a history record. A run that resumed a stopped run keeps
+// that stopped run up to date: a stop saves it again under its own name, the
+// run's end removes it.
 //
 // What is sure, whatever happens:
 // - a recipient the server refuses is logged as refused with the server's
 //   reply, counted and listed (the list is kept beside the history);
-// - a contact whose sending failed is where an interrupted send resumes, so
+// - a contact whose message was not answered is not marked answered, so
 //   resuming sends it;
-// - after every contact the place where sending goes on is journaled, so a
-//   killed run can be resumed with no contact lost (RunJournal).
+// - after every contact the position is journaled, so a killed run can be
+//   resumed with no contact lost (RunJournal).
 
 #include "sending/mailsender.h"
 #include "sending/runjournal.h"
+#include "sending/runposition.h"
 #include "sending/settings.h"
 #include "store/contactrecord.h"
 
@@ -45,6 +69,7 @@
 
 namespace kirvane::mail {
 class DkimSigner;
+class MailMessage;
 }
 
 namespace kirvane::store {
@@ -57,6 +82,14 @@ class MessageDocument;
 namespace kirvane::sending {
 
 class BookScan;
+
+// What a new run would send: contacts to write to, in how many books, and
+// how many of the books' contacts the exclusion books take off.
+struct RunFigures {
+    int contacts = 0;
+    int books = 0;
+    int excluded = 0;
+};
 
 // The questions and notices of a run; the windows answer them with dialogs,
 // the command line with the answer that sends nothing extra and loses nothing.
@@ -74,6 +107,13 @@ public:
     virtual QString askLaterSendName(const QString &proposal) = 0;
     // An interrupted send of that name exists: replace it?
     virtual bool askReplaceInterrupted(const QString &name) = 0;
+    // The last question before a new run: send to that many?
+    virtual bool confirmSending(const QString &subject, const RunFigures &figures)
+    {
+        (void)subject;
+        (void)figures;
+        return true;
+    }
 };
 
 // Counts of one run (all its segments).
@@ -100,7 +140,8 @@ struct RefusedRecipient {
 class SendingRun : public QObject {
     Q_OBJECT
 public:
-    enum class State { Idle, Prepared, Sending, Ended, Pausing };
+    enum class State { Idle, Preparing, Sending, Stopping, Pausing, Saved, Finished, Failed };
+    // How the last segment ended.
     enum class End {
         Finished,          // every book done
         Cancelled,         // "Annuler"
@@ -117,39 +158,60 @@ public:
     [[nodiscard]] MailSender &sender() { return *m_sender; }
     // A pause of this many milliseconds instead of the settings' minutes.
     void setPauseOverride(std::optional<int> milliseconds) { m_pauseOverride = milliseconds; }
+    // The pause after a packet, in milliseconds.
+    [[nodiscard]] int pauseMilliseconds() const;
     // Called while waiting for the network (the dialog lets events run).
     void setProcessEvents(std::function<void()> processEvents);
 
-    // The send command: the new-run checks, then prepares and arms the start
-    // timer. False when the run does not start (the reason was told).
+    // The send command: the new-run checks, the confirmation, then prepares
+    // and arms the start timer. False when the run does not start (the
+    // reason was told).
     bool sendNew();
-    // The resume command: the document holds an interrupted send's resume
-    // position. False when the run does not start.
-    bool resume();
+    // The new-run checks and the figures of the run they would start, or
+    // nothing (the reason was told). Reads the books, sends nothing.
+    [[nodiscard]] std::optional<RunFigures> checkNew();
+    // "Stopped after N of M; ..." for a run that ended saved, else "".
+    [[nodiscard]] QString stoppedAfter() const;
     // Reads the interrupted send at path into the document and resumes it.
     bool resumeFrom(const QString &path);
+    // Sends the message once, personalised with the first contact of the
+    // first destination book, to address (the sender's own when empty),
+    // leaving no history, stopped run or journal. Waits for the server.
+    // False when it was not sent (the reason was told).
+    bool sendTest(const QString &address = QString());
 
-    // Buttons. Each request is read after the current contact.
+    // Transitions asked for by the buttons and signals.
     void cancel();
     void stopAndSave();
-    // The pause window's button: no more pausing; the next segment starts now,
-    // sends one contact and saves the interrupted send.
-    void stopAndSaveFromPause();
-    // "Fermer": between segments and at the end.
+    // The pause window's button: the run is saved where the pause holds it.
+    void stopAndSaveFromPause() { stopAndSave(); }
+    // "Fermer": at the end; during a pause the run is saved first.
     void close();
 
     [[nodiscard]] State state() const { return m_state; }
+    [[nodiscard]] bool hasEnded() const
+    {
+        return m_state == State::Saved || m_state == State::Finished || m_state == State::Failed;
+    }
+    [[nodiscard]] bool isBusy() const
+    {
+        return m_state == State::Preparing || m_state == State::Sending || m_state == State::Stopping;
+    }
     [[nodiscard]] bool pauseArmed() const { return m_pauseTimer.isActive(); }
     [[nodiscard]] const RunCounts &counts() const { return m_counts; }
     [[nodiscard]] const QList<RefusedRecipient> &refusedRecipients() const { return m_refused; }
     [[nodiscard]] int total() const { return m_total; }
     [[nodiscard]] int processed() const { return m_processed; }
-    [[nodiscard]] const QString &currentBook() const { return m_currentBook; }
-    [[nodiscard]] const QString &resumeKey() const { return m_resumeKey; }
+    [[nodiscard]] const RunPosition &position() const { return m_position; }
+    [[nodiscard]] const QString &currentBook() const { return m_position.book; }
+    [[nodiscard]] const QString &resumeKey() const { return m_position.key; }
     // The name the last interrupted send was saved under.
     [[nodiscard]] const QString &savedName() const { return m_savedName; }
-    // True when the last segment met a transmission error.
-    [[nodiscard]] bool hadTransmissionError() const { return m_transmissionError; }
+    // True when the run stopped on a failure (transmission, a book unreadable).
+    [[nodiscard]] bool hadTransmissionError() const { return !m_failure.isEmpty(); }
+    [[nodiscard]] const QString &failure() const { return m_failure; }
+    // True when a history record of the run could not be written.
+    [[nodiscard]] bool historyLost() const { return !m_historyErrors.isEmpty(); }
     [[nodiscard]] const Settings &settings() const { return m_settings; }
 
     // The end-of-run summary: how many were sent, refused, excluded and
@@ -158,12 +220,14 @@ public:
 
     // The X-Mailer text of every message.
     [[nodiscard]] static QString mailerName();
+    // Where the pause snapshot lives (path without extension).
+    [[nodiscard]] static QString pauseSnapshotBase();
 
 Q_SIGNALS:
     // A new run or a resumed one is about to start: the dialog opens.
     void opened();
     void logged(const QString &line);
-    // Progress counter and bar; total 0 and processed 0 empty them.
+    // Progress counter and bar: contacts of the run done, of how many.
     void progressChanged(int processed, int total);
     void recipientChanged(const QString &address);
     void stateChanged(kirvane::sending::SendingRun::State state);
@@ -172,33 +236,46 @@ Q_SIGNALS:
     void pauseEnded();
 
 private:
-    enum Request { NoRequest = 0, CancelRequest = 1, StopRequest = 2, PauseRequest = 4 };
+    enum class Request { None, Cancel, StopAndSave };
 
+    void beginRun();
+    // The body, the settings and what they set up; false when the run cannot start.
+    bool loadForSending();
     bool prepare();
+    // The message for the current contact, to address.
+    [[nodiscard]] mail::MailMessage compose(const QString &address) const;
     void startSegment();
+    // An archive without answered ids: the contacts its key passes over
+    // become the answered ones, so that the rest of the run goes by ids.
+    void trackFromKey();
     void nextBook();
     void processContact();
+    void sendTo(const QString &id, const QString &address, const QString &nom, const QString &prenom);
+    [[nodiscard]] qint64 nextToSend();
     void bookDone();
     void endSegment(End end);
+    void endRun(State state, End end);
     void logEndOfRun();
     void onPauseTimer();
     void setState(State s);
     void log(const QString &line);
+    void answered(const QString &id);
+    void reportProgress();
     void journal();
     // The answers about messages sent Pending; true when any came.
     bool takeLateAnswers();
     // Logs and counts a message's outcome (a Pending one waits in m_pending).
     void take(const RefusedRecipient &who, qint64 tag, const MailSender::Result &r);
-    // The segment stops; sending goes on at who, unless an earlier failure
-    // of the segment already said where.
-    void transmissionError(const RefusedRecipient &who, const QString &text);
-    // m_resumeKey: the failed contact, else the oldest one not answered, else
-    // the next one.
+    // The segment stops on a failure; sending goes on at who. text is
+    // logged; notice is told (the connection message when empty).
+    void fail(const RefusedRecipient &who, const QString &text, const QString &notice = QString());
     void updateResumeKey();
     void refuse(const RefusedRecipient &r, bool logIt = true);
-    void saveInterruptedSend();
+    // Saves the run as a named interrupted send of message (null: the
+    // message of the pause snapshot); false when it could not be written
+    // (the journal then stays, so the run is offered at the next start).
+    bool saveInterruptedSend(const message::MessageDocument *message);
     void writeHistory();
-    [[nodiscard]] bool requested() const { return m_requests != NoRequest; }
 
     store::AddressBookStore &m_store;
     message::MessageDocument &m_message;
@@ -212,11 +289,17 @@ private:
     QTimer m_pauseTimer;
     QTimer m_stepTimer;
     State m_state = State::Idle;
-    bool m_dialogShown = false;
-    int m_requests = NoRequest;
+    Request m_request = Request::None;
+    bool m_pauseDue = false; // the current packet is full
     Settings m_settings;
     PacketPlan m_packets;
-    bool m_packetsOn = false;
+
+    // The run.
+    RunPosition m_position;
+    QString m_origin; // the stopped run this run resumed (path without extension), or ""
+    QString m_failure; // why the run stopped on a failure, or ""
+    QString m_failureNotice; // what the user is told about it
+    bool m_afterPause = false; // the segment continues the run after a pause
 
     // The segment.
     QStringList m_body;
@@ -227,23 +310,19 @@ private:
     QStringList m_books;
     int m_bookIndex = -1;
     bool m_resumed = false;
-    QString m_pendingKey; // the resume key for the resume book
-    QString m_resumeBookOfSegment;
     std::unique_ptr<BookScan> m_scan;
     store::ContactRecord m_contact;
     int m_packetPosition = 1;
     int m_total = 0;
     int m_processed = 0;
-    QString m_currentBook;
-    QString m_resumeKey;
-    bool m_transmissionError = false;
-    QString m_failedBook; // where the segment's transmission error stopped it
-    QString m_failedKey;
-    QString m_nextKey;    // the contact after the last one sent
-    bool m_retried = false;
+    QString m_failedKey; // the contact where the failure stopped the segment
+    QString m_nextKey;   // the contact after the last one sent
+    QList<qint64> m_newlyAnswered; // for the journal's next record
     qint64 m_tag = 0;
 
     RunCounts m_counts;
+    int m_runTotal = 0; // contacts of the run when it began
+    int m_runDone = 0;  // contacts of the run answered
     QList<RefusedRecipient> m_refused;
     int m_refusedWritten = 0; // refused entries already kept beside the history
     QStringList m_historyErrors; // records of this run that could not be written

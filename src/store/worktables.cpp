@@ -58,7 +58,9 @@ bool WorkTables::isBlackListed(const QString &email)
     try {
         if (!m_blackList)
             m_blackList = m_files.openTable(QStringLiteral("listenoire"));
-        Statement s = m_blackList->prepare(QStringLiteral("SELECT 1 FROM t WHERE email=?"));
+        // Addresses differ in letter case from one book to another; an excluded
+        // reader stays excluded whatever the case.
+        Statement s = m_blackList->prepare(QStringLiteral("SELECT 1 FROM t WHERE email=? COLLATE NOCASE"));
         s.bind(1, email);
         return s.step();
     } catch (const StoreError &) {

@@ -44,7 +44,7 @@ public:
     // The black list, remade empty / filled with the addresses of books.
     void resetBlackList();
     void buildBlackList(const QStringList &books);
-    // True when email is on the black list (exact comparison). A black list
+    // True when email is on the black list (letter case ignored). A black list
     // that cannot be read excludes nobody.
     [[nodiscard]] bool isBlackListed(const QString &email);
 

@@ -420,6 +420,18 @@ constexpr std::array<Pair, EntryCount> kTable{{
     {u"Les ignorer", u"Skip them"},  // 337
     {u"Mettre à jour le contact avec les valeurs non vides de la ligne", u"Update the contact with the row's non-empty values"},  // 338
     {u"Tous les fichiers importables", u"Every file that can be imported"},  // 339
+    // The sending run: a stopped run that cannot be written, the confirmation
+    // before a run, the end of a stopped run, a sender the server refuses,
+    // the columns of the stopped runs' list
+    {u"impossible d'enregistrer l'envoi interrompu dans %1 : %2", u"cannot save the stopped run in %1: %2"},  // 340
+    {u"Envoyer « %1 » à %2 contacts de %3 annuaires (%4 exclus) ?", u"Send '%1' to %2 contacts of %3 books (%4 excluded)?"},  // 341
+    {u"Arrêté après %1 sur %2 ; reprenez-le depuis Gérer les envois", u"Stopped after %1 of %2; resume it from Manage sendings"},  // 342
+    {u"Le serveur refuse l'expéditeur : %1", u"The server refuses the sender: %1"},  // 343
+    {u"Sujet\tDate\tAnnuaire\tPosition\tRestants", u"Subject\tDate\tBook\tPosition\tRemaining"},  // 344
+    {u"Envoi de « %1 » à %2 contacts de %3 annuaires (%4 exclus)", u"Sending '%1' to %2 contacts of %3 books (%4 excluded)"},  // 345
+    {u"Prochain paquet dans %1", u"Next packet in %1"},  // 346
+    {u"Envoyer un test à moi-même", u"Send a test to myself"},  // 347
+    {u"Message de test envoyé à %1", u"Test message sent to %1"},  // 348
 }};
 
 constexpr std::array<int, 19> kMappingChoices{

@@ -1,5 +1,5 @@
 #pragma once
-// The interface text table: 340 numbered entries, each a French text and an
+// The interface text table: 349 numbered entries, each a French text and an
 // English text. Windows are designed with the French texts; at start-up the
 // active language, English, is applied to every window from this table, so the
 // number of an entry and the language index alone decide what is shown.
@@ -56,6 +56,9 @@
 // 332: Caption of the error dialog TF_erreur_standard.
 // 333-339: Import wizard TF_importation_multi_format: the counts of rows whose address the book
 //     already held, the choice of what becomes of them, the file chooser's filter of every kind.
+// 340-348: Sending run: a stopped run that cannot be saved, the confirmation before a run and
+//     its figures on the command line, the end of a stopped run, a refused sender, the columns of
+//     the stopped runs' list, the pause countdown, the test send to oneself.
 // 238-244: Sending run: log lines of refused recipients and invalid addresses, the end-of-run
 //     counts, the settings file not written, a run a crash cut short, its history not written.
 // 319-326, 245-249, 276-280: Settings window TForm_configuration, its security and headers
@@ -94,7 +97,7 @@
 
 namespace kirvane::texts {
 
-inline constexpr int EntryCount = 340;
+inline constexpr int EntryCount = 349;
 
 // Language indexes.
 inline constexpr int French = 1;
@@ -446,6 +449,15 @@ enum Entry : int {
     ImportExistingSkip = 337,
     ImportExistingUpdate = 338,
     ImportEveryKind = 339,
+    StoppedRunNotSaved = 340,
+    ConfirmSending = 341,
+    StoppedAfter = 342,
+    SenderRefused = 343,
+    StoppedRunsColumns = 344,
+    SendingStarts = 345,
+    NextPacketIn = 346,
+    TestSendCommand = 347,
+    TestSent = 348,
     MenuNextMessage = ButtonNext,
     MenuSendAgain = ButtonSendAgain,
 };

@@ -1,11 +1,11 @@
 """An aiosmtpd handler for the sending-run tests: keeps every accepted
 message in a maildir like aiosmtpd's Mailbox, and can refuse chosen
-recipients (550), refuse the messages to chosen recipients at the end of their
-text (554), drop the connection in the middle of a chosen message, take its
+recipients (550) or put them off for now (450), refuse the messages to chosen
+recipients at the end of their text (554), drop the connection in the middle of a chosen message, take its
 time over each message, and offer PIPELINING after EHLO.
 
     python3 -m aiosmtpd -n -l 127.0.0.1:PORT -c smtp_peer.Peer MAILDIR \
-        [refuse=a@x,b@x] [refuse_data=a@x] [drop=N] [delay=SECONDS] [pipelining=1]
+        [refuse=a@x,b@x] [later=a@x] [refuse_data=a@x] [drop=N] [delay=SECONDS] [pipelining=1]
 (with this folder on PYTHONPATH)."""
 
 import asyncio
@@ -14,9 +14,12 @@ from aiosmtpd.handlers import Mailbox
 
 
 class Peer(Mailbox):
-    def __init__(self, maildir, refuse=(), drop=0, delay=0.0, refuse_data=(), pipelining=False):
+    def __init__(self, maildir, refuse=(), drop=0, delay=0.0, refuse_data=(), pipelining=False, later=()):
         super().__init__(maildir)
         self.refuse = set(refuse)
+        self.later = set(later)
+        # Every RCPT received, one address a line, beside the maildir.
+        self.rcpt_log = str(maildir) + ".rcpt"
         self.refuse_data = set(refuse_data)
         self.drop = drop
         self.delay = delay
@@ -31,7 +34,7 @@ class Peer(Mailbox):
             return [a for a in options.get(key, "").split(",") if a]
 
         return cls(args[0], addresses("refuse"), int(options.get("drop", 0)), float(options.get("delay", 0)),
-                   addresses("refuse_data"), options.get("pipelining") == "1")
+                   addresses("refuse_data"), options.get("pipelining") == "1", addresses("later"))
 
     async def handle_EHLO(self, server, session, envelope, hostname, responses):
         session.host_name = hostname
@@ -40,8 +43,12 @@ class Peer(Mailbox):
         return responses
 
     async def handle_RCPT(self, server, session, envelope, address, rcpt_options):
+        with open(self.rcpt_log, "a") as log:
+            log.write(address + "\n")
         if address in self.refuse:
             return "550 5.1.1 No such user here"
+        if address in self.later:
+            return "450 4.2.1 Mailbox busy, try again later"
         envelope.rcpt_tos.append(address)
         return "250 OK"
 

@@ -16,7 +16,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QTreeWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSpinBox>
@@ -217,6 +217,7 @@ private Q_SLOTS:
         ScriptedAsker asker;
         sending::SendingDialog dialog(data.base, doc, asker);
         dialog.applyLanguage(texts::English);
+        asker.answerNext(Answer::Yes);
         QVERIFY(dialog.sendMessage());
         QVERIFY(dialog.isVisible());
         QCOMPARE(dialog.windowTitle(), QStringLiteral("Send emails"));
@@ -235,15 +236,36 @@ private Q_SLOTS:
         child<QPushButton>(&dialog, "Btn_fermer")->click();
         QVERIFY(!dialog.isVisible());
 
-        sending::InterruptedSendsWindow list;
+        // The list shows each stopped run with its subject, its book and place,
+        // and what remains.
+        sending::InterruptedSendsWindow list(nullptr, &data.base.files());
         list.show();
-        auto *names = child<QListWidget>(&list, "ListBox1");
-        QCOMPARE(names->count(), 1);
-        QCOMPARE(names->item(0)->text(), QStringLiteral("pour plus tard"));
-        names->setCurrentRow(0);
+        auto *names = child<QTreeWidget>(&list, "ListBox1");
+        QCOMPARE(names->topLevelItemCount(), 1);
+        const QTreeWidgetItem *row = names->topLevelItem(0);
+        QCOMPARE(row->text(0), QStringLiteral("pour plus tard"));
+        QCOMPARE(row->text(1), QStringLiteral("Lettre"));
+        QCOMPARE(row->text(3), QStringLiteral("A"));
+        const int done = row->text(4).section(u'/', 0, 0).toInt();
+        QCOMPARE(row->text(4), QStringLiteral("%1/30").arg(done));
+        QCOMPARE(row->text(5).toInt(), 30 - done);
+        QCOMPARE(done, peer.recipients().size());
+        names->setCurrentItem(names->topLevelItem(0));
         answerWhenShown("Dialogue_suppression_envoi_interrompu", "Btn_Non");
         child<QPushButton>(&list, "Btn_supprimer")->click();
-        QCOMPARE(names->count(), 1);
+        QCOMPARE(names->topLevelItemCount(), 1);
+        // "Oui" deletes a copy of it, its answered ids with it.
+        QVERIFY(QFile::copy(stoppedFolder() + QStringLiteral("pour plus tard.MNS"), stoppedFolder() + QStringLiteral("copie.MNS")));
+        QVERIFY(QFile::copy(stoppedFolder() + QStringLiteral("pour plus tard.answered"), stoppedFolder() + QStringLiteral("copie.answered")));
+        list.refresh();
+        QCOMPARE(names->topLevelItemCount(), 2);
+        names->setCurrentItem(names->findItems(QStringLiteral("copie"), Qt::MatchExactly).value(0));
+        answerWhenShown("Dialogue_suppression_envoi_interrompu", "Btn_Oui");
+        child<QPushButton>(&list, "Btn_supprimer")->click();
+        QCOMPARE(names->topLevelItemCount(), 1);
+        QVERIFY(!QFile::exists(stoppedFolder() + QStringLiteral("copie.MNS")));
+        QVERIFY(!QFile::exists(stoppedFolder() + QStringLiteral("copie.answered")));
+        names->setCurrentItem(names->topLevelItem(0));
 
         // "Envoyer" resumes it in the dialog and it sends the rest.
         connect(&list, &sending::InterruptedSendsWindow::resumeRequested, &dialog,
@@ -257,11 +279,9 @@ private Q_SLOTS:
             expected << QStringLiteral("r%1@x.org").arg(i, 2, 10, QLatin1Char('0'));
         QCOMPARE(peer.recipients(), expected);
 
+        // Resumed to its end, it leaves the list.
         list.show();
-        names->setCurrentRow(0);
-        answerWhenShown("Dialogue_suppression_envoi_interrompu", "Btn_Oui");
-        child<QPushButton>(&list, "Btn_supprimer")->click();
-        QCOMPARE(names->count(), 0);
+        QCOMPARE(names->topLevelItemCount(), 0);
         QVERIFY(!QFile::exists(stoppedFolder() + QStringLiteral("pour plus tard.MNS")));
     }
 
@@ -295,12 +315,13 @@ private Q_SLOTS:
         sending::SendingDialog dialog(data.base, doc, asker);
         dialog.applyLanguage(texts::English);
         dialog.resize(640, 420);
+        asker.answerNext(Answer::Yes);
         QVERIFY(dialog.sendMessage());
         auto *log = child<QPlainTextEdit>(&dialog, "Memo1");
         QTRY_VERIFY_WITH_TIMEOUT(log->toPlainText().count(u'\n') >= 8, 20000);
         QVERIFY(dialog.grab().save(out + QStringLiteral("/sending-dialog.png")));
         dialog.run().cancel();
-        QTRY_VERIFY_WITH_TIMEOUT(dialog.run().state() == SendingRun::State::Ended, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(dialog.run().hasEnded(), 20000);
     }
 };
 

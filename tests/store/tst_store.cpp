@@ -441,13 +441,15 @@ private Q_SLOTS:
         QCOMPARE(history.add({QStringLiteral("Trois"), QString(), QString(), QStringLiteral("1"), QString(), QString(), QString()}), 3);
     }
 
-    void blackListComparesExactly()
+    // An excluded address is excluded whatever its letter case.
+    void blackListIgnoresLetterCase()
     {
         newBook(QStringLiteral("ex"));
         QVERIFY(m_base->contacts().saveContact(person(QStringLiteral("x"), QString(), QStringLiteral("No@Mail.org")), QStringLiteral("ex")));
         m_base->workTables().buildBlackList({QStringLiteral("ex")});
         QVERIFY(m_base->workTables().isBlackListed(QStringLiteral("No@Mail.org")));
-        QVERIFY(!m_base->workTables().isBlackListed(QStringLiteral("no@mail.org")));
+        QVERIFY(m_base->workTables().isBlackListed(QStringLiteral("no@mail.org")));
+        QVERIFY(!m_base->workTables().isBlackListed(QStringLiteral("no@mail.org.uk")));
         m_base->workTables().buildBlackList({});
         QVERIFY(!m_base->workTables().isBlackListed(QStringLiteral("No@Mail.org")));
         // Without the template the list cannot be remade: that is an error, and

@@ -1,6 +1,8 @@
 #include "sending/widgets/interruptedsendswindow.h"
 
 #include "message/messagearchive.h"
+#include "sending/runposition.h"
+#include "sending/stoppedruns.h"
 #include "texts/texttable.h"
 #include "ui/buttonlook.h"
 #include "ui/messagedialog.h"
@@ -9,7 +11,9 @@
 #include <QDir>
 #include <QFile>
 #include <QHBoxLayout>
-#include <QListWidget>
+#include <QHeaderView>
+#include <QLocale>
+#include <QTreeWidget>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -25,12 +29,16 @@ namespace {
 const QString kExtension = QStringLiteral(".MNS");
 }
 
-InterruptedSendsWindow::InterruptedSendsWindow(QWidget *parent) : QDialog(parent)
+InterruptedSendsWindow::InterruptedSendsWindow(QWidget *parent, const store::BookFiles *files)
+    : QDialog(parent), m_files(files)
 {
     setObjectName(QStringLiteral("Dialogue_choix_message_continu_envoi"));
     setModal(true);
-    m_list = new QListWidget(this);
+    m_list = new QTreeWidget(this);
     m_list->setObjectName(QStringLiteral("ListBox1"));
+    m_list->setRootIsDecorated(false);
+    m_list->setColumnCount(6);
+    m_list->setMinimumWidth(560);
     m_send = new QPushButton(this);
     m_send->setObjectName(QStringLiteral("Btn_envoyer"));
     m_delete = new QPushButton(this);
@@ -50,7 +58,7 @@ InterruptedSendsWindow::InterruptedSendsWindow(QWidget *parent) : QDialog(parent
     connect(m_send, &QPushButton::clicked, this, &InterruptedSendsWindow::sendSelected);
     connect(m_delete, &QPushButton::clicked, this, &InterruptedSendsWindow::deleteSelected);
     connect(m_close, &QPushButton::clicked, this, &QDialog::reject);
-    connect(m_list, &QListWidget::itemDoubleClicked, this, &InterruptedSendsWindow::sendSelected);
+    connect(m_list, &QTreeWidget::itemDoubleClicked, this, &InterruptedSendsWindow::sendSelected);
     applyLanguage(tr::French);
 }
 
@@ -62,6 +70,8 @@ void InterruptedSendsWindow::applyLanguage(int language)
     copyLook(m_delete, tr::ButtonDelete, language);
     copyLook(m_close, tr::ButtonClose, language);
     m_deleteQuestion->applyLanguage(language);
+    m_list->setHeaderLabels(QStringList{tr::text(tr::InterruptedListCaption, language)}
+                            + tr::text(tr::StoppedRunsColumns, language).split(u'\t'));
 }
 
 void InterruptedSendsWindow::showEvent(QShowEvent *event)
@@ -73,11 +83,19 @@ void InterruptedSendsWindow::showEvent(QShowEvent *event)
 void InterruptedSendsWindow::refresh()
 {
     m_list->clear();
-    const QDir dir(stoppedFolder());
-    for (const QString &file : dir.entryList(QDir::Files, QDir::Unsorted)) {
-        if (file.endsWith(kExtension, Qt::CaseInsensitive))
-            m_list->addItem(file.chopped(kExtension.size()));
+    for (const StoppedRun &r : listStoppedRuns(m_files)) {
+        auto *item = new QTreeWidgetItem(m_list);
+        item->setText(0, r.name);
+        item->setText(1, r.subject);
+        item->setText(2, QLocale().toString(r.stopped, QLocale::ShortFormat));
+        item->setText(3, r.book);
+        if (m_files && !r.book.isEmpty())
+            item->setText(4, QStringLiteral("%1/%2").arg(r.doneInBook).arg(r.bookSize));
+        if (m_files)
+            item->setText(5, QString::number(r.remaining));
     }
+    for (int c = 0; c < m_list->columnCount(); ++c)
+        m_list->resizeColumnToContents(c);
 }
 
 QString InterruptedSendsWindow::pathOf(const QString &name) const
@@ -87,23 +105,23 @@ QString InterruptedSendsWindow::pathOf(const QString &name) const
 
 void InterruptedSendsWindow::sendSelected()
 {
-    QListWidgetItem *item = m_list->currentItem();
+    QTreeWidgetItem *item = m_list->currentItem();
     if (!item || !item->isSelected())
         return;
-    const QString path = pathOf(item->text());
+    const QString path = pathOf(item->text(0));
     accept();
     Q_EMIT resumeRequested(path);
 }
 
 void InterruptedSendsWindow::deleteSelected()
 {
-    QListWidgetItem *item = m_list->currentItem();
+    QTreeWidgetItem *item = m_list->currentItem();
     if (!item || !item->isSelected())
         return;
     if (m_deleteQuestion->ask(tr::text(tr::AskDeleteInterruptedSend, m_language)) != Answer::Yes)
         return;
-    QFile::remove(pathOf(item->text()));
-    delete m_list->takeItem(m_list->row(item));
+    removeStoppedRun(pathOf(item->text(0)).chopped(kExtension.size()));
+    delete item;
 }
 
 } // namespace kirvane::sending

@@ -75,7 +75,7 @@ SendingDialog::SendingDialog(store::AddressBookStore &store, message::MessageDoc
     });
     connect(m_run.get(), &SendingRun::recipientChanged, m_recipient, &QLabel::setText);
     connect(m_run.get(), &SendingRun::segmentEnded, this, &SendingDialog::onSegmentEnded);
-    connect(m_run.get(), &SendingRun::pauseStarted, m_pause, &QWidget::show);
+    connect(m_run.get(), &SendingRun::pauseStarted, m_pause, &PauseWindow::showPause);
     connect(m_run.get(), &SendingRun::pauseEnded, this, [this] {
         m_pause->hide();
         showRunning(true);
@@ -162,6 +162,16 @@ bool SendingDialog::askRemoveMissingBooks(const QStringList &books)
 void SendingDialog::inform(const QString &text)
 {
     m_asker.ask(DialogKind::TransmissionOk, text);
+}
+
+bool SendingDialog::confirmSending(const QString &subject, const RunFigures &figures)
+{
+    const QString text = tr::text(tr::ConfirmSending, m_language)
+                             .arg(subject)
+                             .arg(figures.contacts)
+                             .arg(figures.books)
+                             .arg(figures.excluded);
+    return m_asker.ask(DialogKind::YesNo, text) == Answer::Yes;
 }
 
 QString SendingDialog::askLaterSendName(const QString &proposal)

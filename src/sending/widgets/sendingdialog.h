@@ -50,6 +50,7 @@ private:
     void inform(const QString &text) override;
     QString askLaterSendName(const QString &proposal) override;
     bool askReplaceInterrupted(const QString &name) override;
+    bool confirmSending(const QString &subject, const RunFigures &figures) override;
 
     void onOpened();
     void onSegmentEnded(SendingRun::End end);

@@ -7,6 +7,7 @@
 #include "sending/widgets/settingswindow.h"
 #include "texts/asker.h"
 #include "texts/texttable.h"
+#include "store/addressbookstore.h"
 #include "ui/views.h"
 #include "common/folders.h"
 
@@ -21,7 +22,7 @@ SendingWindows::SendingWindows(store::AddressBookStore &store, message::MessageD
 {
     m_settings = new SettingsWindow(asker, mainWindow);
     m_sending = new SendingDialog(store, message, asker, mainWindow);
-    m_interrupted = new InterruptedSendsWindow(mainWindow);
+    m_interrupted = new InterruptedSendsWindow(mainWindow, &store.files());
     connect(m_interrupted, &InterruptedSendsWindow::resumeRequested, m_sending, &SendingDialog::resumeInterrupted);
 }
 

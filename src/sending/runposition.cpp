@@ -1,0 +1,104 @@
+#include "sending/runposition.h"
+
+#include "common/filewriter.h"
+#include "message/messagearchive.h"
+#include "message/messagedocument.h"
+
+#include <QFile>
+
+#include <algorithm>
+
+namespace kirvane::sending {
+
+QString pauseSnapshotName()
+{
+    return QStringLiteral("tempo");
+}
+
+bool isPauseSnapshot(const QString &fileName)
+{
+    return fileName.compare(pauseSnapshotName() + message::archiveExtension(message::ArchiveKind::InterruptedSend),
+                            Qt::CaseInsensitive)
+           == 0;
+}
+
+QString endOfBookKey()
+{
+    return QStringLiteral("END");
+}
+
+QString answeredPath(const QString &base)
+{
+    return base + QStringLiteral(".answered");
+}
+
+namespace {
+
+bool writeAnswered(const QString &base, const RunPosition &position, QString *error)
+{
+    // An archive whose ids are missing or stale would resume by its key
+    // alone, so a stale file of ids never stays.
+    const QString ids = answeredPath(base);
+    if (!position.tracked)
+        return !QFile::exists(ids) || QFile::remove(ids);
+    QList<qint64> sorted(position.answered.cbegin(), position.answered.cend());
+    std::sort(sorted.begin(), sorted.end());
+    QByteArray bytes = position.book.toUtf8() + '\n';
+    for (qint64 id : std::as_const(sorted))
+        bytes += QByteArray::number(id) + '\n';
+    return common::replaceFile(ids, bytes, common::FileAccess::Shared, error);
+}
+
+} // namespace
+
+bool copyStoppedRun(const QString &from, const QString &base, const RunPosition &position, QString *error)
+{
+    // Written anew: an archive names its entries after its own file name.
+    message::MessageDocument doc;
+    if (message::readArchive(from + message::archiveExtension(message::ArchiveKind::InterruptedSend), doc)
+        != message::ArchiveReadStatus::Ok) {
+        if (error)
+            *error = QStringLiteral("%1 cannot be read").arg(from);
+        return false;
+    }
+    return writeStoppedRun(doc, base, position, error);
+}
+
+bool writeStoppedRun(const message::MessageDocument &message, const QString &base, const RunPosition &position,
+                     QString *error)
+{
+    // The ids first: the archive says where the run is only once they are there.
+    if (!writeAnswered(base, position, error))
+        return false;
+    return message::writeArchive(message, base, message::ArchiveKind::InterruptedSend, position.key, position.book,
+                                 error);
+}
+
+RunPosition readStoppedPosition(const message::MessageDocument &message, const QString &base)
+{
+    RunPosition p;
+    p.book = message.resumeBook();
+    p.key = message.resumeKey();
+    QFile f(answeredPath(base));
+    if (p.book.isEmpty() || !f.open(QIODevice::ReadOnly))
+        return p;
+    const QList<QByteArray> lines = f.readAll().split('\n');
+    if (lines.isEmpty() || QString::fromUtf8(lines.first()) != p.book)
+        return p;
+    for (qsizetype i = 1; i < lines.size(); ++i) {
+        bool ok = false;
+        const qint64 id = lines[i].toLongLong(&ok);
+        if (ok)
+            p.answered.insert(id);
+    }
+    p.tracked = true;
+    return p;
+}
+
+void removeStoppedRun(const QString &base)
+{
+    QFile::remove(base + message::archiveExtension(message::ArchiveKind::InterruptedSend));
+    QFile::remove(answeredPath(base));
+}
+
+} // namespace kirvane::sending

@@ -1,0 +1,90 @@
+#include "sending/stoppedruns.h"
+
+#include "common/folders.h"
+#include "message/messagearchive.h"
+#include "message/messagedocument.h"
+#include "sending/bookscan.h"
+#include "sending/runposition.h"
+#include "store/bookfiles.h"
+#include "store/database.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace kirvane::sending {
+
+namespace {
+
+// Contacts of book, or 0 when it cannot be read.
+int bookSize(const store::BookFiles &files, const QString &book)
+{
+    if (!files.bookExists(book))
+        return 0;
+    try {
+        return BookScan(store::Database::open(files.bookPath(book), store::Database::Mode::ReadOnly)).count();
+    } catch (const store::StoreError &) {
+        return 0;
+    }
+}
+
+// Contacts of the resume book already answered: by the ids kept beside the
+// archive, else by the place of the key in the name order.
+int doneInBook(const store::BookFiles &files, const RunPosition &p, int size)
+{
+    if (p.tracked)
+        return std::min(int(p.answered.size()), size);
+    if (p.key.isEmpty() || !files.bookExists(p.book))
+        return 0;
+    try {
+        BookScan scan(store::Database::open(files.bookPath(p.book), store::Database::Mode::ReadOnly));
+        bool isNumber = false;
+        const qint64 id = p.key.toLongLong(&isNumber);
+        return int(scan.idsBefore(isNumber ? id : -1).size());
+    } catch (const store::StoreError &) {
+        return 0;
+    }
+}
+
+} // namespace
+
+QList<StoppedRun> listStoppedRuns(const store::BookFiles *files)
+{
+    QList<StoppedRun> runs;
+    const QString ext = message::archiveExtension(message::ArchiveKind::InterruptedSend);
+    const QDir dir(common::stoppedFolder());
+    for (const QString &file : dir.entryList(QDir::Files, QDir::Name)) {
+        if (!file.endsWith(ext, Qt::CaseInsensitive) || isPauseSnapshot(file))
+            continue;
+        StoppedRun r;
+        r.name = file.chopped(ext.size());
+        r.path = dir.filePath(file);
+        r.stopped = QFileInfo(r.path).lastModified();
+        message::MessageDocument doc;
+        if (message::readArchive(r.path, doc) != message::ArchiveReadStatus::Ok) {
+            runs << r;
+            continue;
+        }
+        r.readable = true;
+        r.subject = doc.subject();
+        r.books = doc.destinationBooks();
+        const RunPosition p = readStoppedPosition(doc, r.path.chopped(ext.size()));
+        r.book = p.book;
+        r.key = p.key;
+        // An empty resume book is a run that had not begun: all of it remains.
+        const qsizetype at = p.book.isEmpty() ? 0 : r.books.indexOf(p.book);
+        for (qsizetype i = std::max<qsizetype>(at, 0); files && at >= 0 && i < r.books.size(); ++i) {
+            const int size = bookSize(*files, r.books[i]);
+            if (i == at && !p.book.isEmpty()) {
+                r.bookSize = size;
+                r.doneInBook = doneInBook(*files, p, size);
+                r.remaining += size - r.doneInBook;
+            } else {
+                r.remaining += size;
+            }
+        }
+        runs << r;
+    }
+    return runs;
+}
+
+} // namespace kirvane::sending
