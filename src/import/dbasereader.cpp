@@ -4,6 +4,7 @@
 #include "import/sourcefile.h"
 
 #include "common/folders.h"
+#include "texts/texttable.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -12,6 +13,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QtEndian>
+
+#include <cstring>
 
 #include <shapefil.h>
 
@@ -103,7 +106,10 @@ public:
         const quint32 records = qFromLittleEndian<quint32>(head.constData() + 4);
         if (headerLength < 33 || recordLength < 1 || qint64(headerLength) + qint64(records) * recordLength > f.size() + 1)
             throw SourceError(QStringLiteral("%1: the dBase header does not match the file's size").arg(path));
+        m_recordLength = recordLength;
         m_codePage = codePageOfLanguageDriver(quint8(head[29]));
+        f.seek(0);
+        readFields(f.read(headerLength));
     }
 
     QStringList tables() const override { return {QFileInfo(m_path).completeBaseName()}; }
@@ -120,20 +126,13 @@ public:
                             foxPro, m_version == 0x8B || m_version == 0xCB);
         SourceTable t;
         t.name = table;
-        const int fields = DBFGetFieldCount(dbf);
-        std::vector<char> types;
-        std::vector<int> offsets, widths;
-        int offset = 1; // after the deletion flag
-        for (int i = 0; i < fields; ++i) {
-            char name[XBASE_FLDNAME_LEN_READ + 1] = {};
-            int width = 0, decimals = 0;
-            DBFGetFieldInfo(dbf, i, name, &width, &decimals);
-            t.columns << decodeCodePage(QByteArray(name), m_codePage);
-            types.push_back(DBFGetNativeFieldType(dbf, i));
-            offsets.push_back(offset);
-            widths.push_back(width);
-            offset += width;
-        }
+        for (const Field &field : m_fields)
+            if (!field.system)
+                t.columns << field.name;
+        const Field *nullFlags = nullptr;
+        for (const Field &field : m_fields)
+            if (field.type == '0')
+                nullFlags = &field;
         const int records = DBFGetRecordCount(dbf);
         for (int r = 0; r < records; ++r) {
             if (rowLimit >= 0 && int(t.rows.size()) >= rowLimit)
@@ -143,10 +142,22 @@ public:
             const char *raw = DBFReadTuple(dbf, r);
             if (!raw)
                 break;
+            const QByteArray flags = nullFlags ? QByteArray(raw + nullFlags->offset, nullFlags->width) : QByteArray();
+            const auto bit = [&flags](int n) { return n >= 0 && n / 8 < flags.size() && (quint8(flags[n / 8]) >> (n % 8)) & 1; };
             QStringList row;
-            for (int i = 0; i < fields; ++i) {
-                const QByteArray bytes(raw + offsets[size_t(i)], widths[size_t(i)]);
-                row << value(types[size_t(i)], bytes, memo);
+            for (const Field &field : m_fields) {
+                if (field.system)
+                    continue;
+                QByteArray bytes(raw + field.offset, field.width);
+                if (bit(field.nullBit)) {
+                    row << QString();
+                    continue;
+                }
+                // A variable-length value shorter than its field holds its
+                // length in its last byte.
+                if (bit(field.lengthBit) && !bytes.isEmpty())
+                    bytes.truncate(qMin<int>(quint8(bytes.back()), int(bytes.size()) - 1));
+                row << value(field.type, bytes, memo);
             }
             t.rows.push_back(row);
         }
@@ -155,6 +166,52 @@ public:
     }
 
 private:
+    struct Field {
+        QString name;
+        char type = 'C';
+        int width = 0;
+        int offset = 0;
+        bool system = false; // a field the table keeps for itself (_NullFlags)
+        int lengthBit = -1;  // the bit of _NullFlags set when a V or Q value is shorter than its field
+        int nullBit = -1;    // the bit set when the value is null
+    };
+
+    // The field descriptors after the header's first 32 bytes, up to the
+    // 0x0D that ends them. A type this reader does not read refuses the
+    // table rather than giving its values as empty.
+    void readFields(const QByteArray &header)
+    {
+        static constexpr char kRead[] = "CMDIYBTNFLVQGPW0";
+        int offset = 1; // after the deletion flag
+        int bits = 0;
+        for (qsizetype at = 32; at + 32 <= header.size() && header[at] != 0x0D; at += 32) {
+            Field f;
+            const QByteArray raw = header.mid(at, 11);
+            f.name = decodeCodePage(raw.left(raw.indexOf('\0') < 0 ? 11 : raw.indexOf('\0')), m_codePage);
+            f.type = header[at + 11];
+            f.width = quint8(header[at + 16]);
+            // Fields other than numbers wider than 255 keep the high byte of
+            // their width where numbers keep their decimals.
+            if (f.type != 'N' && f.type != 'F')
+                f.width += quint8(header[at + 17]) << 8;
+            const quint8 flags = quint8(header[at + 18]);
+            f.offset = offset;
+            offset += f.width;
+            if (!std::strchr(kRead, f.type) || f.type == 0)
+                throw SourceError(QStringLiteral("%1: %2").arg(m_path, texts::text(texts::ImportFieldTypeUnread)
+                                                                           .arg(f.name, QString(QLatin1Char(f.type)))));
+            const bool foxPro = m_version == 0x30 || m_version == 0x31 || m_version == 0x32;
+            f.system = f.type == '0' || (foxPro && (flags & 0x01));
+            if (foxPro && (f.type == 'V' || f.type == 'Q'))
+                f.lengthBit = bits++;
+            if (foxPro && (flags & 0x02))
+                f.nullBit = bits++;
+            m_fields.push_back(f);
+        }
+        if (offset > m_recordLength)
+            throw SourceError(QStringLiteral("%1: %2").arg(m_path, texts::text(texts::ImportHeaderMismatch)));
+    }
+
     QString value(char type, const QByteArray &bytes, const MemoFile &memo) const
     {
         switch (type) {
@@ -168,6 +225,8 @@ private:
             return decodeCodePage(text, m_codePage);
         }
         case 'C':
+        case 'V':
+        case 'Q':
             return decodeCodePage(bytes, m_codePage).trimmed();
         case 'D': {
             const QDate d = QDate::fromString(QString::fromLatin1(bytes), QStringLiteral("yyyyMMdd"));
@@ -195,13 +254,15 @@ private:
         case 'L':
             return QString::fromLatin1(bytes).trimmed();
         default:
-            return {}; // binary: general, picture, OLE
+            return {}; // binary: general, picture, blob
         }
     }
 
     QString m_path;
     int m_version = 0;
     int m_codePage = 0;
+    int m_recordLength = 0;
+    std::vector<Field> m_fields;
 };
 
 } // namespace

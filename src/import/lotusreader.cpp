@@ -4,7 +4,10 @@
 #include "import/csvreader.h"
 #include "import/sourcefile.h"
 
+#include "texts/texttable.h"
+
 #include <QFile>
+#include <QtEndian>
 
 #include <librevenge-generators/librevenge-generators.h>
 #include <librevenge-stream/librevenge-stream.h>
@@ -30,6 +33,7 @@ public:
             throw SourceError(QStringLiteral("%1: not a Lotus 1-2-3 sheet").arg(path));
         if (confidence == libwps::WPS_CONFIDENCE_SUPPORTED_ENCRYPTION)
             throw SourceError(QStringLiteral("%1: the sheet is protected by a password").arg(path));
+        checkRecords();
         librevenge::RVNGStringVector sheets;
         librevenge::RVNGCSVSpreadsheetGenerator generator(sheets);
         generator.setDTFormats("%Y-%m-%d", "%H:%M:%S");
@@ -61,6 +65,29 @@ public:
     }
 
 private:
+    // A sheet is a run of records (a 16-bit type, a 16-bit length, the
+    // data) closed by an end record of type 1; more may follow it. The
+    // library reads a file cut short as far as it goes without a word, so
+    // the run is walked first.
+    void checkRecords() const
+    {
+        QFile f(m_path);
+        if (!f.open(QIODevice::ReadOnly))
+            throw SourceError(QStringLiteral("%1: %2").arg(m_path, f.errorString()));
+        const QByteArray bytes = f.readAll();
+        qsizetype at = 0;
+        while (at + 4 <= bytes.size()) {
+            const quint16 type = qFromLittleEndian<quint16>(bytes.constData() + at);
+            const quint16 length = qFromLittleEndian<quint16>(bytes.constData() + at + 2);
+            at += 4 + length;
+            if (at > bytes.size())
+                break;
+            if (type == 1)
+                return;
+        }
+        throw SourceError(QStringLiteral("%1: %2").arg(m_path, texts::text(texts::ImportFileCut)));
+    }
+
     QString m_path;
     QStringList m_names;
     QStringList m_sheets;

@@ -4,6 +4,7 @@
 #include "import/sourcefile.h"
 
 #include "common/folders.h"
+#include "texts/texttable.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -79,13 +80,7 @@ public:
         QFile f(path);
         if (!f.open(QIODevice::ReadOnly))
             throw SourceError(QStringLiteral("%1: %2").arg(path, f.errorString()));
-        const QByteArray head = f.read(6);
-        // A header length within the file and the file type of a table (0
-        // keyed, 2 unkeyed): pxlib itself trusts the header as it finds it.
-        const int headerSize = head.size() == 6 ? quint8(head[2]) | quint8(head[3]) << 8 : 0;
-        const int type = head.size() == 6 ? quint8(head[4]) : -1;
-        if (headerSize < 0x58 || headerSize > f.size() || (type != 0 && type != 2))
-            throw SourceError(QStringLiteral("%1: not a Paradox table").arg(path));
+        checkHeader(f.read(0x800), f.size());
         PxDoc doc;
         if (!doc.open(path))
             throw SourceError(QStringLiteral("%1: not a Paradox table").arg(path));
@@ -113,9 +108,14 @@ public:
             t.columns << decodeCodePage(QByteArray(field[i].px_fname), codePage);
         QByteArray record(PX_get_recordsize(px), '\0');
         const int records = PX_get_num_records(px);
+        const ReadClock clock(m_path, fi.size());
         for (int r = 0; r < records && (rowLimit < 0 || int(t.rows.size()) < rowLimit); ++r) {
-            if (!PX_get_record(px, r, record.data()))
-                break;
+            clock.check();
+            if (!PX_get_record(px, r, record.data())) {
+                // Records the header counts but the blocks do not hold.
+                t.refused.push_back({texts::text(texts::ImportAtRecord).arg(r + 1), texts::text(texts::ImportRecordUnreadable)});
+                continue;
+            }
             QStringList row;
             int offset = 0;
             for (int i = 0; i < fields; ++i) {
@@ -128,6 +128,45 @@ public:
     }
 
 private:
+    // The library trusts the header as it finds it: a block count or a
+    // record count past what the file holds sends it reading far beyond the
+    // file or for a very long time. The header's sizes are checked against
+    // each other and against the file's size first.
+    void checkHeader(const QByteArray &head, qint64 fileSize)
+    {
+        const auto u16 = [&head](int at) { return at + 2 <= head.size() ? int(qFromLittleEndian<quint16>(head.constData() + at)) : -1; };
+        const int recordSize = u16(0x00);
+        const int headerSize = u16(0x02);
+        const int type = head.size() > 4 ? quint8(head[4]) : -1;
+        // A header within the file and the file type of a table (0 keyed, 2 unkeyed).
+        if (head.size() < 0x58 || headerSize < 0x58 || headerSize > fileSize || (type != 0 && type != 2))
+            throw SourceError(QStringLiteral("%1: not a Paradox table").arg(m_path));
+        const auto mismatch = [this] {
+            return SourceError(QStringLiteral("%1: %2").arg(m_path, texts::text(texts::ImportHeaderMismatch)));
+        };
+        const int blockKb = quint8(head[5]);
+        const qint64 records = qFromLittleEndian<quint32>(head.constData() + 6);
+        const int fileBlocks = u16(0x0C);
+        const int fields = quint8(head[0x21]);
+        const int version = quint8(head[0x39]);
+        if (blockKb < 1 || blockKb > 32 || recordSize < 1 || recordSize > blockKb * 1024 - 6 || fields < 1)
+            throw mismatch();
+        const qint64 blockSize = qint64(blockKb) * 1024;
+        // Each field's type and length, after the header's fixed part.
+        const int at = version >= 5 ? 0x78 : 0x58;
+        if (at + 2 * fields > std::min<qint64>(headerSize, head.size()))
+            throw mismatch();
+        int length = 0;
+        for (int i = 0; i < fields; ++i)
+            length += quint8(head[at + 2 * i + 1]);
+        if (length > recordSize) // the values would be read past the record
+            throw mismatch();
+        if (headerSize + qint64(fileBlocks) * blockSize > fileSize)
+            throw SourceError(QStringLiteral("%1: %2").arg(m_path, texts::text(texts::ImportFileCut)));
+        if (records > qint64(fileBlocks) * ((blockSize - 6) / recordSize))
+            throw mismatch();
+    }
+
     QString value(const PxDoc &doc, const pxfield_t &f, char *data, int codePage) const
     {
         pxdoc_t *px = doc.get();

@@ -1,5 +1,7 @@
 #include "import/sourcefile.h"
 
+#include "texts/texttable.h"
+
 #include <QFileInfo>
 #include <QLocale>
 
@@ -83,6 +85,40 @@ QString SourceFile::preselectedTable() const
     return tables().value(0);
 }
 
+SourceTable SourceFile::read(const QString &table, int rowLimit)
+{
+    SourceTable t;
+    t.name = table;
+    RowFunctions sink;
+    sink.onColumns = [&t](const QStringList &names) { t.columns = names; };
+    sink.onRow = [&t, rowLimit](QStringList values) {
+        if (rowLimit >= 0 && qsizetype(t.rows.size()) >= rowLimit)
+            return false;
+        t.rows.push_back(std::move(values));
+        return rowLimit < 0 || qsizetype(t.rows.size()) < rowLimit;
+    };
+    sink.onRefused = [&t](const RefusedRecord &r) { t.refused.push_back(r); };
+    sink.onNote = [&t](const QString &text) {
+        if (!t.notes.contains(text))
+            t.notes << text;
+    };
+    readRows(table, sink);
+    return t;
+}
+
+void SourceFile::readRows(const QString &table, RowSink &sink)
+{
+    SourceTable t = read(table);
+    sink.columns(t.columns);
+    for (const QString &n : std::as_const(t.notes))
+        sink.note(n);
+    for (const RefusedRecord &r : t.refused)
+        sink.refused(r);
+    for (QStringList &row : t.rows)
+        if (!sink.row(std::move(row)))
+            break;
+}
+
 void fitRow(QStringList &row, qsizetype columns)
 {
     if (row.size() > columns)
@@ -122,6 +158,73 @@ SourceTable tableFromGrid(const QString &name, std::vector<QStringList> grid, in
         t.rows.push_back(std::move(grid[r]));
     }
     return t;
+}
+
+void SheetCells::set(qint64 row, qint64 column, const QString &value, qint64 count)
+{
+    if (value.isEmpty() || count <= 0)
+        return;
+    if (row < 0 || column < 0 || row >= kSheetRows || column + count > kSheetColumns)
+        tooLarge();
+    if (m_cells + count > kCellBudget)
+        throw SourceError(QStringLiteral("%1: %2").arg(m_path, texts::text(texts::ImportCellBudget).arg(kCellBudget)));
+    auto &cells = m_rows[row];
+    for (qint64 k = 0; k < count; ++k)
+        cells.emplace_back(column + k, value);
+    m_cells += count;
+}
+
+void SheetCells::tooLarge() const
+{
+    throw SourceError(QStringLiteral("%1: %2").arg(m_path, texts::text(texts::ImportSheetTooLarge).arg(m_sheet).arg(kSheetRows).arg(kSheetColumns)));
+}
+
+SourceTable SheetCells::table(int rowLimit) const
+{
+    SourceTable t;
+    t.name = m_sheet;
+    if (m_rows.empty())
+        return t;
+    qint64 width = 0;
+    for (const auto &[row, cells] : m_rows)
+        for (const auto &cell : cells)
+            width = std::max(width, cell.first + 1);
+    qint64 span = m_rows.rbegin()->first - m_rows.begin()->first + 1;
+    if (rowLimit >= 0)
+        span = std::min<qint64>(span, rowLimit + 1);
+    if (span * width > kCellBudget)
+        throw SourceError(QStringLiteral("%1: %2").arg(m_path, texts::text(texts::ImportCellBudget).arg(kCellBudget)));
+    auto laidOut = [width](const std::vector<std::pair<qint64, QString>> &cells) {
+        QStringList values(width);
+        for (const auto &[column, value] : cells)
+            values[column] = value; // a cell set twice keeps its last value
+        return values;
+    };
+    auto it = m_rows.begin();
+    t.columns = laidOut(it->second);
+    const qint64 first = it->first;
+    ++it;
+    for (qint64 r = first + 1; it != m_rows.end() && (rowLimit < 0 || qint64(t.rows.size()) < rowLimit); ++r) {
+        if (it->first == r) {
+            t.rows.push_back(laidOut(it->second));
+            ++it;
+        } else {
+            t.rows.push_back(QStringList(width));
+        }
+    }
+    return t;
+}
+
+ReadClock::ReadClock(const QString &path, qint64 fileSize)
+    : m_path(path), m_limitMs(1000 + fileSize * 2000 / (1024 * 1024))
+{
+    m_timer.start();
+}
+
+void ReadClock::check() const
+{
+    if (m_timer.elapsed() > m_limitMs)
+        throw SourceError(QStringLiteral("%1: %2").arg(m_path, texts::text(texts::ImportTimeBudget).arg((m_limitMs + 999) / 1000)));
 }
 
 QString numberText(double value)

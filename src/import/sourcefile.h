@@ -7,13 +7,25 @@
 //     auto file = openSource(path, SourceKind::Csv);   // throws SourceError
 //     SourceTable t = file->read(file->preselectedTable());
 //
+// A large file is read a row at a time into a RowSink instead, so that an
+// import holds one row, not the file:
+//
+//     file->readRows(file->preselectedTable(), sink);  // throws SourceError
+//
+// A record the reader finds but cannot read (a damaged line, a card that
+// cannot be parsed) is never dropped in silence: it is a RefusedRecord, which
+// the import counts as refused with its reason.
+//
 // A row always holds exactly as many values as there are columns (missing ones
 // are empty, extra ones dropped), so a short line never shifts its values into
 // the wrong columns.
 
+#include <QElapsedTimer>
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -38,10 +50,59 @@ enum class SourceKind { Csv, Access, Excel, Lotus, Paradox, Dbase, Wab, Xlsx, Od
 // The file dialog's filter of a kind: "Fichier CSV (*.csv)".
 [[nodiscard]] QString kindFilter(SourceKind kind);
 
+// A record of the file that could not be read as a row: where it stands in
+// the file ("line 12", "card 3") and why.
+struct RefusedRecord {
+    QString where;
+    QString reason;
+    friend bool operator==(const RefusedRecord &, const RefusedRecord &) = default;
+};
+
 struct SourceTable {
     QString name;
     QStringList columns;
     std::vector<QStringList> rows;
+    std::vector<RefusedRecord> refused; // in file order
+    QStringList notes;                  // what the reader changed while reading, for the summary
+};
+
+// Takes a table's rows one at a time, as a reader finds them.
+class RowSink {
+public:
+    virtual ~RowSink() = default;
+    // The column names, once, before any row.
+    virtual void columns(const QStringList &names) = 0;
+    // One row, fitted to the columns. Returning false stops the reading.
+    virtual bool row(QStringList values) = 0;
+    // A record that could not be read.
+    virtual void refused(const RefusedRecord &record) = 0;
+    // Something the reader changed in the values (characters replaced ...),
+    // to be said in the import's summary. Each note comes once.
+    virtual void note(const QString &text) { Q_UNUSED(text); }
+};
+
+// A RowSink made of functions, any of which may be left empty.
+struct RowFunctions : RowSink {
+    std::function<void(const QStringList &)> onColumns;
+    std::function<bool(QStringList)> onRow;
+    std::function<void(const RefusedRecord &)> onRefused;
+    std::function<void(const QString &)> onNote;
+    void columns(const QStringList &names) override
+    {
+        if (onColumns)
+            onColumns(names);
+    }
+    bool row(QStringList values) override { return !onRow || onRow(std::move(values)); }
+    void refused(const RefusedRecord &record) override
+    {
+        if (onRefused)
+            onRefused(record);
+    }
+    void note(const QString &text) override
+    {
+        if (onNote)
+            onNote(text);
+    }
 };
 
 // The file cannot be read as a table of the kind asked for; the wizard shows
@@ -60,8 +121,14 @@ public:
     // file for the kinds that hold one table per file, else the first.
     [[nodiscard]] virtual QString preselectedTable() const;
     // Reads a table; rowLimit >= 0 stops after that many rows (the preview).
-    // Throws SourceError.
-    [[nodiscard]] virtual SourceTable read(const QString &table, int rowLimit = -1) = 0;
+    // Throws SourceError. Each reader gives read() or readRows() or both; the
+    // one it does not give is made of the other.
+    [[nodiscard]] virtual SourceTable read(const QString &table, int rowLimit = -1);
+    // Hands the table's column names, then its rows and refused records in
+    // file order, to sink. The readers of text files (CSV, vCard) hold one
+    // record at a time; the others read their table whole first. Throws
+    // SourceError, also part-way (rows already given stay given).
+    virtual void readRows(const QString &table, RowSink &sink);
 };
 
 // Opens path as a file of kind. The address-book kind builds its work table
@@ -76,6 +143,50 @@ void fitRow(QStringList &row, qsizetype columns);
 // rows, each fitted to the columns; empty rows before and after the data and
 // empty columns after it are dropped.
 [[nodiscard]] SourceTable tableFromGrid(const QString &name, std::vector<QStringList> grid, int rowLimit);
+
+// The most a sheet holds in a spreadsheet program, and the most cells holding
+// something that a reader keeps: a sheet past them is refused at once, before
+// its cells fill the memory.
+inline constexpr qint64 kSheetRows = 1048576;
+inline constexpr qint64 kSheetColumns = 16384;
+inline constexpr qint64 kCellBudget = 5000000;
+
+// The cells of a sheet that hold something, kept without room for the empty
+// ones, and shaped as tableFromGrid() does once read.
+class SheetCells {
+public:
+    SheetCells(const QString &path, const QString &sheet) : m_path(path), m_sheet(sheet) {}
+    // Sets count cells of a row from column on to value (a cell repeated
+    // across); an empty value sets nothing. Throws SourceError when a cell
+    // is past the sheet's limits or the cells past the budget.
+    void set(qint64 row, qint64 column, const QString &value, qint64 count = 1);
+    // The row past the last that holds a cell; 0 when none does.
+    [[nodiscard]] qint64 rowsUsed() const { return m_rows.empty() ? 0 : m_rows.rbegin()->first + 1; }
+    [[nodiscard]] qint64 cellCount() const { return m_cells; }
+    [[nodiscard]] SourceTable table(int rowLimit) const;
+    // Throws SourceError saying the sheet goes past the limits.
+    [[noreturn]] void tooLarge() const;
+
+private:
+    QString m_path, m_sheet;
+    std::map<qint64, std::vector<std::pair<qint64, QString>>> m_rows;
+    qint64 m_cells = 0;
+};
+
+// The time a reader may take on a file: a second, and two more for each
+// megabyte of the file, so that a crafted file that would keep a reader
+// busy is refused soon while a large real one is read whole.
+class ReadClock {
+public:
+    ReadClock(const QString &path, qint64 fileSize);
+    // Throws SourceError once the time is past.
+    void check() const;
+
+private:
+    QString m_path;
+    qint64 m_limitMs;
+    QElapsedTimer m_timer;
+};
 
 // A number as spreadsheets show it unformatted: the shortest text that reads
 // back as the same value, without an exponent ("12", "0.1", "3.5").

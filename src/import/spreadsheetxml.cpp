@@ -4,9 +4,12 @@
 // out as text, and empty cells keep their place.
 #include "import/sourcefile.h"
 
+#include "texts/texttable.h"
+
 #include <QDate>
 #include <QDateTime>
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QRegularExpression>
 #include <QXmlStreamReader>
@@ -21,15 +24,13 @@ namespace kirvane::import {
 
 namespace {
 
-// No sheet of an address list comes near these; they keep a crafted file
-// from filling the memory.
+// No part of an address list's workbook comes near this; it keeps a crafted
+// file from filling the memory.
 constexpr zip_uint64_t kMaxPart = 256u * 1024 * 1024;
-constexpr int kMaxColumns = 16384;
-constexpr int kMaxRows = 1048576;
 
 class ZipPackage {
 public:
-    explicit ZipPackage(const QString &path)
+    explicit ZipPackage(const QString &path) : m_path(path)
     {
         int code = 0;
         m_zip = zip_open(QFile::encodeName(path).constData(), ZIP_RDONLY, &code);
@@ -47,7 +48,8 @@ public:
     {
         return m_zip && zip_name_locate(m_zip, name.toUtf8().constData(), 0) >= 0;
     }
-    // The part's bytes; empty when it is missing or too large.
+    // The part's bytes; empty when it is missing. Throws SourceError when
+    // it is larger than the package's parts may be, or cannot be unpacked.
     [[nodiscard]] QByteArray read(const QString &name) const
     {
         if (!m_zip)
@@ -55,20 +57,21 @@ public:
         zip_stat_t st;
         zip_stat_init(&st);
         const QByteArray n = name.toUtf8();
-        if (zip_stat(m_zip, n.constData(), 0, &st) != 0 || !(st.valid & ZIP_STAT_SIZE) || st.size > kMaxPart)
+        if (zip_stat(m_zip, n.constData(), 0, &st) != 0 || !(st.valid & ZIP_STAT_SIZE))
             return {};
+        if (st.size > kMaxPart)
+            throw SourceError(QStringLiteral("%1: %2").arg(m_path, texts::text(texts::ImportPartTooLarge).arg(name).arg(kMaxPart >> 20)));
         std::unique_ptr<zip_file_t, int (*)(zip_file_t *)> file(zip_fopen(m_zip, n.constData(), 0), zip_fclose);
-        if (!file)
-            return {};
         QByteArray bytes(qsizetype(st.size), '\0');
-        const zip_int64_t got = zip_fread(file.get(), bytes.data(), st.size);
+        const zip_int64_t got = file ? zip_fread(file.get(), bytes.data(), st.size) : -1;
         if (got < 0)
-            return {};
+            throw SourceError(QStringLiteral("%1: part %2 of the package cannot be unpacked").arg(m_path, name));
         bytes.resize(qsizetype(got));
         return bytes;
     }
 
 private:
+    QString m_path;
     zip_t *m_zip = nullptr;
 };
 
@@ -77,48 +80,63 @@ QString booleanText(bool value)
     return value ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
 }
 
-// A grid that grows as cells are set, with room kept for empty cells.
-struct Grid {
-    std::vector<QStringList> rows;
-    void set(int row, int column, const QString &value)
-    {
-        if (value.isEmpty() || row >= kMaxRows || column >= kMaxColumns)
-            return;
-        if (int(rows.size()) <= row)
-            rows.resize(size_t(row) + 1);
-        QStringList &r = rows[size_t(row)];
-        while (r.size() <= column)
-            r << QString();
-        r[column] = value;
-    }
-};
-
 // ---- Office Open XML --------------------------------------------------------
 
-// Column letters of a cell reference ("BC12") as a 0-based number, -1 when none.
-int columnOfReference(QStringView ref)
+// Column letters of a cell reference ("BC12") as a 0-based number, -1 when
+// none; past the last column of a sheet, kSheetColumns.
+qint64 columnOfReference(QStringView ref)
 {
-    int column = 0;
+    qint64 column = 0;
     int letters = 0;
     for (QChar c : ref) {
         if (!c.isLetter())
             break;
+        if (++letters > 3)
+            return kSheetColumns;
         column = column * 26 + (c.toUpper().unicode() - 'A' + 1);
-        ++letters;
-        if (letters > 3)
-            return -1;
     }
-    return letters ? column - 1 : -1;
+    return letters ? std::min(column - 1, kSheetColumns) : -1;
 }
 
-int rowOfReference(QStringView ref)
+// -1 when the reference holds no row number; past the last row of a sheet,
+// kSheetRows.
+qint64 rowOfReference(QStringView ref)
 {
     qsizetype i = 0;
     while (i < ref.size() && ref[i].isLetter())
         ++i;
     bool ok = false;
-    const int row = ref.mid(i).toInt(&ok);
-    return ok && row > 0 ? row - 1 : -1;
+    const qint64 row = ref.mid(i).toLongLong(&ok);
+    if (!ok && !ref.mid(i).isEmpty() && std::all_of(ref.begin() + i, ref.end(), [](QChar c) { return c.isDigit(); }))
+        return kSheetRows;
+    return ok && row > 0 ? std::min(row - 1, kSheetRows) : -1;
+}
+
+// Characters a workbook cannot hold in its XML are written _xHHHH_ (the
+// character's code in hex); "_x005F_" is an underscore, written before text
+// that would otherwise read as such an escape.
+QString decodeEscapes(const QString &text)
+{
+    if (!text.contains(QLatin1String("_x")))
+        return text;
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == u'_' && i + 6 < text.size() && text[i + 1] == u'x' && text[i + 6] == u'_') {
+            bool ok = false;
+            const uint code = text.mid(i + 2, 4).toUInt(&ok, 16);
+            if (ok && std::all_of(text.begin() + i + 2, text.begin() + i + 6, [](QChar c) {
+                    const char16_t u = c.unicode();
+                    return (u >= '0' && u <= '9') || (u >= 'a' && u <= 'f') || (u >= 'A' && u <= 'F');
+                })) {
+                out += QChar(char16_t(code));
+                i += 6;
+                continue;
+            }
+        }
+        out += text[i];
+    }
+    return out;
 }
 
 // The text of an element holding <t> runs (a shared string, an inline
@@ -134,7 +152,7 @@ QString runText(QXmlStreamReader &xml)
             if (xml.name() == u"rPh")
                 ++phonetic;
             else if (xml.name() == u"t" && !phonetic)
-                text += xml.readElementText(QXmlStreamReader::IncludeChildElements);
+                text += decodeEscapes(xml.readElementText(QXmlStreamReader::IncludeChildElements));
         } else if (xml.isEndElement()) {
             if (xml.name() == u"rPh")
                 --phonetic;
@@ -239,34 +257,47 @@ public:
         const qsizetype index = m_sheets.indexOf(name);
         if (index < 0 || !m_zip.has(m_parts[index]))
             throw SourceError(QStringLiteral("%1: no sheet %2").arg(m_path, name));
+        const ReadClock clock(m_path, QFileInfo(m_path).size());
         QXmlStreamReader xml(m_zip.read(m_parts[index]));
-        Grid grid;
-        int row = -1;
-        int nextColumn = 0;
+        SheetCells cells(m_path, name);
+        qint64 row = -1;
+        qint64 nextColumn = 0;
         while (!xml.atEnd()) {
             xml.readNext();
             if (!xml.isStartElement())
                 continue;
-            if (xml.name() == u"row") {
-                const int r = xml.attributes().value(QStringLiteral("r")).toInt();
-                row = r > 0 ? r - 1 : row + 1;
+            if (xml.name() == u"dimension") {
+                // The sheet's own statement of its extent ("A1:D40").
+                const QString ref = xml.attributes().value(QStringLiteral("ref")).toString();
+                const QString last = ref.section(u':', -1);
+                if (columnOfReference(last) >= kSheetColumns || rowOfReference(last) >= kSheetRows)
+                    cells.tooLarge();
+            } else if (xml.name() == u"row") {
+                clock.check();
+                const QString r = xml.attributes().value(QStringLiteral("r")).toString();
+                bool ok = false;
+                const qint64 number = r.toLongLong(&ok);
+                row = ok && number > 0 ? number - 1 : !r.isEmpty() ? kSheetRows : row + 1;
                 nextColumn = 0;
-                if (rowLimit >= 0 && row > rowLimit + 64 && int(grid.rows.size()) > rowLimit + 1)
+                if (rowLimit >= 0 && cells.rowsUsed() > rowLimit + 64)
                     break; // enough for a preview, even after leading empty rows
             } else if (xml.name() == u"c") {
                 const QString ref = xml.attributes().value(QStringLiteral("r")).toString();
-                int column = columnOfReference(ref);
+                qint64 column = columnOfReference(ref);
                 if (column < 0)
                     column = nextColumn;
                 if (row < 0)
-                    row = qMax(0, rowOfReference(ref));
+                    row = qMax<qint64>(0, rowOfReference(ref));
                 nextColumn = column + 1;
-                grid.set(row, column, cellText(xml));
+                const QString value = cellText(xml);
+                if (!value.isEmpty() && row >= kSheetRows)
+                    cells.tooLarge();
+                cells.set(row, column, value);
             }
         }
         if (xml.hasError())
             throw SourceError(QStringLiteral("%1: sheet %2 is damaged (%3)").arg(m_path, name, xml.errorString()));
-        return tableFromGrid(name, std::move(grid.rows), rowLimit);
+        return cells.table(rowLimit);
     }
 
 private:
@@ -285,12 +316,23 @@ private:
 
     void readSharedStrings()
     {
-        QXmlStreamReader xml(m_zip.read(QStringLiteral("xl/sharedStrings.xml")));
+        const QByteArray part = m_zip.read(QStringLiteral("xl/sharedStrings.xml"));
+        if (part.isEmpty())
+            return;
+        QXmlStreamReader xml(part);
         while (!xml.atEnd()) {
             xml.readNext();
-            if (xml.isStartElement() && xml.name() == u"si")
+            if (xml.isStartElement() && xml.name() == u"si") {
                 m_strings << runText(xml);
+                if (m_strings.size() > kCellBudget)
+                    throw SourceError(QStringLiteral("%1: %2").arg(m_path, texts::text(texts::ImportCellBudget).arg(kCellBudget)));
+            }
         }
+        // A list cut short or unreadable would give cells blank or the
+        // wrong text: the workbook is refused instead (so is a cell naming
+        // a string past the list's end).
+        if (xml.hasError())
+            throw SourceError(QStringLiteral("%1: %2").arg(m_path, texts::text(texts::ImportSharedStringsDamaged)));
     }
 
     void readStyles()
@@ -343,8 +385,10 @@ private:
             return {};
         if (type == u"s") {
             bool ok = false;
-            const int i = value.toInt(&ok);
-            return ok ? m_strings.value(i) : QString();
+            const qsizetype i = value.toLongLong(&ok);
+            if (!ok || i < 0 || i >= m_strings.size())
+                throw SourceError(QStringLiteral("%1: %2").arg(m_path, texts::text(texts::ImportSharedStringsDamaged)));
+            return m_strings[i];
         }
         if (type == u"b")
             return booleanText(value.trimmed() == u"1");
@@ -455,44 +499,64 @@ public:
     }
 
 private:
+    // A cell repeated across: its value and how many columns it fills.
+    struct Run {
+        QString value;
+        qint64 count;
+    };
+
+    static qint64 repeatCount(QXmlStreamReader &xml, const QString &attribute)
+    {
+        bool ok = false;
+        const qint64 n = xml.attributes().value(kTableNs, attribute).toLongLong(&ok);
+        return ok && n > 1 ? n : 1;
+    }
+
     SourceTable readTable(QXmlStreamReader &xml, const QString &name, int rowLimit) const
     {
-        Grid grid;
-        int row = 0;
+        const ReadClock clock(m_path, QFileInfo(m_path).size());
+        SheetCells cells(m_path, name);
+        qint64 row = 0;
         while (!xml.atEnd()) {
             xml.readNext();
             if (xml.isEndElement() && xml.namespaceUri() == kTableNs && xml.name() == u"table")
                 break;
             if (!xml.isStartElement() || xml.namespaceUri() != kTableNs || xml.name() != u"table-row")
                 continue;
-            const int repeat = qBound(1, xml.attributes().value(kTableNs, QStringLiteral("number-rows-repeated")).toInt(), kMaxRows);
-            const QStringList cells = readRow(xml);
-            // Repeated rows are mostly the empty rest of a sheet: an empty row
-            // only moves the position.
-            const bool empty = std::all_of(cells.cbegin(), cells.cend(), [](const QString &v) { return v.isEmpty(); });
-            for (int k = 0; k < repeat && row < kMaxRows; ++k, ++row) {
-                if (empty) {
-                    row += repeat - k - 1;
-                    ++row;
-                    break;
+            clock.check();
+            // Repeated rows and cells are mostly the empty rest of a sheet:
+            // they only move the position, and are never written out.
+            const qint64 repeat = repeatCount(xml, QStringLiteral("number-rows-repeated"));
+            const std::vector<Run> runs = readRow(xml, clock, cells);
+            const bool empty = std::all_of(runs.cbegin(), runs.cend(), [](const Run &r) { return r.value.isEmpty(); });
+            if (!empty) {
+                if (row + repeat > kSheetRows)
+                    cells.tooLarge();
+                for (qint64 k = 0; k < repeat; ++k) {
+                    qint64 column = 0;
+                    for (const Run &run : runs) {
+                        cells.set(row + k, column, run.value, run.count);
+                        column += run.count;
+                    }
+                    clock.check();
                 }
-                for (qsizetype c = 0; c < cells.size(); ++c)
-                    grid.set(row, int(c), cells[c]);
             }
-            if (rowLimit >= 0 && int(grid.rows.size()) > rowLimit + 64)
+            row += repeat;
+            if (rowLimit >= 0 && cells.rowsUsed() > rowLimit + 64)
                 break;
         }
         if (xml.hasError())
             throw SourceError(QStringLiteral("%1: sheet %2 is damaged (%3)").arg(m_path, name, xml.errorString()));
-        return tableFromGrid(name, std::move(grid.rows), rowLimit);
+        return cells.table(rowLimit);
     }
 
-    // The cells of one <table:table-row>, repeated cells written out up to
-    // the last cell that holds something.
-    static QStringList readRow(QXmlStreamReader &xml)
+    // The cells of one <table:table-row> as runs of repeated cells, up to
+    // the last that holds something. Past the last column of a sheet, the
+    // sheet is refused.
+    static std::vector<Run> readRow(QXmlStreamReader &xml, const ReadClock &clock, const SheetCells &cells)
     {
-        QStringList cells;
-        int pendingEmpty = 0;
+        std::vector<Run> runs;
+        qint64 columns = 0, used = 0;
         while (!xml.atEnd()) {
             xml.readNext();
             if (xml.isEndElement() && xml.name() == u"table-row")
@@ -500,19 +564,24 @@ private:
             if (!xml.isStartElement() || xml.namespaceUri() != kTableNs
                 || (xml.name() != u"table-cell" && xml.name() != u"covered-table-cell"))
                 continue;
-            const int repeat = qBound(1, xml.attributes().value(kTableNs, QStringLiteral("number-columns-repeated")).toInt(), kMaxColumns);
-            const QString value = cellText(xml);
-            if (value.isEmpty()) {
-                pendingEmpty = qMin(kMaxColumns, pendingEmpty + repeat);
-                continue;
+            const qint64 repeat = repeatCount(xml, QStringLiteral("number-columns-repeated"));
+            QString value = cellText(xml);
+            columns += repeat;
+            if (!value.isEmpty()) {
+                if (columns > kSheetColumns)
+                    cells.tooLarge();
+                used = qsizetype(runs.size()) + 1;
+                clock.check();
             }
-            for (; pendingEmpty > 0 && cells.size() < kMaxColumns; --pendingEmpty)
-                cells << QString();
-            pendingEmpty = 0;
-            for (int k = 0; k < repeat && cells.size() < kMaxColumns; ++k)
-                cells << value;
+            // Empty runs are kept for their width until a cell after them
+            // holds something; trailing ones are dropped below.
+            if (!runs.empty() && runs.back().value.isEmpty() && value.isEmpty())
+                runs.back().count += repeat;
+            else
+                runs.push_back({std::move(value), repeat});
         }
-        return cells;
+        runs.resize(size_t(used));
+        return runs;
     }
 
     // Reads one cell element to its end.

@@ -6,6 +6,11 @@
 #include "import/sourcefile.h"
 
 #include "common/textcodec.h"
+#include "import/csvreader.h"
+#include "texts/texttable.h"
+
+#include <QBuffer>
+#include <QSet>
 
 #include <QFile>
 #include <QFileInfo>
@@ -26,26 +31,27 @@ struct Property {
     QByteArray value;             // as in the file, escapes kept
 };
 
-// Logical lines: folded lines joined (a line starting with a space or tab
-// continues the one before), and quoted-printable values continued by a "="
-// at the end of a line.
+// Logical lines: quoted-printable values continued by a "=" at the end of a
+// line (the next line goes on the value whole, even a line holding a lone
+// blank), and folded lines joined (a line starting with a space or tab
+// continues the one before).
 QList<QByteArray> logicalLines(const QByteArray &bytes)
 {
     QList<QByteArray> raw = bytes.split('\n');
     QList<QByteArray> lines;
+    bool softBreak = false; // the line before ended a quoted-printable value with "="
     for (QByteArray line : raw) {
         if (line.endsWith('\r'))
             line.chop(1);
-        if (!lines.isEmpty() && (line.startsWith(' ') || line.startsWith('\t'))) {
-            lines.last() += line.mid(1);
-            continue;
-        }
-        if (!lines.isEmpty() && lines.last().endsWith('=') && lines.last().toUpper().contains("QUOTED-PRINTABLE")) {
+        if (softBreak) {
             lines.last().chop(1);
             lines.last() += line;
-            continue;
+        } else if (!lines.isEmpty() && (line.startsWith(' ') || line.startsWith('\t'))) {
+            lines.last() += line.mid(1);
+        } else {
+            lines << line;
         }
-        lines << line;
+        softBreak = lines.last().endsWith('=') && lines.last().toUpper().contains("QUOTED-PRINTABLE");
     }
     return lines;
 }
@@ -167,11 +173,17 @@ public:
         if (!f.open(QIODevice::ReadOnly))
             throw SourceError(QStringLiteral("%1: %2").arg(path, f.errorString()));
         QByteArray bytes = f.readAll();
-        // UTF-16 files are read as their characters in UTF-8.
-        if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF"))
-            bytes = decodeLegacyText(bytes).toUtf8();
-        else if (bytes.startsWith("\xEF\xBB\xBF"))
+        // UTF-16 files (with a byte-order mark or without) are read as their
+        // characters in UTF-8.
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::ReadOnly);
+        const TextEncoding encoding = detectEncoding(buffer);
+        if (encoding.kind == TextEncoding::Utf16LE || encoding.kind == TextEncoding::Utf16BE) {
+            QStringDecoder utf16(encoding.kind == TextEncoding::Utf16LE ? QStringDecoder::Utf16LE : QStringDecoder::Utf16BE);
+            bytes = QString(utf16.decode(bytes)).toUtf8();
+        } else if (bytes.startsWith("\xEF\xBB\xBF")) {
             bytes = bytes.mid(3);
+        }
         m_utf8 = isValidUtf8(bytes);
         parse(bytes);
     }
@@ -185,12 +197,18 @@ public:
         SourceTable t;
         t.name = table;
         t.columns = m_columns;
-        for (const QHash<QString, QString> &card : m_cards) {
+        for (size_t i = 0; i < m_cards.size(); ++i) {
             if (rowLimit >= 0 && int(t.rows.size()) >= rowLimit)
                 break;
+            const Card &card = m_cards[i];
+            if (card.values.isEmpty()) {
+                t.refused.push_back({texts::text(texts::ImportAtCard).arg(i + 1), texts::text(texts::ImportRecordUnreadable)});
+                continue;
+            }
             QStringList row;
-            for (const QString &c : m_columns)
-                row << card.value(c);
+            row.reserve(m_columns.size());
+            for (const QString &c : std::as_const(m_columns))
+                row << card.values.value(c);
             t.rows.push_back(row);
         }
         return t;
@@ -208,19 +226,30 @@ private:
         return m_utf8 ? QString::fromUtf8(raw) : fromWindows1252(raw);
     }
 
-    void put(QHash<QString, QString> &card, QString column, const QString &value)
+    struct Card {
+        QHash<QString, QString> values;
+        QHash<QString, int> seen; // how often each property column was met
+    };
+
+    void put(Card &card, QString column, const QString &value)
     {
         if (value.isEmpty())
             return;
         // A second EMAIL (work) in one card is "EMAIL 2 (work)".
-        const qsizetype paren = column.indexOf(QLatin1String(" ("));
-        const QString base = paren < 0 ? column : column.left(paren);
-        const QString tail = paren < 0 ? QString() : column.mid(paren);
-        for (int n = 2; card.contains(column); ++n)
+        const int n = ++card.seen[column];
+        if (n > 1) {
+            const qsizetype paren = column.indexOf(QLatin1String(" ("));
+            const QString base = paren < 0 ? column : column.left(paren);
+            const QString tail = paren < 0 ? QString() : column.mid(paren);
             column = base + u' ' + QString::number(n) + tail;
-        if (!m_columns.contains(column))
+        }
+        if (!m_columnSet.contains(column)) {
+            m_columnSet.insert(column);
             m_columns << column;
-        card.insert(column, value);
+            if (qint64(m_columns.size()) * qint64(m_cards.size()) > kCellBudget)
+                throw SourceError(QStringLiteral("%1: %2").arg(m_path, texts::text(texts::ImportCellBudget).arg(kCellBudget)));
+        }
+        card.values.insert(column, value);
     }
 
     void parse(const QByteArray &bytes)
@@ -232,27 +261,30 @@ private:
                                                  QStringLiteral("region"), QStringLiteral("postal code"),
                                                  QStringLiteral("country")};
         static const QList<QByteArray> skipped = {"BEGIN", "END", "VERSION", "PRODID", "PHOTO", "LOGO", "SOUND", "KEY", "UID", "REV"};
-        bool inCard = false;
-        QHash<QString, QString> card;
+        // Cards open, innermost last: a card may hold another (an agent's),
+        // and a card whose END is missing is still a card. Each is a row,
+        // in the order the cards begin.
+        std::vector<size_t> open;
         for (const QByteArray &line : logicalLines(bytes)) {
             if (line.trimmed().isEmpty())
                 continue;
             Property p;
             if (!parseProperty(line, p))
                 continue;
-            if (p.name == "BEGIN" && p.value.trimmed().toUpper() == "VCARD") {
-                inCard = true;
-                card.clear();
+            const QByteArray upper = p.value.trimmed().toUpper();
+            if ((p.name == "BEGIN" && upper == "VCARD") || (p.name == "AGENT" && upper == "BEGIN:VCARD")) {
+                open.push_back(m_cards.size());
+                m_cards.emplace_back();
                 continue;
             }
             if (p.name == "END" && p.value.trimmed().toUpper() == "VCARD") {
-                if (inCard)
-                    m_cards.push_back(card);
-                inCard = false;
+                if (!open.empty())
+                    open.pop_back();
                 continue;
             }
-            if (!inCard || skipped.contains(p.name) || p.encoding == "BASE64" || p.encoding == "B")
+            if (open.empty() || skipped.contains(p.name) || p.encoding == "BASE64" || p.encoding == "B")
                 continue;
+            Card &card = m_cards[open.back()];
             const QString types = p.types.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(QString::fromLatin1(p.types.join(',')));
             const QString name = QString::fromLatin1(p.name);
             const QString value = text(p);
@@ -277,7 +309,8 @@ private:
     QString m_path;
     bool m_utf8 = true;
     QStringList m_columns;
-    std::vector<QHash<QString, QString>> m_cards;
+    QSet<QString> m_columnSet;
+    std::vector<Card> m_cards;
 };
 
 } // namespace

@@ -432,6 +432,25 @@ constexpr std::array<Pair, EntryCount> kTable{{
     {u"Prochain paquet dans %1", u"Next packet in %1"},  // 346
     {u"Envoyer un test à moi-même", u"Send a test to myself"},  // 347
     {u"Message de test envoyé à %1", u"Test message sent to %1"},  // 348
+    // Import: what the readers say of a file they refuse or of its records they refuse, where
+    // those records stand; the export's note on control characters
+    {u"Le fichier est vide.", u"The file is empty."},  // 349
+    {u"ligne %1", u"line %1"},  // 350
+    {u"enregistrement %1", u"record %1"},  // 351
+    {u"carte %1", u"card %1"},  // 352
+    {u"un guillemet ouvert sur cette ligne n'est jamais fermé", u"a quote opened on this line is never closed"},  // 353
+    {u"enregistrement de plus de %1 caractères", u"a record of more than %1 characters"},  // 354
+    {u"octets qui ne sont pas de l'UTF-8", u"bytes that are not UTF-8"},  // 355
+    {u"la feuille %1 dépasse %2 lignes ou %3 colonnes", u"sheet %1 goes past %2 rows or %3 columns"},  // 356
+    {u"la partie %1 du classeur dépasse %2 Mo", u"part %1 of the workbook is larger than %2 MB"},  // 357
+    {u"le fichier tient plus de %1 cellules", u"the file holds more than %1 cells"},  // 358
+    {u"la lecture dure plus de %1 s", u"reading takes more than %1 s"},  // 359
+    {u"le champ %1 est d'un type que l'import ne lit pas (%2)", u"field %1 is of a type the import does not read (%2)"},  // 360
+    {u"le fichier est coupé avant sa fin", u"the file is cut short before its end"},  // 361
+    {u"enregistrement illisible", u"the record cannot be read"},  // 362
+    {u"la liste des textes partagés du classeur est endommagée", u"the workbook's list of shared strings is damaged"},  // 363
+    {u"%1 caractère(s) de contrôle retiré(s) des valeurs", u"%1 control character(s) left out of the values"},  // 364
+    {u"l'en-tête de la table ne correspond pas à la taille du fichier", u"the table's header does not match the file's size"},  // 365
 }};
 
 constexpr std::array<int, 19> kMappingChoices{

@@ -1,5 +1,5 @@
 #pragma once
-// The interface text table: 349 numbered entries, each a French text and an
+// The interface text table: 366 numbered entries, each a French text and an
 // English text. Windows are designed with the French texts; at start-up the
 // active language, English, is applied to every window from this table, so the
 // number of an entry and the language index alone decide what is shown.
@@ -59,6 +59,8 @@
 // 340-348: Sending run: a stopped run that cannot be saved, the confirmation before a run and
 //     its figures on the command line, the end of a stopped run, a refused sender, the columns of
 //     the stopped runs' list, the pause countdown, the test send to oneself.
+// 349-365: Import: what the readers say of a file they refuse or of its records they refuse,
+//     where those records stand; the export's note on control characters.
 // 238-244: Sending run: log lines of refused recipients and invalid addresses, the end-of-run
 //     counts, the settings file not written, a run a crash cut short, its history not written.
 // 319-326, 245-249, 276-280: Settings window TForm_configuration, its security and headers
@@ -97,7 +99,7 @@
 
 namespace kirvane::texts {
 
-inline constexpr int EntryCount = 349;
+inline constexpr int EntryCount = 366;
 
 // Language indexes.
 inline constexpr int French = 1;
@@ -458,6 +460,23 @@ enum Entry : int {
     NextPacketIn = 346,
     TestSendCommand = 347,
     TestSent = 348,
+    ImportFileEmpty = 349,
+    ImportAtLine = 350,
+    ImportAtRecord = 351,
+    ImportAtCard = 352,
+    ImportUnclosedQuote = 353,
+    ImportRecordTooLong = 354,
+    ImportNotUtf8 = 355,
+    ImportSheetTooLarge = 356,
+    ImportPartTooLarge = 357,
+    ImportCellBudget = 358,
+    ImportTimeBudget = 359,
+    ImportFieldTypeUnread = 360,
+    ImportFileCut = 361,
+    ImportRecordUnreadable = 362,
+    ImportSharedStringsDamaged = 363,
+    ExportControlsDropped = 364,
+    ImportHeaderMismatch = 365,
     MenuNextMessage = ButtonNext,
     MenuSendAgain = ButtonSendAgain,
 };

@@ -102,16 +102,15 @@ void TextsTest::entryTexts()
 
 void TextsTest::tableShape()
 {
-    QCOMPARE(texts::EntryCount, 349);
     QVERIFY(texts::isUsed(0));
-    QVERIFY(texts::isUsed(332));
+    QVERIFY(texts::isUsed(texts::EntryCount - 1));
 
     // Outside the table and outside the two languages there is no text.
-    QVERIFY(texts::text(349, texts::English).isEmpty());
+    QVERIFY(texts::text(texts::EntryCount, texts::English).isEmpty());
     QVERIFY(texts::text(-1, texts::French).isEmpty());
     QVERIFY(texts::text(25, 0).isEmpty());
     QVERIFY(texts::text(25, 3).isEmpty());
-    QVERIFY(!texts::isUsed(349));
+    QVERIFY(!texts::isUsed(texts::EntryCount));
 
     // An entry is used in both languages or in neither, and each pair of
     // texts is kept once: a control with the same texts shares the entry.
