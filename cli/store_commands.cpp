@@ -182,7 +182,8 @@ int runStoreCommand(const QString &command, QStringList args)
                 return fail(QStringLiteral("usage: export BOOK FILE"));
             if (int rc = requireBook(store, args[0]))
                 return rc;
-            import::exportBook(store.files(), args[0], args[1]);
+            if (const QString note = import::exportNote(import::exportBook(store.files(), args[0], args[1])); !note.isEmpty())
+                out() << note << Qt::endl;
             return 0;
         }
     } catch (const StoreError &e) {

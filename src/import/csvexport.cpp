@@ -6,6 +6,7 @@
 #include "store/contactrecord.h"
 #include "store/database.h"
 #include "store/tableschemas.h"
+#include "texts/texttable.h"
 
 #include <QFileInfo>
 #include <QSaveFile>
@@ -17,26 +18,41 @@ using namespace kirvane::store;
 
 namespace {
 
-// CsvField on UTF-8 bytes, appended to out.
-void appendCsvField(QByteArray &out, QByteArrayView value)
+// Control characters other than tab and line breaks (a NUL, an escape)
+// make the file unreadable as text to the programs it is meant for.
+bool isDroppedControl(char c)
+{
+    const auto u = static_cast<unsigned char>(c);
+    return (u < 0x20 && c != '\t' && c != '\n' && c != '\r') || u == 0x7F;
+}
+
+// CsvField on UTF-8 bytes, appended to out; returns how many control
+// characters were left out.
+int appendCsvField(QByteArray &out, QByteArrayView value)
 {
     bool quote = false;
-    for (char c : value)
-        if (c == '"' || c == ';' || c == '\n' || c == '\r') {
-            quote = true;
-            break;
-        }
-    if (!quote) {
-        out += value;
-        return;
-    }
-    out += '"';
+    int dropped = 0;
     for (char c : value) {
+        if (c == '"' || c == ';' || c == '\n' || c == '\r')
+            quote = true;
+        dropped += isDroppedControl(c);
+    }
+    if (!quote && !dropped) {
+        out += value;
+        return 0;
+    }
+    if (quote)
+        out += '"';
+    for (char c : value) {
+        if (isDroppedControl(c))
+            continue;
         if (c == '"')
             out += '"';
         out += c;
     }
-    out += '"';
+    if (quote)
+        out += '"';
+    return dropped;
 }
 
 // True when path names a file the data folder keeps its tables or their
@@ -73,7 +89,7 @@ QString csvField(const QString &value)
     return QString::fromUtf8(out);
 }
 
-void exportBook(const BookFiles &files, const QString &book, const QString &path)
+int exportBook(const BookFiles &files, const QString &book, const QString &path)
 {
     if (isDataFolderFile(files, path))
         throw StoreError(QStringLiteral("%1 is a file of the data folder; the export does not write over it").arg(path).toStdString());
@@ -84,10 +100,11 @@ void exportBook(const BookFiles &files, const QString &book, const QString &path
     // A label is quoted like a value: one holding a semicolon would otherwise
     // give the heading more columns than the rows.
     QByteArray text;
+    int dropped = 0;
     for (int k = 1; k < kContactFields; ++k) {
         if (k > 1)
             text += ';';
-        appendCsvField(text, labels[k].label.toUtf8());
+        dropped += appendCsvField(text, labels[k].label.toUtf8());
     }
     text += "\r\n";
     Statement s = db->prepare(QStringLiteral("SELECT %1 FROM t").arg(bookValueColumns()));
@@ -95,7 +112,7 @@ void exportBook(const BookFiles &files, const QString &book, const QString &path
         for (int k = 0; k < kContactFields - 1; ++k) {
             if (k)
                 text += ';';
-            appendCsvField(text, s.utf8(k));
+            dropped += appendCsvField(text, s.utf8(k));
         }
         text += "\r\n";
     }
@@ -118,6 +135,12 @@ void exportBook(const BookFiles &files, const QString &book, const QString &path
     }
     if (!f.commit())
         throw StoreError(QStringLiteral("cannot write %1: %2").arg(path, f.errorString()).toStdString());
+    return dropped;
+}
+
+QString exportNote(int dropped)
+{
+    return dropped > 0 ? texts::text(texts::ExportControlsDropped).arg(dropped) : QString();
 }
 
 } // namespace kirvane::import

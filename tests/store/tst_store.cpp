@@ -512,8 +512,12 @@ private Q_SLOTS:
                  QByteArray("Nom;Prenom;Code_postal;Ville;Adresse1;Adresse2;pays;Tel;Fax;Email;Societe;Civilite;Commentaire;URL;F1;F2;F3;F4\r\n"
                             "\"A;B\";\"say \"\"hi\"\"\";;Orl\xE9" "ans;;;;;;e@x.org;;;\"two\r\nlines\";;;;;\r\n"));
         c[F_ville].value = QStringLiteral("Ωmega");
+        c[F_url].value = QString::fromUtf8("x\0y", 3);
         QVERIFY(m_base->contacts().saveContact(c, QStringLiteral("b")));
-        exportBook(m_base->files(), QStringLiteral("b"), out);
+        // The NUL is left out and told of, and the file reads back whole.
+        QCOMPARE(exportBook(m_base->files(), QStringLiteral("b"), out), 1);
+        QVERIFY(!readAll(out).contains('\0'));
+        QVERIFY(readAll(out).contains(";xy;"));
         QVERIFY(readAll(out).startsWith("\xEF\xBB\xBFNom;"));
         QVERIFY(readAll(out).contains("\xCE\xA9mega"));
         QVERIFY_THROWS_EXCEPTION(StoreError, exportBook(m_base->files(), QStringLiteral("b"), QStringLiteral("/nonexistent/dir/x.csv")));
@@ -531,6 +535,10 @@ private Q_SLOTS:
         QTest::newRow("lone line feed") << QStringLiteral("a\nb") << QStringLiteral("\"a\nb\"");
         QTest::newRow("lone carriage return") << QStringLiteral("a\rb") << QStringLiteral("\"a\rb\"");
         QTest::newRow("accents stay") << QStringLiteral("Élodie, 1") << QStringLiteral("Élodie, 1");
+        QTest::newRow("control characters left out, tab kept") << QString::fromUtf8("a\0b\x1B\x7F c\td", 9)
+                                                                 << QStringLiteral("ab c\td");
+        QTest::newRow("control characters left out of a quoted value") << QString::fromUtf8("\x01x;y", 4)
+                                                                      << QStringLiteral("\"x;y\"");
     }
     void csvField()
     {

@@ -31,7 +31,8 @@ bool exportWithDialog(QWidget *parent, const store::BookFiles &files, const QStr
     if (path.isEmpty())
         return false;
     try {
-        exportBook(files, book, path);
+        if (const QString note = exportNote(exportBook(files, book, path)); !note.isEmpty())
+            asker.inform(note);
     } catch (const store::StoreError &e) {
         asker.ask(texts::DialogKind::Error, QString::fromStdString(e.what()));
         return false;
