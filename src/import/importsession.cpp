@@ -147,10 +147,22 @@ ImportResult ImportSession::importInto(const store::BookFiles &files, const QStr
         failed.error = QStringLiteral("no table is open");
         return failed;
     }
+    // The rows as the reader finds them: a large file is never held whole.
     const RowFeed feed = [this](const RowTarget &target) {
-        const SourceTable all = m_file->read(m_table);
-        for (const QStringList &row : all.rows)
+        RowFunctions sink;
+        sink.onRow = [&target](QStringList row) {
             target.row(row);
+            return true;
+        };
+        sink.onRefused = [&target](const RefusedRecord &r) {
+            if (target.refused)
+                target.refused(r.where, r.reason);
+        };
+        sink.onNote = [&target](const QString &text) {
+            if (target.note)
+                target.note(text);
+        };
+        m_file->readRows(m_table, sink);
     };
     return importRows(files, book, m_preview.columns, feed, m_mapping, options);
 }
