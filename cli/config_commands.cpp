@@ -16,7 +16,8 @@ namespace {
 int showConfig()
 {
     sending::Settings s;
-    loadSettings(s);
+    if (QString why; !loadSettings(s, sending::settingsPath(), &why) && !why.isEmpty())
+        return fail(why);
     QStringList fields;
     for (const QString &key : sending::settingsKeys()) {
         const QString value = *s.value(key);
@@ -35,7 +36,8 @@ int setConfig(const QStringList &assignments)
     sending::Settings s;
     s.packetSize = sending::kDefaultPacketSize;
     s.packetPause = sending::kDefaultPacketPause;
-    loadSettings(s);
+    if (QString why; !loadSettings(s, sending::settingsPath(), &why) && !why.isEmpty())
+        return fail(why);
     for (const QString &a : assignments) {
         const qsizetype eq = a.indexOf(u'=');
         if (eq <= 0)

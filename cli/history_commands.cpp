@@ -57,8 +57,8 @@ int runHistoryCommand(QStringList args)
     store.initDataFolder();
     HistoryBrowser history(store);
     try {
-        if (!history.reload())
-            return fail(QStringLiteral("cannot read the history"));
+        if (QString why; !history.reload(&why))
+            return fail(QStringLiteral("cannot read the history: ") + why);
         const QString verb = args.value(0);
         if (args.isEmpty()) {
             for (int r = 0; r < history.count(); ++r)

@@ -99,6 +99,12 @@ bool buildMessageFromOptions(QStringList &args, mail::MailMessage &msg, QString 
     if (takeFlag(args, QStringLiteral("base64")))
         msg.bodyEncoding = mail::BodyEncoding::Base64;
     msg.listUnsubscribe = takeOptions(args, QStringLiteral("list-unsubscribe"));
+    for (const QString &uri : std::as_const(msg.listUnsubscribe)) {
+        if (const QString why = mail::listUnsubscribeFault(uri); !why.isEmpty()) {
+            *error = QStringLiteral("--list-unsubscribe: ") + why;
+            return false;
+        }
+    }
     if (takeFlag(args, QStringLiteral("text-alternative"))) {
         if (!html) {
             *error = QStringLiteral("--text-alternative goes with --html");

@@ -3,6 +3,8 @@
 
 #include "cli/cli.h"
 
+#include "common/logline.h"
+
 #include "mail/pop3client.h"
 #include "mail/smtpclient.h"
 #include "texts/asker.h"
@@ -12,6 +14,7 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 
+using namespace kirvane::common;
 using namespace kirvane::contacts;
 using namespace kirvane::store;
 using namespace kirvane::texts;
@@ -46,6 +49,7 @@ QString what(SyncJob::Outcome outcome, const QString &detail)
     case SyncJob::Outcome::AlreadySubscribed: return QStringLiteral("already subscribed ") + detail;
     case SyncJob::Outcome::Unsubscribed: return QStringLiteral("unsubscribed ") + detail;
     case SyncJob::Outcome::UnsubscribedEverywhere: return QStringLiteral("unsubscribed from every book ") + detail;
+    case SyncJob::Outcome::UnsubscribeUnmatched: return QStringLiteral("unsubscribe request matched no contact ") + detail;
     case SyncJob::Outcome::Forwarded: return QStringLiteral("forwarded to ") + detail;
     case SyncJob::Outcome::DeliveryNotice:
         return detail.isEmpty() ? QStringLiteral("delivery notice") : QStringLiteral("delivery notice, bounces: ") + detail;
@@ -73,7 +77,9 @@ int runSyncCommand(QStringList args)
     SyncJob job(base, pop, smtp, asker);
     QObject::connect(&job, &SyncJob::messageDone, [](int number, const QString &from, SyncJob::Outcome outcome,
                                                      const QString &detail) {
-        out() << number << '\t' << from << '\t' << what(outcome, detail) << Qt::endl;
+        // A line per message, its fields between tabs, whatever the message holds.
+        out() << number << '\t' << logSafe(from, TabInLine::Escape) << '\t'
+              << logSafe(what(outcome, detail), TabInLine::Escape) << Qt::endl;
     });
     QEventLoop loop;
     QObject::connect(&job, &SyncJob::finished, &loop, &QEventLoop::quit);

@@ -7,6 +7,11 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include <cerrno>
+#include <cstring>
+
+#include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -140,16 +145,115 @@ void copyFolderFiles(const QString &source, const QString &targetPrefix, bool fa
     }
 }
 
-void removeFolderTree(const QString &folder)
+namespace {
+
+// Deeper folders than this are not walked: each level holds a descriptor.
+constexpr int kMaxRemovalDepth = 128;
+
+QString systemReason(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
+
+// Empties the folder open as dirFd, going into subfolders without following
+// links. False with errno set when something stays.
+bool removeFolderContents(int dirFd, int depth)
 {
-    QFileInfo fi(folder);
-    if (fi.isSymLink()) {
-        QFile::remove(fi.absoluteFilePath());
-        return;
+    if (depth > kMaxRemovalDepth) {
+        errno = ELOOP;
+        return false;
     }
-    if (!fi.isDir())
-        return;
-    QDir(folder).removeRecursively();
+    const int listFd = ::dup(dirFd);
+    DIR *dir = listFd < 0 ? nullptr : ::fdopendir(listFd);
+    if (!dir) {
+        if (listFd >= 0)
+            ::close(listFd);
+        return false;
+    }
+    bool ok = true;
+    int firstError = 0;
+    while (const dirent *entry = ::readdir(dir)) {
+        const char *name = entry->d_name;
+        if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0)
+            continue;
+        struct stat st {};
+        if (::fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+            continue; // gone meanwhile
+        int flags = 0;
+        if (S_ISDIR(st.st_mode)) {
+            const int sub = ::openat(dirFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            if (sub < 0 || !removeFolderContents(sub, depth + 1)) {
+                if (ok)
+                    firstError = errno;
+                ok = false;
+            }
+            if (sub >= 0)
+                ::close(sub);
+            flags = AT_REMOVEDIR;
+        }
+        if (::unlinkat(dirFd, name, flags) != 0 && errno != ENOENT) {
+            if (ok)
+                firstError = errno;
+            ok = false;
+        }
+    }
+    ::closedir(dir);
+    errno = firstError;
+    return ok;
+}
+
+// The path with its links resolved, or "" when it does not exist.
+QString resolved(const QString &path) { return QFileInfo(path).canonicalFilePath(); }
+
+} // namespace
+
+bool removeFolderTree(const QString &path, const QString &within, QString *error)
+{
+    auto fail = [&](const QString &why) {
+        if (error)
+            *error = QStringLiteral("%1: %2").arg(path, why);
+        return false;
+    };
+    QString target = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    const QString name = QFileInfo(target).fileName();
+    const QString parent = resolved(QFileInfo(target).absolutePath());
+    const QString boundary = resolved(within);
+    if (name.isEmpty() || name == u"." || name == u"..")
+        return fail(QStringLiteral("not a name inside a folder"));
+    if (parent.isEmpty()) {
+        if (!QFileInfo(target).absoluteDir().exists())
+            return true; // its folder is gone, and it with it
+        return fail(QStringLiteral("its folder cannot be reached"));
+    }
+    if (boundary.isEmpty() || (parent != boundary && !parent.startsWith(boundary + u'/')))
+        return fail(QStringLiteral("outside %1").arg(within));
+
+    const int parentFd = ::open(QFile::encodeName(parent).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (parentFd < 0)
+        return fail(systemReason(errno));
+    const QByteArray entry = QFile::encodeName(name);
+    struct stat st {};
+    bool ok = true;
+    int errorNumber = 0;
+    if (::fstatat(parentFd, entry.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        ok = errno == ENOENT;
+        errorNumber = errno;
+    } else {
+        int flags = 0;
+        if (S_ISDIR(st.st_mode)) {
+            const int fd = ::openat(parentFd, entry.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            if (fd < 0 || !removeFolderContents(fd, 0)) {
+                ok = false;
+                errorNumber = errno;
+            }
+            if (fd >= 0)
+                ::close(fd);
+            flags = AT_REMOVEDIR;
+        }
+        if (ok && ::unlinkat(parentFd, entry.constData(), flags) != 0 && errno != ENOENT) {
+            ok = false;
+            errorNumber = errno;
+        }
+    }
+    ::close(parentFd);
+    return ok ? true : fail(systemReason(errorNumber));
 }
 
 namespace {

@@ -43,9 +43,15 @@ void setDataFolder(const QString &folder);
 // failIfExists an existing target is left alone. Failures are ignored.
 void copyFolderFiles(const QString &source, const QString &targetPrefix, bool failIfExists);
 
-// Deletes folder with everything below it; failures are ignored. Symbolic links
-// are removed, never followed.
-void removeFolderTree(const QString &folder);
+// Removes path: a file, a symbolic link (as a link), or a folder with
+// everything below it. No link is ever followed: the walk goes through
+// folders opened with O_NOFOLLOW, so an entry swapped for a link while it
+// runs is removed as a link too, and nothing outside path is touched. path
+// must lie inside within (the data folder, the temporary folder), links of
+// both resolved; anything else is refused and left as it is. True when
+// nothing is left at path (a path that did not exist included); false with
+// the reason in *error otherwise.
+[[nodiscard]] bool removeFolderTree(const QString &path, const QString &within, QString *error = nullptr);
 
 // Why a text cannot be the name of an address book, whose files are
 // an_<name>.db and an_<name>.ini directly inside the books folder.

@@ -1,9 +1,8 @@
 #include "common/inifile.h"
 
 #include "common/filewriter.h"
+#include "common/smallfile.h"
 #include "common/textcodec.h"
-
-#include <QFile>
 
 namespace kirvane::common {
 
@@ -33,14 +32,14 @@ bool keyOf(const QString &line, QString *key)
 
 } // namespace
 
-bool IniFile::load(const QString &path)
+bool IniFile::load(const QString &path, QString *error)
 {
     m_path = path;
     m_lines.clear();
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
+    QByteArray bytes;
+    if (!readSmallFile(path, kSettingsFileLimit, &bytes, error))
         return false;
-    setText(decodeLegacyText(f.readAll()));
+    setText(decodeLegacyText(bytes));
     return true;
 }
 

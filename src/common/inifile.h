@@ -16,8 +16,9 @@ public:
     explicit IniFile(const QString &path) { load(path); }
 
     // Reads path; a missing or unreadable file gives an empty document. Returns
-    // false when the file could not be read.
-    bool load(const QString &path);
+    // false when the file could not be read, with the reason in *error. Only
+    // a regular file of at most kSettingsFileLimit bytes is read.
+    bool load(const QString &path, QString *error = nullptr);
     // Replaces the file at path whole (see replaceFile): on failure the old
     // file stays and error gets the system's reason.
     [[nodiscard]] bool save(const QString &path, QString *error = nullptr) const;

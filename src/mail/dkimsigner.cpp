@@ -1,6 +1,7 @@
 #include "mail/dkimsigner.h"
 
 #include "mail/mailmessage.h"
+#include "common/smallfile.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -101,15 +102,16 @@ std::unique_ptr<DkimSigner> DkimSigner::fromKeyFile(const QString &keyFile, cons
 
 bool DkimSigner::loadKeyFile(const QString &path, QString *error)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    QByteArray pem;
+    QString why;
+    if (!common::readSmallFile(path, common::kKeyFileLimit, &pem, &why)) {
         m_key.reset();
         m_algorithm = Algorithm::None;
         if (error)
-            *error = QStringLiteral("%1: %2").arg(path, file.errorString());
+            *error = QStringLiteral("%1: %2").arg(path, why);
         return false;
     }
-    return loadKey(file.readAll(), error);
+    return loadKey(pem, error);
 }
 
 bool DkimSigner::loadKey(const QByteArray &pem, QString *error)

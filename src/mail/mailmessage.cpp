@@ -156,6 +156,10 @@ QByteArray headerSafeUri(const QString &uri)
     return out;
 }
 
+// The longest URI a List-Unsubscribe line holds once folded: its own line
+// " <uri>," or the first one, "List-Unsubscribe: <uri>,".
+constexpr qsizetype kMaxUnsubscribeUri = kMaxLineOctets - qsizetype(sizeof "List-Unsubscribe: <>,") + 1;
+
 bool fitsLines(const QList<QByteArray> &lines)
 {
     return std::all_of(lines.cbegin(), lines.cend(), [](const QByteArray &l) { return l.size() <= kMaxLineOctets; });
@@ -171,6 +175,21 @@ QList<QByteArray> foldedText(const QByteArray &plain, const std::function<QByteA
 }
 
 } // namespace
+
+QString listUnsubscribeFault(const QString &uri)
+{
+    const QString u = uri.trimmed();
+    if (u.isEmpty())
+        return QStringLiteral("an unsubscription address is empty");
+    const bool mailto = u.startsWith(QLatin1String("mailto:"), Qt::CaseInsensitive) && u.size() > 7;
+    const bool https = u.startsWith(QLatin1String("https://"), Qt::CaseInsensitive) && u.size() > 8;
+    if (!mailto && !https)
+        return QStringLiteral("an unsubscription address must be a mailto: or an https: address: %1").arg(u);
+    if (headerSafeUri(u).size() > kMaxUnsubscribeUri)
+        return QStringLiteral("an unsubscription address is longer than a header line can hold (%1 characters)")
+            .arg(kMaxUnsubscribeUri);
+    return QString();
+}
 
 // --- composition ------------------------------------------------------------
 

@@ -111,6 +111,12 @@ public:
     bool parse(const QList<QByteArray> &lines, QString *error = nullptr);
 };
 
+// Why uri cannot stand in a List-Unsubscribe header (RFC 2369 3.2, RFC 8058
+// 3.1): it is empty, it is neither a mailto: nor an https: address, or it is
+// too long for the folded header to keep its lines within 998 octets (RFC
+// 5322 2.1.1); "" when it can. In English.
+[[nodiscard]] QString listUnsubscribeFault(const QString &uri);
+
 // "<QZV.yyyy.mm.dd.<16 letters a-t>@host>".
 [[nodiscard]] QByteArray makeMessageId(const QByteArray &host);
 // The host a Message-Id names for a sender: the domain of the address (its

@@ -24,8 +24,8 @@ bool isBlank(char c)
     return c == ' ' || c == '\t';
 }
 
-// The header block at the top of lines: from the first line (after the
-// empty lines at the top when skipLeadingEmpty) to the next empty line.
+// The first line of the header block at the top of lines: the first line,
+// or the first after the empty lines at the top when skipLeadingEmpty.
 qsizetype headerStart(const Lines &lines, bool skipLeadingEmpty)
 {
     qsizetype i = 0;
@@ -35,17 +35,51 @@ qsizetype headerStart(const Lines &lines, bool skipLeadingEmpty)
     return i;
 }
 
+// A line of a header block (RFC 5322 2.2): a field, a name of printable
+// characters other than ":" followed by ":"; the continuation of one, which
+// starts with a blank; or a mailbox's "From " line.
+bool isHeaderLine(const QByteArray &line)
+{
+    if (line.isEmpty())
+        return false;
+    if (isBlank(line.at(0)) || line.startsWith("From "))
+        return true;
+    for (const char c : line) {
+        if (c == ':')
+            return true;
+        if (uchar(c) < 0x21 || uchar(c) > 0x7e)
+            return false;
+    }
+    return false;
+}
+
+// The end of the header block that starts at start: the first line that is
+// not a header line. An empty line ends it as it should; any other line ends
+// it too and begins the body, as when the empty line was forgotten (RFC 5322
+// 3.5; Python's email package reads it so and notes a missing separator).
+// So a first line that is no field begins the body, even when the next line
+// starts with a blank.
+qsizetype headerEnd(const Lines &lines, qsizetype start)
+{
+    qsizetype i = start;
+    while (i < lines.size() && isHeaderLine(lines.at(i)))
+        ++i;
+    return i;
+}
+
 // The unfolded value of the first header called name (upper case, ending in
 // ":") with the name itself removed; a null array when there is none.
 // Unfolding removes only the line breaks (RFC 5322 2.2.3).
 QByteArray headerValue(const Lines &lines, const QByteArray &name, bool skipLeadingEmpty)
 {
-    for (qsizetype i = headerStart(lines, skipLeadingEmpty); i < lines.size() && !lines.at(i).isEmpty(); ++i) {
+    const qsizetype start = headerStart(lines, skipLeadingEmpty);
+    const qsizetype end = headerEnd(lines, start);
+    for (qsizetype i = start; i < end; ++i) {
         const QByteArray &line = lines.at(i);
         if (line.size() < name.size() || qstrnicmp(line.constData(), name.constData(), name.size()) != 0)
             continue;
         QByteArray value = line.mid(name.size());
-        for (qsizetype j = i + 1; j < lines.size() && !lines.at(j).isEmpty() && isBlank(lines.at(j).at(0)); ++j)
+        for (qsizetype j = i + 1; j < end && isBlank(lines.at(j).at(0)); ++j)
             value += lines.at(j);
         return value.trimmed();
     }
@@ -182,9 +216,7 @@ PartInfo partInfo(const Lines &lines, bool topLevel)
 // The body: the header block and the empty lines after it removed.
 Lines stripHeader(const Lines &lines)
 {
-    qsizetype i = 0;
-    while (i < lines.size() && !lines.at(i).isEmpty())
-        ++i;
+    qsizetype i = headerEnd(lines, 0);
     while (i < lines.size() && lines.at(i).isEmpty())
         ++i;
     return lines.mid(i);
@@ -415,6 +447,14 @@ void MimeParser::parsePart(const Lines &input, int depth)
         qsizetype i = 0;
         while (i < body.size() && !isDelimiter(body.at(i), delimiter))
             ++i;
+        if (i == body.size()) {
+            // No part starts: what there is, is text. So reads a multipart
+            // whose delimiter its parent took, having the same boundary: its
+            // parts are the parent's (RFC 2046 5.1.2 has the outer boundary
+            // end an inner part), and this part keeps only its preamble.
+            addText(body, "7BIT", QString());
+            return;
+        }
         Lines part;
         bool inPart = false;
         for (; i < body.size(); ++i) {
@@ -509,9 +549,7 @@ bool MailMessage::parse(const QList<QByteArray> &lines, QString *error)
 {
     wireLines = lines;
     const qsizetype start = headerStart(lines, true);
-    headers.clear();
-    for (qsizetype i = start; i < lines.size() && !lines.at(i).isEmpty(); ++i)
-        headers.append(lines.at(i));
+    headers = lines.mid(start, headerEnd(lines, start) - start);
 
     // Without a From header, only a mailbox's envelope line ("From " and the
     // address) names the sender; any other first line would give a piece of

@@ -1,11 +1,14 @@
 #include "mail/transport.h"
 
+#include "common/smallfile.h"
+
 #include <QFile>
 #include <QHostAddress>
 #include <QStringList>
 #include <QUrl>
 
 #include <openssl/err.h>
+#include <openssl/pem.h>
 #include <openssl/ssl.h>
 #include <openssl/x509v3.h>
 
@@ -419,6 +422,37 @@ bool TcpTransport::tlsFailed(const QString &text)
     return false;
 }
 
+namespace {
+
+// Adds the certificates of a PEM file to those context trusts. The file is
+// read as a small regular file first: OpenSSL would wait on a FIFO and read
+// a link to /dev/zero without end.
+bool trustCertificates(SSL_CTX *context, const QString &path, QString *why)
+{
+    QByteArray pem;
+    if (!common::readSmallFile(path, common::kCertificateFileLimit, &pem, why))
+        return false;
+    BIO *bio = BIO_new_mem_buf(pem.constData(), int(pem.size()));
+    STACK_OF(X509_INFO) *infos = bio ? PEM_X509_INFO_read_bio(bio, nullptr, nullptr, nullptr) : nullptr;
+    BIO_free(bio);
+    int added = 0;
+    X509_STORE *store = SSL_CTX_get_cert_store(context);
+    for (int i = 0; infos && i < sk_X509_INFO_num(infos); ++i) {
+        const X509_INFO *info = sk_X509_INFO_value(infos, i);
+        if (info->x509 && X509_STORE_add_cert(store, info->x509) == 1)
+            ++added;
+    }
+    sk_X509_INFO_pop_free(infos, X509_INFO_free);
+    if (added == 0) {
+        *why = QStringLiteral("no certificate in PEM form (%1)").arg(openSslErrors());
+        return false;
+    }
+    ERR_clear_error(); // a certificate already trusted leaves an error behind
+    return true;
+}
+
+} // namespace
+
 bool TcpTransport::startTls(const QString &host, const QString &caFile, QDeadlineTimer deadline)
 {
     if (m_fd < 0 || m_peerClosed) {
@@ -441,8 +475,11 @@ bool TcpTransport::startTls(const QString &host, const QString &caFile, QDeadlin
     // The system's trusted certificates; a system without any still trusts
     // caFile.
     SSL_CTX_set_default_verify_paths(context);
-    if (!caFile.isEmpty() && SSL_CTX_load_verify_locations(context, QFile::encodeName(caFile).constData(), nullptr) != 1)
-        return tlsFailed(QStringLiteral("The certificate file %1 cannot be read: %2").arg(caFile, openSslErrors()));
+    if (!caFile.isEmpty()) {
+        QString why;
+        if (!trustCertificates(context, caFile, &why))
+            return tlsFailed(QStringLiteral("The certificate file %1 cannot be read: %2").arg(caFile, why));
+    }
     SSL *ssl = m_tls->ssl = SSL_new(context);
     BIO *bio = ssl ? socketBio(m_fd) : nullptr;
     if (!bio)

@@ -10,7 +10,6 @@
 #include "store/addressbookstore.h"
 
 #include <QDateTime>
-#include <QDir>
 #include <QFile>
 
 namespace kirvane::sending {
@@ -72,7 +71,8 @@ qint64 writeHistoryRecord(store::AddressBookStore &store, const message::Message
         const QString folder = historyFolder() + QString::number(id) + u'/';
         // A folder already there (left by a record whose folder could not be
         // removed) must not lend its files to this one.
-        QDir(folder).removeRecursively();
+        if (!removeFolderTree(folder, dataFolder()))
+            return id; // a folder that cannot be emptied keeps no page of this record
         makeFolder(folder);
         // A page or image that has gone is skipped.
         QFile::remove(folder + QStringLiteral("temp_html.html"));

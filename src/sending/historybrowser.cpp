@@ -23,9 +23,9 @@ QString HistoryEntry::folder() const { return common::historyFolder() + QString:
 
 QString HistoryEntry::keptPage() const { return folder() + QStringLiteral("temp_html.html"); }
 
-bool HistoryBrowser::reload()
+bool HistoryBrowser::reload(QString *error)
 {
-    const bool ok = m_store.openHistory();
+    const bool ok = m_store.openHistory(error);
     setCurrentRow(m_current);
     return ok;
 }
@@ -123,7 +123,8 @@ HistoryBrowser::Deletion HistoryBrowser::deleteIds(const QList<qint64> &ids)
         e.id = id;
         // A folder left behind would be taken for the files of a later
         // record: say so rather than keep quiet.
-        if (QFileInfo::exists(e.folder()) && !QDir(e.folder()).removeRecursively())
+        // A link in its place is removed as a link: what it names is not ours.
+        if (!common::removeFolderTree(e.folder(), common::dataFolder()))
             d.foldersLeft << e.folder();
     }
     reload();

@@ -47,8 +47,9 @@ public:
     explicit HistoryBrowser(store::AddressBookStore &store) : m_store(store) {}
 
     // Reads the table again; the current record stays the same row when it
-    // still exists. False when the table cannot be read.
-    bool reload();
+    // still exists. False when the table cannot be read (or is damaged), with
+    // the store's reason in *error.
+    bool reload(QString *error = nullptr);
     [[nodiscard]] int count() const;
     [[nodiscard]] int currentRow() const { return m_current; }
     void setCurrentRow(int row);

@@ -13,6 +13,7 @@
 #include "texts/texttable.h"
 #include "store/database.h"
 #include "common/folders.h"
+#include "common/logline.h"
 #include "store/addressbookstore.h"
 
 #include <QDir>
@@ -79,7 +80,8 @@ void SendingRun::setState(State s)
 
 void SendingRun::log(const QString &line)
 {
-    Q_EMIT logged(line);
+    // A contact's values or a server's reply cannot add lines to the log.
+    Q_EMIT logged(common::logSafe(line));
 }
 
 QString SendingRun::pauseSnapshotBase()
@@ -201,7 +203,10 @@ bool SendingRun::loadForSending()
 {
     m_body = message::preparedBody(m_message, message::BodyPurpose::Sending);
     Settings s;
-    loadSettings(s);
+    if (QString why; !loadSettings(s, settingsPath(), &why) && !why.isEmpty()) {
+        m_ask.inform(why);
+        return false;
+    }
     if (!s.isAvailable()) {
         m_ask.inform(tr::text(tr::SettingsMissing));
         return false;

@@ -1,14 +1,17 @@
 #include "sending/settings.h"
 
 #include "mail/dkimsigner.h"
+#include "mail/mailmessage.h"
 #include "mail/pop3client.h"
 #include "mail/smtpclient.h"
 #include "texts/texttable.h"
 #include "common/filewriter.h"
 #include "common/folders.h"
 #include "common/inifile.h"
+#include "common/smallfile.h"
+#include "sending/listunsubscribe.h"
+#include "store/contactrecord.h"
 
-#include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
@@ -88,6 +91,37 @@ bool isSecurity(const QString &text, bool pop)
     return text.isEmpty() || (pop && text.compare(kSecurityStls, Qt::CaseInsensitive) == 0);
 }
 
+bool isKeyIn(const QString &key, std::initializer_list<const char *> names)
+{
+    return std::any_of(names.begin(), names.end(),
+                       [&](const char *name) { return key.compare(QLatin1String(name), Qt::CaseInsensitive) == 0; });
+}
+
+bool isPortKey(const QString &key)
+{
+    return isKeyIn(key, {"PortPop", "PortSmtp", "SmtpServerPort", "PopServerPort"});
+}
+
+bool portFits(const QString &text)
+{
+    const std::optional<int> port = readInt(text);
+    return port && *port >= 1 && *port <= 65535;
+}
+
+// The keys whose values go into a message's header: the From, the To of a
+// forwarded message, List-Unsubscribe and the DKIM signature.
+bool reachesHeader(const QString &key)
+{
+    return isKeyIn(key, {"expediteur", "boite", "redirection", "SubscriptionAddress", "UnsubscribeUrl",
+                         "DkimSelector", "DkimDomain"});
+}
+
+bool isControl(QChar c)
+{
+    const char16_t u = c.unicode();
+    return u < 0x20 || (u >= 0x7f && u <= 0x9f) || u == 0x2028 || u == 0x2029;
+}
+
 } // namespace
 
 const QStringList &settingsKeys()
@@ -136,13 +170,22 @@ QString settingsPath()
     return findNoCase(dataFolder(), QStringLiteral("config.ini"));
 }
 
-bool loadSettings(Settings &s, const QString &path)
+bool loadSettings(Settings &s, const QString &path, QString *error)
 {
-    if (!QFileInfo::exists(path))
+    if (error)
+        error->clear();
+    const QFileInfo file(path);
+    if (!file.exists() && !file.isSymLink())
         return false;
     IniFile ini;
-    if (!ini.load(path))
-        return false; // nothing read: the record stays as it was
+    QString why;
+    if (!ini.load(path, &why)) {
+        // Nothing read: the record stays as it was, and the caller says why
+        // rather than take the settings for missing.
+        if (error)
+            *error = tr::text(SettingsFileUnreadable).arg(file.fileName(), why);
+        return false;
+    }
     for (const std::span<const TextKey> table : {std::span<const TextKey>(kTextKeys), std::span<const TextKey>(kMailKeys)})
         for (const TextKey &k : table)
             s.*(k.member) = ini.value(kSection, QLatin1String(k.key));
@@ -155,10 +198,12 @@ bool loadSettings(Settings &s, const QString &path)
 bool saveSettings(const Settings &s, const QString &path, QString *error)
 {
     IniFile ini;
-    if (QFileInfo::exists(path) && !ini.load(path)) {
+    QString why;
+    const QFileInfo file(path);
+    if ((file.exists() || file.isSymLink()) && !ini.load(path, &why)) {
         // Writing over a file that could not be read would drop its other keys.
         if (error)
-            *error = QStringLiteral("%1 cannot be read").arg(path);
+            *error = tr::text(SettingsFileUnreadable).arg(file.fileName(), why);
         return false;
     }
     for (const QString &key : settingsKeys()) {
@@ -174,15 +219,29 @@ bool saveSettings(const Settings &s, const QString &path, QString *error)
 
 std::optional<int> checkSettings(const Settings &s)
 {
-    if (!s.senderAddress.contains(u'@'))
+    // The envelope sender is what is left of the address once its name and
+    // comments are taken off: "<>@example.org" would send MAIL FROM:<>.
+    if (!s.senderAddress.contains(u'@') || !mail::senderAddress(s.senderAddress).contains('@'))
         return texts::SenderAddressIncorrect;
     if (s.senderName.isEmpty())
         return texts::SenderNameEmpty;
     return std::nullopt;
 }
 
-QString checkMailSettings(const Settings &s)
+QString checkMailSettings(const Settings &s, QString *refusedKey)
 {
+    if (refusedKey)
+        refusedKey->clear();
+    for (const QString &key : settingsKeys()) {
+        const QString value = *s.value(key);
+        const bool badPort = isPortKey(key) && !value.isEmpty() && !portFits(value);
+        const bool control = reachesHeader(key) && std::any_of(value.begin(), value.end(), isControl);
+        if (!badPort && !control)
+            continue;
+        if (refusedKey)
+            *refusedKey = key;
+        return tr::text(badPort ? SettingPortOutOfRange : SettingControlCharacter).arg(key);
+    }
     // Values the window cannot give, typed by hand: the English reason.
     for (const TextKey &k : kMailKeys)
         if (const QString why = checkValue(QLatin1String(k.key), s.*(k.member)); !why.isEmpty())
@@ -190,13 +249,22 @@ QString checkMailSettings(const Settings &s)
     auto hasBlank = [](const QString &text) {
         return std::any_of(text.begin(), text.end(), [](QChar c) { return c.isSpace() || c.unicode() < 0x20; });
     };
+    // The List-Unsubscribe addresses as a message names them, for a reader
+    // whose address is as long as an address can be (RFC 5321 4.5.3.1.3).
+    store::ContactRecord longest = store::emptyContact();
+    longest[store::F_email].value = QString(242, u'x') + QStringLiteral("@example.org");
+    Settings subscriptionOnly = s;
+    subscriptionOnly.unsubscribeUrl.clear();
+    const QStringList mailto = listUnsubscribeUris(subscriptionOnly, longest);
     if (!s.subscriptionAddress.isEmpty()
         && (!s.subscriptionAddress.contains(u'@') || hasBlank(s.subscriptionAddress)
-            || s.subscriptionAddress.contains(u'<') || s.subscriptionAddress.contains(u'>')))
+            || s.subscriptionAddress.contains(u'<') || s.subscriptionAddress.contains(u'>')
+            || (!mailto.isEmpty() && !mail::listUnsubscribeFault(mailto.first()).isEmpty())))
         return tr::text(tr::SubscriptionAddressIncorrect);
     if (!s.unsubscribeUrl.isEmpty()
         && (!s.unsubscribeUrl.startsWith(QLatin1String("https://"), Qt::CaseInsensitive)
-            || s.unsubscribeUrl.size() <= 8 || hasBlank(s.unsubscribeUrl)))
+            || s.unsubscribeUrl.size() <= 8 || hasBlank(s.unsubscribeUrl)
+            || !mail::listUnsubscribeFault(s.unsubscribeUrl).isEmpty()))
         return tr::text(tr::UnsubscribeUrlIncorrect);
     const int dkimParts = int(!s.dkimSelector.isEmpty()) + int(!s.dkimDomain.isEmpty()) + int(!s.dkimKeyFile.isEmpty());
     if (dkimParts != 0 && dkimParts != 3)
@@ -210,9 +278,10 @@ QString checkMailSettings(const Settings &s)
             return tr::text(tr::DkimKeyUnusable) + why;
     }
     if (!s.caFile.isEmpty()) {
-        QFile file(s.caFile);
-        if (!file.open(QIODevice::ReadOnly))
-            return tr::text(tr::CaFileUnreadable) + s.caFile;
+        QByteArray bytes;
+        QString why;
+        if (!readSmallFile(s.caFile, kCertificateFileLimit, &bytes, &why))
+            return tr::text(tr::CaFileUnreadable) + s.caFile + QStringLiteral(" (") + why + u')';
     }
     return QString();
 }
@@ -251,10 +320,7 @@ QString checkValue(const QString &key, const QString &text)
         return text == QLatin1String("true") || text == QLatin1String("false") || text.isEmpty()
                    ? QString()
                    : QStringLiteral("%1 must be true or false").arg(key);
-    if (key.compare(QLatin1String("PortPop"), Qt::CaseInsensitive) == 0
-        || key.compare(QLatin1String("PortSmtp"), Qt::CaseInsensitive) == 0
-        || key.compare(QLatin1String("SmtpServerPort"), Qt::CaseInsensitive) == 0
-        || key.compare(QLatin1String("PopServerPort"), Qt::CaseInsensitive) == 0)
+    if (isPortKey(key))
         return text.isEmpty() ? QString() : inRange(1, 65535);
     if (key.compare(QLatin1String("SmtpSecurity"), Qt::CaseInsensitive) == 0)
         return isSecurity(text, false) ? QString() : QStringLiteral("%1 must be none, starttls or tls").arg(key);

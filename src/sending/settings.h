@@ -94,6 +94,13 @@ struct Settings {
     bool setValue(const QString &key, const QString &text);
 };
 
+// The text-table entries of the refusals only the settings give.
+enum SettingsText : int {
+    SettingsFileUnreadable = 281,  // "cannot read %1: %2" (the file, the reason)
+    SettingControlCharacter = 282, // the key
+    SettingPortOutOfRange = 283,   // the key
+};
+
 inline constexpr int kDefaultPacketSize = 80;
 inline constexpr int kDefaultPacketPause = 10;
 inline constexpr int kMaxPacketSize = 100000;
@@ -114,8 +121,10 @@ inline constexpr QLatin1StringView kSecurityTls{"tls"};
 
 // Reads path into s when the file exists; s stays as it was otherwise, and a
 // key that is missing reads as "" (the numbers as 80 and 10, as does a
-// number that does not read as one). False when there was no file to read.
-bool loadSettings(Settings &s, const QString &path = settingsPath());
+// number that does not read as one). False when there was no file to read;
+// when the file is there but cannot be read (no permission, not a regular
+// file, too large) *error also says so: "cannot read config.ini: reason".
+bool loadSettings(Settings &s, const QString &path = settingsPath(), QString *error = nullptr);
 
 // Writes every key of s into path, keeping the file's other keys and lines.
 // False with the system's reason in *error when the file cannot be written;
@@ -123,8 +132,9 @@ bool loadSettings(Settings &s, const QString &path = settingsPath());
 [[nodiscard]] bool saveSettings(const Settings &s, const QString &path, QString *error = nullptr);
 
 // The check of the window's save: the text-table entry of the message that
-// refuses s (the sender's address holds no "@"; the sender's name is empty),
-// or nullopt when s may be saved.
+// refuses s (the sender's address holds no "@", or gives the server no
+// address with one in MAIL FROM; the sender's name is empty), or nullopt
+// when s may be saved.
 [[nodiscard]] std::optional<int> checkSettings(const Settings &s);
 
 // s as the settings window saves it: the two switches as "true" or "false"
@@ -142,10 +152,16 @@ bool loadSettings(Settings &s, const QString &path = settingsPath());
 // The check of the keys after the sixteen, made by the window's save and by
 // kirvane-cli after checkSettings: the reason in the active language that
 // refuses s, or "" when s may be saved. A subscription address needs an "@";
-// an unsubscribe web address is an https: address without blanks; DKIM needs
+// an unsubscribe web address is an https: address without blanks; either
+// must fit on a folded List-Unsubscribe line; DKIM needs
 // the selector, the domain and a key file that holds an RSA or Ed25519
-// private key, or none of them; a CA file must be readable.
-[[nodiscard]] QString checkMailSettings(const Settings &s);
+// private key, or none of them; a CA file must be readable. Every key checks
+// first that a value going into a header (the sender, the redirection, the
+// unsubscription and DKIM keys) holds no control character and that a port,
+// the proxy ports included, is empty or 1 to 65535.
+// *key names the key refused when the reason is about one of the first
+// sixteen keys (a port, a control character), and is emptied otherwise.
+[[nodiscard]] QString checkMailSettings(const Settings &s, QString *key = nullptr);
 
 // Where the SMTP client connects and how: the server on SmtpServerPort, or
 // on the security's port (25, 587 for STARTTLS, 465 for TLS) when none is

@@ -69,12 +69,14 @@ int AddressBookStore::countRows(const QString &table) const
     return int(s.int64(0));
 }
 
-bool AddressBookStore::openHistory()
+bool AddressBookStore::openHistory(QString *error)
 {
     try {
         m_history.load(*m_historyModel);
-    } catch (const StoreError &) {
+    } catch (const StoreError &e) {
         m_historyModel->close();
+        if (error)
+            *error = QString::fromStdString(e.what());
         return false;
     }
     return true;

@@ -57,7 +57,7 @@ public:
     [[nodiscard]] int countRows(const QString &table) const;
 
     // Reads the history into historyModel(); false when it cannot be read.
-    [[nodiscard]] bool openHistory();
+    [[nodiscard]] bool openHistory(QString *error = nullptr);
     [[nodiscard]] RowTableModel *historyModel() const { return m_historyModel; }
     // The merge table's rows (id, nom_annuaire, columns...) as the duplicate window shows them.
     [[nodiscard]] RowTableModel *duplicatesModel() const { return m_duplicatesModel; }

@@ -5,6 +5,8 @@
 
 #include <QSet>
 
+#include <sqlite3.h>
+
 namespace kirvane::store {
 
 namespace {
@@ -213,10 +215,11 @@ void ContactTable::deleteContacts(const QString &book, const QList<qint64> &ids)
     deleteRowsWithIds(*db, ids);
 }
 
-void ContactTable::deleteByEmail(const QString &book, const QString &email)
+int ContactTable::deleteByEmail(const QString &book, const QString &email)
 {
     auto db = m_files.openBook(book);
-    db->prepare(QStringLiteral("DELETE FROM t WHERE email=?")).bind(1, email).run();
+    db->prepare(QStringLiteral("DELETE FROM t WHERE lower(email)=?")).bind(1, email.toLower()).run();
+    return sqlite3_changes(db->handle());
 }
 
 QList<qint64> ContactTable::copyOrMove(const QString &source, const QList<qint64> &ids, const QString &target,

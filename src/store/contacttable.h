@@ -97,7 +97,10 @@ public:
     [[nodiscard]] QList<qint64> selectIds(const QString &book, const QList<Condition> &conditions);
 
     void deleteContacts(const QString &book, const QList<qint64> &ids);
-    void deleteByEmail(const QString &book, const QString &email);
+    // Deletes the contacts whose address is email, letter case folded (an
+    // address is one whatever its case: JOHN@X.ORG is john@x.org); returns
+    // how many were deleted.
+    int deleteByEmail(const QString &book, const QString &email);
 
     // Copies the contacts with ids (in that order) from source into target.
     // A contact in conflict with the target is copied only when decide says

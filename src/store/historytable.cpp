@@ -18,6 +18,16 @@ QString HistoryTable::path() const
 void HistoryTable::load(RowTableModel &model) const
 {
     auto db = Database::open(path());
+    // A table without the columns of a record would list as empty: it is
+    // damaged, like a book without its columns.
+    const QStringList present = db->columns();
+    for (const char *column : {"id", "sujet", "texte", "date_msg", "nom_annuaire", "fichiers", "images", "html",
+                               "chemin_page_html"}) {
+        if (!present.contains(QLatin1String(column), Qt::CaseInsensitive))
+            throw StoreError(QStringLiteral("the history table %1 is damaged: no column %2")
+                                 .arg(path(), QLatin1String(column))
+                                 .toStdString());
+    }
     Statement s = db->prepare(QStringLiteral("SELECT * FROM t"));
     QStringList columns;
     for (int i = 0; i < s.columnCount(); ++i)

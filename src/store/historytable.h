@@ -30,7 +30,8 @@ public:
     explicit HistoryTable(QString folder = {}) : m_folder(std::move(folder)) {}
 
     [[nodiscard]] QString path() const;
-    // Every row, in the table's order, into model.
+    // Every row, in the table's order, into model. A table without the
+    // columns of a record is damaged (StoreError).
     void load(RowTableModel &model) const;
     // Adds a row dated today; returns its id (ids are never reused).
     qint64 add(const HistoryRecord &record);

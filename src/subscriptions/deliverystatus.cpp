@@ -1,5 +1,7 @@
 #include "subscriptions/deliverystatus.h"
 
+#include <algorithm>
+
 namespace kirvane::subscriptions {
 
 namespace {
@@ -74,6 +76,20 @@ QString afterType(const QByteArray &value)
 {
     const qsizetype semicolon = value.indexOf(';');
     return QString::fromLatin1((semicolon < 0 ? value : value.mid(semicolon + 1)).trimmed());
+}
+
+// An address as a report names it: one "@" with text on both sides, and
+// nothing a mailbox cannot hold unquoted (blanks, controls, brackets, commas,
+// quotes). A damaged or hostile report names something else.
+bool isAddress(const QString &text)
+{
+    const qsizetype at = text.indexOf(QLatin1Char('@'));
+    if (at <= 0 || at == text.size() - 1 || text.indexOf(QLatin1Char('@'), at + 1) >= 0)
+        return false;
+    return std::none_of(text.cbegin(), text.cend(), [](QChar c) {
+        return c.unicode() <= 0x20 || c.unicode() == 0x7f || c.category() == QChar::Other_Control || c.isSpace()
+               || QStringView(u"<>()[],;:\\\"").contains(c);
+    });
 }
 
 // The body of the delivery-status part of a multipart/report body.
@@ -156,6 +172,8 @@ std::optional<DeliveryNotice> readDeliveryNotice(const QList<QByteArray> &lines)
         r.address = afterType(recipient);
         if (r.address.startsWith(QLatin1Char('<')) && r.address.endsWith(QLatin1Char('>')))
             r.address = r.address.mid(1, r.address.size() - 2);
+        if (!isAddress(r.address))
+            r.address.clear();
         r.action = QString::fromLatin1(fieldValue(group, "action")).trimmed().toLower();
         r.status = QString::fromLatin1(fieldValue(group, "status")).section(QLatin1Char(' '), 0, 0).trimmed();
         r.diagnostic = afterType(fieldValue(group, "diagnostic-code"));

@@ -14,7 +14,8 @@ namespace kirvane::subscriptions {
 
 struct DeliveryNotice {
     struct Recipient {
-        QString address;    // Final-Recipient (or Original-Recipient), without its "rfc822;"
+        QString address;    // Final-Recipient (or Original-Recipient), without its "rfc822;";
+                            // empty when what the report names is not an address
         QString action;     // failed, delayed, delivered, relayed, expanded (lower case)
         QString status;     // "5.1.1"
         QString diagnostic; // Diagnostic-Code, without its "smtp;"

@@ -1,5 +1,6 @@
 #include "subscriptions/subscriptionrequest.h"
 
+#include <algorithm>
 #include <array>
 #include <optional>
 
@@ -64,7 +65,12 @@ SubscriptionRequest readRequest(const QString &subject)
     } else {
         return r;
     }
-    if (!r.address.contains(QLatin1Char('@'))) {
+    // An address that a line break or another control character could carry
+    // into a log, a book or a command is not one (an encoded word in the
+    // Subject may hold them).
+    const bool control = std::any_of(r.address.cbegin(), r.address.cend(),
+                                     [](QChar c) { return c.category() == QChar::Other_Control || c.unicode() == 0x2028 || c.unicode() == 0x2029; });
+    if (!r.address.contains(QLatin1Char('@')) || control) {
         r.incomplete = true;
         r.kind = SubscriptionRequest::Kind::None;
     }

@@ -26,8 +26,9 @@ struct SubscriptionRequest {
     // The text after "ABONNE " or "DESABONNE " with every space removed; the
     // same address is checked and stored.
     QString address;
-    // A Subject that names a request but no address with "@" in it: not
-    // applied, forwarded like any other message.
+    // A Subject that names a request but no address with "@" in it, or one
+    // holding a line break or another control character: not applied,
+    // forwarded like any other message.
     bool incomplete = false;
 };
 

@@ -38,7 +38,7 @@ QStringList noticeLines(const DeliveryNotice &notice)
     for (const DeliveryNotice::Recipient &r : notice.recipients) {
         lines << QStringLiteral("Avis de remise : %1 %2 %3%4")
                      .arg(r.address, r.action, r.status,
-                          r.permanent() ? QStringLiteral(" -> annuaire bounces") : QString());
+                          r.permanent() && !r.address.isEmpty() ? QStringLiteral(" -> annuaire bounces") : QString());
     }
     return lines;
 }
@@ -68,7 +68,10 @@ void SyncJob::start()
 void SyncJob::begin()
 {
     sending::Settings settings;
-    sending::loadSettings(settings, m_configPath.isEmpty() ? sending::settingsPath() : m_configPath);
+    QString unreadable;
+    sending::loadSettings(settings, m_configPath.isEmpty() ? sending::settingsPath() : m_configPath, &unreadable);
+    if (!unreadable.isEmpty())
+        return finish(End::Failed, unreadable);
     sending::applyEndpoint(sending::popEndpoint(settings), m_pop);
     m_smtpEndpoint = sending::smtpEndpoint(settings);
     m_redirection = settings.redirection;
@@ -138,12 +141,13 @@ bool SyncJob::processMessage()
 
     const std::optional<DeliveryNotice> notice = readDeliveryNotice(msg.wireLines);
     const SubscriptionRequest request = notice ? SubscriptionRequest{} : readRequest(msg.subject);
+    QStringList notes = notice ? noticeLines(*notice) : QStringList();
+    if (request.kind == SubscriptionRequest::Kind::Unsubscribe && !inSomeBook(request.address))
+        notes << QStringLiteral("Désinscription sans effet : aucun annuaire ne contient ") + request.address;
 
     QString error;
     const SyncLog log(m_logPath.isEmpty() ? findNoCase(dataFolder(), QStringLiteral("log.txt")) : m_logPath);
-    if (!log.append(SyncLog::entry(QDateTime::currentDateTime(), msg.from, msg.subject, msg.text,
-                                   notice ? noticeLines(*notice) : QStringList()),
-                    &error)) {
+    if (!log.append(SyncLog::entry(QDateTime::currentDateTime(), msg.from, msg.subject, msg.text, notes), &error)) {
         finish(End::Failed, texts::text(texts::SyncFailed).arg(n).arg(QFileInfo(log.path()).fileName() + ": " + error));
         return false;
     }
@@ -189,7 +193,8 @@ bool SyncJob::processMessage()
         finish(End::ConnectionLost, texts::text(texts::CannotConnect));
         return false;
     }
-    ++m_processed;
+    if (outcome != Outcome::UnsubscribeUnmatched)
+        ++m_processed;
     Q_EMIT messageDone(n, msg.from, outcome, detail);
     return true;
 }
@@ -251,12 +256,25 @@ SyncJob::Outcome SyncJob::subscribe(const QString &address, const QStringList &b
 SyncJob::Outcome SyncJob::unsubscribe(const QString &address)
 {
     ensureBook(kSubscribers);
-    m_base.contacts().deleteByEmail(kSubscribers, address);
+    // Letter case aside: "DESABONNE JOHN@X.ORG" removes john@x.org.
+    int removed = m_base.contacts().deleteByEmail(kSubscribers, address);
     if (m_asker.ask(DialogKind::UnsubscribeEverywhere, texts::text(texts::AskUnsubscribeEverywhere)) != Answer::Yes)
-        return Outcome::Unsubscribed;
+        return removed > 0 ? Outcome::Unsubscribed : Outcome::UnsubscribeUnmatched;
     for (const QString &book : m_base.listBooks())
-        m_base.contacts().deleteByEmail(book, address);
-    return Outcome::UnsubscribedEverywhere;
+        removed += m_base.contacts().deleteByEmail(book, address);
+    return removed > 0 ? Outcome::UnsubscribedEverywhere : Outcome::UnsubscribeUnmatched;
+}
+
+bool SyncJob::inSomeBook(const QString &address)
+{
+    try {
+        for (const QString &book : m_base.listBooks())
+            if (m_base.contacts().emailExists(book, address))
+                return true;
+    } catch (const StoreError &) {
+        return true; // a book that cannot be read may hold it: nothing to note
+    }
+    return false;
 }
 
 QString SyncJob::recordBounces(const QStringList &addresses)

@@ -45,6 +45,7 @@ public:
         AlreadySubscribed,      // detail: the address
         Unsubscribed,           // detail: the address
         UnsubscribedEverywhere, // detail: the address
+        UnsubscribeUnmatched,   // detail: the address, which no contact removed had
         Forwarded,              // detail: the redirection address
         DeliveryNotice,         // detail: the addresses added to "bounces", comma-separated
         Unreadable,             // detail: why; the message stays on the server
@@ -85,7 +86,9 @@ public:
 
     [[nodiscard]] bool isRunning() const { return m_running; }
     [[nodiscard]] End end() const { return m_end; }
-    // Messages processed (and deleted) by the last run.
+    // Messages processed (and deleted) by the last run. An unsubscribe
+    // request that matched no contact is deleted too (the log keeps it) but
+    // is not counted: nothing was done.
     [[nodiscard]] int processed() const { return m_processed; }
 
 Q_SIGNALS:
@@ -109,6 +112,8 @@ private:
     Outcome subscribe(const QString &address, const QStringList &body);
     Outcome unsubscribe(const QString &address);
     QString recordBounces(const QStringList &addresses);
+    // True when a book holds address (letter case aside), or cannot be read.
+    bool inSomeBook(const QString &address);
     // Makes a book from the template when its table is missing.
     void ensureBook(const QString &book);
     void pauseOnKnownAddress();

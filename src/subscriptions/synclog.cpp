@@ -1,5 +1,6 @@
 #include "subscriptions/synclog.h"
 
+#include "common/logline.h"
 #include "common/textcodec.h"
 
 #include <QFile>
@@ -12,7 +13,9 @@ QByteArray SyncLog::entry(const QDateTime &when, const QString &from, const QStr
                           const QStringList &text, const QStringList &notes)
 {
     QString out;
-    const auto line = [&out](const QString &s) { out += s + QLatin1String("\r\n"); };
+    // What the message brought cannot start a line of its own: a CR or LF
+    // in it (an encoded word may hold one) is written as an escape.
+    const auto line = [&out](const QString &s) { out += logSafe(s) + QLatin1String("\r\n"); };
     line(when.toString(QStringLiteral("dd/MM/yy HH:mm:ss")));
     line(QStringLiteral("Expéditeur : ") + from);
     line(QStringLiteral("Sujet : ") + subject);

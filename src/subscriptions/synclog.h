@@ -20,7 +20,8 @@ class SyncLog {
 public:
     explicit SyncLog(QString path) : m_path(std::move(path)) {}
 
-    // The bytes of one entry.
+    // The bytes of one entry; a line break or control character inside a
+    // value is written as a visible escape (see logSafe).
     [[nodiscard]] static QByteArray entry(const QDateTime &when, const QString &from, const QString &subject,
                                           const QStringList &text, const QStringList &notes = {});
     // Appends an entry, creating the file when missing; false with the file

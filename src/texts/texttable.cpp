@@ -347,15 +347,15 @@ constexpr std::array<Pair, EntryCount> kTable{{
     {u"Détails de la recherche", u"Search details:"},  // 275
     // Settings window TForm_configuration, the refusals of the checks of its security and
     // headers tab (continued from 331)
-    {u"L'adresse web de désabonnement doit commencer par https:// et ne contenir aucun espace.", u"The unsubscribe web address must start with https:// and hold no blank."},  // 276
+    {u"L'adresse web de désabonnement doit commencer par https://, ne contenir aucun espace et tenir sur une ligne d'en-tête.", u"The unsubscribe web address must start with https://, hold no blank and fit on a header line."},  // 276
     {u"Pour signer les messages avec DKIM, indiquez le sélecteur, le domaine et le fichier de la clé privée.", u"To sign the messages with DKIM, give the selector, the domain and the private key file."},  // 277
     {u"Le sélecteur ou le domaine DKIM est incorrect.", u"The DKIM selector or domain is incorrect."},  // 278
     {u"La clé privée DKIM ne peut pas être utilisée : ", u"The DKIM private key cannot be used: "},  // 279
     {u"Le fichier de certificats ne peut pas être lu : ", u"The certificate file cannot be read: "},  // 280
-    // Not used by any window.
-    {u"", u""},  // 281
-    {u"", u""},  // 282
-    {u"", u""},  // 283
+    // Settings that cannot be read or saved
+    {u"impossible de lire %1 : %2", u"cannot read %1: %2"},  // 281
+    {u"Le paramètre %1 contient un caractère de contrôle.", u"The setting %1 holds a control character."},  // 282
+    {u"Le port %1 doit être un nombre de 1 à 65535.", u"The port %1 must be a number from 1 to 65535."},  // 283
     // Menus of the main window: menu titles and the items of MainMenu1 to MainMenu4
     {u"&Fichier", u"&File"},  // 284
     {u"&Quitter", u"Exit"},  // 285

@@ -2,6 +2,8 @@
 #include "common/filewriter.h"
 #include "common/folders.h"
 #include "common/inifile.h"
+#include "common/logline.h"
+#include "common/smallfile.h"
 #include "common/textcodec.h"
 
 #include <QDir>
@@ -255,10 +257,10 @@ private Q_SLOTS:
         QVERIFY(QDir().mkpath(outside));
         writeFile(outside + QStringLiteral("/keep.txt"), "keep");
         QVERIFY(QFile::link(outside, root + QStringLiteral("/a/link")));
-        removeFolderTree(root);
+        QVERIFY(removeFolderTree(root, dir.path()));
         QVERIFY(!QFileInfo::exists(root));
         QVERIFY(QFileInfo::exists(outside + QStringLiteral("/keep.txt")));
-        removeFolderTree(dir.filePath(QStringLiteral("missing"))); // nothing happens
+        QVERIFY(removeFolderTree(dir.filePath(QStringLiteral("missing")), dir.path())); // nothing happens
 
         const QString src = dir.filePath(QStringLiteral("src")), dst = dir.filePath(QStringLiteral("dst"));
         QDir().mkpath(src);
@@ -270,6 +272,113 @@ private Q_SLOTS:
         copyFolderFiles(src, dst + QStringLiteral("/"), false);
         QCOMPARE(readAll(dst + QStringLiteral("/one")), QByteArray("new"));
         QCOMPARE(listFiles(src), QStringList(QStringLiteral("one")));
+    }
+
+    // A link where a folder is expected is removed as a link: neither what it
+    // names nor anything outside the folder given is touched.
+    void removalNeverLeavesItsFolder()
+    {
+        QTemporaryDir dir;
+        const QString data = dir.filePath(QStringLiteral("data"));
+        const QString outside = dir.filePath(QStringLiteral("outside"));
+        QVERIFY(QDir().mkpath(data + QStringLiteral("/historique")));
+        QVERIFY(QDir().mkpath(outside + QStringLiteral("/sub")));
+        writeFile(outside + QStringLiteral("/keep.txt"), "keep");
+        writeFile(outside + QStringLiteral("/sub/keep.txt"), "keep");
+        const QString record = data + QStringLiteral("/historique/12/");
+        QVERIFY(QFile::link(outside, data + QStringLiteral("/historique/12")));
+
+        QVERIFY(removeFolderTree(record, data));
+        QVERIFY(!QFileInfo(data + QStringLiteral("/historique/12")).isSymLink());
+        QCOMPARE(readAll(outside + QStringLiteral("/keep.txt")), QByteArray("keep"));
+        QCOMPARE(readAll(outside + QStringLiteral("/sub/keep.txt")), QByteArray("keep"));
+
+        // Outside the folder given, reached by a path or through a link: refused.
+        QString why;
+        QVERIFY(!removeFolderTree(outside, data, &why));
+        QVERIFY2(why.contains(QStringLiteral("outside")), qPrintable(why));
+        QVERIFY(!removeFolderTree(data + QStringLiteral("/historique/../../outside"), data));
+        QVERIFY(QFile::link(outside, data + QStringLiteral("/linked")));
+        QVERIFY(!removeFolderTree(data + QStringLiteral("/linked/sub"), data));
+        QVERIFY(!removeFolderTree(data + QStringLiteral("/historique/.."), data));
+        QVERIFY(QFileInfo::exists(outside + QStringLiteral("/sub/keep.txt")));
+        // A file, and a folder holding a link, inside: removed.
+        writeFile(data + QStringLiteral("/historique/refused.tsv"), "x");
+        QVERIFY(removeFolderTree(data + QStringLiteral("/historique/refused.tsv"), data));
+        QVERIFY(QFile::link(outside + QStringLiteral("/keep.txt"), data + QStringLiteral("/historique/link.txt")));
+        QVERIFY(removeFolderTree(data + QStringLiteral("/historique"), data));
+        QVERIFY(!QFileInfo::exists(data + QStringLiteral("/historique")));
+        QCOMPARE(readAll(outside + QStringLiteral("/keep.txt")), QByteArray("keep"));
+    }
+
+    // Settings, keys and certificates are read only from a regular file of
+    // a bounded size: a FIFO must not block, a link to /dev/zero must not
+    // fill the memory.
+    void smallFilesOnly_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("reason"); // "" when the file is read
+        QTest::newRow("regular file") << "file" << "";
+        QTest::newRow("link to a regular file") << "link" << "";
+        QTest::newRow("fifo") << "fifo" << "not a regular file";
+        QTest::newRow("link to /dev/zero") << "zero" << "not a regular file";
+        QTest::newRow("folder") << "folder" << "not a regular file";
+        QTest::newRow("too large") << "large" << "larger than 1024 bytes";
+        QTest::newRow("missing") << "missing" << "No such file or directory";
+    }
+    void smallFilesOnly()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, reason);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("config.ini"));
+        const QString target = dir.filePath(QStringLiteral("target.ini"));
+        writeFile(target, "[Newsletter]\r\n");
+        if (kind == u"file")
+            writeFile(path, "[Newsletter]\r\n");
+        else if (kind == u"link")
+            QVERIFY(QFile::link(target, path));
+        else if (kind == u"fifo")
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        else if (kind == u"zero")
+            QVERIFY(QFile::link(QStringLiteral("/dev/zero"), path));
+        else if (kind == u"folder")
+            QVERIFY(QDir().mkpath(path));
+        else if (kind == u"large")
+            writeFile(path, QByteArray(1025, 'x'));
+        QByteArray bytes;
+        QString why;
+        QCOMPARE(readSmallFile(path, 1024, &bytes, &why), reason.isEmpty());
+        QCOMPARE(why, reason);
+        QCOMPARE(bytes, reason.isEmpty() ? QByteArray("[Newsletter]\r\n") : QByteArray());
+        // An INI file may be larger than this test's limit, not anything else.
+        IniFile ini;
+        QCOMPARE(ini.load(path), reason.isEmpty() || kind == u"large");
+    }
+
+    // What comes from outside cannot start a line of a log or of a command's
+    // output.
+    void logLines_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("kept");
+        QTest::addColumn<QString>("tabsEscaped");
+        QTest::newRow("plain") << "Jean Dupont" << "Jean Dupont" << "Jean Dupont";
+        QTest::newRow("CR LF") << "Evil\r\nSent: x" << "Evil\\r\\nSent: x" << "Evil\\r\\nSent: x";
+        QTest::newRow("tab") << "a\tb" << "a\tb" << "a\\tb";
+        QTest::newRow("other controls") << QStringLiteral("e\x1b[2J\x7f\u0085") << "e\\x1b[2J\\x7f\\x85"
+                                        << "e\\x1b[2J\\x7f\\x85";
+        QTest::newRow("line separators") << QStringLiteral("a\u2028b\u2029") << "a\\u2028b\\u2029"
+                                         << "a\\u2028b\\u2029";
+        QTest::newRow("accents stay") << "Élodie ☃" << "Élodie ☃" << "Élodie ☃";
+    }
+    void logLines()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, kept);
+        QFETCH(QString, tabsEscaped);
+        QCOMPARE(logSafe(text), kept);
+        QCOMPARE(logSafe(text, TabInLine::Escape), tabsEscaped);
     }
 
     void tempFolderIsPrivate()

@@ -79,6 +79,35 @@ private Q_SLOTS:
         QCOMPARE(plainTextAlternative(html),
                  (QStringList{"Bonjour &prenom&,", "x < 5 & y > 3 <b>", "", "Fin"}));
     }
+
+    // Nesting as deep as a hostile message makes it: every word kept, in a
+    // time that grows with the depth (with its square, twenty thousand
+    // nested tables took many minutes, past the test's time limit).
+    void deepNesting_data()
+    {
+        QTest::addColumn<QString>("open");
+        QTest::addColumn<QString>("close");
+        QTest::newRow("blocks") << "<div>" << "</div>";
+        QTest::newRow("lists") << "<ul><li>" << "</li></ul>";
+        QTest::newRow("tables") << "<table><tr><td>" << "</td></tr></table>";
+        QTest::newRow("quotes and links") << "<blockquote><a href=\"https://example.org/\">" << "</a></blockquote>";
+        QTest::newRow("items without end tags") << "<ol><li><p>" << "</ol>";
+    }
+    void deepNesting()
+    {
+        QFETCH(QString, open);
+        QFETCH(QString, close);
+        constexpr int depth = 20000;
+        QString html;
+        for (int i = 0; i < depth; ++i)
+            html += open + QStringLiteral("w%1 ").arg(i);
+        for (int i = 0; i < depth; ++i)
+            html += close;
+        const QString text = plainTextAlternative(QStringList{html}).join(u' ');
+        for (int i : {0, 1, 63, 64, 65, depth / 2, depth - 1})
+            QVERIFY2(text.contains(QStringLiteral("w%1 ").arg(i)) || text.endsWith(QStringLiteral("w%1").arg(i)),
+                     qPrintable(QString::number(i)));
+    }
 };
 
 QTEST_MAIN(TstPlainTextAlternative)

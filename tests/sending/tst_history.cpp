@@ -8,6 +8,7 @@
 #include "sending/historybrowser.h"
 #include "store/addressbookstore.h"
 #include "store/bookfiles.h"
+#include "store/database.h"
 #include "store/historytable.h"
 #include "texts/asker.h"
 
@@ -169,6 +170,51 @@ private Q_SLOTS:
             QCOMPARE(doc.plainText(), text);
         else
             QVERIFY(doc.plainText().contains(QStringLiteral("<p>Page</p>")));
+    }
+
+    // A record whose folder is a link to a folder elsewhere: deleting the
+    // record removes the link, never the files it names.
+    void deletionFollowsNoLink()
+    {
+        const qint64 id = add(QStringLiteral("Page"), QStringLiteral("3"));
+        QTemporaryDir outside;
+        QFile keep(outside.filePath(QStringLiteral("temp_html.html")));
+        QVERIFY(keep.open(QIODevice::WriteOnly));
+        keep.write("<p>not the history's</p>");
+        keep.close();
+        const QString folder = historyFolder() + QString::number(id);
+        QVERIFY(QFile::link(outside.path(), folder));
+        m_store.reset();
+        const CliRun r = runCli(m_dir->path(), {QStringLiteral("history"), QStringLiteral("delete"), QString::number(id)});
+        QCOMPARE(r.err, QByteArray());
+        QCOMPARE(r.code, 0);
+        QVERIFY(!QFileInfo(folder).isSymLink());
+        QVERIFY(!QFileInfo::exists(folder));
+        QVERIFY(QFileInfo::exists(keep.fileName()));
+    }
+
+    // A history table without the columns of a record is damaged: said so,
+    // exit status 1, not listed as empty.
+    void damagedTableIsSaid()
+    {
+        m_store.reset();
+        const QString table = historyFolder() + QStringLiteral("historique.db");
+        QVERIFY(QFile::remove(table));
+        {
+            auto db = Database::open(table, Database::Mode::Create);
+            db->exec(QStringLiteral("CREATE TABLE t (id INTEGER PRIMARY KEY, titre TEXT)"));
+            db->exec(QStringLiteral("INSERT INTO t (titre) VALUES ('x')"));
+        }
+        for (const QStringList &args : {QStringList{QStringLiteral("history")},
+                                        QStringList{QStringLiteral("history"), QStringLiteral("delete"), QStringLiteral("1")}}) {
+            const CliRun r = runCli(m_dir->path(), args);
+            QCOMPARE(r.code, 1);
+            QCOMPARE(r.out, QByteArray());
+            QVERIFY2(r.err.contains("is damaged: no column sujet"), r.err.constData());
+        }
+        AddressBookStore store;
+        store.initDataFolder();
+        QVERIFY(!HistoryBrowser(store).reload());
     }
 
     void commandLine()

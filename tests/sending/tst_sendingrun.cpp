@@ -93,6 +93,29 @@ private Q_SLOTS:
     // contact of a book but never after its last one, and a packet never
     // spans two books. Exclusions and empty addresses are passed over; every
     // message is personalised; each segment is recorded.
+    // A line break in a contact's values cannot add a line to the run's log:
+    // it is written as a visible escape.
+    void logLinesCannotBeForged()
+    {
+        DataFolder data;
+        data.makeBook(QStringLiteral("A"), {"Evil\r\nSent: forged|Anne|anne@x.org"});
+        SmtpPeer peer;
+        QTemporaryDir mail;
+        QVERIFY(peer.start(mail.filePath(QStringLiteral("md"))));
+        data.writeSettings(peer.port);
+        message::MessageDocument doc;
+        fill(doc, {QStringLiteral("A")});
+        ScriptedQuestions ask;
+        SendingRun run(data.base, doc, ask);
+        QStringList log;
+        connect(&run, &SendingRun::logged, [&](const QString &l) { log << l; });
+        QVERIFY(run.sendNew());
+        QVERIFY(runToEnd(run));
+        QVERIFY2(log.contains(sentLine() + "Evil\\r\\nSent: forged Anne anne@x.org"), qPrintable(log.join(u'|')));
+        for (const QString &line : std::as_const(log))
+            QVERIFY2(!line.contains(u'\r') && !line.contains(u'\n'), qPrintable(line));
+    }
+
     void twoBooksWithPacketsAndPause()
     {
         DataFolder data;

@@ -100,6 +100,26 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(sending::settingsPath()));
         QVERIFY(window.isVisible());
 
+        // What cannot work is refused with its reason, on the tab of its field.
+        asker.clear();
+        child<QLineEdit>(&window, "Edit1")->setText(QStringLiteral("<>@example.org"));
+        child<QPushButton>(&window, "Btn_Enregistrer")->click();
+        QCOMPARE(asker.texts(), QStringList{texts::text(texts::SenderAddressIncorrect)});
+        asker.clear();
+        child<QLineEdit>(&window, "Edit1")->setText(QStringLiteral("news@example.org"));
+        child<QLineEdit>(&window, "Edit11")->setText(QStringLiteral("Lettre\x1b"));
+        child<QPushButton>(&window, "Btn_Enregistrer")->click();
+        QCOMPARE(asker.texts(), QStringList{texts::text(sending::SettingControlCharacter).arg(QStringLiteral("expediteur"))});
+        QCOMPARE(child<QTabWidget>(&window, "PageControl1")->currentIndex(), 0);
+        asker.clear();
+        child<QLineEdit>(&window, "Edit11")->setText(QStringLiteral("Lettre"));
+        child<QLineEdit>(&window, "UnsubscribeUrl")->setText(QStringLiteral("javascript:alert(1)"));
+        child<QPushButton>(&window, "Btn_Enregistrer")->click();
+        QCOMPARE(asker.texts(), QStringList{texts::text(texts::UnsubscribeUrlIncorrect)});
+        QCOMPARE(child<QTabWidget>(&window, "PageControl1")->currentIndex(), 3);
+        QVERIFY(!QFile::exists(sending::settingsPath()));
+        child<QLineEdit>(&window, "UnsubscribeUrl")->clear();
+
         asker.clear();
         child<QLineEdit>(&window, "Edit1")->setText(QStringLiteral("news@example.org"));
         asker.answerNext(Answer::No);

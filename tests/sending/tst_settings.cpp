@@ -5,7 +5,9 @@
 #include "sending/settings.h"
 #include "texts/texttable.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -219,6 +221,29 @@ private Q_SLOTS:
                                                            "DkimKeyFile=CONFIG"}
                                             << int(T::DkimKeyUnusable);
         QTest::newRow("CA file missing") << QStringList{"CaFile=/no/such/ca.pem"} << int(T::CaFileUnreadable);
+        QTest::newRow("CA file a device") << QStringList{"CaFile=/dev/zero"} << int(T::CaFileUnreadable);
+        QTest::newRow("key file a device") << QStringList{"DkimSelector=news", "DkimDomain=example.org",
+                                                          "DkimKeyFile=/dev/zero"}
+                                           << int(T::DkimKeyUnusable);
+        // What cannot work, refused with a reason the window shows.
+        QTest::newRow("proxy port above 65535") << QStringList{"PortSmtp=70000"} << int(SettingPortOutOfRange);
+        QTest::newRow("proxy port 0") << QStringList{"PortPop=0"} << int(SettingPortOutOfRange);
+        QTest::newRow("server port not a number") << QStringList{"SmtpServerPort=25a"} << int(SettingPortOutOfRange);
+        QTest::newRow("control character in the sender's name")
+            << QStringList{"expediteur=Lettre\x01"} << int(SettingControlCharacter);
+        QTest::newRow("tab in the redirection") << QStringList{"redirection=me@example.org\t"}
+                                                << int(SettingControlCharacter);
+        QTest::newRow("escape in the web address")
+            << QStringList{"UnsubscribeUrl=https://example.org/\x1b"} << int(SettingControlCharacter);
+        QTest::newRow("javascript web address") << QStringList{"UnsubscribeUrl=javascript:alert(1)"}
+                                                << int(T::UnsubscribeUrlIncorrect);
+        QTest::newRow("web address longer than a header line")
+            << QStringList{"UnsubscribeUrl=https://example.org/" + QString(960, u'u')} << int(T::UnsubscribeUrlIncorrect);
+        QTest::newRow("web address that fits") << QStringList{"UnsubscribeUrl=https://example.org/" + QString(900, u'u')}
+                                               << -1;
+        QTest::newRow("subscription address too long for its mailto:")
+            << QStringList{"SubscriptionAddress=" + QString(700, u's') + "@example.org"}
+            << int(T::SubscriptionAddressIncorrect);
     }
     void checksOfTheMailKeys()
     {
@@ -241,7 +266,7 @@ private Q_SLOTS:
         else if (refusal == -2)
             QVERIFY2(why.contains(assignments.first().section(u'=', 0, 0)), qPrintable(why));
         else
-            QVERIFY2(why.startsWith(kirvane::texts::text(refusal)), qPrintable(why));
+            QVERIFY2(why.startsWith(kirvane::texts::text(refusal).section(u'%', 0, 0)), qPrintable(why));
     }
 
     void checksOfTheSave()
@@ -252,6 +277,55 @@ private Q_SLOTS:
         QCOMPARE(checkSettings(s), std::optional<int>(kirvane::texts::SenderNameEmpty));
         s.senderAddress = QStringLiteral("no-at-sign");
         QCOMPARE(checkSettings(s), std::optional<int>(kirvane::texts::SenderAddressIncorrect));
+        // An "@" the envelope sender does not keep: MAIL FROM:<> would go out.
+        s.senderName = QStringLiteral("Me");
+        for (const char *address : {"<>@example.org", "(news@example.org)", "news@example.org <>"}) {
+            s.senderAddress = QString::fromLatin1(address);
+            QCOMPARE(checkSettings(s), std::optional<int>(kirvane::texts::SenderAddressIncorrect));
+        }
+        s.senderAddress = QStringLiteral("Lettre <news@example.org>");
+        QCOMPARE(checkSettings(s), std::nullopt);
+    }
+
+    // A config.ini that is there but cannot be read is said to be so, by
+    // every command that reads it, with exit status 1; nothing is written.
+    void unreadableFileIsAnError_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("fifo") << "fifo";
+        QTest::newRow("link to /dev/zero") << "zero";
+        QTest::newRow("folder") << "folder";
+    }
+    void unreadableFileIsAnError()
+    {
+        QFETCH(QString, kind);
+        QTemporaryDir home;
+        const QString file = home.filePath(QStringLiteral("config.ini"));
+        if (kind == u"fifo")
+            QCOMPARE(::mkfifo(QFile::encodeName(file).constData(), 0600), 0);
+        else if (kind == u"zero")
+            QVERIFY(QFile::link(QStringLiteral("/dev/zero"), file));
+        else
+            QVERIFY(QDir().mkpath(file));
+        Settings s = filled();
+        QString why;
+        QVERIFY(!loadSettings(s, file, &why));
+        QCOMPARE(why, QStringLiteral("cannot read config.ini: not a regular file"));
+        QCOMPARE(s, filled());
+        QVERIFY(!saveSettings(filled(), file, &why));
+
+        const QString text = home.filePath(QStringLiteral("body.txt"));
+        writeAll(text, "Hello\n");
+        const QString mnl = home.filePath(QStringLiteral("msg.MNL"));
+        QCOMPARE(runCli(home.path(), {"message", "make", mnl, "--text", text, "--subject", "S", "--book", "b"}).code, 0);
+        QCOMPARE(runCli(home.path(), {"book", "create", "b"}).code, 0);
+        for (const QStringList &args : {QStringList{"config", "show"}, QStringList{"config", "set", "expediteur=Me"},
+                                        QStringList{"sync"}, QStringList{"send", mnl}}) {
+            const CliRun r = runCli(home.path(), args);
+            QVERIFY2(r.code == 1, qPrintable(args.join(u' ')));
+            QVERIFY2(r.err.contains("cannot read config.ini: not a regular file"), r.err.constData());
+        }
+        QCOMPARE(QFileInfo(file).isSymLink() || !QFileInfo(file).isFile(), true);
     }
 
     // Only the exact word "true" selects the proxy; the POP3 user then names
@@ -393,6 +467,12 @@ private Q_SLOTS:
         QCOMPARE(cli({"config", "set", "expediteur="}).code, 1);
         QCOMPARE(cli({"config", "set", "SmtpSecurity=ssl"}).code, 1);
         QCOMPARE(cli({"config", "set", "TextAlternative=yes"}).code, 1);
+        QCOMPARE(cli({"config", "set", "PortSmtp=65536"}).code, 1);
+        const CliRun control = cli({"config", "set", "expediteur=Lettre\x7f"});
+        QCOMPARE(control.code, 1);
+        QVERIFY(control.err.contains("The setting expediteur holds a control character."));
+        QCOMPARE(cli({"config", "set", "UnsubscribeUrl=javascript:alert(1)"}).code, 1);
+        QCOMPARE(cli({"config", "set", "boite=<>@b.c"}).code, 1);
         const CliRun halfDkim = cli({"config", "set", "DkimSelector=news"});
         QCOMPARE(halfDkim.code, 1);
         QVERIFY(halfDkim.err.contains("give the selector, the domain and the private key file"));

@@ -67,6 +67,12 @@ void TestSubscriptionParts::requestFromSubject_data()
     QTest::newRow("keyword without address is forwarded") << "ABONNEMENT" << int(Kind::None) << "" << true;
     QTest::newRow("address without @ is forwarded") << "ABONNE jean" << int(Kind::None) << "jean" << true;
     QTest::newRow("unsubscribe without @ is forwarded") << "DESABONNE " << int(Kind::None) << "" << true;
+    // An encoded word can carry a line break into a decoded Subject.
+    QTest::newRow("address holding CR LF is forwarded")
+        << "ABONNE evil@example.org\r\nSujet : forged" << int(Kind::None) << "evil@example.org\r\nSujet:forged" << true;
+    QTest::newRow("unsubscribe address holding LF is forwarded")
+        << "DESABONNE a@b.org\nx" << int(Kind::None) << "a@b.org\nx" << true;
+    QTest::newRow("address holding a tab is forwarded") << "ABONNE a@b.org\t" << int(Kind::None) << "a@b.org\t" << true;
 }
 
 void TestSubscriptionParts::requestFromSubject()
@@ -177,6 +183,24 @@ void TestSubscriptionParts::deliveryNotices()
     QCOMPARE(postfix->recipients[0].diagnostic,
              QStringLiteral("550 5.1.1 <nobody@example.com>: Recipient address rejected: User unknown"));
 
+    // A damaged or hostile report: only what is an address is one; the
+    // rest reads as no address, so that nothing else reaches "bounces".
+    const QList<QByteArray> lines = QByteArray(
+        "Content-Type: multipart/report; report-type=delivery-status; boundary=b\n\n"
+        "--b\nContent-Type: message/delivery-status\n\nReporting-MTA: dns; mx.example.org\n\n"
+        "Final-Recipient: rfc822; <script>alert(1)</script>\nAction: failed\nStatus: 5.1.1\n\n"
+        "Final-Recipient: rfc822; no address at all\nAction: failed\nStatus: 5.1.1\n\n"
+        "Final-Recipient: rfc822; a@b@c.org\nAction: failed\nStatus: 5.1.1\n\n"
+        "Final-Recipient: rfc822; x@example.org, y@example.org\nAction: failed\nStatus: 5.1.1\n\n"
+        "Final-Recipient: rfc822;\nAction: failed\nStatus: 5.1.1\n\n"
+        "Final-Recipient: rfc822; <real@example.org>\nAction: failed\nStatus: 5.1.1\n\n--b--\n").split('\n');
+    const auto hostile = readDeliveryNotice(lines);
+    QVERIFY(hostile);
+    QStringList addresses;
+    for (const R &r : hostile->recipients)
+        addresses << r.address;
+    QCOMPARE(addresses, (QStringList{QString(), QString(), QString(), QString(), QString(), QStringLiteral("real@example.org")}));
+
     // A failed action with a temporary status is not for good.
     const R temporary{QStringLiteral("a@b"), QStringLiteral("failed"), QStringLiteral("4.2.2"), {}};
     QVERIFY(!temporary.permanent());
@@ -215,6 +239,14 @@ void TestSubscriptionParts::logEntryBytes()
                                "\r\n"
                                "note\r\n")
                          + QByteArray(64, '-') + "\r\n");
+    // What the message brought cannot add lines of its own to the log.
+    const QByteArray forged = SyncLog::entry(when, QStringLiteral("a@b.org\r\nExpéditeur : x"),
+                                             QStringLiteral("Hello\r\n----\r\nSujet : y"), {QStringLiteral("text\rmore")},
+                                             {QStringLiteral("Avis de remise : a\nb")});
+    QCOMPARE(forged.count("\r\n"), 6);
+    QVERIFY(forged.contains("Exp\xe9" "diteur : a@b.org\\r\\nExp\xe9" "diteur : x\r\n"));
+    QVERIFY(forged.contains("Sujet : Hello\\r\\n----\\r\\nSujet : y\r\n"));
+    QVERIFY(forged.contains("\r\ntext\\rmore\r\nAvis de remise : a\\nb\r\n"));
     // Afternoon hours in 24-hour form.
     QVERIFY(SyncLog::entry(QDateTime(QDate(2026, 1, 31), QTime(17, 0, 0)), {}, {}, {}).startsWith("31/01/26 17:00:00\r\n"));
 }

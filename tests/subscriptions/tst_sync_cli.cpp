@@ -19,6 +19,7 @@ private Q_SLOTS:
     void failuresExitWithOne_data();
     void failuresExitWithOne();
     void refusesUnknownArguments();
+    void addressesIgnoreLetterCase();
 };
 
 void TestSyncCli::synchronises()
@@ -86,6 +87,42 @@ void TestSyncCli::refusesUnknownArguments()
     SyncFixture fx;
     QCOMPARE(runCli(fx.home(), {"sync", "--unsubscribe-everywhere", "maybe"}).code, 1);
     QCOMPARE(runCli(fx.home(), {"sync", "now"}).code, 1);
+}
+
+// An unsubscribe request removes its address whatever its letter case; one
+// that matches nobody says so. A line break a message carries in its sender
+// or subject (an encoded word) never starts a line of the output or the log.
+void TestSyncCli::addressesIgnoreLetterCase()
+{
+    SyncFixture fx;
+    const QString home = fx.home();
+    for (const char *book : {"subscribers", "clients"}) {
+        QCOMPARE(runCli(home, {"book", "create", book}).code, 0);
+        QCOMPARE(runCli(home, {"contact", "add", book, "nom=Leaving", "email=john@example.net"}).code, 0);
+        QCOMPARE(runCli(home, {"contact", "add", book, "nom=Staying", "email=stay@example.net"}).code, 0);
+    }
+    QVERIFY(fx.pop.addMessage(mailMessage("DESABONNE JOHN@Example.NET")));
+    QVERIFY(fx.pop.addMessage(mailMessage("DESABONNE nobody@example.net")));
+    QVERIFY(fx.pop.addMessage(mailMessage("=?utf-8?q?Hi=0D=0A4=09x?=", "Hi\r\n",
+                                          "=?utf-8?q?Evil=0D=0A9=09Someone?= <evil@example.net>")));
+    QVERIFY(fx.startServers());
+    QVERIFY(fx.writeConfig());
+
+    const CliRun r = runCli(home, {"sync", "--unsubscribe-everywhere", "yes"});
+    QCOMPARE(r.err, QByteArray());
+    QCOMPARE(r.code, 0);
+    QCOMPARE(r.out, QByteArray("1\tform@example.org\tunsubscribed from every book JOHN@Example.NET\n"
+                               "2\tform@example.org\tunsubscribe request matched no contact nobody@example.net\n"
+                               "3\tEvil\\r\\n9\\tSomeone <evil@example.net>\tforwarded to me@example.org\n"));
+    for (const char *book : {"subscribers", "clients"}) {
+        const QByteArray contacts = runCli(home, {"contacts", book}).out;
+        QVERIFY(!contacts.contains("john@example.net"));
+        QVERIFY(contacts.contains("stay@example.net"));
+    }
+    const QByteArray log = fx.log();
+    QVERIFY(log.contains("\r\nD\xe9sinscription sans effet : aucun annuaire ne contient nobody@example.net\r\n"));
+    QVERIFY(log.contains("\r\nExp\xe9" "diteur : Evil\\r\\n9\tSomeone <evil@example.net>\r\nSujet : Hi\\r\\n4\tx\r\n"));
+    QCOMPARE(fx.remaining(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestSyncCli)

@@ -397,8 +397,12 @@ void SettingsWindow::save()
         m_asker.ask(DialogKind::Ok, tr::text(*refusal));
         return;
     }
-    if (const QString refusal = checkMailSettings(s); !refusal.isEmpty()) {
-        m_tabs->setCurrentIndex(3);
+    QString key;
+    if (const QString refusal = checkMailSettings(s, &key); !refusal.isEmpty()) {
+        // The tab of the field refused: the sender's, the proxy's, or the fourth.
+        static const QStringList firstTab{"expediteur", "boite", "redirection"};
+        static const QStringList proxyTab{"PortSmtp", "PortPop"};
+        m_tabs->setCurrentIndex(firstTab.contains(key) ? 0 : proxyTab.contains(key) ? 1 : 3);
         m_asker.ask(DialogKind::Ok, refusal);
         return;
     }

@@ -112,6 +112,12 @@ with tempfile.TemporaryDirectory() as tmp:
         ("missing attachment", common + ["--text", text, "--attach", os.path.join(tmp, "none.pdf")]),
         ("sender without @", ["--from", "nobody", "--to", "a@b.c", "--subject", "s", "--text", text]),
         ("unknown option", common + ["--text", text, "--colour", "red"]),
+        ("javascript: unsubscription", common + ["--text", text, "--list-unsubscribe", "javascript:alert(1)"]),
+        ("empty unsubscription", common + ["--text", text, "--list-unsubscribe", ""]),
+        ("unsubscription longer than a header line",
+         common + ["--text", text, "--list-unsubscribe", "https://example.org/" + "u" * 980]),
+        ("DKIM key that is a device", common + ["--text", text, "--dkim-key", "/dev/zero",
+                                                "--dkim-selector", "news", "--dkim-domain", "example.org"]),
     ]:
         run = compose(args)
         check(f"{name}: exit status", run.returncode, 1)

@@ -119,6 +119,11 @@ def received(path):
     subject = str(msg["Subject"] or "")
     text, files = [], []
     for part in msg.walk():
+        if part.get_content_maintype() == "multipart" and not part.is_multipart():
+            # No delimiter of its own was found (its parent's boundary took
+            # them): Python keeps its text as the payload.
+            text += (part.get_payload() or "").splitlines()
+            continue
         if part.is_multipart() or part.get_content_type() == "message/rfc822":
             continue
         ctype = part.get_content_type()
