@@ -420,6 +420,37 @@ constexpr std::array<Pair, EntryCount> kTable{{
     {u"Les ignorer", u"Skip them"},  // 337
     {u"Mettre à jour le contact avec les valeurs non vides de la ligne", u"Update the contact with the row's non-empty values"},  // 338
     {u"Tous les fichiers importables", u"Every file that can be imported"},  // 339
+    // Texts of this program's own: examples and units of the settings window, file
+    // filters, notices, the formatting and link buttons, the preview's heading
+    {u"Ex : Ma lettre d'information", u"e.g. My newsletter"},  // 340
+    {u"Ex : lettre@mon-site.fr", u"e.g. letter@my-site.com"},  // 341
+    {u"Ex : moi@mon-site.fr", u"e.g. me@my-site.com"},  // 342
+    {u"Ex : smtp.mon-fournisseur.fr", u"e.g. smtp.my-provider.com"},  // 343
+    {u"Ex : pop.mon-fournisseur.fr", u"e.g. pop.my-provider.com"},  // 344
+    {u"Ex : inscription_newsletter", u"e.g. newsletter_signup"},  // 345
+    {u"Ex : 25", u"e.g. 25"},  // 346
+    {u"Ex : 110", u"e.g. 110"},  // 347
+    {u"minute(s)", u"minute(s)"},  // 348
+    {u"Ex : inscription@mon-site.fr", u"e.g. signup@my-site.com"},  // 349
+    {u"Ex : https://mon-site.fr/desabonner?adresse=&email&", u"e.g. https://my-site.com/unsubscribe?address=&email&"},  // 350
+    {u"Ex : lettre2026", u"e.g. letter2026"},  // 351
+    {u"Ex : mon-site.fr", u"e.g. my-site.com"},  // 352
+    {u"Fichiers textes (*.txt);;Tous les fichiers (*)", u"Text files (*.txt);;All files (*)"},  // 353
+    {u"Fichier HTML (*.html *.htm);;Tous les fichiers (*)", u"HTML file (*.html *.htm);;All files (*)"},  // 354
+    {u"Messages enregistrés (*.MNL *.mnl)", u"Saved messages (*.MNL *.mnl)"},  // 355
+    {u"L'annuaire « %1 » est endommagé ou illisible : %2", u"The directory \"%1\" is damaged or cannot be read: %2"},  // 356
+    {u"Les messages sont supprimés, mais ces dossiers n'ont pas pu l'être :", u"The messages are deleted, but these folders could not be removed:"},  // 357
+    {u"Éditeur et développement : le projet Kirvane", u"Publisher and developer: the Kirvane project"},  // 358
+    {u"Fichier CSV (*.csv)", u"CSV file (*.csv)"},  // 359
+    {u"G", u"B"},  // 360
+    {u"I", u"I"},  // 361
+    {u"S", u"U"},  // 362
+    {u"Lien", u"Link"},  // 363
+    {u"Faire du texte sélectionné un lien (Ctrl+K)", u"Make the selected text a link (Ctrl+K)"},  // 364
+    {u"Adresse du lien (vide pour l'ôter) :", u"Link address (empty to remove it):"},  // 365
+    {u"Destinataire", u"Recipient"},  // 366
+    {u"Contact %1 sur %2", u"Contact %1 of %2"},  // 367
+    {u"message(s)", u"message(s)"},  // 368
 }};
 
 constexpr std::array<int, 19> kMappingChoices{

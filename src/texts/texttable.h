@@ -1,5 +1,5 @@
 #pragma once
-// The interface text table: 340 numbered entries, each a French text and an
+// The interface text table: 369 numbered entries, each a French text and an
 // English text. Windows are designed with the French texts; at start-up the
 // active language, English, is applied to every window from this table, so the
 // number of an entry and the language index alone decide what is shown.
@@ -56,6 +56,9 @@
 // 332: Caption of the error dialog TF_erreur_standard.
 // 333-339: Import wizard TF_importation_multi_format: the counts of rows whose address the book
 //     already held, the choice of what becomes of them, the file chooser's filter of every kind.
+// 340-368: Texts of this program's own: the settings window's examples and unit, the message
+//     view's file filters, the damaged-book and history folders-left notices, the about box's
+//     publisher, the export's file filter, the formatting and link buttons, the preview's heading.
 // 238-244: Sending run: log lines of refused recipients and invalid addresses, the end-of-run
 //     counts, the settings file not written, a run a crash cut short, its history not written.
 // 319-326, 245-249, 276-280: Settings window TForm_configuration, its security and headers
@@ -94,7 +97,7 @@
 
 namespace kirvane::texts {
 
-inline constexpr int EntryCount = 340;
+inline constexpr int EntryCount = 369;
 
 // Language indexes.
 inline constexpr int French = 1;
@@ -446,6 +449,35 @@ enum Entry : int {
     ImportExistingSkip = 337,
     ImportExistingUpdate = 338,
     ImportEveryKind = 339,
+    SettingsExampleSenderName = 340,
+    SettingsExampleSenderAddress = 341,
+    SettingsExampleRedirection = 342,
+    SettingsExampleSmtpServer = 343,
+    SettingsExamplePopServer = 344,
+    SettingsExampleLogin = 345,
+    SettingsExampleSmtpPort = 346,
+    SettingsExamplePopPort = 347,
+    SettingsMinutes = 348,
+    SettingsExampleSubscriptionAddress = 349,
+    SettingsExampleUnsubscribeUrl = 350,
+    SettingsExampleDkimSelector = 351,
+    SettingsExampleDkimDomain = 352,
+    TextFilesFilter = 353,
+    HtmlFilesFilter = 354,
+    SavedMessagesFilter = 355,
+    BookDamaged = 356,
+    HistoryFoldersLeft = 357,
+    AboutPublisher = 358,
+    CsvFileFilter = 359,
+    BoldButton = 360,
+    ItalicButton = 361,
+    UnderlineButton = 362,
+    LinkButton = 363,
+    LinkHint = 364,
+    LinkAddress = 365,
+    PreviewRecipient = 366,
+    PreviewPosition = 367,
+    SettingsMessagesUnit = 368,
     MenuNextMessage = ButtonNext,
     MenuSendAgain = ButtonSendAgain,
 };
