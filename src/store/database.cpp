@@ -170,8 +170,11 @@ std::shared_ptr<Database> Database::open(const QString &path, Mode mode)
         return d;
     QString why = QStringLiteral("no table t");
     try {
-        if (d->prepare(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type='table' AND name='t'")).step())
+        if (d->prepare(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type='table' AND name='t'")).step()) {
+            if (mode != Mode::ReadOnly && d->columns().contains(QStringLiteral("cle_tri"), Qt::CaseInsensitive))
+                keepNameOrder(*d);
             return d;
+        }
     } catch (const StoreError &e) {
         why = QString::fromUtf8(e.what()); // "file is not a database", "database is locked" ...
     }

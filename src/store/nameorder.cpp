@@ -115,16 +115,21 @@ void registerNameOrder(Database &db)
     sqlite3_create_collation(db.handle(), "noms", SQLITE_UTF8, nullptr, namesCollation);
 }
 
-void prepareNameOrder(Database &db)
+void keepNameOrder(Database &db)
 {
-    if (!db.columns().contains(QStringLiteral("cle_tri"), Qt::CaseInsensitive))
-        db.exec(QStringLiteral("ALTER TABLE t ADD COLUMN cle_tri BLOB"));
     db.exec(QStringLiteral(
-        "CREATE INDEX IF NOT EXISTS t_tri ON t(cle_tri, id);"
         "CREATE TEMP TRIGGER IF NOT EXISTS t_tri_ajout AFTER INSERT ON main.t BEGIN "
         "UPDATE t SET cle_tri = cle_de_tri(NEW.nom, NEW.prenom) WHERE id = NEW.id; END;"
         "CREATE TEMP TRIGGER IF NOT EXISTS t_tri_modif AFTER UPDATE OF nom, prenom ON main.t BEGIN "
         "UPDATE t SET cle_tri = cle_de_tri(NEW.nom, NEW.prenom) WHERE id = NEW.id; END;"));
+}
+
+void prepareNameOrder(Database &db)
+{
+    if (!db.columns().contains(QStringLiteral("cle_tri"), Qt::CaseInsensitive))
+        db.exec(QStringLiteral("ALTER TABLE t ADD COLUMN cle_tri BLOB"));
+    db.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS t_tri ON t(cle_tri, id)"));
+    keepNameOrder(db);
     struct Missing {
         qint64 id;
         QByteArray key;

@@ -11,7 +11,8 @@
 // made. Rows they add have no key; prepareNameOrder() gives them one the next
 // time the store opens the book. The store's own connections keep the key up
 // to date through temporary triggers, which live in the connection, never in
-// the file.
+// the file: every connection the program opens on a table that has the key
+// installs them (the import writes through connections of its own).
 //
 // Every connection also knows the collation "noms" (the same order for any
 // text), which the work tables' ORDER BY use.
@@ -32,6 +33,10 @@ class Database;
 // Registers the collation "noms" and the function the triggers call on a
 // new connection.
 void registerNameOrder(Database &db);
+
+// Installs on this connection the temporary triggers that keep cle_tri up to
+// date; for a table that has the column. Throws StoreError.
+void keepNameOrder(Database &db);
 
 // For a book table: adds cle_tri and its index when missing, installs the
 // triggers on this connection and gives every row without a key its key.
