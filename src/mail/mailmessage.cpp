@@ -48,16 +48,60 @@ QByteArray fileNameParameter(const QByteArray &key, const QString &name)
 // Appends the part of one file to out. Written straight into the message:
 // the sending run composes a message per contact, and copying the encoded
 // lines of large files through intermediate lists costs more than the rest.
-void appendFilePart(QList<QByteArray> &out, const Attachment &f, bool embedded)
+// An image of a multipart/related is shown inside the page (RFC 2183 2.1:
+// inline); any other file is an attachment.
+void appendFilePart(QList<QByteArray> &out, const Attachment &f, bool embedded, bool inPage)
 {
     out.append("Content-Type: " + oneLine(f.contentType).toUtf8() + "; " + fileNameParameter("name", f.fileName));
     out.append("Content-Transfer-Encoding: base64");
-    out.append("Content-Disposition: attachment; " + fileNameParameter("filename", f.fileName));
+    out.append((inPage ? "Content-Disposition: inline; " : "Content-Disposition: attachment; ")
+               + fileNameParameter("filename", f.fileName));
     if (embedded)
         out.append("Content-Id:<" + oneLine(f.fileName).toUtf8() + ">");
     out.append(QByteArray());
     out.append(f.encodedLines);
     out.append(QByteArray());
+}
+
+// The HTML lines with the charset that a <meta> declares made the one the
+// message is labelled with: a page says its own charset, and a reader that
+// believes the page over the label shows every letter beyond ASCII wrongly.
+// Covers <meta charset="x"> and <meta http-equiv=... content="...; charset=x">.
+QStringList withDeclaredCharset(const QStringList &lines, const QString &label)
+{
+    QStringList out = lines;
+    for (QString &line : out) {
+        qsizetype from = 0;
+        while ((from = line.indexOf(QLatin1String("<meta"), from, Qt::CaseInsensitive)) >= 0) {
+            const qsizetype end = line.indexOf(u'>', from);
+            const qsizetype tagEnd = end < 0 ? line.size() : end;
+            qsizetype at = line.indexOf(QLatin1String("charset"), from, Qt::CaseInsensitive);
+            if (at < 0 || at > tagEnd) {
+                from = tagEnd;
+                continue;
+            }
+            at += 7;
+            while (at < tagEnd && line.at(at).isSpace())
+                ++at;
+            if (at >= tagEnd || line.at(at) != u'=') {
+                from = tagEnd;
+                continue;
+            }
+            ++at;
+            while (at < tagEnd && line.at(at).isSpace())
+                ++at;
+            const bool quotedValue = at < tagEnd && (line.at(at) == u'"' || line.at(at) == u'\'');
+            if (quotedValue)
+                ++at;
+            qsizetype valueEnd = at;
+            while (valueEnd < tagEnd && !line.at(valueEnd).isSpace() && line.at(valueEnd) != u'"'
+                   && line.at(valueEnd) != u'\'' && line.at(valueEnd) != u';' && line.at(valueEnd) != u'/')
+                ++valueEnd;
+            line.replace(at, valueEnd - at, label);
+            from = at + label.size();
+        }
+    }
+    return out;
 }
 
 // The file parts that follow the text, between delimiter lines, then the
@@ -66,6 +110,7 @@ struct PartGroup {
     QList<std::pair<const Attachment *, bool>> files; // file, embedded
     QByteArray delimiter;
     int emptyLinesAfter = 1;
+    bool related = false; // the parts of a multipart/related: shown in the page
 };
 
 // Every entry of text as lines: an entry holding line ends becomes several.
@@ -200,7 +245,7 @@ bool MailMessage::compose(QString *error)
     QList<QByteArray> b;
 
     // The declared charset: charset when every text fits it, else UTF-8.
-    const QStringList lines = textLines(text);
+    QStringList lines = textLines(text);
     const bool alternative = bodyFormat == BodyFormat::Html && !plainAlternative.isEmpty();
     const QStringList plainLines = alternative ? textLines(plainAlternative) : QStringList();
     // RFC 2978 2.3: a charset name is a token; anything else cannot be declared.
@@ -213,6 +258,8 @@ bool MailMessage::compose(QString *error)
         fits = canEncode(plainLines.at(i), wireCharset);
     if (!fits)
         wireCharset = Charset(QStringLiteral("UTF-8"));
+    if (bodyFormat == BodyFormat::Html)
+        lines = withDeclaredCharset(lines, wireCharset.label());
 
     const QByteArray id = fixedIds.messageId.isEmpty() ? makeMessageId(messageIdHost(from)) : fixedIds.messageId;
     h.append("Message-Id: " + id);
@@ -335,7 +382,7 @@ bool MailMessage::compose(QString *error)
         if (e > 0) {
             const QByteArray d1 = delimiter(fixedIds.boundary1);
             parts += relatedHeader(d1) + QList<QByteArray>{QByteArray(), d1};
-            groups.append({partsOf(embeddedImages, true), d1, 1});
+            groups.append({partsOf(embeddedImages, true), d1, 1, true});
         }
         parts += {t, c, QByteArray()};
         groups.append({{}, dA, 1});
@@ -363,13 +410,13 @@ bool MailMessage::compose(QString *error)
         h.append("Content-Type: multipart/related;");
         h.append("\tboundary=\"" + d1.mid(2) + '"');
         before = {d1, t, c, QByteArray()};
-        groups.append({partsOf(embeddedImages, true), d1, 2});
+        groups.append({partsOf(embeddedImages, true), d1, 2, true});
     } else {
         const QByteArray d1 = delimiter(fixedIds.boundary1);
         const QByteArray d2 = delimiter(fixedIds.boundary2);
         h.append(mixedHeader(d2));
         before = QList<QByteArray>{d2} + relatedHeader(d1) + QList<QByteArray>{QByteArray(), d1, t, c, QByteArray()};
-        groups.append({partsOf(embeddedImages, true), d1, 1});
+        groups.append({partsOf(embeddedImages, true), d1, 1, true});
         groups.append({partsOf(attachments, false), d2, 1});
     }
 
@@ -388,7 +435,7 @@ bool MailMessage::compose(QString *error)
     for (const PartGroup &group : std::as_const(groups)) {
         for (const auto &[file, embedded] : group.files) {
             wireLines.append(group.delimiter);
-            appendFilePart(wireLines, *file, embedded);
+            appendFilePart(wireLines, *file, embedded, embedded && group.related);
         }
         wireLines.append(group.delimiter + "--");
         for (int i = 0; i < group.emptyLinesAfter; ++i)

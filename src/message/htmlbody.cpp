@@ -38,6 +38,16 @@ void forEachCharacter(const QTextDocument &document, OnChar onChar, OnLineEnd on
     }
 }
 
+// A link's address inside the double quotes of href: a quote or an angle
+// bracket would end the attribute or the tag. Ampersands stay, so that a
+// placeholder in the address is filled.
+QString linkAttribute(const QString &address)
+{
+    QString a = address;
+    a.replace(u'"', QLatin1String("%22")).replace(u'<', QLatin1String("%3C")).replace(u'>', QLatin1String("%3E"));
+    return a;
+}
+
 } // namespace
 
 QStringList richTextLines(const QTextDocument &document)
@@ -63,36 +73,13 @@ int htmlFontSize(int pointSize) { return int(std::floor(pointSize / 6.0)) + 2; }
 
 QStringList richTextToHtmlLines(const QTextDocument &document)
 {
-    // Each line's characters as HTML: escaped, placeholder words kept whole.
-    // Escaping a line as a whole and walking it character by character keeps
-    // a placeholder that runs across a change of style.
-    const QStringList plainLines = richTextLines(document);
-    qsizetype lineIndex = 0;
-    QStringList pieces; // the HTML of each character of the current line
-    auto piecesOf = [](const QString &plain) {
-        QStringList out;
-        out.reserve(plain.size());
-        for (qsizetype i = 0; i < plain.size();) {
-            if (const qsizetype word = placeholderWordAt(plain, i)) {
-                for (const qsizetype end = i + word; i < end; ++i)
-                    out << QString(plain.at(i));
-                continue;
-            }
-            out << htmlEscapedKeepingPlaceholders(QStringView(plain).sliced(i, 1));
-            ++i;
-        }
-        return out;
-    };
-    qsizetype column = 0;
-    if (!plainLines.isEmpty())
-        pieces = piecesOf(plainLines.first());
-
     QStringList lines;
     QString line;
     bool bold = false, italic = false, underline = false, fontOpen = false;
     std::optional<QRgb> colour;
     std::optional<int> size;
     std::optional<QString> face;
+    QString link; // the address of the link open on this line
 
     auto style = [&line](bool &flag, bool now, const char *on, const char *off) {
         if (flag == now)
@@ -100,14 +87,21 @@ QStringList richTextToHtmlLines(const QTextDocument &document)
         line += QLatin1String(now ? on : off);
         flag = now;
     };
+    auto closeLink = [&] {
+        if (!link.isEmpty())
+            line += QLatin1String("</a>");
+        link.clear();
+    };
     auto onChar = [&](QChar c, const CharAttributes &a) {
+        if (a.link != link)
+            closeLink();
         style(bold, a.bold, "<b>", "</b>");
         style(italic, a.italic, "<i>", "</i>");
         style(underline, a.underline, "<u>", "</u>");
         QString attributes;
         if (colour != a.colour) {
             colour = a.colour;
-            attributes += QStringLiteral(" Color =\"%1\"").arg(htmlColourText(a.colour));
+            attributes += QStringLiteral(" Color =\"#%1\"").arg(htmlColourText(a.colour));
         }
         const int points = qRound(a.pointSize);
         if (size != points) {
@@ -122,15 +116,18 @@ QStringList richTextToHtmlLines(const QTextDocument &document)
             line += (fontOpen ? QLatin1String("</font><font") : QLatin1String("<font")) + attributes + u'>';
             fontOpen = true;
         }
-        line += column < pieces.size() ? pieces.at(column) : QString(c);
-        ++column;
+        if (a.link != link) {
+            link = a.link;
+            line += QStringLiteral("<a href=\"%1\">").arg(linkAttribute(link));
+        }
+        // Typed as it is: markup typed into the editor is markup, and
+        // placeholder words reach the personalisation whole.
+        line += c;
     };
     auto onLineEnd = [&] {
+        closeLink();
         line += QLatin1String("<br>");
         lines << std::exchange(line, QString());
-        column = 0;
-        ++lineIndex;
-        pieces = lineIndex < plainLines.size() ? piecesOf(plainLines.at(lineIndex)) : QStringList();
     };
     forEachCharacter(document, onChar, onLineEnd);
     lines << QStringLiteral("</font>");

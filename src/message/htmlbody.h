@@ -16,12 +16,11 @@ class MessageDocument;
 // a paragraph also ends a line); an empty editor has none.
 [[nodiscard]] QStringList richTextLines(const QTextDocument &document);
 
-// The formatted text as HTML lines: style tags and one font tag carrying only
-// what changed, each line ended by "<br>", then a closing "</font>" line.
-// What was typed shows as typed: "<", ">", "&" and quotes become entities, so
-// that "x < 5 & y > 3 <b>" is text and no markup. Only placeholder words stay
-// as they are, to be filled when sending. Markup is made with the editor's
-// tools; a page of one's own HTML is the HTML-file mode's business.
+// The formatted text as HTML lines: style tags, one font tag carrying only
+// what changed (colours written "#RRGGBB"), links as <a href>, each line
+// ended by "<br>", then a closing "</font>" line. The characters go in as
+// typed: markup typed into the editor is markup, and placeholder words stay
+// whole to be filled (the values filled in are escaped then).
 [[nodiscard]] QStringList richTextToHtmlLines(const QTextDocument &document);
 
 // "RRGGBB" in capitals, as the font tags carry it.

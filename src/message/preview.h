@@ -1,7 +1,9 @@
 #pragma once
-// The preview: the prepared body personalised with the first contact (in name
-// order) of the first destination book, written as a page for the preview
-// window. The subject is neither personalised nor shown.
+// The preview: the message as a contact of the destination books receives it,
+// its subject personalised and its body written as a page for the preview
+// window. PreviewRecipients steps through those contacts, book after book in
+// the order of the destination list, each book in name order; it starts on
+// the first contact of the first book.
 
 #include "texts/asker.h"
 #include "store/contactrecord.h"
@@ -10,6 +12,7 @@
 #include <QStringList>
 
 #include <optional>
+#include <vector>
 
 namespace kirvane::store {
 class AddressBookStore;
@@ -26,6 +29,41 @@ class MessageDocument;
 
 // The preview's lines for a contact.
 [[nodiscard]] QStringList previewLines(const MessageDocument &message, const store::ContactRecord &contact);
+
+class PreviewRecipients {
+public:
+    // Reads the ids of the books' contacts (a book that cannot be read is
+    // left out).
+    PreviewRecipients(store::AddressBookStore &store, const QStringList &books);
+
+    [[nodiscard]] int count() const { return int(m_entries.size()); }
+    [[nodiscard]] int position() const { return m_position; } // 0-based
+    // One contact forward or back; false at either end.
+    bool next();
+    bool previous();
+    // The contact at the position with its book's labels; a record of empty
+    // values when the books hold no contact or it cannot be read.
+    [[nodiscard]] store::ContactRecord current() const;
+
+private:
+    struct Entry {
+        int book;
+        qint64 id;
+    };
+    store::AddressBookStore &m_store;
+    QStringList m_books;
+    std::vector<store::ContactRecord> m_labels; // by book
+    std::vector<Entry> m_entries;
+    int m_position = 0;
+};
+
+// What the preview window shows for one contact.
+struct PreviewPage {
+    QString path;      // the page written, "" when it could not be
+    QString subject;   // personalised as it is sent
+    QString recipient; // "first name name <address>"
+};
+[[nodiscard]] PreviewPage writePreview(const MessageDocument &message, const store::ContactRecord &contact);
 
 // Without destination books shows the notice and returns "". Otherwise writes
 // "temp.htm" in the temporary folder and returns its path.

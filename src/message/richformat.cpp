@@ -3,6 +3,8 @@
 #include <QTextCursor>
 #include <QTextDocument>
 
+#include <algorithm>
+
 namespace kirvane::message {
 
 CharAttributes charAttributes(const QTextDocument &document, const QTextCharFormat &format)
@@ -16,6 +18,8 @@ CharAttributes charAttributes(const QTextDocument &document, const QTextCharForm
     a.pointSize = font.pointSizeF() > 0 ? font.pointSizeF() : 8;
     if (format.foreground().style() != Qt::NoBrush)
         a.colour = format.foreground().color().rgb();
+    if (format.isAnchor())
+        a.link = format.anchorHref();
     return a;
 }
 
@@ -29,6 +33,10 @@ QTextCharFormat charFormat(const CharAttributes &a)
     if (a.pointSize > 0)
         f.setFontPointSize(a.pointSize);
     f.setForeground(QColor(a.colour));
+    if (!a.link.isEmpty()) {
+        f.setAnchor(true);
+        f.setAnchorHref(a.link);
+    }
     return f;
 }
 
@@ -80,4 +88,53 @@ void toggleStyle(QTextCursor &cursor, CharStyle style)
     cursor.mergeCharFormat(change);
 }
 
+namespace {
+
+// The character format at position: the one of the character after it.
+QTextCharFormat formatAfter(QTextDocument *document, int position)
+{
+    QTextCursor probe(document);
+    probe.setPosition(std::min(position + 1, document->characterCount() - 1));
+    return probe.charFormat();
+}
+
+// Selects the whole link the cursor is in.
+void selectLink(QTextCursor &cursor)
+{
+    const QString href = formatAfter(cursor.document(), cursor.position()).anchorHref();
+    if (href.isEmpty())
+        return;
+    int start = cursor.position();
+    while (start > 0 && formatAfter(cursor.document(), start - 1).anchorHref() == href)
+        --start;
+    int end = cursor.position();
+    const int last = cursor.document()->characterCount() - 1;
+    while (end < last && formatAfter(cursor.document(), end).anchorHref() == href)
+        ++end;
+    cursor.setPosition(start);
+    cursor.setPosition(end, QTextCursor::KeepAnchor);
+}
+
+} // namespace
+
+QString linkAt(const QTextCursor &cursor)
+{
+    return formatAfter(cursor.document(), cursor.selectionStart()).anchorHref();
+}
+
+void setLink(QTextCursor &cursor, const QString &address)
+{
+    if (!cursor.hasSelection())
+        selectLink(cursor);
+    if (!cursor.hasSelection())
+        return;
+    QTextCharFormat change;
+    change.setAnchor(!address.isEmpty());
+    change.setAnchorHref(address);
+    change.setFontUnderline(!address.isEmpty());
+    change.setForeground(QColor(address.isEmpty() ? Qt::black : Qt::blue));
+    cursor.mergeCharFormat(change);
+}
+
 } // namespace kirvane::message
+

@@ -17,6 +17,7 @@ struct CharAttributes {
     QString family;
     qreal pointSize = 0;
     QRgb colour = qRgb(0, 0, 0); // a character without a colour of its own is black
+    QString link;                 // the address of the link the character is in, or empty
     bool operator==(const CharAttributes &) const = default;
 };
 
@@ -39,5 +40,12 @@ enum class CharStyle { Bold, Italic, Underline };
 // selection unless all of it has it already, in which case it goes off; the
 // other styles stay as they are.
 void toggleStyle(QTextCursor &cursor, CharStyle style);
+
+// The link command: the selection, or without one the link the cursor is in,
+// becomes a link to address, shown underlined in blue; an empty address makes
+// it plain text again. A cursor with neither changes nothing.
+void setLink(QTextCursor &cursor, const QString &address);
+// The address of the link at the cursor (at the start of its selection), or empty.
+[[nodiscard]] QString linkAt(const QTextCursor &cursor);
 
 } // namespace kirvane::message

@@ -5,6 +5,7 @@
 
 #include <QHash>
 #include <QSet>
+#include <QStringList>
 #include <QStringDecoder>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -17,7 +18,7 @@ using namespace kirvane::common;
 
 namespace {
 
-enum class Destination { Text, FontTable, ColourTable, Skip };
+enum class Destination { Text, FontTable, ColourTable, FieldInstruction, Skip };
 
 struct FontEntry {
     QString name;
@@ -35,14 +36,30 @@ struct GroupState {
     int unicodeSkip = 1;  // \ucN
     int fontEntry = -1;   // the font being described inside the font table
     bool hidden = false;  // \v: text the reader of the document does not see
+    QString link;         // the address of the HYPERLINK field the group is in
 };
+
+// The address of a field instruction HYPERLINK "address" (switches such as
+// \l or \o ignored), or empty for any other field.
+QString hyperlinkAddress(const QString &instruction)
+{
+    const QString s = instruction.trimmed();
+    if (!s.startsWith(QLatin1String("HYPERLINK"), Qt::CaseInsensitive))
+        return {};
+    const qsizetype open = s.indexOf(u'"');
+    const qsizetype close = open < 0 ? -1 : s.indexOf(u'"', open + 1);
+    if (close > open + 1)
+        return s.mid(open + 1, close - open - 1);
+    const QStringList words = s.split(u' ', Qt::SkipEmptyParts);
+    return words.size() > 1 && !words[1].startsWith(u'\\') ? words[1] : QString();
+}
 
 // Destinations whose content is not text of the body.
 const QSet<QByteArray> &skippedDestinations()
 {
     static const QSet<QByteArray> words = {
         "stylesheet", "info", "pict", "object", "header", "headerl", "headerr", "headerf", "footer", "footerl",
-        "footerr", "footerf", "footnote", "fldinst", "listtable", "listoverridetable", "revtbl", "rsidtbl",
+        "footerr", "footerf", "footnote", "listtable", "listoverridetable", "revtbl", "rsidtbl",
         "xmlnstbl", "nonshppict", "themedata", "colorschememapping", "datastore", "latentstyles", "generator",
         "filetbl", "author", "operator", "title", "subject", "keywords", "comment", "doccomm", "company",
         "annotation", "atnid", "atnauthor", "bkmkstart", "bkmkend", "xe", "tc", "txe", "rxe", "shpinst", "sp",
@@ -146,6 +163,7 @@ private:
     QByteArray m_bytes; // \'hh and raw 8-bit bytes waiting to be decoded together
     int m_bytesCodePage = 1252;
     int m_skipChars = 0; // fallback characters still to drop after \uN
+    QString m_fieldInstruction; // the text of the field instruction being read
 
     QString m_run;
     CharAttributes m_runAttributes;
@@ -182,6 +200,7 @@ CharAttributes Reader::currentAttributes() const
     a.pointSize = m_state.halfPoints / 2.0;
     if (m_state.colour > 0 && m_state.colour < int(m_colours.size()) && !m_colourIsAuto[m_state.colour])
         a.colour = m_colours[m_state.colour];
+    a.link = m_state.link;
     return a;
 }
 
@@ -224,6 +243,9 @@ void Reader::text(QStringView s)
         }
         return;
     }
+    case Destination::FieldInstruction:
+        m_fieldInstruction += s;
+        return;
     case Destination::Text:
         if (m_state.hidden)
             return;
@@ -296,8 +318,12 @@ void Reader::closeGroup()
     }
     if (m_stack.empty())
         return;
+    const bool instructionRead = m_state.destination == Destination::FieldInstruction;
     m_state = m_stack.back();
     m_stack.pop_back();
+    // The field's result, a later group of the same field, shows as the link.
+    if (instructionRead && m_state.destination != Destination::FieldInstruction)
+        m_state.link = hyperlinkAddress(std::exchange(m_fieldInstruction, QString()));
     m_skipChars = 0;
     m_groupStart = false;
     m_ignorableNext = false;
@@ -355,6 +381,11 @@ void Reader::controlWord(const QByteArray &word, bool hasParam, int param)
         m_state.destination = Destination::FontTable;
         return;
     }
+    if (word == "fldinst") {
+        m_state.destination = Destination::FieldInstruction;
+        m_fieldInstruction.clear();
+        return;
+    }
     if (word == "colortbl") {
         m_state.destination = Destination::ColourTable;
         m_colours.clear();
@@ -408,6 +439,7 @@ void Reader::controlWord(const QByteArray &word, bool hasParam, int param)
         m_state = GroupState{};
         m_state.destination = keep.destination;
         m_state.unicodeSkip = keep.unicodeSkip;
+        m_state.link = keep.link;
     } else if (word == "b") {
         m_state.bold = !hasParam || param != 0;
     } else if (word == "i") {

@@ -91,6 +91,12 @@ QByteArray writeRtf(const QTextDocument &document)
             if (a.underline)
                 out += "\\ul";
             out += ' ';
+            // A link is a HYPERLINK field whose result is the run's text.
+            if (!a.link.isEmpty()) {
+                out += "{\\field{\\*\\fldinst HYPERLINK \"";
+                appendEscaped(out, QString(a.link).remove(u'"'));
+                out += "\"}{\\fldrslt ";
+            }
             QString text = run.text;
             text.replace(QChar::LineSeparator, u'\n');
             const QStringList parts = text.split(u'\n');
@@ -99,6 +105,8 @@ QByteArray writeRtf(const QTextDocument &document)
                     out += "\\line ";
                 appendEscaped(out, parts[p]);
             }
+            if (!a.link.isEmpty())
+                out += "}}";
         }
         out += "\\par\r\n";
     }

@@ -2,6 +2,8 @@
 
 #include "message/htmlbody.h"
 #include "message/messagedocument.h"
+#include "message/rtf.h"
+#include "sending/historybrowser.h"
 #include "message/textlines.h"
 #include "sending/sendingrun.h"
 #include "store/database.h"
@@ -66,6 +68,16 @@ qint64 writeHistoryRecord(store::AddressBookStore &store, const message::Message
         if (error)
             *error = QString::fromStdString(e.what());
         return 0;
+    }
+    if (message.mode() == ComposeMode::RichHtml && id > 0) {
+        // The column keeps the words; the formatting (and the links) go
+        // beside it, so that the record shows and is sent again as written.
+        const HistoryEntry e{.id = id};
+        QDir(e.folder()).removeRecursively();
+        makeFolder(e.folder());
+        QFile f(e.formattedText());
+        if (f.open(QIODevice::WriteOnly))
+            f.write(message::writeRtf(*message.richText()));
     }
     if (message.mode() == ComposeMode::HtmlFile && id > 0) {
         const QString folder = historyFolder() + QString::number(id) + u'/';

@@ -3,6 +3,7 @@
 #include "common/folders.h"
 #include "sending/history.h"
 #include "message/messagedocument.h"
+#include "message/rtf.h"
 #include "message/textlines.h"
 #include "store/addressbookstore.h"
 #include "store/rowtablemodel.h"
@@ -12,6 +13,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTextDocument>
 
 #include <algorithm>
 
@@ -22,6 +24,14 @@ using namespace kirvane::store;
 QString HistoryEntry::folder() const { return common::historyFolder() + QString::number(id) + u'/'; }
 
 QString HistoryEntry::keptPage() const { return folder() + QStringLiteral("temp_html.html"); }
+
+QString HistoryEntry::formattedText() const { return folder() + QStringLiteral("texte.rtf"); }
+
+bool HistoryEntry::loadFormattedText(QTextDocument *document) const
+{
+    QFile f(formattedText());
+    return f.open(QIODevice::ReadOnly) && message::readRtf(f.readAll(), document);
+}
 
 bool HistoryBrowser::reload(QString *error)
 {
@@ -162,9 +172,10 @@ bool HistoryBrowser::sendAgain(int row, message::MessageDocument &doc, texts::As
         break;
     }
     default:
-        // The words of a formatted record, without their formatting.
-        doc.setMode(message::ComposeMode::RichHtml);
+        // The kept formatted text; the words alone for a record without it.
         doc.setRichPlainText(text);
+        if (!e.loadFormattedText(doc.richText()))
+            doc.setRichPlainText(text);
         break;
     }
     doc.setAttachments(e.attachments);

@@ -12,6 +12,8 @@
 #include <QString>
 #include <QStringList>
 
+class QTextDocument;
+
 namespace kirvane::store {
 class AddressBookStore;
 }
@@ -37,9 +39,16 @@ struct HistoryEntry {
     QString pagePath; // where the page was imported from
     QStringList refused; // recipients the server refused in this segment: "email (code reply)"
 
-    // historique/<id>/ and the page kept in it (HTML-file records).
+    // historique/<id>/ and the page kept in it (HTML-file records), or the
+    // formatted text as RTF (formatted-text records; the texte column holds
+    // its words alone).
     [[nodiscard]] QString folder() const;
     [[nodiscard]] QString keptPage() const;
+    [[nodiscard]] QString formattedText() const;
+    // Reads the kept formatted text of a formatted-text record into document;
+    // false (the document then empty) for a record without one, whose words
+    // alone are in body.
+    bool loadFormattedText(QTextDocument *document) const;
 };
 
 class HistoryBrowser {

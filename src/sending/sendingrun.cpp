@@ -1,4 +1,5 @@
 #include "sending/sendingrun.h"
+#include "common/product.h"
 
 #include "mail/dkimsigner.h"
 #include "mail/mailmessage.h"
@@ -67,7 +68,7 @@ void SendingRun::setProcessEvents(std::function<void()> processEvents)
 
 QString SendingRun::mailerName()
 {
-    return QStringLiteral("Kirvane https://www.kirvane.org");
+    return common::mailerName();
 }
 
 void SendingRun::setState(State s)

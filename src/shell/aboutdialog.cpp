@@ -1,5 +1,6 @@
 #include "shell/aboutdialog.h"
 
+#include "common/product.h"
 #include "shell/icons.h"
 #include "texts/texttable.h"
 #include "ui/buttonlook.h"
@@ -20,10 +21,6 @@ using namespace kirvane::ui;
 namespace {
 using namespace kirvane::texts;
 
-// Not in the text table: a text of this program's own.
-constexpr Bilingual kPublisher{"Éditeur et développement : le projet Kirvane",
-                               "Publisher and developer: the Kirvane project"};
-constexpr const char *kWebAddress = "https://kirvane.example.org/";
 } // namespace
 
 AboutDialog::AboutDialog(const QString &programFolder, const QString &version, QWidget *parent)
@@ -46,7 +43,7 @@ AboutDialog::AboutDialog(const QString &programFolder, const QString &version, Q
     versionValue->setObjectName(QStringLiteral("Label_version"));
     versionValue->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_publisher = new QLabel(this);
-    auto *web = new QLabel(QStringLiteral("<a href=\"%1\">%1</a>").arg(QString::fromLatin1(kWebAddress)), this);
+    auto *web = new QLabel(QStringLiteral("<a href=\"%1\">%1</a>").arg(QString::fromLatin1(common::kProductWebAddress)), this);
     web->setObjectName(QStringLiteral("Label_site"));
     web->setOpenExternalLinks(true); // the desktop's browser
 
@@ -84,7 +81,7 @@ AboutDialog::AboutDialog(const QString &programFolder, const QString &version, Q
 void AboutDialog::applyLanguage(int language)
 {
     m_versionCaption->setText(text(AboutVersion, language));
-    m_publisher->setText(kPublisher.in(language));
+    m_publisher->setText(text(AboutPublisher, language));
     copyLook(m_close, ButtonClose, language);
     copyLook(m_update, ButtonUpdate, language);
 }

@@ -262,7 +262,6 @@ int MainWindow::findNext(const QString &text)
 void MainWindow::showContactsView()
 {
     setUpdatesEnabled(false);
-    m_views.contact->detachGrid();
     showView(1);
     m_views.contact->reloadBooks();
     const bool cleared = m_views.contact->clearForm();

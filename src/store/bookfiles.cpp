@@ -1,5 +1,7 @@
 #include "store/bookfiles.h"
 
+#include "store/nameorder.h"
+
 #include "common/filewriter.h"
 #include "common/folders.h"
 #include "common/textcodec.h"
@@ -186,7 +188,12 @@ std::shared_ptr<Database> BookFiles::openTable(const QString &table, bool create
                           create ? Database::Mode::Create : Database::Mode::ReadWrite);
 }
 
-std::shared_ptr<Database> BookFiles::openBook(const QString &book) const { return Database::open(bookPath(book)); }
+std::shared_ptr<Database> BookFiles::openBook(const QString &book) const
+{
+    auto db = Database::open(bookPath(book));
+    prepareNameOrder(*db);
+    return db;
+}
 
 void BookFiles::remakeFromTemplate(const QString &table) const
 {

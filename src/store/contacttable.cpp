@@ -269,10 +269,12 @@ QList<qint64> ContactTable::copyOrMove(const QString &source, const QList<qint64
         const QPair<QString, QString> name{p.record[F_nom].value.toLower(), p.record[F_prenom].value.toLower()};
         if (names.contains(name) && !decide(TransferConflict::SameName, p.record))
             continue;
-        if (emails.contains(email.toLower()) && !decide(TransferConflict::SameEmail, p.record))
+        // No address is no duplicate: every other contact without one would match.
+        if (!email.isEmpty() && emails.contains(email.toLower()) && !decide(TransferConflict::SameEmail, p.record))
             continue;
         names.insert(name);
-        emails.insert(email.toLower());
+        if (!email.isEmpty())
+            emails.insert(email.toLower());
         chosen.push_back(&p);
     }
     if (chosen.empty())

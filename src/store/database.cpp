@@ -1,5 +1,7 @@
 #include "store/database.h"
 
+#include "store/nameorder.h"
+
 #include <QFileInfo>
 
 #include <sqlite3.h>
@@ -81,6 +83,13 @@ Statement &Statement::bind(int index, qint64 value)
     return *this;
 }
 
+Statement &Statement::bindBlob(int index, const QByteArray &value)
+{
+    if (sqlite3_bind_blob(m_stmt, index, value.constData(), int(value.size()), SQLITE_TRANSIENT) != SQLITE_OK)
+        raise(m_db, QStringLiteral("bind"));
+    return *this;
+}
+
 Statement &Statement::bindNull(int index)
 {
     sqlite3_bind_null(m_stmt, index);
@@ -153,6 +162,7 @@ std::shared_ptr<Database> Database::open(const QString &path, Mode mode)
     const int enc = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
     sqlite3_create_function(db, "lower", 1, enc, nullptr, lowerFn, nullptr, nullptr);
     sqlite3_create_function(db, "upper", 1, enc, nullptr, upperFn, nullptr, nullptr);
+    registerNameOrder(*d);
     // A book read in name order visits its table pages in no order; with the
     // default cache of 2 MB most visits would go back to the file.
     sqlite3_exec(db, "PRAGMA cache_size=-32768", nullptr, nullptr, nullptr);
@@ -160,8 +170,11 @@ std::shared_ptr<Database> Database::open(const QString &path, Mode mode)
         return d;
     QString why = QStringLiteral("no table t");
     try {
-        if (d->prepare(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type='table' AND name='t'")).step())
+        if (d->prepare(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type='table' AND name='t'")).step()) {
+            if (mode != Mode::ReadOnly && d->columns().contains(QStringLiteral("cle_tri"), Qt::CaseInsensitive))
+                keepNameOrder(*d);
             return d;
+        }
     } catch (const StoreError &e) {
         why = QString::fromUtf8(e.what()); // "file is not a database", "database is locked" ...
     }

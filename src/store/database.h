@@ -38,6 +38,7 @@ public:
     Statement &bind(int index, const QString &value); // 1-based
     Statement &bind(int index, qint64 value);
     Statement &bindNull(int index);
+    Statement &bindBlob(int index, const QByteArray &value);
     // Steps once; true when a row is available. Throws StoreError on failure.
     bool step();
     // Runs to completion.

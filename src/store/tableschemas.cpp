@@ -17,8 +17,9 @@ QString bookTableSql()
     QString sql = QStringLiteral("CREATE TABLE t (id INTEGER PRIMARY KEY AUTOINCREMENT");
     for (int k = 1; k < kContactFields; ++k)
         sql += QStringLiteral(", %1 TEXT NOT NULL DEFAULT ''").arg(contactColumns()[k]);
-    sql += QStringLiteral(", nom_annuaire TEXT NOT NULL DEFAULT '');"
-                          "CREATE INDEX t_name ON t(nom COLLATE NOCASE, prenom COLLATE NOCASE);");
+    sql += QStringLiteral(", nom_annuaire TEXT NOT NULL DEFAULT '', cle_tri BLOB);"
+                          "CREATE INDEX t_name ON t(nom COLLATE NOCASE, prenom COLLATE NOCASE);"
+                          "CREATE INDEX t_tri ON t(cle_tri, id);");
     return sql;
 }
 
@@ -33,8 +34,7 @@ QString historyTableSql()
 
 QString nameOrder(bool descending)
 {
-    return descending ? QStringLiteral(" ORDER BY nom COLLATE NOCASE DESC, prenom COLLATE NOCASE DESC, id DESC")
-                      : QStringLiteral(" ORDER BY nom COLLATE NOCASE, prenom COLLATE NOCASE, id");
+    return descending ? QStringLiteral(" ORDER BY cle_tri DESC, id DESC") : QStringLiteral(" ORDER BY cle_tri, id");
 }
 
 QString insertContactSql()

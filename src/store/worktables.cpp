@@ -245,7 +245,11 @@ void WorkTables::load(const QString &table, const QStringList &order, RowTableMo
                                          || words[1].compare(QStringLiteral("desc"), Qt::CaseInsensitive) == 0));
         if (column == known.end() || !directionOk)
             throw StoreError(QStringLiteral("not an order of the table: %1").arg(item).toStdString());
-        terms << *column + (words.size() == 2 ? QLatin1Char(' ') + words[1].toLower() : QString());
+        // Texts in the order of names; the id as a number.
+        const QString collate = column->compare(QLatin1String("id"), Qt::CaseInsensitive) == 0
+                                    ? QString()
+                                    : QStringLiteral(" COLLATE noms");
+        terms << *column + collate + (words.size() == 2 ? QLatin1Char(' ') + words[1].toLower() : QString());
     }
     Statement s = db->prepare(QStringLiteral("SELECT * FROM t") + (terms.isEmpty() ? QString() : QStringLiteral(" ORDER BY ") + terms.join(u',')));
     QStringList columns;

@@ -1,4 +1,5 @@
 #include "subscriptions/syncjob.h"
+#include "common/product.h"
 
 #include "contacts/bookmanager.h"
 #include "mail/pop3client.h"
@@ -27,7 +28,6 @@ using namespace kirvane::texts;
 
 namespace {
 
-constexpr const char *kXMailer = "Kirvane https://kirvane.example.org/";
 
 // The log lines that say what a delivery notice reported.
 QStringList noticeLines(const DeliveryNotice &notice)
@@ -214,7 +214,7 @@ bool SyncJob::forward(mail::MailMessage &msg)
         m_smtp.connectToHost();
         if (!m_smtp.failed() && m_smtp.isConnected()) {
             msg.bodyFormat = mail::BodyFormat::Html;
-            msg.xMailer = QString::fromLatin1(kXMailer);
+            msg.xMailer = common::mailerName();
             m_smtp.sendMessage(msg);
             ok = !m_smtp.failed();
         }

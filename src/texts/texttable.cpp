@@ -451,6 +451,37 @@ constexpr std::array<Pair, EntryCount> kTable{{
     {u"la liste des textes partagés du classeur est endommagée", u"the workbook's list of shared strings is damaged"},  // 363
     {u"%1 caractère(s) de contrôle retiré(s) des valeurs", u"%1 control character(s) left out of the values"},  // 364
     {u"l'en-tête de la table ne correspond pas à la taille du fichier", u"the table's header does not match the file's size"},  // 365
+    // Texts of this program's own: examples and units of the settings window, file
+    // filters, notices, the formatting and link buttons, the preview's heading
+    {u"Ex : Ma lettre d'information", u"e.g. My newsletter"},  // 366
+    {u"Ex : lettre@mon-site.fr", u"e.g. letter@my-site.com"},  // 367
+    {u"Ex : moi@mon-site.fr", u"e.g. me@my-site.com"},  // 368
+    {u"Ex : smtp.mon-fournisseur.fr", u"e.g. smtp.my-provider.com"},  // 369
+    {u"Ex : pop.mon-fournisseur.fr", u"e.g. pop.my-provider.com"},  // 370
+    {u"Ex : inscription_newsletter", u"e.g. newsletter_signup"},  // 371
+    {u"Ex : 25", u"e.g. 25"},  // 372
+    {u"Ex : 110", u"e.g. 110"},  // 373
+    {u"minute(s)", u"minute(s)"},  // 374
+    {u"Ex : inscription@mon-site.fr", u"e.g. signup@my-site.com"},  // 375
+    {u"Ex : https://mon-site.fr/desabonner?adresse=&email&", u"e.g. https://my-site.com/unsubscribe?address=&email&"},  // 376
+    {u"Ex : lettre2026", u"e.g. letter2026"},  // 377
+    {u"Ex : mon-site.fr", u"e.g. my-site.com"},  // 378
+    {u"Fichiers textes (*.txt);;Tous les fichiers (*)", u"Text files (*.txt);;All files (*)"},  // 379
+    {u"Fichier HTML (*.html *.htm);;Tous les fichiers (*)", u"HTML file (*.html *.htm);;All files (*)"},  // 380
+    {u"Messages enregistrés (*.MNL *.mnl)", u"Saved messages (*.MNL *.mnl)"},  // 381
+    {u"L'annuaire « %1 » est endommagé ou illisible : %2", u"The directory \"%1\" is damaged or cannot be read: %2"},  // 382
+    {u"Les messages sont supprimés, mais ces dossiers n'ont pas pu l'être :", u"The messages are deleted, but these folders could not be removed:"},  // 383
+    {u"Éditeur et développement : le projet Kirvane", u"Publisher and developer: the Kirvane project"},  // 384
+    {u"Fichier CSV (*.csv)", u"CSV file (*.csv)"},  // 385
+    {u"G", u"B"},  // 386
+    {u"I", u"I"},  // 387
+    {u"S", u"U"},  // 388
+    {u"Lien", u"Link"},  // 389
+    {u"Faire du texte sélectionné un lien (Ctrl+K)", u"Make the selected text a link (Ctrl+K)"},  // 390
+    {u"Adresse du lien (vide pour l'ôter) :", u"Link address (empty to remove it):"},  // 391
+    {u"Destinataire", u"Recipient"},  // 392
+    {u"Contact %1 sur %2", u"Contact %1 of %2"},  // 393
+    {u"message(s)", u"message(s)"},  // 394
 }};
 
 constexpr std::array<int, 19> kMappingChoices{

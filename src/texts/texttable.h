@@ -1,5 +1,5 @@
 #pragma once
-// The interface text table: 366 numbered entries, each a French text and an
+// The interface text table: 395 numbered entries, each a French text and an
 // English text. Windows are designed with the French texts; at start-up the
 // active language, English, is applied to every window from this table, so the
 // number of an entry and the language index alone decide what is shown.
@@ -61,6 +61,9 @@
 //     the stopped runs' list, the pause countdown, the test send to oneself.
 // 349-365: Import: what the readers say of a file they refuse or of its records they refuse,
 //     where those records stand; the export's note on control characters.
+// 366-394: Texts of this program's own: the settings window's examples and unit, the message
+//     view's file filters, the damaged-book and history folders-left notices, the about box's
+//     publisher, the export's file filter, the formatting and link buttons, the preview's heading.
 // 238-244: Sending run: log lines of refused recipients and invalid addresses, the end-of-run
 //     counts, the settings file not written, a run a crash cut short, its history not written.
 // 319-326, 245-249, 276-280: Settings window TForm_configuration, its security and headers
@@ -99,7 +102,7 @@
 
 namespace kirvane::texts {
 
-inline constexpr int EntryCount = 366;
+inline constexpr int EntryCount = 395;
 
 // Language indexes.
 inline constexpr int French = 1;
@@ -477,6 +480,35 @@ enum Entry : int {
     ImportSharedStringsDamaged = 363,
     ExportControlsDropped = 364,
     ImportHeaderMismatch = 365,
+    SettingsExampleSenderName = 366,
+    SettingsExampleSenderAddress = 367,
+    SettingsExampleRedirection = 368,
+    SettingsExampleSmtpServer = 369,
+    SettingsExamplePopServer = 370,
+    SettingsExampleLogin = 371,
+    SettingsExampleSmtpPort = 372,
+    SettingsExamplePopPort = 373,
+    SettingsMinutes = 374,
+    SettingsExampleSubscriptionAddress = 375,
+    SettingsExampleUnsubscribeUrl = 376,
+    SettingsExampleDkimSelector = 377,
+    SettingsExampleDkimDomain = 378,
+    TextFilesFilter = 379,
+    HtmlFilesFilter = 380,
+    SavedMessagesFilter = 381,
+    BookDamaged = 382,
+    HistoryFoldersLeft = 383,
+    AboutPublisher = 384,
+    CsvFileFilter = 385,
+    BoldButton = 386,
+    ItalicButton = 387,
+    UnderlineButton = 388,
+    LinkButton = 389,
+    LinkHint = 390,
+    LinkAddress = 391,
+    PreviewRecipient = 392,
+    PreviewPosition = 393,
+    SettingsMessagesUnit = 394,
     MenuNextMessage = ButtonNext,
     MenuSendAgain = ButtonSendAgain,
 };

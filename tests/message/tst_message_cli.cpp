@@ -57,7 +57,7 @@ private Q_SLOTS:
         QVERIFY(cli({"message", "make", file("rich"), "--rtf", data("libreoffice.rtf"), "--subject", "S"}).code == 0);
         const Run rich = cli({"message", "render", file("rich.MNL")});
         QCOMPARE(rich.code, 0);
-        QVERIFY(rich.out.contains("<font Color =\"000000\" size =\"4\" Face =\"DejaVu Serif\">Hello <b>bold</b>"));
+        QVERIFY(rich.out.contains("<font Color =\"#000000\" size =\"4\" Face =\"DejaVu Serif\">Hello <b>bold</b>"));
         QVERIFY(rich.out.endsWith("</font>\n<br>\n</body>\n</html>\n"));
     }
 

@@ -523,11 +523,11 @@ private Q_SLOTS:
         const QStringList head = {
             "<html>", "<head>", "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=iso-8859-1\">",
             "</head>", "<body bgcolor=\"#FFFFFF\">",
-            "<font Color =\"000000\" size =\"3\" Face =\"Arial\">Hi &name&<br>", "</font>"};
+            "<font Color =\"#000000\" size =\"3\" Face =\"Arial\">Hi &name&<br>", "</font>"};
         QCOMPARE(preparedBody(doc, BodyPurpose::Sending), head + QStringList({"<br>", "</body>", "</html>"}));
         QCOMPARE(preparedBody(doc, BodyPurpose::Preview), head + QStringList({"</body>", "</html>"}));
         QVERIFY(previewLines(doc, anneMartin()).contains(
-            QStringLiteral("<font Color =\"000000\" size =\"3\" Face =\"Arial\">Hi Martin<br>")));
+            QStringLiteral("<font Color =\"#000000\" size =\"3\" Face =\"Arial\">Hi Martin<br>")));
 
         ScriptedQuestions ask;
         ask.answers = {true};

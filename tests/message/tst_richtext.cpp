@@ -92,12 +92,12 @@ private Q_SLOTS:
         CharAttributes odd = a;
         odd.colour = qRgb(0x12, 0x34, 0x56);
 
-        const QString open = QStringLiteral("<font Color =\"000000\" size =\"3\" Face =\"Arial\">");
+        const QString open = QStringLiteral("<font Color =\"#000000\" size =\"3\" Face =\"Arial\">");
         QTest::newRow("bold in the middle of a line")
             << std::vector<Run>{{"a", a}, {"b", bold}} << QStringList{open + "a<b>b<br>", "</font>"};
         QTest::newRow("a colour change reopens the font tag with the colour alone")
             << std::vector<Run>{{"a", a}, {"b", red}}
-            << QStringList{open + "a</font><font Color =\"FF0000\">b<br>", "</font>"};
+            << QStringList{open + "a</font><font Color =\"#FF0000\">b<br>", "</font>"};
         QTest::newRow("size and face change together")
             << std::vector<Run>{{"a", a}, {"b", times12}}
             << QStringList{open + "a</font><font size =\"4\" Face =\"Times\">b<br>", "</font>"};
@@ -108,18 +108,26 @@ private Q_SLOTS:
             << std::vector<Run>{{"i", iu}, {"n", a}} << QStringList{"<i><u>" + open + "i</i></u>n<br>", "</font>"};
         QTest::newRow("colour digits in red, green, blue order")
             << std::vector<Run>{{"c", odd}}
-            << QStringList{"<font Color =\"123456\" size =\"3\" Face =\"Arial\">c<br>", "</font>"};
-        // What was typed shows as typed; only placeholder words stay, to be filled.
-        QTest::newRow("typed markup is text, placeholders stay")
+            << QStringList{"<font Color =\"#123456\" size =\"3\" Face =\"Arial\">c<br>", "</font>"};
+        // What was typed goes into the page as typed: markup typed into the
+        // message is markup, and placeholder words stay whole to be filled.
+        QTest::newRow("typed markup is markup, placeholders stay")
             << std::vector<Run>{{"<a href=\"&url&\">&name&</a>", a}}
-            << QStringList{open + "&lt;a href=&quot;&url&&quot;&gt;&name&&lt;/a&gt;<br>", "</font>"};
-        QTest::newRow("comparisons and ampersands typed in a sentence")
-            << std::vector<Run>{{"Price < 5 & x > 3 <b>not bold</b>", a}}
-            << QStringList{open + "Price &lt; 5 &amp; x &gt; 3 &lt;b&gt;not bold&lt;/b&gt;<br>", "</font>"};
-        QTest::newRow("a French placeholder and an ampersand that is none")
-            << std::vector<Run>{{"R&D &prenom& &nom", a}} << QStringList{open + "R&amp;D &prenom& &amp;nom<br>", "</font>"};
+            << QStringList{open + "<a href=\"&url&\">&name&</a><br>", "</font>"};
+        QTest::newRow("typed bold tags")
+            << std::vector<Run>{{"x <b>bold</b> & y", a}} << QStringList{open + "x <b>bold</b> & y<br>", "</font>"};
         QTest::newRow("a placeholder across a change of style stays whole")
-            << std::vector<Run>{{"&na", a}, {"me& <", bold}} << QStringList{open + "&na<b>me& &lt;<br>", "</font>"};
+            << std::vector<Run>{{"&na", a}, {"me&", bold}} << QStringList{open + "&na<b>me&<br>", "</font>"};
+        CharAttributes link = a;
+        link.link = QStringLiteral("https://example.org/?a=1&b=&email&\"x");
+        QTest::newRow("a link made with the link command")
+            << std::vector<Run>{{"see ", a}, {"our site", link}, {" now", a}}
+            << QStringList{open + "see <a href=\"https://example.org/?a=1&b=&email&%22x\">our site</a> now<br>",
+                           "</font>"};
+        QTest::newRow("a link over two lines is closed on each")
+            << std::vector<Run>{{"a\nb", link}}
+            << QStringList{open + "<a href=\"https://example.org/?a=1&b=&email&%22x\">a</a><br>",
+                           "<a href=\"https://example.org/?a=1&b=&email&%22x\">b</a><br>", "</font>"};
         QTest::newRow("an empty paragraph is a line of its own")
             << std::vector<Run>{{"a\n\nb", a}} << QStringList{open + "a<br>", "<br>", "b<br>", "</font>"};
         QTest::newRow("empty editor") << std::vector<Run>{} << QStringList{"</font>"};

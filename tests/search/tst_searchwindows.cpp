@@ -97,6 +97,10 @@ private Q_SLOTS:
         QCOMPARE(column(results->model(), 5), QStringList({"a", "a", "b"}));
         QCOMPARE(column(results->model(), 0), QStringList({"Dupont", "DUPONT", "dupont"}));
         QCOMPARE(results->headerItem()->text(5), QStringLiteral("Directory"));
+        // The open button shows a picture any machine has, not a character
+        // its fonts may lack.
+        QVERIFY(!child<QToolButton>(w, "btn_voir_contact")->icon().isNull());
+        QVERIFY(child<QToolButton>(w, "btn_voir_contact")->text().isEmpty());
         results->sortByColumn(1, Qt::AscendingOrder);
         QCOMPARE(column(results->model(), 1), QStringList({"Jean", "Luc", "Marie"}));
 
@@ -221,6 +225,48 @@ private Q_SLOTS:
         openDuplicatesWindow(f.store, asker, view.hook(), &parent);
         child<QPushButton>(w, "Btn_Annuler")->click();
         QCOMPARE(view.calls.last(), QStringLiteral("reopen a"));
+    }
+
+    // Names in the order the language gives them, not by character code:
+    // accented capitals among their letter, an apostrophe no obstacle, letter
+    // case no matter; in the search results sorted by a heading and in the
+    // duplicates found.
+    void namesInTheOrderOfTheLanguage()
+    {
+        const QStringList names = {"Vincent", "Öztürk", "Zola", "Élie", "durand", "Écuyer", "D’Souza", "Ortiz"};
+        const QStringList ordered = {"D’Souza", "durand", "Écuyer", "Élie", "Ortiz", "Öztürk", "Vincent", "Zola"};
+        BooksFixture f;
+        f.book(QStringLiteral("a"), {});
+        f.book(QStringLiteral("b"), {});
+        for (const QString &book : {QStringLiteral("a"), QStringLiteral("b")})
+            for (const QString &n : names) {
+                store::ContactRecord c = store::emptyContact();
+                c[store::F_nom].value = n;
+                c[store::F_ville].value = QStringLiteral("Lyon");
+                (void)f.store.contacts().addContact(c, book);
+            }
+        ViewCalls view;
+        QWidget parent;
+        SearchWindow *search = openSearchWindow(f.store, view.hook(), &parent);
+        tick(search, {"a"});
+        child<QLineEdit>(search, "Edit_ville")->setText(QStringLiteral("Lyon"));
+        child<QPushButton>(search, "Btn_Valider")->click();
+        auto *results = child<QTreeWidget>(search, "list_contact");
+        results->header()->setSortIndicator(0, Qt::AscendingOrder);
+        QCOMPARE(column(results->model(), 0), ordered);
+        search->close();
+
+        texts::ScriptedAsker asker;
+        DuplicatesWindow *w = openDuplicatesWindow(f.store, asker, view.hook(), &parent);
+        QSignalSpy finished(&w->sweep(), &DuplicateSweep::finished);
+        tick(w, {"a", "b"});
+        child<QCheckBox>(w, "Chk_nom")->setChecked(true);
+        child<QPushButton>(w, "Btn_Valider")->click();
+        QVERIFY(finished.wait(30000));
+        QStringList twice;
+        for (const QString &n : ordered)
+            twice << n << n;
+        QCOMPARE(column(child<QTableView>(w, "list_contact")->model(), 1), twice);
     }
 
     void aSweepCanBeCancelledFromTheWindow()

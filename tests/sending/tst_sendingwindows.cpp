@@ -74,6 +74,19 @@ private Q_SLOTS:
         window.applyLanguage(texts::English);
         window.show();
         QCOMPARE(window.windowTitle(), QStringLiteral("Email configuration parameters"));
+        // Examples and units in the language applied, French again in French.
+        auto labels = [&window] {
+            QStringList texts;
+            for (const QLabel *l : window.findChildren<QLabel *>())
+                texts << l->text();
+            return texts;
+        };
+        QVERIFY(labels().contains(QStringLiteral("e.g. My newsletter")));
+        QVERIFY(labels().contains(QStringLiteral("minute(s)")));
+        QVERIFY2(!labels().join(u'|').contains(QStringLiteral("Ex :")), qPrintable(labels().join(u'|')));
+        window.applyLanguage(texts::French);
+        QVERIFY(labels().contains(QStringLiteral("Ex : Ma lettre d'information")));
+        window.applyLanguage(texts::English);
 
         auto *proxy = child<QCheckBox>(&window, "CheckBox1");
         QVERIFY(!child<QLineEdit>(&window, "Edit7")->isEnabled());

@@ -1,6 +1,7 @@
 // The about box: the version shown, and the update command that hands over
 // to an updater lying in the program's folder.
 
+#include "sending/sendingrun.h"
 #include "shell/aboutdialog.h"
 
 #include <QFile>
@@ -29,6 +30,15 @@ void TestAboutBox::showsTheVersion()
     box.applyLanguage(2);
     QCOMPARE(box.findChild<QPushButton *>("Btn_Fermer")->text(), QStringLiteral("Close"));
     QCOMPARE(box.findChild<QPushButton *>("btn_Mettre_a_jour")->text(), QStringLiteral("Update"));
+    // The publisher in the language applied, and the one web address of the
+    // product, which every message sent names too.
+    QStringList shown;
+    for (const QLabel *l : box.findChildren<QLabel *>())
+        shown << l->text();
+    QVERIFY2(shown.contains(QStringLiteral("Publisher and developer: the Kirvane project")), qPrintable(shown.join(u'|')));
+    const QString site = box.findChild<QLabel *>("Label_site")->text();
+    QVERIFY2(site.contains(QStringLiteral(">https://kirvane.example.org/<")), qPrintable(site));
+    QCOMPARE(kirvane::sending::SendingRun::mailerName(), QStringLiteral("Kirvane https://kirvane.example.org/"));
 }
 
 void TestAboutBox::update_data()

@@ -166,8 +166,8 @@ void TestMainWindow::viewButtons_data()
     QTest::addColumn<QString>("button");
     QTest::addColumn<int>("view");
     QTest::addColumn<QStringList>("calls");
-    QTest::newRow("contacts: grid emptied, books reloaded, form cleared")
-        << "Btn_Contact" << 1 << QStringList{"detachGrid", "reloadBooks", "clearForm"};
+    QTest::newRow("contacts: books reloaded, form cleared")
+        << "Btn_Contact" << 1 << QStringList{"reloadBooks", "clearForm"};
     QTest::newRow("address books: list reloaded") << "Btn_Annuaire" << 2 << QStringList{"reloadBooks"};
     QTest::newRow("message: nothing else") << "Btn_Message" << 3 << QStringList{};
     QTest::newRow("history: opened") << "Btn_historique" << 4 << QStringList{"openHistory"};

@@ -309,10 +309,31 @@ bool ContactsView::clearForm()
 
 void ContactsView::reloadBooks()
 {
-    const QSignalBlocker block(m_books);
-    m_books->clear();
-    m_books->addItems(m_store ? m_store->listBooks() : QStringList());
-    m_books->setCurrentIndex(-1);
+    const QStringList books = m_store ? m_store->listBooks() : QStringList();
+    // The book to show: one made since the list was last read, else the one
+    // chosen before (while it still exists), else the only book.
+    QString choose;
+    if (m_booksRead)
+        for (const QString &b : books)
+            if (!m_knownBooks.contains(b))
+                choose = b;
+    const QString chosen = m_attached ? m_books->currentText() : QString();
+    if (choose.isEmpty() && !chosen.isEmpty() && books.contains(chosen))
+        choose = chosen;
+    if (choose.isEmpty() && books.size() == 1)
+        choose = books.first();
+    m_knownBooks = books;
+    m_booksRead = true;
+    {
+        const QSignalBlocker block(m_books);
+        m_books->clear();
+        m_books->addItems(books);
+        m_books->setCurrentIndex(-1);
+    }
+    if (choose.isEmpty())
+        detachGrid();
+    else
+        chooseBook(choose);
 }
 
 void ContactsView::detachGrid()
@@ -352,10 +373,7 @@ void ContactsView::sayUnreadable(const QString &book, const QString &reason)
 {
     if (!m_asker)
         return;
-    const QString format = m_language == French
-                               ? QStringLiteral("L'annuaire « %1 » est endommagé ou illisible : %2")
-                               : QStringLiteral("The directory \"%1\" is damaged or cannot be read: %2");
-    m_asker->ask(DialogKind::Error, format.arg(book, reason));
+    m_asker->ask(DialogKind::Error, text(BookDamaged, m_language).arg(book, reason));
 }
 
 void ContactsView::reopenBook(const QString &book)

@@ -15,6 +15,8 @@
 #include "store/contactrecord.h"
 #include "ui/views.h"
 
+#include <QStringList>
+
 #include <array>
 #include <functional>
 #include <memory>
@@ -47,6 +49,8 @@ public:
     void connectCommands(ui::Commands &commands) override;
     void applyLanguage(int language) override;
     bool clearForm() override;
+    // Lists the books again and keeps showing the chosen one; a book made
+    // since the last listing, or the only book, becomes the chosen one.
     void reloadBooks() override;
     void detachGrid() override;
     void saveContact() override;
@@ -105,6 +109,9 @@ private:
     bool m_adding = false;
     bool m_descending = false;
     bool m_attached = false;
+    // The books as last listed, to tell a book made since.
+    QStringList m_knownBooks;
+    bool m_booksRead = false;
 
     QWidget *m_leftPanel;
     QLabel *m_booksHeading;

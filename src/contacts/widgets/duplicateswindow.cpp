@@ -123,9 +123,7 @@ DuplicatesWindow::DuplicatesWindow(store::AddressBookStore &store, texts::Asker 
     m_deleteOne->setObjectName(QStringLiteral("Btn_Supprimer"));
     m_deleteOthers = new QPushButton(this);
     m_deleteOthers->setObjectName(QStringLiteral("btn_supprimer_tout"));
-    m_open = new QToolButton(this);
-    m_open->setObjectName(QStringLiteral("btn_voir_contact"));
-    m_open->setText(QStringLiteral("👤"));
+    m_open = openContactButton(this);
 
     auto *right = new QVBoxLayout;
     right->addLayout(criteria);

@@ -1,6 +1,7 @@
 #include "contacts/widgets/searchwindow.h"
 
 #include "store/addressbookstore.h"
+#include "store/nameorder.h"
 #include "texts/texttable.h"
 
 #include <QApplication>
@@ -31,6 +32,20 @@ QToolButton *toolButton(const char *name, const QString &text, QWidget *parent)
     b->setText(text);
     return b;
 }
+
+// A row of the results: names compare as the language orders them, the id
+// as a number.
+class ResultItem : public QTreeWidgetItem {
+public:
+    bool operator<(const QTreeWidgetItem &other) const override
+    {
+        const int column = treeWidget() ? treeWidget()->sortColumn() : 0;
+        if (column == ColId)
+            return text(ColId).toLongLong() < other.text(ColId).toLongLong();
+        const int c = store::compareNames(text(column), other.text(column));
+        return c != 0 ? c < 0 : text(ColId).toLongLong() < other.text(ColId).toLongLong();
+    }
+};
 
 } // namespace
 
@@ -73,7 +88,7 @@ SearchWindow::SearchWindow(store::AddressBookStore &store, ContactsViewHook hook
     m_ok->setDefault(true);
     m_cancel = new QPushButton(this);
     m_cancel->setObjectName(QStringLiteral("Btn_Annuler"));
-    m_open = toolButton("btn_voir_contact", QStringLiteral("👤"), this);
+    m_open = openContactButton(this);
     m_delete = toolButton("SpeedButton3", QStringLiteral("✖"), this);
 
     auto *right = new QVBoxLayout;
@@ -136,7 +151,7 @@ void SearchWindow::search()
 
 void SearchWindow::addRow(const SearchHit &hit)
 {
-    auto *item = new QTreeWidgetItem;
+    auto *item = new ResultItem;
     item->setText(ColNom, hit.nom);
     item->setText(ColPrenom, hit.prenom);
     item->setText(ColSociete, hit.societe);

@@ -5,11 +5,23 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
+#include <QIcon>
 #include <QPushButton>
+#include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
 
 namespace kirvane::contacts {
+
+QToolButton *openContactButton(QWidget *parent)
+{
+    auto *b = new QToolButton(parent);
+    b->setObjectName(QStringLiteral("btn_voir_contact"));
+    b->setIcon(QIcon::fromTheme(QStringLiteral("x-office-address-book"),
+                                b->style()->standardIcon(QStyle::SP_FileDialogContentsView)));
+    b->setIconSize(QSize(20, 20));
+    return b;
+}
 
 BookTickList::BookTickList(const char *headingName, const char *tickAllName, const char *untickAllName,
                            QWidget *parent)

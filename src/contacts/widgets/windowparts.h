@@ -36,6 +36,10 @@ private:
     QToolButton *m_tickAll, *m_untickAll;
 };
 
+// The "open the selected contact" button of both windows: a picture (the
+// desktop's, else one the style draws), which every machine can show.
+[[nodiscard]] QToolButton *openContactButton(QWidget *parent);
+
 // Books beside the criteria, the result list below, then the row commands on
 // the left and OK and Cancel on the right.
 void layOutWindow(QWidget *window, QWidget *books, QLayout *criteria, QWidget *results,

@@ -23,7 +23,7 @@ bool exportWithDialog(QWidget *parent, const store::BookFiles &files, const QStr
         QFileDialog dialog(parent);
         dialog.setObjectName(QStringLiteral("sd_exporter_csv"));
         dialog.setAcceptMode(QFileDialog::AcceptSave);
-        dialog.setNameFilter(QStringLiteral("Fichier CSV (*.csv)"));
+        dialog.setNameFilter(texts::text(texts::CsvFileFilter));
         dialog.setDefaultSuffix(QStringLiteral("csv"));
         if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
             path = dialog.selectedFiles().first();

@@ -1,8 +1,10 @@
 #pragma once
-// The button row of the message view's small windows: named buttons, right
-// aligned, the first one the default.
+// The parts of the small windows of the message and history views: named
+// labels and buttons, and the button row, right aligned, the first button the
+// default.
 
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QPushButton>
 
 #include <initializer_list>
@@ -14,6 +16,14 @@ inline QPushButton *dialogButton(const char *objectName, QWidget *parent)
     auto *b = new QPushButton(parent);
     b->setObjectName(QString::fromLatin1(objectName));
     return b;
+}
+
+// A label found by its objectName.
+inline QLabel *namedLabel(const char *objectName, QWidget *parent)
+{
+    auto *l = new QLabel(parent);
+    l->setObjectName(QString::fromLatin1(objectName));
+    return l;
 }
 
 inline QHBoxLayout *buttonRow(std::initializer_list<QPushButton *> buttons)

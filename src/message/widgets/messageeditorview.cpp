@@ -14,7 +14,6 @@
 #include "message/widgets/rememberedstate.h"
 #include "message/widgets/replacedialog.h"
 #include "texts/texttable.h"
-#include "ui/bilingual.h"
 #include "ui/buttonlook.h"
 #include "ui/messagedialog.h"
 #include "store/addressbookstore.h"
@@ -27,6 +26,7 @@
 #include <QFileInfo>
 #include <QFontComboBox>
 #include <QHBoxLayout>
+#include <QInputDialog>
 #include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
@@ -51,12 +51,6 @@ using namespace kirvane::texts;
 using namespace kirvane::ui;
 
 namespace {
-
-// The chooser filters, texts of this program's own.
-constexpr Bilingual kTextFiles{"Fichiers textes (*.txt);;Tous les fichiers (*)", "Text files (*.txt);;All files (*)"};
-constexpr Bilingual kHtmlFiles{"Fichier HTML (*.html *.htm);;Tous les fichiers (*)",
-                               "HTML file (*.html *.htm);;All files (*)"};
-constexpr const char *kSavedMessages = "*.MNL (*.MNL *.mnl)";
 
 // The colour list: the sixteen colours every mail program shows alike.
 constexpr QRgb kColours[] = {0x000000, 0x800000, 0x008000, 0x808000, 0x000080, 0x800080, 0x008080, 0x808080,
@@ -114,25 +108,31 @@ MessageEditorView::MessageEditorView(AddressBookStore *store, QWidget *parent)
     chooseFile = [this](FileChoice choice, const QString &folder) -> QStringList {
         switch (choice) {
         case FileChoice::OpenMessage: {
-            const QString path = QFileDialog::getOpenFileName(this, QString(), folder, QString::fromLatin1(kSavedMessages));
+            const QString path = QFileDialog::getOpenFileName(this, QString(), folder, text(SavedMessagesFilter, m_language));
             return path.isEmpty() ? QStringList() : QStringList(path);
         }
         case FileChoice::SaveMessage: {
             // The view asks its own overwrite question.
-            const QString path = QFileDialog::getSaveFileName(this, QString(), folder, QString::fromLatin1(kSavedMessages),
+            const QString path = QFileDialog::getSaveFileName(this, QString(), folder, text(SavedMessagesFilter, m_language),
                                                               nullptr, QFileDialog::DontConfirmOverwrite);
             return path.isEmpty() ? QStringList() : QStringList(path);
         }
         case FileChoice::ImportText:
         case FileChoice::ImportHtml: {
-            const Bilingual &filter = choice == FileChoice::ImportText ? kTextFiles : kHtmlFiles;
-            const QString path = QFileDialog::getOpenFileName(this, QString(), folder, filter.in(m_language));
+            const int filter = choice == FileChoice::ImportText ? TextFilesFilter : HtmlFilesFilter;
+            const QString path = QFileDialog::getOpenFileName(this, QString(), folder, text(filter, m_language));
             return path.isEmpty() ? QStringList() : QStringList(path);
         }
         case FileChoice::Attach:
             return QFileDialog::getOpenFileNames(this, QString(), folder);
         }
         return {};
+    };
+    askLinkAddress = [this](const QString &current) -> std::optional<QString> {
+        bool ok = false;
+        const QString address = QInputDialog::getText(this, text(LinkButton, m_language), text(LinkAddress, m_language),
+                                                      QLineEdit::Normal, current, &ok);
+        return ok ? std::optional<QString>(address.trimmed()) : std::nullopt;
     };
     buildWidgets();
     connectDocument();
@@ -252,6 +252,7 @@ void MessageEditorView::buildWidgets()
     m_replaceDialog = new ReplaceDialog(this);
     m_chooser = new BookChooserDialog(this);
     m_previewDialog = new PreviewDialog(this);
+    connect(m_previewDialog, &PreviewDialog::stepRequested, this, &MessageEditorView::showPreviewStep);
 
     connect(m_htmlMode, &QPushButton::clicked, this, &MessageEditorView::switchToRich);
     connect(m_textMode, &QPushButton::clicked, this, &MessageEditorView::switchToPlain);
@@ -290,6 +291,8 @@ void MessageEditorView::buildWidgets()
     shortcut(QKeySequence::Bold, m_bold);
     shortcut(QKeySequence::Italic, m_italic);
     shortcut(QKeySequence::Underline, m_underline);
+    auto *link = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_K), m_rich, nullptr, nullptr, Qt::WidgetShortcut);
+    connect(link, &QShortcut::activated, this, &MessageEditorView::editLink);
     for (QWidget *editor : {static_cast<QWidget *>(m_rich), static_cast<QWidget *>(m_plain)}) {
         auto *redo = new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), editor, nullptr, nullptr,
                                    Qt::WidgetShortcut);
@@ -326,6 +329,13 @@ void MessageEditorView::buildFormatTools(QWidget *bar)
     m_bold = styleButton("Btn_gras", "G", CharStyle::Bold);
     m_italic = styleButton("Btn_italique", "I", CharStyle::Italic);
     m_underline = styleButton("Btn_souligne", "S", CharStyle::Underline);
+    m_link = new QToolButton(m_formatTools);
+    m_link->setObjectName(QStringLiteral("Btn_lien"));
+    m_link->setFocusPolicy(Qt::NoFocus);
+    m_link->setIcon(QIcon::fromTheme(QStringLiteral("insert-link")));
+    m_link->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    connect(m_link, &QToolButton::clicked, this, &MessageEditorView::editLink);
+    layout->addWidget(m_link);
 
     m_font = new QFontComboBox(m_formatTools);
     m_font->setObjectName(QStringLiteral("FontName"));
@@ -408,6 +418,11 @@ void MessageEditorView::applyLanguage(int language)
     m_bold->setToolTip(text(BoldHint, language));
     m_italic->setToolTip(text(ItalicHint, language));
     m_underline->setToolTip(text(UnderlineHint, language));
+    m_bold->setText(text(BoldButton, language));
+    m_italic->setText(text(ItalicButton, language));
+    m_underline->setText(text(UnderlineButton, language));
+    m_link->setText(text(LinkButton, language));
+    m_link->setToolTip(text(LinkHint, language));
     m_destinationLabel->setText(text(RecipientBooksCaption, language));
     m_exclusionLabel->setText(text(ExcludedBooksCaption, language));
     m_attachmentLabel->setText(text(AttachedFiles, language));
@@ -626,14 +641,27 @@ void MessageEditorView::preview()
 {
     if (!m_store)
         return;
-    const bool books = !m_document->destinationBooks().isEmpty();
-    if (books)
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-    const QString page = buildPreview(*m_document, *m_store, *m_questions);
-    if (books)
-        QApplication::restoreOverrideCursor();
-    if (!page.isEmpty())
-        m_previewDialog->showPage(page);
+    if (m_document->destinationBooks().isEmpty()) {
+        (void)buildPreview(*m_document, *m_store, *m_questions); // says why there is nothing to show
+        return;
+    }
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    m_recipients = std::make_unique<PreviewRecipients>(*m_store, m_document->destinationBooks());
+    showPreviewStep(0);
+    QApplication::restoreOverrideCursor();
+}
+
+void MessageEditorView::showPreviewStep(int step)
+{
+    if (!m_recipients)
+        return;
+    if (step > 0)
+        (void)m_recipients->next();
+    else if (step < 0)
+        (void)m_recipients->previous();
+    const PreviewPage page = writePreview(*m_document, m_recipients->current());
+    if (!page.path.isEmpty())
+        m_previewDialog->showPreview(page, m_recipients->position(), m_recipients->count());
 }
 
 void MessageEditorView::insertPlaceholder(const QString &word)
@@ -727,6 +755,19 @@ void MessageEditorView::rememberFolder(FileChoice choice, const QStringList &pat
 {
     if (!paths.isEmpty())
         remembered::setFolderOf(folderKey(choice), paths.first());
+}
+
+void MessageEditorView::editLink()
+{
+    if (m_document->mode() != ComposeMode::RichHtml || !askLinkAddress)
+        return;
+    QTextCursor cursor = m_rich->textCursor();
+    const std::optional<QString> address = askLinkAddress(linkAt(cursor));
+    if (!address)
+        return;
+    setLink(cursor, *address);
+    m_rich->setTextCursor(cursor);
+    m_rich->setFocus();
 }
 
 } // namespace kirvane::message

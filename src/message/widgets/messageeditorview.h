@@ -19,6 +19,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 #include <memory>
 
 class QAbstractButton;
@@ -48,6 +49,7 @@ class FindDialog;
 class HtmlView;
 class MessageDocument;
 class PreviewDialog;
+class PreviewRecipients;
 class ReplaceDialog;
 
 class MessageEditorView : public ui::MessageView {
@@ -96,6 +98,12 @@ public:
     // Returns the chosen path(s) or none: Attach may return several, the
     // others one. folder is where the chooser starts.
     std::function<QStringList(FileChoice, const QString &folder)> chooseFile;
+    // The link command asks the address here, given the current one; an
+    // empty answer removes the link, no answer (nullopt) changes nothing.
+    std::function<std::optional<QString>(const QString &current)> askLinkAddress;
+    // Link (Ctrl+K): the selection, or the link the caret is in, becomes a
+    // link to the address asked.
+    void editLink();
 
     [[nodiscard]] HtmlView *htmlView() const { return m_html; }
     [[nodiscard]] PreviewDialog *previewDialog() const { return m_previewDialog; }
@@ -113,6 +121,8 @@ private:
     void syncModeButtons();
     void refreshLists();
     void refreshFormatTools();
+    // Shows the preview of the recipient one step (-1, 0, +1) from the one shown.
+    void showPreviewStep(int step);
     void search(const QString &text);
     void replaceOnce(const QString &text, const QString &replacement);
     void replaceAll(const QString &text, const QString &replacement);
@@ -141,6 +151,7 @@ private:
     QToolButton *m_bold = nullptr;
     QToolButton *m_italic = nullptr;
     QToolButton *m_underline = nullptr;
+    QToolButton *m_link = nullptr;
     QFontComboBox *m_font = nullptr;
     QSpinBox *m_size = nullptr;
     QComboBox *m_colour = nullptr;
@@ -172,6 +183,7 @@ private:
     ReplaceDialog *m_replaceDialog = nullptr;
     BookChooserDialog *m_chooser = nullptr;
     PreviewDialog *m_previewDialog = nullptr;
+    std::unique_ptr<PreviewRecipients> m_recipients;
 };
 
 } // namespace kirvane::message

@@ -3,13 +3,13 @@
 
 #include "common/folders.h"
 #include "message/textlines.h"
+#include "message/widgets/dialogbuttons.h"
 #include "message/widgets/htmlview.h"
 #include "message/widgets/messageeditorview.h"
 #include "store/addressbookstore.h"
 #include "store/database.h"
 #include "store/rowtablemodel.h"
 #include "texts/texttable.h"
-#include "ui/bilingual.h"
 #include "ui/messagedialog.h"
 #include "ui/textformat.h"
 
@@ -29,26 +29,19 @@ namespace {
 // The subjects column of the history table.
 constexpr int kSubjectColumn = 1;
 
-// Not in the text table: a text of this program's own.
-constexpr ui::Bilingual kFoldersLeft{"Les messages sont supprimés, mais ces dossiers n'ont pas pu l'être :",
-                                     "The messages are deleted, but these folders could not be removed:"};
-
-QLabel *caption(const char *name, QWidget *parent)
-{
-    auto *l = new QLabel(parent);
-    l->setObjectName(QString::fromLatin1(name));
-    return l;
-}
-
 } // namespace
 
 HistoryFrame::HistoryFrame(store::AddressBookStore &store, message::MessageEditorView *editor, QWidget *parent)
     : ui::HistoryView(parent), m_store(store), m_editor(editor), m_browser(store)
 {
-    m_listCaption = caption("Label_liste_sujets", this);
+    m_listCaption = message::namedLabel("Label_liste_sujets", this);
     m_list = new QListView(this);
     m_list->setObjectName(QStringLiteral("DBGrid_historique"));
     m_list->setModel(m_store.historyModel());
+    // A list view ignores a column the model does not have yet: the history is
+    // read later, so the column is set again each time it is (re)read.
+    connect(m_store.historyModel(), &QAbstractItemModel::modelReset, m_list,
+            [this] { m_list->setModelColumn(kSubjectColumn); });
     m_list->setModelColumn(kSubjectColumn);
     m_list->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -63,23 +56,23 @@ HistoryFrame::HistoryFrame(store::AddressBookStore &store, message::MessageEdito
         }
     });
 
-    m_subjectCaption = caption("Label_sujet", this);
-    m_subject = caption("Edit_sujet", this);
+    m_subjectCaption = message::namedLabel("Label_sujet", this);
+    m_subject = message::namedLabel("Edit_sujet", this);
     m_subject->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    m_dateCaption = caption("Label_date", this);
-    m_date = caption("Edit_date", this);
-    m_booksCaption = caption("Label_annuaires", this);
+    m_dateCaption = message::namedLabel("Label_date", this);
+    m_date = message::namedLabel("Edit_date", this);
+    m_booksCaption = message::namedLabel("Label_annuaires", this);
     m_books = new QListWidget(this);
     m_books->setObjectName(QStringLiteral("Lst_annuaires"));
-    m_filesCaption = caption("Label_fichiers", this);
+    m_filesCaption = message::namedLabel("Label_fichiers", this);
     m_files = new QListWidget(this);
     m_files->setObjectName(QStringLiteral("Lst_fichiers"));
-    m_refusedCaption = caption("Label_refuses", this);
+    m_refusedCaption = message::namedLabel("Label_refuses", this);
     m_refused = new QListWidget(this);
     m_refused->setObjectName(QStringLiteral("Lst_refuses"));
     m_refusedCaption->hide();
     m_refused->hide();
-    m_textCaption = caption("Label_texte", this);
+    m_textCaption = message::namedLabel("Label_texte", this);
     m_text = new QTextEdit(this);
     m_text->setObjectName(QStringLiteral("Memo_texte"));
     m_text->setReadOnly(true);
@@ -189,7 +182,8 @@ void HistoryFrame::showCurrent()
     m_page->hide();
     m_text->show();
     ui::resetTextFormatting(m_text);
-    m_text->setPlainText(e.body);
+    if (e.mode != 1 || !e.loadFormattedText(m_text->document()))
+        m_text->setPlainText(e.body);
     if (e.id == 0) {
         // No record: the empty page, as after deleting the last one.
         m_text->hide();
@@ -228,7 +222,7 @@ void HistoryFrame::deleteSelected()
         if (!d.done)
             return;
         if (!d.foldersLeft.isEmpty())
-            asker().inform(kFoldersLeft.in(texts::ActiveLanguage) + u'\n' + d.foldersLeft.join(u'\n'));
+            asker().inform(texts::text(texts::HistoryFoldersLeft) + u'\n' + d.foldersLeft.join(u'\n'));
     } catch (const store::StoreError &e) {
         asker().ask(texts::DialogKind::Ok, QString::fromStdString(e.what()));
     }

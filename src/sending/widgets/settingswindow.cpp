@@ -57,7 +57,7 @@ SettingsWindow::SettingsWindow(Asker &asker, QWidget *parent) : QDialog(parent),
     m_tabs = new QTabWidget(this);
     m_tabs->setObjectName(QStringLiteral("PageControl1"));
 
-    auto addRow = [this](QFormLayout *form, int entry, QWidget *w, const QString &example) {
+    auto addRow = [this](QFormLayout *form, int entry, QWidget *w, int example) {
         return addLabelledRow(form, [entry](int language) { return tr::text(entry, language); }, w, example);
     };
 
@@ -71,13 +71,13 @@ SettingsWindow::SettingsWindow(Asker &asker, QWidget *parent) : QDialog(parent),
     m_login = field("Edit5", email);
     m_password = field("Edit6", email);
     m_password->setEchoMode(QLineEdit::Password);
-    addRow(emailForm, tr::SettingsSenderName, m_senderName, QStringLiteral("Ex : Ma lettre d'information"));
-    addRow(emailForm, tr::SettingsSenderAddress, m_senderAddress, QStringLiteral("Ex : lettre@mon-site.fr"));
-    addRow(emailForm, tr::SettingsRedirection, m_redirection, QStringLiteral("Ex : moi@mon-site.fr"));
-    addRow(emailForm, tr::SettingsSmtpServer, m_smtpServer, QStringLiteral("Ex : smtp.mon-fournisseur.fr"));
-    addRow(emailForm, tr::SettingsPopServer, m_popServer, QStringLiteral("Ex : pop.mon-fournisseur.fr"));
-    addRow(emailForm, tr::SettingsLogin, m_login, QStringLiteral("Ex : inscription_newsletter"));
-    addRow(emailForm, tr::SettingsPassword, m_password, QString());
+    addRow(emailForm, tr::SettingsSenderName, m_senderName, tr::SettingsExampleSenderName);
+    addRow(emailForm, tr::SettingsSenderAddress, m_senderAddress, tr::SettingsExampleSenderAddress);
+    addRow(emailForm, tr::SettingsRedirection, m_redirection, tr::SettingsExampleRedirection);
+    addRow(emailForm, tr::SettingsSmtpServer, m_smtpServer, tr::SettingsExampleSmtpServer);
+    addRow(emailForm, tr::SettingsPopServer, m_popServer, tr::SettingsExamplePopServer);
+    addRow(emailForm, tr::SettingsLogin, m_login, tr::SettingsExampleLogin);
+    addRow(emailForm, tr::SettingsPassword, m_password, -1);
 
     auto *proxy = new QWidget(m_tabs);
     auto *proxyBox = new QVBoxLayout(proxy);
@@ -92,10 +92,10 @@ SettingsWindow::SettingsWindow(Asker &asker, QWidget *parent) : QDialog(parent),
     m_popProxy = field("Edit8", proxy);
     m_popPort = new BoundedSpinBox(1, 65535, 5, proxy);
     m_popPort->setObjectName(QStringLiteral("Edit10"));
-    addRow(proxyForm, tr::SettingsProxySmtp, m_smtpProxy, QString());
-    addRow(proxyForm, tr::SettingsSmtpPort, m_smtpPort, QStringLiteral("Ex : 25"));
-    addRow(proxyForm, tr::SettingsProxyPop, m_popProxy, QString());
-    addRow(proxyForm, tr::SettingsPopPort, m_popPort, QStringLiteral("Ex : 110"));
+    addRow(proxyForm, tr::SettingsProxySmtp, m_smtpProxy, -1);
+    addRow(proxyForm, tr::SettingsSmtpPort, m_smtpPort, tr::SettingsExampleSmtpPort);
+    addRow(proxyForm, tr::SettingsProxyPop, m_popProxy, -1);
+    addRow(proxyForm, tr::SettingsPopPort, m_popPort, tr::SettingsExamplePopPort);
     proxyBox->addStretch();
 
     auto *advanced = new QWidget(m_tabs);
@@ -110,20 +110,22 @@ SettingsWindow::SettingsWindow(Asker &asker, QWidget *parent) : QDialog(parent),
     m_packetSize->setSuffix(QString());
     m_packetPause = new BoundedSpinBox(1, kMaxPacketPause, 4, advanced);
     m_packetPause->setObjectName(QStringLiteral("Rx_tempo_paquet"));
-    auto withUnit = [advanced](QWidget *w, const QString &unit) {
+    auto withUnit = [this, advanced](QWidget *w, int unit) {
         auto *row = new QWidget(advanced);
         auto *h = new QHBoxLayout(row);
         h->setContentsMargins(0, 0, 0, 0);
         h->addWidget(w);
-        auto *u = new QLabel(unit, row);
+        auto *u = new QLabel(row);
+        m_labels << u;
+        m_labelTexts << [unit](int language) { return tr::text(unit, language); };
         h->addWidget(u);
         h->addStretch();
         return row;
     };
-    QWidget *sizeRow = withUnit(m_packetSize, QStringLiteral("message(s)"));
-    QWidget *pauseRow = withUnit(m_packetPause, QStringLiteral("minute(s)"));
-    QLabel *sizeLabel = addRow(advancedForm, tr::SettingsPacketSize, sizeRow, QString());
-    QLabel *pauseLabel = addRow(advancedForm, tr::SettingsPacketPause, pauseRow, QString());
+    QWidget *sizeRow = withUnit(m_packetSize, tr::SettingsMessagesUnit);
+    QWidget *pauseRow = withUnit(m_packetPause, tr::SettingsMinutes);
+    QLabel *sizeLabel = addRow(advancedForm, tr::SettingsPacketSize, sizeRow, -1);
+    QLabel *pauseLabel = addRow(advancedForm, tr::SettingsPacketPause, pauseRow, -1);
     m_packetWidgets = {sizeRow, pauseRow, sizeLabel, pauseLabel};
     advancedBox->addStretch();
 
@@ -176,7 +178,7 @@ void SettingsWindow::applyLanguage(int language)
 }
 
 QLabel *SettingsWindow::addLabelledRow(QFormLayout *form, std::function<QString(int)> text, QWidget *w,
-                                       const QString &example)
+                                       int example)
 {
     auto *label = new QLabel(this);
     m_labels << label;
@@ -184,8 +186,12 @@ QLabel *SettingsWindow::addLabelledRow(QFormLayout *form, std::function<QString(
     auto *box = new QVBoxLayout;
     box->setSpacing(0);
     box->addWidget(w);
-    if (!example.isEmpty())
-        box->addWidget(hint(example, this));
+    if (example >= 0) {
+        QLabel *shown = hint(QString(), this);
+        m_labels << shown;
+        m_labelTexts << [example](int language) { return tr::text(example, language); };
+        box->addWidget(shown);
+    }
     form->addRow(label, box);
     return label;
 }
@@ -200,7 +206,7 @@ QWidget *SettingsWindow::buildSecurityTab()
         *form = new QFormLayout(g);
         box->addWidget(g);
     };
-    auto addRow = [this](QFormLayout *form, int entry, QWidget *w, const QString &example) {
+    auto addRow = [this](QFormLayout *form, int entry, QWidget *w, int example) {
         addLabelledRow(form, [entry](int language) { return tr::text(entry, language); }, w, example);
     };
     auto security = [&](const char *name, const QLatin1StringView middle) {
@@ -244,18 +250,18 @@ QWidget *SettingsWindow::buildSecurityTab()
     m_smtpLogin = field("SmtpLogin", tab);
     m_smtpPassword = field("SmtpPassword", tab);
     m_smtpPassword->setEchoMode(QLineEdit::Password);
-    addRow(smtp, tr::SettingsSecurity, m_smtpSecurity, QString());
-    addRow(smtp, tr::SettingsSmtpPort, m_smtpServerPort, QString());
-    addRow(smtp, tr::SettingsLogin, m_smtpLogin, QString());
-    addRow(smtp, tr::SettingsPassword, m_smtpPassword, QString());
+    addRow(smtp, tr::SettingsSecurity, m_smtpSecurity, -1);
+    addRow(smtp, tr::SettingsSmtpPort, m_smtpServerPort, -1);
+    addRow(smtp, tr::SettingsLogin, m_smtpLogin, -1);
+    addRow(smtp, tr::SettingsPassword, m_smtpPassword, -1);
 
     QFormLayout *pop = nullptr;
     group(&pop);
     m_popSecurity = security("PopSecurity", kSecurityStls);
     m_popServerPort = port("PopServerPort");
-    addRow(pop, tr::SettingsSecurity, m_popSecurity, QString());
-    addRow(pop, tr::SettingsPopPort, m_popServerPort, QString());
-    addRow(pop, tr::SettingsCaFile, fileField("CaFile", &m_caFile), QString());
+    addRow(pop, tr::SettingsSecurity, m_popSecurity, -1);
+    addRow(pop, tr::SettingsPopPort, m_popServerPort, -1);
+    addRow(pop, tr::SettingsCaFile, fileField("CaFile", &m_caFile), -1);
 
     QFormLayout *messages = nullptr;
     group(&messages);
@@ -264,12 +270,12 @@ QWidget *SettingsWindow::buildSecurityTab()
     m_dkimSelector = field("DkimSelector", tab);
     m_dkimDomain = field("DkimDomain", tab);
     addRow(messages, tr::SettingsSubscriptionAddress, m_subscriptionAddress,
-           QStringLiteral("Ex : inscription@mon-site.fr"));
+           tr::SettingsExampleSubscriptionAddress);
     addRow(messages, tr::SettingsUnsubscribeUrl, m_unsubscribeUrl,
-           QStringLiteral("Ex : https://mon-site.fr/desabonner?adresse=&email&"));
-    addRow(messages, tr::SettingsDkimSelector, m_dkimSelector, QStringLiteral("Ex : lettre2026"));
-    addRow(messages, tr::SettingsDkimDomain, m_dkimDomain, QStringLiteral("Ex : mon-site.fr"));
-    addRow(messages, tr::SettingsDkimKeyFile, fileField("DkimKeyFile", &m_dkimKeyFile), QString());
+           tr::SettingsExampleUnsubscribeUrl);
+    addRow(messages, tr::SettingsDkimSelector, m_dkimSelector, tr::SettingsExampleDkimSelector);
+    addRow(messages, tr::SettingsDkimDomain, m_dkimDomain, tr::SettingsExampleDkimDomain);
+    addRow(messages, tr::SettingsDkimKeyFile, fileField("DkimKeyFile", &m_dkimKeyFile), -1);
     m_textAlternative = new QCheckBox(tab);
     m_textAlternative->setObjectName(QStringLiteral("TextAlternative"));
     messages->addRow(m_textAlternative);

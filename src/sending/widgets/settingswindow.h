@@ -52,7 +52,8 @@ private:
     QWidget *buildSecurityTab();
     // A row of form: a label whose text follows the language, over w and its
     // example in small type.
-    QLabel *addLabelledRow(QFormLayout *form, std::function<QString(int)> text, QWidget *w, const QString &example);
+    // example: the text-table entry of the example shown below the field, or -1.
+    QLabel *addLabelledRow(QFormLayout *form, std::function<QString(int)> text, QWidget *w, int example);
     [[nodiscard]] Settings fromFields() const;
 
     texts::Asker &m_asker;

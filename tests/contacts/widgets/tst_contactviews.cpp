@@ -19,6 +19,7 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QFile>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -31,6 +32,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 
@@ -48,6 +50,8 @@ private Q_SLOTS:
     void cleanup();
 
     void directoryCommands();
+    void theChosenBookStaysAcrossViews();
+    void namesInTheOrderOfTheLanguage();
     void renameKeepsTheDialogOpenWhileTheNameIsTaken();
     void editModeTable_data();
     void editModeTable();
@@ -249,6 +253,76 @@ void TestContactViews::directoryCommands()
     // Import and synchronisation stay off until their windows are set.
     QVERIFY(!m_form->action(QStringLiteral("Importer"))->isEnabled());
     QVERIFY(m_form->action(QStringLiteral("Supprimer2"))->isEnabled());
+}
+
+// The book chosen stays chosen, with its contacts shown, when the user goes
+// to another view and back; a book just made becomes the chosen one, and so
+// does the only book of a data folder.
+void TestContactViews::theChosenBookStaysAcrossViews()
+{
+    add(QStringLiteral("clients"), QStringLiteral("Adam"), QStringLiteral("Anne"));
+    openContacts(QStringLiteral("clients"));
+    auto *books = widget<QComboBox>("List_annuaire");
+    auto *grid = widget<QTableView>("DBGrid1");
+    auto firstShown = [grid] {
+        const QModelIndex i = grid->indexAt(QPoint(4, 4));
+        return i.isValid() ? i.data().toString() : QString();
+    };
+    QCOMPARE(firstShown(), QStringLiteral("Adam  Anne"));
+    m_form->showMessageView();
+    m_form->showDirectoryView();
+    m_form->showContactsView();
+    QCOMPARE(books->currentText(), QStringLiteral("clients"));
+    QCOMPARE(books->count(), 2);
+    QCOMPARE(firstShown(), QStringLiteral("Adam  Anne"));
+
+    onDialog([](QWidget *d) {
+        d->findChild<QLineEdit *>(QStringLiteral("Edit1"))->setText(QStringLiteral("members"));
+        d->findChild<QPushButton *>(QStringLiteral("Btn_Valider"))->click();
+    });
+    m_form->showDirectoryView();
+    trigger("Ajouter1");
+    m_form->showContactsView();
+    QCOMPARE(books->currentText(), QStringLiteral("members"));
+    QCOMPARE(grid->model()->rowCount(), 0);
+    QCOMPARE(m_base->currentBook(), QStringLiteral("members"));
+
+    // The chosen book deleted, one book left: that one is chosen.
+    m_form->showDirectoryView();
+    QVERIFY(BookManager(*m_base).remove(QStringLiteral("members")).ok());
+    QVERIFY(BookManager(*m_base).remove(QStringLiteral("prospects")).ok());
+    m_form->showContactsView();
+    QCOMPARE(books->count(), 1);
+    QCOMPARE(books->currentText(), QStringLiteral("clients"));
+    QCOMPARE(firstShown(), QStringLiteral("Adam  Anne"));
+}
+
+// The grid shows names in the order the language gives them, and the
+// heading reverses exactly that order; read from the rows as painted.
+void TestContactViews::namesInTheOrderOfTheLanguage()
+{
+    for (const char *nom : {"Vincent", "Öztürk", "Zola", "Élie", "Durand", "Écuyer", "D’Souza", "Ortiz"})
+        add(QStringLiteral("clients"), QString::fromUtf8(nom), QStringLiteral("A"));
+    add(QStringLiteral("clients"), QStringLiteral("durand"), QStringLiteral("Zoé"));
+    add(QStringLiteral("clients"), QStringLiteral("Durand"), QStringLiteral("Émile"));
+    openContacts(QStringLiteral("clients"));
+    auto *grid = widget<QTableView>("DBGrid1");
+    auto shown = [grid] {
+        QStringList rows;
+        for (int y = 1; y < grid->viewport()->height(); y += 4) {
+            const QModelIndex i = grid->indexAt(QPoint(8, y));
+            if (i.isValid() && (rows.isEmpty() || rows.last() != i.data().toString()))
+                rows << i.data().toString();
+        }
+        return rows;
+    };
+    const QStringList ordered = {"D’Souza  A", "Durand  A", "Durand  Émile", "durand  Zoé", "Écuyer  A",
+                                 "Élie  A", "Ortiz  A", "Öztürk  A", "Vincent  A", "Zola  A"};
+    QCOMPARE(shown(), ordered);
+    QTest::mouseClick(grid->horizontalHeader()->viewport(), Qt::LeftButton, {}, QPoint(8, 4));
+    QStringList reversed = ordered;
+    std::reverse(reversed.begin(), reversed.end());
+    QCOMPARE(shown(), reversed);
 }
 
 void TestContactViews::renameKeepsTheDialogOpenWhileTheNameIsTaken()

@@ -41,6 +41,7 @@ def composed(path):
             "content_type": part.get_content_type(),
             "filename": part.get_filename(),
             "content_id": part.get("Content-Id"),
+            "disposition": part.get_content_disposition(),
             "cte": part.get("Content-Transfer-Encoding"),
             "charset": part.get_content_charset(),
             "data": base64.b64encode(part.get_payload(decode=True) or b"").decode(),

@@ -46,10 +46,13 @@ Lines head(const QByteArray &from = "news@example.org", const QByteArray &subjec
 
 const Lines kStuffedText = {"Line one", "..", "..dot"};
 
-Lines attachment(const QByteArray &type, const QByteArray &name, const QByteArray &b64, bool image)
+// A file part; image: with its content id, inPage: an image of a
+// multipart/related, shown inline.
+Lines attachment(const QByteArray &type, const QByteArray &name, const QByteArray &b64, bool image, bool inPage = false)
 {
     Lines part = {"Content-Type: " + type + "; name=\"" + name + "\"", "Content-Transfer-Encoding: base64",
-                  "Content-Disposition: attachment; filename=\"" + name + "\""};
+                  QByteArray(inPage ? "Content-Disposition: inline" : "Content-Disposition: attachment")
+                      + "; filename=\"" + name + "\""};
     if (image)
         part.append("Content-Id:<" + name + ">");
     return part + Lines{QByteArray(), b64, QByteArray()};
@@ -67,8 +70,9 @@ QList<Case> cases()
     const Lines htmlPart = {"Content-Type: text/html; charset=ISO-8859-1", "Content-Transfer-Encoding: 8Bit"};
     const Lines note = attachment("text/plain", "note.txt", "aGVsbG8=", false);
     const Lines pdf = attachment("application/pdf", "a.pdf", "AAEC", false);
-    const Lines gif = attachment("image/gif", "logo.gif", "R0lG", true);
-    const Lines png = attachment("image/png", "photo.png", "iVBORw==", true);
+    const Lines gif = attachment("image/gif", "logo.gif", "R0lG", true, true);
+    const Lines png = attachment("image/png", "photo.png", "iVBORw==", true, true);
+    const Lines gifAttached = attachment("image/gif", "logo.gif", "R0lG", true);
     const QByteArray d1 = "--" + kB1, d2 = "--" + kB2;
 
     return {
@@ -101,7 +105,7 @@ QList<Case> cases()
         {"images beside plain text travel as attachments",
          [](MailMessage &m) { addData(m.embeddedImages, QStringLiteral("logo.gif"), "GIF"); },
          head() + Lines{"Content-Type: multipart/mixed; boundary=\"" + kB1 + "\"", {}, d1} + textPart + Lines{{}}
-             + kStuffedText + Lines{d1} + gif + Lines{d1 + "--", {}}},
+             + kStuffedText + Lines{d1} + gifAttached + Lines{d1 + "--", {}}},
         {"base64 text and subject",
          [](MailMessage &m) {
              m.bodyEncoding = BodyEncoding::Base64;
@@ -421,7 +425,54 @@ private slots:
             QCOMPARE(QByteArray::fromBase64(leaf[u"data"].toString().toLatin1()), files[i].second);
             if (i < images)
                 QCOMPARE(leaf[u"content_id"].toString(), u'<' + files[i].first + u'>');
+            // The images of the page are shown in it, never listed as files.
+            QCOMPARE(leaf[u"disposition"].toString(),
+                     i < images ? QStringLiteral("inline") : QStringLiteral("attachment"));
         }
+    }
+
+    // The charset an HTML page declares in its <meta> is the one its part is
+    // labelled with, whichever the composition chose; read back by Python.
+    void metaCharsetAgreesWithTheLabel_data()
+    {
+        QTest::addColumn<QString>("html");
+        QTest::addColumn<QString>("charset");  // the part's label, as Python reads it
+        QTest::addColumn<QString>("declared"); // the meta as it reaches the reader
+        const QString formatted = QStringLiteral(
+            "<html>\n<head>\n<meta http-equiv=\"Content-Type\" content=\"text/html; charset=iso-8859-1\">\n</head>\n"
+            "<body>Bonjour %1</body></html>");
+        QTest::newRow("formatted text to a name beyond Latin-1")
+            << formatted.arg(QStringLiteral("Łucja")) << "utf-8"
+            << "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=UTF-8\">";
+        QTest::newRow("formatted text that fits Latin-1")
+            << formatted.arg(QStringLiteral("Zoé")) << "iso-8859-1"
+            << "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=ISO-8859-1\">";
+        QTest::newRow("a page declaring UTF-8 whose text fits Latin-1")
+            << QStringLiteral("<html><head><META charset='UTF-8'/></head><body>Été</body></html>") << "iso-8859-1"
+            << "<META charset='ISO-8859-1'/>";
+        QTest::newRow("a page declaring UTF-8 with text beyond Latin-1")
+            << QStringLiteral("<html><head><meta charset=\"utf-8\"></head><body>5 €</body></html>") << "utf-8"
+            << "<meta charset=\"UTF-8\">";
+    }
+    void metaCharsetAgreesWithTheLabel()
+    {
+        QFETCH(QString, html);
+        QFETCH(QString, charset);
+        QFETCH(QString, declared);
+        QTemporaryDir dir;
+        MailMessage m;
+        base(m);
+        m.bodyFormat = BodyFormat::Html;
+        m.text = html.split(u'\n');
+        QVERIFY(m.compose());
+        const QJsonObject read = readByPythonWithoutDefects(m, dir);
+        const QJsonObject leaf = read[u"leaves"].toArray().at(0).toObject();
+        QCOMPARE(leaf[u"charset"].toString(), charset);
+        const QString text = leaf[u"text"].toString();
+        QVERIFY2(text.contains(declared), qPrintable(text));
+        // The words come through whole in the charset declared.
+        const QString body = html.section(QStringLiteral("<body>"), 1).section(QStringLiteral("</body>"), 0, 0);
+        QVERIFY2(text.contains(body), qPrintable(text));
     }
 
     // The unsubscription headers of bulk mail, read back by Python: every

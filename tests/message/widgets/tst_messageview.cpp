@@ -3,9 +3,11 @@
 // answered by a script and the file choosers replaced.
 
 #include "contacts/bookmanager.h"
+#include "message/htmlbody.h"
 #include "message/messagearchive.h"
 #include "message/messagedocument.h"
 #include "message/messagetexts.h"
+#include "message/plaintextalternative.h"
 #include "message/widgets/bookchooserdialog.h"
 #include "message/widgets/htmlview.h"
 #include "message/widgets/messageeditorview.h"
@@ -23,6 +25,7 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
@@ -37,6 +40,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
+#include <QTextCursor>
 #include <QTextEdit>
 #include <QToolButton>
 #include <QWebEnginePage>
@@ -122,6 +126,7 @@ private Q_SLOTS:
     void formattingToolsAndShortcuts();
     void pasteKeepsWhatAMessageCarries();
     void previewShowsTheFirstContact();
+    void linkCommand();
     void htmlAreaIsLockedDown();
     void remembersFoldersAndPreviewSize();
     void screenshots();
@@ -667,6 +672,15 @@ void TestMessageView::findNeedsAnEditor()
 void TestMessageView::formattingToolsAndShortcuts()
 {
     auto *rich = widget<QTextEdit>("RichEdit1");
+    // The buttons read as the language names the styles.
+    auto captions = [this] {
+        return QStringList{widget<QToolButton>("Btn_gras")->text(), widget<QToolButton>("Btn_italique")->text(),
+                           widget<QToolButton>("Btn_souligne")->text()};
+    };
+    QCOMPARE(captions(), QStringList({"B", "I", "U"}));
+    m_view->applyLanguage(French);
+    QCOMPARE(captions(), QStringList({"G", "I", "S"}));
+    m_view->applyLanguage(English);
     m_form->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
     rich->setFocus();
@@ -761,6 +775,53 @@ void TestMessageView::pasteKeepsWhatAMessageCarries()
     QVERIFY(c.charFormat().fontWeight() >= QFont::Bold);
 }
 
+// Ctrl+K makes the selected words a link: the editor shows it, the HTML sent
+// carries it as <a href>, the text alternative names the address, and a
+// saved message keeps it. On a link without a selection the command edits
+// it, and an empty address takes it away.
+void TestMessageView::linkCommand()
+{
+    auto *rich = widget<QTextEdit>("RichEdit1");
+    QTest::keyClicks(rich, QStringLiteral("Read our news today"));
+    QTextCursor c = rich->textCursor();
+    c.setPosition(5);
+    c.setPosition(13, QTextCursor::KeepAnchor); // "our news"
+    rich->setTextCursor(c);
+    QStringList asked;
+    std::optional<QString> answer = QStringLiteral("https://example.org/news?for=&email&");
+    m_view->askLinkAddress = [&](const QString &current) {
+        asked << current;
+        return answer;
+    };
+    m_form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
+    rich->setFocus();
+    QTest::keyClick(rich, Qt::Key_K, Qt::ControlModifier);
+    QCOMPARE(asked, QStringList{QString()});
+    const QString html = preparedBody(m_view->document(), BodyPurpose::Sending).join(u'\n');
+    QVERIFY2(html.contains(QStringLiteral("<a href=\"https://example.org/news?for=&email&\">our news</a>")),
+             qPrintable(html));
+    const QStringList alternative = plainTextAlternative(preparedBody(m_view->document(), BodyPurpose::Sending));
+    QVERIFY2(alternative.join(u'\n').contains(QStringLiteral("our news <https://example.org/news?for=&email&>")),
+             qPrintable(alternative.join(u'\n')));
+
+    const QString base = m_dir->path() + QStringLiteral("/linked");
+    QVERIFY(writeArchive(m_view->document(), base, ArchiveKind::SavedMessage, {}, {}));
+    MessageDocument back;
+    QCOMPARE(readArchive(base + QStringLiteral(".MNL"), back), ArchiveReadStatus::Ok);
+    QTextCursor inBack(back.richText());
+    inBack.setPosition(12);
+    QCOMPARE(inBack.charFormat().anchorHref(), QStringLiteral("https://example.org/news?for=&email&"));
+
+    // Inside the link, no selection: the address is offered, and emptied.
+    c.setPosition(9);
+    rich->setTextCursor(c);
+    answer = QString();
+    m_view->editLink();
+    QCOMPARE(asked.last(), QStringLiteral("https://example.org/news?for=&email&"));
+    QVERIFY(!preparedBody(m_view->document(), BodyPurpose::Sending).join(u'\n').contains(QStringLiteral("<a ")));
+}
+
 void TestMessageView::previewShowsTheFirstContact()
 {
     auto *preview = widget<PreviewDialog>("Dialogue_visualiser_msg");
@@ -768,8 +829,10 @@ void TestMessageView::previewShowsTheFirstContact()
     QCOMPARE(asked(), QStringList{messageTexts::previewWithoutBooks()});
     QVERIFY(!preview->isVisible());
 
-    // The first contact in name order of the first destination book.
+    // The first contact in name order of the first destination book, with
+    // the subject as it is sent and the recipient above the page.
     m_view->document().addDestinationBooks({QStringLiteral("clients"), QStringLiteral("prospects")});
+    widget<QLineEdit>("Edit1")->setText(QStringLiteral("News for &lastname&"));
     QTest::keyClicks(widget("RichEdit1"), QStringLiteral("Hello &lastname& &name&"));
     QSignalSpy loaded(preview->htmlView(), &HtmlView::pageLoaded);
     click("Btn_visualiser");
@@ -778,6 +841,44 @@ void TestMessageView::previewShowsTheFirstContact()
     QVERIFY(loaded.wait(30000));
     QVERIFY(loaded.first().first().toBool());
     QCOMPARE(pageText(preview->htmlView()).trimmed(), QStringLiteral("Hello Anne Martin"));
+    auto label = [preview](const char *name) { return preview->findChild<QLabel *>(QString::fromLatin1(name))->text(); };
+    QCOMPARE(label("Label_sujet"), QStringLiteral("Subject:"));
+    QCOMPARE(label("Edit_sujet"), QStringLiteral("News for Anne"));
+    QCOMPARE(label("Edit_destinataire"), QStringLiteral("Anne Martin <martin@example.org>"));
+    QCOMPARE(label("Label_position"), QStringLiteral("Contact 1 of 3"));
+    auto *previous = preview->findChild<QPushButton *>(QStringLiteral("btn_precedent"));
+    auto *next = preview->findChild<QPushButton *>(QStringLiteral("btn_suivant"));
+    QVERIFY(!previous->isEnabled());
+
+    // Next goes through the first book in name order, then into the next book.
+    for (const char *expected : {"Hello Émile Zola", "Hello Paul Durand"}) {
+        loaded.clear();
+        next->click();
+        QVERIFY(loaded.wait(30000));
+        QCOMPARE(pageText(preview->htmlView()).trimmed(), QString::fromUtf8(expected));
+    }
+    QCOMPARE(label("Edit_destinataire"), QStringLiteral("Paul Durand <durand@example.org>"));
+    QCOMPARE(label("Label_position"), QStringLiteral("Contact 3 of 3"));
+    QVERIFY(!next->isEnabled());
+    loaded.clear();
+    previous->click();
+    QVERIFY(loaded.wait(30000));
+    QCOMPARE(label("Edit_sujet"), QStringLiteral("News for Émile"));
+
+    preview->findChild<QPushButton *>(QStringLiteral("Btn_fermer"))->click();
+
+    // A newsletter 600 pixels wide fits without a horizontal scroll, even in
+    // the smallest preview window.
+    m_asker.answerNext(Answer::Yes);
+    m_chosen = {m_files + QStringLiteral("page.html")};
+    click("Btn_importerhtml");
+    preview->resize(100, 100);
+    loaded.clear();
+    click("Btn_visualiser");
+    QVERIFY(loaded.wait(30000));
+    QCOMPARE(evaluate(preview->htmlView(), QStringLiteral("document.documentElement.scrollWidth <= "
+                                                          "document.documentElement.clientWidth")),
+             QVariant(true));
     preview->findChild<QPushButton *>(QStringLiteral("Btn_fermer"))->click();
     QVERIFY(!preview->isVisible());
 }
@@ -867,7 +968,7 @@ void TestMessageView::remembersFoldersAndPreviewSize()
     QCOMPARE(m_folders, (QStringList{files + QStringLiteral("/a"), files, messages, files + QStringLiteral("/b")}));
 
     // The next run remembers them, and the preview window's size.
-    m_view->previewDialog()->resize(520, 410);
+    m_view->previewDialog()->resize(720, 410);
     m_view->previewDialog()->open();
     m_view->previewDialog()->accept();
     MessageEditorView next(m_base.get());
@@ -878,7 +979,7 @@ void TestMessageView::remembersFoldersAndPreviewSize()
     };
     next.attachFiles();
     QCOMPARE(started, files + QStringLiteral("/a"));
-    QCOMPARE(next.previewDialog()->size(), QSize(520, 410));
+    QCOMPARE(next.previewDialog()->size(), QSize(720, 410));
 }
 
 namespace {

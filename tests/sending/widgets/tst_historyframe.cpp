@@ -5,6 +5,8 @@
 #include "message/messagedocument.h"
 #include "message/widgets/htmlview.h"
 #include "message/widgets/messageeditorview.h"
+#include "message/richformat.h"
+#include "sending/history.h"
 #include "sending/widgets/historyframe.h"
 #include "store/addressbookstore.h"
 #include "store/bookfiles.h"
@@ -17,6 +19,8 @@
 #include <QListWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QTextEdit>
 
 using namespace kirvane::common;
@@ -84,6 +88,27 @@ private Q_SLOTS:
         QCOMPARE(child<QLabel>("Edit_sujet")->text(), QStringLiteral("Premier"));
     }
 
+    // The list shows the subjects, as read from what the view paints at each
+    // row, after the first reading of the history and after a reread.
+    void listShowsSubjects()
+    {
+        auto *list = child<QListView>("DBGrid_historique");
+        auto shown = [list] {
+            QStringList texts;
+            for (int y = 2; y < list->viewport()->height(); ++y) {
+                const QModelIndex i = list->indexAt(QPoint(4, y));
+                if (i.isValid() && (texts.isEmpty() || texts.last() != i.data().toString()))
+                    texts << i.data().toString();
+            }
+            return texts;
+        };
+        QCOMPARE(shown(), QStringList({QStringLiteral("Premier"), QStringLiteral("Second")}));
+        m_store->history().add({QStringLiteral("Troisième"), QString(), QString(), QStringLiteral("2"), QString(),
+                                QString(), QString()});
+        m_view->openHistory();
+        QCOMPARE(shown(), QStringList({QStringLiteral("Premier"), QStringLiteral("Second"), QStringLiteral("Troisième")}));
+    }
+
     void deletesTheSelectionAfterTheQuestion()
     {
         m_view->nextMessage(); // "Second" selected
@@ -92,6 +117,49 @@ private Q_SLOTS:
         QCOMPARE(m_asker.questions().size(), size_t(1));
         QCOMPARE(child<QListView>("DBGrid_historique")->model()->rowCount(), 1);
         QCOMPARE(child<QLabel>("Edit_sujet")->text(), QStringLiteral("Premier"));
+    }
+
+    // A formatted message keeps its formatting and its links in the history:
+    // the view shows them, and Send again brings them back to the editor.
+    void formattingSurvivesTheHistory()
+    {
+        message::MessageDocument doc;
+        doc.setSubject(QStringLiteral("Formatted"));
+        doc.setDestinationBooks({QStringLiteral("clients")});
+        QTextCursor c(doc.richText());
+        c.insertText(QStringLiteral("Plain "), message::defaultCharFormat());
+        QTextCharFormat bold = message::defaultCharFormat();
+        bold.setFontWeight(QFont::Bold);
+        c.insertText(QStringLiteral("bold"), bold);
+        c.insertText(QStringLiteral(" and "), message::defaultCharFormat());
+        c.insertText(QStringLiteral("a link"), message::defaultCharFormat());
+        c.setPosition(int(doc.richText()->toPlainText().indexOf(QStringLiteral("a link"))));
+        c.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+        message::setLink(c, QStringLiteral("https://example.org/"));
+        QVERIFY(kirvane::sending::writeHistoryRecord(*m_store, doc) > 0);
+        m_view->openHistory();
+        m_view->nextMessage();
+        m_view->nextMessage();
+        QCOMPARE(child<QLabel>("Edit_sujet")->text(), QStringLiteral("Formatted"));
+
+        // What each word of a document looks like: weight and link address.
+        auto look = [](QTextDocument *d, const QString &word) {
+            QTextCursor at(d);
+            at.setPosition(int(d->toPlainText().indexOf(word)) + 1);
+            return std::pair{at.charFormat().fontWeight() > QFont::Medium, at.charFormat().anchorHref()};
+        };
+        QTextDocument *shown = child<QTextEdit>("Memo_texte")->document();
+        QCOMPARE(shown->toPlainText(), QStringLiteral("Plain bold and a link"));
+        QCOMPARE(look(shown, QStringLiteral("Plain")), std::pair(false, QString()));
+        QCOMPARE(look(shown, QStringLiteral("bold")), std::pair(true, QString()));
+        QCOMPARE(look(shown, QStringLiteral("link")), std::pair(false, QStringLiteral("https://example.org/")));
+
+        m_view->sendAgain();
+        QTextDocument *again = m_editor->document().richText();
+        QCOMPARE(m_editor->document().mode(), message::ComposeMode::RichHtml);
+        QCOMPARE(again->toPlainText(), QStringLiteral("Plain bold and a link"));
+        QCOMPARE(look(again, QStringLiteral("bold")), std::pair(true, QString()));
+        QCOMPARE(look(again, QStringLiteral("link")), std::pair(false, QStringLiteral("https://example.org/")));
     }
 
     void sendAgainFillsTheMessageView()

@@ -1,0 +1,155 @@
+#include "store/nameorder.h"
+
+#include "store/database.h"
+
+#include <QString>
+
+#include <sqlite3.h>
+#include <unicode/ucol.h>
+
+#include <vector>
+
+namespace kirvane::store {
+
+namespace {
+
+// One collator per thread: a sending run reads its books on a thread of its own.
+class Collator {
+public:
+    Collator()
+    {
+        UErrorCode status = U_ZERO_ERROR;
+        // The root order: the one most languages written in Latin letters share.
+        m_collator = ucol_open("", &status);
+        if (U_FAILURE(status)) {
+            m_collator = nullptr;
+            return;
+        }
+        ucol_setStrength(m_collator, UCOL_SECONDARY);
+        ucol_setAttribute(m_collator, UCOL_ALTERNATE_HANDLING, UCOL_SHIFTED, &status);
+    }
+    ~Collator() { ucol_close(m_collator); }
+    Collator(const Collator &) = delete;
+    Collator &operator=(const Collator &) = delete;
+
+    // Appends the sort key of text, its terminating zero included: no key is
+    // the beginning of another, so keys written one after the other compare
+    // field by field.
+    void appendKey(QByteArray &out, QStringView text) const
+    {
+        if (!m_collator) {
+            out += text.toString().toCaseFolded().toUtf8() + '\0';
+            return;
+        }
+        const auto *chars = reinterpret_cast<const UChar *>(text.utf16());
+        const int n = int(text.size());
+        const qsizetype at = out.size();
+        int room = 4 * n + 16;
+        for (;;) {
+            out.resize(at + room);
+            const int needed = ucol_getSortKey(m_collator, chars, n, reinterpret_cast<uint8_t *>(out.data() + at), room);
+            if (needed <= room) {
+                out.resize(at + needed);
+                return;
+            }
+            room = needed;
+        }
+    }
+
+    int compare(QStringView a, QStringView b) const
+    {
+        if (!m_collator)
+            return a.compare(b, Qt::CaseInsensitive);
+        return ucol_strcoll(m_collator, reinterpret_cast<const UChar *>(a.utf16()), int(a.size()),
+                            reinterpret_cast<const UChar *>(b.utf16()), int(b.size()));
+    }
+
+private:
+    UCollator *m_collator = nullptr;
+};
+
+const Collator &collator()
+{
+    thread_local const Collator c;
+    return c;
+}
+
+QString textOf(sqlite3_value *v)
+{
+    const auto *p = reinterpret_cast<const char *>(sqlite3_value_text(v));
+    return p ? QString::fromUtf8(p, sqlite3_value_bytes(v)) : QString();
+}
+
+void sortKeyFunction(sqlite3_context *ctx, int, sqlite3_value **argv)
+{
+    const QByteArray key = nameSortKey(textOf(argv[0]), textOf(argv[1]));
+    sqlite3_result_blob(ctx, key.constData(), int(key.size()), SQLITE_TRANSIENT);
+}
+
+int namesCollation(void *, int n1, const void *s1, int n2, const void *s2)
+{
+    return compareNames(QString::fromUtf8(static_cast<const char *>(s1), n1),
+                        QString::fromUtf8(static_cast<const char *>(s2), n2));
+}
+
+} // namespace
+
+QByteArray nameSortKey(QStringView nom, QStringView prenom)
+{
+    QByteArray key;
+    key.reserve(2 * (nom.size() + prenom.size()) + 16);
+    collator().appendKey(key, nom);
+    collator().appendKey(key, prenom);
+    return key;
+}
+
+int compareNames(QStringView a, QStringView b)
+{
+    return collator().compare(a, b);
+}
+
+void registerNameOrder(Database &db)
+{
+    sqlite3_create_function(db.handle(), "cle_de_tri", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, sortKeyFunction,
+                            nullptr, nullptr);
+    sqlite3_create_collation(db.handle(), "noms", SQLITE_UTF8, nullptr, namesCollation);
+}
+
+void keepNameOrder(Database &db)
+{
+    db.exec(QStringLiteral(
+        "CREATE TEMP TRIGGER IF NOT EXISTS t_tri_ajout AFTER INSERT ON main.t BEGIN "
+        "UPDATE t SET cle_tri = cle_de_tri(NEW.nom, NEW.prenom) WHERE id = NEW.id; END;"
+        "CREATE TEMP TRIGGER IF NOT EXISTS t_tri_modif AFTER UPDATE OF nom, prenom ON main.t BEGIN "
+        "UPDATE t SET cle_tri = cle_de_tri(NEW.nom, NEW.prenom) WHERE id = NEW.id; END;"));
+}
+
+void prepareNameOrder(Database &db)
+{
+    if (!db.columns().contains(QStringLiteral("cle_tri"), Qt::CaseInsensitive))
+        db.exec(QStringLiteral("ALTER TABLE t ADD COLUMN cle_tri BLOB"));
+    db.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS t_tri ON t(cle_tri, id)"));
+    keepNameOrder(db);
+    struct Missing {
+        qint64 id;
+        QByteArray key;
+    };
+    std::vector<Missing> missing;
+    {
+        Statement s = db.prepare(QStringLiteral("SELECT id, nom, prenom FROM t WHERE cle_tri IS NULL"));
+        while (s.step())
+            missing.push_back({s.int64(0), nameSortKey(s.text(1), s.text(2))});
+    }
+    if (missing.empty())
+        return;
+    Transaction tx(db);
+    Statement u = db.prepare(QStringLiteral("UPDATE t SET cle_tri=? WHERE id=?"));
+    for (const Missing &m : missing) {
+        u.bindBlob(1, m.key).bind(2, m.id);
+        u.run();
+        u.reset();
+    }
+    tx.commit();
+}
+
+} // namespace kirvane::store
