@@ -166,14 +166,6 @@ QString interruptedPath(const QString &name)
     return findNoCase(stoppedFolder(), name + message::archiveExtension(message::ArchiveKind::InterruptedSend));
 }
 
-QString jsonList(const QStringList &items)
-{
-    QStringList quoted;
-    for (const QString &item : items)
-        quoted << jsonString(item);
-    return u'[' + quoted.join(u',') + u']';
-}
-
 } // namespace
 
 int runSendCommand(QStringList args)

@@ -352,9 +352,10 @@ constexpr std::array<Pair, EntryCount> kTable{{
     {u"Le sélecteur ou le domaine DKIM est incorrect.", u"The DKIM selector or domain is incorrect."},  // 278
     {u"La clé privée DKIM ne peut pas être utilisée : ", u"The DKIM private key cannot be used: "},  // 279
     {u"Le fichier de certificats ne peut pas être lu : ", u"The certificate file cannot be read: "},  // 280
+    // Start-up: the tables of a data folder in the earlier format brought across
+    {u"%1 annuaires, %2 contacts et %3 messages de l'historique ont été repris de l'ancien format ; les fichiers d'origine sont conservés dans %4.", u"%1 address books, %2 contacts and %3 history records were brought across from the earlier format; the original files are kept in %4."},  // 281
+    {u"La table %1 n'a pas pu être reprise de l'ancien format : %2. Elle reste où elle était ; le prochain démarrage essaiera à nouveau.", u"The table %1 could not be brought across from the earlier format: %2. It is kept where it was; the next start tries again."},  // 282
     // Not used by any window.
-    {u"", u""},  // 281
-    {u"", u""},  // 282
     {u"", u""},  // 283
     // Menus of the main window: menu titles and the items of MainMenu1 to MainMenu4
     {u"&Fichier", u"&File"},  // 284

@@ -63,7 +63,9 @@
 //     login, password and port labels are entries 43-46, 50 and 51).
 // 124-126, 250: Address-books view PlaceholderDirectoryView: a book name that is empty, holds a
 //     line break, or holds "..", and a book file whose name is not UTF-8.
-// 251, 281-283: not used (empty in both languages).
+// 281-282: Start-up: the notice of a data folder brought across from the earlier table
+//     format, and of a table that could not be.
+// 251, 283: not used (empty in both languages).
 //
 // Shared entries: buttons Valider/Ok 25, Annuler/Cancel 26, Oui/Yes 27,
 // Non/No 28, Fermer/Close 35, Ajouter/Add 18, Supprimer/Delete 19,
@@ -438,6 +440,8 @@ enum Entry : int {
     DkimNameIncorrect = 278,
     DkimKeyUnusable = 279,
     CaFileUnreadable = 280,
+    LegacyFolderBroughtAcross = 281,
+    LegacyTableNotBroughtAcross = 282,
     ErrorCaption = 332,
     ImportUpdated = 333,
     ImportSkipped = 334,
