@@ -42,6 +42,8 @@ bool takeFlag(QStringList &args, const QString &name);
 
 // A JSON string literal (quotes included) for text.
 QString jsonString(const QString &text);
+// A JSON array of strings.
+QString jsonList(const QStringList &items);
 // The same for UTF-8 bytes, appended to out.
 void appendJsonString(QByteArray &out, QByteArrayView utf8);
 
@@ -77,6 +79,7 @@ int runContactEditCommand(store::AddressBookStore &store, const QStringList &arg
 // for a name that is not a column (or is the id). cli/contact_commands.cpp.
 bool setColumns(store::ContactRecord &contact, const QStringList &pairs, QString *error);
 int runImportCommand(const QString &command, QStringList args); // cli/import_commands.cpp: tables, import
+int runMigrateCommand(QStringList args);      // cli/migrate_command.cpp
 
 // Takes the message options of "mail compose" and "mail send" out of args
 // (--from, --name, --to, --cc, --bcc, --subject, --text or --html, --attach,

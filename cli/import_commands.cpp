@@ -56,14 +56,6 @@ int badFormat(const SourceError &e)
     return badFormat(QString::fromStdString(e.what()));
 }
 
-QString jsonList(const QStringList &values)
-{
-    QStringList quoted;
-    for (const QString &v : values)
-        quoted << jsonString(v);
-    return u'[' + quoted.join(u',') + u']';
-}
-
 int tablesCommand(QStringList args)
 {
     SourceKind kind{};

@@ -73,15 +73,6 @@ void applyConnection(const Connection &connection, mail::ProtocolClient &client)
     client.caFile = connection.caFile;
 }
 
-QString jsonList(const QStringList &items)
-{
-    QStringList quoted;
-    quoted.reserve(items.size());
-    for (const QString &item : items)
-        quoted << jsonString(item);
-    return QLatin1Char('[') + quoted.join(QLatin1Char(',')) + QLatin1Char(']');
-}
-
 // One retrieved message as a JSON object on one line.
 QString messageJson(const mail::MailMessage &msg)
 {

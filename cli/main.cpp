@@ -106,6 +106,15 @@ QString jsonString(const QString &text)
     return QString::fromUtf8(out);
 }
 
+QString jsonList(const QStringList &items)
+{
+    QStringList quoted;
+    quoted.reserve(items.size());
+    for (const QString &item : items)
+        quoted << jsonString(item);
+    return u'[' + quoted.join(u',') + u']';
+}
+
 namespace {
 
 constexpr const char *kUsage =
@@ -140,7 +149,9 @@ constexpr const char *kUsage =
     "  search [--book B]... [--nom X] [--prenom X] [--societe X] [--email X] [--ville X]\n"
     "                                         contacts whose values equal the texts (case ignored)\n"
     "  duplicates BOOK... --by COL[,COL...] [--delete-others BOOK:ID]\n"
-    "                                         the duplicate candidates; or delete a row's others\n";
+    "                                         the duplicate candidates; or delete a row's others\n"
+    "  migrate [--dry-run]                    brings address books and history in the earlier\n"
+    "                                         Paradox format across (originals kept), as JSON\n";
 
 } // namespace
 
@@ -217,6 +228,9 @@ int main(int argc, char *argv[])
     if (command == QLatin1String("config"))
         return cli::runConfigCommand(args);
 
+    // Before the folder is made usable: a dry run writes nothing.
+    if (command == QLatin1String("migrate"))
+        return cli::runMigrateCommand(args);
     QString error;
     if (!store::BookFiles::ensureDataFolder(dataFolder(), &error))
         return cli::fail(error);

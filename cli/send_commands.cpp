@@ -178,14 +178,6 @@ QString interruptedPath(const QString &name)
     return findNoCase(stoppedFolder(), name + message::archiveExtension(message::ArchiveKind::InterruptedSend));
 }
 
-QString jsonList(const QStringList &items)
-{
-    QStringList quoted;
-    for (const QString &item : items)
-        quoted << jsonString(item);
-    return u'[' + quoted.join(u',') + u']';
-}
-
 } // namespace
 
 // --dry-run: the figures a run would start with, nothing sent.

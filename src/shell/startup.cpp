@@ -1,5 +1,6 @@
 #include "shell/startup.h"
 
+#include "import/legacyfoldermigration.h"
 #include "import/widgets/importwizard.h"
 #include "mail/pop3client.h"
 #include "mail/smtpclient.h"
@@ -20,7 +21,9 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QEventLoop>
 #include <QMessageBox>
+#include <QThread>
 #include <QTimer>
 
 
@@ -54,6 +57,31 @@ void connectBookTransfers(contacts::DirectoryView &directory, const BookFiles &f
         if (transfers.asker)
             import::exportWithDialog(&directory, files, book, *transfers.asker);
     };
+}
+
+import::MigrationReport migrateLegacyFolder(const QString &dataFolder)
+{
+    import::MigrationReport report;
+    import::LegacyFolderMigration migration(dataFolder);
+    if (!migration.needed())
+        return report;
+    std::unique_ptr<QThread> worker(QThread::create([&] { report = migration.run(); }));
+    QEventLoop loop;
+    QObject::connect(worker.get(), &QThread::finished, &loop, &QEventLoop::quit);
+    worker->start();
+    if (!worker->isFinished())
+        loop.exec();
+    worker->wait();
+    return report;
+}
+
+void tellMigration(MainWindow &form, const import::MigrationReport &report)
+{
+    const QString notice = import::noticeText(report, ActiveLanguage);
+    if (!notice.isEmpty())
+        form.asker().inform(notice);
+    for (const QString &failure : import::failureTexts(report, ActiveLanguage))
+        form.asker().inform(failure);
 }
 
 int runDesktop(QApplication &app, const StartOptions &options)
@@ -92,6 +120,9 @@ int runDesktop(QApplication &app, const StartOptions &options)
         splash.showCentred();
         splash.wait(kSplashMs);
     }
+    // Tables of the earlier format are brought across before the store opens
+    // a book, while the splash stays up.
+    const import::MigrationReport migrated = migrateLegacyFolder(dataFolder());
 
     // The data module first, the main window second.
     AddressBookStore store;
@@ -139,6 +170,7 @@ int runDesktop(QApplication &app, const StartOptions &options)
         form.showView(3);
         views.message->openMessageFile(options.message);
     }
+    QTimer::singleShot(0, &form, [&form, &migrated] { tellMigration(form, migrated); });
     // A run that a crash cut short is offered once the window is there.
     QTimer::singleShot(0, &sendingWindows, &sending::SendingWindows::offerCrashedRuns);
     return app.exec();

@@ -14,6 +14,7 @@ class DirectoryView;
 }
 namespace kirvane::import {
 class ImportWizard;
+struct MigrationReport;
 }
 namespace kirvane::store {
 class BookFiles;
@@ -60,6 +61,15 @@ struct BookTransfers {
 // book there, a failure told through transfers.asker.
 void connectBookTransfers(contacts::DirectoryView &directory, const store::BookFiles &files,
                           BookTransfers &transfers);
+
+// Brings the data folder across when it holds tables in the earlier Paradox
+// format, on a worker thread while events go on (the splash stays up);
+// returns once it has finished, before any window reads a book.
+[[nodiscard]] import::MigrationReport migrateLegacyFolder(const QString &dataFolder);
+
+// Tells, once the main window is shown, what the migration brought across and
+// which table it could not, with the reason; nothing when it did nothing.
+void tellMigration(MainWindow &form, const import::MigrationReport &report);
 
 // Runs the program; returns its exit status.
 int runDesktop(QApplication &app, const StartOptions &options);

@@ -7,8 +7,10 @@
 #include "common/textcodec.h"
 #include "store/contactrecord.h"
 #include "store/database.h"
+#include "store/tableformat.h"
 #include "store/tableschemas.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -67,14 +69,14 @@ bool BookFiles::ensureDataFolder(const QString &folder, QString *error)
     const QString history = findNoCase(folder, QStringLiteral("historique"));
     if (!makeFolder(books) || !makeFolder(history))
         return failed(QStringLiteral("cannot create the folders of %1").arg(folder));
-    const QString tmpl = findNoCase(books, QStringLiteral("vierge.db"));
+    const QString tmpl = findTable(books, QStringLiteral("vierge.db"));
     if (!QFileInfo::exists(tmpl) && !makeTableFile(tmpl, bookTableSql(), error))
         return false;
     const QString tmplIni = findNoCase(books, QStringLiteral("vierge.ini"));
     QString why;
     if (!QFileInfo::exists(tmplIni) && !writeLabels(tmplIni, defaultLabels().mid(15), &why))
         return failed(QStringLiteral("cannot write %1: %2").arg(tmplIni, why));
-    const QString histo = findNoCase(history, QStringLiteral("historique.db"));
+    const QString histo = findTable(history, QStringLiteral("historique.db"));
     if (!QFileInfo::exists(histo) && !makeTableFile(histo, historyTableSql(), error))
         return false;
     const QString titles = findNoCase(folder, QStringLiteral("titre.ini"));
@@ -89,7 +91,24 @@ bool BookFiles::ensureDataFolder(const QString &folder, QString *error)
 
 QString BookFiles::folder() const { return m_folder.isEmpty() ? booksFolder() : m_folder; }
 
-QString BookFiles::filePath(const QString &fileName) const { return findNoCase(folder(), fileName); }
+QString BookFiles::findTable(const QString &folder, const QString &name)
+{
+    const QString dir = folder.endsWith(u'/') ? folder : folder + u'/';
+    const auto ours = [](const QString &path) { return tableFormatOf(path) != TableFormat::Paradox; };
+    if (QFileInfo::exists(dir + name) && ours(dir + name))
+        return dir + name;
+    const QStringList entries = QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    for (const QString &e : entries)
+        if (e != name && e.compare(name, Qt::CaseInsensitive) == 0 && ours(dir + e))
+            return dir + e;
+    return dir + name;
+}
+
+QString BookFiles::filePath(const QString &fileName) const
+{
+    return fileName.endsWith(QLatin1String(".db"), Qt::CaseInsensitive) ? findTable(folder(), fileName)
+                                                                        : findNoCase(folder(), fileName);
+}
 
 void BookFiles::checkBookName(const QString &book)
 {
@@ -154,7 +173,8 @@ QStringList BookFiles::listBooks() const
     QStringList names;
     for (const QString &file : listFiles(folder())) {
         if (!file.startsWith(QLatin1String("an_"), Qt::CaseInsensitive) ||
-            !file.endsWith(QLatin1String(".db"), Qt::CaseInsensitive))
+            !file.endsWith(QLatin1String(".db"), Qt::CaseInsensitive) ||
+            tableFormatOf(folder() + file) == TableFormat::Paradox)
             continue;
         names << file.mid(3, file.size() - 6);
     }
@@ -200,6 +220,8 @@ void BookFiles::remakeFromTemplate(const QString &table) const
     const QString target = filePath(table + QStringLiteral(".db"));
     const QString tmp = target + QStringLiteral(".making");
     QFile::remove(tmp);
+    if (tableFormatOf(target) == TableFormat::Paradox)
+        return; // a table of the earlier format under our very name: the migration moves it aside
     const bool copied = QFile::copy(templatePath(), tmp);
     QFile::remove(target);
     QFile::remove(journalOf(target)); // it belongs to the old table

@@ -27,10 +27,17 @@ public:
     // False with a message when something cannot be made.
     static bool ensureDataFolder(const QString &folder, QString *error = nullptr);
 
+    // The table file name (a name ending in .db) of folder, found without
+    // regard to letter case: the exact spelling first, then another one. A
+    // Paradox table of the earlier format is never taken for it; with none of
+    // ours there, folder + name.
+    [[nodiscard]] static QString findTable(const QString &folder, const QString &name);
+
     [[nodiscard]] QString folder() const;
     void setFolder(const QString &folder) { m_folder = folder; }
 
-    // Path of a file of the books folder, found without regard to case.
+    // Path of a file of the books folder, found without regard to case (a
+    // table file as findTable finds it).
     [[nodiscard]] QString filePath(const QString &fileName) const;
     // an_<name>.db and an_<name>.ini of a book (found without regard to case).
     // Every path of a book is built here, after the name check
@@ -51,7 +58,8 @@ public:
     // from it could not be written.
     void checkTemplate() const;
 
-    // The books, sorted without regard to case.
+    // The books, sorted without regard to case. Tables in the earlier Paradox
+    // format are not books until the folder's migration brings them across.
     [[nodiscard]] QStringList listBooks() const;
     // Book files (an_*.db) whose names are not valid UTF-8, so that no name
     // can reach them, as the bytes of the name (for a report).

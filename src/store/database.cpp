@@ -1,6 +1,7 @@
 #include "store/database.h"
 
 #include "store/nameorder.h"
+#include "store/tableformat.h"
 
 #include <QFileInfo>
 
@@ -39,6 +40,15 @@ void foldFunction(sqlite3_context *ctx, int, sqlite3_value **argv, bool upper)
         out = (upper ? s.toUpper() : s.toLower()).toUtf8();
     }
     sqlite3_result_text(ctx, out.constData(), int(out.size()), SQLITE_TRANSIENT);
+}
+
+// SQLite would only say "file is not a database" of a table of the earlier
+// format, and a write could touch it: it is refused before SQLite sees it.
+void refuseParadoxTable(const QString &path)
+{
+    if (tableFormatOf(path) == TableFormat::Paradox)
+        throw StoreError(QStringLiteral("%1 is a table in the earlier Paradox format, not a table file of ours")
+                             .arg(path).toStdString());
 }
 
 void lowerFn(sqlite3_context *ctx, int argc, sqlite3_value **argv) { foldFunction(ctx, argc, argv, false); }
@@ -145,6 +155,7 @@ std::shared_ptr<Database> Database::open(const QString &path, Mode mode)
 {
     if (mode != Mode::Create && !QFileInfo(path).isFile())
         throw StoreError(QStringLiteral("no table file %1").arg(path).toStdString());
+    refuseParadoxTable(path);
     int flags = SQLITE_OPEN_NOMUTEX;
     flags |= mode == Mode::ReadOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
     if (mode == Mode::Create)
@@ -214,6 +225,7 @@ void Database::attach(const QString &path, const QString &alias)
 {
     if (!QFileInfo(path).isFile())
         throw StoreError(QStringLiteral("no table file %1").arg(path).toStdString());
+    refuseParadoxTable(path);
     prepare(QStringLiteral("ATTACH DATABASE ? AS ") + quoteIdentifier(alias)).bind(1, path).run();
     bool ok = false;
     try {

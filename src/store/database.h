@@ -61,7 +61,8 @@ public:
     enum class Mode { ReadWrite, Create, ReadOnly };
 
     // Opens the table file at path. Throws StoreError when it cannot be opened,
-    // or when it is not a table file of ours (no table "t").
+    // or when it is not a table file of ours (no table "t"). A Paradox table
+    // is refused before SQLite sees it.
     static std::shared_ptr<Database> open(const QString &path, Mode mode = Mode::ReadWrite);
 
     // Opens the table file at path once and closes it again, so that SQLite

@@ -1,6 +1,7 @@
 #include "store/historytable.h"
 
 #include "common/folders.h"
+#include "store/bookfiles.h"
 #include "store/contacttable.h"
 #include "store/database.h"
 #include "store/rowtablemodel.h"
@@ -11,8 +12,8 @@ namespace kirvane::store {
 
 QString HistoryTable::path() const
 {
-    return common::findNoCase(m_folder.isEmpty() ? common::historyFolder() : m_folder,
-                              QStringLiteral("historique.db"));
+    return BookFiles::findTable(m_folder.isEmpty() ? common::historyFolder() : m_folder,
+                                QStringLiteral("historique.db"));
 }
 
 void HistoryTable::load(RowTableModel &model) const

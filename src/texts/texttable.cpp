@@ -482,6 +482,9 @@ constexpr std::array<Pair, EntryCount> kTable{{
     {u"Destinataire", u"Recipient"},  // 392
     {u"Contact %1 sur %2", u"Contact %1 of %2"},  // 393
     {u"message(s)", u"message(s)"},  // 394
+    // Start-up: the tables of a data folder in the earlier format brought across
+    {u"%1 annuaires, %2 contacts et %3 messages de l'historique ont été repris de l'ancien format ; les fichiers d'origine sont conservés dans %4.", u"%1 address books, %2 contacts and %3 history records were brought across from the earlier format; the original files are kept in %4."},  // 395
+    {u"La table %1 n'a pas pu être reprise de l'ancien format : %2. Elle reste où elle était ; le prochain démarrage essaiera à nouveau.", u"The table %1 could not be brought across from the earlier format: %2. It is kept where it was; the next start tries again."},  // 396
 }};
 
 constexpr std::array<int, 19> kMappingChoices{

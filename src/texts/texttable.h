@@ -1,5 +1,5 @@
 #pragma once
-// The interface text table: 395 numbered entries, each a French text and an
+// The interface text table: 397 numbered entries, each a French text and an
 // English text. Windows are designed with the French texts; at start-up the
 // active language, English, is applied to every window from this table, so the
 // number of an entry and the language index alone decide what is shown.
@@ -71,7 +71,11 @@
 //     login, password and port labels are entries 43-46, 50 and 51).
 // 124-126, 250: Address-books view DirectoryView: a book name that is empty, holds a
 //     line break, or holds "..", and a book file whose name is not UTF-8.
-// 251, 281-283: not used (empty in both languages).
+// 281-283: Settings that cannot be read or saved: an unreadable file, a control character,
+//     a port out of range.
+// 395-396: Start-up: the notice of a data folder brought across from the earlier table
+//     format, and of a table that could not be.
+// 251: not used (empty in both languages).
 //
 // Shared entries: buttons Valider/Ok 25, Annuler/Cancel 26, Oui/Yes 27,
 // Non/No 28, Fermer/Close 35, Ajouter/Add 18, Supprimer/Delete 19,
@@ -102,7 +106,7 @@
 
 namespace kirvane::texts {
 
-inline constexpr int EntryCount = 395;
+inline constexpr int EntryCount = 397;
 
 // Language indexes.
 inline constexpr int French = 1;
@@ -446,6 +450,8 @@ enum Entry : int {
     DkimNameIncorrect = 278,
     DkimKeyUnusable = 279,
     CaFileUnreadable = 280,
+    LegacyFolderBroughtAcross = 395,
+    LegacyTableNotBroughtAcross = 396,
     ErrorCaption = 332,
     ImportUpdated = 333,
     ImportSkipped = 334,

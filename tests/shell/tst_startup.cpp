@@ -4,11 +4,13 @@
 
 #include "modaldialog.h"
 #include "fakeviews.h"
+#include "import/paradoxfixtures.h"
 
 #include "common/folders.h"
 #include "contacts/bookmanager.h"
 #include "contacts/widgets/directoryview.h"
 #include "import/contactimport.h"
+#include "import/legacyfoldermigration.h"
 #include "import/widgets/importwizard.h"
 #include "shell/startup.h"
 #include "shell/mainwindow.h"
@@ -17,6 +19,8 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDate>
+#include <QDir>
 #include <QCheckBox>
 #include <QFile>
 #include <QFileDialog>
@@ -42,6 +46,7 @@ private Q_SLOTS:
     void importWindow_data();
     void importWindow();
     void bookButtonsReachImportAndExport();
+    void legacyFolderIsToldOnce();
 };
 
 void TestStartup::importWindow_data()
@@ -147,6 +152,54 @@ void TestStartup::bookButtonsReachImportAndExport()
     QVERIFY(written.open(QIODevice::ReadOnly));
     const QByteArray csv = written.readAll();
     QVERIFY2(csv.contains("Ville natale") && csv.contains("Durand") && csv.contains("m@example.org"), csv.constData());
+}
+
+// A data folder in the earlier table format is brought across before the
+// windows read it, and the main window tells so once, with the table it
+// could not bring across and why; the next start tells nothing more of what
+// was done.
+void TestStartup::legacyFolderIsToldOnce()
+{
+    QTemporaryDir dir;
+    const QString books = dir.filePath(QStringLiteral("Annuaires/"));
+    QVERIFY(QDir().mkpath(books));
+    QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("historique"))));
+    std::vector<QStringList> contacts;
+    for (int i = 1; i <= 1234; ++i)
+        contacts.push_back({QString::number(i), QStringLiteral("Nom %1").arg(i)});
+    QVERIFY(writeParadoxTable(books + QStringLiteral("an_clients.DB"), bookColumns(), contacts));
+    QVERIFY(writeParadoxTable(books + QStringLiteral("an_prospects.DB"), bookColumns(), {{QStringLiteral("1"), QStringLiteral("Zoé")}}));
+    QVERIFY(writeParadoxTable(dir.filePath(QStringLiteral("historique/historique.DB")), historyColumns(),
+                              {{QStringLiteral("1"), QStringLiteral("Lettre"), QStringLiteral("Bonjour"), QStringLiteral("01/02/2004"),
+                                QStringLiteral("clients\r\n"), {}, {}, QStringLiteral("2"), {}}}));
+    QVERIFY(writeParadoxTable(books + QStringLiteral("an_abîmé.DB"), bookColumns(), contacts));
+    {
+        QFile damaged(books + QStringLiteral("an_abîmé.DB"));
+        QVERIFY(damaged.resize(4096));
+    }
+    const QString date = QDate::currentDate().toString(Qt::ISODate);
+    const QStringList told = {
+        QStringLiteral("2 address books, 1,235 contacts and 1 history records were brought across from the earlier "
+                       "format; the original files are kept in %1, %2.")
+            .arg(QDir::toNativeSeparators(books + QStringLiteral("paradox-") + date),
+                 QDir::toNativeSeparators(dir.filePath(QStringLiteral("historique/paradox-")) + date)),
+        QStringLiteral("The table an_abîmé could not be brought across from the earlier format: an_abîmé.DB: the file "
+                       "is shorter than its header says (4096 bytes of 247808): it was cut short. It is kept where it "
+                       "was; the next start tries again."),
+    };
+    for (int start = 0; start < 2; ++start) {
+        common::setDataFolder(dir.path());
+        QVERIFY(store::BookFiles::ensureDataFolder(common::dataFolder()));
+        const import::MigrationReport report = migrateLegacyFolder(common::dataFolder());
+        store::AddressBookStore base;
+        ScriptedAsker asker;
+        MainWindow form(&base, MainViews{nullptr, new FakeDirectoryView, nullptr, nullptr}, &asker);
+        form.show();
+        tellMigration(form, report);
+        QCOMPARE(asker.texts(), start == 0 ? told : told.mid(1));
+        QCOMPARE(base.listBooks(), (QStringList{"clients", "prospects"}));
+        QCOMPARE(base.countRows(QStringLiteral("an_clients")), 1234);
+    }
 }
 
 QTEST_MAIN(TestStartup)
