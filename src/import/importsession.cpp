@@ -12,9 +12,13 @@ std::optional<SourceKind> kindOfFile(const QString &path)
     QByteArray head;
     if (f.open(QIODevice::ReadOnly))
         head = f.read(512);
-    if (head.startsWith("PK\x03\x04"))
-        return head.mid(30).startsWith("mimetypeapplication/vnd.oasis.opendocument.spreadsheet") ? SourceKind::Ods
-                                                                                                 : SourceKind::Xlsx;
+    if (head.startsWith("PK\x03\x04")) {
+        // A workbook: OpenDocument names itself in its first entry; an .ods
+        // without that entry first is still taken at its word.
+        const bool ods = head.mid(30).startsWith("mimetypeapplication/vnd.oasis.opendocument.spreadsheet")
+                         || kindFromPath(path) == SourceKind::Ods;
+        return ods ? SourceKind::Ods : SourceKind::Xlsx;
+    }
     if (head.startsWith("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1"))
         return SourceKind::Excel;
     if (head.mid(4, 15) == "Standard Jet DB" || head.mid(4, 15) == "Standard ACE DB")

@@ -7,6 +7,7 @@
 #include "contacts/titlelist.h"
 #include "import/contactimport.h"
 #include "import/headingmatcher.h"
+#include "import/importsession.h"
 #include "store/contactrecord.h"
 #include "store/database.h"
 #include "common/folders.h"
@@ -14,6 +15,7 @@
 #include "store/bookfiles.h"
 #include "texts/texttable.h"
 
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -234,6 +236,42 @@ private Q_SLOTS:
         for (const QString &r : below.split(u'|', Qt::SkipEmptyParts))
             rows.push_back(r.split(u';'));
         QCOMPARE(isHeadingLine(first.split(u';'), rows), heading);
+    }
+
+    // The kind a file shows by its content wins over its extension; the
+    // extension decides when the content shows none.
+    void kindOfFileFollowsTheContent_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("kind"); // kindName, or "" for none
+        QTest::newRow("a workbook named .csv") << "book.csv" << QByteArray("PK\x03\x04\x14\0\0\0", 8) << "xlsx";
+        QTest::newRow("an OpenDocument sheet named .zip")
+            << "sheet.zip" << QByteArray("PK\x03\x04").append(26, '\0').append("mimetypeapplication/vnd.oasis.opendocument.spreadsheet")
+            << "ods";
+        QTest::newRow("an OLE2 workbook named .dat") << "old.dat" << QByteArray("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1") << "excel";
+        QTest::newRow("an Access database named .dat")
+            << "base.dat" << QByteArray("\0\x01\0\0Standard Jet DB\0", 20) << "access";
+        QTest::newRow("a vCard named .txt") << "cards.txt" << QByteArray("\xEF\xBB\xBF\r\nbegin:vcard\r\n") << "vcard";
+        QTest::newRow("a UTF-16 vCard without extension")
+            << "cards" << QByteArray("\xFF\xFE" "B\0E\0G\0I\0N\0:\0V\0C\0A\0R\0D\0", 24) << "vcard";
+        QTest::newRow("text named .csv") << "list.csv" << QByteArray("Nom;Email\r\n") << "csv";
+        QTest::newRow("a dBase table by its extension") << "TABLE.DBF" << QByteArray("\x03\x7c\x01\x01", 4) << "dbase";
+        QTest::newRow("text without a known extension") << "list.dat" << QByteArray("Nom;Email\r\n") << "";
+    }
+
+    void kindOfFileFollowsTheContent()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, kind);
+        const QString path = m_dir->filePath(name);
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        f.close();
+        const auto found = kindOfFile(path);
+        QCOMPARE(found ? kindName(*found) : QString(), kind);
     }
 
     // A row whose address the book already holds, whatever its letter case:
