@@ -129,7 +129,9 @@ int sendMessages(QStringList args)
         if (!ok || repeat < 1)
             return fail(QStringLiteral("--repeat takes a number from 1"));
     }
-    const bool ehlo = takeFlag(args, QStringLiteral("ehlo"));
+    const bool heloOnly = takeFlag(args, QStringLiteral("helo"));
+    // EHLO is the greeting anyway; the flag of older scripts is taken and ignored.
+    (void)takeFlag(args, QStringLiteral("ehlo"));
     // The options are read once (the body file read and decoded once); each
     // message is a copy composed anew, as the sending run composes one per
     // contact: its own Message-Id, boundaries and Date.
@@ -143,7 +145,7 @@ int sendMessages(QStringList args)
     mail::SmtpClient smtp;
     smtp.host = host;
     smtp.port = port;
-    smtp.useEhlo = ehlo;
+    smtp.useEhlo = !heloOnly;
     applyConnection(connection, smtp);
     smtp.userId = user;
     smtp.password = password;
@@ -180,9 +182,9 @@ int sendMessages(QStringList args)
     };
     for (int i = 1; i <= repeat; ++i) {
         if (!smtp.isConnected()) {
-            smtp.connectToHost();
+            const bool ready = smtp.connectToHost();
             settled();
-            if (smtp.failed()) {
+            if (!ready) {
                 out().flush();
                 return fail(QStringLiteral("cannot connect to %1:%2: %3 %4")
                                 .arg(host, port, smtp.replyCode(), smtp.replyText())
@@ -194,9 +196,9 @@ int sendMessages(QStringList args)
             out().flush();
             return fail(error);
         }
-        smtp.sendMessage(msg);
+        const bool taken = smtp.sendMessage(msg);
         settled();
-        if (smtp.failed()) {
+        if (!taken) {
             ++failures;
             out() << QStringLiteral("message %1: refused: %2 %3\n").arg(i).arg(smtp.replyCode(), smtp.replyText());
         } else if (smtp.hasPending()) {
@@ -230,21 +232,27 @@ int fetchMessages(QStringList args)
     applyConnection(connection, pop);
     pop.userId = user;
     pop.password = password;
-    pop.connectToHost();
-    if (pop.failed())
+    if (!pop.connectToHost())
         return fail(QStringLiteral("cannot connect to %1:%2: %3").arg(host, port, pop.statusText()));
     if (!pop.login())
         return fail(QStringLiteral("login refused: %1").arg(pop.statusText()));
-    pop.fetchMessageCount();
-    if (pop.failed() && !pop.isConnected())
+    if (!pop.fetchMessageCount())
         return fail(QStringLiteral("cannot count the messages: %1").arg(pop.statusText()));
+    // A failure after some messages were printed and marked still ends with
+    // QUIT when the connection allows it, so that those are deleted and the
+    // next fetch does not print them again.
+    auto failAfterQuit = [&pop](const QString &why) {
+        out().flush();
+        (void)pop.quit();
+        return fail(why);
+    };
     const int count = pop.messageCount();
     int skipped = 0;
     for (int n = 1; n <= count; ++n) {
         mail::MailMessage msg;
         try {
             if (!pop.retrieve(n, msg))
-                return fail(QStringLiteral("message %1: %2").arg(n).arg(pop.statusText()));
+                return failAfterQuit(QStringLiteral("message %1: %2").arg(n).arg(pop.statusText()));
         } catch (const mail::MailError &e) {
             if (!pop.isConnected())
                 throw;
@@ -255,15 +263,12 @@ int fetchMessages(QStringList args)
             continue;
         }
         out() << messageJson(msg) << '\n';
-        if (remove) {
-            pop.deleteMessage(n);
-            if (pop.failed())
-                return fail(QStringLiteral("message %1 not deleted: %2").arg(n).arg(pop.statusText()));
-        }
+        if (remove && !pop.deleteMessage(n))
+            return failAfterQuit(QStringLiteral("message %1 not deleted: %2").arg(n).arg(pop.statusText()));
     }
-    pop.quit();
+    const bool ended = pop.quit();
     out().flush();
-    if (pop.failed())
+    if (!ended)
         return fail(QStringLiteral("the server did not end the session well: %1").arg(pop.statusText()));
     if (skipped)
         return fail(QStringLiteral("%1 message(s) skipped").arg(skipped));

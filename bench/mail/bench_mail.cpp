@@ -36,10 +36,10 @@ bool connectSmtp(SmtpClient &smtp, const QString &port, bool ehlo = false)
     smtp.useEhlo = ehlo;
     smtp.host = QStringLiteral("127.0.0.1");
     smtp.port = port;
-    smtp.connectToHost();
-    if (smtp.failed())
+    const bool ready = smtp.connectToHost();
+    if (!ready)
         std::fprintf(stderr, "connect: %s %s\n", qPrintable(smtp.replyCode()), qPrintable(smtp.replyText()));
-    return !smtp.failed();
+    return ready;
 }
 
 // One message per contact, as the sending run builds them: the text and the
@@ -72,9 +72,9 @@ int sendAll(SmtpClient &smtp, int count, const std::function<MailMessage(int)> &
     };
     for (int i = 0; i < count; ++i) {
         MailMessage msg = make(i);
-        smtp.sendMessage(msg);
+        const bool accepted = smtp.sendMessage(msg);
         settled();
-        if (smtp.failed()) {
+        if (!accepted) {
             std::fprintf(stderr, "message %d: %s %s\n", i, qPrintable(smtp.replyCode()), qPrintable(smtp.replyText()));
             return taken;
         }
@@ -143,12 +143,10 @@ int benchPop(const QStringList &args)
     pop.password = args.value(2);
     QElapsedTimer clock;
     clock.start();
-    pop.connectToHost();
-    if (pop.failed() || !pop.login()) {
+    if (!pop.connectToHost() || !pop.login() || !pop.fetchMessageCount()) {
         std::fprintf(stderr, "login: %s\n", qPrintable(pop.statusText()));
         return 1;
     }
-    pop.fetchMessageCount();
     const int count = pop.messageCount();
     qint64 bytes = 0;
     for (int n = 1; n <= count; ++n) {
@@ -159,7 +157,7 @@ int benchPop(const QStringList &args)
         }
         bytes += msg.size;
     }
-    pop.quit();
+    (void)pop.quit();
     std::printf("pop %.3f %d %lld\n", clock.nsecsElapsed() / 1e9, count, static_cast<long long>(bytes));
     return 0;
 }

@@ -3,27 +3,16 @@
 #include "mail/codecs.h"
 
 #include <QCache>
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QMimeDatabase>
 #include <QMutex>
-#include <QThread>
 
 namespace kirvane::mail {
 
 namespace {
-
-// Lets the window repaint during long encodings; only where an application
-// runs its event loop on this thread.
-void yieldToEvents()
-{
-    auto *app = QCoreApplication::instance();
-    if (app && app->thread() == QThread::currentThread())
-        QCoreApplication::processEvents();
-}
 
 // Encoded files, shared by every message of a process: the sending run
 // composes one message per contact with the same files, and each file is read
@@ -118,7 +107,6 @@ bool Attachment::encode(QString *error)
             break;
         encoder.feed(chunk);
         bytes += chunk;
-        yieldToEvents();
     }
     encoder.finish();
     data = bytes;
@@ -163,7 +151,6 @@ bool AttachmentList::encodeAll(QString *error)
     for (const auto &item : m_items) {
         if (!item->encode(error))
             return false;
-        yieldToEvents();
     }
     return true;
 }

@@ -43,13 +43,18 @@ Pop3Client::Pop3Client() : Pop3Client(std::make_unique<TcpTransport>()) {}
 
 Pop3Client::Pop3Client(std::unique_ptr<Transport> transport) : ProtocolClient(std::move(transport), 110) {}
 
-void Pop3Client::report(int code, bool wasOpen)
+void Pop3Client::report(bool wasOpen)
 {
     m_deleted.clear();
-    if (onError)
-        onError(code, m_text);
     if (wasOpen && onDisconnect)
         onDisconnect();
+}
+
+bool Pop3Client::refuseMessage(int code)
+{
+    m_failed = true;
+    m_failureCode = code;
+    return false;
 }
 
 Pop3Client::Status Pop3Client::readStatus(int failCode)
@@ -84,7 +89,7 @@ Pop3Client::Status Pop3Client::command(const QByteArray &text, int failCode)
     return readStatus(failCode);
 }
 
-void Pop3Client::connectToHost()
+bool Pop3Client::connectToHost()
 {
     reset();
     m_deleted.clear();
@@ -92,23 +97,24 @@ void Pop3Client::connectToHost()
     m_newMessageCount = 0;
     if (!open()) {
         fail(ConnectionFailed);
-        return;
+        return false;
     }
     if (onConnect)
         onConnect();
-    if (readStatus(ConnectionFailed) == Status::Err) {
-        fail(ConnectionFailed);
-        return;
+    const Status greeting = readStatus(ConnectionFailed);
+    if (greeting != Status::Ok) {
+        if (greeting == Status::Err)
+            fail(ConnectionFailed);
+        return false;
     }
     // STLS (RFC 2595 4): a server that refuses it is left before the login
     // goes out unencrypted.
-    if (security == Security::StartTls) {
-        const Status status = command("STLS\r\n", ConnectionFailed);
-        if (status == Status::Err)
-            fail(ConnectionFailed);
-        else if (status == Status::Ok && !startTls())
-            fail(ConnectionFailed);
-    }
+    if (security != Security::StartTls)
+        return true;
+    const Status status = command("STLS\r\n", ConnectionFailed);
+    if (status == Status::Err || (status == Status::Ok && !startTls()))
+        fail(ConnectionFailed);
+    return status == Status::Ok && !m_failed;
 }
 
 bool Pop3Client::login()
@@ -131,24 +137,26 @@ bool Pop3Client::login()
     return s == Status::Ok;
 }
 
-void Pop3Client::fetchMessageCount()
+bool Pop3Client::fetchMessageCount()
 {
     if (!isConnected()) {
         // Nothing can be counted on a closed connection (after a refused
         // login, say); that is no success.
         m_failed = true;
-        return;
+        m_failureCode = CountRefused;
+        return false;
     }
     const Status stat = command("STAT\r\n", CountRefused);
     if (stat == Status::Err)
         fail(CountRefused);
     if (stat != Status::Ok)
-        return;
+        return false;
     m_messageCount = clampCount(statusToken(m_text, 1, 0));
     const Status last = command("LAST\r\n", CountRefused);
     m_lastSupported = last == Status::Ok;
     if (last == Status::Ok)
         m_newMessageCount = clampCount(m_messageCount - statusToken(m_text, 1, 0));
+    return last != Status::Lost;
 }
 
 bool Pop3Client::retrieve(int n, MailMessage &msg)
@@ -170,7 +178,7 @@ bool Pop3Client::retrieve(int n, MailMessage &msg)
 
     const Status retr = command("RETR " + number + "\r\n", RetrieveRefused);
     if (retr == Status::Err)
-        fail(RetrieveRefused);
+        return refuseMessage(RetrieveRefused);
     if (retr != Status::Ok)
         return false;
 
@@ -243,36 +251,38 @@ bool Pop3Client::retrieve(int n, MailMessage &msg)
     return true;
 }
 
-void Pop3Client::deleteMessage(int n)
+bool Pop3Client::deleteMessage(int n)
 {
     if (!isConnected())
         throw MailError(QStringLiteral("Not connected."));
     const Status s = command("DELE " + QByteArray::number(n) + "\r\n", DeleteRefused);
     if (s == Status::Err)
-        fail(DeleteRefused);
+        return refuseMessage(DeleteRefused);
     if (s != Status::Ok)
-        return;
+        return false;
     m_deleted.append(QString::number(n));
     m_messageCount = m_messageCount > 0 ? m_messageCount - 1 : 0;
     if (onDelete)
         onDelete(quint16(n));
+    return true;
 }
 
-void Pop3Client::quit()
+bool Pop3Client::quit()
 {
     if (!isConnected()) {
         close();
-        return;
+        return false;
     }
     // The answer to QUIT says whether the deletions were made (RFC 1939 6),
     // so it is read, within the usual limit.
-    if (command("QUIT\r\n", ConnectionFailed) == Status::Lost)
-        return;
+    const Status status = command("QUIT\r\n", ConnectionFailed);
+    if (status == Status::Lost)
+        return false;
     m_deleted.clear();
     close();
     if (onDisconnect)
         onDisconnect();
-    yield();
+    return status == Status::Ok;
 }
 
 qint64 statusToken(const QString &text, int k, qint64 fallback)

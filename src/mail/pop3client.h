@@ -6,23 +6,26 @@
 //
 //     Pop3Client pop;
 //     pop.host = "pop.example.org"; pop.userId = "news"; pop.password = "...";
-//     pop.connectToHost();
-//     if (!pop.failed() && pop.login()) {
-//         pop.fetchMessageCount();
+//     if (pop.connectToHost() && pop.login() && pop.fetchMessageCount()) {
 //         for (int n = 1, count = pop.messageCount(); n <= count; ++n) {
 //             MailMessage msg;
-//             if (!pop.retrieve(n, msg)) break;
+//             if (!pop.retrieve(n, msg) || !pop.deleteMessage(n)) break;
 //             ...
-//             pop.deleteMessage(n);
 //         }
-//         pop.quit();
 //     }
+//     if (!pop.quit()) ...               // the deletions were not made
 //
-// A refused command sets failed(), closes the connection (so deletions are
-// not committed) and calls onError with the code of the step; only misuse
-// and an error of the socket itself throw MailError. Every wait ends after
-// timeout milliseconds, or earlier when the server closes the connection, as
-// a failure.
+// A step that may fail returns a [[nodiscard]] bool: false when it failed,
+// with failedStep() naming the step and statusText() saying why. A refused
+// RETR or DELE concerns one message: the connection stays open, so that
+// quit() still has the server make the deletions already marked. Any other
+// refusal, and a wait that ends without a status line, closes the connection
+// without QUIT, so that no deletion is made. Only misuse and an error of the
+// socket itself throw MailError. Every wait ends after timeout milliseconds,
+// or earlier when the server closes the connection, as a failure.
+//
+// The client is used by one thread at a time, which blocks in its waits:
+// a window's owner runs it on a worker thread.
 
 #include "mail/mailmessage.h"
 #include "mail/protocolclient.h"
@@ -38,7 +41,7 @@ namespace kirvane::mail {
 
 class Pop3Client final : public ProtocolClient {
 public:
-    // Codes passed to onError.
+    // The step that failed (failedStep()).
     enum Code {
         ConnectionFailed = 0, // connection, greeting, or a wait that ended without an answer
         LoginRefused = 2001,  // USER or PASS
@@ -66,11 +69,12 @@ public:
     [[nodiscard]] quint16 newMessageCount() const { return m_newMessageCount; }
     [[nodiscard]] bool lastSupported() const { return m_lastSupported; }
     [[nodiscard]] const QStringList &deletedList() const { return m_deleted; }
+    // The step of the last failure; ConnectionFailed when none failed.
+    [[nodiscard]] Code failedStep() const { return Code(m_failureCode); }
 
     // Events; each optional.
     std::function<void()> onConnect;
     std::function<void()> onDisconnect;
-    std::function<void(int code, const QString &text)> onError;
     std::function<void(quint16 index)> onBeforeRetrieve;
     std::function<void()> onAfterRetrieve;
     std::function<void(quint16 percent)> onRetrieveProgress;
@@ -79,23 +83,29 @@ public:
     std::function<void(const QByteArray &line)> onReceiveTextFromSocket; // every status line
 
     // Opens the connection (closing one still open), reads the greeting and,
-    // with security StartTls, sends STLS and encrypts the connection.
-    void connectToHost();
+    // with security StartTls, sends STLS and encrypts the connection; true
+    // when the server is ready for the login.
+    [[nodiscard]] bool connectToHost();
     // USER, then PASS; true when both were accepted.
     [[nodiscard]] bool login();
-    // STAT, then LAST: messageCount, newMessageCount, lastSupported.
-    void fetchMessageCount();
+    // STAT, then LAST: messageCount, newMessageCount, lastSupported; true
+    // when the messages were counted (a server without LAST still counts).
+    [[nodiscard]] bool fetchMessageCount();
     // Fetches message n (from 1) into msg, which should be fresh. False when
-    // the client failed (the connection is closed). A message that came but
-    // cannot be kept, larger than maxMessageSize (announced by LIST, or found
-    // while reading, never holding more than the bound) or unreadable by the
-    // parser, raises MailError with the connection still open: the caller
-    // reports it by its number and goes on with the next message.
+    // it failed: refused (the connection still open) or the connection lost.
+    // A message that came but cannot be kept, larger than maxMessageSize
+    // (announced by LIST, or found while reading, never holding more than
+    // the bound) or unreadable by the parser, raises MailError with the
+    // connection still open: the caller reports it by its number and goes on
+    // with the next message.
     [[nodiscard]] bool retrieve(int n, MailMessage &msg);
-    // Marks message n for deletion at QUIT.
-    void deleteMessage(int n);
-    // QUIT, then close; nothing when not connected.
-    void quit();
+    // Marks message n for deletion at QUIT; false when refused (the
+    // connection still open) or the connection lost.
+    [[nodiscard]] bool deleteMessage(int n);
+    // QUIT, then close. True when the server answered +OK: the messages
+    // marked are deleted. False when it did not, or when the connection was
+    // already closed (nothing marked is deleted then).
+    [[nodiscard]] bool quit();
 
 private:
     enum class Status { Ok, Err, Lost };
@@ -103,9 +113,11 @@ private:
     // status line; the client has failed with failCode.
     [[nodiscard]] Status command(const QByteArray &text, int failCode);
     [[nodiscard]] Status readStatus(int failCode);
+    // A command about one message refused: failed, the connection kept.
+    [[nodiscard]] bool refuseMessage(int code);
     // Closing without QUIT: the server forgets the deletions of this session.
-    // Then onError with code, and onDisconnect when the connection was open.
-    void report(int code, bool wasOpen) override;
+    // Then onDisconnect when the connection was open.
+    void report(bool wasOpen) override;
 
     quint16 m_messageCount = 0;
     quint16 m_newMessageCount = 0;

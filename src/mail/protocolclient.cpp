@@ -32,12 +32,14 @@ void ProtocolClient::reset()
 {
     close();
     m_failed = false;
+    m_failureCode = 0;
     m_code.clear();
     m_text.clear();
 }
 
 bool ProtocolClient::open()
 {
+    m_transport->clearAbort();
     if (!m_transport->open(host, portFromText(port, m_defaultPort), waitLimit())) {
         m_text = m_transport->errorText();
         return false;
@@ -70,9 +72,10 @@ void ProtocolClient::close()
 void ProtocolClient::fail(int code)
 {
     m_failed = true;
+    m_failureCode = code;
     const bool wasOpen = m_transport->isOpen();
     close();
-    report(code, wasOpen);
+    report(wasOpen);
 }
 
 void ProtocolClient::failWait(WaitEnd end, int code, const char *call, bool raise)

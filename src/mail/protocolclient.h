@@ -4,8 +4,9 @@
 // bounded waits for a command to be written and a line to be read.
 //
 // A wait that ends without what it waited for is a failure: the connection
-// is closed and the client reports it. Only an error of the socket itself
-// raises MailError, so that the caller learns the system's text.
+// is closed and the step that waited returns false. Only an error of the
+// socket itself raises MailError, so that the caller learns the system's
+// text.
 
 #include "mail/transport.h"
 
@@ -34,8 +35,14 @@ public:
     quint32 timeout = 60000; // milliseconds, for every single wait
     Security security = Security::None;
     QString caFile; // certificates trusted besides the system's; empty: the system's only
-    // Called while waiting for the network, so that a window stays live.
+    // Called between the slices of every wait for the network.
     std::function<void()> processEvents;
+
+    // Ends the wait under way, and every one after it until a connection is
+    // opened again, at once as if it had timed out; safe from any thread. For
+    // the owner of the thread running the dialogue, which must stop and join
+    // it now (and asks again until the thread has ended).
+    void abort() { m_transport->abort(); }
 
     // State.
     // False as soon as either side closed; asks the socket whether the
@@ -55,7 +62,7 @@ protected:
     void reset();
     // Opens the connection, encrypted from the start with security Tls;
     // false, with the transport's error text as m_text, when it cannot be
-    // opened.
+    // opened. It clears an earlier abort().
     [[nodiscard]] bool open();
     // Encrypts the open connection once the server agreed to the upgrade;
     // false, with why as m_text and m_code empty, when it could not be.
@@ -64,8 +71,9 @@ protected:
     [[nodiscard]] bool startTls();
     // Closes the connection and forgets the bytes read ahead.
     void close();
-    // Marks the client failed, closes the connection and calls report(code,
-    // wasOpen), with wasOpen telling whether it was open until then.
+    // Marks the client failed with code (the failed step's, see the
+    // clients), closes the connection and calls report(wasOpen), with
+    // wasOpen telling whether it was open until then.
     void fail(int code);
     // Writes text within one wait; on a failed write, fails with code and
     // raises for a socket error when raise is set.
@@ -80,11 +88,12 @@ protected:
     [[nodiscard]] QDeadlineTimer waitLimit() const { return QDeadlineTimer(qint64(timeout)); }
 
     // The client's own failure steps, after the connection was closed.
-    virtual void report(int code, bool wasOpen) = 0;
+    virtual void report(bool wasOpen) = 0;
 
     std::unique_ptr<Transport> m_transport;
     LineReader m_reader;
     bool m_failed = false;
+    int m_failureCode = 0; // given to the last fail()
     QString m_code; // the last answer's code (SMTP reply, POP3 status)
     QString m_text; // the last answer's text, or why the wait ended without one
     quint16 m_progress = 0;

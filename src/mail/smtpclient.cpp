@@ -103,12 +103,9 @@ SmtpClient::SmtpClient() : SmtpClient(std::make_unique<TcpTransport>()) {}
 
 SmtpClient::SmtpClient(std::unique_ptr<Transport> transport) : ProtocolClient(std::move(transport), 25) {}
 
-void SmtpClient::report(int code, bool wasOpen)
+void SmtpClient::report(bool wasOpen)
 {
     abandonPending(m_text);
-    // Once the message was taken, a failure is no error of the message.
-    if (onError && !m_delivered)
-        onError(code, m_text);
     if (wasOpen && onQuit)
         onQuit();
 }
@@ -299,7 +296,7 @@ SmtpClient::Step SmtpClient::command(const QByteArray &text, const char *expecte
     return exchange(text) ? judge(expected) : Step::Refused;
 }
 
-void SmtpClient::connectToHost()
+bool SmtpClient::connectToHost()
 {
     abandonPending(waitEndText(WaitEnd::Closed, timeout, *m_transport));
     reset();
@@ -307,16 +304,15 @@ void SmtpClient::connectToHost()
         onConnecting();
     if (!open()) {
         fail(0);
-        return;
+        return false;
     }
     if (onConnect)
         onConnect();
     if (readReply("220") != Step::Ok || !greet())
-        return;
+        return false;
     if (security == Security::StartTls && !upgrade())
-        return;
-    if (!userId.isEmpty())
-        (void)logIn();
+        return false;
+    return userId.isEmpty() || logIn();
 }
 
 void SmtpClient::reportProgress(quint16 percent)
@@ -552,7 +548,7 @@ bool SmtpClient::pipelines() const
     return pipelining && offers("PIPELINING");
 }
 
-void SmtpClient::sendMessage(MailMessage &msg)
+bool SmtpClient::sendMessage(MailMessage &msg)
 {
     // The caller asked isConnected() before this message, to open a new
     // connection when the server had closed the idle one; asking the socket
@@ -588,7 +584,6 @@ void SmtpClient::sendMessage(MailMessage &msg)
         onBeforeSend();
     m_progress = 0;
     m_refused.clear();
-    m_delivered = false;
     m_failed = false;
     m_size = 0;
     for (const QByteArray &line : std::as_const(msg.wireLines))
@@ -603,9 +598,7 @@ void SmtpClient::sendMessage(MailMessage &msg)
         for (const auto &list : lists)
             refuseAll(list);
         m_failed = true;
-        if (onError)
-            onError(552, m_text);
-        return;
+        return false;
     }
     bool delivered = false;
     QString acceptedCode, acceptedText;
@@ -631,7 +624,7 @@ void SmtpClient::sendMessage(MailMessage &msg)
             }
         }
         if (d == Delivery::Delivered) {
-            delivered = m_delivered = true;
+            delivered = true;
             acceptedCode = m_code;
             acceptedText = m_text;
         } else if (d == Delivery::Failed) {
@@ -647,18 +640,18 @@ void SmtpClient::sendMessage(MailMessage &msg)
             }
             fail(m_code.toInt());
         }
-        return;
+        return false;
     }
     // A failure after some recipients got the message is theirs alone (see
     // refusedRecipients()); the message was accepted.
     m_failed = false;
-    m_delivered = false;
     m_code = acceptedCode;
     m_text = acceptedText;
     if (m_progress < 100)
         reportProgress(100);
     if (onAfterSend)
         onAfterSend();
+    return true;
 }
 
 void SmtpClient::quit()

@@ -1,12 +1,12 @@
 #pragma once
 // The SMTP client: delivers MailMessage messages to one server over one
-// connection (HELO or EHLO, MAIL FROM, RCPT TO, DATA, RSET, QUIT).
+// connection (EHLO or HELO, MAIL FROM, RCPT TO, DATA, RSET, QUIT).
 //
-// With nothing that needs the extended dialogue (no encryption, no login,
-// useEhlo off) it greets with HELO, as a server of the plain dialogue of
-// RFC 821 expects. Otherwise it greets with EHLO and keeps the keywords the
-// server lists (offers(), sizeLimit()); a server that refuses EHLO with a 5xx
-// reply is greeted with HELO instead (RFC 5321 4.1.4) and offers nothing.
+// It greets every server with EHLO and keeps the keywords the server lists
+// (offers(), sizeLimit()); a server that refuses EHLO with a 5xx reply is
+// greeted with HELO instead (RFC 5321 3.2, 4.1.4) and offers nothing. With
+// useEhlo off, and nothing that needs the extended dialogue (no encryption,
+// no login), it greets with HELO alone, for a server that takes EHLO badly.
 //
 // Security StartTls sends STARTTLS (RFC 3207) after EHLO and EHLO again over
 // the encrypted connection; Tls encrypts from the first byte. A certificate
@@ -19,20 +19,25 @@
 //
 //     SmtpClient smtp;
 //     smtp.host = "mail.example.org";
-//     smtp.connectToHost();
-//     if (!smtp.failed()) {
-//         smtp.sendMessage(msg);   // accepted when failed() is still false
+//     if (smtp.connectToHost()) {
+//         if (!smtp.sendMessage(msg))  // refused: replyCode(), replyText()
+//             ...
 //         smtp.quit();
 //     }
 //
-// A refused step does not throw: it sets failed(), closes the connection and
-// calls onError; the owner calls connectToHost() again before the next
-// message. A refused recipient is no refused step: it is noted in
-// refusedRecipients() and the others still get the message. Only misuse ("Not connected.", missing from or sendTo, a
+// A step that may fail returns a [[nodiscard]] bool: false when it failed,
+// with replyCode() and replyText() saying why (failed() stays true until the
+// next step). A failure closes the connection; the owner calls
+// connectToHost() again before the next message. A refused recipient is no
+// refused step: it is noted in refusedRecipients() and the others still get
+// the message. Only misuse ("Not connected.", missing from or sendTo, a
 // composition error) and an error of the socket itself while a command is
 // written or a reply read throw MailError. Every wait ends after timeout
 // milliseconds, or earlier when the server closes the connection, as a
 // failure.
+//
+// The client is used by one thread at a time, which blocks in its waits:
+// a window's owner runs it on a worker thread.
 
 #include "mail/mailmessage.h"
 #include "mail/protocolclient.h"
@@ -57,9 +62,9 @@ public:
 
     // Settings besides those of ProtocolClient (port 25).
     quint16 sendProgressStep = 10; // percent between two onSendProgress
-    // EHLO even when neither encryption nor a login needs it, to learn what
-    // the server offers.
-    bool useEhlo = false;
+    // Off: HELO when neither encryption nor a login needs EHLO (and then no
+    // pipelining), for a server that answers EHLO wrongly instead of refusing it.
+    bool useEhlo = true;
     // The login; an empty userId: no AUTH.
     QString userId;
     QString password;
@@ -109,7 +114,6 @@ public:
     // Events; each optional.
     std::function<void()> onConnect;
     std::function<void()> onQuit;
-    std::function<void(int code, const QString &text)> onError;
     std::function<void()> onBeforeSend;
     std::function<void()> onAfterSend;
     std::function<void(quint16 percent)> onSendProgress;
@@ -118,21 +122,22 @@ public:
     std::function<void(const QByteArray &line)> onReceiveTextFromSocket; // last line of every reply
 
     // Opens the connection (closing one still open), reads the greeting,
-    // greets with HELO or EHLO, encrypts and logs in as the settings say.
-    // failed() tells whether the server is ready.
-    void connectToHost();
+    // greets with EHLO or HELO, encrypts and logs in as the settings say.
+    // True when the server is ready.
+    [[nodiscard]] bool connectToHost();
     // Transmits msg: once to its To list, once more to its CC list and once
     // more to its BCC list when those are not empty. Composes msg when its
     // wireLines is empty. A message larger than sizeLimit() is refused with
     // the code 552 before anything is sent, the connection staying open.
     //
-    // The message is accepted, and failed() false afterwards, once the server
-    // has answered 250 to the end of its text for at least one list; what
-    // comes after (a refused RSET, a later list refused) is not held against
-    // it, and replyCode()/replyText() are then that 250's. failed() is true
-    // when nobody got it; replyCode()/replyText() then say why. Either way
-    // refusedRecipients() names every address that did not get it.
-    void sendMessage(MailMessage &msg);
+    // True once the server has answered 250 to the end of its text for at
+    // least one list, or, pipelined, once the message was handed over with
+    // its reply still to come (hasPending()); what comes after (a refused
+    // RSET, a later list refused) is not held against it, and
+    // replyCode()/replyText() are then that 250's. False when nobody got it;
+    // replyCode()/replyText() then say why. Either way refusedRecipients()
+    // names every address that did not get it.
+    [[nodiscard]] bool sendMessage(MailMessage &msg);
     // After sendMessage: each address that did not get the message, with the
     // reply that kept it from it (its own refused RCPT, or the refusal of
     // its transaction; an empty code when the wait ended without a reply).
@@ -207,10 +212,9 @@ private:
     void endTransaction();
     // Notes every address of recipients not yet refused, with the last reply.
     void refuseAll(const QList<QByteArray> &recipients);
-    // onError with the reply's code (0 when there was none), unless the
-    // message being sent was already taken; then onQuit when the connection
-    // was open.
-    void report(int code, bool wasOpen) override;
+    // Forgets the pending message, whose reply cannot come any more; then
+    // onQuit when the connection was open.
+    void report(bool wasOpen) override;
     void reportProgress(quint16 percent);
 
     quint16 m_nextProgress = 0;
@@ -218,7 +222,6 @@ private:
     QList<RefusedRecipient> m_refused;
     QByteArrayList m_keywords; // the EHLO reply's lines after its first
     bool m_extended = false;
-    bool m_delivered = false; // during sendMessage: some list got the message
     bool m_pending = false;   // a message's end waits in m_out, its reply unread
     std::optional<Settled> m_settled;
     qint64 m_size = 0; // of the message being sent, in bytes on the wire before stuffing

@@ -13,6 +13,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
+#include <list>
 #include <memory>
 #include <mutex>
 #include <system_error>
@@ -56,6 +57,66 @@ struct Lookup {
     bool abandoned = false;
     int rc = EAI_AGAIN;
     addrinfo *list = nullptr;
+};
+
+// The one owner of the lookup threads. A lookup cannot be stopped once the
+// resolver has it, and a caller whose deadline passed does not wait for it;
+// its thread is joined here instead: at the next lookup once it has ended,
+// and at the latest when the program ends (after at most the resolver's own
+// limits).
+class LookupThreads {
+public:
+    static LookupThreads &instance()
+    {
+        static LookupThreads threads;
+        return threads;
+    }
+    LookupThreads(const LookupThreads &) = delete;
+    LookupThreads &operator=(const LookupThreads &) = delete;
+
+    ~LookupThreads()
+    {
+        const std::lock_guard lock(m_mutex);
+        for (Entry &e : m_entries)
+            e.thread.join();
+    }
+
+    // Runs work on a thread of its own; throws std::system_error when no
+    // thread can be had.
+    void start(std::function<void()> work)
+    {
+        const std::lock_guard lock(m_mutex);
+        joinEnded();
+        auto ended = std::make_shared<std::atomic<bool>>(false);
+        std::thread thread([work = std::move(work), ended] {
+            work();
+            ended->store(true);
+        });
+        m_entries.push_back({std::move(thread), std::move(ended)});
+    }
+
+private:
+    LookupThreads() = default;
+
+    struct Entry {
+        std::thread thread;
+        std::shared_ptr<std::atomic<bool>> ended;
+    };
+
+    void joinEnded()
+    {
+        for (auto it = m_entries.begin(); it != m_entries.end();) {
+            if (it->ended->load()) {
+                it->thread.join();
+                it = m_entries.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+
+    std::mutex m_mutex;
+    std::list<Entry> m_entries;
 };
 
 } // namespace
@@ -172,7 +233,7 @@ int TcpTransport::lookUp(const QByteArray &host, const QByteArray &service, cons
         return resolve(host.constData(), service.constData(), &hints, list);
     auto lookup = std::make_shared<Lookup>();
     try {
-        std::thread([lookup, resolver = resolve, host, service, hints] {
+        LookupThreads::instance().start([lookup, resolver = resolve, host, service, hints] {
             addrinfo *result = nullptr;
             const int rc = resolver(host.constData(), service.constData(), &hints, &result);
             const std::lock_guard lock(lookup->mutex);
@@ -185,7 +246,7 @@ int TcpTransport::lookUp(const QByteArray &host, const QByteArray &service, cons
             lookup->list = rc == 0 ? result : nullptr;
             lookup->done = true;
             lookup->finished.notify_one();
-        }).detach();
+        });
     } catch (const std::system_error &) {
         return resolve(host.constData(), service.constData(), &hints, list); // no thread to spare: wait here
     }
@@ -195,7 +256,7 @@ int TcpTransport::lookUp(const QByteArray &host, const QByteArray &service, cons
             *list = lookup->list;
             return lookup->rc;
         }
-        if (deadline.hasExpired()) {
+        if (expired(deadline)) {
             lookup->abandoned = true;
             return kLookupTimedOut;
         }
@@ -235,7 +296,7 @@ WaitEnd TcpTransport::waitFor(short events, QDeadlineTimer deadline)
             setError(errno);
             return WaitEnd::Error;
         }
-        if (deadline.hasExpired())
+        if (expired(deadline))
             return WaitEnd::TimedOut;
         yield();
     }
@@ -346,7 +407,7 @@ WaitEnd TcpTransport::send(const QByteArray &data, QDeadlineTimer deadline)
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            if (deadline.hasExpired())
+            if (expired(deadline))
                 return WaitEnd::TimedOut;
             yield();
             continue;
@@ -382,7 +443,7 @@ WaitEnd TcpTransport::receive(QByteArray &buffer, QDeadlineTimer deadline)
         if (errno == EINTR)
             continue;
         if (errno == EAGAIN || errno == EWOULDBLOCK) {
-            if (deadline.hasExpired())
+            if (expired(deadline))
                 return WaitEnd::TimedOut;
             yield();
             continue;
@@ -469,7 +530,7 @@ bool TcpTransport::startTls(const QString &host, const QString &caFile, QDeadlin
             return true;
         const int error = SSL_get_error(ssl, rc);
         if (error == SSL_ERROR_WANT_READ || error == SSL_ERROR_WANT_WRITE) {
-            if (deadline.hasExpired()) {
+            if (expired(deadline)) {
                 setError(ETIMEDOUT);
                 m_tls.reset();
                 m_errorText = QStringLiteral("The TLS handshake with %1 did not end in time.").arg(host);
@@ -534,7 +595,7 @@ WaitEnd TcpTransport::sendTls(const QByteArray &data, QDeadlineTimer deadline)
         }
         const int error = SSL_get_error(m_tls->ssl, n);
         if (error == SSL_ERROR_WANT_WRITE || error == SSL_ERROR_WANT_READ) {
-            if (deadline.hasExpired())
+            if (expired(deadline))
                 return WaitEnd::TimedOut;
             yield();
             continue;
@@ -558,7 +619,7 @@ WaitEnd TcpTransport::receiveTls(QByteArray &buffer, QDeadlineTimer deadline)
             return WaitEnd::Done;
         const int error = SSL_get_error(m_tls->ssl, n);
         if (error == SSL_ERROR_WANT_READ || error == SSL_ERROR_WANT_WRITE) {
-            if (deadline.hasExpired())
+            if (expired(deadline))
                 return WaitEnd::TimedOut;
             yield();
             continue;

@@ -5,14 +5,16 @@
 // silence) without a network.
 //
 // Every wait is bounded: it ends when its deadline passes, when the peer
-// closes or when the socket reports an error, and never hangs. While waiting,
-// the transport calls the optional processEvents callback between short slices
-// so that a window can repaint; the command line passes none.
+// closes, when the socket reports an error or when its owner aborts the
+// transport from another thread, and never hangs. While waiting, the
+// transport calls the optional processEvents callback between short slices;
+// nothing in this library sets one.
 
 #include <QByteArray>
 #include <QDeadlineTimer>
 #include <QString>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <stdexcept>
@@ -72,16 +74,31 @@ public:
 
     std::function<void()> processEvents;
 
+    // Ends every wait of this transport, the one under way and those to come
+    // until clearAbort(), as if its deadline had passed (TimedOut); safe from
+    // any thread. For the owner of a dialogue running on a worker thread that
+    // must stop at once (its window closes): the connection is of no use
+    // afterwards.
+    void abort() { m_aborted.store(true, std::memory_order_relaxed); }
+    void clearAbort() { m_aborted.store(false, std::memory_order_relaxed); }
+    [[nodiscard]] bool aborted() const { return m_aborted.load(std::memory_order_relaxed); }
+
 protected:
     void yield() const
     {
         if (processEvents)
             processEvents();
     }
+    // True once the deadline passed or the transport was aborted.
+    [[nodiscard]] bool expired(QDeadlineTimer deadline) const { return aborted() || deadline.hasExpired(); }
+
+private:
+    std::atomic<bool> m_aborted{false};
 };
 
-// A TCP connection through the system's sockets, used in a blocking style:
-// each wait blocks for slices of at most 50 ms and yields in between. TLS is
+// A TCP connection through the system's sockets, used in a blocking style by
+// the thread that runs the dialogue: each wait blocks for slices of at most
+// 50 ms and looks at its deadline in between. TLS is
 // OpenSSL's, on the same socket and with the same slices: a read or write
 // that has to wait returns to the loop, which yields and tries again.
 class TcpTransport final : public Transport {
@@ -110,8 +127,8 @@ public:
 private:
     // Waits until the connection being opened is ready; Done, TimedOut or Error.
     WaitEnd waitFor(short events, QDeadlineTimer deadline);
-    // Resolves a name within the deadline, yielding meanwhile; getaddrinfo's
-    // result code, or a positive one when the deadline passed first.
+    // Resolves a name within the deadline; getaddrinfo's result code, or a
+    // positive one when the deadline passed first.
     int lookUp(const QByteArray &host, const QByteArray &service, const addrinfo &hints, addrinfo **list,
                QDeadlineTimer deadline);
     void setError(int number);

@@ -24,9 +24,9 @@ void SmtpSender::setProcessEvents(std::function<void()> processEvents)
 
 bool SmtpSender::open()
 {
-    m_client->connectToHost();
+    const bool ready = m_client->connectToHost();
     collect();
-    return !m_client->failed() && m_client->isConnected();
+    return ready && m_client->isConnected();
 }
 
 bool SmtpSender::isOpen()
@@ -44,8 +44,9 @@ MailSender::Result SmtpSender::send(mail::MailMessage &msg, qint64 tag)
 {
     if (const QString why = invalidAddressReason(msg.sendTo); !why.isEmpty())
         return {Outcome::Invalid, QString(), why};
+    bool taken = false;
     try {
-        m_client->sendMessage(msg);
+        taken = m_client->sendMessage(msg);
     } catch (const mail::MailError &e) {
         collect();
         return {Outcome::Error, QString(), QString::fromStdString(e.what())};
@@ -54,9 +55,9 @@ MailSender::Result SmtpSender::send(mail::MailMessage &msg, qint64 tag)
     // A wait that ended without a reply (the connection closed, nothing in
     // time) leaves the code empty: nobody refused the message, it may simply
     // not have arrived.
-    if (m_client->failed() && m_client->replyCode().isEmpty())
+    if (!taken && m_client->replyCode().isEmpty())
         return {Outcome::Error, QString(), m_client->replyText()};
-    if (m_client->failed())
+    if (!taken)
         return {Outcome::Refused, m_client->replyCode(), m_client->replyText()};
     if (m_client->hasPending()) {
         m_pendingTag = tag;

@@ -146,7 +146,7 @@ void TestMailNetCli::sendReportsRefusals_data()
     QTest::newRow("pipelined: the first message refused at the end of its text")
         << QJsonDocument(piped).toJson(QJsonDocument::Compact)
         << QByteArray("message 1: refused: 554 5.7.1 spam\nmessage 2: accepted\n") << QByteArray()
-        << QStringList{"--ehlo", "--repeat", "2"} << 1;
+        << QStringList{"--repeat", "2"} << 1;
     // The server closes after message 1's text, before its answer.
     QJsonArray dropped{QJsonArray{"send", "220 hi\r\n"}, QJsonArray{"line"},
                        QJsonArray{"send", "250-mx\r\n250 PIPELINING\r\n"}, QJsonArray{"until", "DATA\r\n"},
@@ -155,7 +155,37 @@ void TestMailNetCli::sendReportsRefusals_data()
     QTest::newRow("pipelined: the connection lost before the answer")
         << QJsonDocument(dropped).toJson(QJsonDocument::Compact)
         << QByteArray("message 1: no answer: The server closed the connection.\n") << QByteArray()
-        << QStringList{"--ehlo"} << 1;
+        << QStringList() << 1;
+    // A server of the plain dialogue refuses EHLO: HELO follows on the same
+    // connection, and the message goes one command at a time.
+    auto plainDialogue = [](const char *greeting, const QByteArray &helloReply) {
+        QJsonArray steps{QJsonArray{"send", "220 hi\r\n"}, QJsonArray{"until", greeting}, QJsonArray{"line"},
+                         QJsonArray{"send", QString::fromLatin1(helloReply)}};
+        if (helloReply.startsWith('5')) {
+            steps.append(QJsonArray{"until", "HELO "});
+            steps.append(QJsonArray{"line"});
+            steps.append(QJsonArray{"send", "250 hi\r\n"});
+        }
+        for (const char *command : {"MAIL FROM:", "RCPT TO:", "DATA\r\n"}) {
+            steps.append(QJsonArray{"until", command});
+            if (command[0] != 'D')
+                steps.append(QJsonArray{"line"});
+            steps.append(QJsonArray{"send", command[0] == 'D' ? "354 go\r\n" : "250 ok\r\n"});
+        }
+        steps.append(QJsonArray{"until", "\r\n.\r\n"});
+        steps.append(QJsonArray{"send", "250 queued\r\n"});
+        for (const char *command : {"RSET\r\n", "QUIT\r\n"}) {
+            steps.append(QJsonArray{"until", command});
+            steps.append(QJsonArray{"send", command[0] == 'R' ? "250 ok\r\n" : "221 bye\r\n"});
+        }
+        return QJsonDocument(steps).toJson(QJsonDocument::Compact);
+    };
+    QTest::newRow("EHLO refused with 500: HELO follows")
+        << plainDialogue("EHLO ", "500 5.5.1 command unrecognized\r\n") << QByteArray("message 1: accepted\n")
+        << QByteArray() << QStringList() << 0;
+    QTest::newRow("--helo: HELO alone")
+        << plainDialogue("HELO ", "250 hi\r\n") << QByteArray("message 1: accepted\n") << QByteArray()
+        << QStringList{"--helo"} << 0;
 }
 
 void TestMailNetCli::sendReportsRefusals()

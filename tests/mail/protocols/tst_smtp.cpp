@@ -43,14 +43,21 @@ QByteArrayList transactionReplies(int recipients = 1)
     return r;
 }
 
-QByteArray heloLine(const char *command = "HELO")
+QByteArray greetingLine(const char *command)
 {
     return command + (' ' + heloName(QHostInfo::localHostName(), QStringLiteral("mx.test")).toUtf8()) + "\r\n";
 }
 
+// The client greets with EHLO, and with HELO after a refused EHLO or when
+// told to.
 QByteArray ehloLine()
 {
-    return heloLine("EHLO");
+    return greetingLine("EHLO");
+}
+
+QByteArray heloLine()
+{
+    return greetingLine("HELO");
 }
 
 const QByteArray body = "Subject: t\r\n\r\nbody\r\n";
@@ -89,8 +96,7 @@ bool connectLocal(SmtpClient &smtp, quint16 port)
 {
     smtp.host = QStringLiteral("127.0.0.1");
     smtp.port = QString::number(port);
-    smtp.connectToHost();
-    return !smtp.failed();
+    return smtp.connectToHost();
 }
 
 struct Scripted {
@@ -154,41 +160,43 @@ void TestSmtp::dialogue_data()
     const QByteArray one = transaction({"x@y.z"});
     QTest::newRow("one message")
         << (greeting() + transactionReplies() + QByteArrayList{"221 bye\r\n"}) << "x@y.z" << "" << "" << 1
-        << (heloLine() + one + "QUIT\r\n") << false << "221";
-    QTest::newRow("multi-line HELO reply, only its last line counts")
+        << (ehloLine() + one + "QUIT\r\n") << false << "221";
+    QTest::newRow("multi-line EHLO reply, read to its last line")
         << (QByteArrayList{"220 mx\r\n", "250-mx.test\r\n250-SIZE 100\r\n250 HELP\r\n"} + transactionReplies()
             + QByteArrayList{"221 bye\r\n"})
-        << "x@y.z" << "" << "" << 1 << (heloLine() + one + "QUIT\r\n") << false << "221";
+        << "x@y.z" << "" << "" << 1 << (ehloLine() + transaction({"x@y.z"}, " SIZE=20") + "QUIT\r\n") << false
+        << "221";
     QTest::newRow("replies split anywhere across reads")
         << (QByteArrayList{"22", "0 mx ready\r", "\n250-mx\r\n25", "0 ok\r\n", "250 ", "ok\r\n250 ok\r\n"}
             + QByteArrayList{"3", "54 go\r\n", "250 queued\r\n250 reset\r\n221", " bye\r\n"})
-        << "x@y.z" << "" << "" << 1 << (heloLine() + one + "QUIT\r\n") << false << "221";
+        << "x@y.z" << "" << "" << 1 << (ehloLine() + one + "QUIT\r\n") << false << "221";
     QTest::newRow("a bare code ends a reply")
         << (greeting() + QByteArrayList{"250\r\n", "250\r\n", "354\r\n", "250\r\n", "250\r\n", "221\r\n"})
-        << "x@y.z" << "" << "" << 1 << (heloLine() + one + "QUIT\r\n") << false << "221";
+        << "x@y.z" << "" << "" << 1 << (ehloLine() + one + "QUIT\r\n") << false << "221";
     QTest::newRow("second message follows RSET without a new HELO")
         << (greeting() + transactionReplies() + transactionReplies() + QByteArrayList{"221 bye\r\n"}) << "x@y.z"
-        << "" << "" << 2 << (heloLine() + one + one + "QUIT\r\n") << false << "221";
+        << "" << "" << 2 << (ehloLine() + one + one + "QUIT\r\n") << false << "221";
     QTest::newRow("To, CC and BCC each get a transaction; addresses lowered, in order")
         << (greeting() + transactionReplies(2) + transactionReplies() + transactionReplies()
             + QByteArrayList{"221 bye\r\n"})
         << "\"Xa, Yb\" <X@Y.Z> , w@v.u" << "c@d.e" << "Bo (the boss) <b@c.d>" << 1
-        << (heloLine() + transaction({"x@y.z", "w@v.u"}) + transaction({"c@d.e"}) + transaction({"b@c.d"})
+        << (ehloLine() + transaction({"x@y.z", "w@v.u"}) + transaction({"c@d.e"}) + transaction({"b@c.d"})
             + "QUIT\r\n")
         << false << "221";
     QTest::newRow("QUIT answered otherwise than 221")
         << (greeting() + transactionReplies() + QByteArrayList{"500 what\r\n"}) << "x@y.z" << "" << "" << 1
-        << (heloLine() + one + "QUIT\r\n") << true << "500";
+        << (ehloLine() + one + "QUIT\r\n") << true << "500";
     QTest::newRow("greeting refused") << QByteArrayList{"554 go away\r\n"} << "x@y.z" << "" << "" << 1
                                       << QByteArray() << true << "554";
-    QTest::newRow("HELO refused") << QByteArrayList{"220 hi\r\n", "501 bad name\r\n"} << "x@y.z" << "" << ""
-                                  << 1 << heloLine() << true << "501";
+    QTest::newRow("EHLO and then HELO refused")
+        << QByteArrayList{"220 hi\r\n", "501 bad name\r\n", "501 bad name\r\n"} << "x@y.z" << "" << "" << 1
+        << (ehloLine() + heloLine()) << true << "501";
     QTest::newRow("silent after DATA: fails within TimeOut")
         << (greeting() + QByteArrayList{okReplies[0], okReplies[1], okReplies[2]}) << "x@y.z" << "" << "" << 1
-        << (heloLine() + "MAIL FROM:<a@b.c>\r\nRCPT TO:<x@y.z>\r\nDATA\r\n" + body + ".\r\n") << true << "";
+        << (ehloLine() + "MAIL FROM:<a@b.c>\r\nRCPT TO:<x@y.z>\r\nDATA\r\n" + body + ".\r\n") << true << "";
     QTest::newRow("a reply line that never ends is cut short")
         << (greeting() + QByteArrayList{QByteArray(70 * 1024, 'x')}) << "x@y.z" << "" << "" << 1
-        << (heloLine() + "MAIL FROM:<a@b.c>\r\n") << true << "";
+        << (ehloLine() + "MAIL FROM:<a@b.c>\r\n") << true << "";
 }
 
 void TestSmtp::dialogue()
@@ -200,25 +208,23 @@ void TestSmtp::dialogue()
     QFETCH(int, messages);
     Scripted s;
     s.script->pieces = pieces;
-    QStringList errors;
-    s.smtp.onError = [&](int code, const QString &text) { errors << QString::number(code) + ' ' + text; };
-
-    s.smtp.connectToHost();
-    for (int i = 0; i < messages && !s.smtp.failed(); ++i) {
+    bool ok = s.smtp.connectToHost();
+    for (int i = 0; i < messages && ok; ++i) {
         MailMessage msg = plainMessage();
         msg.sendTo = to;
         msg.cc = cc;
         msg.bcc = bcc;
-        s.smtp.sendMessage(msg);
+        ok = s.smtp.sendMessage(msg);
     }
-    if (!s.smtp.failed())
+    // The steps' results agree with the state the client keeps.
+    QCOMPARE(ok, !s.smtp.failed());
+    if (ok)
         s.smtp.quit();
 
     QTEST(s.script->sent, "sent");
     QTEST(s.smtp.failed(), "failed");
     QTEST(s.smtp.replyCode(), "replyCode");
     QVERIFY(!s.smtp.isConnected());
-    QCOMPARE(errors.size(), s.smtp.failed() ? 1 : 0);
 }
 
 // The extended greeting: the keywords kept from EHLO's reply, and HELO again
@@ -233,6 +239,7 @@ void TestSmtp::ehlo_data()
     QTest::addColumn<QByteArrayList>("offered");
     QTest::addColumn<QByteArrayList>("notOffered");
     QTest::addColumn<qint64>("sizeLimit");
+    QTest::addColumn<bool>("heloOnly"); // useEhlo off
 
     const QByteArray quit = "QUIT\r\n";
     const QByteArrayList bye{"221 bye\r\n"};
@@ -242,36 +249,39 @@ void TestSmtp::ehlo_data()
             + bye)
         << (ehloLine() + quit) << false << "221" << true
         << QByteArrayList{"size", "8BITMIME", "Auth", "PIPELINING"}
-        << QByteArrayList{"mx.test", "PLAIN", "LOGIN", "STARTTLS", "PIPE", "SIZE 1000000"} << qint64(1000000);
+        << QByteArrayList{"mx.test", "PLAIN", "LOGIN", "STARTTLS", "PIPE", "SIZE 1000000"} << qint64(1000000) << false;
     QTest::newRow("a bare 250 line ends the keyword list")
         << (QByteArrayList{"220 mx\r\n", "250-mx.test\r\n250-STARTTLS\r\n250\r\n"} + bye) << (ehloLine() + quit)
-        << false << "221" << true << QByteArrayList{"STARTTLS"} << QByteArrayList{"SIZE"} << qint64(0);
+        << false << "221" << true << QByteArrayList{"STARTTLS"} << QByteArrayList{"SIZE"} << qint64(0) << false;
     QTest::newRow("SIZE without a number states no limit")
         << (QByteArrayList{"220 mx\r\n", "250-mx.test\r\n250 SIZE\r\n"} + bye) << (ehloLine() + quit) << false
-        << "221" << true << QByteArrayList{"SIZE"} << QByteArrayList{} << qint64(0);
+        << "221" << true << QByteArrayList{"SIZE"} << QByteArrayList{} << qint64(0) << false;
     QTest::newRow("a SIZE that is no number states no limit")
         << (QByteArrayList{"220 mx\r\n", "250-mx.test\r\n250 SIZE lots\r\n"} + bye) << (ehloLine() + quit)
-        << false << "221" << true << QByteArrayList{"SIZE"} << QByteArrayList{} << qint64(0);
+        << false << "221" << true << QByteArrayList{"SIZE"} << QByteArrayList{} << qint64(0) << false;
     QTest::newRow("a one-line reply offers nothing")
         << (QByteArrayList{"220 mx\r\n", "250 mx.test\r\n"} + bye) << (ehloLine() + quit) << false << "221" << true
-        << QByteArrayList{} << QByteArrayList{"mx.test", "SIZE"} << qint64(0);
+        << QByteArrayList{} << QByteArrayList{"mx.test", "SIZE"} << qint64(0) << false;
     QTest::newRow("EHLO refused with 502: HELO follows")
         << (QByteArrayList{"220 mx\r\n", "502 command not implemented\r\n", "250 hello\r\n"} + bye)
         << (ehloLine() + heloLine() + quit) << false << "221" << false << QByteArrayList{}
-        << QByteArrayList{"SIZE"} << qint64(0);
+        << QByteArrayList{"SIZE"} << qint64(0) << false;
     QTest::newRow("EHLO refused with a multi-line 500: HELO follows")
         << (QByteArrayList{"220 mx\r\n", "500-what\r\n500 SIZE 10\r\n", "250 hello\r\n"} + bye)
         << (ehloLine() + heloLine() + quit) << false << "221" << false << QByteArrayList{}
-        << QByteArrayList{"SIZE"} << qint64(0);
+        << QByteArrayList{"SIZE"} << qint64(0) << false;
     QTest::newRow("HELO after a refused EHLO refused too")
         << QByteArrayList{"220 mx\r\n", "500 what\r\n", "501 bad name\r\n"} << (ehloLine() + heloLine())
-        << true << "501" << false << QByteArrayList{} << QByteArrayList{} << qint64(0);
+        << true << "501" << false << QByteArrayList{} << QByteArrayList{} << qint64(0) << false;
     QTest::newRow("421 to EHLO: the server is closing, no HELO")
         << QByteArrayList{"220 mx\r\n", "421 shutting down\r\n"} << ehloLine() << true << "421" << false
-        << QByteArrayList{} << QByteArrayList{} << qint64(0);
+        << QByteArrayList{} << QByteArrayList{} << qint64(0) << false;
     QTest::newRow("server closes after EHLO")
         << QByteArrayList{"220 mx\r\n"} << ehloLine() << true << "" << false << QByteArrayList{} << QByteArrayList{}
-        << qint64(0);
+        << qint64(0) << false;
+    QTest::newRow("useEhlo off: HELO alone, offering nothing")
+        << (QByteArrayList{"220 mx\r\n", "250 hello\r\n"} + bye) << (heloLine() + quit) << false << "221" << false
+        << QByteArrayList{} << QByteArrayList{"PIPELINING"} << qint64(0) << true;
 }
 
 void TestSmtp::ehlo()
@@ -282,8 +292,10 @@ void TestSmtp::ehlo()
     Scripted s;
     s.script->pieces = pieces;
     s.script->closeWhenDone = true;
-    s.smtp.useEhlo = true;
-    s.smtp.connectToHost();
+    QFETCH(bool, heloOnly);
+    s.smtp.useEhlo = !heloOnly;
+    const bool ready = s.smtp.connectToHost();
+    QCOMPARE(ready, !s.smtp.failed());
     QTEST(s.smtp.extended(), "extended");
     for (const QByteArray &k : offered)
         QVERIFY2(s.smtp.offers(k), k.constData());
@@ -396,9 +408,10 @@ void TestSmtp::security()
     s.smtp.allowPlainTextLogin = allowPlainTextLogin;
     QByteArray transcript;
     s.smtp.onSendTextToSocket = [&](const QByteArray &text) { transcript += text; };
-    s.smtp.connectToHost();
-    QCOMPARE(s.smtp.isEncrypted(), !s.smtp.failed() && security != Security::None);
-    if (!s.smtp.failed())
+    const bool ready = s.smtp.connectToHost();
+    QCOMPARE(ready, !s.smtp.failed());
+    QCOMPARE(s.smtp.isEncrypted(), ready && security != Security::None);
+    if (ready)
         s.smtp.quit();
     QTEST(s.script->sent, "sent");
     QTEST(s.smtp.failed(), "failed");
@@ -418,28 +431,23 @@ void TestSmtp::sizeLimit()
 {
     Scripted s;
     s.script->pieces = QByteArrayList{"220 mx\r\n", "250-mx\r\n250 SIZE 100\r\n"} + transactionReplies();
-    s.smtp.useEhlo = true;
-    QStringList errors;
-    s.smtp.onError = [&](int code, const QString &) { errors << QString::number(code); };
-    s.smtp.connectToHost();
+    QVERIFY(s.smtp.connectToHost());
     QCOMPARE(s.smtp.sizeLimit(), qint64(100));
 
     MailMessage large = plainMessage();
     large.wireLines << QByteArray(100, 'x');
-    s.smtp.sendMessage(large);
+    QVERIFY(!s.smtp.sendMessage(large));
     QVERIFY(s.smtp.failed());
     QCOMPARE(s.smtp.replyCode(), QStringLiteral("552"));
     QCOMPARE(s.smtp.replyText(),
              QStringLiteral("The message of 122 bytes is larger than the server takes (100 bytes); it was not sent."));
     QCOMPARE(s.smtp.refusedRecipients().size(), 1);
-    QCOMPARE(errors, QStringList{"552"});
     QCOMPARE(s.script->sent, ehloLine());
     QVERIFY(s.smtp.isConnected());
 
     // The connection serves the next message, which states its size.
     MailMessage small = plainMessage();
-    s.smtp.sendMessage(small);
-    QVERIFY2(!s.smtp.failed(), qPrintable(s.smtp.replyText()));
+    QVERIFY2(s.smtp.sendMessage(small), qPrintable(s.smtp.replyText()));
     QVERIFY(s.smtp.refusedRecipients().isEmpty());
     QCOMPARE(s.script->sent, ehloLine() + "MAIL FROM:<a@b.c> SIZE=20\r\nRCPT TO:<x@y.z>\r\nDATA\r\n" + body
                                  + ".\r\nRSET\r\n");
@@ -531,7 +539,8 @@ void TestSmtp::tlsPeers()
     smtp.userId = user;
     smtp.password = password;
     smtp.allowPlainTextLogin = security == Security::None;
-    smtp.connectToHost();
+    const bool ready = smtp.connectToHost();
+    QCOMPARE(ready, !smtp.failed());
     const QString said = smtp.replyCode() + u' ' + smtp.replyText();
     if (!failure.isEmpty()) {
         QVERIFY(smtp.failed());
@@ -542,8 +551,7 @@ void TestSmtp::tlsPeers()
     QVERIFY2(!smtp.failed(), qPrintable(said));
     QCOMPARE(smtp.isEncrypted(), security != Security::None);
     MailMessage msg = plainMessage();
-    smtp.sendMessage(msg);
-    QVERIFY2(!smtp.failed(), qPrintable(smtp.replyCode() + u' ' + smtp.replyText()));
+    QVERIFY2(smtp.sendMessage(msg), qPrintable(smtp.replyCode() + u' ' + smtp.replyText()));
     smtp.quit();
     QVERIFY2(!smtp.failed(), qPrintable(smtp.replyCode() + u' ' + smtp.replyText()));
 
@@ -576,38 +584,38 @@ void TestSmtp::recipientRefusals_data()
         << (greeting()
             + QByteArrayList{"250 ok\r\n", "251 user not local; will forward\r\n", "354 go\r\n", "250 queued\r\n",
                              "250 reset\r\n", "221 bye\r\n"})
-        << "x@y.z" << "" << "" << (heloLine() + one + quit) << false << "221" << QStringList() << false;
+        << "x@y.z" << "" << "" << (ehloLine() + one + quit) << false << "221" << QStringList() << false;
     QTest::newRow("one of two To addresses refused: the other gets it")
         << (greeting()
             + QByteArrayList{"250 ok\r\n", "550 no such user\r\n", "250 ok\r\n", "354 go\r\n", "250 queued\r\n",
                              "250 reset\r\n", "221 bye\r\n"})
-        << "w@v.u, x@y.z" << "" << "" << (heloLine() + transaction({"w@v.u", "x@y.z"}) + quit) << false << "221"
+        << "w@v.u, x@y.z" << "" << "" << (ehloLine() + transaction({"w@v.u", "x@y.z"}) + quit) << false << "221"
         << QStringList{"w@v.u 550 no such user"} << false;
     QTest::newRow("refused CC address after the To transaction: the message is accepted")
         << (greeting() + transactionReplies()
             + QByteArrayList{"250 ok\r\n", "550 no such user\r\n", "250 reset\r\n"} + transactionReplies()
             + QByteArrayList{"221 bye\r\n"})
         << "x@y.z" << "c@d.e" << "b@c.d"
-        << (heloLine() + one + "MAIL FROM:<a@b.c>\r\nRCPT TO:<c@d.e>\r\nRSET\r\n" + transaction({"b@c.d"}) + quit)
+        << (ehloLine() + one + "MAIL FROM:<a@b.c>\r\nRCPT TO:<c@d.e>\r\nRSET\r\n" + transaction({"b@c.d"}) + quit)
         << false << "221" << QStringList{"c@d.e 550 no such user"} << false;
     QTest::newRow("a CC transaction refused after the To one: CC and BCC did not get it")
         << (greeting() + transactionReplies() + QByteArrayList{"550 no\r\n"}) << "x@y.z" << "c@d.e" << "b@c.d"
-        << (heloLine() + one + "MAIL FROM:<a@b.c>\r\n") << false << "250" << QStringList{"c@d.e 550 no", "b@c.d 550 no"}
+        << (ehloLine() + one + "MAIL FROM:<a@b.c>\r\n") << false << "250" << QStringList{"c@d.e 550 no", "b@c.d 550 no"}
         << false;
     QTest::newRow("RSET refused after the message was taken")
         << (greeting() + QByteArrayList{"250 ok\r\n", "250 ok\r\n", "354 go\r\n", "250 queued as 7\r\n",
                                         "502 no RSET here\r\n"})
-        << "x@y.z" << "" << "" << (heloLine() + one) << false << "250" << QStringList() << false;
+        << "x@y.z" << "" << "" << (ehloLine() + one) << false << "250" << QStringList() << false;
     QTest::newRow("no answer to RSET after the message was taken")
         << (greeting() + QByteArrayList{"250 ok\r\n", "250 ok\r\n", "354 go\r\n", "250 queued as 7\r\n"})
-        << "x@y.z" << "" << "" << (heloLine() + one) << false << "250" << QStringList() << false;
+        << "x@y.z" << "" << "" << (ehloLine() + one) << false << "250" << QStringList() << false;
     QTest::newRow("every address refused: the message is refused")
         << (greeting() + QByteArrayList{"250 ok\r\n", "550 no such user\r\n", "250 reset\r\n"}) << "x@y.z" << ""
-        << "" << (heloLine() + "MAIL FROM:<a@b.c>\r\nRCPT TO:<x@y.z>\r\nRSET\r\n") << true << "550"
+        << "" << (ehloLine() + "MAIL FROM:<a@b.c>\r\nRCPT TO:<x@y.z>\r\nRSET\r\n") << true << "550"
         << QStringList{"x@y.z 550 no such user"} << false;
     QTest::newRow("end of DATA refused: the message is refused")
         << (greeting() + QByteArrayList{"250 ok\r\n", "250 ok\r\n", "354 go\r\n", "554 spam\r\n"}) << "x@y.z"
-        << "" << "" << (heloLine() + "MAIL FROM:<a@b.c>\r\nRCPT TO:<x@y.z>\r\nDATA\r\n" + body + ".\r\n")
+        << "" << "" << (ehloLine() + "MAIL FROM:<a@b.c>\r\nRCPT TO:<x@y.z>\r\nDATA\r\n" + body + ".\r\n")
         << true << "554" << QStringList{"x@y.z 554 spam"} << false;
 }
 
@@ -616,9 +624,7 @@ void TestSmtp::recipientRefusals()
     QFETCH(QByteArrayList, pieces);
     Scripted s;
     s.script->pieces = pieces;
-    QStringList errors;
-    s.smtp.onError = [&](int code, const QString &) { errors << QString::number(code); };
-    s.smtp.connectToHost();
+    QVERIFY(s.smtp.connectToHost());
     MailMessage msg = plainMessage();
     QFETCH(QString, to);
     QFETCH(QString, cc);
@@ -626,8 +632,8 @@ void TestSmtp::recipientRefusals()
     msg.sendTo = to;
     msg.cc = cc;
     msg.bcc = bcc;
-    s.smtp.sendMessage(msg);
-    const bool failed = s.smtp.failed();
+    const bool failed = !s.smtp.sendMessage(msg);
+    QCOMPARE(failed, s.smtp.failed());
     const QString code = s.smtp.replyCode();
     QStringList refused;
     for (const SmtpClient::RefusedRecipient &r : s.smtp.refusedRecipients())
@@ -640,8 +646,6 @@ void TestSmtp::recipientRefusals()
     QTEST(failed ? code : s.smtp.replyCode(), "replyCode");
     QTEST(refused, "refused");
     QTEST(s.smtp.isConnected(), "connected");
-    // onError only for a message refused, never for what came after it was taken.
-    QCOMPARE(errors.size(), failed ? 1 : 0);
 }
 
 void TestSmtp::dataLines_data()
@@ -663,11 +667,10 @@ void TestSmtp::dataLines()
     QFETCH(QByteArrayList, wireLines);
     Scripted s;
     s.script->pieces = greeting() + transactionReplies();
-    s.smtp.connectToHost();
+    QVERIFY(s.smtp.connectToHost());
     MailMessage msg = plainMessage();
     msg.wireLines = wireLines;
-    s.smtp.sendMessage(msg);
-    QVERIFY(!s.smtp.failed());
+    QVERIFY(s.smtp.sendMessage(msg));
     const QByteArray &sent = s.script->sent;
     const qsizetype from = sent.indexOf("DATA\r\n") + 6;
     const qsizetype to = sent.indexOf(".\r\nRSET\r\n", from);
@@ -715,7 +718,7 @@ void TestSmtp::port()
     QFETCH(QString, text);
     Scripted s;
     s.smtp.port = text;
-    s.smtp.connectToHost();
+    (void)s.smtp.connectToHost(); // only where it connects matters
     QTEST(int(s.script->port), "port");
     QCOMPARE(s.script->host, QStringLiteral("mx.test"));
 }
@@ -744,13 +747,14 @@ void TestSmtp::misuse()
     auto raised = [](const std::function<void(MailMessage &)> &change) {
         Scripted s;
         s.script->pieces = greeting();
-        s.smtp.connectToHost();
+        if (!s.smtp.connectToHost())
+            return QStringLiteral("not connected");
         MailMessage msg = plainMessage();
         change(msg);
         try {
-            s.smtp.sendMessage(msg);
+            (void)s.smtp.sendMessage(msg);
         } catch (const MailError &e) {
-            return s.script->sent == heloLine() ? QString::fromUtf8(e.what()) : QStringLiteral("sent more");
+            return s.script->sent == ehloLine() ? QString::fromUtf8(e.what()) : QStringLiteral("sent more");
         }
         return QString();
     };
@@ -769,10 +773,10 @@ void TestSmtp::misuse()
     Scripted s;
     s.smtp.quit();
     MailMessage msg = plainMessage();
-    QVERIFY_THROWS_EXCEPTION(MailError, s.smtp.sendMessage(msg));
+    QVERIFY_THROWS_EXCEPTION(MailError, (void)s.smtp.sendMessage(msg));
     QVERIFY(s.script->sent.isEmpty());
     s.script->refuseOpen = true;
-    s.smtp.connectToHost();
+    QVERIFY(!s.smtp.connectToHost());
     QVERIFY(s.smtp.failed());
     QVERIFY(!s.smtp.isConnected());
 }
@@ -781,7 +785,7 @@ void TestSmtp::progressOfLargeMessage()
 {
     Scripted s;
     s.script->pieces = greeting() + transactionReplies();
-    s.smtp.connectToHost();
+    QVERIFY(s.smtp.connectToHost());
     MailMessage msg = plainMessage();
     msg.wireLines.clear();
     for (int i = 0; i < 8000; ++i)
@@ -790,8 +794,7 @@ void TestSmtp::progressOfLargeMessage()
     s.smtp.onSendProgress = [&](quint16 p) { seen << p; };
     int writes = 0;
     s.smtp.onSendTextToSocket = [&](const QByteArray &) { ++writes; };
-    s.smtp.sendMessage(msg);
-    QVERIFY(!s.smtp.failed());
+    QVERIFY(s.smtp.sendMessage(msg));
     // 1.6 MB go out in a few large writes, not one per line, and the progress
     // climbs to 100.
     QVERIFY2(writes < 20, qPrintable(QString::number(writes)));
@@ -856,9 +859,9 @@ void TestSmtp::tcpFaults()
         if (replyText.isEmpty()) {
             // The peer has gone; the client notices before writing to it.
             QTRY_VERIFY(!smtp.isConnected());
-            QVERIFY_THROWS_EXCEPTION(MailError, smtp.sendMessage(msg));
+            QVERIFY_THROWS_EXCEPTION(MailError, (void)smtp.sendMessage(msg));
         } else {
-            smtp.sendMessage(msg);
+            QVERIFY(!smtp.sendMessage(msg));
             QVERIFY(smtp.failed());
         }
     }
@@ -882,7 +885,7 @@ void TestSmtp::slowNameLookupEndsWithinTimeOut()
     smtp.timeout = 300;
     int yields = 0;
     smtp.processEvents = [&] { ++yields; };
-    smtp.connectToHost();
+    QVERIFY(!smtp.connectToHost());
     // The resolver's own answer, three seconds on, would say it failed
     // rather than that it took too long.
     QVERIFY(smtp.failed());
@@ -912,16 +915,14 @@ void TestSmtp::aiosmtpdReceivesWhatWasComposed()
         if (i == 1)
             msg.attachments.add(QString::fromLocal8Bit(qgetenv("KIRVANE_SOURCE_DIR"))
                                   + "/tests/mail/protocols/scripted_peer.py");
-        smtp.sendMessage(msg);
-        QVERIFY2(!smtp.failed(), qPrintable(smtp.replyCode() + ' ' + smtp.replyText()));
+        QVERIFY2(smtp.sendMessage(msg), qPrintable(smtp.replyCode() + ' ' + smtp.replyText()));
         composed << msg.wireLines;
         if (i == 0)
             first = msg;
     }
     // Sent again with the lines it was composed into: they go out as they
     // are, not composed again and not stuffed a second time.
-    smtp.sendMessage(first);
-    QVERIFY2(!smtp.failed(), qPrintable(smtp.replyCode() + ' ' + smtp.replyText()));
+    QVERIFY2(smtp.sendMessage(first), qPrintable(smtp.replyCode() + ' ' + smtp.replyText()));
     QCOMPARE(first.wireLines, composed.at(0));
     smtp.quit();
     QVERIFY(!smtp.failed());
@@ -978,8 +979,7 @@ void TestSmtp::smtpSinkTakesManyMessages()
     smtp.useEhlo = ehlo;
     smtp.host = QStringLiteral("localhost");
     smtp.port = QString::number(port);
-    smtp.connectToHost();
-    QVERIFY2(!smtp.failed(), qPrintable(smtp.replyText()));
+    QVERIFY2(smtp.connectToHost(), qPrintable(smtp.replyText()));
     QCOMPARE(smtp.pipelines(), ehlo);
     // Taken: answered 250, at once or with the next message's replies.
     int taken = 0;
@@ -990,9 +990,9 @@ void TestSmtp::smtpSinkTakesManyMessages()
     for (int i = 0; i < 200; ++i) {
         MailMessage msg = newsletterFor(i);
         msg.text = {QStringLiteral("Dear reader %1,").arg(i), QStringLiteral("news.")};
-        smtp.sendMessage(msg);
+        const bool handedOver = smtp.sendMessage(msg);
         settled();
-        if (smtp.failed())
+        if (!handedOver)
             break;
         QCOMPARE(smtp.hasPending(), ehlo);
         taken += smtp.hasPending() ? 0 : 1;
@@ -1099,7 +1099,6 @@ void TestSmtp::pipelinedDialogue()
     Scripted s;
     s.script->pieces = pieces;
     s.script->closeWhenDone = closeAtEnd;
-    s.smtp.useEhlo = true;
     s.smtp.pipelining = pipelining;
     int writes = 0;
     s.smtp.onSendTextToSocket = [&](const QByteArray &) { ++writes; };
@@ -1111,13 +1110,13 @@ void TestSmtp::pipelinedDialogue()
                                           : "refused " + answer->code);
         }
     };
-    s.smtp.connectToHost();
-    QVERIFY(!s.smtp.failed());
+    QVERIFY(s.smtp.connectToHost());
     for (const QString &m : std::as_const(messages)) {
         MailMessage msg = plainMessage();
         msg.sendTo = m.section(u'|', 0, 0);
         msg.cc = m.section(u'|', 1);
-        s.smtp.sendMessage(msg);
+        const bool handedOver = s.smtp.sendMessage(msg);
+        QCOMPARE(handedOver, !s.smtp.failed());
         settled();
         QStringList refused;
         for (const SmtpClient::RefusedRecipient &r : s.smtp.refusedRecipients())
