@@ -13,11 +13,11 @@
 #include "subscriptions/subscriptionrequest.h"
 #include "subscriptions/synclog.h"
 
-#include <QCoreApplication>
 #include <QDateTime>
-#include <QEventLoop>
 #include <QFileInfo>
 #include <QTimer>
+
+#include <optional>
 
 namespace kirvane::subscriptions {
 
@@ -45,12 +45,154 @@ QStringList noticeLines(const DeliveryNotice &notice)
 
 } // namespace
 
+// What opening the mailbox came to: Done with its count, or the end of the
+// job with the client's reason.
+struct SyncJob::Opened {
+    Opened(End e = End::Done, QString w = QString(), int c = 0) : end(e), why(std::move(w)), count(c) {}
+    End end;
+    QString why;
+    int count;
+};
+
+// What fetching a message came to: the message, a message that came but
+// cannot be read (why), or a failure that ends the job.
+struct SyncJob::Fetched {
+    enum class Kind { Message, Unreadable, Failed };
+    Fetched(Kind k = Kind::Failed, std::shared_ptr<mail::MailMessage> m = nullptr, QString w = QString())
+        : kind(k), msg(std::move(m)), why(std::move(w))
+    {
+    }
+    Kind kind;
+    std::shared_ptr<mail::MailMessage> msg;
+    QString why;
+};
+
+namespace {
+
+// The steps of the dialogue, run on the worker thread: they touch the
+// clients and what they were given, nothing else of the job.
+
+SyncJob::Opened openMailbox(mail::Pop3Client &pop, const sending::PopEndpoint &endpoint)
+{
+    using End = SyncJob::End;
+    sending::applyEndpoint(endpoint, pop);
+    // Connect closes a connection a previous job may have left open, so the
+    // dialogue always starts from the greeting.
+    if (!pop.connectToHost() || !pop.isConnected())
+        return {End::ConnectFailed, pop.statusText()}; // unreachable, or its certificate refused
+    try {
+        if (!pop.login())
+            return {End::LoginRefused};
+        // A refused LAST still counts; a refused STAT closes the connection.
+        if (!pop.fetchMessageCount() || !pop.isConnected())
+            return {End::ConnectionLost};
+    } catch (const mail::MailError &) {
+        return {End::ConnectionLost};
+    }
+    return {End::Done, QString(), pop.messageCount()};
+}
+
+SyncJob::Fetched fetchMessage(mail::Pop3Client &pop, int n)
+{
+    using Kind = SyncJob::Fetched::Kind;
+    auto msg = std::make_shared<mail::MailMessage>();
+    // Kept for the delivery-notice check; emptied before a forward composes anew.
+    msg->clearWireLinesAfterParse = false;
+    try {
+        // A refused RETR keeps the connection, for the QUIT that ends the job.
+        if (!pop.retrieve(n, *msg))
+            return {Kind::Failed};
+    } catch (const mail::MailError &e) {
+        if (!pop.isConnected())
+            return {Kind::Failed};
+        // The message came whole but its content could not be decoded: it is
+        // left on the server for the user and the others go on.
+        return {Kind::Unreadable, msg, QString::fromUtf8(e.what())};
+    }
+    return {Kind::Message, msg};
+}
+
+bool forwardMessage(mail::SmtpClient &smtp, const sending::SmtpEndpoint &endpoint, mail::MailMessage &msg)
+{
+    sending::applyEndpoint(endpoint, smtp);
+    bool ok = false;
+    try {
+        ok = smtp.connectToHost() && smtp.isConnected() && smtp.sendMessage(msg);
+    } catch (const mail::MailError &) {
+        // Not sent, whatever the reason (no redirection address, a From
+        // without "@"): the message must stay on the server.
+        ok = false;
+    }
+    try {
+        smtp.quit();
+    } catch (const mail::MailError &) {
+    }
+    return ok;
+}
+
+bool deleteMessage(mail::Pop3Client &pop, int n)
+{
+    try {
+        return pop.deleteMessage(n);
+    } catch (const mail::MailError &) {
+        return false;
+    }
+}
+
+bool closeMailbox(mail::Pop3Client &pop)
+{
+    try {
+        return pop.quit();
+    } catch (const mail::MailError &) {
+        return false;
+    }
+}
+
+} // namespace
+
 SyncJob::SyncJob(AddressBookStore &base, mail::Pop3Client &pop, mail::SmtpClient &smtp, Asker &asker, QObject *parent)
     : QObject(parent), m_base(base), m_pop(pop), m_smtp(smtp), m_asker(asker)
 {
+    m_thread.setObjectName(QStringLiteral("mailbox synchronisation"));
 }
 
-SyncJob::~SyncJob() = default;
+SyncJob::~SyncJob()
+{
+    if (m_thread.isRunning()) {
+        m_thread.quit();
+        // A step still waiting for a server ends at once; asked again until
+        // the thread has ended, since a step may begin a new wait (opening
+        // a connection clears the request).
+        for (;;) {
+            if (m_running) {
+                m_pop.abort();
+                m_smtp.abort();
+            }
+            if (m_thread.wait(50))
+                break;
+        }
+    }
+    delete m_worker;
+}
+
+template<typename Answer>
+void SyncJob::onWorker(std::function<Answer()> work, void (SyncJob::*then)(const Answer &))
+{
+    if (!m_worker) {
+        m_worker = new QObject;
+        m_worker->moveToThread(&m_thread);
+    }
+    if (!m_thread.isRunning())
+        m_thread.start();
+    QMetaObject::invokeMethod(
+        m_worker,
+        [this, work = std::move(work), then] {
+            Answer answer = work();
+            QMetaObject::invokeMethod(
+                this, [this, answer = std::move(answer), then] { (this->*then)(answer); }, Qt::QueuedConnection);
+        },
+        Qt::QueuedConnection);
+}
 
 void SyncJob::start()
 {
@@ -59,86 +201,84 @@ void SyncJob::start()
     m_running = true;
     m_cancel = false;
     m_end = End::Done;
+    m_notice.clear();
     m_count = 0;
     m_number = 0;
     m_processed = 0;
-    QTimer::singleShot(0, this, &SyncJob::begin);
-}
 
-void SyncJob::begin()
-{
     sending::Settings settings;
     QString unreadable;
     sending::loadSettings(settings, m_configPath.isEmpty() ? sending::settingsPath() : m_configPath, &unreadable);
     if (!unreadable.isEmpty())
         return finish(End::Failed, unreadable);
-    sending::applyEndpoint(sending::popEndpoint(settings), m_pop);
     m_smtpEndpoint = sending::smtpEndpoint(settings);
     m_redirection = settings.redirection;
-
-    // Connect closes a connection a previous job may have left open, so the
-    // dialogue always starts from the greeting.
-    m_pop.connectToHost();
-    if (m_pop.failed() || !m_pop.isConnected()) {
-        // Why: the server cannot be reached, or its certificate was refused.
-        const QString why = m_pop.statusText();
-        return finish(End::ConnectFailed, texts::text(texts::CannotConnect)
-                                              + (why.isEmpty() ? QString() : QStringLiteral("\n\n") + why));
-    }
-    try {
-        if (!m_pop.login())
-            return finish(End::LoginRefused, texts::text(texts::SyncLoginRefused));
-        m_pop.fetchMessageCount();
-    } catch (const mail::MailError &) {
-        return finish(End::ConnectionLost, texts::text(texts::CannotConnect));
-    }
-    // A refused LAST leaves Failed set on a usable connection; a refused STAT closes it.
-    if (!m_pop.isConnected())
-        return finish(End::ConnectionLost, texts::text(texts::CannotConnect));
-    m_count = m_pop.messageCount();
-    m_number = 0;
-    processNext();
+    onWorker<Opened>([&pop = m_pop, endpoint = sending::popEndpoint(settings)] { return openMailbox(pop, endpoint); },
+                     &SyncJob::opened);
 }
 
-void SyncJob::processNext()
+void SyncJob::opened(const Opened &answer)
+{
+    switch (answer.end) {
+    case End::Done:
+        m_count = answer.count;
+        return fetchNext();
+    case End::ConnectFailed:
+        return finish(End::ConnectFailed, texts::text(texts::CannotConnect)
+                                              + (answer.why.isEmpty() ? QString() : QStringLiteral("\n\n") + answer.why));
+    case End::LoginRefused:
+        return finish(End::LoginRefused, texts::text(texts::SyncLoginRefused));
+    default:
+        return finish(answer.end, texts::text(texts::CannotConnect));
+    }
+}
+
+void SyncJob::fetchNext()
 {
     if (m_number >= m_count)
         return finish(End::Done);
-    ++m_number;
-    if (!processMessage())
-        return;
     if (m_cancel)
         return finish(End::Cancelled);
-    // The next message on the next turn of the loop, so that the window
-    // repaints and a press of cancel is seen first.
-    QTimer::singleShot(0, this, &SyncJob::processNext);
+    const int n = ++m_number;
+    Q_EMIT messageStarted(n, m_count);
+    onWorker<Fetched>([&pop = m_pop, n] { return fetchMessage(pop, n); }, &SyncJob::fetched);
 }
 
-bool SyncJob::processMessage()
+void SyncJob::fetched(const Fetched &answer)
+{
+    switch (answer.kind) {
+    case Fetched::Kind::Failed:
+        return finish(End::ConnectionLost, texts::text(texts::CannotConnect));
+    case Fetched::Kind::Unreadable:
+        Q_EMIT messageDone(m_number, answer.msg->from, Outcome::Unreadable, answer.why);
+        m_asker.ask(DialogKind::SyncOk, texts::text(texts::SyncUnreadable).arg(m_number));
+        return fetchNext();
+    case Fetched::Kind::Message:
+        break;
+    }
+    if (!apply(*answer.msg))
+        return;
+    if (m_outcome == Outcome::Forwarded) {
+        Q_EMIT forwarding(true);
+        onWorker<bool>([&smtp = m_smtp, endpoint = m_smtpEndpoint, msg = answer.msg] {
+            return forwardMessage(smtp, endpoint, *msg);
+        }, &SyncJob::forwarded);
+        return;
+    }
+    if (m_outcome != Outcome::AlreadySubscribed)
+        return deleteCurrent();
+    // The refusal of a known address stays shown for a while, without
+    // holding the thread.
+    Q_EMIT knownAddress(true);
+    QTimer::singleShot(qMax(m_knownAddressPauseMs, 0), Qt::PreciseTimer, this, [this] {
+        Q_EMIT knownAddress(false);
+        deleteCurrent();
+    });
+}
+
+bool SyncJob::apply(mail::MailMessage &msg)
 {
     const int n = m_number;
-    Q_EMIT messageStarted(n, m_count);
-
-    mail::MailMessage msg;
-    // Kept for the delivery-notice check; emptied before a forward composes anew.
-    msg.clearWireLinesAfterParse = false;
-    try {
-        if (!m_pop.retrieve(n, msg)) {
-            finish(End::ConnectionLost, texts::text(texts::CannotConnect));
-            return false;
-        }
-    } catch (const mail::MailError &e) {
-        if (!m_pop.isConnected()) {
-            finish(End::ConnectionLost, texts::text(texts::CannotConnect));
-            return false;
-        }
-        // The message came whole but its content could not be decoded: it is
-        // left on the server for the user and the others go on.
-        Q_EMIT messageDone(n, msg.from, Outcome::Unreadable, QString::fromUtf8(e.what()));
-        m_asker.ask(DialogKind::SyncOk, texts::text(texts::SyncUnreadable).arg(n));
-        return true;
-    }
-
     const std::optional<DeliveryNotice> notice = readDeliveryNotice(msg.wireLines);
     const SubscriptionRequest request = notice ? SubscriptionRequest{} : readRequest(msg.subject);
     QStringList notes = notice ? noticeLines(*notice) : QStringList();
@@ -152,8 +292,9 @@ bool SyncJob::processMessage()
         return false;
     }
 
-    Outcome outcome = Outcome::Forwarded;
-    QString detail;
+    m_from = msg.from;
+    m_outcome = Outcome::Forwarded;
+    m_detail.clear();
     try {
         if (notice) {
             QStringList failed;
@@ -161,82 +302,64 @@ bool SyncJob::processMessage()
                 if (r.permanent() && !r.address.isEmpty() && !failed.contains(r.address))
                     failed << r.address;
             }
-            outcome = Outcome::DeliveryNotice;
-            detail = recordBounces(failed);
+            m_outcome = Outcome::DeliveryNotice;
+            m_detail = recordBounces(failed);
         } else if (request.kind == SubscriptionRequest::Kind::Subscribe) {
-            outcome = subscribe(request.address, msg.text);
-            detail = request.address;
+            m_outcome = subscribe(request.address, msg.text);
+            m_detail = request.address;
         } else if (request.kind == SubscriptionRequest::Kind::Unsubscribe) {
-            outcome = unsubscribe(request.address);
-            detail = request.address;
+            m_outcome = unsubscribe(request.address);
+            m_detail = request.address;
         } else {
-            Q_EMIT forwarding(true);
-            if (!forward(msg)) {
-                Q_EMIT forwarding(false);
-                finish(End::ForwardFailed, texts::text(texts::SyncForwardFailed).arg(n));
-                return false;
-            }
-            Q_EMIT forwarding(false);
-            detail = m_redirection;
+            // Only the redirection address receives the copy: the CC of the
+            // received message named people who never asked for it.
+            m_detail = m_redirection;
+            msg.sendTo = m_redirection;
+            msg.cc.clear();
+            msg.bcc.clear();
+            msg.userName.clear();
+            msg.wireLines.clear();
+            msg.bodyFormat = mail::BodyFormat::Html;
+            msg.xMailer = common::mailerName();
         }
     } catch (const StoreError &e) {
         finish(End::Failed, texts::text(texts::SyncFailed).arg(n).arg(QString::fromUtf8(e.what())));
         return false;
     }
-
-    try {
-        m_pop.deleteMessage(n);
-    } catch (const mail::MailError &) {
-    }
-    if (!m_pop.isConnected()) {
-        // A refused DELE drops the connection and with it every deletion.
-        finish(End::ConnectionLost, texts::text(texts::CannotConnect));
-        return false;
-    }
-    if (outcome != Outcome::UnsubscribeUnmatched)
-        ++m_processed;
-    Q_EMIT messageDone(n, msg.from, outcome, detail);
     return true;
 }
 
-bool SyncJob::forward(mail::MailMessage &msg)
+void SyncJob::forwarded(const bool &ok)
 {
-    // Only the redirection address receives the copy: the CC of the received
-    // message named people who never asked for it.
-    msg.sendTo = m_redirection;
-    msg.cc.clear();
-    msg.bcc.clear();
-    msg.userName.clear();
-    msg.wireLines.clear();
-    sending::applyEndpoint(m_smtpEndpoint, m_smtp);
-    bool ok = false;
-    try {
-        m_smtp.connectToHost();
-        if (!m_smtp.failed() && m_smtp.isConnected()) {
-            msg.bodyFormat = mail::BodyFormat::Html;
-            msg.xMailer = common::mailerName();
-            m_smtp.sendMessage(msg);
-            ok = !m_smtp.failed();
-        }
-    } catch (const mail::MailError &) {
-        // Not sent, whatever the reason (no redirection address, a From
-        // without "@"): the message must stay on the server.
-        ok = false;
+    Q_EMIT forwarding(false);
+    if (!ok)
+        return finish(End::ForwardFailed, texts::text(texts::SyncForwardFailed).arg(m_number));
+    deleteCurrent();
+}
+
+void SyncJob::deleteCurrent()
+{
+    onWorker<bool>([&pop = m_pop, n = m_number] { return deleteMessage(pop, n); }, &SyncJob::deleted);
+}
+
+void SyncJob::deleted(const bool &ok)
+{
+    if (!ok) {
+        // A refused DELE leaves this message on the server; QUIT still
+        // deletes the ones before it. A lost connection loses them all.
+        return finish(End::ConnectionLost, texts::text(texts::CannotConnect));
     }
-    try {
-        m_smtp.quit();
-    } catch (const mail::MailError &) {
-    }
-    return ok;
+    if (m_outcome != Outcome::UnsubscribeUnmatched)
+        ++m_processed;
+    Q_EMIT messageDone(m_number, m_from, m_outcome, m_detail);
+    fetchNext();
 }
 
 SyncJob::Outcome SyncJob::subscribe(const QString &address, const QStringList &body)
 {
     ensureBook(kSubscribers);
-    if (m_base.contacts().emailExists(kSubscribers, address)) {
-        pauseOnKnownAddress();
+    if (m_base.contacts().emailExists(kSubscribers, address))
         return Outcome::AlreadySubscribed;
-    }
     ContactRecord record = emptyContact();
     newSubscriberRecord(record);
     record[F_email].value = address;
@@ -310,31 +433,23 @@ void SyncJob::ensureBook(const QString &book)
         throw StoreError(QStringLiteral("cannot make the book %1: %2").arg(book, result.reason).toStdString());
 }
 
-void SyncJob::pauseOnKnownAddress()
-{
-    Q_EMIT knownAddress(true);
-    if (m_knownAddressPauseMs > 0) {
-        QEventLoop wait;
-        QTimer::singleShot(m_knownAddressPauseMs, Qt::PreciseTimer, &wait, &QEventLoop::quit);
-        wait.exec();
-    }
-    Q_EMIT knownAddress(false);
-}
-
 void SyncJob::finish(End end, const QString &notice)
 {
     m_end = end;
+    m_notice = notice;
     // Whatever ended the job, the messages processed so far were applied and
     // forwarded: QUIT has the server delete them, so that the next job does
-    // not apply or forward them again.
-    try {
-        m_pop.quit();
-    } catch (const mail::MailError &) {
-    }
-    if (!notice.isEmpty())
-        m_asker.ask(DialogKind::SyncOk, notice);
+    // not apply or forward them again. A connection already lost sends
+    // nothing, and the server deletes nothing.
+    onWorker<bool>([&pop = m_pop] { return closeMailbox(pop); }, &SyncJob::closed);
+}
+
+void SyncJob::closed(const bool &)
+{
+    if (!m_notice.isEmpty())
+        m_asker.ask(DialogKind::SyncOk, m_notice);
     m_running = false;
-    Q_EMIT finished(end);
+    Q_EMIT finished(m_end);
 }
 
 } // namespace kirvane::subscriptions

@@ -12,11 +12,20 @@
 //     QObject::connect(&job, &SyncJob::finished, ...);
 //     job.start();                       // returns at once
 //
-// The job runs on the event loop, one message per turn, and its clients yield
-// to the loop while they wait, so that a window stays live and cancel() (read
-// after each message) can be pressed. Its one question, whether to remove an
+// The dialogue with the servers (POP3, and SMTP for the forwards) runs on a
+// worker thread that the job owns: it starts it with the first job and stops
+// and joins it when it is destroyed, aborting a wait still under way. Each
+// step of the dialogue is handed to that thread and its answer comes back as
+// a queued call on the job's thread, where the books, log.txt and the Asker
+// are used; the job's thread never waits on a socket. The job is a small
+// machine: opening, then for each message fetching, applying (forwarding,
+// or showing a known address for a while), deleting; closing. cancel() is
+// read between two messages. Whatever ends the job, it sends QUIT when the
+// connection still allows it, so that the messages already processed, and
+// only those, are deleted. Its one question, whether to remove an
 // unsubscribing address from every book, and its notices go through the
-// Asker; its progress goes out as signals that a window shows.
+// Asker; its progress goes out as signals that a window shows. The clients
+// belong to the job's worker while a job runs.
 
 #include "contacts/bookmanager.h"
 #include "mail/mailmessage.h"
@@ -25,6 +34,10 @@
 
 #include <QObject>
 #include <QString>
+#include <QThread>
+
+#include <functional>
+#include <memory>
 
 namespace kirvane::store {
 class AddressBookStore;
@@ -78,7 +91,8 @@ public:
     // 0, the default, does not wait.
     void setKnownAddressPause(int ms) { m_knownAddressPauseMs = ms; }
 
-    // Starts on the next turn of the event loop; finished() follows.
+    // Starts the dialogue on the worker thread and returns at once;
+    // finished() follows.
     void start();
     // Asks the job to stop after the message being processed; the messages
     // processed so far are deleted from the server, the others stay.
@@ -102,12 +116,26 @@ Q_SIGNALS:
                      const QString &detail);
     void finished(kirvane::subscriptions::SyncJob::End end);
 
+public:
+    // What the steps on the worker thread answer (defined with them).
+    struct Opened;
+    struct Fetched;
+
 private:
-    void begin();
-    void processNext();
-    // Processes message m_number; false when the job has ended.
-    bool processMessage();
-    [[nodiscard]] bool forward(mail::MailMessage &msg);
+    // Runs work on the worker thread, then then(its answer) on this one.
+    template<typename Answer>
+    void onWorker(std::function<Answer()> work, void (SyncJob::*then)(const Answer &));
+
+    void opened(const Opened &answer);
+    // The next message, or the end when none is left or cancel() was asked.
+    void fetchNext();
+    void fetched(const Fetched &answer);
+    // Logs and applies message m_number; false when the job has ended.
+    bool apply(mail::MailMessage &msg);
+    void forwarded(const bool &ok);
+    // The message is applied: its deletion is asked for.
+    void deleteCurrent();
+    void deleted(const bool &ok);
     // Each returns the detail of its outcome; store errors throw StoreError.
     Outcome subscribe(const QString &address, const QStringList &body);
     Outcome unsubscribe(const QString &address);
@@ -116,10 +144,10 @@ private:
     bool inSomeBook(const QString &address);
     // Makes a book from the template when its table is missing.
     void ensureBook(const QString &book);
-    void pauseOnKnownAddress();
-    // Ends the job: the notice (when any) through the asker, QUIT when the
-    // connection still allows it, finished().
+    // Ends the job: QUIT when the connection still allows it, then the
+    // notice (when any) through the asker and finished().
     void finish(End end, const QString &notice = QString());
+    void closed(const bool &);
 
     store::AddressBookStore &m_base;
     mail::Pop3Client &m_pop;
@@ -131,12 +159,21 @@ private:
     QString m_redirection;
     sending::SmtpEndpoint m_smtpEndpoint;
 
+    // The worker: its thread, and an object living there that runs the steps.
+    QThread m_thread;
+    QObject *m_worker = nullptr;
+
     bool m_running = false;
     bool m_cancel = false;
     End m_end = End::Done;
+    QString m_notice; // shown once the connection is closed
     int m_count = 0;
     int m_number = 0;
     int m_processed = 0;
+    // The message being applied: its number, sender, outcome and detail.
+    QString m_from;
+    Outcome m_outcome = Outcome::Forwarded;
+    QString m_detail;
 };
 
 } // namespace kirvane::subscriptions

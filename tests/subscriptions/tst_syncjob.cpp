@@ -13,6 +13,8 @@
 #include "texts/asker.h"
 #include "subscriptions/syncjob.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
@@ -83,6 +85,8 @@ private Q_SLOTS:
     void forwardingServerDown();
     void unreadableMessageIsSkipped();
     void storeFailureEndsTheJob();
+    void refusalMidwayStillQuits_data();
+    void refusalMidwayStillQuits();
 
 private:
     // Runs a job to its end; the outcomes of its messages in order.
@@ -512,6 +516,59 @@ void TestSyncJob::storeFailureEndsTheJob()
     // The forwarded message is deleted; the request that failed and the rest stay.
     QCOMPARE(fx.forwarded().size(), 1);
     QCOMPARE(fx.remaining(), 2);
+}
+
+// A server that refuses a command about one message in mid-job (RETR, or
+// DELE of a message just applied) ends the job, which still sends QUIT: the
+// messages applied and deleted before are gone from the mailbox, and no
+// other. A scripted mailbox, as Dovecot refuses neither.
+void TestSyncJob::refusalMidwayStillQuits_data()
+{
+    QTest::addColumn<QString>("refused"); // the command refused
+    QTest::addColumn<QStringList>("subscribers");
+    QTest::newRow("RETR of the second message") << "RETR 2" << QStringList{"first@example.net"};
+    QTest::newRow("DELE of the second message, applied")
+        << "DELE 2" << QStringList{"first@example.net", "second@example.net"};
+}
+
+void TestSyncJob::refusalMidwayStillQuits()
+{
+    QFETCH(QString, refused);
+    QJsonArray steps{QJsonArray{"send", "+OK ready\r\n"}};
+    auto answer = [&](const QString &command, const QString &reply) {
+        steps << QJsonArray{"until", command} << QJsonArray{"line"}
+              << QJsonArray{"send", command == refused ? QStringLiteral("-ERR [SYS/TEMP] not now\r\n") : reply};
+    };
+    answer("USER ", "+OK\r\n");
+    answer("PASS ", "+OK\r\n");
+    answer("STAT", "+OK 3 300\r\n");
+    answer("LAST", "-ERR unknown command\r\n");
+    for (const char *n : {"1", "2"}) {
+        const QByteArray address = n == QByteArray("1") ? "first@example.net" : "second@example.net";
+        answer(QStringLiteral("LIST %1").arg(n), QStringLiteral("+OK %1 100\r\n").arg(n));
+        answer(QStringLiteral("RETR %1").arg(n), "+OK\r\n" + QString::fromLatin1(mailMessage("ABONNE " + address)) + ".\r\n");
+        if (refused.startsWith(QLatin1String("RETR")) && n == QByteArray("2"))
+            break;
+        answer(QStringLiteral("DELE %1").arg(n), "+OK\r\n");
+    }
+    answer("QUIT", "+OK bye\r\n");
+    QTemporaryDir dir;
+    const QString transcriptPath = dir.filePath(QStringLiteral("got"));
+    ScriptedPeer mailbox;
+    QVERIFY(mailbox.start(QJsonDocument(steps).toJson(QJsonDocument::Compact), transcriptPath));
+    const ClosedPort smtp; // nothing is forwarded
+    QVERIFY(m_fx->writeConfig(QStringLiteral("secret"), mailbox.port, smtp.port));
+
+    QList<Done> done;
+    QCOMPARE(run(&done), End::ConnectionLost);
+    QCOMPARE(done.size(), 1);
+    QCOMPARE(m_asker.texts(), QStringList{texts::text(texts::CannotConnect)});
+    QTEST(rowsOf(*m_base, SyncJob::kSubscribers).keys(), "subscribers");
+    // Only the first message was marked for deletion, and QUIT made it so.
+    const QByteArray transcript = mailbox.transcript(transcriptPath);
+    QVERIFY2(transcript.contains("DELE 1\r\n"), transcript.constData());
+    QCOMPARE(transcript.count("DELE "), refused.startsWith(QLatin1String("DELE")) ? 2 : 1);
+    QVERIFY2(transcript.endsWith("QUIT\r\n"), transcript.constData());
 }
 
 QTEST_GUILESS_MAIN(TestSyncJob)

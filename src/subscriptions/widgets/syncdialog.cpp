@@ -7,7 +7,6 @@
 #include "ui/buttonlook.h"
 #include "ui/messagedialog.h"
 
-#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -47,8 +46,6 @@ private:
 
 SyncDialog::SyncDialog(AddressBookStore &base, mail::Pop3Client &pop, mail::SmtpClient &smtp, Asker &asker, QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
-    , m_pop(pop)
-    , m_smtp(smtp)
 {
     setObjectName(QStringLiteral("Dialogue_synchronisation"));
     setModal(true);
@@ -145,11 +142,6 @@ void SyncDialog::reject()
 void SyncDialog::timerFired()
 {
     m_timer->stop();
-    // While the clients wait for a server the window repaints and Cancel
-    // can be pressed.
-    const auto keepLive = [] { QCoreApplication::processEvents(); };
-    m_pop.processEvents = keepLive;
-    m_smtp.processEvents = keepLive;
     m_job->start();
 }
 

@@ -50,8 +50,6 @@ private:
     void timerFired();
     void jobFinished();
 
-    mail::Pop3Client &m_pop;
-    mail::SmtpClient &m_smtp;
     std::unique_ptr<QuestionRouter> m_router;
     std::unique_ptr<SyncJob> m_job;
     ui::MessageDialog *m_question = nullptr;
