@@ -73,7 +73,10 @@ qint64 writeHistoryRecord(store::AddressBookStore &store, const message::Message
         // The column keeps the words; the formatting (and the links) go
         // beside it, so that the record shows and is sent again as written.
         const HistoryEntry e{.id = id};
-        QDir(e.folder()).removeRecursively();
+        // A folder left by a record of the same id that was deleted outside
+        // the program; never followed out of the history's folder.
+        if (!removeFolderTree(e.folder(), dataFolder()))
+            return id;
         makeFolder(e.folder());
         QFile f(e.formattedText());
         if (f.open(QIODevice::WriteOnly))

@@ -173,8 +173,10 @@ void TestStartup::legacyFolderIsToldOnce()
                               {{QStringLiteral("1"), QStringLiteral("Lettre"), QStringLiteral("Bonjour"), QStringLiteral("01/02/2004"),
                                 QStringLiteral("clients\r\n"), {}, {}, QStringLiteral("2"), {}}}));
     QVERIFY(writeParadoxTable(books + QStringLiteral("an_abîmé.DB"), bookColumns(), contacts));
+    qint64 wholeSize = 0;
     {
         QFile damaged(books + QStringLiteral("an_abîmé.DB"));
+        wholeSize = damaged.size();
         QVERIFY(damaged.resize(4096));
     }
     const QString date = QDate::currentDate().toString(Qt::ISODate);
@@ -184,8 +186,9 @@ void TestStartup::legacyFolderIsToldOnce()
             .arg(QDir::toNativeSeparators(books + QStringLiteral("paradox-") + date),
                  QDir::toNativeSeparators(dir.filePath(QStringLiteral("historique/paradox-")) + date)),
         QStringLiteral("The table an_abîmé could not be brought across from the earlier format: an_abîmé.DB: the file "
-                       "is shorter than its header says (4096 bytes of 247808): it was cut short. It is kept where it "
-                       "was; the next start tries again."),
+                       "is shorter than its header says (4096 bytes of %1): it was cut short. It is kept where it "
+                       "was; the next start tries again.")
+            .arg(wholeSize),
     };
     for (int start = 0; start < 2; ++start) {
         common::setDataFolder(dir.path());
