@@ -2,7 +2,7 @@
 // config.ini, with the checks of the settings window's save.
 #include "cli/cli.h"
 
-#include "sending/settings.h"
+#include "settings/settings.h"
 #include "texts/texttable.h"
 #include "common/folders.h"
 
@@ -15,11 +15,11 @@ namespace {
 
 int showConfig()
 {
-    sending::Settings s;
-    if (QString why; !loadSettings(s, sending::settingsPath(), &why) && !why.isEmpty())
+    settings::Settings s;
+    if (QString why; !loadSettings(s, settings::settingsPath(), &why) && !why.isEmpty())
         return fail(why);
     QStringList fields;
-    for (const QString &key : sending::settingsKeys()) {
+    for (const QString &key : settings::settingsKeys()) {
         const QString value = *s.value(key);
         const bool number = key == QLatin1String("taille_paquet") || key == QLatin1String("tempo_paquet");
         fields << jsonString(key) + u':' + (number ? value : jsonString(value));
@@ -33,10 +33,10 @@ int setConfig(const QStringList &assignments)
     if (assignments.isEmpty())
         return fail(QStringLiteral("usage: config set KEY=VALUE..."));
     // A first save writes the numbers a file without them would load as.
-    sending::Settings s;
-    s.packetSize = sending::kDefaultPacketSize;
-    s.packetPause = sending::kDefaultPacketPause;
-    if (QString why; !loadSettings(s, sending::settingsPath(), &why) && !why.isEmpty())
+    settings::Settings s;
+    s.packetSize = settings::kDefaultPacketSize;
+    s.packetPause = settings::kDefaultPacketPause;
+    if (QString why; !loadSettings(s, settings::settingsPath(), &why) && !why.isEmpty())
         return fail(why);
     for (const QString &a : assignments) {
         const qsizetype eq = a.indexOf(u'=');
@@ -44,20 +44,20 @@ int setConfig(const QStringList &assignments)
             return fail(QStringLiteral("\"%1\" is not KEY=VALUE").arg(a));
         const QString key = a.left(eq);
         const QString value = a.mid(eq + 1);
-        const QString why = sending::checkValue(key, value);
+        const QString why = settings::checkValue(key, value);
         if (!why.isEmpty())
             return fail(why);
         s.setValue(key, value);
     }
-    if (const std::optional<int> refusal = sending::checkSettings(s))
+    if (const std::optional<int> refusal = settings::checkSettings(s))
         return fail(texts::lines(*refusal).join(u' ').simplified());
-    if (const QString refusal = sending::checkMailSettings(s); !refusal.isEmpty())
+    if (const QString refusal = settings::checkMailSettings(s); !refusal.isEmpty())
         return fail(refusal);
-    s = sending::savedForm(s);
+    s = settings::savedForm(s);
     makeFolder(dataFolder());
     QString error;
-    if (!saveSettings(s, sending::settingsPath(), &error))
-        return fail(QStringLiteral("%1 cannot be written: %2").arg(sending::settingsPath(), error));
+    if (!saveSettings(s, settings::settingsPath(), &error))
+        return fail(QStringLiteral("%1 cannot be written: %2").arg(settings::settingsPath(), error));
     return 0;
 }
 

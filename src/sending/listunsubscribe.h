@@ -9,7 +9,7 @@
 //
 //     msg.listUnsubscribe = listUnsubscribeUris(settings, contact);
 
-#include "sending/settings.h"
+#include "settings/settings.h"
 #include "store/contactrecord.h"
 
 #include <QString>
@@ -17,13 +17,10 @@
 
 namespace kirvane::sending {
 
-// "DESABONNE " + address: the Subject of an unsubscription request.
-[[nodiscard]] QString unsubscribeRequestSubject(const QString &address);
-
 // The mailto: address (when the settings name a subscription address) and
 // the web address (when they name one), in that order; placeholders of the
 // web address are filled with the contact's values percent-encoded. Empty
 // when the settings name neither.
-[[nodiscard]] QStringList listUnsubscribeUris(const Settings &s, const store::ContactRecord &contact);
+[[nodiscard]] QStringList listUnsubscribeUris(const settings::Settings &s, const store::ContactRecord &contact);
 
 } // namespace kirvane::sending

@@ -2,7 +2,7 @@
 
 #include "mail/mailmessage.h"
 #include "mail/smtpclient.h"
-#include "sending/settings.h"
+#include "settings/settings.h"
 
 namespace kirvane::sending {
 
@@ -12,9 +12,9 @@ SmtpSender::SmtpSender(std::unique_ptr<mail::SmtpClient> client) : m_client(std:
 
 SmtpSender::~SmtpSender() = default;
 
-void SmtpSender::setEndpoint(const SmtpEndpoint &endpoint)
+void SmtpSender::setEndpoint(const settings::SmtpEndpoint &endpoint)
 {
-    applyEndpoint(endpoint, *m_client);
+    settings::applyEndpoint(endpoint, *m_client);
 }
 
 void SmtpSender::setProcessEvents(std::function<void()> processEvents)

@@ -28,9 +28,11 @@ class MailMessage;
 class SmtpClient;
 }
 
-namespace kirvane::sending {
-
+namespace kirvane::settings {
 struct SmtpEndpoint;
+}
+
+namespace kirvane::sending {
 
 class MailSender {
 public:
@@ -65,7 +67,7 @@ public:
     virtual ~MailSender() = default;
 
     // Where and how to connect: server, port, security, login.
-    virtual void setEndpoint(const SmtpEndpoint &endpoint) = 0;
+    virtual void setEndpoint(const settings::SmtpEndpoint &endpoint) = 0;
     // Called while waiting for the network.
     virtual void setProcessEvents(std::function<void()> processEvents) = 0;
     // Opens the connection; true when the server is ready. failureText() says why not.
@@ -88,7 +90,7 @@ public:
     explicit SmtpSender(std::unique_ptr<mail::SmtpClient> client);
     ~SmtpSender() override;
 
-    void setEndpoint(const SmtpEndpoint &endpoint) override;
+    void setEndpoint(const settings::SmtpEndpoint &endpoint) override;
     void setProcessEvents(std::function<void()> processEvents) override;
     bool open() override;
     bool isOpen() override;

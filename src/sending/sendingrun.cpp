@@ -119,7 +119,7 @@ std::optional<RunFigures> SendingRun::checkNew()
 {
     if (m_message.subject().isEmpty() && !m_ask.askSendWithoutSubject())
         return std::nullopt;
-    if (!QFileInfo::exists(settingsPath())) {
+    if (!QFileInfo::exists(settings::settingsPath())) {
         m_ask.inform(tr::text(tr::SettingsMissing));
         return std::nullopt;
     }
@@ -203,8 +203,8 @@ bool SendingRun::resumeFrom(const QString &path)
 bool SendingRun::loadForSending()
 {
     m_body = message::preparedBody(m_message, message::BodyPurpose::Sending);
-    Settings s;
-    if (QString why; !loadSettings(s, settingsPath(), &why) && !why.isEmpty()) {
+    settings::Settings s;
+    if (QString why; !settings::loadSettings(s, settings::settingsPath(), &why) && !why.isEmpty()) {
         m_ask.inform(why);
         return false;
     }
@@ -214,7 +214,7 @@ bool SendingRun::loadForSending()
     }
     // A hand-edited file may hold what the window refuses: a DKIM key that
     // cannot sign, a CA file that cannot be read.
-    if (const QString why = checkMailSettings(s); !why.isEmpty()) {
+    if (const QString why = settings::checkMailSettings(s); !why.isEmpty()) {
         m_ask.inform(why);
         return false;
     }
@@ -231,8 +231,8 @@ bool SendingRun::loadForSending()
     if (s.textAlternativeOn() && m_message.mode() != message::ComposeMode::PlainText)
         m_plainAlternative = message::plainTextAlternative(m_body);
     m_settings = s;
-    m_sender->setEndpoint(smtpEndpoint(s));
-    m_packets = packetPlan(s);
+    m_sender->setEndpoint(settings::smtpEndpoint(s));
+    m_packets = settings::packetPlan(s);
     return true;
 }
 

@@ -55,7 +55,7 @@
 #include "sending/mailsender.h"
 #include "sending/runjournal.h"
 #include "sending/runposition.h"
-#include "sending/settings.h"
+#include "settings/settings.h"
 #include "store/contactrecord.h"
 
 #include <QHash>
@@ -212,7 +212,7 @@ public:
     [[nodiscard]] const QString &failure() const { return m_failure; }
     // True when a history record of the run could not be written.
     [[nodiscard]] bool historyLost() const { return !m_historyErrors.isEmpty(); }
-    [[nodiscard]] const Settings &settings() const { return m_settings; }
+    [[nodiscard]] const settings::Settings &settings() const { return m_settings; }
 
     // The end-of-run summary: how many were sent, refused, excluded and
     // without an address.
@@ -291,8 +291,8 @@ private:
     State m_state = State::Idle;
     Request m_request = Request::None;
     bool m_pauseDue = false; // the current packet is full
-    Settings m_settings;
-    PacketPlan m_packets;
+    settings::Settings m_settings;
+    settings::PacketPlan m_packets;
 
     // The run.
     RunPosition m_position;

@@ -4,7 +4,7 @@
 #include "contacts/bookmanager.h"
 #include "mail/pop3client.h"
 #include "mail/smtpclient.h"
-#include "sending/settings.h"
+#include "settings/settings.h"
 #include "texts/texttable.h"
 #include "store/contactrecord.h"
 #include "common/folders.h"
@@ -72,10 +72,10 @@ namespace {
 // The steps of the dialogue, run on the worker thread: they touch the
 // clients and what they were given, nothing else of the job.
 
-SyncJob::Opened openMailbox(mail::Pop3Client &pop, const sending::PopEndpoint &endpoint)
+SyncJob::Opened openMailbox(mail::Pop3Client &pop, const settings::PopEndpoint &endpoint)
 {
     using End = SyncJob::End;
-    sending::applyEndpoint(endpoint, pop);
+    settings::applyEndpoint(endpoint, pop);
     // Connect closes a connection a previous job may have left open, so the
     // dialogue always starts from the greeting.
     if (!pop.connectToHost() || !pop.isConnected())
@@ -112,9 +112,9 @@ SyncJob::Fetched fetchMessage(mail::Pop3Client &pop, int n)
     return {Kind::Message, msg};
 }
 
-bool forwardMessage(mail::SmtpClient &smtp, const sending::SmtpEndpoint &endpoint, mail::MailMessage &msg)
+bool forwardMessage(mail::SmtpClient &smtp, const settings::SmtpEndpoint &endpoint, mail::MailMessage &msg)
 {
-    sending::applyEndpoint(endpoint, smtp);
+    settings::applyEndpoint(endpoint, smtp);
     bool ok = false;
     try {
         ok = smtp.connectToHost() && smtp.isConnected() && smtp.sendMessage(msg);
@@ -206,14 +206,14 @@ void SyncJob::start()
     m_number = 0;
     m_processed = 0;
 
-    sending::Settings settings;
+    settings::Settings settings;
     QString unreadable;
-    sending::loadSettings(settings, m_configPath.isEmpty() ? sending::settingsPath() : m_configPath, &unreadable);
+    settings::loadSettings(settings, m_configPath.isEmpty() ? settings::settingsPath() : m_configPath, &unreadable);
     if (!unreadable.isEmpty())
         return finish(End::Failed, unreadable);
-    m_smtpEndpoint = sending::smtpEndpoint(settings);
+    m_smtpEndpoint = settings::smtpEndpoint(settings);
     m_redirection = settings.redirection;
-    onWorker<Opened>([&pop = m_pop, endpoint = sending::popEndpoint(settings)] { return openMailbox(pop, endpoint); },
+    onWorker<Opened>([&pop = m_pop, endpoint = settings::popEndpoint(settings)] { return openMailbox(pop, endpoint); },
                      &SyncJob::opened);
 }
 

@@ -29,7 +29,7 @@
 
 #include "contacts/bookmanager.h"
 #include "mail/mailmessage.h"
-#include "sending/settings.h"
+#include "settings/settings.h"
 #include "texts/asker.h"
 
 #include <QObject>
@@ -157,7 +157,7 @@ private:
     QString m_logPath;
     int m_knownAddressPauseMs = 0;
     QString m_redirection;
-    sending::SmtpEndpoint m_smtpEndpoint;
+    settings::SmtpEndpoint m_smtpEndpoint;
 
     // The worker: its thread, and an object living there that runs the steps.
     QThread m_thread;

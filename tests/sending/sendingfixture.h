@@ -5,7 +5,7 @@
 #include "mail/protocols/peers.h"
 #include "contacts/bookmanager.h"
 #include "sending/sendingrun.h"
-#include "sending/settings.h"
+#include "settings/settings.h"
 #include "store/contactrecord.h"
 #include "common/folders.h"
 #include "store/addressbookstore.h"
@@ -145,7 +145,7 @@ public:
     // name a port), packets as given.
     void writeSettings(quint16 port, bool packets = false, int size = 80)
     {
-        kirvane::sending::Settings s;
+        kirvane::settings::Settings s;
         s.senderName = QStringLiteral("Lettre");
         s.senderAddress = QStringLiteral("news@example.org");
         s.smtpServer = QStringLiteral("127.0.0.1");
@@ -156,7 +156,7 @@ public:
         s.packets = packets ? QStringLiteral("true") : QStringLiteral("false");
         s.packetSize = size;
         s.packetPause = 1;
-        QVERIFY(kirvane::sending::saveSettings(s, kirvane::sending::settingsPath()));
+        QVERIFY(kirvane::settings::saveSettings(s, kirvane::settings::settingsPath()));
     }
 
     kirvane::store::AddressBookStore base;

@@ -44,7 +44,7 @@ private Q_SLOTS:
         QFETCH(QString, email);
         QFETCH(QString, nom);
         QFETCH(QStringList, uris);
-        Settings s;
+        settings::Settings s;
         s.subscriptionAddress = subscription;
         s.unsubscribeUrl = web;
         store::ContactRecord contact = store::emptyContact();

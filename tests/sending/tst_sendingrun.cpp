@@ -543,7 +543,7 @@ private Q_SLOTS:
         QVERIFY(!run.sendNew()); // no config.ini
         QCOMPARE(ask.informed.takeLast(), texts::text(texts::SettingsMissing));
         // A file never saved from the window (no "available") refuses too.
-        QFile f(sending::settingsPath());
+        QFile f(settings::settingsPath());
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write("[Newsletter]\r\nboite=a@b\r\n");
         f.close();
@@ -814,15 +814,15 @@ private Q_SLOTS:
         TlsSmtpd peer;
         QVERIFY(peer.start(mode, certs.certFile(cert), certs.keyFile(cert), maildir, {"--login", "alice:s3cret"}));
         data.writeSettings(peer.port);
-        sending::Settings s;
-        QVERIFY(sending::loadSettings(s));
+        settings::Settings s;
+        QVERIFY(settings::loadSettings(s));
         s.useProxy = QStringLiteral("false");
         s.smtpSecurity = security;
         s.smtpServerPort = QString::number(peer.port);
         s.smtpLogin = QStringLiteral("alice");
         s.smtpPassword = password;
         s.caFile = certs.caFile();
-        QVERIFY(sending::saveSettings(s, sending::settingsPath()));
+        QVERIFY(settings::saveSettings(s, settings::settingsPath()));
 
         message::MessageDocument doc;
         fill(doc, {QStringLiteral("A")});
@@ -875,8 +875,8 @@ private Q_SLOTS:
         TlsSmtpd peer;
         QVERIFY(peer.start(QStringLiteral("plain"), QString(), QString(), maildir));
         data.writeSettings(peer.port);
-        sending::Settings s;
-        QVERIFY(sending::loadSettings(s));
+        settings::Settings s;
+        QVERIFY(settings::loadSettings(s));
         s.useProxy = QStringLiteral("false");
         s.smtpServerPort = QString::number(peer.port);
         s.subscriptionAddress = QStringLiteral("inscription@example.org");
@@ -885,7 +885,7 @@ private Q_SLOTS:
         s.dkimDomain = QStringLiteral("example.org");
         s.dkimKeyFile = key;
         s.textAlternative = QStringLiteral("true");
-        QVERIFY(sending::saveSettings(s, sending::settingsPath()));
+        QVERIFY(settings::saveSettings(s, settings::settingsPath()));
 
         message::MessageDocument doc;
         fill(doc, {QStringLiteral("A")});
@@ -959,12 +959,12 @@ private Q_SLOTS:
         QTemporaryDir mail;
         QVERIFY(peer.start(mail.filePath(QStringLiteral("md"))));
         data.writeSettings(peer.port);
-        sending::Settings s;
-        QVERIFY(sending::loadSettings(s));
+        settings::Settings s;
+        QVERIFY(settings::loadSettings(s));
         s.dkimSelector = QStringLiteral("news");
         s.dkimDomain = QStringLiteral("example.org");
         s.dkimKeyFile = data.path() + QStringLiteral("/no-such-key.pem");
-        QVERIFY(sending::saveSettings(s, sending::settingsPath()));
+        QVERIFY(settings::saveSettings(s, settings::settingsPath()));
         message::MessageDocument doc;
         fill(doc, {QStringLiteral("A")});
         ScriptedQuestions ask;

@@ -110,7 +110,7 @@ private Q_SLOTS:
         child<QLineEdit>(&window, "Edit11")->setText(QStringLiteral("Lettre"));
         child<QPushButton>(&window, "Btn_Enregistrer")->click();
         QCOMPARE(asker.texts(), QStringList{texts::text(texts::SenderAddressIncorrect)});
-        QVERIFY(!QFile::exists(sending::settingsPath()));
+        QVERIFY(!QFile::exists(settings::settingsPath()));
         QVERIFY(window.isVisible());
 
         // What cannot work is refused with its reason, on the tab of its field.
@@ -122,7 +122,7 @@ private Q_SLOTS:
         child<QLineEdit>(&window, "Edit1")->setText(QStringLiteral("news@example.org"));
         child<QLineEdit>(&window, "Edit11")->setText(QStringLiteral("Lettre\x1b"));
         child<QPushButton>(&window, "Btn_Enregistrer")->click();
-        QCOMPARE(asker.texts(), QStringList{texts::text(sending::SettingControlCharacter).arg(QStringLiteral("expediteur"))});
+        QCOMPARE(asker.texts(), QStringList{texts::text(settings::SettingControlCharacter).arg(QStringLiteral("expediteur"))});
         QCOMPARE(child<QTabWidget>(&window, "PageControl1")->currentIndex(), 0);
         asker.clear();
         child<QLineEdit>(&window, "Edit11")->setText(QStringLiteral("Lettre"));
@@ -130,20 +130,20 @@ private Q_SLOTS:
         child<QPushButton>(&window, "Btn_Enregistrer")->click();
         QCOMPARE(asker.texts(), QStringList{texts::text(texts::UnsubscribeUrlIncorrect)});
         QCOMPARE(child<QTabWidget>(&window, "PageControl1")->currentIndex(), 3);
-        QVERIFY(!QFile::exists(sending::settingsPath()));
+        QVERIFY(!QFile::exists(settings::settingsPath()));
         child<QLineEdit>(&window, "UnsubscribeUrl")->clear();
 
         asker.clear();
         child<QLineEdit>(&window, "Edit1")->setText(QStringLiteral("news@example.org"));
         asker.answerNext(Answer::No);
         child<QPushButton>(&window, "Btn_Enregistrer")->click();
-        QVERIFY(!QFile::exists(sending::settingsPath()));
+        QVERIFY(!QFile::exists(settings::settingsPath()));
         asker.answerNext(Answer::Yes);
         child<QLineEdit>(&window, "Edit7")->setText(QStringLiteral("proxy.example.org"));
         child<QPushButton>(&window, "Btn_Enregistrer")->click();
         QVERIFY(!window.isVisible());
-        sending::Settings s;
-        QVERIFY(sending::loadSettings(s));
+        settings::Settings s;
+        QVERIFY(settings::loadSettings(s));
         QCOMPARE(s.senderAddress, QStringLiteral("news@example.org"));
         QCOMPARE(s.useProxy, QStringLiteral("true"));
         QCOMPARE(s.smtpProxy, QStringLiteral("proxy.example.org"));
@@ -152,7 +152,7 @@ private Q_SLOTS:
         QVERIFY(s.isAvailable());
 
         // Shown again, it reads the file; a hand-edited TRUE ticks the box.
-        QFile f(sending::settingsPath());
+        QFile f(settings::settingsPath());
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write("[Newsletter]\r\nutiliserProxy=TRUE\r\npaquet=TRUE\r\ntaille_paquet=abc\r\n");
         f.close();
@@ -198,15 +198,15 @@ private Q_SLOTS:
         QCOMPARE(asker.texts(), QStringList{texts::text(texts::UnsubscribeUrlIncorrect)});
         QCOMPARE(tabs->currentIndex(), 3);
         QVERIFY(window.isVisible());
-        QVERIFY(!QFile::exists(sending::settingsPath()));
+        QVERIFY(!QFile::exists(settings::settingsPath()));
 
         asker.clear();
         child<QLineEdit>(&window, "UnsubscribeUrl")->setText(QStringLiteral("https://example.org/u?e=&email&"));
         asker.answerNext(Answer::Yes);
         child<QPushButton>(&window, "Btn_Enregistrer")->click();
         QVERIFY(!window.isVisible());
-        sending::Settings s;
-        QVERIFY(sending::loadSettings(s));
+        settings::Settings s;
+        QVERIFY(settings::loadSettings(s));
         QCOMPARE(s.smtpSecurity, QStringLiteral("starttls"));
         QCOMPARE(s.popSecurity, QStringLiteral("tls"));
         QCOMPARE(s.smtpServerPort, QString());
@@ -217,7 +217,7 @@ private Q_SLOTS:
         QVERIFY(s.textAlternativeOn());
 
         // A file of the sixteen keys alone shows no alternative and no security.
-        QFile f(sending::settingsPath());
+        QFile f(settings::settingsPath());
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write("[Newsletter]\r\nboite=news@example.org\r\nexpediteur=Lettre\r\n");
         f.close();

@@ -4,7 +4,7 @@
 
 #include "syncfixture.h"
 #include "mail/protocols/testcertificates.h"
-#include "sending/settings.h"
+#include "settings/settings.h"
 
 #include "contacts/bookmanager.h"
 #include "mail/pop3client.h"
@@ -434,11 +434,11 @@ void TestSyncJob::mailboxOverTls()
     QVERIFY(fx.startServers());
     QVERIFY(fx.writeConfig(QStringLiteral("secret"), implicitPort ? fx.pop.tlsPort : 0));
     const QString config = QDir(fx.home()).filePath(QStringLiteral("config.ini"));
-    kirvane::sending::Settings s;
-    QVERIFY(kirvane::sending::loadSettings(s, config));
+    kirvane::settings::Settings s;
+    QVERIFY(kirvane::settings::loadSettings(s, config));
     s.popSecurity = security;
     s.caFile = certs.caFile();
-    QVERIFY(kirvane::sending::saveSettings(s, config));
+    QVERIFY(kirvane::settings::saveSettings(s, config));
 
     QCOMPARE(int(run()), end);
     if (end == int(End::Done)) {

@@ -25,6 +25,7 @@ namespace kirvane::sending {
 using namespace kirvane::common;
 using namespace kirvane::texts;
 using namespace kirvane::ui;
+using namespace kirvane::settings;
 
 namespace tr = texts;
 

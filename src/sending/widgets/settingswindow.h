@@ -7,7 +7,7 @@
 // the file and closes; a file that cannot be written is reported and the
 // window stays open with its edits.
 
-#include "sending/settings.h"
+#include "settings/settings.h"
 
 #include <QDialog>
 
@@ -40,7 +40,7 @@ public:
     // Fills the fields from config.ini (done on every showing).
     void refresh();
     // The window's copy of the settings, as last read or saved.
-    [[nodiscard]] const Settings &settings() const { return m_settings; }
+    [[nodiscard]] const settings::Settings &settings() const { return m_settings; }
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -54,10 +54,10 @@ private:
     // example in small type.
     // example: the text-table entry of the example shown below the field, or -1.
     QLabel *addLabelledRow(QFormLayout *form, std::function<QString(int)> text, QWidget *w, int example);
-    [[nodiscard]] Settings fromFields() const;
+    [[nodiscard]] settings::Settings fromFields() const;
 
     texts::Asker &m_asker;
-    Settings m_settings;
+    settings::Settings m_settings;
     QTabWidget *m_tabs = nullptr;
     QLineEdit *m_senderName = nullptr;
     QLineEdit *m_senderAddress = nullptr;

@@ -41,7 +41,7 @@ class Pop3Client;
 class SmtpClient;
 }
 
-namespace kirvane::sending {
+namespace kirvane::settings {
 
 struct Settings {
     QString senderName;    // expediteur
@@ -137,6 +137,13 @@ bool loadSettings(Settings &s, const QString &path = settingsPath(), QString *er
 // when s may be saved.
 [[nodiscard]] std::optional<int> checkSettings(const Settings &s);
 
+// The mailto: address a message to the reader at address names in its
+// List-Unsubscribe header: to the subscription mailbox, with the subject
+// "DESABONNE address" that the synchronisation reads as that reader's
+// unsubscription. Empty when the settings name no subscription address or
+// address is blank.
+[[nodiscard]] QString unsubscribeMailto(const Settings &s, const QString &address);
+
 // s as the settings window saves it: the two switches as "true" or "false"
 // (the proxy box is ticked by "true" in any letter case, the packet box only
 // by "true" itself), the numbers within the window's fields' bounds, and
@@ -207,4 +214,4 @@ struct PacketPlan {
 };
 [[nodiscard]] PacketPlan packetPlan(const Settings &s);
 
-} // namespace kirvane::sending
+} // namespace kirvane::settings

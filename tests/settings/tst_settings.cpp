@@ -2,7 +2,7 @@
 // saving keeps and how it writes, the endpoints the clients get, and
 // kirvane-cli config.
 #include "clirun.h"
-#include "sending/settings.h"
+#include "settings/settings.h"
 #include "texts/texttable.h"
 
 #include <QDir>
@@ -16,7 +16,7 @@
 
 #include <sys/stat.h>
 
-using namespace kirvane::sending;
+using namespace kirvane::settings;
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "sending/settings.h"
+#include "settings/settings.h"
 
 #include "mail/dkimsigner.h"
 #include "mail/mailmessage.h"
@@ -9,15 +9,13 @@
 #include "common/folders.h"
 #include "common/inifile.h"
 #include "common/smallfile.h"
-#include "sending/listunsubscribe.h"
-#include "store/contactrecord.h"
 
 #include <QFileInfo>
 
 #include <algorithm>
 #include <span>
 
-namespace kirvane::sending {
+namespace kirvane::settings {
 
 using namespace kirvane::common;
 using namespace kirvane::texts;
@@ -249,17 +247,13 @@ QString checkMailSettings(const Settings &s, QString *refusedKey)
     auto hasBlank = [](const QString &text) {
         return std::any_of(text.begin(), text.end(), [](QChar c) { return c.isSpace() || c.unicode() < 0x20; });
     };
-    // The List-Unsubscribe addresses as a message names them, for a reader
-    // whose address is as long as an address can be (RFC 5321 4.5.3.1.3).
-    store::ContactRecord longest = store::emptyContact();
-    longest[store::F_email].value = QString(242, u'x') + QStringLiteral("@example.org");
-    Settings subscriptionOnly = s;
-    subscriptionOnly.unsubscribeUrl.clear();
-    const QStringList mailto = listUnsubscribeUris(subscriptionOnly, longest);
+    // The List-Unsubscribe mailto: address as a message names it, for a
+    // reader whose address is as long as an address can be (RFC 5321 4.5.3.1.3).
+    const QString mailto = unsubscribeMailto(s, QString(242, u'x') + QStringLiteral("@example.org"));
     if (!s.subscriptionAddress.isEmpty()
         && (!s.subscriptionAddress.contains(u'@') || hasBlank(s.subscriptionAddress)
             || s.subscriptionAddress.contains(u'<') || s.subscriptionAddress.contains(u'>')
-            || (!mailto.isEmpty() && !mail::listUnsubscribeFault(mailto.first()).isEmpty())))
+            || (!mailto.isEmpty() && !mail::listUnsubscribeFault(mailto).isEmpty())))
         return tr::text(tr::SubscriptionAddressIncorrect);
     if (!s.unsubscribeUrl.isEmpty()
         && (!s.unsubscribeUrl.startsWith(QLatin1String("https://"), Qt::CaseInsensitive)
@@ -284,6 +278,18 @@ QString checkMailSettings(const Settings &s, QString *refusedKey)
             return tr::text(tr::CaFileUnreadable) + s.caFile + QStringLiteral(" (") + why + u')';
     }
     return QString();
+}
+
+QString unsubscribeMailto(const Settings &s, const QString &address)
+{
+    const QString reader = address.trimmed();
+    if (s.subscriptionAddress.isEmpty() || reader.isEmpty())
+        return QString();
+    // RFC 6068 2: "@" may stand as it is in a header value of a mailto:
+    // address; a blank or anything else that could end it is encoded.
+    return QStringLiteral("mailto:") + QString::fromLatin1(s.subscriptionAddress.trimmed().toUtf8().toPercentEncoding("@"))
+           + QStringLiteral("?subject=")
+           + QString::fromLatin1((QStringLiteral("DESABONNE ") + reader).toUtf8().toPercentEncoding("@"));
 }
 
 Settings savedForm(Settings s)
@@ -433,4 +439,4 @@ PacketPlan packetPlan(const Settings &s)
             std::clamp(s.packetPause, 1, kMaxPacketPause)};
 }
 
-} // namespace kirvane::sending
+} // namespace kirvane::settings
