@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -57,6 +58,8 @@ SettingsWindow::SettingsWindow(Asker &asker, QWidget *parent) : QDialog(parent),
     setModal(true);
     m_tabs = new QTabWidget(this);
     m_tabs->setObjectName(QStringLiteral("PageControl1"));
+    // Every tab's title stays readable: the window is as wide as its tabs.
+    m_tabs->tabBar()->setUsesScrollButtons(false);
 
     auto addRow = [this](QFormLayout *form, int entry, QWidget *w, int example) {
         return addLabelledRow(form, [entry](int language) { return tr::text(entry, language); }, w, example);
