@@ -173,11 +173,6 @@ int runToTheEnd(QStringList args, const std::function<bool(SendingRun &, message
     return QCoreApplication::exec();
 }
 
-QString interruptedPath(const QString &name)
-{
-    return findNoCase(stoppedFolder(), name + message::archiveExtension(message::ArchiveKind::InterruptedSend));
-}
-
 } // namespace
 
 // --dry-run: the figures a run would start with, nothing sent.
@@ -251,7 +246,7 @@ int runResumeCommand(QStringList args)
         return fail(QStringLiteral("usage: resume NAME [--pause SECONDS]"));
     const QString name = args.takeFirst();
     recoverCrashedRuns();
-    const QString path = interruptedPath(name);
+    const QString path = sending::stoppedRunPath(name);
     if (!QFile::exists(path))
         return fail(QStringLiteral("no interrupted send named \"%1\"").arg(name));
     return runToTheEnd(args, [&](SendingRun &run, message::MessageDocument &) { return run.resumeFrom(path); }, QString());

@@ -185,7 +185,7 @@ QString RunJournal::recover(const Left &left, QString *error)
         return QString();
     }
     const QString name = freeInterruptedName(left.subject);
-    if (!writeStoppedRun(doc, stoppedFolder() + name, left.position, error))
+    if (!writeStoppedRun(doc, stoppedRunBase(name), left.position, error))
         return QString();
     removeJournal(left.base);
     return name;
@@ -214,9 +214,8 @@ QString freeInterruptedName(const QString &text)
     }
     if (base.isEmpty() || base.startsWith(u'.'))
         base.prepend(QStringLiteral("message"));
-    const QString ext = archiveExtension(message::ArchiveKind::InterruptedSend);
     QString name = base;
-    for (int n = 2; QFile::exists(findNoCase(stoppedFolder(), name + ext)); ++n)
+    for (int n = 2; QFile::exists(stoppedRunPath(name)); ++n)
         name = QStringLiteral("%1 (%2)").arg(base).arg(n);
     return name;
 }

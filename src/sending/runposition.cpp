@@ -1,6 +1,7 @@
 #include "sending/runposition.h"
 
 #include "common/filewriter.h"
+#include "common/folders.h"
 #include "message/messagearchive.h"
 #include "message/messagedocument.h"
 
@@ -20,6 +21,17 @@ bool isPauseSnapshot(const QString &fileName)
     return fileName.compare(pauseSnapshotName() + message::archiveExtension(message::ArchiveKind::InterruptedSend),
                             Qt::CaseInsensitive)
            == 0;
+}
+
+QString stoppedRunPath(const QString &name)
+{
+    return common::findNoCase(common::stoppedFolder(),
+                              name + message::archiveExtension(message::ArchiveKind::InterruptedSend));
+}
+
+QString stoppedRunBase(const QString &name)
+{
+    return stoppedRunPath(name).chopped(message::archiveExtension(message::ArchiveKind::InterruptedSend).size());
 }
 
 QString endOfBookKey()

@@ -50,6 +50,12 @@ struct RunPosition {
 // the lists of the user's stopped runs leave it out.
 [[nodiscard]] bool isPauseSnapshot(const QString &fileName);
 
+// The archive of the stopped run called name: "<name>.MNS" in the stopped
+// runs' folder, an existing file found without regard to letter case.
+[[nodiscard]] QString stoppedRunPath(const QString &name);
+// The same without its extension: the base the functions below take.
+[[nodiscard]] QString stoppedRunBase(const QString &name);
+
 // The resume key text for the end of a book.
 [[nodiscard]] QString endOfBookKey();
 

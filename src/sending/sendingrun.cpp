@@ -87,7 +87,7 @@ void SendingRun::log(const QString &line)
 
 QString SendingRun::pauseSnapshotBase()
 {
-    return stoppedFolder() + kPauseSnapshot;
+    return stoppedRunBase(kPauseSnapshot);
 }
 
 int SendingRun::pauseMilliseconds() const
@@ -789,7 +789,6 @@ void SendingRun::logEndOfRun()
 bool SendingRun::saveInterruptedSend(const message::MessageDocument *message)
 {
     QString name;
-    const QString ext = kArchiveExtension;
     if (!m_origin.isEmpty()) {
         // A resumed run is saved again under its own name: one stopped run,
         // one file, always at the place reached.
@@ -801,17 +800,17 @@ bool SendingRun::saveInterruptedSend(const message::MessageDocument *message)
             if (name.isEmpty() || name.contains(u'/') || name.contains(u'\\') || name.startsWith(u'.')
                 || name.compare(kPauseSnapshot, Qt::CaseInsensitive) == 0)
                 name = freeInterruptedName(name.isEmpty() ? m_message.subject() : name);
-            if (!QFile::exists(findNoCase(stoppedFolder(), name + ext)))
+            if (!QFile::exists(stoppedRunPath(name)))
                 break;
             if (m_ask.askReplaceInterrupted(name)) {
-                removeStoppedRun(findNoCase(stoppedFolder(), name + ext).chopped(ext.size()));
+                removeStoppedRun(stoppedRunBase(name));
                 break;
             }
             name = m_ask.askLaterSendName(m_message.subject());
         }
     }
     QString error;
-    const QString base = stoppedFolder() + name;
+    const QString base = stoppedRunBase(name);
     bool written = makeFolder(stoppedFolder());
     if (!written) {
         error = QStringLiteral("cannot make the folder");

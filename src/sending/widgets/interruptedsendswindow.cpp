@@ -25,10 +25,6 @@ using namespace kirvane::ui;
 
 namespace tr = texts;
 
-namespace {
-const QString kExtension = QStringLiteral(".MNS");
-}
-
 InterruptedSendsWindow::InterruptedSendsWindow(QWidget *parent, const store::BookFiles *files)
     : QDialog(parent), m_files(files)
 {
@@ -98,17 +94,12 @@ void InterruptedSendsWindow::refresh()
         m_list->resizeColumnToContents(c);
 }
 
-QString InterruptedSendsWindow::pathOf(const QString &name) const
-{
-    return findNoCase(stoppedFolder(), name + kExtension);
-}
-
 void InterruptedSendsWindow::sendSelected()
 {
     QTreeWidgetItem *item = m_list->currentItem();
     if (!item || !item->isSelected())
         return;
-    const QString path = pathOf(item->text(0));
+    const QString path = stoppedRunPath(item->text(0));
     accept();
     Q_EMIT resumeRequested(path);
 }
@@ -120,7 +111,7 @@ void InterruptedSendsWindow::deleteSelected()
         return;
     if (m_deleteQuestion->ask(tr::text(tr::AskDeleteInterruptedSend, m_language)) != Answer::Yes)
         return;
-    removeStoppedRun(pathOf(item->text(0)).chopped(kExtension.size()));
+    removeStoppedRun(stoppedRunBase(item->text(0)));
     delete item;
 }
 

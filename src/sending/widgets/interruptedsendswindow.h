@@ -39,7 +39,6 @@ protected:
 private:
     void sendSelected();
     void deleteSelected();
-    [[nodiscard]] QString pathOf(const QString &name) const;
 
     const store::BookFiles *m_files = nullptr;
     QTreeWidget *m_list = nullptr;

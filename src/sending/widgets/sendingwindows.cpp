@@ -51,8 +51,7 @@ void SendingWindows::offerCrashedRuns()
         m_asker.inform(e);
     for (const QString &name : names) {
         if (m_asker.ask(DialogKind::YesNo, texts::text(texts::CrashedRunSaved).arg(name)) == Answer::Yes) {
-            m_sending->resumeInterrupted(
-                findNoCase(stoppedFolder(), name + message::archiveExtension(message::ArchiveKind::InterruptedSend)));
+            m_sending->resumeInterrupted(stoppedRunPath(name));
             return;
         }
     }
