@@ -2,6 +2,8 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 CTEST_ARGS ?=
+# Options for the configure step, e.g. CMAKE_ARGS=-DKIRVANE_WERROR=ON.
+CMAKE_ARGS ?=
 
 .PHONY: setup configure build run test bench fuzz package clean
 
@@ -9,7 +11,7 @@ setup:
 	@bash scripts/setup
 
 configure: setup
-	@if [ ! -f $(BUILD)/build.ninja ]; then cmake -S . -B $(BUILD) -G Ninja; fi
+	@if [ ! -f $(BUILD)/build.ninja ] || [ -n "$(CMAKE_ARGS)" ]; then cmake -S . -B $(BUILD) -G Ninja $(CMAKE_ARGS); fi
 
 build: configure
 	@cmake --build $(BUILD) -j $(JOBS)

@@ -72,7 +72,8 @@ qint64 writeHistoryRecord(store::AddressBookStore &store, const message::Message
     if (message.mode() == ComposeMode::RichHtml && id > 0) {
         // The column keeps the words; the formatting (and the links) go
         // beside it, so that the record shows and is sent again as written.
-        const HistoryEntry e{.id = id};
+        HistoryEntry e;
+        e.id = id;
         // A folder left by a record of the same id that was deleted outside
         // the program; never followed out of the history's folder.
         if (!removeFolderTree(e.folder(), dataFolder()))

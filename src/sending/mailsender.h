@@ -51,6 +51,12 @@ public:
         QString text;
     };
     struct Result {
+        // Most answers have no refused address beside: {outcome, code, text}.
+        Result(Outcome o = Outcome::Sent, QString replyCode = {}, QString replyText = {},
+               QList<RefusedAddress> refused = {})
+            : outcome(o), code(std::move(replyCode)), text(std::move(replyText)), refusedAddresses(std::move(refused))
+        {
+        }
         Outcome outcome = Outcome::Sent;
         QString code; // the server's reply code, for Refused
         QString text; // the server's reply text, or why

@@ -51,6 +51,18 @@ void refuseParadoxTable(const QString &path)
                              .arg(path).toStdString());
 }
 
+void checkFaultPoint(const QString &path)
+{
+    if (faultPoint)
+        faultPoint(path);
+}
+
+void checkFaultPoint(sqlite3 *db)
+{
+    if (faultPoint)
+        faultPoint(QString::fromUtf8(sqlite3_db_filename(db, "main")));
+}
+
 void lowerFn(sqlite3_context *ctx, int argc, sqlite3_value **argv) { foldFunction(ctx, argc, argv, false); }
 void upperFn(sqlite3_context *ctx, int argc, sqlite3_value **argv) { foldFunction(ctx, argc, argv, true); }
 
@@ -108,6 +120,7 @@ Statement &Statement::bindNull(int index)
 
 bool Statement::step()
 {
+    checkFaultPoint(m_db);
     const int rc = sqlite3_step(m_stmt);
     if (rc == SQLITE_ROW)
         return true;
@@ -153,6 +166,7 @@ qint64 Statement::int64(int column) const { return sqlite3_column_int64(m_stmt, 
 
 std::shared_ptr<Database> Database::open(const QString &path, Mode mode)
 {
+    checkFaultPoint(path);
     if (mode != Mode::Create && !QFileInfo(path).isFile())
         throw StoreError(QStringLiteral("no table file %1").arg(path).toStdString());
     refuseParadoxTable(path);
@@ -204,6 +218,7 @@ Database::~Database() { sqlite3_close_v2(m_db); }
 
 void Database::exec(const QString &sql)
 {
+    checkFaultPoint(m_db);
     char *msg = nullptr;
     if (sqlite3_exec(m_db, sql.toUtf8().constData(), nullptr, nullptr, &msg) != SQLITE_OK) {
         const QString text = QString::fromUtf8(msg ? msg : "error");
@@ -214,6 +229,7 @@ void Database::exec(const QString &sql)
 
 Statement Database::prepare(const QString &sql)
 {
+    checkFaultPoint(m_db);
     sqlite3_stmt *stmt = nullptr;
     const QByteArray u = sql.toUtf8();
     if (sqlite3_prepare_v2(m_db, u.constData(), int(u.size()), &stmt, nullptr) != SQLITE_OK)

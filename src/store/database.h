@@ -22,6 +22,12 @@ struct StoreError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// A failure put into the store by a test: a test program that defines this
+// function has it called with the table file's path before every opening,
+// statement and step, and what it throws is what the operation throws. The
+// program leaves it undefined, and the store then calls nothing.
+[[gnu::weak]] void faultPoint(const QString &path);
+
 // The name of the one table inside every table file.
 inline constexpr const char *kTableName = "t";
 

@@ -14,9 +14,9 @@
 #include "store/addressbookstore.h"
 #include "store/bookfiles.h"
 #include "texts/texttable.h"
+#include "support/datafolder.h"
 
 #include <QFile>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
@@ -32,8 +32,8 @@ Q_DECLARE_METATYPE(ExistingAddress)
 
 class TstContactImport : public QObject {
     Q_OBJECT
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<AddressBookStore> m_base;
+    std::unique_ptr<kirvane::test::TestDataFolder> m_data;
+    AddressBookStore *m_base = nullptr;
     const BookFiles &files() const { return m_base->files(); }
 
     // Contacts of a book as rows of values nom..champ19, in id order.
@@ -78,11 +78,8 @@ class TstContactImport : public QObject {
 private Q_SLOTS:
     void init()
     {
-        m_dir = std::make_unique<QTemporaryDir>();
-        setDataFolder(m_dir->path());
-        QVERIFY(BookFiles::ensureDataFolder(dataFolder()));
-        m_base = std::make_unique<AddressBookStore>();
-        m_base->initDataFolder();
+        m_data = std::make_unique<kirvane::test::TestDataFolder>();
+        m_base = &m_data->store();
         QVERIFY(BookManager(*m_base).create(QStringLiteral("clients"), {QString(), QString(), QString(), QString()}).ok());
     }
 
@@ -265,7 +262,7 @@ private Q_SLOTS:
         QFETCH(QString, name);
         QFETCH(QByteArray, bytes);
         QFETCH(QString, kind);
-        const QString path = m_dir->filePath(name);
+        const QString path = m_data->filePath(name);
         QFile f(path);
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(bytes);

@@ -14,6 +14,7 @@
 #include "store/contactrecord.h"
 #include "store/contacttable.h"
 #include "texts/asker.h"
+#include "support/datafolder.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -23,7 +24,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -38,8 +38,8 @@ using namespace kirvane::texts;
 
 class TstImportWizard : public QObject {
     Q_OBJECT
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<AddressBookStore> m_base;
+    std::unique_ptr<kirvane::test::TestDataFolder> m_data;
+    AddressBookStore *m_base = nullptr;
     ScriptedAsker m_asker;
     std::unique_ptr<ImportWizard> m_wizard;
     QString m_file;           // what the file chooser answers
@@ -58,7 +58,7 @@ class TstImportWizard : public QObject {
 
     QString writeFile(const QString &name, const QByteArray &bytes)
     {
-        const QString path = m_dir->filePath(name);
+        const QString path = m_data->filePath(name);
         QFile f(path);
         f.open(QIODevice::WriteOnly);
         f.write(bytes);
@@ -93,11 +93,8 @@ class TstImportWizard : public QObject {
 private Q_SLOTS:
     void init()
     {
-        m_dir = std::make_unique<QTemporaryDir>();
-        setDataFolder(m_dir->path());
-        QVERIFY(BookFiles::ensureDataFolder(dataFolder()));
-        m_base = std::make_unique<AddressBookStore>();
-        m_base->initDataFolder();
+        m_data = std::make_unique<kirvane::test::TestDataFolder>();
+        m_base = &m_data->store();
         QVERIFY(BookManager(*m_base).create(QStringLiteral("clients"),
                                             {QStringLiteral("Âge"), QString(), QString(), QString()}).ok());
         m_asker.clear();
@@ -114,7 +111,8 @@ private Q_SLOTS:
     void cleanup()
     {
         m_wizard.reset();
-        m_base.reset();
+        m_base = nullptr;
+        m_data.reset();
     }
 
     void startsOnTheFirstPageWithAccess()
@@ -266,7 +264,7 @@ private Q_SLOTS:
         if (typed) {
             // Enter is Next, never the file chooser's button.
             m_file.clear();
-            QTest::keyClicks(child<QLineEdit>("e_nom_fic_source"), m_dir->filePath(QStringLiteral("contacts.csv")));
+            QTest::keyClicks(child<QLineEdit>("e_nom_fic_source"), m_data->filePath(QStringLiteral("contacts.csv")));
             QVERIFY(child<QPushButton>("btn_suivant")->isEnabled());
             QTest::keyClick(child<QLineEdit>("e_nom_fic_source"), Qt::Key_Return);
         } else {
@@ -342,7 +340,7 @@ private Q_SLOTS:
         const QString path = target == QLatin1String("table")  ? m_base->files().bookPath(book)
                              : target == QLatin1String("labels") ? m_base->files().labelPath(book)
                              : target.isEmpty()                  ? QString()
-                                                                 : m_dir->filePath(target);
+                                                                 : m_data->filePath(target);
         QByteArray before;
         if (QFile f(path); !path.isEmpty() && f.open(QIODevice::ReadOnly))
             before = f.readAll();

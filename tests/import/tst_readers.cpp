@@ -5,6 +5,7 @@
 #include "common/folders.h"
 #include "store/bookfiles.h"
 #include "texts/texttable.h"
+#include "support/datafolder.h"
 
 #include <QFileInfo>
 #include <QJsonArray>
@@ -164,11 +165,11 @@ private Q_SLOTS:
             for (qsizetype r = 0; r < rows.size(); ++r) {
                 // A null stands for a value the independent reader does not
                 // give as text (dBase numbers, dates and memos).
-                const QJsonArray want = rows[r].toArray();
-                QCOMPARE(got.rows[size_t(r)].size(), want.size());
-                for (qsizetype c = 0; c < want.size(); ++c)
-                    if (!want[c].isNull())
-                        QCOMPARE(got.rows[size_t(r)][c], want[c].toString());
+                const QJsonArray wantRow = rows[r].toArray();
+                QCOMPARE(got.rows[size_t(r)].size(), wantRow.size());
+                for (qsizetype c = 0; c < wantRow.size(); ++c)
+                    if (!wantRow[c].isNull())
+                        QCOMPARE(got.rows[size_t(r)][c], wantRow[c].toString());
             }
         }
     }
@@ -485,9 +486,7 @@ private Q_SLOTS:
     // without a name and distribution lists left out; values as text.
     void wabThroughTheWorkTable()
     {
-        QTemporaryDir home;
-        kirvane::common::setDataFolder(home.path());
-        QVERIFY(kirvane::store::BookFiles::ensureDataFolder(home.path()));
+        const kirvane::test::TestDataFolder home;
         const kirvane::store::BookFiles store;
         auto source = openSource(made(QStringLiteral("people.wab")), SourceKind::Wab, &store);
         QCOMPARE(source->tables(), QStringList{QStringLiteral("people.wab")});

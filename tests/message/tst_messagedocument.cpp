@@ -11,6 +11,7 @@
 #include "testsupport.h"
 #include "common/folders.h"
 #include "store/addressbookstore.h"
+#include "support/datafolder.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -538,9 +539,8 @@ private Q_SLOTS:
 
     void previewUsesTheFirstContactOfTheFirstBook()
     {
-        QVERIFY(BookFiles::ensureDataFolder(dataFolder()));
-        AddressBookStore store;
-        store.initDataFolder();
+        kirvane::test::TestDataFolder data;
+        AddressBookStore &store = data.store();
         QVERIFY(QFile::copy(booksFolder() + QStringLiteral("vierge.db"), booksFolder() + QStringLiteral("an_clients.db")));
         for (auto [nom, prenom] : {std::pair{"Zola", "Emile"}, {"Martin", "Bob"}, {"Martin", "Anne"}}) {
             ContactRecord c = emptyContact();

@@ -14,6 +14,12 @@ namespace kirvane::testing {
 
 // nom, prenom, societe, email, ville, champ16.
 struct Person {
+    // Given from the name on; the values left out are empty.
+    Person(QString n = {}, QString p = {}, QString s = {}, QString e = {}, QString v = {}, QString c16 = {})
+        : nom(std::move(n)), prenom(std::move(p)), societe(std::move(s)), email(std::move(e)), ville(std::move(v)),
+          champ16(std::move(c16))
+    {
+    }
     QString nom, prenom, societe, email, ville, champ16;
 };
 

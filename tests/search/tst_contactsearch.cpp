@@ -92,11 +92,11 @@ private Q_SLOTS:
         f.book(QStringLiteral("b"), {{"Dupont", "Marie"}});
         ContactSearch search(f.store.contacts());
         QSignalSpy failed(&search, &ContactSearch::bookFailed);
-        QList<SearchHit> hits = search.run({"gone", "a", "b"}, {"dupont"});
+        QList<SearchHit> hits = search.run({"gone", "a", "b"}, {"dupont", {}, {}, {}, {}});
         QCOMPARE(hitKeys(hits), QStringList({"a:1", "b:1"}));
         QCOMPARE(failed.count(), 1);
         QVERIFY(search.remove(hits[1]));
-        QCOMPARE(hitKeys(search.run({"a", "b"}, {"dupont"})), QStringList({"a:1"}));
+        QCOMPARE(hitKeys(search.run({"a", "b"}, {"dupont", {}, {}, {}, {}})), QStringList({"a:1"}));
     }
 
     // Which rows are left after the two cycles.

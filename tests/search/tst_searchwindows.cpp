@@ -75,7 +75,8 @@ private Q_SLOTS:
         f.book(QStringLiteral("b"), {{"dupont", "Luc"}});
         ViewCalls view;
         QWidget parent;
-        SearchWindow *w = openSearchWindow(f.store, view.hook(), &parent);
+        texts::ScriptedAsker asker;
+        SearchWindow *w = openSearchWindow(f.store, asker, view.hook(), &parent);
         QCOMPARE(w->objectName(), QStringLiteral("TF_rechercher"));
         QCOMPARE(w->windowTitle(), QStringLiteral("Search a contact"));
         QVERIFY(w->minimumWidth() >= 452 && w->minimumHeight() >= 361);
@@ -116,13 +117,13 @@ private Q_SLOTS:
         child<QToolButton>(w, "btn_voir_contact")->click();
         QVERIFY(!w->isVisible());
         QCOMPARE(view.calls.last(), QStringLiteral("show a:1"));
-        QCOMPARE(openSearchWindow(f.store, view.hook(), &parent), w);
+        QCOMPARE(openSearchWindow(f.store, asker, view.hook(), &parent), w);
         QCOMPARE(results->topLevelItemCount(), 2);
 
         // Annuler empties everything; the next opening starts afresh.
         child<QPushButton>(w, "Btn_Annuler")->click();
         QVERIFY(!w->isVisible());
-        openSearchWindow(f.store, view.hook(), &parent);
+        openSearchWindow(f.store, asker, view.hook(), &parent);
         QCOMPARE(results->topLevelItemCount(), 0);
         QCOMPARE(child<QLineEdit>(w, "Edit_nom")->text(), QString());
         QCOMPARE(books->count(), 2);
@@ -247,7 +248,8 @@ private Q_SLOTS:
             }
         ViewCalls view;
         QWidget parent;
-        SearchWindow *search = openSearchWindow(f.store, view.hook(), &parent);
+        texts::ScriptedAsker asker;
+        SearchWindow *search = openSearchWindow(f.store, asker, view.hook(), &parent);
         tick(search, {"a"});
         child<QLineEdit>(search, "Edit_ville")->setText(QStringLiteral("Lyon"));
         child<QPushButton>(search, "Btn_Valider")->click();
@@ -256,7 +258,6 @@ private Q_SLOTS:
         QCOMPARE(column(results->model(), 0), ordered);
         search->close();
 
-        texts::ScriptedAsker asker;
         DuplicatesWindow *w = openDuplicatesWindow(f.store, asker, view.hook(), &parent);
         QSignalSpy finished(&w->sweep(), &DuplicateSweep::finished);
         tick(w, {"a", "b"});

@@ -3,6 +3,7 @@
 // test, and what the peer received, for the sending-run tests.
 
 #include "mail/protocols/peers.h"
+#include "support/datafolder.h"
 #include "contacts/bookmanager.h"
 #include "sending/sendingrun.h"
 #include "settings/settings.h"
@@ -111,17 +112,11 @@ public:
     }
 };
 
-// A data folder of the test's with its store.
-class DataFolder {
+// A data folder of the test's with its store, and the books and settings a
+// run needs.
+class DataFolder : public kirvane::test::TestDataFolder {
 public:
-    DataFolder()
-    {
-        kirvane::common::setDataFolder(m_dir.path());
-        QString error;
-        QVERIFY2(kirvane::store::BookFiles::ensureDataFolder(kirvane::common::dataFolder(), &error), qPrintable(error));
-        base.initDataFolder();
-    }
-    QString path() const { return m_dir.path(); }
+    DataFolder() : base(store()) {}
 
     // Makes book with contacts given as "nom|prenom|email"; returns their ids.
     QStringList makeBook(const QString &book, const QStringList &contacts)
@@ -159,8 +154,5 @@ public:
         QVERIFY(kirvane::settings::saveSettings(s, kirvane::settings::settingsPath()));
     }
 
-    kirvane::store::AddressBookStore base;
-
-private:
-    QTemporaryDir m_dir;
+    kirvane::store::AddressBookStore &base;
 };

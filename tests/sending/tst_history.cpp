@@ -2,6 +2,7 @@
 // folders and the record to show after, sending a record again in each mode,
 // and the command line's history commands, on a real history table.
 #include "clirun.h"
+#include "support/datafolder.h"
 
 #include "common/folders.h"
 #include "message/messagedocument.h"
@@ -30,8 +31,8 @@ namespace message = kirvane::message;
 class TestHistory : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<AddressBookStore> m_store;
+    std::unique_ptr<kirvane::test::TestDataFolder> m_data;
+    AddressBookStore *m_store = nullptr;
 
     qint64 add(const QString &subject, const QString &mode, const QString &body = QString(),
                const QString &books = QStringLiteral("clients\r\n"), const QString &files = QString())
@@ -42,16 +43,13 @@ class TestHistory : public QObject {
 private Q_SLOTS:
     void init()
     {
-        m_dir = std::make_unique<QTemporaryDir>();
-        setDataFolder(m_dir->path());
-        QVERIFY(BookFiles::ensureDataFolder(dataFolder()));
-        m_store = std::make_unique<AddressBookStore>();
-        m_store->initDataFolder();
+        m_data = std::make_unique<kirvane::test::TestDataFolder>();
+        m_store = &m_data->store();
     }
     void cleanup()
     {
-        m_store.reset();
-        m_dir.reset();
+        m_store = nullptr;
+        m_data.reset();
     }
 
     void rowAfterDeleting_data()
@@ -184,8 +182,7 @@ private Q_SLOTS:
         keep.close();
         const QString folder = historyFolder() + QString::number(id);
         QVERIFY(QFile::link(outside.path(), folder));
-        m_store.reset();
-        const CliRun r = runCli(m_dir->path(), {QStringLiteral("history"), QStringLiteral("delete"), QString::number(id)});
+        const CliRun r = runCli(m_data->path(), {QStringLiteral("history"), QStringLiteral("delete"), QString::number(id)});
         QCOMPARE(r.err, QByteArray());
         QCOMPARE(r.code, 0);
         QVERIFY(!QFileInfo(folder).isSymLink());
@@ -197,7 +194,6 @@ private Q_SLOTS:
     // exit status 1, not listed as empty.
     void damagedTableIsSaid()
     {
-        m_store.reset();
         const QString table = historyFolder() + QStringLiteral("historique.db");
         QVERIFY(QFile::remove(table));
         {
@@ -207,7 +203,7 @@ private Q_SLOTS:
         }
         for (const QStringList &args : {QStringList{QStringLiteral("history")},
                                         QStringList{QStringLiteral("history"), QStringLiteral("delete"), QStringLiteral("1")}}) {
-            const CliRun r = runCli(m_dir->path(), args);
+            const CliRun r = runCli(m_data->path(), args);
             QCOMPARE(r.code, 1);
             QCOMPARE(r.out, QByteArray());
             QVERIFY2(r.err.contains("is damaged: no column sujet"), r.err.constData());
@@ -221,8 +217,7 @@ private Q_SLOTS:
     {
         add(QStringLiteral("Lettre \"été\""), QStringLiteral("2"), QStringLiteral("Bonjour\\ à tous\r\n"));
         const qint64 two = add(QStringLiteral("Deux"), QStringLiteral("2"), QStringLiteral("x\r\n"));
-        m_store.reset();
-        const QString home = m_dir->path();
+        const QString home = m_data->path();
         CliRun list = runCli(home, {QStringLiteral("history")});
         QCOMPARE(list.code, 0);
         const QList<QByteArray> lines = list.out.trimmed().split('\n');
@@ -244,7 +239,7 @@ private Q_SLOTS:
         QCOMPARE(QJsonDocument::fromJson(show.out).object().value(QStringLiteral("body")).toString(), QStringLiteral("x\r\n"));
         QCOMPARE(runCli(home, {QStringLiteral("history"), QStringLiteral("show"), QStringLiteral("99")}).code, 1);
 
-        const QString mnl = m_dir->filePath(QStringLiteral("again.MNL"));
+        const QString mnl = m_data->filePath(QStringLiteral("again.MNL"));
         CliRun resend = runCli(home, {QStringLiteral("history"), QStringLiteral("resend"), QString::number(two), mnl});
         QCOMPARE(resend.code, 0);
         CliRun read = runCli(home, {QStringLiteral("message"), QStringLiteral("show"), mnl});

@@ -548,7 +548,7 @@ void TestMainWindow::htmlViewsHaveNoContextMenu()
     };
     Counting browser;
     CountingEdit editor;
-    QContextMenuEvent request(QContextMenuEvent::Mouse, QPoint(5, 5));
+    QContextMenuEvent request(QContextMenuEvent::Mouse, QPoint(5, 5), QPoint(5, 5));
     QApplication::sendEvent(browser.viewport(), &request);
     QApplication::sendEvent(editor.viewport(), &request);
     QCOMPARE(browser.menus, 0);

@@ -4,6 +4,7 @@
 // put in the mailbox, and readers for what the job left behind.
 
 #include "mail/protocols/peers.h"
+#include "support/datafolder.h"
 
 #include "common/folders.h"
 #include "common/inifile.h"
@@ -32,17 +33,9 @@ inline QByteArray fixtureFile(const char *name)
 
 class SyncFixture {
 public:
-    // A data folder of its own, made the program's, and a store on it.
-    bool makeDataFolder()
-    {
-        kirvane::common::setDataFolder(m_home.path());
-        if (!kirvane::store::BookFiles::ensureDataFolder(kirvane::common::dataFolder()))
-            return false;
-        base = std::make_unique<kirvane::store::AddressBookStore>();
-        base->initDataFolder();
-        return true;
-    }
-    QString home() const { return m_home.path(); }
+    // The fixture's data folder, made the program's, and the store on it.
+    QString home() const { return m_data.path(); }
+    kirvane::store::AddressBookStore &store() { return m_data.store(); }
 
     bool startServers()
     {
@@ -66,7 +59,7 @@ public:
         ini.setValue(s, QStringLiteral("ProxySmtp"), QStringLiteral("127.0.0.1"));
         ini.setValue(s, QStringLiteral("PortPop"), QString::number(popPort ? popPort : pop.port));
         ini.setValue(s, QStringLiteral("PortSmtp"), QString::number(smtpPort ? smtpPort : smtp.port));
-        return ini.save(QDir(m_home.path()).filePath(QStringLiteral("config.ini")));
+        return ini.save(QDir(m_data.path()).filePath(QStringLiteral("config.ini")));
     }
 
     // Messages still in the mailbox, seen by a client or not.
@@ -91,7 +84,7 @@ public:
     }
     QByteArray log() const
     {
-        QFile f(QDir(m_home.path()).filePath(QStringLiteral("log.txt")));
+        QFile f(QDir(m_data.path()).filePath(QStringLiteral("log.txt")));
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
 
@@ -102,9 +95,6 @@ public:
     QTemporaryDir smtpDir;
 
 private:
-    QTemporaryDir m_home;
-
-public:
-    std::unique_ptr<kirvane::store::AddressBookStore> base; // goes before its folder
+    kirvane::test::TestDataFolder m_data;
 };
 

@@ -58,8 +58,7 @@ void TestSyncDialog::init()
     if (!Dovecot::canRun())
         QSKIP("Dovecot hands the mailbox to nobody, which takes root");
     m_fx = std::make_unique<SyncFixture>();
-    QVERIFY(m_fx->makeDataFolder());
-    m_base = m_fx->base.get();
+    m_base = &m_fx->store();
     m_asker.clear();
     m_dialog = std::make_unique<SyncDialog>(*m_base, m_pop, m_smtp, m_asker);
     m_dialog->applyLanguage(English);

@@ -105,8 +105,7 @@ void TestSyncJob::init()
     if (!Dovecot::canRun())
         QSKIP("Dovecot hands the mailbox to nobody, which takes root");
     m_fx = std::make_unique<SyncFixture>();
-    QVERIFY(m_fx->makeDataFolder());
-    m_base = m_fx->base.get();
+    m_base = &m_fx->store();
     m_pop = std::make_unique<mail::Pop3Client>();
     m_smtp = std::make_unique<mail::SmtpClient>();
     m_pop->timeout = m_smtp->timeout = 10000;

@@ -36,6 +36,9 @@ public:
     // The data folder, without a trailing separator.
     QString path() const { return m_path; }
     QString filePath(const QString &name) const { return m_path + u'/' + name; }
+    // The temporary folder itself: the data folder's parent when a subfolder
+    // was asked for, a place for the test's other files.
+    QString root() const { return m_dir.path(); }
     store::AddressBookStore &store() { return m_store; }
 
 private:

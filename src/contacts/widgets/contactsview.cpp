@@ -248,12 +248,12 @@ void ContactsView::connectCommands(ui::Commands &commands)
         [this] { return bookChosen() ? m_books->currentText() : QString(); },
     };
     if (!m_searchWindow) {
-        m_searchWindow = new SearchWindow(*m_store, hook, this);
+        m_searchWindow = new SearchWindow(*m_store, *m_asker, hook, this);
         m_duplicatesWindow = new DuplicatesWindow(*m_store, *m_asker, hook, this);
         m_searchWindow->applyLanguage(m_language);
         m_duplicatesWindow->applyLanguage(m_language);
     }
-    commands.provide(QStringLiteral("Rechercher1"), [this, hook] { openSearchWindow(*m_store, hook, this); });
+    commands.provide(QStringLiteral("Rechercher1"), [this, hook] { openSearchWindow(*m_store, *m_asker, hook, this); });
     commands.provide(QStringLiteral("Ddoublonner1"),
                      [this, hook] { openDuplicatesWindow(*m_store, *m_asker, hook, this); });
 }

@@ -157,8 +157,10 @@ DuplicatesWindow::DuplicatesWindow(store::AddressBookStore &store, texts::Asker 
             again && h->sortIndicatorOrder() == Qt::AscendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder;
         h->setSortIndicatorShown(true);
         h->setSortIndicator(section, order);
-        m_store.openDuplicates({QLatin1String(kShownColumns[section])
-                                + (order == Qt::AscendingOrder ? QStringLiteral(" asc") : QStringLiteral(" desc"))});
+        const bool read = m_store.openDuplicates(
+            {QLatin1String(kShownColumns[section])
+             + (order == Qt::AscendingOrder ? QStringLiteral(" asc") : QStringLiteral(" desc"))});
+        m_noResult->setVisible(!read || m_rows->rowCount() == 0);
     });
     applyLanguage(m_language);
     m_progressText->hide();

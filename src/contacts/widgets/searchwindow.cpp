@@ -1,5 +1,7 @@
 #include "contacts/widgets/searchwindow.h"
 
+#include "texts/asker.h"
+
 #include "store/addressbookstore.h"
 #include "store/nameorder.h"
 #include "texts/texttable.h"
@@ -49,8 +51,8 @@ public:
 
 } // namespace
 
-SearchWindow::SearchWindow(store::AddressBookStore &store, ContactsViewHook hook, QWidget *parent)
-    : QDialog(parent), m_store(store), m_hook(std::move(hook)), m_search(store.contacts()),
+SearchWindow::SearchWindow(store::AddressBookStore &store, texts::Asker &asker, ContactsViewHook hook, QWidget *parent)
+    : QDialog(parent), m_store(store), m_asker(asker), m_hook(std::move(hook)), m_search(store.contacts()),
       m_language(texts::ActiveLanguage)
 {
     setObjectName(QStringLiteral("TF_rechercher"));
@@ -144,9 +146,16 @@ void SearchWindow::search()
     const QStringList books = m_books->ticked();
     const SearchCriteria criteria{m_edits[0]->text(), m_edits[1]->text(), m_edits[2]->text(), m_edits[3]->text(),
                                   m_edits[4]->text()};
+    QStringList failed;
+    const QMetaObject::Connection onFailure =
+        connect(&m_search, &ContactSearch::bookFailed, this,
+                [&failed](const QString &book, const QString &reason) { failed << book + QStringLiteral(": ") + reason; });
     m_search.run(books, criteria);
+    disconnect(onFailure);
     m_noResult->setVisible(m_results->topLevelItemCount() == 0);
     QApplication::restoreOverrideCursor();
+    if (!failed.isEmpty())
+        m_asker.inform(failed.join(u'\n'));
 }
 
 void SearchWindow::addRow(const SearchHit &hit)
@@ -175,9 +184,14 @@ void SearchWindow::deleteSelected()
     QTreeWidgetItem *item = m_results->currentItem();
     if (!item)
         return;
-    const SearchHit hit{item->text(ColBook), item->text(ColId).toLongLong()};
-    if (!m_search.remove(hit))
+    SearchHit hit;
+    hit.book = item->text(ColBook);
+    hit.id = item->text(ColId).toLongLong();
+    QString error;
+    if (!m_search.remove(hit, &error)) {
+        m_asker.inform(error);
         return;
+    }
     delete item;
     if (m_hook.reopenBook)
         m_hook.reopenBook(hit.book);
@@ -192,12 +206,13 @@ void SearchWindow::cancelAndClose()
     reject();
 }
 
-SearchWindow *openSearchWindow(store::AddressBookStore &store, const ContactsViewHook &hook, QWidget *parent)
+SearchWindow *openSearchWindow(store::AddressBookStore &store, texts::Asker &asker, const ContactsViewHook &hook,
+                               QWidget *parent)
 {
     auto *window = parent ? parent->findChild<SearchWindow *>(QStringLiteral("TF_rechercher"), Qt::FindDirectChildrenOnly)
                           : nullptr;
     if (!window)
-        window = new SearchWindow(store, hook, parent);
+        window = new SearchWindow(store, asker, hook, parent);
     window->show();
     window->raise();
     window->activateWindow();

@@ -20,13 +20,17 @@ class QTreeWidget;
 namespace kirvane::store {
 class AddressBookStore;
 }
+namespace kirvane::texts {
+class Asker;
+}
 
 namespace kirvane::contacts {
 
 class SearchWindow : public QDialog {
     Q_OBJECT
 public:
-    SearchWindow(store::AddressBookStore &store, ContactsViewHook hook, QWidget *parent = nullptr);
+    // A book that cannot be read or written is told through asker, with the reason.
+    SearchWindow(store::AddressBookStore &store, texts::Asker &asker, ContactsViewHook hook, QWidget *parent = nullptr);
 
     void applyLanguage(int language);
     void search();           // Btn_Valider
@@ -41,6 +45,7 @@ private:
     void addRow(const SearchHit &hit);
 
     store::AddressBookStore &m_store;
+    texts::Asker &m_asker;
     ContactsViewHook m_hook;
     ContactSearch m_search;
     int m_language;
@@ -56,6 +61,7 @@ private:
 };
 
 // Opens the contacts view's search window, made on first use as a child of parent.
-SearchWindow *openSearchWindow(store::AddressBookStore &store, const ContactsViewHook &hook, QWidget *parent);
+SearchWindow *openSearchWindow(store::AddressBookStore &store, texts::Asker &asker, const ContactsViewHook &hook,
+                               QWidget *parent);
 
 } // namespace kirvane::contacts

@@ -88,7 +88,7 @@ public:
     LockedPage(QWebEngineProfile *profile, HtmlView *area) : QWebEnginePage(profile, area), m_area(area) {}
 
 protected:
-    bool acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame) override
+    bool acceptNavigationRequest(const QUrl &url, NavigationType type, bool) override
     {
         if (type == NavigationTypeLinkClicked) {
             if (m_area->openUrl)

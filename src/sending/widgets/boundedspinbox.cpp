@@ -12,7 +12,7 @@ BoundedSpinBox::BoundedSpinBox(int minimum, int maximum, int maxLength, QWidget 
     setCorrectionMode(QAbstractSpinBox::CorrectToNearestValue);
 }
 
-QValidator::State BoundedSpinBox::validate(QString &input, int &pos) const
+QValidator::State BoundedSpinBox::validate(QString &input, int &) const
 {
     if (input.size() > m_maxLength)
         return QValidator::Invalid;

@@ -5,6 +5,7 @@
 // the views' own dialogs by acting on them once they are shown.
 
 #include "modaldialog.h"
+#include "support/datafolder.h"
 #include "common/folders.h"
 #include "contacts/bookmanager.h"
 #include "contacts/titlelist.h"
@@ -26,7 +27,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTableView>
-#include <QTemporaryDir>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QTest>
@@ -89,8 +89,8 @@ private:
     QStringList gridNames() const;
     qint64 add(const QString &book, const QString &nom, const QString &prenom, const QString &email = {});
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<AddressBookStore> m_base;
+    std::unique_ptr<kirvane::test::TestDataFolder> m_data;
+    AddressBookStore *m_base = nullptr;
     ScriptedAsker m_asker;
     std::unique_ptr<shell::MainWindow> m_form;
     ContactsView *m_contacts = nullptr;
@@ -100,23 +100,19 @@ private:
 
 void TestContactViews::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
-    setDataFolder(m_dir->path());
-    QString error;
-    QVERIFY2(BookFiles::ensureDataFolder(dataFolder(), &error), qPrintable(error));
-    m_base = std::make_unique<AddressBookStore>();
-    m_base->initDataFolder();
+    m_data = std::make_unique<kirvane::test::TestDataFolder>();
+    m_base = &m_data->store();
     for (const char *book : {"clients", "prospects"})
         QVERIFY(BookManager(*m_base).create(QString::fromLatin1(book), {}).ok());
     m_asker.clear();
     m_printed.clear();
-    m_contacts = new ContactsView(m_base.get());
+    m_contacts = new ContactsView(m_base);
     m_contacts->showPrintPage = [this](const QString &html) { m_printed << html; };
-    m_directory = new DirectoryView(m_base.get());
+    m_directory = new DirectoryView(m_base);
     shell::MainViews views;
     views.contact = m_contacts;
     views.directory = m_directory;
-    m_form = std::make_unique<shell::MainWindow>(m_base.get(), views, &m_asker);
+    m_form = std::make_unique<shell::MainWindow>(m_base, views, &m_asker);
     m_form->applyLanguage(English);
     m_form->resize(1000, 640);
     m_form->show();
@@ -126,8 +122,8 @@ void TestContactViews::init()
 void TestContactViews::cleanup()
 {
     m_form.reset();
-    m_base.reset();
-    m_dir.reset();
+    m_base = nullptr;
+    m_data.reset();
 }
 
 void TestContactViews::onDialog(std::function<void(QWidget *)> act)

@@ -15,6 +15,7 @@
 #include "shell/mainwindow.h"
 #include "common/folders.h"
 #include "store/addressbookstore.h"
+#include "support/datafolder.h"
 
 #include <QAction>
 #include <QApplication>
@@ -37,7 +38,6 @@
 #include <QStackedWidget>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -150,8 +150,8 @@ private:
     void prepare(const QString &setup);
     QStringList asked() const { return m_asker.texts(); }
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<AddressBookStore> m_base;
+    std::unique_ptr<kirvane::test::TestDataFolder> m_data;
+    AddressBookStore *m_base = nullptr;
     ScriptedAsker m_asker;
     std::unique_ptr<MainWindow> m_form;
     MessageEditorView *m_view = nullptr;
@@ -163,12 +163,8 @@ private:
 
 void TestMessageView::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
-    setDataFolder(m_dir->path() + QStringLiteral("/data"));
-    QString error;
-    QVERIFY2(BookFiles::ensureDataFolder(dataFolder(), &error), qPrintable(error));
-    m_base = std::make_unique<AddressBookStore>();
-    m_base->initDataFolder();
+    m_data = std::make_unique<kirvane::test::TestDataFolder>(QStringLiteral("data"));
+    m_base = &m_data->store();
     for (const char *book : {"clients", "prospects", "staff"})
         QVERIFY(BookManager(*m_base).create(QString::fromLatin1(book), {}).ok());
     const auto add = [this](const char *nom, const char *prenom, const char *book) {
@@ -182,7 +178,7 @@ void TestMessageView::init()
     add("Martin", "Anne", "clients");
     add("Durand", "Paul", "prospects");
 
-    m_files = m_dir->path() + QStringLiteral("/files/");
+    m_files = m_data->root() + QStringLiteral("/files/");
     QDir().mkpath(m_files + QStringLiteral("a"));
     QDir().mkpath(m_files + QStringLiteral("b"));
     writeText(m_files + QStringLiteral("hello.txt"), "Hello\r\nworld\r\n");
@@ -200,7 +196,7 @@ void TestMessageView::init()
     m_chosen.clear();
     m_choosers.clear();
     m_folders.clear();
-    m_view = new MessageEditorView(m_base.get());
+    m_view = new MessageEditorView(m_base);
     m_view->chooseFile = [this](MessageEditorView::FileChoice choice, const QString &folder) {
         m_choosers << choice;
         m_folders << QDir::cleanPath(folder);
@@ -208,7 +204,7 @@ void TestMessageView::init()
     };
     MainViews views;
     views.message = m_view;
-    m_form = std::make_unique<MainWindow>(m_base.get(), views, &m_asker);
+    m_form = std::make_unique<MainWindow>(m_base, views, &m_asker);
     m_form->applyLanguage(texts::English);
     m_form->show();
     m_form->showMessageView();
@@ -218,8 +214,8 @@ void TestMessageView::init()
 void TestMessageView::cleanup()
 {
     m_form.reset();
-    m_base.reset();
-    m_dir.reset();
+    m_base = nullptr;
+    m_data.reset();
 }
 
 void TestMessageView::prepare(const QString &setup)
@@ -805,7 +801,7 @@ void TestMessageView::linkCommand()
     QVERIFY2(alternative.join(u'\n').contains(QStringLiteral("our news <https://example.org/news?for=&email&>")),
              qPrintable(alternative.join(u'\n')));
 
-    const QString base = m_dir->path() + QStringLiteral("/linked");
+    const QString base = m_data->root() + QStringLiteral("/linked");
     QVERIFY(writeArchive(m_view->document(), base, ArchiveKind::SavedMessage, {}, {}));
     MessageDocument back;
     QCOMPARE(readArchive(base + QStringLiteral(".MNL"), back), ArchiveReadStatus::Ok);
@@ -971,7 +967,7 @@ void TestMessageView::remembersFoldersAndPreviewSize()
     m_view->previewDialog()->resize(720, 410);
     m_view->previewDialog()->open();
     m_view->previewDialog()->accept();
-    MessageEditorView next(m_base.get());
+    MessageEditorView next(m_base);
     QString started;
     next.chooseFile = [&](MessageEditorView::FileChoice, const QString &folder) {
         started = QDir::cleanPath(folder);

@@ -12,12 +12,12 @@
 #include "store/bookfiles.h"
 #include "store/historytable.h"
 #include "texts/asker.h"
+#include "support/datafolder.h"
 
 #include <QApplication>
 #include <QLabel>
 #include <QListView>
 #include <QListWidget>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -32,8 +32,8 @@ namespace message = kirvane::message;
 class TestHistoryFrame : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<AddressBookStore> m_store;
+    std::unique_ptr<kirvane::test::TestDataFolder> m_data;
+    AddressBookStore *m_store = nullptr;
     std::unique_ptr<message::MessageEditorView> m_editor;
     std::unique_ptr<HistoryFrame> m_view;
     ScriptedAsker m_asker;
@@ -49,16 +49,13 @@ class TestHistoryFrame : public QObject {
 private Q_SLOTS:
     void init()
     {
-        m_dir = std::make_unique<QTemporaryDir>();
-        setDataFolder(m_dir->path());
-        QVERIFY(BookFiles::ensureDataFolder(dataFolder()));
-        m_store = std::make_unique<AddressBookStore>();
-        m_store->initDataFolder();
+        m_data = std::make_unique<kirvane::test::TestDataFolder>();
+        m_store = &m_data->store();
         m_store->history().add({QStringLiteral("Premier"), QStringLiteral("Texte un\r\n"), QString(), QStringLiteral("1"),
                                 QString(), QString(), QStringLiteral("clients\r\n")});
         m_store->history().add({QStringLiteral("Second"), QStringLiteral("Texte deux\r\n"), QString(), QStringLiteral("2"),
                                 QString(), QStringLiteral("/tmp/f.pdf\r\n"), QStringLiteral("a\r\nb\r\n")});
-        m_editor = std::make_unique<message::MessageEditorView>(m_store.get());
+        m_editor = std::make_unique<message::MessageEditorView>(m_store);
         m_view = std::make_unique<HistoryFrame>(*m_store, m_editor.get());
         m_view->setAsker(&m_asker);
         m_asker.clear();
@@ -69,8 +66,8 @@ private Q_SLOTS:
     {
         m_view.reset();
         m_editor.reset();
-        m_store.reset();
-        m_dir.reset();
+        m_store = nullptr;
+        m_data.reset();
     }
 
     void showsAndWalks()
