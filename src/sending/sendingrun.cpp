@@ -8,7 +8,6 @@
 #include "message/messagedocument.h"
 #include "message/placeholders.h"
 #include "message/plaintextalternative.h"
-#include "sending/bookscan.h"
 #include "sending/history.h"
 #include "sending/listunsubscribe.h"
 #include "texts/texttable.h"
@@ -146,7 +145,7 @@ std::optional<RunFigures> SendingRun::checkNew()
         m_store.workTables().buildBlackList(m_message.exclusionBooks());
         store::ContactRecord c;
         for (const QString &book : m_message.destinationBooks()) {
-            BookScan scan(Database::open(m_store.files().bookPath(book), Database::Mode::ReadOnly));
+            BookScan scan = m_store.contacts().scan(book);
             ++f.books;
             while (scan.next(c)) {
                 if (m_store.workTables().isBlackListed(c[F_email].value))
@@ -302,7 +301,7 @@ void SendingRun::startSegment()
     try {
         for (const QString &book : std::as_const(m_books)) {
             if (m_store.files().bookExists(book))
-                m_total += BookScan(Database::open(m_store.files().bookPath(book), Database::Mode::ReadOnly)).count();
+                m_total += m_store.contacts().scan(book).count();
         }
     } catch (const StoreError &) {
         // Counted as empty; the book is reported when it is opened.
@@ -325,7 +324,7 @@ void SendingRun::trackFromKey()
         m_position.tracked = true;
         return;
     }
-    BookScan scan(Database::open(m_store.files().bookPath(m_position.book), Database::Mode::ReadOnly));
+    BookScan scan = m_store.contacts().scan(m_position.book);
     bool isNumber = false;
     const qint64 id = m_position.key.toLongLong(&isNumber);
     // "END" and a key not in the book pass the whole book over.
@@ -358,7 +357,7 @@ void SendingRun::nextBook()
         return;
     }
     try {
-        m_scan = std::make_unique<BookScan>(Database::open(m_store.files().bookPath(book), Database::Mode::ReadOnly));
+        m_scan = std::make_unique<BookScan>(m_store.contacts().scan(book));
         readLabels(m_store.files().labelPath(book), m_contact);
         log(heading);
         m_packetPosition = 1;
@@ -471,7 +470,7 @@ bool SendingRun::sendTest(const QString &address)
     try {
         // Personalised with the first contact of the first book, as the run
         // would send it first.
-        BookScan scan(Database::open(m_store.files().bookPath(book), Database::Mode::ReadOnly));
+        BookScan scan = m_store.contacts().scan(book);
         readLabels(m_store.files().labelPath(book), m_contact);
         if (!scan.next(m_contact))
             m_contact = emptyContact();

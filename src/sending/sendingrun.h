@@ -74,14 +74,13 @@ class MailMessage;
 
 namespace kirvane::store {
 class AddressBookStore;
+class BookScan;
 }
 namespace kirvane::message {
 class MessageDocument;
 }
 
 namespace kirvane::sending {
-
-class BookScan;
 
 // What a new run would send: contacts to write to, in how many books, and
 // how many of the books' contacts the exclusion books take off.
@@ -310,7 +309,7 @@ private:
     QStringList m_books;
     int m_bookIndex = -1;
     bool m_resumed = false;
-    std::unique_ptr<BookScan> m_scan;
+    std::unique_ptr<store::BookScan> m_scan;
     store::ContactRecord m_contact;
     int m_packetPosition = 1;
     int m_total = 0;

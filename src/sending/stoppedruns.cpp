@@ -3,9 +3,9 @@
 #include "common/folders.h"
 #include "message/messagearchive.h"
 #include "message/messagedocument.h"
-#include "sending/bookscan.h"
 #include "sending/runposition.h"
 #include "store/bookfiles.h"
+#include "store/contacttable.h"
 #include "store/database.h"
 
 #include <QDir>
@@ -21,7 +21,7 @@ int bookSize(const store::BookFiles &files, const QString &book)
     if (!files.bookExists(book))
         return 0;
     try {
-        return BookScan(store::Database::open(files.bookPath(book), store::Database::Mode::ReadOnly)).count();
+        return store::ContactTable(files).scan(book).count();
     } catch (const store::StoreError &) {
         return 0;
     }
@@ -36,7 +36,7 @@ int doneInBook(const store::BookFiles &files, const RunPosition &p, int size)
     if (p.key.isEmpty() || !files.bookExists(p.book))
         return 0;
     try {
-        BookScan scan(store::Database::open(files.bookPath(p.book), store::Database::Mode::ReadOnly));
+        store::BookScan scan = store::ContactTable(files).scan(p.book);
         bool isNumber = false;
         const qint64 id = p.key.toLongLong(&isNumber);
         return int(scan.idsBefore(isNumber ? id : -1).size());

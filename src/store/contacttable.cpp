@@ -36,14 +36,6 @@ bool anyRow(Database &db, const QString &sql, const QStringList &values)
 
 } // namespace
 
-ContactRecord BookScan::record(const ContactRecord &labels) const
-{
-    ContactRecord c = labels;
-    for (int k = 0; k < kContactFields; ++k)
-        c[k].value = m_statement.text(k);
-    return c;
-}
-
 void deleteRowsWithIds(Database &db, const QList<qint64> &ids)
 {
     if (ids.isEmpty())
@@ -314,9 +306,7 @@ QList<qint64> ContactTable::moveContacts(const QString &source, const QList<qint
 
 BookScan ContactTable::scan(const QString &book, bool descending)
 {
-    auto db = m_files.openBook(book);
-    Statement s = db->prepare(QStringLiteral("SELECT * FROM t") + nameOrder(descending));
-    return BookScan(std::move(db), std::move(s));
+    return BookScan(m_files.openBook(book), descending);
 }
 
 } // namespace kirvane::store

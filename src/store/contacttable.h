@@ -8,10 +8,10 @@
 // written, except saveContact, which answers with a bool. Values always go
 // into statements as bound parameters; lower() folds every letter.
 
+#include "store/bookscan.h"
 #include "store/contactrecord.h"
 #include "store/database.h"
 
-#include <QByteArrayView>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -36,30 +36,6 @@ struct Condition {
     QString column; // id, nom ... champ19, in any letter case
     Op op = Equal;
     QStringList values; // Equal and EqualIgnoringCase use the first
-};
-
-// A whole book read once in name order (nom, prenom, then id), one row at a
-// time: the export, the command line's listing and the sending run read books
-// this way, never through a grid's model. Values are given as UTF-8 views
-// valid until the next call of next().
-class BookScan {
-public:
-    // Moves to the next row; false after the last. Throws StoreError when the
-    // book cannot be read (a damaged table).
-    bool next() { return m_statement.step(); }
-    // Column k of the record (0 id .. 18 champ19).
-    [[nodiscard]] QByteArrayView utf8(int k) const { return m_statement.utf8(k); }
-    [[nodiscard]] QString text(int k) const { return m_statement.text(k); }
-    [[nodiscard]] qint64 id() const { return m_statement.int64(0); }
-    // The row as a record with the given labels.
-    [[nodiscard]] ContactRecord record(const ContactRecord &labels) const;
-
-private:
-    friend class ContactTable;
-    BookScan(std::shared_ptr<Database> db, Statement statement)
-        : m_db(std::move(db)), m_statement(std::move(statement)) {}
-    std::shared_ptr<Database> m_db;
-    Statement m_statement;
 };
 
 // What a copy or a move meets in the target book: a contact whose name and
@@ -112,7 +88,8 @@ public:
     QList<qint64> moveContacts(const QString &source, const QList<qint64> &ids, const QString &target,
                                const ConflictDecision &decide);
 
-    // The whole book in name order (descending when asked). Throws StoreError.
+    // The whole book in name order (descending when asked), read a batch at a
+    // time. Throws StoreError.
     [[nodiscard]] BookScan scan(const QString &book, bool descending = false);
 
     // Parses "1,2,3" (digits joined by commas, blanks allowed). Throws
