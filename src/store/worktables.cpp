@@ -38,9 +38,15 @@ bool cancelled(const WorkProgress &p) { return p.cancelled && p.cancelled(); }
 
 WorkTables::~WorkTables() = default;
 
+void WorkTables::closeBlackList()
+{
+    m_blackListLookup.reset();
+    m_blackList.reset();
+}
+
 void WorkTables::resetBlackList()
 {
-    m_blackList.reset();
+    closeBlackList();
     m_files.remakeFromTemplate(QStringLiteral("listenoire"));
 }
 
@@ -49,20 +55,24 @@ void WorkTables::buildBlackList(const QStringList &books)
     resetBlackList();
     fillWorkTable(books, QStringLiteral("listenoire"));
     auto db = m_files.openTable(QStringLiteral("listenoire"));
-    // Every recipient of a run is looked up here.
-    db->exec(QStringLiteral("CREATE INDEX IF NOT EXISTS t_email ON t(email)"));
+    // Every recipient of a run is looked up here, letter case ignored.
+    db->exec(QStringLiteral("CREATE INDEX IF NOT EXISTS t_email_nocase ON t(email COLLATE NOCASE)"));
 }
 
 bool WorkTables::isBlackListed(const QString &email)
 {
     try {
-        if (!m_blackList)
+        if (!m_blackListLookup) {
             m_blackList = m_files.openTable(QStringLiteral("listenoire"));
-        // Addresses differ in letter case from one book to another; an excluded
-        // reader stays excluded whatever the case.
-        Statement s = m_blackList->prepare(QStringLiteral("SELECT 1 FROM t WHERE email=? COLLATE NOCASE"));
+            // Addresses differ in letter case from one book to another; an
+            // excluded reader stays excluded whatever the case.
+            m_blackListLookup = m_blackList->prepare(QStringLiteral("SELECT 1 FROM t WHERE email=? COLLATE NOCASE LIMIT 1"));
+        }
+        Statement &s = *m_blackListLookup;
         s.bind(1, email);
-        return s.step();
+        const bool found = s.step();
+        s.reset();
+        return found;
     } catch (const StoreError &) {
         return false;
     }
@@ -72,7 +82,7 @@ bool WorkTables::fillWorkTable(const QStringList &books, const QString &table, c
 {
     report(progress, 0, 0);
     if (table.compare(QStringLiteral("listenoire"), Qt::CaseInsensitive) == 0)
-        m_blackList.reset();
+        closeBlackList();
     auto db = m_files.openTable(table);
     {
         // The id becomes a plain column at the end, so each row keeps the id

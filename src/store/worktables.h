@@ -7,12 +7,15 @@
 //
 // Every operation throws StoreError, except isBlackListed.
 
+#include "store/database.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace kirvane::store {
 
@@ -72,7 +75,11 @@ public:
 
 private:
     const BookFiles &m_files;
-    std::shared_ptr<Database> m_blackList; // kept open for the lookups of a run
+    void closeBlackList();
+    // Kept open, with its lookup prepared once, for the lookups of a run; the
+    // statement goes before its connection.
+    std::shared_ptr<Database> m_blackList;
+    std::optional<Statement> m_blackListLookup;
 };
 
 } // namespace kirvane::store

@@ -193,19 +193,45 @@ private Q_SLOTS:
     }
 
     // A run whose history record cannot be written says so in its log and
-    // again at its end, and exits 1; the sending itself stands.
+    // again at its end, and exits 1; the sending itself stands. A table
+    // another program holds is waited for a while first, then reported.
+    void lostHistoryIsSaid_data()
+    {
+        QTest::addColumn<bool>("heldByAnother");
+        QTest::newRow("a folder in the table's place") << false;
+        QTest::newRow("held by another program") << true;
+    }
+
     void lostHistoryIsSaid()
     {
+        QFETCH(bool, heldByAnother);
         DataFolder data;
         const QString msg = makeRun(data, 2);
         QTemporaryDir mail;
         SmtpPeer peer;
         QVERIFY(peer.start(mail.filePath(QStringLiteral("md"))));
         data.writeSettings(peer.port);
-        const QString history = historyFolder() + QStringLiteral("historique.db");
-        QVERIFY(QFile::remove(history));
-        QVERIFY(QDir().mkdir(history)); // a table that cannot be opened
+        const QString history = findNoCase(historyFolder(), QStringLiteral("historique.db"));
+        QProcess holder;
+        if (heldByAnother) {
+            // An exclusive lock kept until the test ends it.
+            holder.start(QStringLiteral("/usr/bin/python3"),
+                         {QStringLiteral("-c"),
+                          QStringLiteral("import sqlite3, sys\n"
+                                         "db = sqlite3.connect(sys.argv[1], isolation_level=None)\n"
+                                         "db.execute('BEGIN EXCLUSIVE')\n"
+                                         "print('held', flush=True)\n"
+                                         "sys.stdin.read()\n"),
+                          history});
+            QVERIFY(holder.waitForReadyRead(10000));
+            QCOMPARE(holder.readAll().trimmed(), QByteArray("held"));
+        } else {
+            QVERIFY(QFile::remove(history));
+            QVERIFY(QDir().mkdir(history)); // a table that cannot be opened
+        }
         const CliRun sent = runCli(data.path(), {QStringLiteral("send"), msg});
+        holder.closeWriteChannel();
+        holder.waitForFinished();
         QCOMPARE(sent.code, 1);
         QCOMPARE(peer.recipients(), everyone(2));
         QCOMPARE(sent.out.count("The history of this sending could not be recorded"), 2);
