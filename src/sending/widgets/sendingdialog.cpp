@@ -8,7 +8,6 @@
 #include "ui/buttonlook.h"
 #include "ui/messagedialog.h"
 
-#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -64,8 +63,6 @@ SendingDialog::SendingDialog(store::AddressBookStore &store, message::MessageDoc
     m_replaceQuestion = new ui::MessageDialog(texts::DialogKind::YesNo, this);
     m_replaceQuestion->setObjectName(QStringLiteral("Dialogue_msg_existe_deja"));
 
-    // The run waits for the network in the SMTP client; the window stays live.
-    m_run->setProcessEvents([] { QCoreApplication::processEvents(QEventLoop::AllEvents, 20); });
     connect(m_run.get(), &SendingRun::opened, this, &SendingDialog::onOpened);
     connect(m_run.get(), &SendingRun::logged, m_log, &QPlainTextEdit::appendPlainText);
     connect(m_run.get(), &SendingRun::progressChanged, this, [this](int processed, int total) {
