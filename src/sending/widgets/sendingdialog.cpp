@@ -81,6 +81,11 @@ SendingDialog::SendingDialog(store::AddressBookStore &store, message::MessageDoc
     connect(m_cancel, &QPushButton::clicked, m_run.get(), &SendingRun::cancel);
     connect(m_stop, &QPushButton::clicked, m_run.get(), &SendingRun::stopAndSave);
     connect(m_close, &QPushButton::clicked, this, &SendingDialog::closeDialog);
+    // A test that failed was told by the run.
+    connect(m_run.get(), &SendingRun::testEnded, this, [this](bool sent, const QString &address) {
+        if (sent)
+            inform(tr::text(tr::TestSent, m_language).arg(address));
+    });
     applyLanguage(tr::French);
 }
 
@@ -106,6 +111,11 @@ bool SendingDialog::sendMessage()
 bool SendingDialog::resumeInterrupted(const QString &path)
 {
     return m_run->resumeFrom(path);
+}
+
+bool SendingDialog::sendTest()
+{
+    return m_run->sendTest();
 }
 
 void SendingDialog::onOpened()
