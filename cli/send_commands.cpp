@@ -204,7 +204,10 @@ int testSend(const QString &path, const QString &address)
     CliQuestions questions{QString()};
     SendingRun run(base, document, questions);
     QObject::connect(&run, &SendingRun::logged, [](const QString &line) { out() << line << Qt::endl; });
-    return run.sendTest(address) ? 0 : 1;
+    QObject::connect(&run, &SendingRun::testEnded, [](bool sent) { QCoreApplication::exit(sent ? 0 : 1); });
+    if (!run.sendTest(address))
+        return 1;
+    return QCoreApplication::exec();
 }
 
 int runSendCommand(QStringList args)

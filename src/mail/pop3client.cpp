@@ -10,8 +10,6 @@ namespace {
 // long, but not without bound.
 constexpr qsizetype maxStatusLine = 64 * 1024;
 constexpr qsizetype maxMessageLine = 128 * 1024 * 1024;
-// Bytes between two chances for the window to run its events.
-constexpr qint64 yieldEvery = 64 * 1024;
 
 quint16 clampCount(qint64 n)
 {
@@ -59,7 +57,6 @@ bool Pop3Client::refuseMessage(int code)
 
 Pop3Client::Status Pop3Client::readStatus(int failCode)
 {
-    yield();
     QByteArray line;
     if (!receiveLine(line, waitLimit(), maxStatusLine, failCode))
         return Status::Lost;
@@ -81,7 +78,6 @@ Pop3Client::Status Pop3Client::readStatus(int failCode)
 
 Pop3Client::Status Pop3Client::command(const QByteArray &text, int failCode)
 {
-    yield();
     if (!sendText(text, failCode, true))
         return Status::Lost;
     if (onSendTextToSocket)
@@ -185,7 +181,6 @@ bool Pop3Client::retrieve(int n, MailMessage &msg)
     const qint64 start = m_reader.bytesRead();
     const qint64 total = qMax<qint64>(size, 1);
     quint16 next = retrieveProgressStep;
-    qint64 nextYield = start + yieldEvery;
     m_progress = 0;
     QList<QByteArray> lines;
     QByteArray line;
@@ -213,10 +208,6 @@ bool Pop3Client::retrieve(int n, MailMessage &msg)
             lines.append(line);
 
         const qint64 got = m_reader.bytesRead();
-        if (got >= nextYield) {
-            yield();
-            nextYield = got + yieldEvery;
-        }
         const quint16 percent = quint16(qMin<qint64>(((got - start) * 100 + total / 2) / total, 65535));
         if (percent >= next) {
             m_progress = percent;

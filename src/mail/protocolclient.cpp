@@ -8,8 +8,6 @@ ProtocolClient::ProtocolClient(std::unique_ptr<Transport> transport, quint16 def
     , m_reader(*m_transport)
     , m_defaultPort(defaultPort)
 {
-    // The transport's waits yield to whatever processEvents is at the time.
-    m_transport->processEvents = [this] { yield(); };
 }
 
 ProtocolClient::~ProtocolClient()
@@ -20,12 +18,6 @@ ProtocolClient::~ProtocolClient()
 bool ProtocolClient::isConnected()
 {
     return m_transport->isOpen();
-}
-
-void ProtocolClient::yield()
-{
-    if (processEvents)
-        processEvents();
 }
 
 void ProtocolClient::reset()

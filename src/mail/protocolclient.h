@@ -35,8 +35,6 @@ public:
     quint32 timeout = 60000; // milliseconds, for every single wait
     Security security = Security::None;
     QString caFile; // certificates trusted besides the system's; empty: the system's only
-    // Called between the slices of every wait for the network.
-    std::function<void()> processEvents;
 
     // Ends the wait under way, and every one after it until a connection is
     // opened again, at once as if it had timed out; safe from any thread. For
@@ -81,7 +79,6 @@ protected:
     // Reads one line (without its line end) before deadline; on a failed
     // read, fails with code and raises for a socket error.
     [[nodiscard]] bool receiveLine(QByteArray &line, QDeadlineTimer deadline, qsizetype maxLength, int code);
-    void yield();
     // isConnected() without asking the socket: what the last read or write
     // learnt.
     [[nodiscard]] bool isOpenAsKnown() { return m_transport->isOpenAsKnown(); }

@@ -117,7 +117,6 @@ WaitEnd SmtpClient::receiveReply(QByteArrayList *lines)
     if (lines)
         lines->clear();
     for (;;) {
-        yield();
         const WaitEnd end = m_reader.readLine(line, deadline, 64 * 1024);
         if (end != WaitEnd::Done)
             return end;
@@ -163,7 +162,6 @@ SmtpClient::Step SmtpClient::readReply(const char *expected)
 
 bool SmtpClient::exchange(const QByteArray &text, QByteArrayList *lines)
 {
-    yield();
     if (!sendText(text, 0, true))
         return false;
     if (onSendTextToSocket)
@@ -177,7 +175,6 @@ bool SmtpClient::exchange(const QByteArray &text, QByteArrayList *lines)
 
 SmtpClient::Step SmtpClient::secretCommand(const QByteArray &text, const QByteArray &shown, const char *expected)
 {
-    yield();
     if (!sendText(text, 0, true))
         return Step::Refused;
     if (onSendTextToSocket)
@@ -324,7 +321,6 @@ void SmtpClient::reportProgress(quint16 percent)
 
 bool SmtpClient::writeOut(bool raise)
 {
-    yield();
     if (!sendText(m_out, 0, raise))
         return false;
     if (onSendTextToSocket)
@@ -375,7 +371,6 @@ bool SmtpClient::sendData(const QList<QByteArray> &lines)
 void SmtpClient::endTransaction()
 {
     const QByteArray rset = "RSET\r\n";
-    yield();
     const bool sent = m_transport->send(rset, waitLimit()) == WaitEnd::Done;
     if (sent && onSendTextToSocket)
         onSendTextToSocket(rset);

@@ -34,14 +34,14 @@ namespace kirvane::mail {
 
 namespace {
 
-// The longest a wait blocks before the window gets a chance to run its events.
+// The longest a wait blocks before it looks at its deadline and at an abort again.
 constexpr int sliceMs = 50;
 
 int pollSlice(QDeadlineTimer deadline)
 {
     const qint64 left = deadline.remainingTime();
     if (left < 0)
-        return sliceMs; // forever: still yield now and then
+        return sliceMs; // forever: still look for an abort now and then
     return int(qMin<qint64>(left, sliceMs));
 }
 
@@ -263,9 +263,6 @@ int TcpTransport::lookUp(const QByteArray &host, const QByteArray &service, cons
             lookup->abandoned = true;
             return kLookupTimedOut;
         }
-        lock.unlock();
-        yield();
-        lock.lock();
     }
 }
 
@@ -301,7 +298,6 @@ WaitEnd TcpTransport::waitFor(short events, QDeadlineTimer deadline)
         }
         if (expired(deadline))
             return WaitEnd::TimedOut;
-        yield();
     }
 }
 
@@ -390,8 +386,8 @@ bool TcpTransport::isOpen()
 }
 
 // The socket blocks for at most one slice (SO_SNDTIMEO, SO_RCVTIMEO), so a
-// reply that is already on its way costs one call, and a wait still yields
-// between slices.
+// reply that is already on its way costs one call, and a wait still looks
+// for an abort between slices.
 WaitEnd TcpTransport::send(const QByteArray &data, QDeadlineTimer deadline)
 {
     if (m_fd < 0 || m_peerClosed)
@@ -412,7 +408,6 @@ WaitEnd TcpTransport::send(const QByteArray &data, QDeadlineTimer deadline)
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
             if (expired(deadline))
                 return WaitEnd::TimedOut;
-            yield();
             continue;
         }
         setError(n < 0 ? errno : EIO);
@@ -448,7 +443,6 @@ WaitEnd TcpTransport::receive(QByteArray &buffer, QDeadlineTimer deadline)
         if (errno == EAGAIN || errno == EWOULDBLOCK) {
             if (expired(deadline))
                 return WaitEnd::TimedOut;
-            yield();
             continue;
         }
         setError(errno);
@@ -573,7 +567,6 @@ bool TcpTransport::startTls(const QString &host, const QString &caFile, QDeadlin
                 m_errorText = QStringLiteral("The TLS handshake with %1 did not end in time.").arg(host);
                 return false;
             }
-            yield();
             continue;
         }
         const long verified = SSL_get_verify_result(ssl);
@@ -634,7 +627,6 @@ WaitEnd TcpTransport::sendTls(const QByteArray &data, QDeadlineTimer deadline)
         if (error == SSL_ERROR_WANT_WRITE || error == SSL_ERROR_WANT_READ) {
             if (expired(deadline))
                 return WaitEnd::TimedOut;
-            yield();
             continue;
         }
         return tlsEnd(error);
@@ -658,7 +650,6 @@ WaitEnd TcpTransport::receiveTls(QByteArray &buffer, QDeadlineTimer deadline)
         if (error == SSL_ERROR_WANT_READ || error == SSL_ERROR_WANT_WRITE) {
             if (expired(deadline))
                 return WaitEnd::TimedOut;
-            yield();
             continue;
         }
         return tlsEnd(error);

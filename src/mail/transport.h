@@ -6,9 +6,9 @@
 //
 // Every wait is bounded: it ends when its deadline passes, when the peer
 // closes, when the socket reports an error or when its owner aborts the
-// transport from another thread, and never hangs. While waiting, the
-// transport calls the optional processEvents callback between short slices;
-// nothing in this library sets one.
+// transport from another thread, and never hangs. The thread that runs the
+// dialogue blocks in these waits: a window's owner runs it on a worker
+// thread.
 
 #include <QByteArray>
 #include <QDeadlineTimer>
@@ -72,8 +72,6 @@ public:
     [[nodiscard]] virtual QString errorText() const = 0;
     [[nodiscard]] virtual int errorNumber() const = 0;
 
-    std::function<void()> processEvents;
-
     // Ends every wait of this transport, the one under way and those to come
     // until clearAbort(), as if its deadline had passed (TimedOut); safe from
     // any thread. For the owner of a dialogue running on a worker thread that
@@ -84,11 +82,6 @@ public:
     [[nodiscard]] bool aborted() const { return m_aborted.load(std::memory_order_relaxed); }
 
 protected:
-    void yield() const
-    {
-        if (processEvents)
-            processEvents();
-    }
     // True once the deadline passed or the transport was aborted.
     [[nodiscard]] bool expired(QDeadlineTimer deadline) const { return aborted() || deadline.hasExpired(); }
 
@@ -100,7 +93,7 @@ private:
 // the thread that runs the dialogue: each wait blocks for slices of at most
 // 50 ms and looks at its deadline in between. TLS is
 // OpenSSL's, on the same socket and with the same slices: a read or write
-// that has to wait returns to the loop, which yields and tries again.
+// that has to wait returns to the loop, which looks at its deadline and tries again.
 class TcpTransport final : public Transport {
 public:
     // The name lookup, getaddrinfo() unless a test puts a slow one in its place.

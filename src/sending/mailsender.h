@@ -1,24 +1,30 @@
 #pragma once
 // What the sending run needs from an SMTP connection, and nothing more: open,
-// send one composed message, close. The run reads a Result after every
+// send one composed message, close. The run reads a Result for every
 // message, so a refused recipient is never taken for a sent one.
 //
+// Every request is answered later, by one answered() signal on the sender's
+// own thread, in the order the requests were made; the thread that asks
+// never waits on a socket. SmtpSender runs the dialogue on a worker thread
+// of its own.
+//
 // A sender that lets the server's answer about a message arrive later (a
-// pipelined dialogue) returns Pending and reports the answer afterwards through
-// takeLateAnswers(), naming the message by the tag the run gave it; the run
-// asks after every message, after settle() and after close(). Until its
-// answer came, a pending message counts as sent nowhere.
+// pipelined dialogue) gives the result Pending and reports the answer with a
+// later request's answer (Answer::late), naming the message by the tag the
+// run gave it. Until its answer came, a pending message counts as sent
+// nowhere.
 //
 //     SmtpSender smtp;                     // the real one, over SmtpClient
+//     connect(&smtp, &MailSender::answered, ...);
 //     smtp.setEndpoint(smtpEndpoint(settings));
-//     if (smtp.open()) {
-//         const auto r = smtp.send(msg, tag);
-//         ...
-//         smtp.close();
-//     }
+//     smtp.open();                         // answered: ready, or why not
+//     smtp.deliver(msg, tag);              // answered: the result
+//     smtp.close();                        // answered: the last late answers
 
 #include <QList>
+#include <QObject>
 #include <QString>
+#include <QThread>
 
 #include <functional>
 #include <memory>
@@ -34,13 +40,14 @@ struct SmtpEndpoint;
 
 namespace kirvane::sending {
 
-class MailSender {
+class MailSender : public QObject {
+    Q_OBJECT
 public:
     enum class Outcome {
         Sent,     // the server took the message
         Refused,  // the server refused it (code and text say why); the connection may be closed
         Invalid,  // the recipient's address cannot be sent to (no address, a control character)
-        Pending,  // handed over, the server's answer not read yet: it comes through takeLateAnswers()
+        Pending,  // handed over, the server's answer not read yet: it comes in a later Answer::late
         Error,    // the connection failed while sending (text says why)
     };
     // One address of a recipient's address field that did not get a message
@@ -69,52 +76,76 @@ public:
         qint64 tag = 0;
         Result result;
     };
+    enum class Request { Open, Deliver, Settle, Close, SendAlone };
+    // What became of one request.
+    struct Answer {
+        Request request = Request::Open;
+        bool ready = false;  // Open, SendAlone: the server was ready
+        QString failureText; // Open, SendAlone: why it was not
+        qint64 tag = 0;      // Deliver
+        bool attempted = false; // Deliver: false when an answer in late lost an earlier message: this one was not sent
+        Result result;          // Deliver, SendAlone
+        // The answers about Pending messages that came meanwhile, in the
+        // order they came; they are about messages before this request's.
+        QList<LateAnswer> late;
+    };
 
-    virtual ~MailSender() = default;
+    using QObject::QObject;
+    ~MailSender() override = default;
 
     // Where and how to connect: server, port, security, login.
     virtual void setEndpoint(const settings::SmtpEndpoint &endpoint) = 0;
-    // Called while waiting for the network.
-    virtual void setProcessEvents(std::function<void()> processEvents) = 0;
-    // Opens the connection; true when the server is ready. failureText() says why not.
-    virtual bool open() = 0;
-    [[nodiscard]] virtual bool isOpen() = 0;
-    [[nodiscard]] virtual QString failureText() const = 0;
-    // Sends msg (the recipient is msg.sendTo); tag names it in a late refusal.
-    virtual Result send(mail::MailMessage &msg, qint64 tag) = 0;
-    virtual QList<LateAnswer> takeLateAnswers() { return {}; }
-    // Reads the answers still pending now; they come through takeLateAnswers().
-    virtual void settle() {}
+    // Opens the connection.
+    virtual void open() = 0;
+    // Sends msg (the recipient is msg.sendTo); tag names it in a late answer.
+    // A closed connection is opened first. Nothing is sent when a late
+    // answer says that an earlier message was lost (attempted false). A
+    // connection lost under the message is opened once more and the message
+    // sent again; a 4xx refusal is tried once more over a new connection, and
+    // a second 421 (the server closing) is an Error. With failInstead set,
+    // the result is an Error with that text and nothing is sent.
+    virtual void deliver(const mail::MailMessage &msg, qint64 tag, const QString &failInstead = QString()) = 0;
+    // Reads the answers still pending now.
+    virtual void settle() = 0;
     // QUIT and close; failures ignored.
     virtual void close() = 0;
+    // Opens, sends msg, waits for its answer and closes: one message alone.
+    virtual void sendAlone(const mail::MailMessage &msg) = 0;
+
+Q_SIGNALS:
+    void answered(const kirvane::sending::MailSender::Answer &answer);
 };
 
-// The sender over the program's SMTP client.
+// The sender over the program's SMTP client, on a worker thread the sender
+// owns: it starts with the first request and is stopped and joined when the
+// sender is destroyed, a wait under way aborted.
 class SmtpSender final : public MailSender {
+    Q_OBJECT
 public:
     SmtpSender();
     explicit SmtpSender(std::unique_ptr<mail::SmtpClient> client);
     ~SmtpSender() override;
 
     void setEndpoint(const settings::SmtpEndpoint &endpoint) override;
-    void setProcessEvents(std::function<void()> processEvents) override;
-    bool open() override;
-    bool isOpen() override;
-    QString failureText() const override;
-    Result send(mail::MailMessage &msg, qint64 tag) override;
-    QList<LateAnswer> takeLateAnswers() override;
+    void open() override;
+    void deliver(const mail::MailMessage &msg, qint64 tag, const QString &failInstead = QString()) override;
     void settle() override;
     void close() override;
+    void sendAlone(const mail::MailMessage &msg) override;
 
-    [[nodiscard]] mail::SmtpClient &client() { return *m_client; }
+    // The client, to read its state while no request is outstanding.
+    [[nodiscard]] mail::SmtpClient &client();
 
 private:
-    // Moves the client's answer about the pending message to m_late.
-    void collect();
+    struct Session; // on the worker thread: the client and the answers it has not given yet
+    // Runs work on the worker thread; its answer comes back as answered().
+    void request(std::function<Answer(Session &)> work);
+    // A request that runs one step of the session and answers with the late answers.
+    void requestStep(Request kind, void (Session::*step)());
 
-    std::unique_ptr<mail::SmtpClient> m_client;
-    qint64 m_pendingTag = 0;
-    QList<LateAnswer> m_late;
+    std::unique_ptr<Session> m_session;
+    QThread m_thread;
+    QObject *m_worker = nullptr; // lives on m_thread
 };
 
 // Why an address cannot be sent to, or "" when it can: what the SMTP client

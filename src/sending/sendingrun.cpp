@@ -37,8 +37,9 @@ const QString kArchiveExtension = message::archiveExtension(message::ArchiveKind
 } // namespace
 
 SendingRun::SendingRun(store::AddressBookStore &store, message::MessageDocument &message, RunQuestions &ask, QObject *parent)
-    : QObject(parent), m_store(store), m_message(message), m_ask(ask), m_sender(std::make_unique<SmtpSender>())
+    : QObject(parent), m_store(store), m_message(message), m_ask(ask)
 {
+    setSender(std::make_unique<SmtpSender>());
     m_startTimer.setSingleShot(true);
     m_startTimer.setInterval(1);
     connect(&m_startTimer, &QTimer::timeout, this, &SendingRun::startSegment);
@@ -56,13 +57,32 @@ SendingRun::~SendingRun() = default;
 void SendingRun::setSender(std::unique_ptr<MailSender> sender)
 {
     m_sender = std::move(sender);
-    m_sender->setProcessEvents(m_processEvents);
+    connect(m_sender.get(), &MailSender::answered, this, &SendingRun::onAnswer);
 }
 
-void SendingRun::setProcessEvents(std::function<void()> processEvents)
+void SendingRun::onAnswer(const MailSender::Answer &a)
 {
-    m_processEvents = std::move(processEvents);
-    m_sender->setProcessEvents(m_processEvents);
+    // Answers about earlier messages first: they came before this one's.
+    const bool anyLate = takeLateAnswers(a.late);
+    switch (a.request) {
+    case MailSender::Request::Open:
+        onOpened(a);
+        break;
+    case MailSender::Request::Deliver:
+        if (a.attempted)
+            take(m_inFlight, a.tag, a.result);
+        contactDone(true);
+        break;
+    case MailSender::Request::Settle:
+        onSettled(anyLate);
+        break;
+    case MailSender::Request::Close:
+        onClosed();
+        break;
+    case MailSender::Request::SendAlone:
+        onTestAnswered(a);
+        break;
+    }
 }
 
 QString SendingRun::mailerName()
@@ -282,8 +302,13 @@ void SendingRun::startSegment()
         return;
     }
     setState(State::Sending);
-    if (!m_sender->open()) {
-        log(m_sender->failureText());
+    m_sender->open();
+}
+
+void SendingRun::onOpened(const MailSender::Answer &a)
+{
+    if (!a.ready) {
+        log(a.failureText);
         m_ask.inform(tr::text(tr::CheckConnection));
         endSegment(End::ConnectionFailed);
         return;
@@ -390,17 +415,20 @@ void SendingRun::bookDone()
     // The book's last message is answered before the next book starts, so
     // that the place where sending goes on is never in two books at once.
     m_sender->settle();
-    if (takeLateAnswers()) {
+}
+
+void SendingRun::onSettled(bool anyLate)
+{
+    if (anyLate) {
         m_nextKey = kEnd;
         updateResumeKey();
         journal();
     }
-    QTimer::singleShot(0, this, &SendingRun::nextBook);
+    nextBook();
 }
 
 void SendingRun::processContact()
 {
-    qint64 next = -1;
     try {
         if (nextToSend() < 0 || !m_scan->next(m_contact)) {
             bookDone();
@@ -421,14 +449,35 @@ void SendingRun::processContact()
             ++m_counts.noAddress;
             answered(id);
         } else {
+            // Goes on in contactDone() when the sender has answered.
             sendTo(id, address, nom, prenom);
+            return;
         }
-        next = nextToSend();
     } catch (const StoreError &e) {
-        // The book cannot be read any more (replaced, removed, damaged): the
-        // run stops there as on a lost connection, resumable once it is back.
-        const QString why = tr::text(tr::LogBook) + m_position.book + QStringLiteral(": ") + QString::fromStdString(e.what());
-        fail({m_position.book, m_nextKey, {}, {}, {}, {}, {}}, why, why);
+        bookUnreadable(QString::fromStdString(e.what()));
+        contactDone(false);
+        return;
+    }
+    contactDone(true);
+}
+
+void SendingRun::bookUnreadable(const QString &error)
+{
+    // The book cannot be read any more (replaced, removed, damaged): the
+    // run stops there as on a lost connection, resumable once it is back.
+    const QString why = tr::text(tr::LogBook) + m_position.book + QStringLiteral(": ") + error;
+    fail({m_position.book, m_nextKey, {}, {}, {}, {}, {}}, why, why);
+}
+
+void SendingRun::contactDone(bool readable)
+{
+    qint64 next = -1;
+    if (readable) {
+        try {
+            next = nextToSend();
+        } catch (const StoreError &e) {
+            bookUnreadable(QString::fromStdString(e.what()));
+        }
     }
 
     // A contact whose message was lost is where sending goes on, so that
@@ -484,22 +533,27 @@ bool SendingRun::sendTest(const QString &address)
         m_ask.inform(why);
         return false;
     }
-    if (!m_sender->open()) {
-        log(m_sender->failureText());
-        m_ask.inform(tr::text(tr::CheckConnection));
-        return false;
-    }
-    MailSender::Result r = m_sender->send(msg, ++m_tag);
-    m_sender->settle();
-    m_sender->close();
-    for (const MailSender::LateAnswer &late : m_sender->takeLateAnswers())
-        r = late.result;
-    if (r.outcome != MailSender::Outcome::Sent) {
-        m_ask.inform((r.code + u' ' + r.text).trimmed());
-        return false;
-    }
-    log(tr::text(tr::TestSent).arg(to));
+    m_testing = true;
+    m_testTo = to;
+    m_sender->sendAlone(msg);
     return true;
+}
+
+void SendingRun::onTestAnswered(const MailSender::Answer &a)
+{
+    m_testing = false;
+    const QString to = std::exchange(m_testTo, QString());
+    bool sent = false;
+    if (!a.ready) {
+        log(a.failureText);
+        m_ask.inform(tr::text(tr::CheckConnection));
+    } else if (a.result.outcome != MailSender::Outcome::Sent) {
+        m_ask.inform((a.result.code + u' ' + a.result.text).trimmed());
+    } else {
+        log(tr::text(tr::TestSent).arg(to));
+        sent = true;
+    }
+    Q_EMIT testEnded(sent, to);
 }
 
 mail::MailMessage SendingRun::compose(const QString &address) const
@@ -533,39 +587,12 @@ void SendingRun::sendTo(const QString &id, const QString &address, const QString
     // Signed once composed; a message that cannot be signed is not sent
     // unsigned, and the run stops there as on a lost connection.
     QString signError;
-    const bool signedOk = !m_signer || mail::composeSigned(msg, m_signer.get(), &signError);
-
-    if (!m_sender->isOpen())
-        m_sender->open();
-    // The connection may have taken the answer about the message before
-    // this one with it: the run stops there, before sending another.
-    takeLateAnswers();
-    if (!m_failure.isEmpty())
-        return;
-    if (!signedOk) {
-        take(who, tag, {MailSender::Outcome::Error, QString(), signError});
-        return;
-    }
-    MailSender::Result r = m_sender->send(msg, tag);
-    takeLateAnswers();
-    // The connection was lost under this message: one new connection, one
-    // more try, before the run stops; not when the message before it was
-    // lost too, which resuming sends before this one.
-    if (r.outcome == MailSender::Outcome::Error && m_failure.isEmpty() && !m_sender->isOpen() && m_sender->open())
-        r = m_sender->send(msg, tag);
-    // A 4xx is the server's "not now" (RFC 5321 4.2.1): one more try over a
-    // new connection. Refused again, the contact is listed as refused, unless
-    // the server is closing (421): then it is where the run goes on.
-    if (r.outcome == MailSender::Outcome::Refused && r.code.startsWith(u'4') && m_failure.isEmpty()) {
-        m_sender->close();
-        takeLateAnswers();
-        if (m_sender->open())
-            r = m_sender->send(msg, tag);
-        if (r.outcome == MailSender::Outcome::Refused && r.code == QLatin1String("421"))
-            r = {MailSender::Outcome::Error, QString(), r.code + u' ' + r.text};
-    }
-    take(who, tag, r);
-    takeLateAnswers();
+    if (m_signer && !mail::composeSigned(msg, m_signer.get(), &signError) && signError.isEmpty())
+        signError = QStringLiteral("cannot sign");
+    // The sender's answer comes back to onAnswer(); a connection lost under
+    // the message is opened once more, a 4xx tried once more.
+    m_inFlight = who;
+    m_sender->deliver(msg, tag, signError);
 }
 
 void SendingRun::reportProgress()
@@ -671,9 +698,8 @@ void SendingRun::refuse(const RefusedRecipient &r, bool logIt)
     m_refused << r;
 }
 
-bool SendingRun::takeLateAnswers()
+bool SendingRun::takeLateAnswers(const QList<MailSender::LateAnswer> &answers)
 {
-    const QList<MailSender::LateAnswer> answers = m_sender->takeLateAnswers();
     for (const MailSender::LateAnswer &late : answers) {
         const auto it = m_pending.constFind(late.tag);
         if (it == m_pending.constEnd())
@@ -691,9 +717,14 @@ void SendingRun::endSegment(End end)
 {
     m_stepTimer.stop();
     m_scan.reset();
-    takeLateAnswers();
+    m_ending = end;
+    // Goes on in onClosed() once the answers still pending have come.
     m_sender->close();
-    takeLateAnswers();
+}
+
+void SendingRun::onClosed()
+{
+    End end = m_ending;
     // A sender that never answered: those messages count as sent nowhere.
     if (!m_pending.isEmpty())
         fail(m_pending.value(*std::min_element(m_pending.keyBegin(), m_pending.keyEnd())), tr::text(tr::CheckConnection));

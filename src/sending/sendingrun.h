@@ -16,6 +16,12 @@
 //     ... the event loop runs; one contact per turn of the loop ...
 //     run.stopAndSave();      // a button: a transition, taken after the current contact
 //
+// The SMTP dialogue runs on the sender's worker thread (MailSender): the run
+// asks it to open, to send a contact's message, to settle and to close, and
+// goes on when the answer comes back as a signal, so that the run's thread
+// never waits on a socket. While an answer is outstanding the run is in
+// Sending (or Stopping); a request made meanwhile is taken when it comes.
+//
 // The run is a small state machine:
 //
 //   state      entered by                         left by
@@ -23,6 +29,7 @@
 //   Preparing  sendNew(), resumeFrom(), a pause's end   the start timer   -> Sending
 //                                                  cancel(), stopAndSave()  -> Stopping
 //   Sending    the start timer                    a request                 -> Stopping
+//              (and while the server's answer is awaited)
 //                                                 a packet's end            -> Pausing
 //                                                 the last book done        -> Finished
 //                                                 a transmission error, a book unreadable -> Failed
@@ -159,9 +166,6 @@ public:
     void setPauseOverride(std::optional<int> milliseconds) { m_pauseOverride = milliseconds; }
     // The pause after a packet, in milliseconds.
     [[nodiscard]] int pauseMilliseconds() const;
-    // Called while waiting for the network (the dialog lets events run).
-    void setProcessEvents(std::function<void()> processEvents);
-
     // The send command: the new-run checks, the confirmation, then prepares
     // and arms the start timer. False when the run does not start (the
     // reason was told).
@@ -175,8 +179,9 @@ public:
     bool resumeFrom(const QString &path);
     // Sends the message once, personalised with the first contact of the
     // first destination book, to address (the sender's own when empty),
-    // leaving no history, stopped run or journal. Waits for the server.
-    // False when it was not sent (the reason was told).
+    // leaving no history, stopped run or journal. Returns at once: false
+    // when it cannot be sent (the reason was told), true when it is on its
+    // way; testEnded() then says how it ended.
     bool sendTest(const QString &address = QString());
 
     // Transitions asked for by the buttons and signals.
@@ -194,7 +199,7 @@ public:
     }
     [[nodiscard]] bool isBusy() const
     {
-        return m_state == State::Preparing || m_state == State::Sending || m_state == State::Stopping;
+        return m_state == State::Preparing || m_state == State::Sending || m_state == State::Stopping || m_testing;
     }
     [[nodiscard]] bool pauseArmed() const { return m_pauseTimer.isActive(); }
     [[nodiscard]] const RunCounts &counts() const { return m_counts; }
@@ -233,6 +238,8 @@ Q_SIGNALS:
     void segmentEnded(kirvane::sending::SendingRun::End end);
     void pauseStarted(int milliseconds);
     void pauseEnded();
+    // A test message ended: sent to address, or not (the reason was told).
+    void testEnded(bool sent, const QString &address);
 
 private:
     enum class Request { None, Cancel, StopAndSave };
@@ -244,6 +251,17 @@ private:
     // The message for the current contact, to address.
     [[nodiscard]] mail::MailMessage compose(const QString &address) const;
     void startSegment();
+    // The sender's answers, one per request.
+    void onAnswer(const MailSender::Answer &a);
+    // The connection of a segment is open (or not): sending begins.
+    void onOpened(const MailSender::Answer &a);
+    // A contact is done with: the next one, a pause or the segment's end.
+    void contactDone(bool readable);
+    void onSettled(bool anyLate);
+    void onClosed();
+    void onTestAnswered(const MailSender::Answer &a);
+    // The book of the current position cannot be read: the run stops there.
+    void bookUnreadable(const QString &error);
     // An archive without answered ids: the contacts its key passes over
     // become the answered ones, so that the rest of the run goes by ids.
     void trackFromKey();
@@ -261,8 +279,8 @@ private:
     void answered(const QString &id);
     void reportProgress();
     void journal();
-    // The answers about messages sent Pending; true when any came.
-    bool takeLateAnswers();
+    // Takes the answers about messages sent Pending; true when any came.
+    bool takeLateAnswers(const QList<MailSender::LateAnswer> &answers);
     // Logs and counts a message's outcome (a Pending one waits in m_pending).
     void take(const RefusedRecipient &who, qint64 tag, const MailSender::Result &r);
     // The segment stops on a failure; sending goes on at who. text is
@@ -280,7 +298,6 @@ private:
     message::MessageDocument &m_message;
     RunQuestions &m_ask;
     std::unique_ptr<MailSender> m_sender;
-    std::function<void()> m_processEvents;
     std::optional<int> m_pauseOverride;
     RunJournal m_journal;
 
@@ -326,6 +343,10 @@ private:
     int m_refusedWritten = 0; // refused entries already kept beside the history
     QStringList m_historyErrors; // records of this run that could not be written
     QHash<qint64, RefusedRecipient> m_pending; // messages a sender has not answered yet
+    RefusedRecipient m_inFlight; // the contact whose message the sender is sending
+    End m_ending = End::Finished; // how the segment being closed ends
+    bool m_testing = false; // a test message is on its way
+    QString m_testTo;       // to this address
     QString m_savedName;
 };
 

@@ -77,6 +77,7 @@ const auto kRows = std::to_array<CommandRow>({
      ButtonManageSendings, "", "continuer_envoi", HintInterruptedSends,
      "media-playback-start", Glyph::Resume, ShellOp::View},
     {3, Menu::File, "Envoyer1", MenuSend, "Ctrl+Y", "Envoyer_message", HintSendMessage, "mail-send", Glyph::Envelope, ShellOp::View},
+    {3, Menu::File, "Envoyeruntest1", TestSendCommand, "", nullptr, kNoHint, "mail-send", Glyph::Envelope, ShellOp::View},
     KV_COMMON_FILE_EDIT(3, "Quitter3", "Couper3", "Copier3", "Coller3"),
     {3, Menu::Edit, "chercher1", MenuFind, "Ctrl+F", nullptr, kNoHint,
      "", Glyph::Magnifier, ShellOp::Find},

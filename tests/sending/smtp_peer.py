@@ -2,19 +2,21 @@
 message in a maildir like aiosmtpd's Mailbox, and can refuse chosen
 recipients (550) or put them off for now (450), refuse the messages to chosen
 recipients at the end of their text (554), drop the connection in the middle of a chosen message, take its
-time over each message, and offer PIPELINING after EHLO.
+time over each message, hold the answer to each message's text back until a
+file exists, and offer PIPELINING after EHLO.
 
     python3 -m aiosmtpd -n -l 127.0.0.1:PORT -c smtp_peer.Peer MAILDIR \
-        [refuse=a@x,b@x] [later=a@x] [refuse_data=a@x] [drop=N] [delay=SECONDS] [pipelining=1]
+        [refuse=a@x,b@x] [later=a@x] [refuse_data=a@x] [drop=N] [delay=SECONDS] [pipelining=1] [hold=PATH]
 (with this folder on PYTHONPATH)."""
 
 import asyncio
+import os
 
 from aiosmtpd.handlers import Mailbox
 
 
 class Peer(Mailbox):
-    def __init__(self, maildir, refuse=(), drop=0, delay=0.0, refuse_data=(), pipelining=False, later=()):
+    def __init__(self, maildir, refuse=(), drop=0, delay=0.0, refuse_data=(), pipelining=False, later=(), hold=""):
         super().__init__(maildir)
         self.refuse = set(refuse)
         self.later = set(later)
@@ -24,6 +26,7 @@ class Peer(Mailbox):
         self.drop = drop
         self.delay = delay
         self.pipelining = pipelining
+        self.hold = hold
         self.count = 0
 
     @classmethod
@@ -34,7 +37,8 @@ class Peer(Mailbox):
             return [a for a in options.get(key, "").split(",") if a]
 
         return cls(args[0], addresses("refuse"), int(options.get("drop", 0)), float(options.get("delay", 0)),
-                   addresses("refuse_data"), options.get("pipelining") == "1", addresses("later"))
+                   addresses("refuse_data"), options.get("pipelining") == "1", addresses("later"),
+                   options.get("hold", ""))
 
     async def handle_EHLO(self, server, session, envelope, hostname, responses):
         session.host_name = hostname
@@ -56,6 +60,11 @@ class Peer(Mailbox):
         self.count += 1
         if self.delay:
             await asyncio.sleep(self.delay)
+        # Held until the test lets the answer go (at most a minute).
+        waited = 0.0
+        while self.hold and not os.path.exists(self.hold) and waited < 60:
+            await asyncio.sleep(0.02)
+            waited += 0.02
         if self.count == self.drop:
             # Gone without an answer, the message not kept.
             server.transport.abort()

@@ -14,6 +14,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTreeWidget>
@@ -58,6 +59,15 @@ void answerWhenShown(const char *window, const char *button, const QString &text
         }
     });
     timer->start();
+}
+
+// A plain-text letter to the book A.
+void letterToBookA(message::MessageDocument &doc)
+{
+    doc.setSubject(QStringLiteral("Lettre"));
+    doc.setMode(message::ComposeMode::PlainText);
+    doc.setPlainText(QStringLiteral("Bonjour &name&\n"));
+    doc.setDestinationBooks({QStringLiteral("A")});
 }
 
 } // namespace
@@ -243,10 +253,7 @@ private Q_SLOTS:
         data.writeSettings(peer.port);
 
         message::MessageDocument doc;
-        doc.setSubject(QStringLiteral("Lettre"));
-        doc.setMode(message::ComposeMode::PlainText);
-        doc.setPlainText(QStringLiteral("Bonjour &name&\n"));
-        doc.setDestinationBooks({QStringLiteral("A")});
+        letterToBookA(doc);
         ScriptedAsker asker;
         sending::SendingDialog dialog(data.base, doc, asker);
         dialog.applyLanguage(texts::English);
@@ -316,6 +323,51 @@ private Q_SLOTS:
         list.show();
         QCOMPARE(names->topLevelItemCount(), 0);
         QVERIFY(!QFile::exists(stoppedFolder() + QStringLiteral("pour plus tard.MNS")));
+    }
+
+    // The window's thread is free while the server holds the answer to a
+    // message back: the Stop button is taken before the answer comes (the
+    // peer answers only once the click was made), and the run stops after
+    // that contact.
+    void stopWhileTheServerHoldsAnAnswer()
+    {
+        DataFolder data;
+        data.makeBook(QStringLiteral("A"), {"Aa|1|a1@x.org", "Ab|2|a2@x.org", "Ac|3|a3@x.org"});
+        QTemporaryDir mail;
+        const QString release = mail.filePath(QStringLiteral("release"));
+        SmtpPeer peer;
+        QVERIFY(peer.start(mail.filePath(QStringLiteral("md")), {QStringLiteral("hold=") + release}));
+        data.writeSettings(peer.port);
+
+        message::MessageDocument doc;
+        letterToBookA(doc);
+        ScriptedAsker asker;
+        sending::SendingDialog dialog(data.base, doc, asker);
+        dialog.applyLanguage(texts::English);
+        auto *log = child<QPlainTextEdit>(&dialog, "Memo1");
+        auto *stop = child<QPushButton>(&dialog, "Btn_arreter");
+        QString logAtClick;
+        bool clicked = false;
+        connect(&dialog.run(), &SendingRun::recipientChanged, this, [&](const QString &address) {
+            if (address != QLatin1String("a1@x.org"))
+                return;
+            QTimer::singleShot(0, this, [&] {
+                stop->click();
+                clicked = true;
+                logAtClick = log->toPlainText();
+                QFile f(release);
+                QVERIFY(f.open(QIODevice::WriteOnly));
+            });
+        });
+        answerWhenShown("Dialogue_msg_envoi_ulterieur", "Btn_valider", QStringLiteral("held"));
+        asker.answerNext(Answer::Yes);
+        QVERIFY(dialog.sendMessage());
+        QTRY_VERIFY_WITH_TIMEOUT(dialog.run().hasEnded(), 90000);
+        QVERIFY(clicked);
+        QVERIFY2(!logAtClick.contains(QStringLiteral("a1@x.org")), qPrintable(logAtClick));
+        QCOMPARE(dialog.run().state(), SendingRun::State::Saved);
+        QVERIFY(log->toPlainText().contains(texts::text(texts::LogSent, texts::English) + QStringLiteral("Aa 1 a1@x.org")));
+        QCOMPARE(peer.recipients(), QStringList{QStringLiteral("a1@x.org")});
     }
 
     // The picture of the README: the sending dialog in mid-run. Taken only

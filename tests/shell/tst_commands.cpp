@@ -129,6 +129,7 @@ const QList<TestCommands::Row> &TestCommands::rows()
                  "Enregistrer le message créé", "Save the new message"}
           << Row{3, "Envoyer1", "&Fichier", "Envo&yer", "Send", "Ctrl+Y", "Envoyer_message",
                  "Envoyer le message réalisé", "Send the new message"}
+          << Row{3, "Envoyeruntest1", "&Fichier", "Envoyer un test à moi-même", "Send a test to myself", "", nullptr, "", ""}
           << Row{3, nullptr, nullptr, "Gérer les envois", "Manage sendings", "", "continuer_envoi",
                  "Gérer les envois interrompus précédemment", "Manage the previously interrupted sendings"};
         settingsHelp(3, "Configuration_menu1", "AideKirvane2", "APropos3");

@@ -8,7 +8,6 @@
 #include "ui/buttonlook.h"
 #include "ui/messagedialog.h"
 
-#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -64,8 +63,6 @@ SendingDialog::SendingDialog(store::AddressBookStore &store, message::MessageDoc
     m_replaceQuestion = new ui::MessageDialog(texts::DialogKind::YesNo, this);
     m_replaceQuestion->setObjectName(QStringLiteral("Dialogue_msg_existe_deja"));
 
-    // The run waits for the network in the SMTP client; the window stays live.
-    m_run->setProcessEvents([] { QCoreApplication::processEvents(QEventLoop::AllEvents, 20); });
     connect(m_run.get(), &SendingRun::opened, this, &SendingDialog::onOpened);
     connect(m_run.get(), &SendingRun::logged, m_log, &QPlainTextEdit::appendPlainText);
     connect(m_run.get(), &SendingRun::progressChanged, this, [this](int processed, int total) {
@@ -84,6 +81,11 @@ SendingDialog::SendingDialog(store::AddressBookStore &store, message::MessageDoc
     connect(m_cancel, &QPushButton::clicked, m_run.get(), &SendingRun::cancel);
     connect(m_stop, &QPushButton::clicked, m_run.get(), &SendingRun::stopAndSave);
     connect(m_close, &QPushButton::clicked, this, &SendingDialog::closeDialog);
+    // A test that failed was told by the run.
+    connect(m_run.get(), &SendingRun::testEnded, this, [this](bool sent, const QString &address) {
+        if (sent)
+            inform(tr::text(tr::TestSent, m_language).arg(address));
+    });
     applyLanguage(tr::French);
 }
 
@@ -109,6 +111,11 @@ bool SendingDialog::sendMessage()
 bool SendingDialog::resumeInterrupted(const QString &path)
 {
     return m_run->resumeFrom(path);
+}
+
+bool SendingDialog::sendTest()
+{
+    return m_run->sendTest();
 }
 
 void SendingDialog::onOpened()

@@ -39,6 +39,9 @@ public:
     // The send command and the resume command of an interrupted send.
     bool sendMessage();
     bool resumeInterrupted(const QString &path);
+    // "Send a test to myself": the message once to the sender's own address,
+    // on the run's connection thread; the outcome is told when it comes.
+    bool sendTest();
 
 protected:
     void reject() override; // only "Fermer" closes

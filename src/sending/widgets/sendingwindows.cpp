@@ -31,6 +31,7 @@ SendingWindows::~SendingWindows() = default;
 void SendingWindows::connectCommands(ui::Commands &commands)
 {
     commands.provide(QStringLiteral("Envoyer1"), [this] { m_sending->sendMessage(); });
+    commands.provide(QStringLiteral("Envoyeruntest1"), [this] { m_sending->sendTest(); });
     commands.provide(QStringLiteral("continuer_envoi"), [this] { m_interrupted->exec(); });
     for (const char *name : {"Configuration_menu", "Connexion1", "Configuration_menu1", "Configuration_menu2"})
         commands.provide(QString::fromLatin1(name), [this] { m_settings->exec(); });

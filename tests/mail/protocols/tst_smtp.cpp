@@ -849,8 +849,6 @@ void TestSmtp::tcpFaults()
 
     SmtpClient smtp;
     smtp.timeout = 300;
-    int yields = 0;
-    smtp.processEvents = [&] { ++yields; };
     QCOMPARE(!connectLocal(smtp, peer.port), connectFails);
     if (!connectFails) {
         MailMessage msg = plainMessage();
@@ -868,7 +866,6 @@ void TestSmtp::tcpFaults()
     if (!replyText.isEmpty())
         QCOMPARE(smtp.replyText(), replyText);
     QVERIFY(!smtp.isConnected());
-    QVERIFY(yields > 0);
 }
 
 void TestSmtp::slowNameLookupEndsWithinTimeOut()
@@ -883,16 +880,12 @@ void TestSmtp::slowNameLookupEndsWithinTimeOut()
     SmtpClient smtp(std::move(transport));
     smtp.host = QStringLiteral("mx.test");
     smtp.timeout = 300;
-    int yields = 0;
-    smtp.processEvents = [&] { ++yields; };
     QVERIFY(!smtp.connectToHost());
     // The resolver's own answer, three seconds on, would say it failed
     // rather than that it took too long.
     QVERIFY(smtp.failed());
     QVERIFY(!smtp.isConnected());
     QCOMPARE(smtp.replyText(), QStringLiteral("The name mx.test was not resolved in time."));
-    // The window kept its events running while the name was looked up.
-    QVERIFY(yields > 0);
 }
 
 void TestSmtp::aiosmtpdReceivesWhatWasComposed()
