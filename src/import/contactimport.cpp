@@ -96,6 +96,8 @@ QString importedValue(int field, const QString &value)
 QString importSummary(const ImportResult &result, int language)
 {
     const auto lines = [language](int entry) { return texts::lines(entry, language); };
+    if (result.cancelled)
+        return texts::text(texts::ImportCancelled, language);
     if (!result.ok)
         return (lines(texts::ImportError) << result.error).join(u'\n');
     QStringList text{texts::text(texts::ImportAdded, language).arg(result.added)};
@@ -185,7 +187,7 @@ private:
     Statement m_add;
 };
 
-// How often the progress and the caller's events are told, in rows.
+// How often the progress is told, in rows.
 constexpr int kProgressStep = 64;
 // How many of the records refused for one reason the summary names.
 constexpr qsizetype kPlacesTold = 3;
@@ -211,6 +213,7 @@ ImportResult importRows(const BookFiles &files, const QString &book, const QStri
     insertSql += QStringLiteral(",?").repeated(names.size() - 1) + u')';
     const QString updateSql = QStringLiteral("UPDATE t SET %1 WHERE id = ?%2").arg(updates.join(u',')).arg(F_champ19 + 1);
     int done = 0;
+    bool stopped = false;
     try {
         auto db = Database::open(files.bookPath(book));
         Transaction tx(*db);
@@ -223,6 +226,10 @@ ImportResult importRows(const BookFiles &files, const QString &book, const QStri
             options.progress(0, maximum);
         store::ContactRecord record = emptyContact();
         const auto importRow = [&](const QStringList &values) {
+            if (options.cancelled && options.cancelled()) {
+                stopped = true;
+                return false;
+            }
             for (int k = F_nom; k <= F_champ19; ++k)
                 record[k].value.clear();
             for (int i = 0; i < mapping.size() && i < values.size(); ++i) {
@@ -261,12 +268,9 @@ ImportResult importRows(const BookFiles &files, const QString &book, const QStri
                 }
                 statement.reset();
             }
-            if (++done % kProgressStep == 0) {
-                if (options.progress)
-                    options.progress(done, maximum);
-                if (options.processEvents)
-                    options.processEvents();
-            }
+            if (++done % kProgressStep == 0 && options.progress)
+                options.progress(done, maximum);
+            return true;
         };
         const auto refuseRecord = [&](const QString &where, const QString &reason) {
             ++result.refused;
@@ -278,9 +282,15 @@ ImportResult importRows(const BookFiles &files, const QString &book, const QStri
             if (!result.notes.contains(text))
                 result.notes << text;
         };
-        if (!options.skipHeader)
-            importRow(columns);
-        feed(RowTarget{importRow, refuseRecord, note});
+        if (options.skipHeader || importRow(columns))
+            feed(RowTarget{importRow, refuseRecord, note});
+        if (stopped) {
+            // The transaction rolls back as it goes out of scope.
+            result = ImportResult();
+            result.existing = options.existing;
+            result.cancelled = true;
+            return result;
+        }
         known.reset();
         tx.commit();
     } catch (const StoreError &e) {
@@ -294,8 +304,6 @@ ImportResult importRows(const BookFiles &files, const QString &book, const QStri
     }
     if (options.progress)
         options.progress(done, done);
-    if (options.processEvents)
-        options.processEvents();
     if (!options.titlesPath.isEmpty() && titles.size() != titleCount && !titleFile.save(titles)) {
         result.ok = true;
         result.error = QStringLiteral("cannot write %1").arg(options.titlesPath);
@@ -310,7 +318,8 @@ ImportResult importContacts(const BookFiles &files, const QString &book, const S
 {
     const RowFeed feed = [&table](const RowTarget &target) {
         for (const QStringList &row : table.rows)
-            target.row(row);
+            if (!target.row(row))
+                return;
     };
     return importRows(files, book, table.columns, feed, mapping, options, qint64(table.rows.size()));
 }

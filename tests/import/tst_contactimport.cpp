@@ -1,8 +1,8 @@
 // The column mapping's checks and the import of rows into a book: what each
-// mapping stops, which values change on the way in, and that a refused row or
-// a failure part-way is never silent. The mapping a heading line gives by
-// itself, as the usual exports write their headings; what becomes of rows
-// whose address the book already holds.
+// mapping stops, which values change on the way in, that a refused row is
+// never silent and that a failure or a cancel part-way leaves the book as it
+// was. The mapping a heading line gives by itself, as the usual exports write
+// their headings; what becomes of rows whose address the book already holds.
 #include "contacts/bookmanager.h"
 #include "contacts/titlelist.h"
 #include "import/contactimport.h"
@@ -402,24 +402,44 @@ private Q_SLOTS:
         QCOMPARE(contacts(QStringLiteral("clients")).size(), 2);
     }
 
-    // A failure that ends the transaction leaves the book as it was: no row
-    // of the import stays.
-    void failurePartWayLeavesTheBook()
+    // A failure that ends the transaction, or a cancel, part-way leaves the
+    // book as it was: no row of the import stays, no title is added.
+    void partWayLeavesTheBook_data()
     {
+        QTest::addColumn<bool>("cancel");
+        QTest::newRow("the store fails at the third row") << false;
+        QTest::newRow("cancelled before the third row") << true;
+    }
+
+    void partWayLeavesTheBook()
+    {
+        QFETCH(bool, cancel);
         {
             auto db = Database::open(files().bookPath(QStringLiteral("clients")));
             db->exec(QStringLiteral("INSERT INTO t (nom) VALUES ('Kept')"));
-            db->exec(QStringLiteral("CREATE TRIGGER stop BEFORE INSERT ON t WHEN NEW.nom = 'Petit' "
-                                    "BEGIN SELECT RAISE(ROLLBACK, 'disk gone'); END"));
+            if (!cancel)
+                db->exec(QStringLiteral("CREATE TRIGGER stop BEFORE INSERT ON t WHEN NEW.nom = 'Petit' "
+                                        "BEGIN SELECT RAISE(ROLLBACK, 'disk gone'); END"));
         }
+        const QString titles = findNoCase(dataFolder(), QStringLiteral("titre.ini"));
+        const QStringList titlesBefore = TitleList(titles).load();
         ImportOptions options;
         options.skipHeader = true;
+        options.titlesPath = titles;
+        int asked = 0;
+        if (cancel)
+            options.cancelled = [&asked] { return ++asked == 3; };
         const ImportResult r = importContacts(files(), QStringLiteral("clients"), sample(),
-                                              {F_nom, kUnused, kUnused, kUnused}, options);
+                                              {F_nom, kUnused, kUnused, F_civilite}, options);
         QVERIFY(!r.ok);
-        QVERIFY2(r.error.contains(QLatin1String("disk gone")), qPrintable(r.error));
+        QCOMPARE(r.cancelled, cancel);
+        if (cancel)
+            QCOMPARE(importSummary(r, texts::English), QStringLiteral("Import cancelled: the address book was left as it was."));
+        else
+            QVERIFY2(r.error.contains(QLatin1String("disk gone")), qPrintable(r.error));
         QCOMPARE(r.added, 0);
         QCOMPARE(contacts(QStringLiteral("clients")), (QList<QStringList>{QStringList{QStringLiteral("Kept")} + QStringList(17, QString())}));
+        QCOMPARE(TitleList(titles).load(), titlesBefore);
     }
 };
 
