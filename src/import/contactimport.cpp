@@ -4,6 +4,7 @@
 #include "texts/texttable.h"
 #include "store/contactrecord.h"
 #include "store/database.h"
+#include "store/nameorder.h"
 #include "store/tableschemas.h"
 #include "store/bookfiles.h"
 
@@ -187,6 +188,48 @@ private:
     Statement m_add;
 };
 
+// A large import drops the book's indexes once it has added more rows than
+// this and than the book held, and makes them again before it commits: one
+// sort at the end instead of a search per row and index.
+constexpr int kIndexesLaterAfter = 10000;
+
+class IndexesLater {
+public:
+    explicit IndexesLater(Database &db) : m_db(db)
+    {
+        Statement count = db.prepare(QStringLiteral("SELECT count(*) FROM main.t"));
+        m_bookRows = count.step() ? count.int64(0) : 0;
+    }
+    void rowsAdded(qint64 added)
+    {
+        if (!m_made.isEmpty() || added <= kIndexesLaterAfter || added <= m_bookRows)
+            return;
+        QStringList names;
+        {
+            Statement s = m_db.prepare(QStringLiteral("SELECT name, sql FROM main.sqlite_master "
+                                                      "WHERE type = 'index' AND tbl_name = 't' AND sql IS NOT NULL"));
+            while (s.step()) {
+                names << s.text(0);
+                m_made << s.text(1);
+            }
+        }
+        for (const QString &name : std::as_const(names))
+            m_db.exec(QStringLiteral("DROP INDEX main.%1").arg(quoteIdentifier(name)));
+    }
+    // Makes again the indexes dropped, inside the import's transaction.
+    void remake()
+    {
+        for (const QString &sql : std::as_const(m_made))
+            m_db.exec(sql);
+        m_made.clear();
+    }
+
+private:
+    Database &m_db;
+    qint64 m_bookRows = 0;
+    QStringList m_made; // the statements that made the indexes dropped
+};
+
 // How often the progress is told, in rows.
 constexpr int kProgressStep = 64;
 // How many of the records refused for one reason the summary names.
@@ -209,19 +252,29 @@ ImportResult importRows(const BookFiles &files, const QString &book, const QStri
         names << contactColumns()[k];
         updates << QStringLiteral("%1 = CASE WHEN ?%2 = '' THEN %1 ELSE ?%2 END").arg(contactColumns()[k]).arg(k);
     }
-    QString insertSql = QStringLiteral("INSERT INTO t (%1) VALUES (?").arg(names.join(u','));
-    insertSql += QStringLiteral(",?").repeated(names.size() - 1) + u')';
+    // %1: the sort key's column, %2: its value, when the book keeps one.
+    const QString insertSql = QStringLiteral("INSERT INTO t (%3%1) VALUES (?%4%2)")
+                                  .arg(QStringLiteral("%1"), QStringLiteral("%2"), names.join(u','),
+                                       QStringLiteral(",?").repeated(names.size() - 1));
     const QString updateSql = QStringLiteral("UPDATE t SET %1 WHERE id = ?%2").arg(updates.join(u',')).arg(F_champ19 + 1);
     int done = 0;
     bool stopped = false;
     try {
         auto db = Database::open(files.bookPath(book));
+        // New rows go at the table's end and need few pages at hand; the
+        // sort that makes the indexes again takes as much as the cache may.
+        db->exec(QStringLiteral("PRAGMA cache_size=-16384"));
+        // Each new row is written once, with its sort key.
+        const bool withKey = keyGivenOnInsert(*db);
         Transaction tx(*db);
-        Statement insert = db->prepare(insertSql);
+        Statement insert = db->prepare(withKey ? insertSql.arg(QStringLiteral(",cle_tri"),
+                                                               QStringLiteral(",cle_de_tri(?%1,?%2)").arg(F_nom).arg(F_prenom))
+                                               : insertSql.arg(QString(), QString()));
         Statement update = db->prepare(updateSql);
         std::optional<KnownAddresses> known;
         if (options.existing != ExistingAddress::Add)
             known.emplace(*db);
+        IndexesLater indexes(*db);
         if (options.progress)
             options.progress(0, maximum);
         store::ContactRecord record = emptyContact();
@@ -268,6 +321,7 @@ ImportResult importRows(const BookFiles &files, const QString &book, const QStri
                 }
                 statement.reset();
             }
+            indexes.rowsAdded(result.added);
             if (++done % kProgressStep == 0 && options.progress)
                 options.progress(done, maximum);
             return true;
@@ -292,6 +346,7 @@ ImportResult importRows(const BookFiles &files, const QString &book, const QStri
             return result;
         }
         known.reset();
+        indexes.remake();
         tx.commit();
     } catch (const StoreError &e) {
         result = ImportResult();

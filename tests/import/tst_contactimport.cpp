@@ -377,6 +377,11 @@ private Q_SLOTS:
         QCOMPARE(oneil[F_url - 1], QStringLiteral("http://x.org/o'neil"));
         QCOMPARE(oneil[F_civilite - 1], QStringLiteral("Mme"));
         QCOMPARE(oneil[F_prenom - 1], QString());
+        // Every row comes in with its place in name order.
+        auto db = Database::open(files().bookPath(QStringLiteral("clients")));
+        Statement order = db->prepare(QStringLiteral("SELECT group_concat(nom, ',') FROM (SELECT nom FROM t ORDER BY cle_tri, id)"));
+        QVERIFY(order.step());
+        QCOMPARE(order.text(0), skipHeader ? QStringLiteral("Durand,O’Neil,Petit") : QStringLiteral("Durand,Name,O’Neil,Petit"));
         const QStringList after = TitleList(titles).load();
         QCOMPARE(after.size(), titlesBefore + (skipHeader ? 1 : 2)); // "Mme" (and "Title")
         QCOMPARE(after.filter(QStringLiteral("mme"), Qt::CaseInsensitive).size(), 1);
@@ -400,6 +405,47 @@ private Q_SLOTS:
         QCOMPARE(r.reasons.size(), 1);
         QVERIFY2(r.reasons.firstKey().contains(QLatin1String("no Durand here")), qPrintable(r.reasons.firstKey()));
         QCOMPARE(contacts(QStringLiteral("clients")).size(), 2);
+    }
+
+    // An import larger than the book makes the book's indexes again at its
+    // end: they are the same afterwards, and a cancel past that point keeps
+    // them as they were.
+    void largeImportKeepsTheIndexes_data()
+    {
+        QTest::addColumn<bool>("cancel");
+        QTest::newRow("imported") << false;
+        QTest::newRow("cancelled after the indexes were dropped") << true;
+    }
+
+    void largeImportKeepsTheIndexes()
+    {
+        QFETCH(bool, cancel);
+        auto schema = [this] {
+            auto db = Database::open(files().bookPath(QStringLiteral("clients")));
+            Statement s = db->prepare(QStringLiteral("SELECT group_concat(sql, ';') FROM "
+                                                     "(SELECT sql FROM sqlite_master WHERE type = 'index' ORDER BY name)"));
+            return s.step() ? s.text(0) : QString();
+        };
+        const QString before = schema();
+        QVERIFY(before.contains(QLatin1String("INDEX")));
+        SourceTable t;
+        t.columns = {QStringLiteral("Name"), QStringLiteral("Mail")};
+        constexpr int rows = 12000;
+        for (int i = rows; i > 0; --i)
+            t.rows.push_back({QStringLiteral("Nom%1").arg(i), QStringLiteral("n%1@example.org").arg(i)});
+        ImportOptions options;
+        options.skipHeader = true;
+        int asked = 0;
+        if (cancel)
+            options.cancelled = [&asked] { return ++asked > rows - 10; };
+        const ImportResult r = importContacts(files(), QStringLiteral("clients"), t, {F_nom, F_email}, options);
+        QCOMPARE(r.ok, !cancel);
+        QCOMPARE(schema(), before);
+        auto db = Database::open(files().bookPath(QStringLiteral("clients")));
+        Statement check = db->prepare(QStringLiteral("PRAGMA integrity_check"));
+        QVERIFY(check.step());
+        QCOMPARE(check.text(0), QStringLiteral("ok"));
+        QCOMPARE(qsizetype(contacts(QStringLiteral("clients")).size()), cancel ? 0 : rows);
     }
 
     // A failure that ends the transaction, or a cancel, part-way leaves the
