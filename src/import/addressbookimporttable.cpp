@@ -32,8 +32,6 @@ void buildAddressBookTable(const BookFiles &files, bool preview, int previewRows
     for (int e = 0; e < count; ++e) {
         if (preview && e >= previewRows)
             break;
-        if (progress.processEvents)
-            progress.processEvents();
         report(e + 1, count);
         QStringList names, values;
         for (const QString &line : reader.properties(e)) {

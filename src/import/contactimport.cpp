@@ -4,6 +4,7 @@
 #include "texts/texttable.h"
 #include "store/contactrecord.h"
 #include "store/database.h"
+#include "store/nameorder.h"
 #include "store/tableschemas.h"
 #include "store/bookfiles.h"
 
@@ -96,6 +97,8 @@ QString importedValue(int field, const QString &value)
 QString importSummary(const ImportResult &result, int language)
 {
     const auto lines = [language](int entry) { return texts::lines(entry, language); };
+    if (result.cancelled)
+        return texts::text(texts::ImportCancelled, language);
     if (!result.ok)
         return (lines(texts::ImportError) << result.error).join(u'\n');
     QStringList text{texts::text(texts::ImportAdded, language).arg(result.added)};
@@ -185,7 +188,49 @@ private:
     Statement m_add;
 };
 
-// How often the progress and the caller's events are told, in rows.
+// A large import drops the book's indexes once it has added more rows than
+// this and than the book held, and makes them again before it commits: one
+// sort at the end instead of a search per row and index.
+constexpr int kIndexesLaterAfter = 10000;
+
+class IndexesLater {
+public:
+    explicit IndexesLater(Database &db) : m_db(db)
+    {
+        Statement count = db.prepare(QStringLiteral("SELECT count(*) FROM main.t"));
+        m_bookRows = count.step() ? count.int64(0) : 0;
+    }
+    void rowsAdded(qint64 added)
+    {
+        if (!m_made.isEmpty() || added <= kIndexesLaterAfter || added <= m_bookRows)
+            return;
+        QStringList names;
+        {
+            Statement s = m_db.prepare(QStringLiteral("SELECT name, sql FROM main.sqlite_master "
+                                                      "WHERE type = 'index' AND tbl_name = 't' AND sql IS NOT NULL"));
+            while (s.step()) {
+                names << s.text(0);
+                m_made << s.text(1);
+            }
+        }
+        for (const QString &name : std::as_const(names))
+            m_db.exec(QStringLiteral("DROP INDEX main.%1").arg(quoteIdentifier(name)));
+    }
+    // Makes again the indexes dropped, inside the import's transaction.
+    void remake()
+    {
+        for (const QString &sql : std::as_const(m_made))
+            m_db.exec(sql);
+        m_made.clear();
+    }
+
+private:
+    Database &m_db;
+    qint64 m_bookRows = 0;
+    QStringList m_made; // the statements that made the indexes dropped
+};
+
+// How often the progress is told, in rows.
 constexpr int kProgressStep = 64;
 // How many of the records refused for one reason the summary names.
 constexpr qsizetype kPlacesTold = 3;
@@ -207,22 +252,37 @@ ImportResult importRows(const BookFiles &files, const QString &book, const QStri
         names << contactColumns()[k];
         updates << QStringLiteral("%1 = CASE WHEN ?%2 = '' THEN %1 ELSE ?%2 END").arg(contactColumns()[k]).arg(k);
     }
-    QString insertSql = QStringLiteral("INSERT INTO t (%1) VALUES (?").arg(names.join(u','));
-    insertSql += QStringLiteral(",?").repeated(names.size() - 1) + u')';
+    // %1: the sort key's column, %2: its value, when the book keeps one.
+    const QString insertSql = QStringLiteral("INSERT INTO t (%3%1) VALUES (?%4%2)")
+                                  .arg(QStringLiteral("%1"), QStringLiteral("%2"), names.join(u','),
+                                       QStringLiteral(",?").repeated(names.size() - 1));
     const QString updateSql = QStringLiteral("UPDATE t SET %1 WHERE id = ?%2").arg(updates.join(u',')).arg(F_champ19 + 1);
     int done = 0;
+    bool stopped = false;
     try {
         auto db = Database::open(files.bookPath(book));
+        // New rows go at the table's end and need few pages at hand; the
+        // sort that makes the indexes again takes as much as the cache may.
+        db->exec(QStringLiteral("PRAGMA cache_size=-16384"));
+        // Each new row is written once, with its sort key.
+        const bool withKey = keyGivenOnInsert(*db);
         Transaction tx(*db);
-        Statement insert = db->prepare(insertSql);
+        Statement insert = db->prepare(withKey ? insertSql.arg(QStringLiteral(",cle_tri"),
+                                                               QStringLiteral(",cle_de_tri(?%1,?%2)").arg(F_nom).arg(F_prenom))
+                                               : insertSql.arg(QString(), QString()));
         Statement update = db->prepare(updateSql);
         std::optional<KnownAddresses> known;
         if (options.existing != ExistingAddress::Add)
             known.emplace(*db);
+        IndexesLater indexes(*db);
         if (options.progress)
             options.progress(0, maximum);
         store::ContactRecord record = emptyContact();
         const auto importRow = [&](const QStringList &values) {
+            if (options.cancelled && options.cancelled()) {
+                stopped = true;
+                return false;
+            }
             for (int k = F_nom; k <= F_champ19; ++k)
                 record[k].value.clear();
             for (int i = 0; i < mapping.size() && i < values.size(); ++i) {
@@ -261,12 +321,10 @@ ImportResult importRows(const BookFiles &files, const QString &book, const QStri
                 }
                 statement.reset();
             }
-            if (++done % kProgressStep == 0) {
-                if (options.progress)
-                    options.progress(done, maximum);
-                if (options.processEvents)
-                    options.processEvents();
-            }
+            indexes.rowsAdded(result.added);
+            if (++done % kProgressStep == 0 && options.progress)
+                options.progress(done, maximum);
+            return true;
         };
         const auto refuseRecord = [&](const QString &where, const QString &reason) {
             ++result.refused;
@@ -278,10 +336,17 @@ ImportResult importRows(const BookFiles &files, const QString &book, const QStri
             if (!result.notes.contains(text))
                 result.notes << text;
         };
-        if (!options.skipHeader)
-            importRow(columns);
-        feed(RowTarget{importRow, refuseRecord, note});
+        if (options.skipHeader || importRow(columns))
+            feed(RowTarget{importRow, refuseRecord, note});
+        if (stopped) {
+            // The transaction rolls back as it goes out of scope.
+            result = ImportResult();
+            result.existing = options.existing;
+            result.cancelled = true;
+            return result;
+        }
         known.reset();
+        indexes.remake();
         tx.commit();
     } catch (const StoreError &e) {
         result = ImportResult();
@@ -294,8 +359,6 @@ ImportResult importRows(const BookFiles &files, const QString &book, const QStri
     }
     if (options.progress)
         options.progress(done, done);
-    if (options.processEvents)
-        options.processEvents();
     if (!options.titlesPath.isEmpty() && titles.size() != titleCount && !titleFile.save(titles)) {
         result.ok = true;
         result.error = QStringLiteral("cannot write %1").arg(options.titlesPath);
@@ -310,7 +373,8 @@ ImportResult importContacts(const BookFiles &files, const QString &book, const S
 {
     const RowFeed feed = [&table](const RowTarget &target) {
         for (const QStringList &row : table.rows)
-            target.row(row);
+            if (!target.row(row))
+                return;
     };
     return importRows(files, book, table.columns, feed, mapping, options, qint64(table.rows.size()));
 }

@@ -74,12 +74,16 @@ struct ImportOptions {
     bool skipHeader = false;      // "Ignorer la première ligne": the column names are not a contact
     ExistingAddress existing = ExistingAddress::Add;
     QString titlesPath;           // titre.ini: new titles are added; empty: left alone
+    // Told every few rows, on the thread that imports; maximum 0 while the
+    // row count is not known.
     std::function<void(int value, int maximum)> progress;
-    std::function<void()> processEvents;
+    // Asked before each row; true stops the import and leaves the book as it was.
+    std::function<bool()> cancelled;
 };
 
 struct ImportResult {
     bool ok = false;         // false: nothing was imported (error says why)
+    bool cancelled = false;  // stopped by options.cancelled: nothing was imported
     QString error;
     ExistingAddress existing = ExistingAddress::Add; // as asked: the summary tells its counts
     int added = 0;
@@ -91,11 +95,11 @@ struct ImportResult {
     QStringList notes;          // what the reader changed in the values, each once
 };
 
-// What a reader hands the import as it reads: each row in file order, each
-// record it could not read (where it stands, why), each note on what it
-// changed in the values.
+// What a reader hands the import as it reads: each row in file order (false
+// back: read no further), each record it could not read (where it stands,
+// why), each note on what it changed in the values.
 struct RowTarget {
-    std::function<void(const QStringList &row)> row;
+    std::function<bool(const QStringList &row)> row;
     std::function<void(const QString &where, const QString &reason)> refused;
     std::function<void(const QString &note)> note;
 };
@@ -105,7 +109,8 @@ using RowFeed = std::function<void(const RowTarget &target)>;
 
 // Adds the rows of feed (and first the column names unless skipHeader) to
 // book, in one transaction; rows whose address the book holds go as
-// options.existing says. rowCount, when known (>= 0), is the progress's
+// options.existing says. A cancelled import is rolled back whole: the book
+// is left as it was, so that the file can be imported again without repeats. rowCount, when known (>= 0), is the progress's
 // maximum; otherwise the progress is told 0 as its maximum until the end.
 [[nodiscard]] ImportResult importRows(const store::BookFiles &files, const QString &book, const QStringList &columns,
                                       const RowFeed &feed, const QList<int> &mapping, const ImportOptions &options,

@@ -244,6 +244,13 @@ TextEncoding detectEncoding(QIODevice &file)
         const QByteArray bytes = file.read(kPiece);
         if (bytes.isEmpty())
             break;
+        if (!utf16 && std::all_of(bytes.cbegin(), bytes.cend(), [](char c) { return uchar(c) - 1u < 0x7Fu; })) {
+            // Plain ASCII adds no NUL, no wide and no stray character; its
+            // first byte still ends a sequence the piece before left open.
+            const QString chars = decoder.decode(bytes.first(1));
+            zeros += chars.count(QChar(0));
+            continue;
+        }
         if (!utf16)
             nulBytes += bytes.count('\0');
         const QString chars = decoder.decode(bytes);
@@ -315,7 +322,11 @@ public:
         QFile f(m_path);
         if (!f.open(QIODevice::ReadOnly))
             throw SourceError(QStringLiteral("%1: %2").arg(m_path, f.errorString()));
-        const TextEncoding encoding = detectEncoding(f);
+        // The preview and the import read the same file: it is looked
+        // through for its encoding once.
+        if (!m_encoding)
+            m_encoding = detectEncoding(f);
+        const TextEncoding encoding = *m_encoding;
         // Text holds no NUL character; a file that does is some binary file.
         if (encoding.binary)
             throw SourceError(QStringLiteral("%1: not a text file").arg(m_path));
@@ -363,6 +374,7 @@ private:
     // The file contacts.csv is the table contacts#csv.
     QString tableName() const { return QFileInfo(m_path).completeBaseName() + QStringLiteral("#csv"); }
     QString m_path;
+    std::optional<TextEncoding> m_encoding;
 };
 
 } // namespace

@@ -35,6 +35,31 @@ std::optional<SourceKind> kindOfFile(const QString &path)
     return kindFromPath(path);
 }
 
+namespace {
+
+// Reads table of file row by row into book: a large file is never held whole.
+ImportResult importTable(SourceFile &file, const QString &table, const QStringList &columns,
+                         const store::BookFiles &files, const QString &book, const QList<int> &mapping,
+                         const ImportOptions &options)
+{
+    const RowFeed feed = [&file, &table](const RowTarget &target) {
+        RowFunctions sink;
+        sink.onRow = [&target](QStringList row) { return target.row(row); };
+        sink.onRefused = [&target](const RefusedRecord &r) {
+            if (target.refused)
+                target.refused(r.where, r.reason);
+        };
+        sink.onNote = [&target](const QString &text) {
+            if (target.note)
+                target.note(text);
+        };
+        file.readRows(table, sink);
+    };
+    return importRows(files, book, columns, feed, mapping, options);
+}
+
+} // namespace
+
 void ImportSession::setKind(SourceKind kind)
 {
     if (kind != m_kind)
@@ -151,24 +176,28 @@ ImportResult ImportSession::importInto(const store::BookFiles &files, const QStr
         failed.error = QStringLiteral("no table is open");
         return failed;
     }
-    // The rows as the reader finds them: a large file is never held whole.
-    const RowFeed feed = [this](const RowTarget &target) {
-        RowFunctions sink;
-        sink.onRow = [&target](QStringList row) {
-            target.row(row);
-            return true;
-        };
-        sink.onRefused = [&target](const RefusedRecord &r) {
-            if (target.refused)
-                target.refused(r.where, r.reason);
-        };
-        sink.onNote = [&target](const QString &text) {
-            if (target.note)
-                target.note(text);
-        };
-        m_file->readRows(m_table, sink);
-    };
-    return importRows(files, book, m_preview.columns, feed, m_mapping, options);
+    return importTable(*m_file, m_table, m_preview.columns, files, book, m_mapping, options);
+}
+
+std::optional<ImportPlan> ImportSession::plan() const
+{
+    if (!m_file || !m_tableOpen)
+        return std::nullopt;
+    return ImportPlan{m_path, m_kind, m_table, m_preview.columns, m_mapping};
+}
+
+ImportResult importPlan(const store::BookFiles &files, const ImportPlan &plan, const QString &book,
+                        const ImportOptions &options)
+{
+    std::unique_ptr<SourceFile> file;
+    try {
+        file = openSource(plan.path, plan.kind, &files);
+    } catch (const SourceError &e) {
+        ImportResult failed;
+        failed.error = QString::fromStdString(e.what());
+        return failed;
+    }
+    return importTable(*file, plan.table, plan.columns, files, book, plan.mapping, options);
 }
 
 } // namespace kirvane::import

@@ -34,6 +34,23 @@ namespace kirvane::import {
 // neither tells.
 [[nodiscard]] std::optional<SourceKind> kindOfFile(const QString &path);
 
+// What an import needs once the user has chosen: the file, its kind, the
+// table, its column names and their mapping. A plain value, so that the
+// import can run on a thread of its own with a reader of its own.
+struct ImportPlan {
+    QString path;
+    SourceKind kind = SourceKind::Csv;
+    QString table;
+    QStringList columns;
+    QList<int> mapping;
+};
+
+// Opens the plan's file and reads its table row by row into book. The reader
+// and the book's connection are made and closed inside the call, on the
+// calling thread.
+[[nodiscard]] ImportResult importPlan(const store::BookFiles &files, const ImportPlan &plan, const QString &book,
+                                      const ImportOptions &options);
+
 class ImportSession {
 public:
     // The preview shows the column names and up to four rows: five in all.
@@ -81,6 +98,8 @@ public:
 
     // Reads the table row by row into book.
     [[nodiscard]] ImportResult importInto(const store::BookFiles &files, const QString &book, const ImportOptions &options);
+    // The import as chosen so far; nothing while no table is open.
+    [[nodiscard]] std::optional<ImportPlan> plan() const;
 
     [[nodiscard]] const QString &error() const { return m_error; }
 

@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include <array>
+#include <utility>
 
 namespace kirvane::import {
 
@@ -108,7 +109,11 @@ SourceTable SourceFile::read(const QString &table, int rowLimit)
 
 void SourceFile::readRows(const QString &table, RowSink &sink)
 {
-    SourceTable t = read(table);
+    handOver(read(table), sink);
+}
+
+void SourceFile::handOver(SourceTable t, RowSink &sink)
+{
     sink.columns(t.columns);
     for (const QString &n : std::as_const(t.notes))
         sink.note(n);
@@ -168,15 +173,31 @@ void SheetCells::set(qint64 row, qint64 column, const QString &value, qint64 cou
         tooLarge();
     if (m_cells + count > kCellBudget)
         throw SourceError(QStringLiteral("%1: %2").arg(m_path, texts::text(texts::ImportCellBudget).arg(kCellBudget)));
+    if (m_cells == 0) {
+        m_firstRow = m_lastRow = row;
+    } else {
+        m_inRowOrder = m_inRowOrder && row >= m_lastRow;
+        m_firstRow = std::min(m_firstRow, row);
+        m_lastRow = std::max(m_lastRow, row);
+    }
+    m_width = std::max(m_width, column + count);
+    m_cells += count;
+    if (!m_keep)
+        return;
     auto &cells = m_rows[row];
     for (qint64 k = 0; k < count; ++k)
         cells.emplace_back(column + k, value);
-    m_cells += count;
 }
 
 void SheetCells::tooLarge() const
 {
     throw SourceError(QStringLiteral("%1: %2").arg(m_path, texts::text(texts::ImportSheetTooLarge).arg(m_sheet).arg(kSheetRows).arg(kSheetColumns)));
+}
+
+void SheetCells::checkLaidOut(qint64 rows) const
+{
+    if (rows * m_width > kCellBudget)
+        throw SourceError(QStringLiteral("%1: %2").arg(m_path, texts::text(texts::ImportCellBudget).arg(kCellBudget)));
 }
 
 SourceTable SheetCells::table(int rowLimit) const
@@ -185,15 +206,11 @@ SourceTable SheetCells::table(int rowLimit) const
     t.name = m_sheet;
     if (m_rows.empty())
         return t;
-    qint64 width = 0;
-    for (const auto &[row, cells] : m_rows)
-        for (const auto &cell : cells)
-            width = std::max(width, cell.first + 1);
-    qint64 span = m_rows.rbegin()->first - m_rows.begin()->first + 1;
+    const qint64 width = m_width;
+    qint64 span = m_lastRow - m_firstRow + 1;
     if (rowLimit >= 0)
         span = std::min<qint64>(span, rowLimit + 1);
-    if (span * width > kCellBudget)
-        throw SourceError(QStringLiteral("%1: %2").arg(m_path, texts::text(texts::ImportCellBudget).arg(kCellBudget)));
+    checkLaidOut(span);
     auto laidOut = [width](const std::vector<std::pair<qint64, QString>> &cells) {
         QStringList values(width);
         for (const auto &[column, value] : cells)
@@ -213,6 +230,42 @@ SourceTable SheetCells::table(int rowLimit) const
         }
     }
     return t;
+}
+
+SheetRows::SheetRows(const SheetCells &measured, RowSink &sink) : m_measured(measured), m_sink(sink)
+{
+    if (measured.cellCount() > 0)
+        measured.checkLaidOut(measured.rowsUsed() - measured.firstRow());
+}
+
+void SheetRows::set(qint64 row, qint64 column, const QString &value, qint64 count)
+{
+    if (value.isEmpty() || count <= 0 || m_stopped)
+        return;
+    while (m_row < row && !m_stopped) {
+        flush();
+        m_row = m_row < 0 ? m_measured.firstRow() : m_row + 1;
+        m_values = QStringList(m_measured.width());
+    }
+    // The first pass found the cells in row order and within the width.
+    for (qint64 k = 0; k < count && row == m_row; ++k)
+        m_values[column + k] = value; // a cell set twice keeps its last value
+}
+
+void SheetRows::finish()
+{
+    flush();
+    m_row = -1;
+}
+
+void SheetRows::flush()
+{
+    if (m_row < 0 || m_stopped)
+        return;
+    if (m_row == m_measured.firstRow())
+        m_sink.columns(std::exchange(m_values, {}));
+    else
+        m_stopped = !m_sink.row(std::exchange(m_values, {}));
 }
 
 ReadClock::ReadClock(const QString &path, qint64 fileSize)

@@ -129,6 +129,10 @@ public:
     // record at a time; the others read their table whole first. Throws
     // SourceError, also part-way (rows already given stay given).
     virtual void readRows(const QString &table, RowSink &sink);
+
+protected:
+    // Hands a table read whole to sink, as readRows does.
+    static void handOver(SourceTable table, RowSink &sink);
 };
 
 // Opens path as a file of kind. The address-book kind builds its work table
@@ -152,25 +156,62 @@ inline constexpr qint64 kSheetColumns = 16384;
 inline constexpr qint64 kCellBudget = 5000000;
 
 // The cells of a sheet that hold something, kept without room for the empty
-// ones, and shaped as tableFromGrid() does once read.
+// ones, and shaped as tableFromGrid() does once read. Made with keep false,
+// it only checks and measures them: a first pass over a sheet that is then
+// read again row by row into SheetRows, holding one row at a time.
 class SheetCells {
 public:
-    SheetCells(const QString &path, const QString &sheet) : m_path(path), m_sheet(sheet) {}
+    SheetCells(const QString &path, const QString &sheet, bool keep = true)
+        : m_path(path), m_sheet(sheet), m_keep(keep) {}
     // Sets count cells of a row from column on to value (a cell repeated
     // across); an empty value sets nothing. Throws SourceError when a cell
     // is past the sheet's limits or the cells past the budget.
     void set(qint64 row, qint64 column, const QString &value, qint64 count = 1);
     // The row past the last that holds a cell; 0 when none does.
-    [[nodiscard]] qint64 rowsUsed() const { return m_rows.empty() ? 0 : m_rows.rbegin()->first + 1; }
+    [[nodiscard]] qint64 rowsUsed() const { return m_cells ? m_lastRow + 1 : 0; }
     [[nodiscard]] qint64 cellCount() const { return m_cells; }
+    // The first row that holds a cell, and the columns up to the last that does.
+    [[nodiscard]] qint64 firstRow() const { return m_firstRow; }
+    [[nodiscard]] qint64 width() const { return m_width; }
+    // Every cell came after the cells of the rows above it.
+    [[nodiscard]] bool inRowOrder() const { return m_inRowOrder; }
     [[nodiscard]] SourceTable table(int rowLimit) const;
     // Throws SourceError saying the sheet goes past the limits.
     [[noreturn]] void tooLarge() const;
+    // Throws SourceError when rows rows of the sheet's width, laid out, are
+    // past the cell budget.
+    void checkLaidOut(qint64 rows) const;
 
 private:
     QString m_path, m_sheet;
+    bool m_keep = true;
     std::map<qint64, std::vector<std::pair<qint64, QString>>> m_rows;
     qint64 m_cells = 0;
+    qint64 m_firstRow = 0, m_lastRow = 0, m_width = 0;
+    bool m_inRowOrder = true;
+};
+
+// Lays out the cells of a sheet a second time, as they come in row order,
+// and hands them to a sink as SheetCells::table() gives them: the first row
+// that holds a cell as the column names, then every row up to the last,
+// each as wide as the sheet. measured is the first pass (keep false).
+class SheetRows {
+public:
+    SheetRows(const SheetCells &measured, RowSink &sink);
+    void set(qint64 row, qint64 column, const QString &value, qint64 count = 1);
+    // Hands the last row over.
+    void finish();
+    // The sink asked for no more rows.
+    [[nodiscard]] bool stopped() const { return m_stopped; }
+
+private:
+    void flush();
+
+    const SheetCells &m_measured;
+    RowSink &m_sink;
+    qint64 m_row = -1; // the row being laid out
+    QStringList m_values;
+    bool m_stopped = false;
 };
 
 // The time a reader may take on a file: a second, and two more for each

@@ -17,6 +17,7 @@
 #include <zip.h>
 
 #include <cmath>
+#include <functional>
 #include <memory>
 #include <set>
 
@@ -27,6 +28,26 @@ namespace {
 // No part of an address list's workbook comes near this; it keeps a crafted
 // file from filling the memory.
 constexpr zip_uint64_t kMaxPart = 256u * 1024 * 1024;
+
+// A part of a package read as it is unpacked, so that a sheet's XML is
+// never held whole.
+class ZipPart : public QIODevice {
+public:
+    explicit ZipPart(zip_file_t *file) : m_file(file) { open(QIODevice::ReadOnly); }
+    ~ZipPart() override
+    {
+        close();
+        zip_fclose(m_file);
+    }
+    bool isSequential() const override { return true; }
+
+protected:
+    qint64 readData(char *data, qint64 size) override { return zip_fread(m_file, data, zip_uint64_t(size)); }
+    qint64 writeData(const char *, qint64) override { return -1; }
+
+private:
+    zip_file_t *m_file;
+};
 
 class ZipPackage {
 public:
@@ -68,6 +89,15 @@ public:
             throw SourceError(QStringLiteral("%1: part %2 of the package cannot be unpacked").arg(m_path, name));
         bytes.resize(qsizetype(got));
         return bytes;
+    }
+    // The part as it is unpacked, of any size. Throws SourceError when it
+    // is missing or cannot be opened.
+    [[nodiscard]] std::unique_ptr<QIODevice> open(const QString &name) const
+    {
+        zip_file_t *file = m_zip ? zip_fopen(m_zip, name.toUtf8().constData(), 0) : nullptr;
+        if (!file)
+            throw SourceError(QStringLiteral("%1: part %2 of the package cannot be unpacked").arg(m_path, name));
+        return std::make_unique<ZipPart>(file);
     }
 
 private:
@@ -252,52 +282,39 @@ public:
 
     QStringList tables() const override { return m_sheets; }
 
+    // The preview reads the first rows only; the whole sheet is read row by
+    // row (readRows).
     SourceTable read(const QString &name, int rowLimit) override
     {
-        const qsizetype index = m_sheets.indexOf(name);
-        if (index < 0 || !m_zip.has(m_parts[index]))
-            throw SourceError(QStringLiteral("%1: no sheet %2").arg(m_path, name));
+        if (rowLimit < 0)
+            return SourceFile::read(name, rowLimit);
+        const qsizetype index = sheetIndex(name);
         const ReadClock clock(m_path, QFileInfo(m_path).size());
-        QXmlStreamReader xml(m_zip.read(m_parts[index]));
         SheetCells cells(m_path, name);
-        qint64 row = -1;
-        qint64 nextColumn = 0;
-        while (!xml.atEnd()) {
-            xml.readNext();
-            if (!xml.isStartElement())
-                continue;
-            if (xml.name() == u"dimension") {
-                // The sheet's own statement of its extent ("A1:D40").
-                const QString ref = xml.attributes().value(QStringLiteral("ref")).toString();
-                const QString last = ref.section(u':', -1);
-                if (columnOfReference(last) >= kSheetColumns || rowOfReference(last) >= kSheetRows)
-                    cells.tooLarge();
-            } else if (xml.name() == u"row") {
-                clock.check();
-                const QString r = xml.attributes().value(QStringLiteral("r")).toString();
-                bool ok = false;
-                const qint64 number = r.toLongLong(&ok);
-                row = ok && number > 0 ? number - 1 : !r.isEmpty() ? kSheetRows : row + 1;
-                nextColumn = 0;
-                if (rowLimit >= 0 && cells.rowsUsed() > rowLimit + 64)
-                    break; // enough for a preview, even after leading empty rows
-            } else if (xml.name() == u"c") {
-                const QString ref = xml.attributes().value(QStringLiteral("r")).toString();
-                qint64 column = columnOfReference(ref);
-                if (column < 0)
-                    column = nextColumn;
-                if (row < 0)
-                    row = qMax<qint64>(0, rowOfReference(ref));
-                nextColumn = column + 1;
-                const QString value = cellText(xml);
-                if (!value.isEmpty() && row >= kSheetRows)
-                    cells.tooLarge();
-                cells.set(row, column, value);
-            }
-        }
-        if (xml.hasError())
-            throw SourceError(QStringLiteral("%1: sheet %2 is damaged (%3)").arg(m_path, name, xml.errorString()));
+        walkSheet(index, name, &clock, cells, [&] { return cells.rowsUsed() > rowLimit + 64; });
         return cells.table(rowLimit);
+    }
+
+    // Two passes over the sheet as it is unpacked: the first measures it
+    // (first row, width, limits, budget, time), the second hands its rows
+    // over one at a time; its time is the import's as much as the reader's,
+    // and the first pass has shown the sheet can be read. Rows written out
+    // of order are laid out whole instead.
+    void readRows(const QString &name, RowSink &sink) override
+    {
+        const qsizetype index = sheetIndex(name);
+        const ReadClock clock(m_path, QFileInfo(m_path).size());
+        SheetCells measured(m_path, name, false);
+        walkSheet(index, name, &clock, measured, [] { return false; });
+        if (!measured.inRowOrder()) {
+            SheetCells cells(m_path, name);
+            walkSheet(index, name, &clock, cells, [] { return false; });
+            handOver(cells.table(-1), sink);
+            return;
+        }
+        SheetRows rows(measured, sink);
+        walkSheet(index, name, nullptr, rows, [&rows] { return rows.stopped(); });
+        rows.finish();
     }
 
 private:
@@ -356,6 +373,64 @@ private:
                 inCellXfs = false;
             }
         }
+    }
+
+    qsizetype sheetIndex(const QString &name) const
+    {
+        const qsizetype index = m_sheets.indexOf(name);
+        if (index < 0 || !m_zip.has(m_parts[index]))
+            throw SourceError(QStringLiteral("%1: no sheet %2").arg(m_path, name));
+        return index;
+    }
+
+    // Sets the cells of sheet index that hold something into cells (a
+    // SheetCells or a SheetRows), in the sheet's order, until enough; within
+    // the clock's time when there is one.
+    template <typename Cells>
+    void walkSheet(qsizetype index, const QString &name, const ReadClock *clock, Cells &cells,
+                   const std::function<bool()> &enough) const
+    {
+        const std::unique_ptr<QIODevice> part = m_zip.open(m_parts[index]);
+        QXmlStreamReader xml(part.get());
+        const SheetCells limits(m_path, name, false);
+        qint64 row = -1;
+        qint64 nextColumn = 0;
+        while (!xml.atEnd()) {
+            xml.readNext();
+            if (!xml.isStartElement())
+                continue;
+            if (xml.name() == u"dimension") {
+                // The sheet's own statement of its extent ("A1:D40").
+                const QString ref = xml.attributes().value(QStringLiteral("ref")).toString();
+                const QString last = ref.section(u':', -1);
+                if (columnOfReference(last) >= kSheetColumns || rowOfReference(last) >= kSheetRows)
+                    limits.tooLarge();
+            } else if (xml.name() == u"row") {
+                if (clock)
+                    clock->check();
+                const QString r = xml.attributes().value(QStringLiteral("r")).toString();
+                bool ok = false;
+                const qint64 number = r.toLongLong(&ok);
+                row = ok && number > 0 ? number - 1 : !r.isEmpty() ? kSheetRows : row + 1;
+                nextColumn = 0;
+                if (enough())
+                    break; // for a preview, enough even after leading empty rows
+            } else if (xml.name() == u"c") {
+                const QString ref = xml.attributes().value(QStringLiteral("r")).toString();
+                qint64 column = columnOfReference(ref);
+                if (column < 0)
+                    column = nextColumn;
+                if (row < 0)
+                    row = qMax<qint64>(0, rowOfReference(ref));
+                nextColumn = column + 1;
+                const QString value = cellText(xml);
+                if (!value.isEmpty() && row >= kSheetRows)
+                    limits.tooLarge();
+                cells.set(row, column, value);
+            }
+        }
+        if (xml.hasError())
+            throw SourceError(QStringLiteral("%1: sheet %2 is damaged (%3)").arg(m_path, name, xml.errorString()));
     }
 
     // Reads one <c> element to its end.
@@ -468,8 +543,8 @@ public:
         const QByteArray mime = m_zip.read(QStringLiteral("mimetype"));
         if (!mime.isEmpty() && !mime.startsWith("application/vnd.oasis.opendocument.spreadsheet"))
             throw SourceError(QStringLiteral("%1: an OpenDocument file, but not a spreadsheet").arg(path));
-        m_content = m_zip.read(QStringLiteral("content.xml"));
-        QXmlStreamReader xml(m_content);
+        const std::unique_ptr<QIODevice> content = m_zip.open(QStringLiteral("content.xml"));
+        QXmlStreamReader xml(content.get());
         while (!xml.atEnd()) {
             xml.readNext();
             if (xml.isStartElement() && xml.namespaceUri() == kTableNs && xml.name() == u"table") {
@@ -483,19 +558,29 @@ public:
 
     QStringList tables() const override { return m_sheets; }
 
+    // The preview reads the first rows only; the whole sheet is read row by
+    // row (readRows).
     SourceTable read(const QString &name, int rowLimit) override
     {
-        const qsizetype index = m_sheets.indexOf(name);
-        if (index < 0)
-            throw SourceError(QStringLiteral("%1: no sheet %2").arg(m_path, name));
-        QXmlStreamReader xml(m_content);
-        qsizetype seen = -1;
-        while (!xml.atEnd()) {
-            xml.readNext();
-            if (xml.isStartElement() && xml.namespaceUri() == kTableNs && xml.name() == u"table" && ++seen == index)
-                return readTable(xml, name, rowLimit);
-        }
-        throw SourceError(QStringLiteral("%1: sheet %2 is damaged").arg(m_path, name));
+        if (rowLimit < 0)
+            return SourceFile::read(name, rowLimit);
+        const ReadClock clock(m_path, QFileInfo(m_path).size());
+        SheetCells cells(m_path, name);
+        walkTable(name, &clock, cells, [&] { return cells.rowsUsed() > rowLimit + 64; });
+        return cells.table(rowLimit);
+    }
+
+    // Two passes over content.xml as it is unpacked, as for a workbook: the
+    // first measures the table within the time, the second hands its rows
+    // over one at a time.
+    void readRows(const QString &name, RowSink &sink) override
+    {
+        const ReadClock clock(m_path, QFileInfo(m_path).size());
+        SheetCells measured(m_path, name, false);
+        walkTable(name, &clock, measured, [] { return false; });
+        SheetRows rows(measured, sink);
+        walkTable(name, nullptr, rows, [&rows] { return rows.stopped(); });
+        rows.finish();
     }
 
 private:
@@ -512,10 +597,31 @@ private:
         return ok && n > 1 ? n : 1;
     }
 
-    SourceTable readTable(QXmlStreamReader &xml, const QString &name, int rowLimit) const
+    // Sets the cells of table name that hold something into cells (a
+    // SheetCells or a SheetRows), row after row, until enough; within the
+    // clock's time when there is one.
+    template <typename Cells>
+    void walkTable(const QString &name, const ReadClock *clock, Cells &cells, const std::function<bool()> &enough) const
     {
-        const ReadClock clock(m_path, QFileInfo(m_path).size());
-        SheetCells cells(m_path, name);
+        const qsizetype index = m_sheets.indexOf(name);
+        if (index < 0)
+            throw SourceError(QStringLiteral("%1: no sheet %2").arg(m_path, name));
+        const std::unique_ptr<QIODevice> content = m_zip.open(QStringLiteral("content.xml"));
+        QXmlStreamReader xml(content.get());
+        qsizetype seen = -1;
+        while (!xml.atEnd()) {
+            xml.readNext();
+            if (xml.isStartElement() && xml.namespaceUri() == kTableNs && xml.name() == u"table" && ++seen == index)
+                return walkRows(xml, name, clock, cells, enough);
+        }
+        throw SourceError(QStringLiteral("%1: sheet %2 is damaged").arg(m_path, name));
+    }
+
+    template <typename Cells>
+    void walkRows(QXmlStreamReader &xml, const QString &name, const ReadClock *clock, Cells &cells,
+                  const std::function<bool()> &enough) const
+    {
+        const SheetCells limits(m_path, name, false);
         qint64 row = 0;
         while (!xml.atEnd()) {
             xml.readNext();
@@ -523,37 +629,38 @@ private:
                 break;
             if (!xml.isStartElement() || xml.namespaceUri() != kTableNs || xml.name() != u"table-row")
                 continue;
-            clock.check();
+            if (clock)
+                clock->check();
             // Repeated rows and cells are mostly the empty rest of a sheet:
             // they only move the position, and are never written out.
             const qint64 repeat = repeatCount(xml, QStringLiteral("number-rows-repeated"));
-            const std::vector<Run> runs = readRow(xml, clock, cells);
+            const std::vector<Run> runs = readRow(xml, clock, limits);
             const bool empty = std::all_of(runs.cbegin(), runs.cend(), [](const Run &r) { return r.value.isEmpty(); });
             if (!empty) {
                 if (row + repeat > kSheetRows)
-                    cells.tooLarge();
+                    limits.tooLarge();
                 for (qint64 k = 0; k < repeat; ++k) {
                     qint64 column = 0;
                     for (const Run &run : runs) {
                         cells.set(row + k, column, run.value, run.count);
                         column += run.count;
                     }
-                    clock.check();
+                    if (clock)
+                        clock->check();
                 }
             }
             row += repeat;
-            if (rowLimit >= 0 && cells.rowsUsed() > rowLimit + 64)
+            if (enough())
                 break;
         }
         if (xml.hasError())
             throw SourceError(QStringLiteral("%1: sheet %2 is damaged (%3)").arg(m_path, name, xml.errorString()));
-        return cells.table(rowLimit);
     }
 
     // The cells of one <table:table-row> as runs of repeated cells, up to
     // the last that holds something. Past the last column of a sheet, the
     // sheet is refused.
-    static std::vector<Run> readRow(QXmlStreamReader &xml, const ReadClock &clock, const SheetCells &cells)
+    static std::vector<Run> readRow(QXmlStreamReader &xml, const ReadClock *clock, const SheetCells &cells)
     {
         std::vector<Run> runs;
         qint64 columns = 0, used = 0;
@@ -571,7 +678,8 @@ private:
                 if (columns > kSheetColumns)
                     cells.tooLarge();
                 used = qsizetype(runs.size()) + 1;
-                clock.check();
+                if (clock)
+                    clock->check();
             }
             // Empty runs are kept for their width until a cell after them
             // holds something; trailing ones are dropped below.
@@ -629,7 +737,6 @@ private:
 
     QString m_path;
     ZipPackage m_zip;
-    QByteArray m_content;
     QStringList m_sheets;
 };
 

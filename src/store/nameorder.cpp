@@ -124,6 +124,14 @@ void keepNameOrder(Database &db)
         "UPDATE t SET cle_tri = cle_de_tri(NEW.nom, NEW.prenom) WHERE id = NEW.id; END;"));
 }
 
+bool keyGivenOnInsert(Database &db)
+{
+    if (!db.columns().contains(QStringLiteral("cle_tri"), Qt::CaseInsensitive))
+        return false;
+    db.exec(QStringLiteral("DROP TRIGGER IF EXISTS temp.t_tri_ajout"));
+    return true;
+}
+
 void prepareNameOrder(Database &db)
 {
     if (!db.columns().contains(QStringLiteral("cle_tri"), Qt::CaseInsensitive))

@@ -38,6 +38,12 @@ void registerNameOrder(Database &db);
 // date; for a table that has the column. Throws StoreError.
 void keepNameOrder(Database &db);
 
+// For a connection about to add many rows: drops its trigger that writes
+// every new row a second time to give it its key, so that each INSERT gives
+// the key itself (cle_tri = cle_de_tri(nom, prenom)). False, and nothing
+// changed, when the table keeps no key. Throws StoreError.
+[[nodiscard]] bool keyGivenOnInsert(Database &db);
+
 // For a book table: adds cle_tri and its index when missing, installs the
 // triggers on this connection and gives every row without a key its key.
 // Throws StoreError when the table cannot be changed.

@@ -152,8 +152,6 @@ bool WorkTables::pruneToDuplicates(const QString &table, const QStringList &crit
             for (size_t r = 1; r < rows.size(); ++r) {
                 if (progress.bar && (r % 256) == 0)
                     progress.bar(int(r), int(rows.size()));
-                if (progress.processEvents && (r % 256) == 0)
-                    progress.processEvents();
                 if ((r % 256) == 0 && cancelled(progress))
                     return false;
                 if (rows[r].second != rows[r - 1].second) {

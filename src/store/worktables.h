@@ -28,7 +28,6 @@ class RowTableModel;
 struct WorkProgress {
     std::function<void(int value, int maximum)> bar; // value -1: keep the maximum, add one
     std::function<void(int step)> step;
-    std::function<void()> processEvents;
     // Asked between books and every few hundred rows; true stops the work.
     std::function<bool()> cancelled;
 };

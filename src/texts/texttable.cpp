@@ -485,6 +485,8 @@ constexpr std::array<Pair, EntryCount> kTable{{
     // Start-up: the tables of a data folder in the earlier format brought across
     {u"%1 annuaires, %2 contacts et %3 messages de l'historique ont été repris de l'ancien format ; les fichiers d'origine sont conservés dans %4.", u"%1 address books, %2 contacts and %3 history records were brought across from the earlier format; the original files are kept in %4."},  // 395
     {u"La table %1 n'a pas pu être reprise de l'ancien format : %2. Elle reste où elle était ; le prochain démarrage essaiera à nouveau.", u"The table %1 could not be brought across from the earlier format: %2. It is kept where it was; the next start tries again."},  // 396
+    // Import wizard: an import stopped by the user
+    {u"Importation annulée : l'annuaire est resté tel qu'il était.", u"Import cancelled: the address book was left as it was."},  // 397
 }};
 
 constexpr std::array<int, 19> kMappingChoices{

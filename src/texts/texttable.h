@@ -75,6 +75,7 @@
 //     a port out of range.
 // 395-396: Start-up: the notice of a data folder brought across from the earlier table
 //     format, and of a table that could not be.
+// 397: Import wizard TF_importation_multi_format: an import the user cancelled.
 // 251: not used (empty in both languages).
 //
 // Shared entries: buttons Valider/Ok 25, Annuler/Cancel 26, Oui/Yes 27,
@@ -106,7 +107,7 @@
 
 namespace kirvane::texts {
 
-inline constexpr int EntryCount = 397;
+inline constexpr int EntryCount = 398;
 
 // Language indexes.
 inline constexpr int French = 1;
@@ -452,6 +453,7 @@ enum Entry : int {
     CaFileUnreadable = 280,
     LegacyFolderBroughtAcross = 395,
     LegacyTableNotBroughtAcross = 396,
+    ImportCancelled = 397,
     ErrorCaption = 332,
     ImportUpdated = 333,
     ImportSkipped = 334,

@@ -236,6 +236,13 @@ def sheet_faults():
              '<row r="1048577"><c r="A1048577" t="inlineStr"><is><t>far</t></is></c></row>')
     workbook("column_past_limit.xlsx", '<row r="1"><c r="A1" t="inlineStr"><is><t>Nom</t></is></c>'
              '<c r="AAAA1" t="inlineStr"><is><t>far</t></is></c></row>')
+    def text(ref, value):
+        return '<c r="%s" t="inlineStr"><is><t>%s</t></is></c>' % (ref, value)
+    workbook("gaps.xlsx", '<row r="2">%s%s</row><row r="4">%s</row><row r="5">%s%s</row>'
+             % (text("A2", "Nom"), text("C2", "Email"), text("A4", "A"), text("B5", "b"), text("D5", "d")))
+    workbook("rows_out_of_order.xlsx", '<row r="1">%s%s</row><row r="3">%s%s</row><row r="2">%s%s</row>'
+             % (text("A1", "Nom"), text("B1", "Email"), text("A3", "C"), text("B3", "c@x.org"),
+                text("A2", "B"), text("B2", "b@x.org")))
     many = "".join('<row r="%d"><c r="XFD%d" t="inlineStr"><is><t>x</t></is></c></row>' % (r, r) for r in range(1, 400))
     workbook("wide_rows.xlsx", many)
     # A part larger than a package's parts may be (written as a stored run of

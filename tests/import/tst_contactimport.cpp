@@ -1,8 +1,8 @@
 // The column mapping's checks and the import of rows into a book: what each
-// mapping stops, which values change on the way in, and that a refused row or
-// a failure part-way is never silent. The mapping a heading line gives by
-// itself, as the usual exports write their headings; what becomes of rows
-// whose address the book already holds.
+// mapping stops, which values change on the way in, that a refused row is
+// never silent and that a failure or a cancel part-way leaves the book as it
+// was. The mapping a heading line gives by itself, as the usual exports write
+// their headings; what becomes of rows whose address the book already holds.
 #include "contacts/bookmanager.h"
 #include "contacts/titlelist.h"
 #include "import/contactimport.h"
@@ -377,6 +377,11 @@ private Q_SLOTS:
         QCOMPARE(oneil[F_url - 1], QStringLiteral("http://x.org/o'neil"));
         QCOMPARE(oneil[F_civilite - 1], QStringLiteral("Mme"));
         QCOMPARE(oneil[F_prenom - 1], QString());
+        // Every row comes in with its place in name order.
+        auto db = Database::open(files().bookPath(QStringLiteral("clients")));
+        Statement order = db->prepare(QStringLiteral("SELECT group_concat(nom, ',') FROM (SELECT nom FROM t ORDER BY cle_tri, id)"));
+        QVERIFY(order.step());
+        QCOMPARE(order.text(0), skipHeader ? QStringLiteral("Durand,O’Neil,Petit") : QStringLiteral("Durand,Name,O’Neil,Petit"));
         const QStringList after = TitleList(titles).load();
         QCOMPARE(after.size(), titlesBefore + (skipHeader ? 1 : 2)); // "Mme" (and "Title")
         QCOMPARE(after.filter(QStringLiteral("mme"), Qt::CaseInsensitive).size(), 1);
@@ -402,24 +407,85 @@ private Q_SLOTS:
         QCOMPARE(contacts(QStringLiteral("clients")).size(), 2);
     }
 
-    // A failure that ends the transaction leaves the book as it was: no row
-    // of the import stays.
-    void failurePartWayLeavesTheBook()
+    // An import larger than the book makes the book's indexes again at its
+    // end: they are the same afterwards, and a cancel past that point keeps
+    // them as they were.
+    void largeImportKeepsTheIndexes_data()
     {
+        QTest::addColumn<bool>("cancel");
+        QTest::newRow("imported") << false;
+        QTest::newRow("cancelled after the indexes were dropped") << true;
+    }
+
+    void largeImportKeepsTheIndexes()
+    {
+        QFETCH(bool, cancel);
+        auto schema = [this] {
+            auto db = Database::open(files().bookPath(QStringLiteral("clients")));
+            Statement s = db->prepare(QStringLiteral("SELECT group_concat(sql, ';') FROM "
+                                                     "(SELECT sql FROM sqlite_master WHERE type = 'index' ORDER BY name)"));
+            return s.step() ? s.text(0) : QString();
+        };
+        const QString before = schema();
+        QVERIFY(before.contains(QLatin1String("INDEX")));
+        SourceTable t;
+        t.columns = {QStringLiteral("Name"), QStringLiteral("Mail")};
+        constexpr int rows = 12000;
+        for (int i = rows; i > 0; --i)
+            t.rows.push_back({QStringLiteral("Nom%1").arg(i), QStringLiteral("n%1@example.org").arg(i)});
+        ImportOptions options;
+        options.skipHeader = true;
+        int asked = 0;
+        if (cancel)
+            options.cancelled = [&asked] { return ++asked > rows - 10; };
+        const ImportResult r = importContacts(files(), QStringLiteral("clients"), t, {F_nom, F_email}, options);
+        QCOMPARE(r.ok, !cancel);
+        QCOMPARE(schema(), before);
+        auto db = Database::open(files().bookPath(QStringLiteral("clients")));
+        Statement check = db->prepare(QStringLiteral("PRAGMA integrity_check"));
+        QVERIFY(check.step());
+        QCOMPARE(check.text(0), QStringLiteral("ok"));
+        QCOMPARE(qsizetype(contacts(QStringLiteral("clients")).size()), cancel ? 0 : rows);
+    }
+
+    // A failure that ends the transaction, or a cancel, part-way leaves the
+    // book as it was: no row of the import stays, no title is added.
+    void partWayLeavesTheBook_data()
+    {
+        QTest::addColumn<bool>("cancel");
+        QTest::newRow("the store fails at the third row") << false;
+        QTest::newRow("cancelled before the third row") << true;
+    }
+
+    void partWayLeavesTheBook()
+    {
+        QFETCH(bool, cancel);
         {
             auto db = Database::open(files().bookPath(QStringLiteral("clients")));
             db->exec(QStringLiteral("INSERT INTO t (nom) VALUES ('Kept')"));
-            db->exec(QStringLiteral("CREATE TRIGGER stop BEFORE INSERT ON t WHEN NEW.nom = 'Petit' "
-                                    "BEGIN SELECT RAISE(ROLLBACK, 'disk gone'); END"));
+            if (!cancel)
+                db->exec(QStringLiteral("CREATE TRIGGER stop BEFORE INSERT ON t WHEN NEW.nom = 'Petit' "
+                                        "BEGIN SELECT RAISE(ROLLBACK, 'disk gone'); END"));
         }
+        const QString titles = findNoCase(dataFolder(), QStringLiteral("titre.ini"));
+        const QStringList titlesBefore = TitleList(titles).load();
         ImportOptions options;
         options.skipHeader = true;
+        options.titlesPath = titles;
+        int asked = 0;
+        if (cancel)
+            options.cancelled = [&asked] { return ++asked == 3; };
         const ImportResult r = importContacts(files(), QStringLiteral("clients"), sample(),
-                                              {F_nom, kUnused, kUnused, kUnused}, options);
+                                              {F_nom, kUnused, kUnused, F_civilite}, options);
         QVERIFY(!r.ok);
-        QVERIFY2(r.error.contains(QLatin1String("disk gone")), qPrintable(r.error));
+        QCOMPARE(r.cancelled, cancel);
+        if (cancel)
+            QCOMPARE(importSummary(r, texts::English), QStringLiteral("Import cancelled: the address book was left as it was."));
+        else
+            QVERIFY2(r.error.contains(QLatin1String("disk gone")), qPrintable(r.error));
         QCOMPARE(r.added, 0);
         QCOMPARE(contacts(QStringLiteral("clients")), (QList<QStringList>{QStringList{QStringLiteral("Kept")} + QStringList(17, QString())}));
+        QCOMPARE(TitleList(titles).load(), titlesBefore);
     }
 };
 

@@ -2,8 +2,9 @@
 // order, the table choice shown only where a file holds several tables, the
 // preview, the mapping by heading clicks, its four checks, a file that is not
 // of its kind, and an import that ends with its counts. A heading line that
-// maps itself, the kind that follows the file (chosen or typed), and rows
-// whose address the book holds.
+// maps itself, the kind that follows the file (chosen or typed), rows whose
+// address the book holds, and a large import that leaves the window free and
+// can be cancelled.
 #include "contacts/bookmanager.h"
 #include "import/contactimport.h"
 #include "import/widgets/exportcommand.h"
@@ -21,9 +22,11 @@
 #include <QFile>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
+#include <QTimer>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -82,6 +85,14 @@ class TstImportWizard : public QObject {
         QVERIFY(child<QPushButton>("btn_suivant")->isEnabled());
         click("btn_suivant");
         QCOMPARE(m_wizard->page(), 3);
+    }
+
+    // Import runs on the wizard's worker thread; the wizard closes when it ends.
+    void importAndWait()
+    {
+        QSignalSpy closed(m_wizard.get(), &QDialog::finished);
+        click("btn_executer");
+        QVERIFY(!closed.isEmpty() || closed.wait(120000));
     }
 
     void clickHeadings()
@@ -185,7 +196,7 @@ private Q_SLOTS:
         child<QCheckBox>("Chk_ignorer_colonne")->setChecked(true);
         child<QLineEdit>("e_chp_16")->setText(QStringLiteral("Ville natale"));
         QSignalSpy imported(m_wizard.get(), &ImportWizard::bookImported);
-        click("btn_executer");
+        importAndWait();
         QCOMPARE(imported.size(), 1);
         QCOMPARE(contactCount(), 5);
         QCOMPARE(m_asker.texts(), QStringList{QStringLiteral("5 contact(s) added.")});
@@ -216,7 +227,7 @@ private Q_SLOTS:
         QCOMPARE(headings, (QStringList{"First name", "Name", "Email", "City", "Unused"}));
         QVERIFY(child<QCheckBox>("Chk_ignorer_colonne")->isChecked());
         QVERIFY(child<QRadioButton>("Radio_existant_ajouter")->isChecked());
-        click("btn_executer");
+        importAndWait();
         QCOMPARE(m_asker.texts(), QStringList{QStringLiteral("2 contact(s) added.")});
         QCOMPARE(contactCount(), 2);
 
@@ -228,7 +239,7 @@ private Q_SLOTS:
             m_asker.clear();
             reachPreview("Radio_csv");
             child<QRadioButton>(choice)->setChecked(true);
-            click("btn_executer");
+            importAndWait();
             if (qstrcmp(choice, "Radio_existant_ignorer") == 0)
                 QCOMPARE(m_asker.texts(), QStringList{QStringLiteral("1 contact(s) added.\n"
                                                                      "2 row(s) skipped: address already in the book.")});
@@ -242,6 +253,52 @@ private Q_SLOTS:
         QCOMPARE(record[F_email].value, QStringLiteral("JEAN@example.org"));
         m_base->contacts().readContact(2, QStringLiteral("clients"), record);
         QCOMPARE(record[F_ville].value, QStringLiteral("Lyon"));
+    }
+
+    // A large file with a heading line arrives mapped and imports without a
+    // click on a heading, on the wizard's worker thread: meanwhile the
+    // window's thread takes its events (a zero timer fires), the progress bar
+    // shows its work and only Cancel is live. Imported again, Cancel taken
+    // during the import stops it and the book is left as it was.
+    void largeFileImportsWhileTheWindowAnswers()
+    {
+        constexpr int rows = 50000;
+        QByteArray csv = "Name,First name,E-mail\r\n";
+        for (int i = 0; i < rows; ++i) {
+            const QByteArray k = QByteArray::number(i);
+            csv += "Durand" + k + ",Jean," + "jean" + k + "@example.org\r\n";
+        }
+        m_file = writeFile(QStringLiteral("large.csv"), csv);
+        for (const bool cancel : {false, true}) {
+            m_asker.clear();
+            m_wizard->show();
+            reachPreview("Radio_csv");
+            QCOMPARE(preview()->headerItem()->text(2), QStringLiteral("Email"));
+            QVERIFY(child<QCheckBox>("Chk_ignorer_colonne")->isChecked());
+            struct {
+                bool fired = false, importing = false, busy = false, onlyCancel = false;
+            } seen;
+            QTimer::singleShot(0, this, [&] {
+                seen.fired = true;
+                seen.importing = m_wizard->importing();
+                seen.busy = child<QProgressBar>("PBar_csv")->maximum() == 0; // rows still being counted
+                seen.onlyCancel = child<QPushButton>("btn_annuler")->isEnabled()
+                                  && !child<QPushButton>("btn_executer")->isEnabled()
+                                  && !child<QPushButton>("btn_precedent")->isEnabled() && !preview()->isEnabled();
+                if (cancel)
+                    click("btn_annuler");
+            });
+            importAndWait();
+            QVERIFY(seen.fired);
+            QVERIFY(seen.importing);
+            QVERIFY(seen.busy);
+            QVERIFY(seen.onlyCancel);
+            QVERIFY(!m_wizard->importing());
+            QCOMPARE(m_wizard->result(), cancel ? int(QDialog::Rejected) : int(QDialog::Accepted));
+            QCOMPARE(m_asker.texts(), QStringList{cancel ? QStringLiteral("Import cancelled: the address book was left as it was.")
+                                                         : QStringLiteral("%1 contact(s) added.").arg(rows)});
+            QCOMPARE(contactCount(), rows);
+        }
     }
 
     // The kind ticked on page 1 gives way to the file's: a CSV chosen, or typed

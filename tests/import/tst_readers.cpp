@@ -295,6 +295,11 @@ private Q_SLOTS:
         QTest::newRow("xlsx: _xHHHH_ escapes in shared and inline strings")
             << "xlsx" << "escapes.xlsx" << QStringList{"Nom"}
             << QList<QStringList>{{"one\r\ntwo"}, {"_x000D_ kept"}, {"a\u00e9b _xZZZZ_"}, {"tab\there"}} << QString();
+        QTest::newRow("xlsx: an empty row first, rows missing, a later row wider")
+            << "xlsx" << "gaps.xlsx" << QStringList{"Nom", "", "Email", ""}
+            << QList<QStringList>{{"", "", "", ""}, {"A", "", "", ""}, {"", "b", "", "d"}} << QString();
+        QTest::newRow("xlsx: rows written out of order") << "xlsx" << "rows_out_of_order.xlsx" << QStringList{"Nom", "Email"}
+                                                         << QList<QStringList>{{"B", "b@x.org"}, {"C", "c@x.org"}} << QString();
         QTest::newRow("xlsx: shared strings cut short") << "xlsx" << "damaged_strings.xlsx" << QStringList()
                                                         << QList<QStringList>() << damaged;
         QTest::newRow("xlsx: a cell names a string past the list") << "xlsx" << "string_past_list.xlsx" << QStringList()

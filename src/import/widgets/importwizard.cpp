@@ -86,7 +86,7 @@ const QString kFolderKey = QStringLiteral("SourceFolder");
 } // namespace
 
 ImportWizard::ImportWizard(const BookFiles &files, texts::Asker &asker, QWidget *parent)
-    : QDialog(parent), m_files(files), m_asker(asker), m_session(&files)
+    : QDialog(parent), m_files(files), m_asker(asker), m_session(&files), m_job(files)
 {
     setObjectName(QStringLiteral("TF_importation_multi_format"));
     setModal(true);
@@ -218,6 +218,11 @@ ImportWizard::ImportWizard(const BookFiles &files, texts::Asker &asker, QWidget 
     m_next->setDefault(true);
     connect(m_cancel, &QPushButton::clicked, this, &ImportWizard::btn_annulerClick);
     connect(m_execute, &QPushButton::clicked, this, &ImportWizard::btn_executerClick);
+    connect(&m_job, &ImportJob::progressed, this, [this](int value, int maximum) {
+        m_progress->setRange(0, maximum); // 0: the count is not known yet
+        m_progress->setValue(value);
+    });
+    connect(&m_job, &ImportJob::finished, this, &ImportWizard::importFinished);
     connect(m_preview->header(), &QHeaderView::sectionClicked, this, &ImportWizard::Lst_contactColumnClick);
 
     m_chooseFile = [this](SourceKind kind) { return defaultFileChoice(kind); };
@@ -388,8 +393,18 @@ void ImportWizard::openSourceFile(const QString &path)
 
 void ImportWizard::btn_annulerClick()
 {
-    m_session.closeFile();
     reject();
+}
+
+void ImportWizard::reject()
+{
+    if (m_job.isRunning()) {
+        m_job.cancel();
+        m_cancel->setEnabled(false);
+        return;
+    }
+    m_session.closeFile();
+    QDialog::reject();
 }
 
 void ImportWizard::fillPreview()
@@ -441,32 +456,59 @@ void ImportWizard::btn_executerClick()
     QStringList labels;
     for (QLineEdit *e : m_labels)
         labels << e->text();
-    ImportResult result;
-    {
-        WaitCursor wait;
-        if (!writeLabels(m_files.labelPath(m_book), labels)) {
-            result.error = QStringLiteral("cannot write %1").arg(m_files.labelPath(m_book));
-        } else {
-            ImportOptions options;
-            options.skipHeader = m_skipHeader->isChecked();
-            options.existing = m_existing[1]->isChecked()   ? ExistingAddress::Skip
-                               : m_existing[2]->isChecked() ? ExistingAddress::Update
-                                                            : ExistingAddress::Add;
-            options.titlesPath = common::findNoCase(common::dataFolder(), QStringLiteral("titre.ini"));
-            options.progress = [this](int value, int maximum) {
-                m_progress->setRange(0, maximum); // 0: the count is not known yet
-                m_progress->setValue(value);
-            };
-            options.processEvents = [] { QCoreApplication::processEvents(); };
-            result = m_session.importInto(m_files, m_book, options);
-        }
+    // The labels as they were, for a cancelled import to leave the book whole.
+    store::ContactRecord before = emptyContact();
+    readLabels(m_files.labelPath(m_book), before);
+    m_labelsBefore.clear();
+    for (int k = 0; k < 4; ++k)
+        m_labelsBefore << before[size_t(F_champ16 + k)].label;
+    if (!writeLabels(m_files.labelPath(m_book), labels)) {
+        ImportResult failed;
+        failed.error = QStringLiteral("cannot write %1").arg(m_files.labelPath(m_book));
+        importFinished(failed);
+        return;
     }
+    const std::optional<ImportPlan> plan = m_session.plan();
+    if (!plan)
+        return;
+    ImportOptions options;
+    options.skipHeader = m_skipHeader->isChecked();
+    options.existing = m_existing[1]->isChecked()   ? ExistingAddress::Skip
+                       : m_existing[2]->isChecked() ? ExistingAddress::Update
+                                                    : ExistingAddress::Add;
+    options.titlesPath = common::findNoCase(common::dataFolder(), QStringLiteral("titre.ini"));
+    showImporting(true);
+    if (!m_job.start(*plan, m_book, options))
+        showImporting(false);
+}
+
+void ImportWizard::showImporting(bool importing)
+{
+    m_pages->setEnabled(!importing);
+    m_previous->setEnabled(!importing);
+    m_execute->setEnabled(!importing);
+    m_cancel->setEnabled(true);
+    if (importing) {
+        m_progress->setRange(0, 0);
+        m_progress->setValue(0);
+    }
+}
+
+void ImportWizard::importFinished(const ImportResult &result)
+{
+    showImporting(false);
     m_session.closeFile();
+    if (result.cancelled)
+        (void)writeLabels(m_files.labelPath(m_book), m_labelsBefore); // as they were read just before
     m_imported = result.ok && result.added > 0;
-    m_asker.ask(result.ok ? DialogKind::ImportOk : DialogKind::Error, importSummary(result, m_language));
+    m_asker.ask(result.ok || result.cancelled ? DialogKind::ImportOk : DialogKind::Error,
+                importSummary(result, m_language));
     if (result.ok)
         Q_EMIT bookImported(m_book);
-    accept();
+    if (result.cancelled)
+        QDialog::reject();
+    else
+        accept();
 }
 
 QString ImportWizard::defaultFileChoice(SourceKind kind)

@@ -14,7 +14,13 @@
 // choice follows. The path can also be typed or pasted. A first line that
 // reads as headings arrives mapped by its headings with "Ignore the first
 // line" ticked; the user changes either as before.
+//
+// Import runs the import on the job's worker thread: the page shows its
+// progress and only Cancel stays live; Cancel (or closing the window) stops
+// the import, which leaves the book as it was, and the wizard closes once
+// the job has ended.
 
+#include "import/importjob.h"
 #include "import/importsession.h"
 
 #include <QDialog>
@@ -66,6 +72,12 @@ public:
     [[nodiscard]] int page() const { return m_page; }
     [[nodiscard]] const ImportSession &session() const { return m_session; }
     [[nodiscard]] bool imported() const { return m_imported; }
+    // An import is running on its worker thread.
+    [[nodiscard]] bool importing() const { return m_job.isRunning(); }
+
+    // Cancel, Escape or the window's close box: stops a running import
+    // (the wizard closes when it has ended), else closes the wizard.
+    void reject() override;
 
 Q_SIGNALS:
     // Rows went into the book: the address-books view refreshes its details.
@@ -78,6 +90,8 @@ private:
     void openSourceFile(const QString &path);
     void btn_annulerClick();
     void btn_executerClick();
+    void importFinished(const ImportResult &result);
+    void showImporting(bool importing);
     void Lst_contactColumnClick(int column);
 
     void showPage(int page);
@@ -92,7 +106,9 @@ private:
     const store::BookFiles &m_files;
     texts::Asker &m_asker;
     ImportSession m_session;
+    ImportJob m_job;
     QString m_book;
+    QStringList m_labelsBefore; // the book's labels before the import wrote the typed ones
     int m_page = 1;
     int m_language = 1;
     bool m_imported = false;
