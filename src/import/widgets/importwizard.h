@@ -72,13 +72,13 @@ Q_SIGNALS:
     void bookImported(const QString &book);
 
 private:
-    void btn_suivantClick();
-    void btn_precedentClick();
-    void btn_ouvrirfichierClick();
+    void nextPage();
+    void previousPage();
+    void chooseSourceFile();
     void openSourceFile(const QString &path);
-    void btn_annulerClick();
-    void btn_executerClick();
-    void Lst_contactColumnClick(int column);
+    void cancelWizard();
+    void startImport();
+    void mapClickedColumn(int column);
 
     void showPage(int page);
     void backToFirstPage();
