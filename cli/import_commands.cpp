@@ -66,10 +66,10 @@ int tablesCommand(QStringList args)
         return fail(error.isEmpty() ? QStringLiteral("usage: tables FILE [--kind K] [--preview N]") : error);
     if (args.size() != 1)
         return fail(QStringLiteral("usage: tables FILE [--kind K] [--preview N]"));
-    AddressBookStore base;
-    base.initDataFolder();
+    AddressBookStore store;
+    store.initDataFolder();
     try {
-        auto file = openSource(path, kind, &base.files());
+        auto file = openSource(path, kind, &store.files());
         for (const QString &name : file->tables()) {
             const SourceTable t = file->read(name);
             out() << QStringLiteral("{\"name\":%1,\"columns\":%2,\"rows\":%3")
@@ -163,11 +163,11 @@ int importCommand(QStringList args)
     if (!existing)
         return fail(QStringLiteral("--existing takes add, skip or update"));
 
-    AddressBookStore base;
-    base.initDataFolder();
-    if (!base.files().bookExists(book))
+    AddressBookStore store;
+    store.initDataFolder();
+    if (!store.files().bookExists(book))
         return fail(QStringLiteral("no address book named \"%1\"").arg(book));
-    ImportSession session(&base.files());
+    ImportSession session(&store.files());
     session.setKind(kind);
     if (!session.openFile(args[1]))
         return badFormat(session.error());
@@ -198,14 +198,14 @@ int importCommand(QStringList args)
             texts << oneLine(problemEntry(p));
         return fail(texts.join(u' '));
     }
-    if (haveLabels && !store::writeLabels(base.files().labelPath(book), labels))
-        return fail(QStringLiteral("cannot write %1").arg(base.files().labelPath(book)));
+    if (haveLabels && !store::writeLabels(store.files().labelPath(book), labels))
+        return fail(QStringLiteral("cannot write %1").arg(store.files().labelPath(book)));
 
     ImportOptions options;
     options.skipHeader = skip;
     options.existing = *existing;
     options.titlesPath = common::findNoCase(common::dataFolder(), QStringLiteral("titre.ini"));
-    const ImportResult r = session.importInto(base.files(), book, options);
+    const ImportResult r = session.importInto(store.files(), book, options);
     if (!r.ok)
         return fail(oneLine(texts::ImportError) + QLatin1String(": ") + r.error);
     out() << "added " << r.added << '\n';

@@ -119,11 +119,11 @@ int runToTheEnd(QStringList args, const std::function<bool(SendingRun &, message
     if (!args.isEmpty())
         return fail(QStringLiteral("unexpected argument \"%1\"").arg(args.first()));
 
-    store::AddressBookStore base;
-    base.initDataFolder();
+    store::AddressBookStore store;
+    store.initDataFolder();
     message::MessageDocument document;
     CliQuestions questions(saveAs);
-    SendingRun run(base, document, questions);
+    SendingRun run(store, document, questions);
     run.setPauseOverride(pauseMs);
     QObject::connect(&run, &SendingRun::logged, [](const QString &line) { out() << line << Qt::endl; });
     QObject::connect(&run, &SendingRun::pauseStarted, [](int ms) {
@@ -178,13 +178,13 @@ int runToTheEnd(QStringList args, const std::function<bool(SendingRun &, message
 // --dry-run: the figures a run would start with, nothing sent.
 int dryRun(const QString &path)
 {
-    store::AddressBookStore base;
-    base.initDataFolder();
+    store::AddressBookStore store;
+    store.initDataFolder();
     message::MessageDocument document;
     if (message::readArchive(path, document) != message::ArchiveReadStatus::Ok)
         return fail(QStringLiteral("%1: %2").arg(path, oneLine(texts::text(texts::CorruptMessage))));
     CliQuestions questions{QString()};
-    SendingRun run(base, document, questions);
+    SendingRun run(store, document, questions);
     const std::optional<sending::RunFigures> figures = run.checkNew();
     if (!figures)
         return 1;
@@ -196,13 +196,13 @@ int dryRun(const QString &path)
 // the sender's own address or the one given; nothing recorded.
 int testSend(const QString &path, const QString &address)
 {
-    store::AddressBookStore base;
-    base.initDataFolder();
+    store::AddressBookStore store;
+    store.initDataFolder();
     message::MessageDocument document;
     if (message::readArchive(path, document) != message::ArchiveReadStatus::Ok)
         return fail(QStringLiteral("%1: %2").arg(path, oneLine(texts::text(texts::CorruptMessage))));
     CliQuestions questions{QString()};
-    SendingRun run(base, document, questions);
+    SendingRun run(store, document, questions);
     QObject::connect(&run, &SendingRun::logged, [](const QString &line) { out() << line << Qt::endl; });
     QObject::connect(&run, &SendingRun::testEnded, [](bool sent) { QCoreApplication::exit(sent ? 0 : 1); });
     if (!run.sendTest(address))
@@ -260,9 +260,9 @@ int runRunsCommand(QStringList args)
     if (!args.isEmpty())
         return fail(QStringLiteral("usage: runs"));
     recoverCrashedRuns();
-    store::AddressBookStore base;
-    base.initDataFolder();
-    for (const sending::StoppedRun &r : sending::listStoppedRuns(&base.files())) {
+    store::AddressBookStore store;
+    store.initDataFolder();
+    for (const sending::StoppedRun &r : sending::listStoppedRuns(&store.files())) {
         if (!r.readable) {
             out() << QStringLiteral("{\"name\":%1,\"unreadable\":true}").arg(jsonString(r.name)) << Qt::endl;
             continue;

@@ -69,12 +69,12 @@ int runSyncCommand(QStringList args)
     if (everywhere != QLatin1String("yes") && everywhere != QLatin1String("no"))
         return fail(QStringLiteral("--unsubscribe-everywhere takes yes or no"));
 
-    AddressBookStore base;
-    base.initDataFolder();
+    AddressBookStore store;
+    store.initDataFolder();
     mail::Pop3Client pop;
     mail::SmtpClient smtp;
     SyncAsker asker(everywhere == QLatin1String("yes"));
-    SyncJob job(base, pop, smtp, asker);
+    SyncJob job(store, pop, smtp, asker);
     QObject::connect(&job, &SyncJob::messageDone, [](int number, const QString &from, SyncJob::Outcome outcome,
                                                      const QString &detail) {
         // A line per message, its fields between tabs, whatever the message holds.

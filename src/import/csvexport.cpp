@@ -26,7 +26,7 @@ bool isDroppedControl(char c)
     return (u < 0x20 && c != '\t' && c != '\n' && c != '\r') || u == 0x7F;
 }
 
-// CsvField on UTF-8 bytes, appended to out; returns how many control
+// csvField() on UTF-8 bytes, appended to out; returns how many control
 // characters were left out.
 int appendCsvField(QByteArray &out, QByteArrayView value)
 {

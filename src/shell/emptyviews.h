@@ -35,22 +35,22 @@ private:
     EmptyViewNote m_note;
 };
 
-class EmptyContactsView : public EmptyView<ui::ContactsView> {
+class EmptyContactsView : public EmptyView<ui::ContactsViewFrame> {
 public:
     explicit EmptyContactsView(QWidget *parent = nullptr) : EmptyView(texts::ViewContact, parent) {}
 };
 
-class EmptyDirectoryView : public EmptyView<ui::DirectoryView> {
+class EmptyDirectoryView : public EmptyView<ui::DirectoryViewFrame> {
 public:
     explicit EmptyDirectoryView(QWidget *parent = nullptr) : EmptyView(texts::ViewBooks, parent) {}
 };
 
-class EmptyMessageView : public EmptyView<ui::MessageView> {
+class EmptyMessageView : public EmptyView<ui::MessageViewFrame> {
 public:
     explicit EmptyMessageView(QWidget *parent = nullptr) : EmptyView(texts::ViewMessage, parent) {}
 };
 
-class EmptyHistoryView : public EmptyView<ui::HistoryView> {
+class EmptyHistoryView : public EmptyView<ui::HistoryViewFrame> {
 public:
     explicit EmptyHistoryView(QWidget *parent = nullptr) : EmptyView(texts::ViewHistory, parent) {}
 };

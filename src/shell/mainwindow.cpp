@@ -99,8 +99,8 @@ MainWindow::MainWindow(AddressBookStore *store, Views views, Asker *asker, QWidg
     m_about->mayEnd = [this] { return confirmClose(); };
     connect(m_about, &AboutDialog::updaterStarted, this, &MainWindow::quitRequested);
 
-    connect(m_views.contact, &ContactsView::editingStarted, this, &MainWindow::enterContactEditing);
-    connect(m_views.contact, &ContactsView::editingEnded, this, &MainWindow::leaveContactEditing);
+    connect(m_views.contact, &ContactsViewFrame::editingStarted, this, &MainWindow::enterContactEditing);
+    connect(m_views.contact, &ContactsViewFrame::editingEnded, this, &MainWindow::leaveContactEditing);
     for (int view = 1; view <= 4; ++view)
         static_cast<ViewFrame *>(viewFrame(view))->connectCommands(*this);
 

@@ -34,12 +34,12 @@ class AboutDialog;
 class ToolBarFrame;
 struct CommandRow;
 
-// The views of the main window; a view left null is an empty placeholder.
+// The views of the main window; a view left null is shown as an empty view.
 struct MainViews {
-    ui::ContactsView *contact = nullptr;
-    ui::DirectoryView *directory = nullptr;
-    ui::MessageView *message = nullptr;
-    ui::HistoryView *history = nullptr;
+    ui::ContactsViewFrame *contact = nullptr;
+    ui::DirectoryViewFrame *directory = nullptr;
+    ui::MessageViewFrame *message = nullptr;
+    ui::HistoryViewFrame *history = nullptr;
 };
 
 class MainWindow : public QMainWindow, public ui::Commands {
@@ -109,10 +109,10 @@ public:
 
     [[nodiscard]] texts::Asker &asker() const override { return *m_asker; }
     [[nodiscard]] ToolBarFrame *menuFrame() const { return m_menuFrame; }
-    [[nodiscard]] ui::ContactsView *contactView() const { return m_views.contact; }
-    [[nodiscard]] ui::DirectoryView *directoryView() const { return m_views.directory; }
-    [[nodiscard]] ui::MessageView *messageView() const { return m_views.message; }
-    [[nodiscard]] ui::HistoryView *historyView() const { return m_views.history; }
+    [[nodiscard]] ui::ContactsViewFrame *contactView() const { return m_views.contact; }
+    [[nodiscard]] ui::DirectoryViewFrame *directoryView() const { return m_views.directory; }
+    [[nodiscard]] ui::MessageViewFrame *messageView() const { return m_views.message; }
+    [[nodiscard]] ui::HistoryViewFrame *historyView() const { return m_views.history; }
     [[nodiscard]] QMenuBar *mainMenu(int view) const { return m_menuBars[view - 1]; }
     [[nodiscard]] AboutDialog *aboutBox() const { return m_about; }
     // The help page this program ships.

@@ -150,8 +150,8 @@ bool closeMailbox(mail::Pop3Client &pop)
 
 } // namespace
 
-SyncJob::SyncJob(AddressBookStore &base, mail::Pop3Client &pop, mail::SmtpClient &smtp, Asker &asker, QObject *parent)
-    : QObject(parent), m_base(base), m_pop(pop), m_smtp(smtp), m_asker(asker)
+SyncJob::SyncJob(AddressBookStore &store, mail::Pop3Client &pop, mail::SmtpClient &smtp, Asker &asker, QObject *parent)
+    : QObject(parent), m_store(store), m_pop(pop), m_smtp(smtp), m_asker(asker)
 {
     m_thread.setObjectName(QStringLiteral("mailbox synchronisation"));
 }
@@ -358,20 +358,20 @@ void SyncJob::deleted(const bool &ok)
 SyncJob::Outcome SyncJob::subscribe(const QString &address, const QStringList &body)
 {
     ensureBook(kSubscribers);
-    if (m_base.contacts().emailExists(kSubscribers, address))
+    if (m_store.contacts().emailExists(kSubscribers, address))
         return Outcome::AlreadySubscribed;
     ContactRecord record = emptyContact();
     newSubscriberRecord(record);
     record[F_email].value = address;
     fillFromBody(body, record);
-    readLabels(m_base.files().labelPath(kSubscribers), record);
+    readLabels(m_store.files().labelPath(kSubscribers), record);
     if (record[F_nom].value.isEmpty() && record[F_prenom].value.isEmpty()) {
         int number = 0;
-        while (m_base.contacts().nameExists(kSubscribers, QString::number(number)))
+        while (m_store.contacts().nameExists(kSubscribers, QString::number(number)))
             ++number;
         record[F_nom].value = QString::number(number);
     }
-    if (!m_base.contacts().saveContact(record, kSubscribers))
+    if (!m_store.contacts().saveContact(record, kSubscribers))
         throw StoreError(QStringLiteral("cannot add %1 to %2").arg(address, kSubscribers).toStdString());
     return Outcome::Subscribed;
 }
@@ -380,19 +380,19 @@ SyncJob::Outcome SyncJob::unsubscribe(const QString &address)
 {
     ensureBook(kSubscribers);
     // Letter case aside: "DESABONNE JOHN@X.ORG" removes john@x.org.
-    int removed = m_base.contacts().deleteByEmail(kSubscribers, address);
+    int removed = m_store.contacts().deleteByEmail(kSubscribers, address);
     if (m_asker.ask(DialogKind::UnsubscribeEverywhere, texts::text(texts::AskUnsubscribeEverywhere)) != Answer::Yes)
         return removed > 0 ? Outcome::Unsubscribed : Outcome::UnsubscribeUnmatched;
-    for (const QString &book : m_base.listBooks())
-        removed += m_base.contacts().deleteByEmail(book, address);
+    for (const QString &book : m_store.listBooks())
+        removed += m_store.contacts().deleteByEmail(book, address);
     return removed > 0 ? Outcome::UnsubscribedEverywhere : Outcome::UnsubscribeUnmatched;
 }
 
 bool SyncJob::inSomeBook(const QString &address)
 {
     try {
-        for (const QString &book : m_base.listBooks())
-            if (m_base.contacts().emailExists(book, address))
+        for (const QString &book : m_store.listBooks())
+            if (m_store.contacts().emailExists(book, address))
                 return true;
     } catch (const StoreError &) {
         return true; // a book that cannot be read may hold it: nothing to note
@@ -405,13 +405,13 @@ QString SyncJob::recordBounces(const QStringList &addresses)
     QStringList added;
     for (const QString &address : addresses) {
         ensureBook(kBounces);
-        if (m_base.contacts().emailExists(kBounces, address))
+        if (m_store.contacts().emailExists(kBounces, address))
             continue;
         ContactRecord record = emptyContact();
         newSubscriberRecord(record);
         record[F_email].value = address;
-        readLabels(m_base.files().labelPath(kBounces), record);
-        if (!m_base.contacts().saveContact(record, kBounces))
+        readLabels(m_store.files().labelPath(kBounces), record);
+        if (!m_store.contacts().saveContact(record, kBounces))
             throw StoreError(QStringLiteral("cannot add %1 to %2").arg(address, kBounces).toStdString());
         added << address;
     }
@@ -420,13 +420,13 @@ QString SyncJob::recordBounces(const QStringList &addresses)
 
 void SyncJob::ensureBook(const QString &book)
 {
-    BookManager books(m_base);
+    BookManager books(m_store);
     if (books.exists(book))
         return;
     // The labels of the template, unless the book kept a label file of its own.
     ContactRecord labels = emptyContact();
-    const QString ownLabels = m_base.files().labelPath(book);
-    readLabels(QFileInfo::exists(ownLabels) ? ownLabels : m_base.files().filePath(QStringLiteral("vierge.ini")), labels);
+    const QString ownLabels = m_store.files().labelPath(book);
+    readLabels(QFileInfo::exists(ownLabels) ? ownLabels : m_store.files().filePath(QStringLiteral("vierge.ini")), labels);
     const BookResult result = books.create(book, {labels[F_champ16].label, labels[F_champ17].label,
                                                   labels[F_champ18].label, labels[F_champ19].label});
     if (!result.ok() && !books.exists(book))

@@ -7,7 +7,7 @@
 // other message to the redirection address, and deletes each message it has
 // processed (the server deletes them at QUIT).
 //
-//     SyncJob job(base, pop, smtp, asker);
+//     SyncJob job(store, pop, smtp, asker);
 //     job.setConfigPath(dataFolder() + "config.ini");
 //     QObject::connect(&job, &SyncJob::finished, ...);
 //     job.start();                       // returns at once
@@ -80,7 +80,7 @@ public:
     static inline const QString &kSubscribers = contacts::BookManager::kSubscribers;
     static inline const QString &kBounces = contacts::BookManager::kBounces;
 
-    SyncJob(store::AddressBookStore &base, mail::Pop3Client &pop, mail::SmtpClient &smtp, texts::Asker &asker, QObject *parent = nullptr);
+    SyncJob(store::AddressBookStore &store, mail::Pop3Client &pop, mail::SmtpClient &smtp, texts::Asker &asker, QObject *parent = nullptr);
     ~SyncJob() override;
 
     // config.ini, read again at every start; log.txt. Both default to the
@@ -149,7 +149,7 @@ private:
     void finish(End end, const QString &notice = QString());
     void closed(const bool &);
 
-    store::AddressBookStore &m_base;
+    store::AddressBookStore &m_store;
     mail::Pop3Client &m_pop;
     mail::SmtpClient &m_smtp;
     texts::Asker &m_asker;

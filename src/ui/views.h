@@ -45,7 +45,7 @@ public:
     virtual void applyLanguage(int /*language*/) {}
 };
 
-class ContactsView : public ViewFrame {
+class ContactsViewFrame : public ViewFrame {
     Q_OBJECT
 public:
     using ViewFrame::ViewFrame;
@@ -64,14 +64,14 @@ Q_SIGNALS:
     void editingEnded();
 };
 
-class DirectoryView : public ViewFrame {
+class DirectoryViewFrame : public ViewFrame {
     Q_OBJECT
 public:
     using ViewFrame::ViewFrame;
     virtual void reloadBooks() {}
 };
 
-class MessageView : public ViewFrame {
+class MessageViewFrame : public ViewFrame {
     Q_OBJECT
 public:
     using ViewFrame::ViewFrame;
@@ -91,7 +91,7 @@ public:
     virtual void openReplaceDialog() {}
 };
 
-class HistoryView : public ViewFrame {
+class HistoryViewFrame : public ViewFrame {
     Q_OBJECT
 public:
     using ViewFrame::ViewFrame;

@@ -26,7 +26,7 @@ inline void provideAll(Commands &commands, int view, QStringList *log)
     }
 }
 
-class FakeContactsView : public ContactsView {
+class FakeContactsView : public ContactsViewFrame {
 public:
     void connectCommands(Commands &commands) override { provideAll(commands, 1, &log); }
     bool clearForm() override { log << QStringLiteral("clearForm"); return clearSucceeds; }
@@ -43,7 +43,7 @@ public:
     bool saveSucceeds = true;
 };
 
-class FakeDirectoryView : public DirectoryView {
+class FakeDirectoryView : public DirectoryViewFrame {
 public:
     void connectCommands(Commands &commands) override { provideAll(commands, 2, &log); }
     void reloadBooks() override { log << QStringLiteral("reloadBooks"); }
@@ -51,7 +51,7 @@ public:
 };
 
 // A message view with both editors; the plain one shown unless told otherwise.
-class FakeMessageView : public MessageView {
+class FakeMessageView : public MessageViewFrame {
 public:
     FakeMessageView()
     {
@@ -86,7 +86,7 @@ public:
     bool noEditor = false;
 };
 
-class FakeHistoryView : public HistoryView {
+class FakeHistoryView : public HistoryViewFrame {
 public:
     void connectCommands(Commands &commands) override { provideAll(commands, 4, &log); }
     void openHistory() override { log << QStringLiteral("openHistory"); }

@@ -20,7 +20,7 @@ namespace {
 
 // A directory view whose Add command fails the way the mail components fail
 // when misused.
-class ThrowingDirectoryView : public DirectoryView {
+class ThrowingDirectoryView : public DirectoryViewFrame {
 public:
     void connectCommands(Commands &commands) override
     {

@@ -8,7 +8,7 @@
 #include "contacts/widgets/duplicateswindow.h"
 #include "contacts/widgets/searchwindow.h"
 #include "contacts/widgets/titlesdialog.h"
-#include "contacts/widgets/waitcursor.h"
+#include "ui/waitcursor.h"
 #include "store/addressbookstore.h"
 #include "store/booktablemodel.h"
 #include "texts/texttable.h"
@@ -72,7 +72,7 @@ constexpr int kFreeLabelWidth = 90;
 } // namespace
 
 ContactsView::ContactsView(AddressBookStore *store, QWidget *parent)
-    : ui::ContactsView(parent)
+    : ui::ContactsViewFrame(parent)
     , m_store(store)
     , m_leftPanel(new QWidget(this))
     , m_booksHeading(new QLabel(m_leftPanel))
@@ -348,7 +348,7 @@ void ContactsView::chooseBook(const QString &book)
 {
     if (!m_store)
         return;
-    WaitCursor wait;
+    ui::WaitCursor wait;
     const int index = m_books->findText(book);
     if (index >= 0 && m_books->currentIndex() != index) {
         const QSignalBlocker block(m_books);
@@ -395,7 +395,7 @@ void ContactsView::setDescending(bool descending)
 {
     if (!m_attached || m_editing)
         return;
-    WaitCursor wait;
+    ui::WaitCursor wait;
     m_descending = descending;
     (void)m_store->openBook(m_store->currentBook(), descending);
     emptyFields();
@@ -529,7 +529,7 @@ bool ContactsView::eventFilter(QObject *watched, QEvent *event)
             return true;
         }
     }
-    return ui::ContactsView::eventFilter(watched, event);
+    return ui::ContactsViewFrame::eventFilter(watched, event);
 }
 
 void ContactsView::addContact()
@@ -591,7 +591,7 @@ void ContactsView::copyContacts()
     if (targets.isEmpty())
         return;
     const qint64 current = m_store->currentBookModel()->idAt(m_grid->currentIndex().row());
-    WaitCursor wait;
+    ui::WaitCursor wait;
     m_grid->setUpdatesEnabled(false);
     const QList<qint64> ids = selectedIds();
     m_commands->copyTo(targets, ids);
@@ -608,7 +608,7 @@ void ContactsView::moveContacts()
     if (target.isEmpty())
         return;
     const qint64 back = ContactCommands::returnId(*m_store->currentBookModel(), m_grid->selectionModel());
-    WaitCursor wait;
+    ui::WaitCursor wait;
     m_grid->setUpdatesEnabled(false);
     m_commands->moveTo(target.first(), selectedIds());
     m_descending = false;

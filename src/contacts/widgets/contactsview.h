@@ -40,7 +40,7 @@ class DuplicatesWindow;
 class SearchWindow;
 class TitlesDialog;
 
-class ContactsView : public ui::ContactsView {
+class ContactsView : public ui::ContactsViewFrame {
     Q_OBJECT
 public:
     explicit ContactsView(store::AddressBookStore *store, QWidget *parent = nullptr);

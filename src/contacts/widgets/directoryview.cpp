@@ -1,7 +1,7 @@
 #include "contacts/widgets/directoryview.h"
 
 #include "contacts/widgets/bookdialogs.h"
-#include "contacts/widgets/waitcursor.h"
+#include "ui/waitcursor.h"
 #include "store/addressbookstore.h"
 #include "texts/texttable.h"
 
@@ -31,7 +31,7 @@ QLineEdit *readOnlyEdit(const QString &objectName, QWidget *parent)
 } // namespace
 
 DirectoryView::DirectoryView(store::AddressBookStore *store, QWidget *parent)
-    : ui::DirectoryView(parent)
+    : ui::DirectoryViewFrame(parent)
     , m_store(store)
     , m_list(new QListWidget(this))
     , m_listHeading(new QLabel(this))
@@ -179,7 +179,7 @@ void DirectoryView::showDetails()
     const QString book = selectedBook();
     if (book.isNull() || !m_commands)
         return;
-    WaitCursor wait;
+    ui::WaitCursor wait;
     setBookName(book);
     const DirectoryCommands::Details d = m_commands->details(book);
     for (int i = 0; i < 4; ++i)

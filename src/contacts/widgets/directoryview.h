@@ -27,7 +27,7 @@ class BookNameDialog;
 class DeleteBookDialog;
 class FieldLabelsDialog;
 
-class DirectoryView : public ui::DirectoryView {
+class DirectoryView : public ui::DirectoryViewFrame {
     Q_OBJECT
 public:
     explicit DirectoryView(store::AddressBookStore *store, QWidget *parent = nullptr);

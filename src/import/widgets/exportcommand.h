@@ -1,5 +1,5 @@
 #pragma once
-// The export command (exporterClick): asks where to write the book with the
+// The address-books view's Export command: asks where to write the book with the
 // save dialog sd_exporter_csv ("Fichier CSV|*.csv", the extension csv added
 // when none is typed) and writes it. Nothing is shown on success; a failure
 // is shown through the asker.

@@ -10,6 +10,7 @@
 #include "texts/asker.h"
 #include "ui/bilingual.h"
 #include "ui/buttonlook.h"
+#include "ui/waitcursor.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -37,15 +38,9 @@ using namespace kirvane::store;
 using texts::DialogKind;
 using ui::copyLook;
 using ui::displayLines;
+using ui::WaitCursor;
 
 namespace {
-
-// The hourglass while a file or a table is read.
-class WaitCursor {
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-};
 
 // The heading pictures: 0 not identified, 1 unused, 2 a contact field.
 QIcon headingIcon(int field)
@@ -203,9 +198,9 @@ ImportWizard::ImportWizard(const BookFiles &files, texts::Asker &asker, QWidget 
 
     m_choice = new ColumnChoiceDialog(this);
 
-    connect(m_next, &QPushButton::clicked, this, &ImportWizard::btn_suivantClick);
-    connect(m_previous, &QPushButton::clicked, this, &ImportWizard::btn_precedentClick);
-    connect(m_openFile, &QPushButton::clicked, this, &ImportWizard::btn_ouvrirfichierClick);
+    connect(m_next, &QPushButton::clicked, this, &ImportWizard::nextPage);
+    connect(m_previous, &QPushButton::clicked, this, &ImportWizard::previousPage);
+    connect(m_openFile, &QPushButton::clicked, this, &ImportWizard::chooseSourceFile);
     // A typed or pasted path is opened by Next, or by Enter, which is Next:
     // no other button of the wizard is clicked by Enter.
     connect(m_sourceFile, &QLineEdit::textEdited, this, [this](const QString &text) {
@@ -216,14 +211,14 @@ ImportWizard::ImportWizard(const BookFiles &files, texts::Asker &asker, QWidget 
     for (QPushButton *b : {m_cancel, m_previous, m_openFile, m_execute})
         b->setAutoDefault(false);
     m_next->setDefault(true);
-    connect(m_cancel, &QPushButton::clicked, this, &ImportWizard::btn_annulerClick);
-    connect(m_execute, &QPushButton::clicked, this, &ImportWizard::btn_executerClick);
+    connect(m_cancel, &QPushButton::clicked, this, &ImportWizard::cancelWizard);
+    connect(m_execute, &QPushButton::clicked, this, &ImportWizard::startImport);
     connect(&m_job, &ImportJob::progressed, this, [this](int value, int maximum) {
         m_progress->setRange(0, maximum); // 0: the count is not known yet
         m_progress->setValue(value);
     });
     connect(&m_job, &ImportJob::finished, this, &ImportWizard::importFinished);
-    connect(m_preview->header(), &QHeaderView::sectionClicked, this, &ImportWizard::Lst_contactColumnClick);
+    connect(m_preview->header(), &QHeaderView::sectionClicked, this, &ImportWizard::mapClickedColumn);
 
     m_chooseFile = [this](SourceKind kind) { return defaultFileChoice(kind); };
     m_chooseColumn = [this](int column) { return defaultColumnChoice(column); };
@@ -311,7 +306,7 @@ void ImportWizard::showKind(SourceKind kind)
     m_tableLabel->setVisible(choose);
 }
 
-void ImportWizard::btn_suivantClick()
+void ImportWizard::nextPage()
 {
     if (m_page == 1) {
         m_session.setKind(chosenKind());
@@ -343,7 +338,7 @@ void ImportWizard::btn_suivantClick()
     }
 }
 
-void ImportWizard::btn_precedentClick()
+void ImportWizard::previousPage()
 {
     if (m_page == 3) {
         m_session.closeTable();
@@ -361,7 +356,7 @@ void ImportWizard::backToFirstPage()
     showPage(1);
 }
 
-void ImportWizard::btn_ouvrirfichierClick()
+void ImportWizard::chooseSourceFile()
 {
     m_session.closeFile();
     m_next->setEnabled(false);
@@ -391,7 +386,7 @@ void ImportWizard::openSourceFile(const QString &path)
     m_next->setEnabled(true);
 }
 
-void ImportWizard::btn_annulerClick()
+void ImportWizard::cancelWizard()
 {
     reject();
 }
@@ -435,7 +430,7 @@ void ImportWizard::setHeading(int column, int field)
     header->setIcon(column, headingIcon(field));
 }
 
-void ImportWizard::Lst_contactColumnClick(int column)
+void ImportWizard::mapClickedColumn(int column)
 {
     if (column < 0 || column >= m_session.columnCount())
         return;
@@ -446,7 +441,7 @@ void ImportWizard::Lst_contactColumnClick(int column)
     setHeading(column, field);
 }
 
-void ImportWizard::btn_executerClick()
+void ImportWizard::startImport()
 {
     const QList<MappingProblem> problems = m_session.problems();
     for (MappingProblem p : problems)

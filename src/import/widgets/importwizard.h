@@ -84,15 +84,15 @@ Q_SIGNALS:
     void bookImported(const QString &book);
 
 private:
-    void btn_suivantClick();
-    void btn_precedentClick();
-    void btn_ouvrirfichierClick();
+    void nextPage();
+    void previousPage();
+    void chooseSourceFile();
     void openSourceFile(const QString &path);
-    void btn_annulerClick();
-    void btn_executerClick();
+    void cancelWizard();
+    void startImport();
     void importFinished(const ImportResult &result);
     void showImporting(bool importing);
-    void Lst_contactColumnClick(int column);
+    void mapClickedColumn(int column);
 
     void showPage(int page);
     void backToFirstPage();

@@ -1,6 +1,7 @@
 #include "message/widgets/htmlview.h"
 
 #include "common/folders.h"
+#include "message/logging.h"
 
 #include <QBuffer>
 #include <QContextMenuEvent>
@@ -18,7 +19,6 @@
 #include <QWebEngineUrlSchemeHandler>
 #include <QWebEngineView>
 
-#include <cstdio>
 #include <unistd.h>
 
 namespace kirvane::message {
@@ -148,9 +148,8 @@ void HtmlView::prepareProcess()
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     if (::geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX")) {
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-        std::fputs("kirvane: running as root, so the HTML area runs without its sandbox "
-                   "(run as an ordinary user to keep it)\n",
-                   stderr);
+        qCWarning(lcMessage, "running as root, so the HTML area runs without its sandbox "
+                             "(run as an ordinary user to keep it)");
     }
 }
 

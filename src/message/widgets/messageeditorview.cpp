@@ -99,7 +99,7 @@ private:
 };
 
 MessageEditorView::MessageEditorView(AddressBookStore *store, QWidget *parent)
-    : MessageView(parent)
+    : MessageViewFrame(parent)
     , m_store(store)
     , m_questions(std::make_unique<Questions>(this))
     , m_document(new MessageDocument(this))
@@ -523,7 +523,7 @@ void MessageEditorView::applyCharFormat(const std::function<void(QTextCharFormat
     m_rich->setFocus();
 }
 
-// --- MessageView --------------------------------------------------------------
+// --- MessageViewFrame ---------------------------------------------------------
 
 void MessageEditorView::reset() { m_document->clear(); }
 

@@ -52,7 +52,7 @@ class PreviewDialog;
 class PreviewRecipients;
 class ReplaceDialog;
 
-class MessageEditorView : public ui::MessageView {
+class MessageEditorView : public ui::MessageViewFrame {
     Q_OBJECT
 public:
     // The file choosers the view opens.
@@ -65,7 +65,7 @@ public:
 
     [[nodiscard]] MessageDocument &document() const { return *m_document; }
 
-    // MessageView.
+    // MessageViewFrame.
     void connectCommands(ui::Commands &commands) override;
     void applyLanguage(int language) override;
     void reset() override;

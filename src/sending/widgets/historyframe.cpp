@@ -32,7 +32,7 @@ constexpr int kSubjectColumn = 1;
 } // namespace
 
 HistoryFrame::HistoryFrame(store::AddressBookStore &store, message::MessageEditorView *editor, QWidget *parent)
-    : ui::HistoryView(parent), m_store(store), m_editor(editor), m_browser(store)
+    : ui::HistoryViewFrame(parent), m_store(store), m_editor(editor), m_browser(store)
 {
     m_listCaption = message::namedLabel("Label_liste_sujets", this);
     m_list = new QListView(this);

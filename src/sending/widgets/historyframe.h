@@ -23,7 +23,7 @@ class MessageEditorView;
 
 namespace kirvane::sending {
 
-class HistoryFrame : public ui::HistoryView {
+class HistoryFrame : public ui::HistoryViewFrame {
     Q_OBJECT
 public:
     // editor: the message view, into which Send again puts a record.

@@ -44,7 +44,7 @@ private:
     MessageDialog *&m_question;
 };
 
-SyncDialog::SyncDialog(AddressBookStore &base, mail::Pop3Client &pop, mail::SmtpClient &smtp, Asker &asker, QWidget *parent)
+SyncDialog::SyncDialog(AddressBookStore &store, mail::Pop3Client &pop, mail::SmtpClient &smtp, Asker &asker, QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
 {
     setObjectName(QStringLiteral("Dialogue_synchronisation"));
@@ -52,17 +52,17 @@ SyncDialog::SyncDialog(AddressBookStore &base, mail::Pop3Client &pop, mail::Smtp
 
     m_question = new MessageDialog(DialogKind::UnsubscribeEverywhere, this);
     m_router = std::make_unique<QuestionRouter>(asker, m_question);
-    m_job = std::make_unique<SyncJob>(base, pop, smtp, *m_router);
+    m_job = std::make_unique<SyncJob>(store, pop, smtp, *m_router);
     m_job->setKnownAddressPause(kKnownAddressPauseMs);
 
-    m_label1 = new QLabel(this);
-    m_label1->setObjectName(QStringLiteral("Label1"));
-    m_label3 = new QLabel(this);
-    m_label3->setObjectName(QStringLiteral("Label3"));
-    m_label4 = new QLabel(this);
-    m_label4->setObjectName(QStringLiteral("Label4"));
-    m_label4->setWordWrap(true);
-    for (QLabel *l : {m_label1, m_label3, m_label4})
+    m_stateLabel = new QLabel(this);
+    m_stateLabel->setObjectName(QStringLiteral("Label1"));
+    m_progressLabel = new QLabel(this);
+    m_progressLabel->setObjectName(QStringLiteral("Label3"));
+    m_detailLabel = new QLabel(this);
+    m_detailLabel->setObjectName(QStringLiteral("Label4"));
+    m_detailLabel->setWordWrap(true);
+    for (QLabel *l : {m_stateLabel, m_progressLabel, m_detailLabel})
         l->setAlignment(Qt::AlignCenter);
 
     m_cancel = new QPushButton(this);
@@ -77,9 +77,9 @@ SyncDialog::SyncDialog(AddressBookStore &base, mail::Pop3Client &pop, mail::Smtp
     buttons->addStretch();
 
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(m_label1);
-    layout->addWidget(m_label3);
-    layout->addWidget(m_label4);
+    layout->addWidget(m_stateLabel);
+    layout->addWidget(m_progressLabel);
+    layout->addWidget(m_detailLabel);
     layout->addLayout(buttons);
     setMinimumWidth(460);
 
@@ -92,14 +92,14 @@ SyncDialog::SyncDialog(AddressBookStore &base, mail::Pop3Client &pop, mail::Smtp
     connect(m_close, &QPushButton::clicked, this, &QDialog::accept);
 
     connect(m_job.get(), &SyncJob::messageStarted, this, [this](int number, int count) {
-        m_label3->setText(text(SyncMessageProcessing) + QString::number(number) + QLatin1Char('/')
+        m_progressLabel->setText(text(SyncMessageProcessing) + QString::number(number) + QLatin1Char('/')
                           + QString::number(count));
     });
     connect(m_job.get(), &SyncJob::forwarding, this, [this](bool active) {
-        m_label4->setText(active ? displayLines(text(SyncForwarding)) : QString());
+        m_detailLabel->setText(active ? displayLines(text(SyncForwarding)) : QString());
     });
     connect(m_job.get(), &SyncJob::knownAddress, this, [this](bool shown) {
-        m_label4->setText(shown ? text(SyncKnownAddress) : QString());
+        m_detailLabel->setText(shown ? text(SyncKnownAddress) : QString());
     });
     connect(m_job.get(), &SyncJob::finished, this, &SyncDialog::jobFinished);
 
@@ -125,9 +125,9 @@ void SyncDialog::synchronise()
 void SyncDialog::showEvent(QShowEvent *event)
 {
     setWindowTitle(text(SyncCaption));
-    m_label1->setText(text(SyncRunning));
-    m_label3->clear();
-    m_label4->clear();
+    m_stateLabel->setText(text(SyncRunning));
+    m_progressLabel->clear();
+    m_detailLabel->clear();
     m_cancel->show();
     m_close->hide();
     QDialog::showEvent(event);
@@ -147,9 +147,9 @@ void SyncDialog::timerFired()
 
 void SyncDialog::jobFinished()
 {
-    m_label1->setText(text(SyncFinished));
-    m_label3->clear();
-    m_label4->clear();
+    m_stateLabel->setText(text(SyncFinished));
+    m_progressLabel->clear();
+    m_detailLabel->clear();
     m_cancel->hide();
     m_close->show();
     m_close->setDefault(true);

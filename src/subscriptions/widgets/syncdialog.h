@@ -5,7 +5,7 @@
 // same place. The unsubscribe question comes up in its own Yes/No dialog; the
 // job's notices go to the program's asker.
 //
-//     SyncDialog dialog(base, pop, smtp, asker, mainWindow);
+//     SyncDialog dialog(store, pop, smtp, asker, mainWindow);
 //     dialog.synchronise();   // shows the window; the job starts 100 ms later
 
 #include "texts/asker.h"
@@ -30,7 +30,7 @@ class SyncDialog : public QDialog {
 public:
     // The window's own dialog answers the unsubscribe question; every other
     // question and notice goes to asker.
-    SyncDialog(store::AddressBookStore &base, mail::Pop3Client &pop, mail::SmtpClient &smtp, texts::Asker &asker, QWidget *parent = nullptr);
+    SyncDialog(store::AddressBookStore &store, mail::Pop3Client &pop, mail::SmtpClient &smtp, texts::Asker &asker, QWidget *parent = nullptr);
     ~SyncDialog() override;
 
     // Shows the window modally and starts the job once it is shown.
@@ -53,9 +53,9 @@ private:
     std::unique_ptr<QuestionRouter> m_router;
     std::unique_ptr<SyncJob> m_job;
     ui::MessageDialog *m_question = nullptr;
-    QLabel *m_label1 = nullptr;
-    QLabel *m_label3 = nullptr;
-    QLabel *m_label4 = nullptr;
+    QLabel *m_stateLabel = nullptr;
+    QLabel *m_progressLabel = nullptr;
+    QLabel *m_detailLabel = nullptr;
     QPushButton *m_cancel = nullptr;
     QPushButton *m_close = nullptr;
     QTimer *m_timer = nullptr;

@@ -1,10 +1,10 @@
 #pragma once
-// The hourglass cursor for as long as the object lives: shown while a book is
-// opened or read and during the commands on several contacts.
+// The hourglass cursor for as long as the object lives: shown while a book or
+// a file is opened or read and during the commands on several contacts.
 
 #include <QApplication>
 
-namespace kirvane::contacts {
+namespace kirvane::ui {
 
 struct WaitCursor {
     WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
@@ -13,4 +13,4 @@ struct WaitCursor {
     WaitCursor &operator=(const WaitCursor &) = delete;
 };
 
-} // namespace kirvane::contacts
+} // namespace kirvane::ui
