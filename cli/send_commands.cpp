@@ -20,6 +20,8 @@
 #include <QSocketNotifier>
 
 #include <csignal>
+#include <functional>
+#include <optional>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -175,8 +177,9 @@ int runToTheEnd(QStringList args, const std::function<bool(SendingRun &, message
 
 } // namespace
 
-// --dry-run: the figures a run would start with, nothing sent.
-int dryRun(const QString &path)
+// Runs work with the message archive at path, read into a run over the
+// data folder's books; exit 1 when the archive cannot be read.
+int withRun(const QString &path, const std::function<int(SendingRun &, const message::MessageDocument &)> &work)
 {
     store::AddressBookStore store;
     store.initDataFolder();
@@ -185,29 +188,32 @@ int dryRun(const QString &path)
         return fail(QStringLiteral("%1: %2").arg(path, oneLine(texts::text(texts::CorruptMessage))));
     CliQuestions questions{QString()};
     SendingRun run(store, document, questions);
-    const std::optional<sending::RunFigures> figures = run.checkNew();
-    if (!figures)
-        return 1;
-    out() << CliQuestions::figuresLine(texts::ConfirmSending, document.subject(), *figures) << Qt::endl;
-    return 0;
+    return work(run, document);
+}
+
+// --dry-run: the figures a run would start with, nothing sent.
+int dryRun(const QString &path)
+{
+    return withRun(path, [](SendingRun &run, const message::MessageDocument &document) {
+        const std::optional<sending::RunFigures> figures = run.checkNew();
+        if (!figures)
+            return 1;
+        out() << CliQuestions::figuresLine(texts::ConfirmSending, document.subject(), *figures) << Qt::endl;
+        return 0;
+    });
 }
 
 // --test [ADDRESS]: the message once, as its first contact would get it, to
 // the sender's own address or the one given; nothing recorded.
 int testSend(const QString &path, const QString &address)
 {
-    store::AddressBookStore store;
-    store.initDataFolder();
-    message::MessageDocument document;
-    if (message::readArchive(path, document) != message::ArchiveReadStatus::Ok)
-        return fail(QStringLiteral("%1: %2").arg(path, oneLine(texts::text(texts::CorruptMessage))));
-    CliQuestions questions{QString()};
-    SendingRun run(store, document, questions);
-    QObject::connect(&run, &SendingRun::logged, [](const QString &line) { out() << line << Qt::endl; });
-    QObject::connect(&run, &SendingRun::testEnded, [](bool sent) { QCoreApplication::exit(sent ? 0 : 1); });
-    if (!run.sendTest(address))
-        return 1;
-    return QCoreApplication::exec();
+    return withRun(path, [&address](SendingRun &run, const message::MessageDocument &) {
+        QObject::connect(&run, &SendingRun::logged, [](const QString &line) { out() << line << Qt::endl; });
+        QObject::connect(&run, &SendingRun::testEnded, [](bool sent) { QCoreApplication::exit(sent ? 0 : 1); });
+        if (!run.sendTest(address))
+            return 1;
+        return QCoreApplication::exec();
+    });
 }
 
 int runSendCommand(QStringList args)

@@ -213,4 +213,16 @@ QStringList BookManager::freeLabels(const QString &name) const
     return {c[F_champ16].label, c[F_champ17].label, c[F_champ18].label, c[F_champ19].label};
 }
 
+QString bookToShow(const QStringList &books, const std::optional<QStringList> &knownBefore,
+                   const QString &chosenBefore)
+{
+    if (knownBefore)
+        for (auto it = books.crbegin(); it != books.crend(); ++it)
+            if (!knownBefore->contains(*it))
+                return *it;
+    if (!chosenBefore.isEmpty() && books.contains(chosenBefore))
+        return chosenBefore;
+    return books.size() == 1 ? books.first() : QString();
+}
+
 } // namespace kirvane::contacts

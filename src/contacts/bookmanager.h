@@ -9,6 +9,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 namespace kirvane::store {
 class AddressBookStore;
 }
@@ -85,5 +87,12 @@ public:
 private:
     store::AddressBookStore &m_store;
 };
+
+// The book the contacts view shows after its list of books is read again:
+// a book made since the list was last read (knownBefore; null when it was
+// never read), else the one chosen before while it still exists, else the
+// only book; empty when none of these holds.
+[[nodiscard]] QString bookToShow(const QStringList &books, const std::optional<QStringList> &knownBefore,
+                                 const QString &chosenBefore);
 
 } // namespace kirvane::contacts

@@ -5,6 +5,7 @@
 #include "contacts/gridselection.h"
 #include "contacts/printpage.h"
 #include "contacts/widgets/destinationdialog.h"
+#include "contacts/bookmanager.h"
 #include "contacts/widgets/duplicateswindow.h"
 #include "contacts/widgets/searchwindow.h"
 #include "contacts/widgets/titlesdialog.h"
@@ -310,20 +311,8 @@ bool ContactsView::clearForm()
 void ContactsView::reloadBooks()
 {
     const QStringList books = m_store ? m_store->listBooks() : QStringList();
-    // The book to show: one made since the list was last read, else the one
-    // chosen before (while it still exists), else the only book.
-    QString choose;
-    if (m_booksRead)
-        for (const QString &b : books)
-            if (!m_knownBooks.contains(b))
-                choose = b;
-    const QString chosen = m_attached ? m_books->currentText() : QString();
-    if (choose.isEmpty() && !chosen.isEmpty() && books.contains(chosen))
-        choose = chosen;
-    if (choose.isEmpty() && books.size() == 1)
-        choose = books.first();
+    const QString choose = bookToShow(books, m_knownBooks, m_attached ? m_books->currentText() : QString());
     m_knownBooks = books;
-    m_booksRead = true;
     {
         const QSignalBlocker block(m_books);
         m_books->clear();

@@ -20,6 +20,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QComboBox;
 class QLabel;
@@ -110,8 +111,7 @@ private:
     bool m_descending = false;
     bool m_attached = false;
     // The books as last listed, to tell a book made since.
-    QStringList m_knownBooks;
-    bool m_booksRead = false;
+    std::optional<QStringList> m_knownBooks; // the books when the list was last read
 
     QWidget *m_leftPanel;
     QLabel *m_booksHeading;
