@@ -2,6 +2,7 @@
 
 #include "contacts/contactform.h"
 #include "contacts/gridselection.h"
+#include "contacts/printpage.h"
 #include "store/addressbookstore.h"
 #include "store/booktablemodel.h"
 #include "texts/errorcodes.h"
@@ -25,6 +26,12 @@ bool ContactCommands::mayRun(Command command, bool bookChosen, int selectedCount
         return false;
     }
     return true;
+}
+
+void ContactCommands::sayFailed(int entry, const QString &reason, const QString &book) const
+{
+    const QString message = text(entry, m_language);
+    m_asker.ask(DialogKind::Error, book.isNull() ? message.arg(reason) : message.arg(book, reason));
 }
 
 QString ContactCommands::sameNameQuestion(const QString &nom, const QString &prenom) const
@@ -66,7 +73,8 @@ ContactCommands::SaveResult ContactCommands::addContact(ContactRecord &contact)
         const qint64 id = table.addContact(fresh, book);
         reopen();
         return {Outcome::Saved, id};
-    } catch (const StoreError &) {
+    } catch (const StoreError &e) {
+        sayFailed(ContactNotSaved, QString::fromStdString(e.what()));
         reopen();
         return {Outcome::Failed, -1};
     }
@@ -76,7 +84,11 @@ ContactCommands::SaveResult ContactCommands::modifyContact(ContactRecord &contac
 {
     replaceApostrophes(contact);
     const qint64 id = contact[F_id].value.toLongLong();
-    const bool saved = !contact[F_id].value.isEmpty() && m_store.contacts().saveContact(contact, m_store.currentBook());
+    QString why;
+    const bool saved =
+        !contact[F_id].value.isEmpty() && m_store.contacts().saveContact(contact, m_store.currentBook(), &why);
+    if (!saved && !why.isEmpty())
+        sayFailed(ContactNotSaved, why);
     reopen();
     return {saved ? Outcome::Saved : Outcome::Failed, id};
 }
@@ -88,8 +100,9 @@ ContactCommands::Transfer ContactCommands::copyTo(const QStringList &targets, co
         try {
             t.taken = m_store.contacts().copyContacts(m_store.currentBook(), ids, target, askAboutConflicts());
             t.copied += int(t.taken.size());
-        } catch (const StoreError &) {
+        } catch (const StoreError &e) {
             t.taken.clear();
+            sayFailed(ContactsNotCopied, QString::fromStdString(e.what()), target);
         }
     }
     t.reopened = reopen();
@@ -104,7 +117,8 @@ ContactCommands::Transfer ContactCommands::moveTo(const QString &target, const Q
     try {
         t.taken = m_store.contacts().moveContacts(m_store.currentBook(), ids, target, askAboutConflicts());
         t.copied = int(t.taken.size());
-    } catch (const StoreError &) {
+    } catch (const StoreError &e) {
+        sayFailed(ContactsNotMoved, QString::fromStdString(e.what()), target);
     }
     t.reopened = reopen();
     if (!t.reopened)
@@ -118,10 +132,31 @@ bool ContactCommands::deleteContacts(const QList<qint64> &ids)
         return false;
     try {
         m_store.contacts().deleteContacts(m_store.currentBook(), ids);
-    } catch (const StoreError &) {
+    } catch (const StoreError &e) {
+        sayFailed(ContactsNotDeleted, QString::fromStdString(e.what()));
     }
     reopen();
     return true;
+}
+
+std::optional<ContactRecord> ContactCommands::readContactAt(int row)
+{
+    try {
+        return m_store.readContactAt(row);
+    } catch (const StoreError &e) {
+        sayFailed(ContactUnreadable, QString::fromStdString(e.what()));
+        return std::nullopt;
+    }
+}
+
+std::optional<QString> ContactCommands::printPage(const QList<qint64> &ids)
+{
+    try {
+        return contacts::printPage(m_store, m_store.currentBook(), ids, m_language);
+    } catch (const StoreError &e) {
+        sayFailed(ContactsNotPrinted, QString::fromStdString(e.what()));
+        return std::nullopt;
+    }
 }
 
 qint64 ContactCommands::returnId(const BookTableModel &model, const QItemSelectionModel *grid)

@@ -3,7 +3,9 @@
 // book, without widgets: the guards and their notices, Add with its two
 // duplicate questions, Modify, Copy, Move and Delete, and where the view goes
 // back to afterwards. Questions go through the Asker, so the window, the
-// command line and the tests drive the same code.
+// command line and the tests drive the same code; so does a store that fails
+// under a command: it is told there, with the store's reason, and the view
+// only shows the outcome.
 //
 //     ContactCommands commands(store, asker);
 //     if (commands.mayRun(ContactCommands::Command::Delete, bookChosen, ids.size()))
@@ -46,7 +48,7 @@ public:
     enum class Outcome {
         Saved,
         Declined, // a duplicate question answered No: the form stays open
-        Failed,   // the store refused the save: nothing changed
+        Failed,   // the store refused the save (told): nothing changed
     };
     struct SaveResult {
         Outcome outcome = Outcome::Failed;
@@ -75,6 +77,12 @@ public:
     // Asks whether to delete; on Yes deletes ids from the current book and
     // reopens it. False when declined.
     bool deleteContacts(const QList<qint64> &ids);
+    // The record at row of the current book; none, after telling why, when
+    // it cannot be read.
+    [[nodiscard]] std::optional<store::ContactRecord> readContactAt(int row);
+    // The page printed for ids of the current book; none, after telling why,
+    // when the book cannot be read.
+    [[nodiscard]] std::optional<QString> printPage(const QList<qint64> &ids);
 
     // The contact to go back to when the selected rows go away: the row just
     // above the first selected one, else the one just below it when the book
@@ -94,6 +102,10 @@ public:
     [[nodiscard]] store::ConflictDecision askAboutConflicts() const;
 
 private:
+    // Tells that the store refused an act: entry's text with the store's
+    // reason (and first the book, for a text that names one).
+    void sayFailed(int entry, const QString &reason, const QString &book = QString()) const;
+
     store::AddressBookStore &m_store;
     texts::Asker &m_asker;
     int m_language = 2;

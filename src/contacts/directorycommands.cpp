@@ -58,8 +58,9 @@ DirectoryCommands::Details DirectoryCommands::details(const QString &book) const
     d.freeLabels = m_books.freeLabels(book);
     try {
         d.count = m_store.countRows(QStringLiteral("an_") + book);
-    } catch (const StoreError &) {
+    } catch (const StoreError &e) {
         d.count = -1;
+        m_asker.ask(DialogKind::Error, text(BookNotCounted, m_language).arg(book, QString::fromStdString(e.what())));
     }
     return d;
 }

@@ -32,7 +32,7 @@ public:
 
     struct Details {
         QStringList freeLabels; // labels 16 to 19
-        int count = -1;         // -1 when the book cannot be counted
+        int count = -1;         // -1 when the book cannot be counted (told)
     };
     [[nodiscard]] Details details(const QString &book) const;
 

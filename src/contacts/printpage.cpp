@@ -16,6 +16,8 @@ QString printPage(AddressBookStore &store, const QString &book, const QList<qint
                      QStringLiteral("<H3>%1 : %2</H3>").arg(text(BookColumn, language), book.toHtmlEscaped())};
     ContactRecord labels = emptyContact();
     readLabels(store.files().labelPath(book), labels);
+    // A book that cannot be opened is a failure; a contact gone is left out.
+    (void)store.files().openBook(book);
     const auto line = [&page](const QString &caption, const QString &value) {
         page << QStringLiteral("<BR><B>%1 : </B>%2").arg(caption.toHtmlEscaped(), value.toHtmlEscaped());
     };

@@ -7,6 +7,7 @@
 #include "message/textlines.h"
 #include "common/folders.h"
 #include "store/addressbookstore.h"
+#include "texts/texttable.h"
 
 namespace kirvane::message {
 
@@ -33,7 +34,7 @@ QStringList previewLines(const MessageDocument &message, const ContactRecord &co
     return personaliseLines(preparedBody(message, BodyPurpose::Preview), contact, bodyValueForm(message.mode()));
 }
 
-PreviewRecipients::PreviewRecipients(AddressBookStore &store, const QStringList &books)
+PreviewRecipients::PreviewRecipients(AddressBookStore &store, const QStringList &books, texts::Asker &asker)
     : m_store(store), m_books(books)
 {
     for (int b = 0; b < m_books.size(); ++b) {
@@ -43,7 +44,8 @@ PreviewRecipients::PreviewRecipients(AddressBookStore &store, const QStringList 
             BookScan scan = store.contacts().scan(m_books[b]);
             while (scan.next())
                 m_entries.push_back({b, scan.id()});
-        } catch (const StoreError &) {
+        } catch (const StoreError &e) {
+            asker.ask(DialogKind::Error, text(BookDamaged).arg(m_books[b], QString::fromStdString(e.what())));
         }
         m_labels.push_back(labels);
     }

@@ -32,9 +32,9 @@ class MessageDocument;
 
 class PreviewRecipients {
 public:
-    // Reads the ids of the books' contacts (a book that cannot be read is
-    // left out).
-    PreviewRecipients(store::AddressBookStore &store, const QStringList &books);
+    // Reads the ids of the books' contacts; a book that cannot be read is
+    // left out, and told through asker with the store's reason.
+    PreviewRecipients(store::AddressBookStore &store, const QStringList &books, texts::Asker &asker);
 
     [[nodiscard]] int count() const { return int(m_entries.size()); }
     [[nodiscard]] int position() const { return m_position; } // 0-based

@@ -6,6 +6,7 @@
 #include "message/rtf.h"
 #include "message/textlines.h"
 #include "store/addressbookstore.h"
+#include "store/database.h"
 #include "store/rowtablemodel.h"
 #include "texts/asker.h"
 #include "texts/texttable.h"
@@ -38,6 +39,15 @@ bool HistoryBrowser::reload(QString *error)
     const bool ok = m_store.openHistory(error);
     setCurrentRow(m_current);
     return ok;
+}
+
+bool HistoryBrowser::reload(texts::Asker &asker)
+{
+    QString error;
+    if (reload(&error))
+        return true;
+    asker.ask(texts::DialogKind::Error, texts::text(texts::HistoryUnreadable).arg(error));
+    return false;
 }
 
 int HistoryBrowser::count() const { return m_store.historyModel()->rowCount(); }
@@ -116,7 +126,13 @@ HistoryBrowser::Deletion HistoryBrowser::deleteRows(const QList<int> &rows, text
     QList<qint64> ids;
     for (int r : rows)
         ids << entry(r).id;
-    Deletion d = deleteIds(ids);
+    Deletion d;
+    try {
+        d = deleteIds(ids);
+    } catch (const StoreError &e) {
+        asker.ask(texts::DialogKind::Error, texts::text(texts::HistoryNotDeleted).arg(QString::fromStdString(e.what())));
+        return {};
+    }
     m_current = std::max(after, 0);
     setCurrentRow(m_current);
     return d;

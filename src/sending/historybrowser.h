@@ -59,6 +59,8 @@ public:
     // still exists. False when the table cannot be read (or is damaged), with
     // the store's reason in *error.
     bool reload(QString *error = nullptr);
+    // The same for a window: the failure is told through asker.
+    bool reload(texts::Asker &asker);
     [[nodiscard]] int count() const;
     [[nodiscard]] int currentRow() const { return m_current; }
     void setCurrentRow(int row);
@@ -83,10 +85,11 @@ public:
     };
     // Deletes the records of rows, after the question (and the notice when no
     // row is chosen), with their folders; the current record becomes the one
-    // rowAfterDeleting() chose. Throws store::StoreError when the table
-    // cannot be written.
+    // rowAfterDeleting() chose. A table that cannot be written is told
+    // through asker, and nothing is done.
     Deletion deleteRows(const QList<int> &rows, texts::Asker &asker);
-    // Deletes the records with these ids without a question (the command line).
+    // Deletes the records with these ids without a question (the command
+    // line). Throws store::StoreError when the table cannot be written.
     Deletion deleteIds(const QList<qint64> &ids);
 
     // Puts the record of row back into message to be sent again: subject,

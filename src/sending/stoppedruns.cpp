@@ -15,34 +15,27 @@ namespace kirvane::sending {
 
 namespace {
 
-// Contacts of book, or 0 when it cannot be read.
+// Contacts of book (0 when there is no such book). Throws store::StoreError.
 int bookSize(const store::BookFiles &files, const QString &book)
 {
     if (!files.bookExists(book))
         return 0;
-    try {
-        return store::ContactTable(files).scan(book).count();
-    } catch (const store::StoreError &) {
-        return 0;
-    }
+    return store::ContactTable(files).scan(book).count();
 }
 
 // Contacts of the resume book already answered: by the ids kept beside the
-// archive, else by the place of the key in the name order.
+// archive, else by the place of the key in the name order. Throws
+// store::StoreError.
 int doneInBook(const store::BookFiles &files, const RunPosition &p, int size)
 {
     if (p.tracked)
         return std::min(int(p.answered.size()), size);
     if (p.key.isEmpty() || !files.bookExists(p.book))
         return 0;
-    try {
-        store::BookScan scan = store::ContactTable(files).scan(p.book);
-        bool isNumber = false;
-        const qint64 id = p.key.toLongLong(&isNumber);
-        return int(scan.idsBefore(isNumber ? id : -1).size());
-    } catch (const store::StoreError &) {
-        return 0;
-    }
+    store::BookScan scan = store::ContactTable(files).scan(p.book);
+    bool isNumber = false;
+    const qint64 id = p.key.toLongLong(&isNumber);
+    return int(scan.idsBefore(isNumber ? id : -1).size());
 }
 
 } // namespace
@@ -73,13 +66,20 @@ QList<StoppedRun> listStoppedRuns(const store::BookFiles *files)
         // An empty resume book is a run that had not begun: all of it remains.
         const qsizetype at = p.book.isEmpty() ? 0 : r.books.indexOf(p.book);
         for (qsizetype i = std::max<qsizetype>(at, 0); files && at >= 0 && i < r.books.size(); ++i) {
-            const int size = bookSize(*files, r.books[i]);
-            if (i == at && !p.book.isEmpty()) {
-                r.bookSize = size;
-                r.doneInBook = doneInBook(*files, p, size);
-                r.remaining += size - r.doneInBook;
-            } else {
-                r.remaining += size;
+            try {
+                const int size = bookSize(*files, r.books[i]);
+                if (i == at && !p.book.isEmpty()) {
+                    r.bookSize = size;
+                    r.doneInBook = doneInBook(*files, p, size);
+                    r.remaining += size - r.doneInBook;
+                } else {
+                    r.remaining += size;
+                }
+            } catch (const store::StoreError &e) {
+                r.uncountedBook = r.books[i];
+                r.uncountedReason = QString::fromStdString(e.what());
+                r.bookSize = r.doneInBook = r.remaining = 0;
+                break;
             }
         }
         runs << r;

@@ -27,6 +27,10 @@ struct StoppedRun {
     int bookSize = 0;    // contacts of that book now
     int remaining = 0;   // contacts still to send, in that book and the following ones
     QStringList books;   // destination books
+    // A book that could not be counted, and the store's reason: the counts
+    // are then unknown (left 0) and the list says why instead.
+    QString uncountedBook;
+    QString uncountedReason;
 };
 
 // Every stopped run, in name order. Reads the archives and counts the books

@@ -32,12 +32,17 @@ QVariant BookTableModel::data(const QModelIndex &index, int role) const
     } catch (const StoreError &e) {
         // A grid asks while painting: nothing may throw through the event
         // loop, so the failure is said once by a signal.
-        if (!m_readFailed) {
-            m_readFailed = true;
-            Q_EMIT const_cast<BookTableModel *>(this)->readFailed(QString::fromStdString(e.what()));
-        }
+        sayReadFailed(e);
         return {};
     }
+}
+
+void BookTableModel::sayReadFailed(const std::exception &e) const
+{
+    if (m_readFailed)
+        return;
+    m_readFailed = true;
+    Q_EMIT const_cast<BookTableModel *>(this)->readFailed(QString::fromStdString(e.what()));
 }
 
 QVariant BookTableModel::headerData(int section, Qt::Orientation o, int role) const
@@ -165,13 +170,22 @@ qint64 BookTableModel::idAt(int row) const
         return -1;
     if (m_idsLoaded)
         return m_ids[row];
-    const QString id = text(row, F_id);
-    return id.isEmpty() ? -1 : id.toLongLong();
+    try {
+        const QString id = text(row, F_id);
+        return id.isEmpty() ? -1 : id.toLongLong();
+    } catch (const StoreError &e) {
+        sayReadFailed(e);
+        return -1;
+    }
 }
 
 const std::vector<qint64> &BookTableModel::ids() const
 {
-    loadIds();
+    try {
+        loadIds();
+    } catch (const StoreError &e) {
+        sayReadFailed(e);
+    }
     return m_ids;
 }
 

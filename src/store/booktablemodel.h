@@ -13,6 +13,7 @@
 #include <QString>
 
 #include <array>
+#include <exception>
 #include <memory>
 #include <vector>
 
@@ -44,11 +45,13 @@ public:
     // Throws StoreError when the page holding the row cannot be read (a
     // damaged table), so that a damaged book is never shown as blank rows.
     [[nodiscard]] QString text(int row, int column) const;
-    // The id of row, or -1 out of range.
+    // The grid's selection asks these, so they throw nothing: a page that
+    // cannot be read is said by readFailed, as while the grid paints.
+    // The id of row, or -1 out of range or unreadable.
     [[nodiscard]] qint64 idAt(int row) const;
     // Row holding id, or -1.
     [[nodiscard]] int rowOfId(qint64 id) const;
-    // Every id in display order.
+    // Every id in display order (none when they cannot be read).
     [[nodiscard]] const std::vector<qint64> &ids() const;
 
 Q_SIGNALS:
@@ -59,6 +62,7 @@ Q_SIGNALS:
 private:
     void fetchPage(int page) const;
     void loadIds() const;
+    void sayReadFailed(const std::exception &e) const;
 
     std::shared_ptr<Database> m_db;
     QString m_book;

@@ -65,7 +65,7 @@ QList<qint64> ContactTable::parseIdList(const QString &ids)
     return out;
 }
 
-bool ContactTable::saveContact(const ContactRecord &contact, const QString &book)
+bool ContactTable::saveContact(const ContactRecord &contact, const QString &book, QString *why)
 {
     try {
         auto db = m_files.openBook(book);
@@ -75,8 +75,11 @@ bool ContactTable::saveContact(const ContactRecord &contact, const QString &book
         }
         bool ok = false;
         const qint64 id = contact[F_id].value.toLongLong(&ok);
-        if (!ok)
+        if (!ok) {
+            if (why)
+                *why = QStringLiteral("no contact has the id %1").arg(contact[F_id].value);
             return false;
+        }
         QString sql = QStringLiteral("UPDATE t SET ");
         for (int k = 1; k < kContactFields; ++k)
             sql += contactColumns()[k] + (k + 1 < kContactFields ? QStringLiteral("=?,") : QStringLiteral("=?"));
@@ -85,7 +88,9 @@ bool ContactTable::saveContact(const ContactRecord &contact, const QString &book
         bindContact(s, contact);
         s.bind(kContactFields, id);
         s.run();
-    } catch (const StoreError &) {
+    } catch (const StoreError &e) {
+        if (why)
+            *why = QString::fromStdString(e.what());
         return false;
     }
     return true;

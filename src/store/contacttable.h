@@ -52,8 +52,8 @@ public:
     explicit ContactTable(const BookFiles &files) : m_files(files) {}
 
     // Inserts the contact when its id is empty, else updates the row with that
-    // id. False when the statement failed.
-    [[nodiscard]] bool saveContact(const ContactRecord &contact, const QString &book);
+    // id. False when the statement failed; why then holds the store's reason.
+    [[nodiscard]] bool saveContact(const ContactRecord &contact, const QString &book, QString *why = nullptr);
     // Inserts a new contact (its id is ignored) and returns the id the table gave it.
     qint64 addContact(const ContactRecord &contact, const QString &book);
     // Inserts many records in one transaction; returns the number saved.

@@ -487,6 +487,16 @@ constexpr std::array<Pair, EntryCount> kTable{{
     {u"La table %1 n'a pas pu être reprise de l'ancien format : %2. Elle reste où elle était ; le prochain démarrage essaiera à nouveau.", u"The table %1 could not be brought across from the earlier format: %2. It is kept where it was; the next start tries again."},  // 396
     // Import wizard: an import stopped by the user
     {u"Importation annulée : l'annuaire est resté tel qu'il était.", u"Import cancelled: the address book was left as it was."},  // 397
+    // A store that fails under an act (%1 the store's reason, or the book and the reason)
+    {u"Le contact n'a pas été enregistré : %1", u"The contact was not saved: %1"},  // 398
+    {u"Le contact ne peut pas être lu : %1", u"The contact cannot be read: %1"},  // 399
+    {u"Les contacts n'ont pas été supprimés : %1", u"The contacts were not deleted: %1"},  // 400
+    {u"Les contacts n'ont pas été copiés dans « %1 » : %2", u"The contacts were not copied to \"%1\": %2"},  // 401
+    {u"Les contacts n'ont pas été déplacés dans « %1 » : %2", u"The contacts were not moved to \"%1\": %2"},  // 402
+    {u"La page des contacts à imprimer n'a pas pu être faite : %1", u"The page of the contacts to print could not be made: %1"},  // 403
+    {u"Les contacts de l'annuaire « %1 » ne peuvent pas être comptés : %2", u"The contacts of the directory \"%1\" cannot be counted: %2"},  // 404
+    {u"L'historique ne peut pas être lu : %1", u"The history cannot be read: %1"},  // 405
+    {u"Les messages n'ont pas été supprimés de l'historique : %1", u"The messages were not deleted from the history: %1"},  // 406
 }};
 
 constexpr std::array<int, 19> kMappingChoices{

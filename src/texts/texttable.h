@@ -1,5 +1,5 @@
 #pragma once
-// The interface text table: 397 numbered entries, each a French text and an
+// The interface text table: 406 numbered entries, each a French text and an
 // English text. Windows are designed with the French texts; at start-up the
 // active language, English, is applied to every window from this table, so the
 // number of an entry and the language index alone decide what is shown.
@@ -76,6 +76,9 @@
 // 395-396: Start-up: the notice of a data folder brought across from the earlier table
 //     format, and of a table that could not be.
 // 397: Import wizard TF_importation_multi_format: an import the user cancelled.
+// 398-406: A store that fails under an act: a contact not saved, read or printed,
+//     contacts not deleted, copied or moved, a book whose contacts cannot be counted,
+//     the history not read or its messages not deleted.
 // 251: not used (empty in both languages).
 //
 // Shared entries: buttons Valider/Ok 25, Annuler/Cancel 26, Oui/Yes 27,
@@ -107,7 +110,7 @@
 
 namespace kirvane::texts {
 
-inline constexpr int EntryCount = 398;
+inline constexpr int EntryCount = 407;
 
 // Language indexes.
 inline constexpr int French = 1;
@@ -454,6 +457,15 @@ enum Entry : int {
     LegacyFolderBroughtAcross = 395,
     LegacyTableNotBroughtAcross = 396,
     ImportCancelled = 397,
+    ContactNotSaved = 398,
+    ContactUnreadable = 399,
+    ContactsNotDeleted = 400,
+    ContactsNotCopied = 401,
+    ContactsNotMoved = 402,
+    ContactsNotPrinted = 403,
+    BookNotCounted = 404,
+    HistoryUnreadable = 405,
+    HistoryNotDeleted = 406,
     ErrorCaption = 332,
     ImportUpdated = 333,
     ImportSkipped = 334,

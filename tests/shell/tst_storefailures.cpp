@@ -10,9 +10,12 @@
 #include "sending/sendingfixture.h"
 
 #include "message/messagearchive.h"
+#include "sending/runposition.h"
 
+#include "contacts/widgets/contactsview.h"
 #include "message/messagedocument.h"
 #include "message/widgets/messageeditorview.h"
+#include "store/rowtablemodel.h"
 #include "shell/mainwindow.h"
 #include "store/database.h"
 #include "ui/messagedialog.h"
@@ -20,9 +23,11 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialog>
+#include <QDir>
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QPrintPreviewDialog>
 #include <QPushButton>
 #include <QTableView>
 #include <QTest>
@@ -40,13 +45,41 @@ namespace {
 const char kReason[] = "disk I/O error (a failure put in by the test)";
 std::atomic<bool> g_failing{false};
 std::atomic<int> g_failures{0};
+// The texts of the message boxes shown while a case acts.
+QStringList g_told;
+
+// The clients' book is longer than a page of the grid, so that a row far
+// down is read from the store when it is shown.
+constexpr int kClients = 300;
+
+QStringList clients()
+{
+    QStringList rows{"Durand|Anne|anne@x.org", "Durand|Anne|anne.d@x.org", "Martin|Paul|paul@x.org"};
+    for (int i = int(rows.size()); i < kClients; ++i)
+        rows << QStringLiteral("Reader%1|R|r%1@x.org").arg(i, 3, 10, QLatin1Char('0'));
+    return rows;
+}
 
 // The program as the user sees it while a case runs.
 struct Desktop {
     shell::MainWindow *form = nullptr;
     QWidget *view(const char *name) const { return form->findChild<QWidget *>(QString::fromLatin1(name)); }
     void trigger(const char *command) const { form->action(QString::fromLatin1(command))->trigger(); }
+    contacts::ContactsView *contacts() const { return static_cast<contacts::ContactsView *>(form->contactView()); }
+    QTableView *grid() const { return child<QTableView>(contacts(), "DBGrid1"); }
     QWidget *directory() const { return view("Frame_directory1"); }
+    // Shows the contacts view on the clients' book, its first page read.
+    void showClients() const
+    {
+        form->showContactsView();
+        contacts()->chooseBook(QStringLiteral("clients"));
+        (void)grid()->model()->index(0, 0).data();
+    }
+    void selectContact(int row) const
+    {
+        grid()->setCurrentIndex(grid()->model()->index(row, 0));
+        grid()->selectRow(row);
+    }
     void selectBook(const char *book) const
     {
         auto *list = child<QListWidget>(directory(), "Dir_List");
@@ -54,16 +87,47 @@ struct Desktop {
         if (!found.isEmpty())
             list->setCurrentItem(found.first());
     }
+    void typeName(const char *name) const
+    {
+        child<QLineEdit>(contacts(), "Edit_Nom")->setText(QString::fromLatin1(name));
+        child<QPushButton>(contacts(), "Btn_Enregistrer")->click();
+    }
 };
 
+// Ticks the books of a search or duplicates window.
+void tickAll(QWidget *w)
+{
+    auto *list = child<QListWidget>(w, "ChkLst_Annuaire");
+    for (int i = 0; i < list->count(); ++i)
+        list->item(i)->setCheckState(Qt::Checked);
+}
+
 // A window's act while the store fails: what is made ready first (the store
-// working), the act itself, and how the row answers a window of its own.
+// working), the act itself, how the row answers a window of its own, the
+// text the failure is told with (-1: any message with the store's reason),
+// and what else must hold afterwards.
 struct Case {
     const char *name;
     std::function<void(Desktop &)> before;
     std::function<void(Desktop &)> act;
     std::function<bool(QWidget *)> answer; // true when it handled the window
+    int told = -1;
+    std::function<void(Desktop &)> after = {};
 };
+
+bool chooseBook(QWidget *w, const char *book)
+{
+    if (w->objectName() != QLatin1String("Form_Dir_Dest"))
+        return false;
+    auto *list = child<QListWidget>(w, "ListBox1");
+    const auto found = list->findItems(QString::fromLatin1(book), Qt::MatchExactly);
+    if (found.isEmpty())
+        return false;
+    list->setCurrentItem(found.first());
+    found.first()->setSelected(true);
+    child<QPushButton>(w, "Btn_Valider")->click();
+    return true;
+}
 
 bool nameBook(QWidget *w, const char *window, const char *name)
 {
@@ -75,18 +139,179 @@ bool nameBook(QWidget *w, const char *window, const char *name)
     return true;
 }
 
+QWidget *prepareSearch(Desktop &d)
+{
+    d.trigger("Rechercher1");
+    QWidget *w = visibleWindow("TF_rechercher");
+    tickAll(w);
+    child<QLineEdit>(w, "Edit_nom")->setText(QStringLiteral("Martin"));
+    return w;
+}
+
+void prepareDuplicates(Desktop &d, bool swept)
+{
+    d.trigger("Ddoublonner1");
+    QWidget *w = visibleWindow("TF_dedoublonner");
+    tickAll(w);
+    child<QCheckBox>(w, "Chk_nom")->setChecked(true);
+    if (!swept)
+        return;
+    child<QPushButton>(w, "Btn_Valider")->click();
+    auto *list = child<QTableView>(w, "list_contact");
+    QTRY_VERIFY_WITH_TIMEOUT(list->model() && list->model()->rowCount() > 0, 10000);
+    list->setCurrentIndex(list->model()->index(0, 0));
+    list->selectRow(0);
+}
+
+// The form still holds what was typed, open for another try.
+auto stillTyped(const char *name)
+{
+    return [name](Desktop &d) {
+        QVERIFY(d.contacts()->isEditing());
+        QCOMPARE(child<QLineEdit>(d.contacts(), "Edit_Nom")->text(), QString::fromLatin1(name));
+        d.contacts()->cancelEditing();
+    };
+}
+
 const QList<Case> &cases()
 {
+    auto noAnswer = [](QWidget *) { return false; };
     auto showDirectory = [](Desktop &d) {
         d.form->showDirectoryView();
         d.selectBook("clients");
+    };
+    auto showClients = [](Desktop &d) {
+        d.showClients();
+        d.selectContact(2);
+    };
+    auto toProspects = [](QWidget *w) { return chooseBook(w, "prospects"); };
+    auto writeLetter = [](Desktop &d) {
+        d.form->showMessageView();
+        message::MessageDocument &doc = static_cast<message::MessageEditorView *>(d.form->messageView())->document();
+        doc.setSubject(QStringLiteral("Letter"));
+        doc.setMode(message::ComposeMode::PlainText);
+        doc.setPlainText(QStringLiteral("Dear &name&\n"));
+        doc.setDestinationBooks({QStringLiteral("clients")});
     };
     static const QList<Case> table{
         // Address books.
         {"books: create", showDirectory, [](Desktop &d) { d.trigger("Ajouter1"); },
          [](QWidget *w) { return nameBook(w, "Dialogue_nouvel_annuaire", "members"); }},
+        {"books: export", showDirectory, [](Desktop &d) { d.trigger("exporter"); },
+         [](QWidget *w) {
+             auto *dialog = qobject_cast<QFileDialog *>(w);
+             if (!dialog || w->objectName() != QLatin1String("sd_exporter_csv"))
+                 return false;
+             static QTemporaryDir out;
+             dialog->selectFile(out.filePath(QStringLiteral("clients.csv")));
+             QMetaObject::invokeMethod(dialog, &QDialog::accept);
+             return true;
+         }},
+        {"books: show another", showDirectory, [](Desktop &d) { d.selectBook("prospects"); }, noAnswer,
+         texts::BookNotCounted},
+        // Contacts.
+        {"contacts: choose a book", [](Desktop &d) { d.showClients(); },
+         [](Desktop &d) {
+             auto *books = child<QComboBox>(d.contacts(), "List_annuaire");
+             Q_EMIT books->activated(books->findText(QStringLiteral("prospects")));
+         },
+         noAnswer, texts::BookDamaged},
+        {"contacts: show one far down", [](Desktop &d) { d.showClients(); },
+         [](Desktop &d) {
+             d.selectContact(kClients - 10);
+             QTest::keyRelease(d.grid(), Qt::Key_Down);
+         },
+         noAnswer, texts::ContactUnreadable},
+        {"contacts: add", [](Desktop &d) { d.showClients(); d.trigger("Ajouteruncontact1"); },
+         [](Desktop &d) { d.typeName("Nouveau"); }, noAnswer, texts::ContactNotSaved, stillTyped("Nouveau")},
+        {"contacts: modify", [](Desktop &d) { d.showClients(); d.selectContact(2); d.trigger("Modifier1"); },
+         [](Desktop &d) { d.typeName("Changed"); }, noAnswer, texts::ContactNotSaved, stillTyped("Changed")},
+        {"contacts: delete", showClients, [](Desktop &d) { d.trigger("Supprimer1"); }, noAnswer,
+         texts::ContactsNotDeleted},
+        {"contacts: copy", showClients, [](Desktop &d) { d.trigger("Copieruncontact1"); }, toProspects,
+         texts::ContactsNotCopied},
+        {"contacts: move", showClients, [](Desktop &d) { d.trigger("Dplacer1"); }, toProspects,
+         texts::ContactsNotMoved},
+        {"contacts: print", showClients, [](Desktop &d) { d.trigger("Imprimer1"); }, noAnswer,
+         texts::ContactsNotPrinted},
+        // Search and duplicates.
+        {"search: search", [](Desktop &d) { d.showClients(); (void)prepareSearch(d); },
+         [](Desktop &) { child<QPushButton>(visibleWindow("TF_rechercher"), "Btn_Valider")->click(); }, noAnswer},
+        {"search: delete a contact found",
+         [](Desktop &d) {
+             d.showClients();
+             QWidget *w = prepareSearch(d);
+             child<QPushButton>(w, "Btn_Valider")->click();
+             auto *found = child<QTreeWidget>(w, "list_contact");
+             QTRY_COMPARE(found->topLevelItemCount(), 1);
+             found->setCurrentItem(found->topLevelItem(0));
+         },
+         [](Desktop &) { child<QToolButton>(visibleWindow("TF_rechercher"), "SpeedButton3")->click(); }, noAnswer},
+        {"duplicates: sweep", [](Desktop &d) { d.showClients(); prepareDuplicates(d, false); },
+         [](Desktop &) { child<QPushButton>(visibleWindow("TF_dedoublonner"), "Btn_Valider")->click(); }, noAnswer},
+        {"duplicates: delete one", [](Desktop &d) { d.showClients(); prepareDuplicates(d, true); },
+         [](Desktop &) { child<QPushButton>(visibleWindow("TF_dedoublonner"), "Btn_Supprimer")->click(); }, noAnswer},
+        {"duplicates: delete the others", [](Desktop &d) { d.showClients(); prepareDuplicates(d, true); },
+         [](Desktop &) { child<QPushButton>(visibleWindow("TF_dedoublonner"), "btn_supprimer_tout")->click(); },
+         noAnswer},
+        // History.
+        {"history: open", [](Desktop &) {}, [](Desktop &d) { d.form->showHistoryView(); }, noAnswer,
+         texts::HistoryUnreadable},
+        {"history: delete a record", [](Desktop &d) { d.form->showHistoryView(); },
+         [](Desktop &d) {
+             auto *list = child<QAbstractItemView>(d.view("Frame_historique1"), "DBGrid_historique");
+             list->setCurrentIndex(list->model()->index(0, 0));
+             list->selectionModel()->select(list->currentIndex(),
+                                            QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+             d.trigger("btn_supprimer");
+         },
+         noAnswer, texts::HistoryNotDeleted},
+        // Message.
+        {"message: preview", writeLetter,
+         [](Desktop &d) { child<QPushButton>(d.form->messageView(), "Btn_visualiser")->click(); },
+         [](QWidget *w) {
+             if (w->objectName() != QLatin1String("Dialogue_visualiser_msg"))
+                 return false;
+             w->close();
+             return true;
+         },
+         texts::BookDamaged},
+        {"sending: send", writeLetter, [](Desktop &d) { d.trigger("Envoyer1"); }, noAnswer},
+        {"sendings: list the stopped runs",
+         [](Desktop &d) {
+             message::MessageDocument doc;
+             doc.setSubject(QStringLiteral("Later"));
+             doc.setMode(message::ComposeMode::PlainText);
+             doc.setPlainText(QStringLiteral("Dear &name&\n"));
+             doc.setDestinationBooks({QStringLiteral("clients")});
+             QVERIFY(QDir().mkpath(common::stoppedFolder()));
+             QVERIFY(message::writeArchive(doc, sending::stoppedRunBase(QStringLiteral("later")),
+                                           message::ArchiveKind::InterruptedSend, QString(), QString()));
+             d.form->showMessageView();
+         },
+         [](Desktop &d) { d.trigger("continuer_envoi"); },
+         [](QWidget *w) {
+             // Closed once the list has said why it has no counts.
+             if (w->objectName() != QLatin1String("Dialogue_choix_message_continu_envoi"))
+                 return false;
+             if (!g_told.isEmpty())
+                 child<QPushButton>(w, "Btn_fermer")->click();
+             return true;
+         },
+         texts::BookDamaged},
     };
     return table;
+}
+
+// The start of an entry's text, before its first argument, in either language.
+bool tells(const QString &message, int entry)
+{
+    for (int language : {texts::English, texts::French}) {
+        const QString t = texts::text(entry, language);
+        if (message.startsWith(t.left(t.indexOf(u'%'))))
+            return true;
+    }
+    return false;
 }
 
 } // namespace
@@ -104,11 +329,14 @@ void kirvane::store::faultPoint(const QString &)
 class TstStoreFailures : public QObject {
     Q_OBJECT
 
-    QStringList m_told;
+    QStringList m_unknown; // windows nobody expected, closed by the answerer
     const Case *m_case = nullptr;
+    bool m_acting = false;
 
     // Answers what the program shows: the case's own windows, message boxes
-    // (read, then Yes or Close), and a print preview (closed).
+    // (read, then Yes or Close), and a print preview (closed). Any other
+    // modal window met while the case acts is noted and closed, so that a
+    // row fails rather than hangs.
     void answerWhatShows()
     {
         for (QWidget *w : QApplication::topLevelWidgets()) {
@@ -117,19 +345,25 @@ class TstStoreFailures : public QObject {
             if (m_case && m_case->answer(w))
                 continue;
             if (auto *box = qobject_cast<ui::MessageDialog *>(w)) {
-                m_told << box->text();
+                g_told << box->text();
                 QPushButton *yes = box->findChild<QPushButton *>(QStringLiteral("Btn_Oui"));
                 (yes && yes->isVisible() ? yes : box->findChild<QPushButton *>(QStringLiteral("Btn_Fermer")))->click();
-            } else if (w->objectName() == QLatin1String("Dialogue_suppression_annuaire")
-                       || w->findChild<QPushButton *>(QStringLiteral("Btn_Oui"), Qt::FindDirectChildrenOnly)) {
+            } else if (w->findChild<QPushButton *>(QStringLiteral("Btn_Oui"), Qt::FindDirectChildrenOnly)) {
                 w->findChild<QPushButton *>(QStringLiteral("Btn_Oui"))->click();
-            } else if (qobject_cast<QPrintPreviewDialog *>(w) || w->objectName() == QLatin1String("PrintPreview")) {
+            } else if (w->objectName() == QLatin1String("PrintPreview")) {
+                m_unknown << w->objectName();
                 w->close();
+            } else if (m_acting && w == QApplication::activeModalWidget()) {
+                m_unknown << w->objectName() + u' ' + QString::fromLatin1(w->metaObject()->className());
+                if (auto *dialog = qobject_cast<QDialog *>(w))
+                    dialog->reject();
+                else
+                    w->close();
             }
         }
     }
 
-    void drive(const Case &c)
+    void drive(const Case &c, DataFolder &data)
     {
         Desktop d;
         QTRY_VERIFY_WITH_TIMEOUT((d.form = qobject_cast<shell::MainWindow *>(visibleWindow("Form1"))), 30000);
@@ -137,18 +371,41 @@ class TstStoreFailures : public QObject {
         c.before(d);
         if (QTest::currentTestFailed())
             return;
-        m_told.clear();
+        g_told.clear();
+        m_unknown.clear();
         g_failures = 0;
         g_failing = true;
+        m_acting = true;
         c.act(d);
-        QTRY_VERIFY2_WITH_TIMEOUT(!m_told.filter(QLatin1String(kReason)).isEmpty(),
+        const auto toldIt = [&] {
+            for (const QString &message : g_told)
+                if (message.contains(QLatin1String(kReason)) && (c.told < 0 || tells(message, c.told)))
+                    return true;
+            return false;
+        };
+        QTRY_VERIFY2_WITH_TIMEOUT(toldIt() || !m_unknown.isEmpty(),
                                   qPrintable(QStringLiteral("store failures %1, told: %2")
-                                             .arg(g_failures.load())
-                                             .arg(m_told.join(QLatin1String(" | ")))),
+                                                 .arg(g_failures.load())
+                                                 .arg(g_told.join(QLatin1String(" | ")))),
                                   10000);
         g_failing = false;
+        m_acting = false;
+        QCOMPARE(m_unknown, QStringList());
         QVERIFY(g_failures > 0);
+        if (c.after)
+            c.after(d);
+        if (QTest::currentTestFailed())
+            return;
+
+        // Nothing was lost, and the program goes on: the books can be shown.
+        QCOMPARE(data.base.countRows(QStringLiteral("an_clients")), kClients);
+        QCOMPARE(data.base.countRows(QStringLiteral("an_prospects")), 1);
+        QVERIFY(data.base.openHistory());
+        QCOMPARE(data.base.historyModel()->rowCount(), 1);
         QVERIFY(d.form->isVisible());
+        d.showClients();
+        QCOMPARE(d.grid()->model()->rowCount(), kClients);
+        QCOMPARE(d.grid()->model()->index(2, store::F_nom).data().toString(), QStringLiteral("Martin"));
     }
 
 private Q_SLOTS:
@@ -225,17 +482,17 @@ private Q_SLOTS:
     {
         QFETCH(int, index);
         DataFolder data;
-        data.makeBook(QStringLiteral("clients"),
-                      {"Durand|Anne|anne@x.org", "Durand|Anne|anne.d@x.org", "Martin|Paul|paul@x.org"});
+        data.makeBook(QStringLiteral("clients"), clients());
         data.makeBook(QStringLiteral("prospects"), {"Zola|Emile|emile@x.org"});
         (void)data.base.history().add({QStringLiteral("Earlier"), QStringLiteral("Text\r\n"), QString(),
                                        QStringLiteral("1"), QString(), QString(), QStringLiteral("clients\r\n")});
         data.writeSettings(1);
 
         m_case = &cases()[index];
-        const DesktopRun run = runDesktopDriven(data.path(), [this] { answerWhatShows(); }, [this] {
-            drive(*m_case);
+        const DesktopRun run = runDesktopDriven(data.path(), [this] { answerWhatShows(); }, [this, &data] {
+            drive(*m_case, data);
             g_failing = false;
+            m_acting = false;
         });
         g_failing = false;
         m_case = nullptr;

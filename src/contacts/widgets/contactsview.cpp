@@ -3,7 +3,6 @@
 #include "common/folders.h"
 #include "contacts/contactform.h"
 #include "contacts/gridselection.h"
-#include "contacts/printpage.h"
 #include "contacts/widgets/destinationdialog.h"
 #include "contacts/bookmanager.h"
 #include "contacts/widgets/duplicateswindow.h"
@@ -415,15 +414,14 @@ void ContactsView::showRecord(const ContactRecord &record)
 void ContactsView::showCurrentRow()
 {
     const QModelIndex current = m_grid->currentIndex();
-    if (!m_attached || !current.isValid()) {
+    if (!m_attached || !current.isValid() || !m_commands) {
         emptyFields();
         return;
     }
-    try {
-        showRecord(m_store->readContactAt(current.row()));
-    } catch (const StoreError &) {
+    if (const std::optional<ContactRecord> record = m_commands->readContactAt(current.row()))
+        showRecord(*record);
+    else
         emptyFields();
-    }
 }
 
 void ContactsView::loadTitles(const QString &current, bool chooseCurrent)
@@ -555,11 +553,12 @@ void ContactsView::saveContact()
     for (int k = 0; k < kContactFields; ++k)
         if (m_edits[k] && m_edits[k]->text() != record[k].value)
             m_edits[k]->setText(record[k].value);
-    if (result.outcome == ContactCommands::Outcome::Declined)
+    // Declined or refused by the store, the form stays open with what was typed.
+    if (result.outcome != ContactCommands::Outcome::Saved)
         return;
     setEditing(false);
     m_descending = false;
-    goToId(result.outcome == ContactCommands::Outcome::Saved ? result.id : -1);
+    goToId(result.id);
 }
 
 void ContactsView::cancelEditing()
@@ -624,18 +623,15 @@ void ContactsView::printContacts()
 {
     if (!m_commands->mayRun(ContactCommands::Command::Print, bookChosen(), selectedCount()))
         return;
-    QString page;
-    try {
-        page = printPage(*m_store, m_store->currentBook(), selectedIds(), m_language);
-    } catch (const StoreError &) {
+    const std::optional<QString> page = m_commands->printPage(selectedIds());
+    if (!page)
         return;
-    }
     // The page is also left in the temporary folder, where the user may open it.
     QFile file(common::tempFolder() + QStringLiteral("Kirvane_print.htm"));
     if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        file.write(page.toUtf8());
+        file.write(page->toUtf8());
     if (showPrintPage)
-        showPrintPage(page);
+        showPrintPage(*page);
 }
 
 void ContactsView::printPreview(const QString &html, QWidget *parent)

@@ -646,7 +646,7 @@ void MessageEditorView::preview()
         return;
     }
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    m_recipients = std::make_unique<PreviewRecipients>(*m_store, m_document->destinationBooks());
+    m_recipients = std::make_unique<PreviewRecipients>(*m_store, m_document->destinationBooks(), *m_questions);
     showPreviewStep(0);
     QApplication::restoreOverrideCursor();
 }

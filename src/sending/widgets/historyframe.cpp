@@ -146,7 +146,7 @@ texts::Asker &HistoryFrame::asker()
 
 void HistoryFrame::openHistory()
 {
-    m_browser.reload();
+    (void)m_browser.reload(asker());
     selectCurrent();
     showCurrent();
     m_list->setFocus();
@@ -217,15 +217,11 @@ void HistoryFrame::deleteSelected()
     for (const QModelIndex &i : m_list->selectionModel()->selectedIndexes())
         if (!rows.contains(i.row()))
             rows << i.row();
-    try {
-        const HistoryBrowser::Deletion d = m_browser.deleteRows(rows, asker());
-        if (!d.done)
-            return;
-        if (!d.foldersLeft.isEmpty())
-            asker().inform(texts::text(texts::HistoryFoldersLeft) + u'\n' + d.foldersLeft.join(u'\n'));
-    } catch (const store::StoreError &e) {
-        asker().ask(texts::DialogKind::Ok, QString::fromStdString(e.what()));
-    }
+    const HistoryBrowser::Deletion d = m_browser.deleteRows(rows, asker());
+    if (!d.done)
+        return;
+    if (!d.foldersLeft.isEmpty())
+        asker().inform(texts::text(texts::HistoryFoldersLeft) + u'\n' + d.foldersLeft.join(u'\n'));
     selectCurrent();
     showCurrent();
 }

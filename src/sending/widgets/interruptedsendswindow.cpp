@@ -13,6 +13,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLocale>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -79,19 +80,30 @@ void InterruptedSendsWindow::showEvent(QShowEvent *event)
 void InterruptedSendsWindow::refresh()
 {
     m_list->clear();
+    QStringList uncounted;
     for (const StoppedRun &r : listStoppedRuns(m_files)) {
         auto *item = new QTreeWidgetItem(m_list);
         item->setText(0, r.name);
         item->setText(1, r.subject);
         item->setText(2, QLocale().toString(r.stopped, QLocale::ShortFormat));
         item->setText(3, r.book);
-        if (m_files && !r.book.isEmpty())
+        const bool counted = m_files && r.uncountedReason.isEmpty();
+        if (counted && !r.book.isEmpty())
             item->setText(4, QStringLiteral("%1/%2").arg(r.doneInBook).arg(r.bookSize));
-        if (m_files)
+        if (counted)
             item->setText(5, QString::number(r.remaining));
+        if (!r.uncountedReason.isEmpty())
+            uncounted << tr::text(tr::BookDamaged, m_language).arg(r.uncountedBook, r.uncountedReason);
     }
     for (int c = 0; c < m_list->columnCount(); ++c)
         m_list->resizeColumnToContents(c);
+    // Said once the list shows, over it.
+    if (!uncounted.isEmpty())
+        QTimer::singleShot(0, this, [this, uncounted] {
+            ui::MessageDialog error(texts::DialogKind::Error, this);
+            error.applyLanguage(m_language);
+            (void)error.ask(uncounted.join(u'\n'));
+        });
 }
 
 void InterruptedSendsWindow::sendSelected()
