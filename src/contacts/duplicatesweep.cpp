@@ -181,4 +181,16 @@ QList<store::WorkRow> DuplicateSweep::deleteOtherOccurrences(const QString &book
                                                        QString::number(id), values);
 }
 
+bool DuplicateSweep::deleteOtherOccurrences(const QString &book, qint64 id, QString *error)
+{
+    try {
+        (void)deleteOtherOccurrences(book, id);
+    } catch (const StoreError &e) {
+        if (error)
+            *error = QString::fromUtf8(e.what());
+        return false;
+    }
+    return true;
+}
+
 } // namespace kirvane::contacts

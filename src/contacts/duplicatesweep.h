@@ -80,6 +80,9 @@ public:
     // ignored). Returns the rows deleted. Throws store::StoreError. Filter
     // again (prune) afterwards.
     QList<store::WorkRow> deleteOtherOccurrences(const QString &book, qint64 id);
+    // The same for a window: false, with the store's reason in error, when
+    // the book or the merge table cannot be read or written.
+    bool deleteOtherOccurrences(const QString &book, qint64 id, QString *error);
 
 Q_SIGNALS:
     void stepChanged(int step, int total);

@@ -1,7 +1,6 @@
 #include "contacts/widgets/duplicateswindow.h"
 
 #include "store/addressbookstore.h"
-#include "store/database.h"
 #include "store/rowtablemodel.h"
 #include "texts/asker.h"
 #include "texts/texttable.h"
@@ -293,10 +292,9 @@ void DuplicatesWindow::deleteOtherOccurrences()
     qint64 id = 0;
     if (m_sweep.isRunning() || !selectedRow(&book, &id))
         return;
-    try {
-        m_sweep.deleteOtherOccurrences(book, id);
-    } catch (const store::StoreError &e) {
-        m_asker.inform(QString::fromUtf8(e.what()));
+    QString error;
+    if (!m_sweep.deleteOtherOccurrences(book, id, &error)) {
+        m_asker.inform(error);
         showResult(m_sweep.criteria());
         return;
     }

@@ -7,7 +7,6 @@
 #include "message/widgets/htmlview.h"
 #include "message/widgets/messageeditorview.h"
 #include "store/addressbookstore.h"
-#include "store/database.h"
 #include "store/rowtablemodel.h"
 #include "texts/texttable.h"
 #include "ui/messagedialog.h"
