@@ -3,8 +3,8 @@
 // preview, the mapping by heading clicks, its four checks, a file that is not
 // of its kind, and an import that ends with its counts. A heading line that
 // maps itself, the kind that follows the file (chosen or typed), rows whose
-// address the book holds, and a large import that leaves the window free and
-// can be cancelled.
+// address the book holds, a large import that leaves the window free and
+// can be cancelled, and a store that fails under the import.
 #include "contacts/bookmanager.h"
 #include "import/contactimport.h"
 #include "import/widgets/exportcommand.h"
@@ -14,6 +14,7 @@
 #include "store/bookfiles.h"
 #include "store/contactrecord.h"
 #include "store/contacttable.h"
+#include "store/database.h"
 #include "texts/asker.h"
 #include "support/datafolder.h"
 
@@ -30,9 +31,23 @@
 #include <QTest>
 #include <QTreeWidget>
 
+#include <atomic>
 #include <memory>
 
 using namespace kirvane;
+
+namespace {
+// While set, every store operation fails as a disk would (the store's fault
+// point, defined below for this test only).
+std::atomic<bool> g_storeFails{false};
+const char kDiskFailure[] = "disk I/O error (a failure put in by the test)";
+} // namespace
+
+void kirvane::store::faultPoint(const QString &)
+{
+    if (g_storeFails)
+        throw StoreError(kDiskFailure);
+}
 using namespace kirvane::common;
 using namespace kirvane::contacts;
 using namespace kirvane::import;
@@ -357,6 +372,22 @@ private Q_SLOTS:
         child<QComboBox>("CB_table")->setCurrentIndex(1);
         click("btn_suivant");
         QCOMPARE(m_wizard->session().tableName(), QStringLiteral("Table2"));
+    }
+
+    // The store failing while the worker imports: the wizard ends with the
+    // error and its reason, the book as it was.
+    void aFailingStoreStopsTheImportAndSaysWhy()
+    {
+        reachPreview("Radio_csv");
+        m_fields = {F_nom, F_email, F_ville};
+        clickHeadings();
+        g_storeFails = true;
+        importAndWait();
+        g_storeFails = false;
+        QCOMPARE(m_asker.questions().size(), 1);
+        QCOMPARE(m_asker.questions().front().kind, DialogKind::Error);
+        QVERIFY2(m_asker.texts().first().contains(QLatin1String(kDiskFailure)), qPrintable(m_asker.texts().first()));
+        QCOMPARE(contactCount(), 0);
     }
 
     // A file that is not what its extension claims: the format message, back
