@@ -193,6 +193,18 @@ const QList<Case> &cases()
         d.selectContact(2);
     };
     auto toProspects = [](QWidget *w) { return chooseBook(w, "prospects"); };
+    // A run stopped before it began, to be listed or resumed.
+    auto stashStoppedRun = [](Desktop &d) {
+        message::MessageDocument doc;
+        doc.setSubject(QStringLiteral("Later"));
+        doc.setMode(message::ComposeMode::PlainText);
+        doc.setPlainText(QStringLiteral("Dear &name&\n"));
+        doc.setDestinationBooks({QStringLiteral("clients")});
+        QVERIFY(QDir().mkpath(common::stoppedFolder()));
+        QVERIFY(message::writeArchive(doc, sending::stoppedRunBase(QStringLiteral("later")),
+                                      message::ArchiveKind::InterruptedSend, QString(), QString()));
+        d.form->showMessageView();
+    };
     auto writeLetter = [](Desktop &d) {
         d.form->showMessageView();
         message::MessageDocument &doc = static_cast<message::MessageEditorView *>(d.form->messageView())->document();
@@ -291,19 +303,9 @@ const QList<Case> &cases()
          },
          texts::BookDamaged},
         {"sending: send", writeLetter, [](Desktop &d) { d.trigger("Envoyer1"); }, noAnswer},
-        {"sendings: list the stopped runs",
-         [](Desktop &d) {
-             message::MessageDocument doc;
-             doc.setSubject(QStringLiteral("Later"));
-             doc.setMode(message::ComposeMode::PlainText);
-             doc.setPlainText(QStringLiteral("Dear &name&\n"));
-             doc.setDestinationBooks({QStringLiteral("clients")});
-             QVERIFY(QDir().mkpath(common::stoppedFolder()));
-             QVERIFY(message::writeArchive(doc, sending::stoppedRunBase(QStringLiteral("later")),
-                                           message::ArchiveKind::InterruptedSend, QString(), QString()));
-             d.form->showMessageView();
-         },
-         [](Desktop &d) { d.trigger("continuer_envoi"); },
+        {"sending: test to myself", writeLetter, [](Desktop &d) { d.trigger("Envoyeruntest1"); }, noAnswer,
+         texts::LogBook},
+        {"sendings: list the stopped runs", stashStoppedRun, [](Desktop &d) { d.trigger("continuer_envoi"); },
          [](QWidget *w) {
              // Closed once the list has said why it has no counts.
              if (w->objectName() != QLatin1String("Dialogue_choix_message_continu_envoi"))
