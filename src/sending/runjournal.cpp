@@ -107,7 +107,7 @@ bool RunJournal::begin(const message::MessageDocument &message, const RunPositio
         finish();
         return false;
     }
-    record(position, QList<qint64>(position.answered.cbegin(), position.answered.cend()));
+    record(position, position.answered.sorted());
     ::fdatasync(m_fd);
     m_sinceSync.start();
     return true;

@@ -8,8 +8,61 @@
 #include <QFile>
 
 #include <algorithm>
+#include <bit>
 
 namespace kirvane::sending {
+
+void IdSet::insert(qint64 id)
+{
+    if (id < 0 || id >= kDenseLimit) {
+        if (!m_sparse.contains(id)) {
+            m_sparse.insert(id);
+            ++m_count;
+        }
+        return;
+    }
+    const size_t word = size_t(id >> 6);
+    if (word >= m_bits.size())
+        m_bits.resize(std::max(word + 1, m_bits.size() * 2));
+    const quint64 bit = quint64(1) << (id & 63);
+    if (!(m_bits[word] & bit)) {
+        m_bits[word] |= bit;
+        ++m_count;
+    }
+}
+
+bool IdSet::contains(qint64 id) const
+{
+    if (id < 0 || id >= kDenseLimit)
+        return m_sparse.contains(id);
+    const size_t word = size_t(id >> 6);
+    return word < m_bits.size() && (m_bits[word] >> (id & 63) & 1);
+}
+
+void IdSet::clear()
+{
+    m_bits = {};
+    m_sparse.clear();
+    m_count = 0;
+}
+
+QList<qint64> IdSet::sorted() const
+{
+    QList<qint64> ids;
+    ids.reserve(m_count);
+    for (qint64 id : m_sparse)
+        if (id < 0)
+            ids.append(id);
+    for (size_t word = 0; word < m_bits.size(); ++word) {
+        for (quint64 bits = m_bits[word]; bits; bits &= bits - 1)
+            ids.append(qint64(word << 6) + std::countr_zero(bits));
+    }
+    for (qint64 id : m_sparse)
+        if (id >= 0)
+            ids.append(id);
+    std::sort(ids.begin(), ids.end());
+    return ids;
+}
 
 QString pauseSnapshotName()
 {
@@ -53,10 +106,10 @@ bool writeAnswered(const QString &base, const RunPosition &position, QString *er
     const QString ids = answeredPath(base);
     if (!position.tracked)
         return !QFile::exists(ids) || QFile::remove(ids);
-    QList<qint64> sorted(position.answered.cbegin(), position.answered.cend());
-    std::sort(sorted.begin(), sorted.end());
+    const QList<qint64> sorted = position.answered.sorted();
     QByteArray bytes = position.book.toUtf8() + '\n';
-    for (qint64 id : std::as_const(sorted))
+    bytes.reserve(bytes.size() + sorted.size() * 8);
+    for (qint64 id : sorted)
         bytes += QByteArray::number(id) + '\n';
     return common::replaceFile(ids, bytes, common::FileAccess::Shared, error);
 }

@@ -20,16 +20,47 @@
 #include <QSet>
 #include <QString>
 
+#include <vector>
+
 namespace kirvane::message {
 class MessageDocument;
 }
 
 namespace kirvane::sending {
 
+// The ids answered in a book: one bit per id up to the largest one seen,
+// since a book's ids are the row numbers of its table and lie close together;
+// a book of 100,000 contacts takes 12 KB. Ids out of that range (negative
+// ones, or one beyond kDenseLimit given by hand) go in a hash.
+class IdSet {
+public:
+    IdSet() = default;
+    explicit IdSet(const QList<qint64> &ids)
+    {
+        for (qint64 id : ids)
+            insert(id);
+    }
+    void insert(qint64 id);
+    [[nodiscard]] bool contains(qint64 id) const;
+    void clear();
+    [[nodiscard]] qsizetype size() const { return m_count; }
+    [[nodiscard]] bool isEmpty() const { return m_count == 0; }
+    // Every id, smallest first.
+    [[nodiscard]] QList<qint64> sorted() const;
+    [[nodiscard]] bool operator==(const IdSet &other) const { return sorted() == other.sorted(); }
+
+    static constexpr qint64 kDenseLimit = qint64(1) << 24;
+
+private:
+    std::vector<quint64> m_bits;
+    QSet<qint64> m_sparse;
+    qsizetype m_count = 0;
+};
+
 struct RunPosition {
     QString book;
     QString key;
-    QSet<qint64> answered;
+    IdSet answered;
     // True when answered is complete for book: the resume goes by it.
     bool tracked = false;
 

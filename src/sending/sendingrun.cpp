@@ -354,7 +354,7 @@ void SendingRun::trackFromKey()
     const qint64 id = m_position.key.toLongLong(&isNumber);
     // "END" and a key not in the book pass the whole book over.
     const QList<qint64> before = scan.idsBefore(isNumber ? id : -1);
-    m_position.answered = QSet<qint64>(before.cbegin(), before.cend());
+    m_position.answered = IdSet(before);
     m_position.tracked = true;
 }
 
