@@ -33,27 +33,6 @@ const std::vector<const Placeholder *> &fillOrder()
     return order;
 }
 
-// True when text holds a word of the set. A word has no ampersand inside, so
-// each occurrence runs from one ampersand to the very next: only those pairs
-// need a look. A text without any word goes through every step unchanged, so
-// the steps are skipped for it; this keeps a sending run fast, where most
-// lines hold no placeholder but may hold entities such as "&nbsp;".
-bool holdsPlaceholder(QStringView text, PlaceholderLanguage language)
-{
-    qsizetype from = text.indexOf(u'&');
-    while (from >= 0) {
-        const qsizetype to = text.indexOf(u'&', from + 1);
-        if (to < 0)
-            return false;
-        const QStringView candidate = text.sliced(from, to - from + 1);
-        for (const Placeholder *p : fillOrder())
-            if (candidate == p->word(language))
-                return true;
-        from = to;
-    }
-    return false;
-}
-
 } // namespace
 
 qsizetype placeholderWordAt(QStringView text, qsizetype at)
@@ -115,20 +94,106 @@ const std::vector<Placeholder> &placeholderMenu()
     return menu;
 }
 
-QString personalise(QString text, const ContactRecord &contact, PlaceholderLanguage language, ValueForm form)
+namespace {
+
+QString formValue(const QString &value, ValueForm form)
 {
-    if (!holdsPlaceholder(text, language))
-        return text;
-    for (const Placeholder *p : fillOrder()) {
-        const QString &value = contact[p->slot].value;
+    switch (form) {
+    case ValueForm::HtmlEscaped:
         // A later step's word inside a value is kept as it is, so that the
         // value is filled again by that step.
-        const QString filled = form == ValueForm::HtmlEscaped ? htmlEscapedKeepingPlaceholders(value)
-                               : form == ValueForm::UrlEncoded ? QString::fromLatin1(value.toUtf8().toPercentEncoding())
-                                                               : value;
-        text.replace(p->word(language), filled, Qt::CaseSensitive);
+        return htmlEscapedKeepingPlaceholders(value);
+    case ValueForm::UrlEncoded:
+        return QString::fromLatin1(value.toUtf8().toPercentEncoding());
+    case ValueForm::AsTyped:
+        break;
     }
+    return value;
+}
+
+// The rule itself: one step per placeholder, in the fill order, each
+// replacing its word wherever the steps before it left it.
+QString personaliseByStep(QString text, const ContactRecord &contact, PlaceholderLanguage language, ValueForm form)
+{
+    for (const Placeholder *p : fillOrder())
+        text.replace(p->word(language), formValue(contact[p->slot].value, form), Qt::CaseSensitive);
     return text;
+}
+
+// The placeholder whose word of the set is candidate, or null.
+const Placeholder *placeholderOf(QStringView candidate, PlaceholderLanguage language)
+{
+    for (const Placeholder *p : fillOrder())
+        if (candidate == p->word(language))
+            return p;
+    return nullptr;
+}
+
+// True when every character of text may stand in a placeholder's word
+// between its ampersands (so that text could be part of one).
+bool wordLetters(QStringView text)
+{
+    static const QString letters = [] {
+        QString all;
+        for (const Placeholder &p : placeholderMenu())
+            for (const QString &word : {p.french, p.english})
+                for (const QChar c : word)
+                    if (c != u'&' && !all.contains(c))
+                        all += c;
+        return all;
+    }();
+    for (const QChar c : text)
+        if (!letters.contains(c))
+            return false;
+    return true;
+}
+
+} // namespace
+
+QString personalise(QString text, const ContactRecord &contact, PlaceholderLanguage language, ValueForm form)
+{
+    // One pass over the text fills every word where it stands. That is what
+    // the steps give as long as no step can meet a word that the text did
+    // not hold: the steps run instead when a value holds an ampersand (it may
+    // hold a later step's word), when two words share an ampersand, and when
+    // a value of nothing but word letters sits between ampersands with only
+    // word letters around it ("&ci&name&ty&" with an empty name makes
+    // "&city&" for a later step).
+    QString out;
+    qsizetype copied = 0;     // text before this is in out
+    qsizetype lastClose = -1; // the closing ampersand of the last word filled
+    qsizetype before = -1;    // the ampersand before the current pair
+    for (qsizetype from = text.indexOf(u'&'); from >= 0;) {
+        const qsizetype to = text.indexOf(u'&', from + 1);
+        if (to < 0)
+            break;
+        const Placeholder *p = placeholderOf(QStringView(text).sliced(from, to - from + 1), language);
+        if (p) {
+            if (from == lastClose)
+                return personaliseByStep(std::move(text), contact, language, form);
+            const QString value = formValue(contact[p->slot].value, form);
+            if (value.contains(u'&'))
+                return personaliseByStep(std::move(text), contact, language, form);
+            if (before >= 0 && wordLetters(value)
+                && wordLetters(QStringView(text).sliced(before + 1, from - before - 1))) {
+                const qsizetype next = text.indexOf(u'&', to + 1);
+                if (next >= 0 && wordLetters(QStringView(text).sliced(to + 1, next - to - 1)))
+                    return personaliseByStep(std::move(text), contact, language, form);
+            }
+            if (out.isEmpty())
+                out.reserve(text.size() + 64);
+            out.append(QStringView(text).sliced(copied, from - copied));
+            out.append(value);
+            copied = to + 1;
+            lastClose = to;
+        }
+        before = from;
+        from = to;
+    }
+    if (copied == 0)
+        return text;
+    out.append(QStringView(text).sliced(copied));
+    return out;
 }
 
 QStringList personaliseLines(QStringList lines, const ContactRecord &contact, ValueForm form,

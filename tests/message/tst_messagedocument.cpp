@@ -274,6 +274,31 @@ private Q_SLOTS:
                  QStringLiteral("&name& <a&b>"));
     }
 
+    // Texts where a word appears only as the steps go: across a value, or
+    // between two words that share an ampersand. Each step sees what the
+    // steps before it left.
+    void personaliseStepsSeeEarlierSteps_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("a word formed across an empty value") << "&ci&name&ty&" << "Paris";
+        QTest::newRow("a word formed across an empty value, its end taken by a later word")
+            << "&ci&name&ty&url&" << "Parisurl&";
+        QTest::newRow("two words sharing an ampersand") << "&city&name&" << "&city";
+        QTest::newRow("word letters around a value that cannot join them") << "R&D &name& &city&" << "R&D  Paris";
+        QTest::newRow("a value that joins no word") << "&ci&lastname&ty&" << "&ciAnnety&";
+    }
+
+    void personaliseStepsSeeEarlierSteps()
+    {
+        QFETCH(QString, line);
+        ContactRecord c = emptyContact();
+        c[F_prenom].value = QStringLiteral("Anne");
+        c[F_ville].value = QStringLiteral("Paris");
+        c[F_url].value = QStringLiteral("https://example.org/");
+        QTEST(kirvane::message::personalise(line, c, PlaceholderLanguage::English), "expected");
+    }
+
     void personaliseLinesKeepsASplitPlaceholder()
     {
         int calls = 0;
