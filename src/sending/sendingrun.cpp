@@ -360,7 +360,7 @@ void SendingRun::trackFromKey()
 
 void SendingRun::nextBook()
 {
-    m_scan.reset();
+    dropScan();
     if (!m_failure.isEmpty() || m_request != Request::None || m_pauseDue || ++m_bookIndex >= m_books.size()) {
         endSegment(!m_failure.isEmpty()                  ? End::StoppedAndSaved
                    : m_request == Request::StopAndSave   ? End::StoppedAndSaved
@@ -411,7 +411,7 @@ qint64 SendingRun::nextToSend()
 
 void SendingRun::bookDone()
 {
-    m_scan.reset();
+    dropScan();
     // The book's last message is answered before the next book starts, so
     // that the place where sending goes on is never in two books at once.
     m_sender->settle();
@@ -430,9 +430,17 @@ void SendingRun::onSettled(bool anyLate)
 void SendingRun::processContact()
 {
     try {
-        if (nextToSend() < 0 || !m_scan->next(m_contact)) {
-            bookDone();
-            return;
+        bool excluded = false;
+        if (m_ahead.read) {
+            // Read while the sender worked on the contact before.
+            m_ahead.read = false;
+            excluded = m_ahead.excluded;
+        } else {
+            if (nextToSend() < 0 || !m_scan->next(m_contact)) {
+                bookDone();
+                return;
+            }
+            excluded = m_store.workTables().isBlackListed(m_contact[F_email].value);
         }
         const QString id = m_contact[F_id].value;
         const QString address = m_contact[F_email].value;
@@ -440,7 +448,7 @@ void SendingRun::processContact()
         const QString prenom = m_contact[F_prenom].value;
         Q_EMIT recipientChanged(address);
 
-        if (m_store.workTables().isBlackListed(address)) {
+        if (excluded) {
             log(tr::text(tr::LogExcluded) + address);
             ++m_counts.excluded;
             answered(id);
@@ -469,10 +477,44 @@ void SendingRun::bookUnreadable(const QString &error)
     fail({m_position.book, m_nextKey, {}, {}, {}, {}, {}}, why, why);
 }
 
+void SendingRun::readAhead()
+{
+    // Not past the end of a packet: the contact after it is read after the pause.
+    if (!m_scan || m_request != Request::None || !m_failure.isEmpty()
+        || (m_packets.on && m_packetPosition % m_packets.size == 0))
+        return;
+    try {
+        if (nextToSend() < 0 || !m_scan->next(m_contact))
+            return;
+        m_ahead.read = true;
+        m_ahead.id = m_contact[F_id].value.toLongLong();
+        const QString address = m_contact[F_email].value;
+        m_ahead.excluded = m_store.workTables().isBlackListed(address);
+        if (!m_ahead.excluded && !address.isEmpty()) {
+            m_ahead.message = std::make_unique<mail::MailMessage>();
+            composeFor(address, *m_ahead.message, &m_ahead.failInstead);
+        }
+    } catch (const StoreError &e) {
+        // Said when the contact before is done, as if read then.
+        m_ahead = {};
+        m_ahead.error = QString::fromStdString(e.what());
+    }
+}
+
+void SendingRun::dropScan()
+{
+    m_scan.reset();
+    m_ahead = {};
+}
+
 void SendingRun::contactDone(bool readable)
 {
     qint64 next = -1;
-    if (readable) {
+    if (readable && !m_ahead.error.isEmpty()) {
+        bookUnreadable(std::exchange(m_ahead.error, QString()));
+    } else if (readable && m_ahead.read) {
+        next = m_ahead.id;
+    } else if (readable) {
         try {
             next = nextToSend();
         } catch (const StoreError &e) {
@@ -492,7 +534,7 @@ void SendingRun::contactDone(bool readable)
         m_pauseDue = true;
     reportProgress();
     if (m_request != Request::None || !m_failure.isEmpty() || m_pauseDue) {
-        m_scan.reset();
+        dropScan();
         QTimer::singleShot(0, this, &SendingRun::nextBook);
         return;
     }
@@ -579,20 +621,40 @@ mail::MailMessage SendingRun::compose(const QString &address) const
     return msg;
 }
 
+void SendingRun::composeFor(const QString &address, mail::MailMessage &msg, QString *failInstead) const
+{
+    msg = compose(address);
+    // Signed once composed; a message that cannot be signed is not sent
+    // unsigned, and the run stops there as on a lost connection. Composed
+    // here, the sender's thread only sends it; one that cannot be composed
+    // goes as it is, and the sender says why.
+    QString error;
+    if (!mail::composeSigned(msg, m_signer.get(), &error)) {
+        if (m_signer)
+            *failInstead = error.isEmpty() ? QStringLiteral("cannot sign") : error;
+        else
+            msg.wireLines.clear();
+    }
+}
+
 void SendingRun::sendTo(const QString &id, const QString &address, const QString &nom, const QString &prenom)
 {
-    mail::MailMessage msg = compose(address);
+    mail::MailMessage msg;
+    QString failInstead;
+    if (m_ahead.message) {
+        msg = std::move(*m_ahead.message);
+        failInstead = std::exchange(m_ahead.failInstead, QString());
+        m_ahead.message.reset();
+    } else {
+        composeFor(address, msg, &failInstead);
+    }
     const qint64 tag = ++m_tag;
     const RefusedRecipient who{m_position.book, id, nom, prenom, address, {}, {}};
-    // Signed once composed; a message that cannot be signed is not sent
-    // unsigned, and the run stops there as on a lost connection.
-    QString signError;
-    if (m_signer && !mail::composeSigned(msg, m_signer.get(), &signError) && signError.isEmpty())
-        signError = QStringLiteral("cannot sign");
     // The sender's answer comes back to onAnswer(); a connection lost under
     // the message is opened once more, a 4xx tried once more.
     m_inFlight = who;
-    m_sender->deliver(msg, tag, signError);
+    m_sender->deliver(msg, tag, failInstead);
+    readAhead();
 }
 
 void SendingRun::reportProgress()
@@ -716,7 +778,7 @@ bool SendingRun::takeLateAnswers(const QList<MailSender::LateAnswer> &answers)
 void SendingRun::endSegment(End end)
 {
     m_stepTimer.stop();
-    m_scan.reset();
+    dropScan();
     m_ending = end;
     // Goes on in onClosed() once the answers still pending have come.
     m_sender->close();

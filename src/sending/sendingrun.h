@@ -267,6 +267,14 @@ private:
     void trackFromKey();
     void nextBook();
     void processContact();
+    // While the sender works on a contact's message, the next contact is
+    // read and its message composed (m_ahead); a stop, a pause or the end of
+    // the book drops it unsent.
+    void readAhead();
+    void dropScan();
+    // msg for address, composed (and signed); failInstead says why it must
+    // not go.
+    void composeFor(const QString &address, mail::MailMessage &msg, QString *failInstead) const;
     void sendTo(const QString &id, const QString &address, const QString &nom, const QString &prenom);
     [[nodiscard]] qint64 nextToSend();
     void bookDone();
@@ -328,6 +336,16 @@ private:
     bool m_resumed = false;
     std::unique_ptr<store::BookScan> m_scan;
     store::ContactRecord m_contact;
+    // The contact read ahead: then in m_contact, not yet logged or counted.
+    struct ReadAhead {
+        bool read = false;
+        qint64 id = -1;
+        bool excluded = false;
+        std::unique_ptr<mail::MailMessage> message; // for an address to send to
+        QString failInstead;
+        QString error; // the book could not be read
+    };
+    ReadAhead m_ahead;
     int m_packetPosition = 1;
     int m_total = 0;
     int m_processed = 0;
