@@ -5,6 +5,8 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 
+#include <cstring>
+
 namespace kirvane::mail {
 
 namespace {
@@ -365,6 +367,40 @@ bool isAscii(QStringView text)
     return QtPrivate::isAscii(text);
 }
 
+namespace {
+
+// True when every character of text is below 0x100 and none is a C1
+// control (0x80-0x9F). Four characters at a time: a body line of a sending
+// run is checked for each message.
+bool fitsLatin1(QStringView text)
+{
+    const char16_t *p = text.utf16();
+    const qsizetype n = text.size();
+    qsizetype i = 0;
+    constexpr quint64 highBytes = 0xFF00FF00FF00FF00ULL;
+    constexpr quint64 topBits = 0x00E000E000E000E0ULL;
+    constexpr quint64 c1 = 0x0080008000800080ULL;
+    constexpr quint64 ones = 0x0001000100010001ULL;
+    constexpr quint64 signs = 0x8000800080008000ULL;
+    for (; i + 4 <= n; i += 4) {
+        quint64 w;
+        std::memcpy(&w, p + i, sizeof w);
+        if (w & highBytes)
+            return false;
+        // A lane is zero where the character's top three bits of its low
+        // byte are 100: a C1 control.
+        const quint64 x = (w & topBits) ^ c1;
+        if ((x - ones) & ~x & signs)
+            return false;
+    }
+    for (; i < n; ++i)
+        if (p[i] > 0xFF || (p[i] >= 0x80 && p[i] < 0xA0))
+            return false;
+    return true;
+}
+
+} // namespace
+
 Charset::Charset(const QString &name) : m_label(name), m_name(canonicalCharset(name))
 {
     if (m_name.isEmpty())
@@ -396,10 +432,7 @@ bool canEncode(QStringView text, const Charset &charset)
     case Charset::Kind::Latin1:
         // The C1 controls fit only on paper: readers take ISO-8859-1 bytes
         // 0x80-0x9F as Windows-1252, and so do we.
-        for (const QChar c : text)
-            if (c.unicode() > 0xFF || (c.unicode() >= 0x80 && c.unicode() < 0xA0))
-                return false;
-        return true;
+        return fitsLatin1(text);
     case Charset::Kind::Windows1252:
         return common::fitsWindows1252(text);
     case Charset::Kind::Latin9: {

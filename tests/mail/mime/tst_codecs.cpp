@@ -240,6 +240,20 @@ private slots:
         QTest::newRow("Cyrillic in KOI8-R") << QStringLiteral("Привет") << QStringLiteral("KOI8-R") << true;
         QTest::newRow("Greek not in KOI8-R") << QStringLiteral("Ωμέγα") << QStringLiteral("KOI8-R") << false;
         QTest::newRow("C1 control not in ISO-8859-1") << QStringLiteral("a\u0099") << QStringLiteral("ISO-8859-1") << false;
+        // Long lines are checked four characters at a time: a character that
+        // does not fit, at each place of a group, and the edges of the ranges.
+        const QString line = QStringLiteral("Une ligne de la lettre, la m\u00eame pour tous");
+        for (int at : {20, 21, 22, 23}) {
+            for (const auto &[name, c] : {std::pair{"C1 control", u'\u0080'}, std::pair{"C1 control", u'\u009f'},
+                                          std::pair{"beyond Latin-1", u'\u0100'}, std::pair{"beyond Latin-1", u'\u20ac'}}) {
+                QString text = line;
+                text[at] = QChar(c);
+                QTest::addRow("%s U+%04X at %d of a long line", name, unsigned(c), at)
+                    << text << QStringLiteral("ISO-8859-1") << false;
+            }
+        }
+        QTest::newRow("a long line of ISO-8859-1 letters")
+            << line + QStringLiteral("\u007f\u00a0\u00ff\u00e9\u00e0\u00c7\u00b0") << QStringLiteral("ISO-8859-1") << true;
         QTest::newRow("é not in US-ASCII") << QStringLiteral("é") << QStringLiteral("us-ascii") << false;
         QTest::newRow("unknown charset") << QStringLiteral("é") << QStringLiteral("x-nothing") << false;
     }
