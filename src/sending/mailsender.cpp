@@ -14,6 +14,10 @@ struct SmtpSender::Session {
     std::unique_ptr<mail::SmtpClient> client;
     qint64 pendingTag = 0;
     QList<LateAnswer> late; // not handed over yet
+    bool lastFailed = false; // the last message delivered ended in an Error or was not sent
+
+    // deliver(), noting in lastFailed how it ended.
+    Answer deliverNoted(mail::MailMessage &msg, qint64 tag, const QString &failInstead);
 
     bool open()
     {
@@ -144,6 +148,13 @@ struct SmtpSender::Session {
     }
 };
 
+SmtpSender::Answer SmtpSender::Session::deliverNoted(mail::MailMessage &msg, qint64 tag, const QString &failInstead)
+{
+    Answer a = deliver(msg, tag, failInstead);
+    lastFailed = !a.attempted || a.result.outcome == Outcome::Error;
+    return a;
+}
+
 SmtpSender::SmtpSender() : SmtpSender(std::make_unique<mail::SmtpClient>()) {}
 
 SmtpSender::SmtpSender(std::unique_ptr<mail::SmtpClient> client)
@@ -218,7 +229,22 @@ void SmtpSender::open()
 
 void SmtpSender::deliver(const mail::MailMessage &msg, qint64 tag, const QString &failInstead)
 {
-    request([msg = mail::MailMessage(msg), tag, failInstead](Session &s) mutable { return s.deliver(msg, tag, failInstead); });
+    request([msg = mail::MailMessage(msg), tag, failInstead](Session &s) mutable {
+        return s.deliverNoted(msg, tag, failInstead);
+    });
+}
+
+void SmtpSender::deliverNext(const mail::MailMessage &msg, qint64 tag)
+{
+    request([msg = mail::MailMessage(msg), tag](Session &s) mutable {
+        if (!s.lastFailed)
+            return s.deliverNoted(msg, tag, QString());
+        Answer a;
+        a.request = Request::Deliver;
+        a.tag = tag;
+        s.handOver(a);
+        return a;
+    });
 }
 
 void SmtpSender::requestStep(Request kind, void (Session::*step)())

@@ -105,6 +105,11 @@ public:
     // a second 421 (the server closing) is an Error. With failInstead set,
     // the result is an Error with that text and nothing is sent.
     virtual void deliver(const mail::MailMessage &msg, qint64 tag, const QString &failInstead = QString()) = 0;
+    // deliver() for a message handed over before the answer about the one
+    // before it came back: when that one ended in an Error or was not sent,
+    // this one is not sent either (attempted false), as the run would not
+    // have asked for it.
+    virtual void deliverNext(const mail::MailMessage &msg, qint64 tag) { deliver(msg, tag); }
     // Reads the answers still pending now.
     virtual void settle() = 0;
     // QUIT and close; failures ignored.
@@ -129,6 +134,7 @@ public:
     void setEndpoint(const settings::SmtpEndpoint &endpoint) override;
     void open() override;
     void deliver(const mail::MailMessage &msg, qint64 tag, const QString &failInstead = QString()) override;
+    void deliverNext(const mail::MailMessage &msg, qint64 tag) override;
     void settle() override;
     void close() override;
     void sendAlone(const mail::MailMessage &msg) override;

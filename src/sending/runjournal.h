@@ -5,8 +5,9 @@
 // answered, appended each time (RunPosition says what they mean). A run that ends in any regular way removes its journal; one
 // that was killed, crashed or lost its power leaves it, and the next start
 // turns it into an ordinary interrupted send that the user resumes like any
-// other: every contact not yet sent is still to send, and at most the one
-// in flight when the run died is sent twice.
+// other: every contact not yet sent is still to send, and at most the
+// messages in flight when the run died, whose answers had not come (one, or
+// two with a server that pipelines), are sent twice.
 //
 // The journal is held under an advisory lock for as long as its run lives, so
 // a journal is taken for a dead run's only when no process holds it.

@@ -68,11 +68,16 @@ void SendingRun::onAnswer(const MailSender::Answer &a)
     case MailSender::Request::Open:
         onOpened(a);
         break;
-    case MailSender::Request::Deliver:
+    case MailSender::Request::Deliver: {
+        const RefusedRecipient who = m_inFlight.isEmpty() ? RefusedRecipient{} : m_inFlight.takeFirst();
+        // A sender that leaves answers for later pipelines: it may be handed
+        // the next message before this one's answer comes.
+        m_pipelining = a.attempted && a.result.outcome == MailSender::Outcome::Pending;
         if (a.attempted)
-            take(m_inFlight, a.tag, a.result);
+            take(who, a.tag, a.result);
         contactDone(true);
         break;
+    }
     case MailSender::Request::Settle:
         onSettled(anyLate);
         break;
@@ -283,6 +288,8 @@ void SendingRun::startSegment()
     m_failedKey.clear();
     m_pending.clear();
     m_newlyAnswered.clear();
+    m_inFlight.clear();
+    m_pipelining = false;
 
     m_resumed = !m_message.resumeBook().isEmpty();
     if (m_resumed) {
@@ -493,12 +500,26 @@ void SendingRun::readAhead()
         if (!m_ahead.excluded && !address.isEmpty()) {
             m_ahead.message = std::make_unique<mail::MailMessage>();
             composeFor(address, *m_ahead.message, &m_ahead.failInstead);
+            if (m_pipelining && m_inFlight.size() == 1 && m_ahead.failInstead.isEmpty())
+                deliverAhead();
         }
     } catch (const StoreError &e) {
         // Said when the contact before is done, as if read then.
         m_ahead = {};
         m_ahead.error = QString::fromStdString(e.what());
     }
+}
+
+void SendingRun::deliverAhead()
+{
+    // The sender goes on with this message as soon as it has handed over the
+    // one before, without waiting for the run to take that one's answer. Its
+    // contact is logged and counted when its answer comes, as any other.
+    m_inFlight.append({m_position.book, m_contact[F_id].value, m_contact[F_nom].value, m_contact[F_prenom].value,
+                       m_contact[F_email].value, {}, {}});
+    m_sender->deliverNext(*m_ahead.message, ++m_tag);
+    m_ahead.message.reset();
+    m_ahead.delivered = true;
 }
 
 void SendingRun::dropScan()
@@ -534,6 +555,12 @@ void SendingRun::contactDone(bool readable)
         m_pauseDue = true;
     reportProgress();
     if (m_request != Request::None || !m_failure.isEmpty() || m_pauseDue) {
+        if (!m_inFlight.isEmpty()) {
+            // The message handed over ahead is answered first; the segment
+            // ends after its contact.
+            m_ahead = {};
+            return;
+        }
         dropScan();
         QTimer::singleShot(0, this, &SendingRun::nextBook);
         return;
@@ -542,6 +569,8 @@ void SendingRun::contactDone(bool readable)
     ++m_packetPosition;
     if (next < 0)
         bookDone();
+    else if (m_ahead.delivered)
+        processContact(); // now, so that it is the contact in flight when the answer comes
     else
         m_stepTimer.start();
 }
@@ -639,6 +668,11 @@ void SendingRun::composeFor(const QString &address, mail::MailMessage &msg, QStr
 
 void SendingRun::sendTo(const QString &id, const QString &address, const QString &nom, const QString &prenom)
 {
+    if (std::exchange(m_ahead.delivered, false)) {
+        // Handed to the sender already, with the message before.
+        readAhead();
+        return;
+    }
     mail::MailMessage msg;
     QString failInstead;
     if (m_ahead.message) {
@@ -652,7 +686,7 @@ void SendingRun::sendTo(const QString &id, const QString &address, const QString
     const RefusedRecipient who{m_position.book, id, nom, prenom, address, {}, {}};
     // The sender's answer comes back to onAnswer(); a connection lost under
     // the message is opened once more, a 4xx tried once more.
-    m_inFlight = who;
+    m_inFlight.append(who);
     m_sender->deliver(msg, tag, failInstead);
     readAhead();
 }

@@ -58,6 +58,11 @@
 //   resuming sends it;
 // - after every contact the position is journaled, so a killed run can be
 //   resumed with no contact lost (RunJournal).
+//
+// A sender that pipelines is handed the next contact's message before the
+// answer about the one before comes back, so that it never waits for the
+// run; contacts are still logged, counted and journaled one by one, in
+// order, as their answers come.
 
 #include "sending/mailsender.h"
 #include "sending/runjournal.h"
@@ -271,6 +276,8 @@ private:
     // read and its message composed (m_ahead); a stop, a pause or the end of
     // the book drops it unsent.
     void readAhead();
+    // Hands the message read ahead to a pipelining sender at once.
+    void deliverAhead();
     void dropScan();
     // msg for address, composed (and signed); failInstead says why it must
     // not go.
@@ -343,6 +350,7 @@ private:
         bool excluded = false;
         std::unique_ptr<mail::MailMessage> message; // for an address to send to
         QString failInstead;
+        bool delivered = false; // handed to the sender already (deliverAhead())
         QString error; // the book could not be read
     };
     ReadAhead m_ahead;
@@ -361,7 +369,10 @@ private:
     int m_refusedWritten = 0; // refused entries already kept beside the history
     QStringList m_historyErrors; // records of this run that could not be written
     QHash<qint64, RefusedRecipient> m_pending; // messages a sender has not answered yet
-    RefusedRecipient m_inFlight; // the contact whose message the sender is sending
+    // The contacts whose messages the sender has not answered yet, oldest
+    // first: one, or two when it pipelines.
+    QList<RefusedRecipient> m_inFlight;
+    bool m_pipelining = false; // the sender left the last message's answer for later
     End m_ending = End::Finished; // how the segment being closed ends
     bool m_testing = false; // a test message is on its way
     QString m_testTo;       // to this address
