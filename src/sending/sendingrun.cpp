@@ -167,13 +167,13 @@ std::optional<RunFigures> SendingRun::checkNew()
     }
     RunFigures f;
     try {
-        m_store.workTables().buildBlackList(m_message.exclusionBooks());
+        buildBlackList();
         store::ContactRecord c;
         for (const QString &book : m_message.destinationBooks()) {
             BookScan scan = m_store.contacts().scan(book);
             ++f.books;
             while (scan.next(c)) {
-                if (m_store.workTables().isBlackListed(c[F_email].value))
+                if (isExcluded(c[F_email].value))
                     ++f.excluded;
                 else
                     ++f.contacts;
@@ -184,6 +184,18 @@ std::optional<RunFigures> SendingRun::checkNew()
         return std::nullopt;
     }
     return f;
+}
+
+void SendingRun::buildBlackList()
+{
+    m_store.workTables().buildBlackList(m_message.exclusionBooks());
+    m_excluding = !m_message.exclusionBooks().isEmpty();
+}
+
+bool SendingRun::isExcluded(const QString &address)
+{
+    // Without exclusion books the black list is empty: no lookup per contact.
+    return m_excluding && m_store.workTables().isBlackListed(address);
 }
 
 bool SendingRun::sendNew()
@@ -265,7 +277,7 @@ bool SendingRun::prepare()
     if (!loadForSending())
         return false;
     try {
-        m_store.workTables().buildBlackList(m_message.exclusionBooks());
+        buildBlackList();
     } catch (const StoreError &e) {
         // Sending without the exclusions would mail people who asked not to be.
         m_ask.inform(QString::fromStdString(e.what()));
@@ -447,7 +459,7 @@ void SendingRun::processContact()
                 bookDone();
                 return;
             }
-            excluded = m_store.workTables().isBlackListed(m_contact[F_email].value);
+            excluded = isExcluded(m_contact[F_email].value);
         }
         const QString id = m_contact[F_id].value;
         const QString address = m_contact[F_email].value;
@@ -496,7 +508,7 @@ void SendingRun::readAhead()
         m_ahead.read = true;
         m_ahead.id = m_contact[F_id].value.toLongLong();
         const QString address = m_contact[F_email].value;
-        m_ahead.excluded = m_store.workTables().isBlackListed(address);
+        m_ahead.excluded = isExcluded(address);
         if (!m_ahead.excluded && !address.isEmpty()) {
             m_ahead.message = std::make_unique<mail::MailMessage>();
             composeFor(address, *m_ahead.message, &m_ahead.failInstead);

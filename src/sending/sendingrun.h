@@ -253,6 +253,9 @@ private:
     // The body, the settings and what they set up; false when the run cannot start.
     bool loadForSending();
     bool prepare();
+    // The black list of the message's exclusion books, and a lookup in it.
+    void buildBlackList();
+    [[nodiscard]] bool isExcluded(const QString &address);
     // The message for the current contact, to address.
     [[nodiscard]] mail::MailMessage compose(const QString &address) const;
     void startSegment();
@@ -372,6 +375,7 @@ private:
     // The contacts whose messages the sender has not answered yet, oldest
     // first: one, or two when it pipelines.
     QList<RefusedRecipient> m_inFlight;
+    bool m_excluding = false; // the black list has exclusion books behind it
     bool m_pipelining = false; // the sender left the last message's answer for later
     End m_ending = End::Finished; // how the segment being closed ends
     bool m_testing = false; // a test message is on its way
