@@ -774,6 +774,77 @@ private Q_SLOTS:
         QCOMPARE(peer.recipients(), (QStringList{"a1@x.org", "a2@x.org", "a3@x.org", "a4@x.org"}));
     }
 
+    // A pipelining server is handed the next message before the answer
+    // about the one before comes: a stop then waits for that message's
+    // answer, and the run is saved after it. Resuming sends the rest, nobody
+    // twice.
+    void pipelinedStopSendsEachOnce_data()
+    {
+        QTest::addColumn<int>("stopAfter");
+        QTest::newRow("after the first message") << 1;
+        QTest::newRow("in the middle of the book") << 3;
+        QTest::newRow("before the book's last message") << 5;
+    }
+    void pipelinedStopSendsEachOnce()
+    {
+        QFETCH(int, stopAfter);
+        DataFolder data;
+        const QStringList everyone{"a1@x.org", "a2@x.org", "a3@x.org", "a4@x.org", "a5@x.org", "a6@x.org"};
+        data.makeBook(QStringLiteral("A"), {"Aa|1|a1@x.org", "Ab|2|a2@x.org", "Ac|3|a3@x.org", "Ad|4|a4@x.org",
+                                            "Ae|5|a5@x.org", "Af|6|a6@x.org"});
+        SmtpPeer peer;
+        QTemporaryDir mail;
+        QVERIFY(peer.start(mail.filePath(QStringLiteral("md")), {"pipelining=1"}));
+        data.writeSettings(peer.port);
+        message::MessageDocument doc;
+        fill(doc, {QStringLiteral("A")});
+        ScriptedQuestions ask;
+        ask.names = {QStringLiteral("stopped")};
+        SendingRun run(data.base, doc, ask);
+        pipelined(run);
+        int sent = 0;
+        connect(&run, &SendingRun::logged, [&](const QString &l) {
+            if (l.startsWith(sentLine()) && ++sent == stopAfter)
+                run.stopAndSave();
+        });
+        QVERIFY(run.sendNew());
+        QVERIFY(runToEnd(run));
+        QCOMPARE(run.state(), SendingRun::State::Saved);
+        QCOMPARE(peer.recipients(), everyone.mid(0, run.counts().sent));
+
+        message::MessageDocument doc2;
+        SendingRun again(data.base, doc2, ask);
+        pipelined(again);
+        QVERIFY(again.resumeFrom(stoppedPath(QStringLiteral("stopped"))));
+        QVERIFY(runToEnd(again));
+        QCOMPARE(run.counts().sent + again.counts().sent, int(everyone.size()));
+        QCOMPARE(peer.recipients(), everyone);
+    }
+
+    // The ids a run has answered, as it keeps them for the resume: every id
+    // once, in order, wherever it lies.
+    void answeredIdsKeepEveryId()
+    {
+        const QList<qint64> ids{0, 1, 63, 64, 65, 127, 128, 100000, 7, sending::IdSet::kDenseLimit - 1,
+                                sending::IdSet::kDenseLimit, qint64(1) << 40, -5};
+        sending::IdSet set;
+        for (qint64 id : ids)
+            set.insert(id);
+        set.insert(64);
+        set.insert(qint64(1) << 40);
+        QList<qint64> sorted = ids;
+        std::sort(sorted.begin(), sorted.end());
+        QCOMPARE(set.size(), ids.size());
+        QCOMPARE(set.sorted(), sorted);
+        for (qint64 id : ids)
+            QVERIFY2(set.contains(id), QByteArray::number(id));
+        for (qint64 id : {2, 62, 66, 99999, 100001, -1})
+            QVERIFY2(!set.contains(id), QByteArray::number(id));
+        QVERIFY(sending::IdSet(sorted) == set);
+        set.clear();
+        QVERIFY(set.isEmpty() && !set.contains(64) && set.sorted().isEmpty());
+    }
+
     // The settings' security, port, login and CA file reach the connection:
     // a submission server with STARTTLS and a login, one with TLS from the
     // first byte; a certificate nobody trusts or a refused login stops the
