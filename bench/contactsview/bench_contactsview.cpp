@@ -30,9 +30,9 @@ int main(int argc, char *argv[])
     QString error;
     if (!BookFiles::ensureDataFolder(common::dataFolder(), &error))
         return 1;
-    AddressBookStore base;
-    base.initDataFolder();
-    (void)contacts::BookManager(base).create(QStringLiteral("big"), {});
+    AddressBookStore store;
+    store.initDataFolder();
+    (void)contacts::BookManager(store).create(QStringLiteral("big"), {});
     std::vector<ContactRecord> rows;
     rows.reserve(n);
     for (int i = 0; i < n; ++i) {
@@ -42,13 +42,13 @@ int main(int argc, char *argv[])
         c[F_email].value = QStringLiteral("c%1@example.org").arg(i);
         rows.push_back(std::move(c));
     }
-    base.contacts().saveContacts(rows, QStringLiteral("big"));
+    store.contacts().saveContacts(rows, QStringLiteral("big"));
 
-    auto *view = new contacts::ContactsView(&base);
+    auto *view = new contacts::ContactsView(&store);
     shell::MainViews views;
     views.contact = view;
     texts::ScriptedAsker asker;
-    shell::MainWindow form(&base, views, &asker);
+    shell::MainWindow form(&store, views, &asker);
     form.resize(1000, 640);
     form.show();
     QCoreApplication::processEvents();
@@ -64,7 +64,7 @@ int main(int argc, char *argv[])
         }
         return fastest;
     };
-    const double storeOpen = best([&] { (void)base.openBook(QStringLiteral("big")); });
+    const double storeOpen = best([&] { (void)store.openBook(QStringLiteral("big")); });
     const double choose = best([&] {
         form.showContactsView();
         view->chooseBook(QStringLiteral("big"));

@@ -48,9 +48,9 @@ int main(int argc, char *argv[])
     QTemporaryDir dir;
     setDataFolder(dir.path());
     BookFiles::ensureDataFolder(dataFolder());
-    AddressBookStore base;
-    base.initDataFolder();
-    BookManager books(base);
+    AddressBookStore store;
+    store.initDataFolder();
+    BookManager books(store);
     const QStringList labels = {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c"), QStringLiteral("d")};
 
     std::mt19937 rng(42);
@@ -81,8 +81,8 @@ int main(int argc, char *argv[])
     std::printf("store benchmark, %d contacts (best of 3 for each figure but saving)\n", n);
     (void)books.create(QStringLiteral("ours"), labels);
     (void)books.create(QStringLiteral("peer"), labels);
-    const QString peer = base.files().bookPath(QStringLiteral("peer"));
-    const double saveOurs = seconds([&] { base.contacts().saveContacts(contacts, QStringLiteral("ours")); });
+    const QString peer = store.files().bookPath(QStringLiteral("peer"));
+    const double saveOurs = seconds([&] { store.contacts().saveContacts(contacts, QStringLiteral("ours")); });
     const double savePeer = sqliteShell(peer, insertSql) ; // three runs: the peer book holds 3n rows afterwards
     printRatio("save the contacts (one transaction)", saveOurs, savePeer);
     (void)books.remove(QStringLiteral("peer"));
@@ -90,9 +90,9 @@ int main(int argc, char *argv[])
 
     const QString order = QStringLiteral("ORDER BY nom COLLATE NOCASE, prenom COLLATE NOCASE, id");
     const double firstOurs = best3([&] {
-        (void)base.openBook(QStringLiteral("ours"));
+        (void)store.openBook(QStringLiteral("ours"));
         for (int r = 0; r < 100; ++r)
-            (void)base.currentBookModel()->text(r, BookTableModel::kDisplayNameColumn);
+            (void)store.currentBookModel()->text(r, BookTableModel::kDisplayNameColumn);
     });
     printRatio("open in name order, first 100 rows", firstOurs,
          sqliteShell(peer, QStringLiteral("SELECT * FROM t %1 LIMIT 100;").arg(order)));
@@ -100,14 +100,14 @@ int main(int argc, char *argv[])
     const QString all = QStringLiteral("SELECT * FROM t %1;").arg(order);
     const double allPeer = sqliteShell(peer, all);
     const double lastOurs = best3([&] {
-        (void)base.openBook(QStringLiteral("ours"));
-        BookTableModel *q = base.currentBookModel();
+        (void)store.openBook(QStringLiteral("ours"));
+        BookTableModel *q = store.currentBookModel();
         (void)q->text(q->rowCount() - 1, BookTableModel::kDisplayNameColumn);
     });
     printRatio("open in name order, to the last row", lastOurs, allPeer);
     const double allOurs = best3([&] {
-        (void)base.openBook(QStringLiteral("ours"));
-        BookTableModel *q = base.currentBookModel();
+        (void)store.openBook(QStringLiteral("ours"));
+        BookTableModel *q = store.currentBookModel();
         for (int r = 0; r < q->rowCount(); ++r)
             (void)q->text(r, F_champ19);
     });
@@ -115,31 +115,34 @@ int main(int argc, char *argv[])
     // Select all in the grid (one range of every row), then take the ids, as a
     // delete of the selection does.
     printRatio("ids of every row selected", best3([&] {
-             (void)base.openBook(QStringLiteral("ours"));
-             BookTableModel *q = base.currentBookModel();
-             QItemSelectionModel sel(q);
-             sel.select(QItemSelection(q->index(0, 0), q->index(q->rowCount() - 1, 0)),
-                        QItemSelectionModel::Select | QItemSelectionModel::Rows);
-             (void)selectedIds(*q, &sel);
-         }),
-         sqliteShell(peer, QStringLiteral("SELECT id FROM t %1;").arg(order)));
-    printRatio("count rows", best3([&] { (void)base.countRows(QStringLiteral("an_ours")); }),
-         sqliteShell(peer, QStringLiteral("SELECT COUNT(*) FROM t;")));
+                   (void)store.openBook(QStringLiteral("ours"));
+                   BookTableModel *q = store.currentBookModel();
+                   QItemSelectionModel sel(q);
+                   sel.select(QItemSelection(q->index(0, 0), q->index(q->rowCount() - 1, 0)),
+                              QItemSelectionModel::Select | QItemSelectionModel::Rows);
+                   (void)selectedIds(*q, &sel);
+               }),
+               sqliteShell(peer, QStringLiteral("SELECT id FROM t %1;").arg(order)));
+    printRatio("count rows", best3([&] { (void)store.countRows(QStringLiteral("an_ours")); }),
+               sqliteShell(peer, QStringLiteral("SELECT COUNT(*) FROM t;")));
     const QString csv = dir.filePath(QStringLiteral("ours.csv"));
-    printRatio("export the book", best3([&] { exportBook(base.files(), QStringLiteral("ours"), csv); }),
-         sqliteShell(peer, QStringLiteral(".mode list\n.separator ; \"\\r\\n\"\nSELECT nom,prenom,code_postal,ville,adresse1,"
-                                    "adresse2,pays,tel,fax,email,societe,civilite,commentaire,url,champ16,champ17,"
-                                    "champ18,champ19 FROM t;\n"),
-               nullptr, dir.filePath(QStringLiteral("peer.csv"))));
+    printRatio(
+        "export the book", best3([&] { exportBook(store.files(), QStringLiteral("ours"), csv); }),
+        sqliteShell(peer,
+                    QStringLiteral(".mode list\n.separator ; \"\\r\\n\"\nSELECT nom,prenom,code_postal,ville,adresse1,"
+                                   "adresse2,pays,tel,fax,email,societe,civilite,commentaire,url,champ16,champ17,"
+                                   "champ18,champ19 FROM t;\n"),
+                    nullptr, dir.filePath(QStringLiteral("peer.csv"))));
 
     // The duplicate search: fill the merge table from the book, then keep only
     // rows sharing nom and societe with another, twice over.
-    const QString merge = base.files().filePath(QStringLiteral("fusion_mnl.db"));
+    const QString merge = store.files().filePath(QStringLiteral("fusion_mnl.db"));
     const double pruneOurs = best3([&] {
         QFile::remove(merge);
-        QFile::copy(base.files().filePath(QStringLiteral("vierge.db")), merge);
-        base.workTables().fillWorkTable({QStringLiteral("ours")}, QStringLiteral("fusion_mnl"));
-        base.workTables().pruneToDuplicates(QStringLiteral("fusion_mnl"), {QStringLiteral("nom"), QStringLiteral("societe")});
+        QFile::copy(store.files().filePath(QStringLiteral("vierge.db")), merge);
+        store.workTables().fillWorkTable({QStringLiteral("ours")}, QStringLiteral("fusion_mnl"));
+        store.workTables().pruneToDuplicates(QStringLiteral("fusion_mnl"),
+                                             {QStringLiteral("nom"), QStringLiteral("societe")});
     });
     const QString peerMerge = dir.filePath(QStringLiteral("peer_merge.db"));
     QString pruneSql = QStringLiteral(
@@ -156,7 +159,7 @@ int main(int argc, char *argv[])
     QProcess count;
     count.start(QStringLiteral("sqlite3"), {peerMerge, QStringLiteral("SELECT COUNT(*) FROM w;")});
     count.waitForFinished(-1);
-    std::printf("rows left after pruning: ours %d, shell %s\n", base.countRows(QStringLiteral("fusion_mnl")),
+    std::printf("rows left after pruning: ours %d, shell %s\n", store.countRows(QStringLiteral("fusion_mnl")),
                 count.readAllStandardOutput().trimmed().constData());
     return 0;
 }

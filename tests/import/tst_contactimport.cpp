@@ -33,8 +33,8 @@ Q_DECLARE_METATYPE(ExistingAddress)
 class TstContactImport : public QObject {
     Q_OBJECT
     std::unique_ptr<kirvane::test::TestDataFolder> m_data;
-    AddressBookStore *m_base = nullptr;
-    const BookFiles &files() const { return m_base->files(); }
+    AddressBookStore *m_store = nullptr;
+    const BookFiles &files() const { return m_store->files(); }
 
     // Contacts of a book as rows of values nom..champ19, in id order.
     QList<QStringList> contacts(const QString &book)
@@ -79,8 +79,9 @@ private Q_SLOTS:
     void init()
     {
         m_data = std::make_unique<kirvane::test::TestDataFolder>();
-        m_base = &m_data->store();
-        QVERIFY(BookManager(*m_base).create(QStringLiteral("clients"), {QString(), QString(), QString(), QString()}).ok());
+        m_store = &m_data->store();
+        QVERIFY(
+            BookManager(*m_store).create(QStringLiteral("clients"), {QString(), QString(), QString(), QString()}).ok());
     }
 
     void mappingChecks_data()

@@ -57,7 +57,7 @@ using namespace kirvane::texts;
 class TstImportWizard : public QObject {
     Q_OBJECT
     std::unique_ptr<kirvane::test::TestDataFolder> m_data;
-    AddressBookStore *m_base = nullptr;
+    AddressBookStore *m_store = nullptr;
     ScriptedAsker m_asker;
     std::unique_ptr<ImportWizard> m_wizard;
     QString m_file;           // what the file chooser answers
@@ -83,10 +83,7 @@ class TstImportWizard : public QObject {
         return path;
     }
 
-    int contactCount()
-    {
-        return m_base->countRows(QStringLiteral("an_clients"));
-    }
+    int contactCount() { return m_store->countRows(QStringLiteral("an_clients")); }
 
     // Page 1 with kind chosen, then page 2 with m_file opened, then page 3.
     void reachPreview(const char *radio)
@@ -120,11 +117,12 @@ private Q_SLOTS:
     void init()
     {
         m_data = std::make_unique<kirvane::test::TestDataFolder>();
-        m_base = &m_data->store();
-        QVERIFY(BookManager(*m_base).create(QStringLiteral("clients"),
-                                            {QStringLiteral("Âge"), QString(), QString(), QString()}).ok());
+        m_store = &m_data->store();
+        QVERIFY(BookManager(*m_store)
+                    .create(QStringLiteral("clients"), {QStringLiteral("Âge"), QString(), QString(), QString()})
+                    .ok());
         m_asker.clear();
-        m_wizard = std::make_unique<ImportWizard>(m_base->files(), m_asker);
+        m_wizard = std::make_unique<ImportWizard>(m_store->files(), m_asker);
         m_wizard->applyLanguage(2);
         m_wizard->setFileChooser([this](SourceKind) { return m_file; });
         m_wizard->setColumnChooser([this](int column) { return m_fields.value(column, kNotIdentified); });
@@ -137,7 +135,7 @@ private Q_SLOTS:
     void cleanup()
     {
         m_wizard.reset();
-        m_base = nullptr;
+        m_store = nullptr;
         m_data.reset();
     }
 
@@ -216,12 +214,12 @@ private Q_SLOTS:
         QCOMPARE(contactCount(), 5);
         QCOMPARE(m_asker.texts(), QStringList{QStringLiteral("5 contact(s) added.")});
         ContactRecord record = emptyContact();
-        m_base->contacts().readContact(1, QStringLiteral("clients"), record);
+        m_store->contacts().readContact(1, QStringLiteral("clients"), record);
         QCOMPARE(record[F_nom].value, QStringLiteral("O\u2019Neil"));
         QCOMPARE(record[F_email].value, QStringLiteral("o'neil@example.org"));
         QCOMPARE(record[F_champ16].value, QStringLiteral("Paris"));
         store::ContactRecord labels = emptyContact();
-        readLabels(m_base->files().labelPath(QStringLiteral("clients")), labels);
+        readLabels(m_store->files().labelPath(QStringLiteral("clients")), labels);
         QCOMPARE(labels[F_champ16].label, QStringLiteral("Ville natale"));
         QVERIFY(!m_wizard->isVisible());
     }
@@ -263,10 +261,10 @@ private Q_SLOTS:
         }
         QCOMPARE(contactCount(), 3);
         ContactRecord record = emptyContact();
-        m_base->contacts().readContact(1, QStringLiteral("clients"), record);
+        m_store->contacts().readContact(1, QStringLiteral("clients"), record);
         QCOMPARE(record[F_ville].value, QStringLiteral("Paris")); // an empty value leaves the contact's
         QCOMPARE(record[F_email].value, QStringLiteral("JEAN@example.org"));
-        m_base->contacts().readContact(2, QStringLiteral("clients"), record);
+        m_store->contacts().readContact(2, QStringLiteral("clients"), record);
         QCOMPARE(record[F_ville].value, QStringLiteral("Lyon"));
     }
 
@@ -425,15 +423,14 @@ private Q_SLOTS:
         QFETCH(bool, written);
         QFETCH(bool, error);
         const QString book = QStringLiteral("clients");
-        const QString path = target == QLatin1String("table")  ? m_base->files().bookPath(book)
-                             : target == QLatin1String("labels") ? m_base->files().labelPath(book)
+        const QString path = target == QLatin1String("table")    ? m_store->files().bookPath(book)
+                             : target == QLatin1String("labels") ? m_store->files().labelPath(book)
                              : target.isEmpty()                  ? QString()
                                                                  : m_data->filePath(target);
         QByteArray before;
         if (QFile f(path); !path.isEmpty() && f.open(QIODevice::ReadOnly))
             before = f.readAll();
-        const bool ok = exportWithDialog(nullptr, m_base->files(), book, m_asker,
-                                         [&path] { return path; });
+        const bool ok = exportWithDialog(nullptr, m_store->files(), book, m_asker, [&path] { return path; });
         QCOMPARE(ok, written);
         QCOMPARE(m_asker.questions().size(), size_t(error ? 1 : 0));
         if (error) {

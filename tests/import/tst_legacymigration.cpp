@@ -242,8 +242,8 @@ private Q_SLOTS:
         const auto before = snapshot(m_home);
         QString error;
         QVERIFY2(BookFiles::ensureDataFolder(m_home, &error), qPrintable(error));
-        AddressBookStore base;
-        QCOMPARE(base.listBooks(), QStringList{});
+        AddressBookStore store;
+        QCOMPARE(store.listBooks(), QStringList{});
         BookFiles(books()).checkTemplate();
         try {
             (void)Database::open(books() + QStringLiteral("an_clients été.DB"));
@@ -251,14 +251,14 @@ private Q_SLOTS:
         } catch (const StoreError &e) {
             QVERIFY2(QString::fromUtf8(e.what()).contains(QLatin1String("earlier Paradox format")), e.what());
         }
-        contacts::BookManager manager(base);
+        contacts::BookManager manager(store);
         QVERIFY(manager.create(QStringLiteral("nouveau"), {"a", "b", "c", "d"}).ok());
-        QCOMPARE(base.listBooks(), QStringList{QStringLiteral("nouveau")});
+        QCOMPARE(store.listBooks(), QStringList{QStringLiteral("nouveau")});
         store::RowTableModel model;
         HistoryTable(history()).load(model);
         QCOMPARE(model.rowCount(), 0);
         // A run's black list: the black list is remade, the old one left alone.
-        base.workTables().buildBlackList({QStringLiteral("nouveau")});
+        store.workTables().buildBlackList({QStringLiteral("nouveau")});
         const auto after = snapshot(m_home);
         for (auto it = before.begin(); it != before.end(); ++it)
             QCOMPARE(after.value(it.key()), it.value());
@@ -300,10 +300,10 @@ private Q_SLOTS:
         QVERIFY(QFileInfo::exists(keptFolder(books()) + QStringLiteral("an_Mes clients.DB")));
         QVERIFY(!migration.needed());
         // The book works as any other: a new contact gets the next id.
-        AddressBookStore base;
+        AddressBookStore store;
         ContactRecord c = emptyContact();
         c[F_nom].value = QStringLiteral("Nouveau");
-        QVERIFY(base.contacts().saveContact(c, QStringLiteral("Mes clients")));
+        QVERIFY(store.contacts().saveContact(c, QStringLiteral("Mes clients")));
         const Rows after = tableRows(books() + QStringLiteral("an_Mes clients.db"));
         const qint64 lastOld = expected.empty() ? 0 : expected.back()[0].toLongLong();
         QCOMPARE(after.back()[0].toLongLong(), lastOld + 1);
@@ -390,11 +390,11 @@ private Q_SLOTS:
             } else {
                 QString error;
                 QVERIFY(BookFiles::ensureDataFolder(m_home, &error));
-                AddressBookStore base;
-                QVERIFY(contacts::BookManager(base).create(QStringLiteral("abîmé"), {"a", "b", "c", "d"}).ok());
+                AddressBookStore store;
+                QVERIFY(contacts::BookManager(store).create(QStringLiteral("abîmé"), {"a", "b", "c", "d"}).ok());
                 ContactRecord c = emptyContact();
                 c[F_nom].value = QStringLiteral("déjà là");
-                QVERIFY(base.contacts().saveContact(c, QStringLiteral("abîmé")));
+                QVERIFY(store.contacts().saveContact(c, QStringLiteral("abîmé")));
             }
         }
         const QByteArray original = bytesOf(damaged);

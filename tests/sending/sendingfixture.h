@@ -116,12 +116,10 @@ public:
 // run needs.
 class DataFolder : public kirvane::test::TestDataFolder {
 public:
-    DataFolder() : base(store()) {}
-
     // Makes book with contacts given as "nom|prenom|email"; returns their ids.
     QStringList makeBook(const QString &book, const QStringList &contacts)
     {
-        kirvane::contacts::BookManager books(base);
+        kirvane::contacts::BookManager books(store());
         if (!books.exists(book))
             (void)books.create(book, {});
         QStringList ids;
@@ -131,7 +129,7 @@ public:
             contact[kirvane::store::F_nom].value = f.value(0);
             contact[kirvane::store::F_prenom].value = f.value(1);
             contact[kirvane::store::F_email].value = f.value(2);
-            ids << QString::number(base.contacts().addContact(contact, book));
+            ids << QString::number(store().contacts().addContact(contact, book));
         }
         return ids;
     }
@@ -153,6 +151,4 @@ public:
         s.packetPause = 1;
         QVERIFY(kirvane::settings::saveSettings(s, kirvane::settings::settingsPath()));
     }
-
-    kirvane::store::AddressBookStore &base;
 };

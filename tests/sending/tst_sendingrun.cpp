@@ -106,7 +106,7 @@ private Q_SLOTS:
         message::MessageDocument doc;
         fill(doc, {QStringLiteral("A")});
         ScriptedQuestions ask;
-        SendingRun run(data.base, doc, ask);
+        SendingRun run(data.store(), doc, ask);
         QStringList log;
         connect(&run, &SendingRun::logged, [&](const QString &l) { log << l; });
         QVERIFY(run.sendNew());
@@ -130,7 +130,7 @@ private Q_SLOTS:
         message::MessageDocument doc;
         fill(doc, {QStringLiteral("A"), QStringLiteral("B")}, {QStringLiteral("Stop")});
         ScriptedQuestions ask;
-        SendingRun run(data.base, doc, ask);
+        SendingRun run(data.store(), doc, ask);
         run.setPauseOverride(300);
         QStringList log;
         connect(&run, &SendingRun::logged, [&](const QString &l) { log << l; });
@@ -186,7 +186,7 @@ private Q_SLOTS:
         fill(doc, {QStringLiteral("A"), QStringLiteral("B")});
         ScriptedQuestions ask;
         ask.names = {QStringLiteral("later")};
-        SendingRun run(data.base, doc, ask);
+        SendingRun run(data.store(), doc, ask);
         int sent = 0;
         connect(&run, &SendingRun::logged, [&](const QString &l) {
             if (l.startsWith(sentLine()) && ++sent == 5)
@@ -204,7 +204,7 @@ private Q_SLOTS:
         QCOMPARE(saved.destinationBooks(), (QStringList{"A", "B"}));
 
         message::MessageDocument doc2;
-        SendingRun again(data.base, doc2, ask);
+        SendingRun again(data.store(), doc2, ask);
         QVERIFY(again.resumeFrom(stoppedPath(QStringLiteral("later"))));
         QVERIFY(runToEnd(again));
         QCOMPARE(again.counts().sent, 2);
@@ -237,7 +237,7 @@ private Q_SLOTS:
         fill(doc, {QStringLiteral("A"), QStringLiteral("B")});
         ScriptedQuestions ask;
         ask.names = {QStringLiteral("taken"), QStringLiteral("fresh")};
-        SendingRun run(data.base, doc, ask);
+        SendingRun run(data.store(), doc, ask);
         int sent = 0;
         connect(&run, &SendingRun::logged, [&](const QString &l) {
             if (l.startsWith(sentLine()) && ++sent == 2)
@@ -257,7 +257,7 @@ private Q_SLOTS:
         QCOMPARE(saved.resumeKey(), QStringLiteral("END"));
 
         message::MessageDocument doc2;
-        SendingRun again(data.base, doc2, ask);
+        SendingRun again(data.store(), doc2, ask);
         QVERIFY(again.resumeFrom(stoppedPath(QStringLiteral("fresh"))));
         QVERIFY(runToEnd(again));
         QCOMPARE(peer.recipients(), (QStringList{"a1@x.org", "a2@x.org", "b1@x.org"}));
@@ -281,7 +281,7 @@ private Q_SLOTS:
         fill(doc, {QStringLiteral("A")});
         ScriptedQuestions ask;
         ask.names = {QStringLiteral("later")};
-        SendingRun run(data.base, doc, ask);
+        SendingRun run(data.store(), doc, ask);
         int sent = 0;
         connect(&run, &SendingRun::logged, [&](const QString &l) {
             if (l.startsWith(sentLine()) && ++sent == 3)
@@ -294,17 +294,17 @@ private Q_SLOTS:
 
         auto rename = [&](int i, const QString &nom) {
             ContactRecord c = emptyContact();
-            data.base.contacts().readContact(ids[i].toLongLong(), QStringLiteral("A"), c);
+            data.store().contacts().readContact(ids[i].toLongLong(), QStringLiteral("A"), c);
             c[F_nom].value = nom;
-            QVERIFY(data.base.contacts().saveContact(c, QStringLiteral("A")));
+            QVERIFY(data.store().contacts().saveContact(c, QStringLiteral("A")));
         };
-        data.base.contacts().deleteContacts(QStringLiteral("A"), {ids[3].toLongLong()});
+        data.store().contacts().deleteContacts(QStringLiteral("A"), {ids[3].toLongLong()});
         rename(4, QStringLiteral("Aa"));
         rename(1, QStringLiteral("Zz"));
         data.makeBook(QStringLiteral("A"), {"Aaa|7|new@x.org"});
 
         message::MessageDocument doc2;
-        SendingRun again(data.base, doc2, ask);
+        SendingRun again(data.store(), doc2, ask);
         QVERIFY(again.resumeFrom(stoppedPath(QStringLiteral("later"))));
         QVERIFY(runToEnd(again));
         QCOMPARE(again.state(), SendingRun::State::Finished);
@@ -327,7 +327,7 @@ private Q_SLOTS:
         message::MessageDocument doc;
         fill(doc, {QStringLiteral("A"), QStringLiteral("B")});
         ScriptedQuestions ask;
-        SendingRun run(data.base, doc, ask);
+        SendingRun run(data.store(), doc, ask);
         run.setPauseOverride(50);
         QSignalSpy pauses(&run, &SendingRun::pauseStarted);
         QVERIFY(run.sendNew());
@@ -347,7 +347,7 @@ private Q_SLOTS:
         message::MessageDocument doc;
         fill(doc, {QStringLiteral("A")});
         ScriptedQuestions ask;
-        SendingRun run(data.base, doc, ask);
+        SendingRun run(data.store(), doc, ask);
         QSignalSpy pauses(&run, &SendingRun::pauseStarted);
         QVERIFY(run.sendNew());
         QTRY_COMPARE_WITH_TIMEOUT(pauses.count(), 1, 30000);
@@ -370,7 +370,7 @@ private Q_SLOTS:
         message::MessageDocument doc;
         fill(doc, {QStringLiteral("A")});
         ScriptedQuestions ask;
-        SendingRun run(data.base, doc, ask);
+        SendingRun run(data.store(), doc, ask);
         QVERIFY(run.sendNew());
         QVERIFY(runToEnd(run));
         QCOMPARE(run.state(), SendingRun::State::Finished);
@@ -396,7 +396,7 @@ private Q_SLOTS:
         message::MessageDocument doc;
         fill(doc, {QStringLiteral("A")});
         ScriptedQuestions ask;
-        SendingRun run(data.base, doc, ask);
+        SendingRun run(data.store(), doc, ask);
         connect(&run, &SendingRun::logged, [&](const QString &l) {
             if (l.startsWith(sentLine()))
                 run.cancel();
@@ -427,7 +427,7 @@ private Q_SLOTS:
         message::MessageDocument doc;
         fill(doc, {QStringLiteral("A")});
         ScriptedQuestions ask;
-        SendingRun run(data.base, doc, ask);
+        SendingRun run(data.store(), doc, ask);
         connect(&run, &SendingRun::logged, [&](const QString &l) {
             if (l.startsWith(sentLine()))
                 run.stopAndSave();
@@ -452,7 +452,7 @@ private Q_SLOTS:
         QTemporaryDir mail;
         QVERIFY(peer.start(mail.filePath(QStringLiteral("md"))));
         data.writeSettings(peer.port);
-        const QString bookB = data.base.files().bookPath(QStringLiteral("B"));
+        const QString bookB = data.store().files().bookPath(QStringLiteral("B"));
         QFile b(bookB);
         QVERIFY(b.open(QIODevice::ReadOnly));
         const QByteArray good = b.readAll();
@@ -467,7 +467,7 @@ private Q_SLOTS:
         fill(doc, {QStringLiteral("A"), QStringLiteral("B")});
         ScriptedQuestions ask;
         ask.names = {QStringLiteral("broken")};
-        SendingRun run(data.base, doc, ask);
+        SendingRun run(data.store(), doc, ask);
         connect(&run, &SendingRun::logged, [&](const QString &l) {
             if (l.startsWith(sentLine()) && l.endsWith(QLatin1String("a2@x.org")))
                 overwrite(QByteArray(4096, 'x'));
@@ -483,7 +483,7 @@ private Q_SLOTS:
 
         overwrite(good);
         message::MessageDocument doc2;
-        SendingRun again(data.base, doc2, ask);
+        SendingRun again(data.store(), doc2, ask);
         QVERIFY(again.resumeFrom(stoppedPath(QStringLiteral("broken"))));
         QVERIFY(runToEnd(again));
         QCOMPARE(again.state(), SendingRun::State::Finished);
@@ -520,7 +520,7 @@ private Q_SLOTS:
         QVERIFY(message::writeArchive(doc, stoppedFolder() + QStringLiteral("old"), message::ArchiveKind::InterruptedSend,
                                       resumeKey, resumeBook));
         ScriptedQuestions ask;
-        SendingRun run(data.base, doc, ask);
+        SendingRun run(data.store(), doc, ask);
         QStringList log;
         connect(&run, &SendingRun::logged, [&](const QString &l) { log << l; });
         QVERIFY(run.resumeFrom(stoppedPath(QStringLiteral("old"))));
@@ -537,7 +537,7 @@ private Q_SLOTS:
         data.makeBook(QStringLiteral("A"), {"Aa|1|a1@x.org"});
         message::MessageDocument doc;
         ScriptedQuestions ask;
-        SendingRun run(data.base, doc, ask);
+        SendingRun run(data.store(), doc, ask);
 
         fill(doc, {QStringLiteral("A")});
         QVERIFY(!run.sendNew()); // no config.ini
@@ -578,7 +578,7 @@ private Q_SLOTS:
         message::MessageDocument doc;
         fill(doc, {QStringLiteral("A")});
         ScriptedQuestions ask;
-        SendingRun run(data.base, doc, ask);
+        SendingRun run(data.store(), doc, ask);
         QSignalSpy ended(&run, &SendingRun::segmentEnded);
         QVERIFY(run.sendNew());
         QVERIFY(runToEnd(run));
@@ -603,7 +603,7 @@ private Q_SLOTS:
         message::MessageDocument doc;
         fill(doc, {QStringLiteral("A")});
         ScriptedQuestions ask;
-        SendingRun run(data.base, doc, ask);
+        SendingRun run(data.store(), doc, ask);
         QStringList log;
         connect(&run, &SendingRun::logged, [&](const QString &l) { log << l; });
         QVERIFY(run.sendNew());
@@ -639,7 +639,7 @@ private Q_SLOTS:
         message::MessageDocument doc;
         fill(doc, {QStringLiteral("A")});
         ScriptedQuestions ask;
-        SendingRun run(data.base, doc, ask);
+        SendingRun run(data.store(), doc, ask);
         QVERIFY(run.sendNew());
         QVERIFY(runToEnd(run));
         QCOMPARE(peer.recipients(), (QStringList{"a1@x.org", "a2@x.org", "a3@x.org"}));
@@ -662,7 +662,7 @@ private Q_SLOTS:
         fill(doc, {QStringLiteral("A")});
         ScriptedQuestions ask;
         ask.names = {QStringLiteral("broken")};
-        SendingRun run(data.base, doc, ask);
+        SendingRun run(data.store(), doc, ask);
         QStringList log;
         connect(&run, &SendingRun::logged, [&](const QString &l) {
             log << l;
@@ -682,7 +682,7 @@ private Q_SLOTS:
         SmtpPeer back;
         QVERIFY(back.start(maildir, {}, port));
         message::MessageDocument doc2;
-        SendingRun again(data.base, doc2, ask);
+        SendingRun again(data.store(), doc2, ask);
         QVERIFY(again.resumeFrom(stoppedPath(QStringLiteral("broken"))));
         QVERIFY(runToEnd(again));
         QCOMPARE(back.recipients(), (QStringList{"a1@x.org", "a2@x.org", "a3@x.org", "a4@x.org"}));
@@ -704,7 +704,7 @@ private Q_SLOTS:
         message::MessageDocument doc;
         fill(doc, {QStringLiteral("A"), QStringLiteral("B")});
         ScriptedQuestions ask;
-        SendingRun run(data.base, doc, ask);
+        SendingRun run(data.store(), doc, ask);
         pipelined(run);
         QStringList log;
         connect(&run, &SendingRun::logged, [&](const QString &l) { log << l; });
@@ -744,7 +744,7 @@ private Q_SLOTS:
         fill(doc, {QStringLiteral("A")});
         ScriptedQuestions ask;
         ask.names = {QStringLiteral("dropped")};
-        SendingRun run(data.base, doc, ask);
+        SendingRun run(data.store(), doc, ask);
         pipelined(run);
         QStringList log;
         QString journalled;
@@ -766,7 +766,7 @@ private Q_SLOTS:
         QCOMPARE(saved.resumeKey(), ids[1]);
 
         message::MessageDocument doc2;
-        SendingRun again(data.base, doc2, ask);
+        SendingRun again(data.store(), doc2, ask);
         pipelined(again);
         QVERIFY(again.resumeFrom(stoppedPath(QStringLiteral("dropped"))));
         QVERIFY(runToEnd(again));
@@ -898,7 +898,7 @@ private Q_SLOTS:
         message::MessageDocument doc;
         fill(doc, {QStringLiteral("A")});
         ScriptedQuestions ask;
-        SendingRun run(data.base, doc, ask);
+        SendingRun run(data.store(), doc, ask);
         QStringList log;
         connect(&run, &SendingRun::logged, [&](const QString &l) { log << l; });
         QSignalSpy ended(&run, &SendingRun::segmentEnded);
@@ -964,7 +964,7 @@ private Q_SLOTS:
         doc.setPlainText(QStringLiteral("<html><body><p>Dear &name&, read <a href=\"https://example.org/news\">the "
                                         "news</a>.</p></body></html>"));
         ScriptedQuestions ask;
-        SendingRun run(data.base, doc, ask);
+        SendingRun run(data.store(), doc, ask);
         QVERIFY(run.sendNew());
         QVERIFY(runToEnd(run));
         QCOMPARE(run.counts().sent, 2);
@@ -1039,7 +1039,7 @@ private Q_SLOTS:
         message::MessageDocument doc;
         fill(doc, {QStringLiteral("A")});
         ScriptedQuestions ask;
-        SendingRun run(data.base, doc, ask);
+        SendingRun run(data.store(), doc, ask);
         QVERIFY(!run.sendNew());
         QCOMPARE(ask.informed.size(), 1);
         QVERIFY2(ask.informed.first().contains(QLatin1String("no-such-key.pem")), qPrintable(ask.informed.first()));

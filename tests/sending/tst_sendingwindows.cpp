@@ -255,7 +255,7 @@ private Q_SLOTS:
         message::MessageDocument doc;
         letterToBookA(doc);
         ScriptedAsker asker;
-        sending::SendingDialog dialog(data.base, doc, asker);
+        sending::SendingDialog dialog(data.store(), doc, asker);
         dialog.applyLanguage(texts::English);
         asker.answerNext(Answer::Yes);
         QVERIFY(dialog.sendMessage());
@@ -278,7 +278,7 @@ private Q_SLOTS:
 
         // The list shows each stopped run with its subject, its book and place,
         // and what remains.
-        sending::InterruptedSendsWindow list(nullptr, &data.base.files());
+        sending::InterruptedSendsWindow list(nullptr, &data.store().files());
         list.show();
         auto *names = child<QTreeWidget>(&list, "ListBox1");
         QCOMPARE(names->topLevelItemCount(), 1);
@@ -342,7 +342,7 @@ private Q_SLOTS:
         message::MessageDocument doc;
         letterToBookA(doc);
         ScriptedAsker asker;
-        sending::SendingDialog dialog(data.base, doc, asker);
+        sending::SendingDialog dialog(data.store(), doc, asker);
         dialog.applyLanguage(texts::English);
         auto *log = child<QPlainTextEdit>(&dialog, "Memo1");
         auto *stop = child<QPushButton>(&dialog, "Btn_arreter");
@@ -397,7 +397,7 @@ private Q_SLOTS:
         doc.setDestinationBooks({QStringLiteral("Clients")});
         doc.setExclusionBooks({QStringLiteral("Désabonnés")});
         ScriptedAsker asker;
-        sending::SendingDialog dialog(data.base, doc, asker);
+        sending::SendingDialog dialog(data.store(), doc, asker);
         dialog.applyLanguage(texts::English);
         dialog.resize(640, 420);
         asker.answerNext(Answer::Yes);

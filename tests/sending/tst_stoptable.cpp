@@ -276,7 +276,7 @@ private Q_SLOTS:
             message::MessageDocument doc;
             fill(doc);
             ScriptedAsker asker;
-            sending::SendingDialog dialog(s.data.base, doc, asker);
+            sending::SendingDialog dialog(s.data.store(), doc, asker);
             dialog.applyLanguage(texts::English);
             SendingRun &run = dialog.run();
             run.setPauseOverride(300);
@@ -325,7 +325,7 @@ private Q_SLOTS:
             child<QPushButton>(&dialog, "Btn_fermer")->click();
 
             // Resumed from the list of stopped runs, in the same dialog.
-            sending::InterruptedSendsWindow list(nullptr, &s.data.base.files());
+            sending::InterruptedSendsWindow list(nullptr, &s.data.store().files());
             connect(&list, &sending::InterruptedSendsWindow::resumeRequested, &dialog,
                     &sending::SendingDialog::resumeInterrupted);
             list.show();

@@ -50,9 +50,9 @@ private Q_SLOTS:
         doc.setDestinationBooks({QStringLiteral("A")});
         auto *view = new FakeMessageView;
         texts::ScriptedAsker asker;
-        MainWindow form(&data.base, MainViews{nullptr, nullptr, view, nullptr}, &asker);
+        MainWindow form(&data.store(), MainViews{nullptr, nullptr, view, nullptr}, &asker);
         form.applyLanguage(texts::English);
-        sending::SendingWindows windows(data.base, doc, asker, &form);
+        sending::SendingWindows windows(data.store(), doc, asker, &form);
         windows.connectCommands(form);
         windows.applyLanguage(texts::English);
         form.show();

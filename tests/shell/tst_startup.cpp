@@ -82,9 +82,9 @@ void TestStartup::importWindow()
 void TestStartup::bookButtonsReachImportAndExport()
 {
     TestDataFolder data;
-    store::AddressBookStore &base = data.store();
-    QVERIFY(contacts::BookManager(base).create(QStringLiteral("clients"), {QStringLiteral("Âge")}).ok());
-    QVERIFY(contacts::BookManager(base).create(QStringLiteral("prospects"), {QStringLiteral("Ville")}).ok());
+    store::AddressBookStore &store = data.store();
+    QVERIFY(contacts::BookManager(store).create(QStringLiteral("clients"), {QStringLiteral("Âge")}).ok());
+    QVERIFY(contacts::BookManager(store).create(QStringLiteral("prospects"), {QStringLiteral("Ville")}).ok());
     const QString source = data.filePath(QStringLiteral("source.csv"));
     {
         QFile f(source);
@@ -93,13 +93,13 @@ void TestStartup::bookButtonsReachImportAndExport()
     }
 
     ScriptedAsker asker;
-    auto *directory = new contacts::DirectoryView(&base);
+    auto *directory = new contacts::DirectoryView(&store);
     BookTransfers transfers;
-    connectBookTransfers(*directory, base.files(), transfers);
-    MainWindow form(&base, MainViews{nullptr, directory, nullptr, nullptr}, &asker);
+    connectBookTransfers(*directory, store.files(), transfers);
+    MainWindow form(&store, MainViews{nullptr, directory, nullptr, nullptr}, &asker);
     transfers.asker = &asker;
     QVERIFY(createImportWindow(form, [&] {
-        transfers.importWindow = new import::ImportWizard(base.files(), asker, &form);
+        transfers.importWindow = new import::ImportWizard(store.files(), asker, &form);
         transfers.importWindow->setFileChooser([&](import::SourceKind) { return source; });
         transfers.importWindow->setColumnChooser([](int column) { return column == 0 ? store::F_nom : store::F_email; });
         return true;
@@ -132,8 +132,8 @@ void TestStartup::bookButtonsReachImportAndExport()
     QTest::mouseClick(form.findChild<QToolButton *>(QStringLiteral("importer")), Qt::LeftButton);
     QVERIFY(shown);
     QVERIFY(!transfers.importWindow->isVisible());
-    QCOMPARE(base.countRows(QStringLiteral("an_prospects")), 2);
-    QCOMPARE(base.countRows(QStringLiteral("an_clients")), 0);
+    QCOMPARE(store.countRows(QStringLiteral("an_prospects")), 2);
+    QCOMPARE(store.countRows(QStringLiteral("an_clients")), 0);
     QCOMPARE(directory->findChild<QLineEdit *>(QStringLiteral("E_NbrAdresse"))->text(), QStringLiteral("2"));
     QCOMPARE(directory->findChild<QLineEdit *>(QStringLiteral("E_champ16"))->text(), QStringLiteral("Ville natale"));
 
@@ -194,14 +194,14 @@ void TestStartup::legacyFolderIsToldOnce()
         common::setDataFolder(dir.path());
         QVERIFY(store::BookFiles::ensureDataFolder(common::dataFolder()));
         const import::MigrationReport report = migrateLegacyFolder(common::dataFolder());
-        store::AddressBookStore base;
+        store::AddressBookStore store;
         ScriptedAsker asker;
-        MainWindow form(&base, MainViews{nullptr, new FakeDirectoryView, nullptr, nullptr}, &asker);
+        MainWindow form(&store, MainViews{nullptr, new FakeDirectoryView, nullptr, nullptr}, &asker);
         form.show();
         tellMigration(form, report);
         QCOMPARE(asker.texts(), start == 0 ? told : told.mid(1));
-        QCOMPARE(base.listBooks(), (QStringList{"clients", "prospects"}));
-        QCOMPARE(base.countRows(QStringLiteral("an_clients")), 1234);
+        QCOMPARE(store.listBooks(), (QStringList{"clients", "prospects"}));
+        QCOMPARE(store.countRows(QStringLiteral("an_clients")), 1234);
     }
 }
 

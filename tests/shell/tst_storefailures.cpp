@@ -457,8 +457,8 @@ private Q_SLOTS:
         DataFolder data;
         data.makeBook(QStringLiteral("clients"), {"Durand|Anne|anne@x.org", "Martin|Paul|paul@x.org"});
         data.makeBook(QStringLiteral("prospects"), {"Zola|Emile|emile@x.org"});
-        (void)data.base.history().add({QStringLiteral("Earlier"), QStringLiteral("Text\r\n"), QString(),
-                                       QStringLiteral("1"), QString(), QString(), QStringLiteral("clients\r\n")});
+        (void)data.store().history().add({QStringLiteral("Earlier"), QStringLiteral("Text\r\n"), QString(),
+                                          QStringLiteral("1"), QString(), QString(), QStringLiteral("clients\r\n")});
         data.writeSettings(1);
         QTemporaryDir out;
         QFile csv(out.filePath(QStringLiteral("in.csv")));
@@ -500,8 +500,8 @@ private Q_SLOTS:
         DataFolder data;
         makeClients(data);
         data.makeBook(QStringLiteral("prospects"), {"Zola|Emile|emile@x.org"});
-        (void)data.base.history().add({QStringLiteral("Earlier"), QStringLiteral("Text\r\n"), QString(),
-                                       QStringLiteral("1"), QString(), QString(), QStringLiteral("clients\r\n")});
+        (void)data.store().history().add({QStringLiteral("Earlier"), QStringLiteral("Text\r\n"), QString(),
+                                          QStringLiteral("1"), QString(), QString(), QStringLiteral("clients\r\n")});
         data.writeSettings(1);
 
         m_case = &cases()[index];

@@ -125,12 +125,12 @@ class TstStore : public QObject {
     Q_OBJECT
 
     std::unique_ptr<TestDataFolder> m_data;
-    AddressBookStore *m_base = nullptr;
+    AddressBookStore *m_store = nullptr;
 
     void newBook(const QString &name)
     {
-        QCOMPARE(outcome(BookManager(*m_base).create(name, {QStringLiteral("Champ 1"), QStringLiteral("Champ 2"),
-                                                            QStringLiteral("Champ 3"), QStringLiteral("Champ 4")})),
+        QCOMPARE(outcome(BookManager(*m_store).create(name, {QStringLiteral("Champ 1"), QStringLiteral("Champ 2"),
+                                                             QStringLiteral("Champ 3"), QStringLiteral("Champ 4")})),
                  QStringLiteral("ok"));
     }
 
@@ -138,11 +138,11 @@ private Q_SLOTS:
     void init()
     {
         m_data = std::make_unique<TestDataFolder>();
-        m_base = &m_data->store();
+        m_store = &m_data->store();
     }
     void cleanup()
     {
-        m_base = nullptr;
+        m_store = nullptr;
         m_data.reset();
     }
 
@@ -152,28 +152,31 @@ private Q_SLOTS:
             QVERIFY2(QFileInfo::exists(dataFolder() + QLatin1String(f)), f);
         newBook(QStringLiteral("clients"));
         QVERIFY(BookFiles::ensureDataFolder(dataFolder()));
-        QCOMPARE(m_base->listBooks(), QStringList(QStringLiteral("clients")));
+        QCOMPARE(m_store->listBooks(), QStringList(QStringLiteral("clients")));
         QVERIFY(readAll(dataFolder() + QStringLiteral("titre.ini")).contains("Madame\r\n"));
     }
 
     void labelsDefaultAndRewrite()
     {
         newBook(QStringLiteral("b"));
-        QFile::remove(m_base->files().labelPath(QStringLiteral("b")));
+        QFile::remove(m_store->files().labelPath(QStringLiteral("b")));
         ContactRecord c;
-        readLabels(m_base->files().labelPath(QStringLiteral("b")), c);
+        readLabels(m_store->files().labelPath(QStringLiteral("b")), c);
         QCOMPARE(c[F_champ16].label, QStringLiteral("Champ 1"));
         QCOMPARE(c[F_nom].label, QStringLiteral("Nom"));
-        QCOMPARE(outcome(BookManager(*m_base).relabel(QStringLiteral("b"), {QStringLiteral("Âge"), QString(), QStringLiteral("x"), QStringLiteral("y")})), QStringLiteral("ok"));
-        IniFile ini(m_base->files().labelPath(QStringLiteral("b")));
+        QCOMPARE(
+            outcome(BookManager(*m_store).relabel(
+                QStringLiteral("b"), {QStringLiteral("Âge"), QString(), QStringLiteral("x"), QStringLiteral("y")})),
+            QStringLiteral("ok"));
+        IniFile ini(m_store->files().labelPath(QStringLiteral("b")));
         QCOMPARE(ini.keys(QStringLiteral("nom_champs")).size(), 19);
         QCOMPARE(ini.value(QStringLiteral("nom_champs"), QStringLiteral("champs15")), QStringLiteral("URL"));
-        QCOMPARE(BookManager(*m_base).freeLabels(QStringLiteral("b")),
+        QCOMPARE(BookManager(*m_store).freeLabels(QStringLiteral("b")),
                  QStringList({QStringLiteral("Âge"), QString(), QStringLiteral("x"), QStringLiteral("y")}));
         // A label file that cannot be written is its own failure, not a failed create.
-        QFile::remove(m_base->files().labelPath(QStringLiteral("b")));
-        QVERIFY(QDir().mkdir(m_base->files().labelPath(QStringLiteral("b"))));
-        QCOMPARE(outcome(BookManager(*m_base).relabel(QStringLiteral("b"), {})), QStringLiteral("failed"));
+        QFile::remove(m_store->files().labelPath(QStringLiteral("b")));
+        QVERIFY(QDir().mkdir(m_store->files().labelPath(QStringLiteral("b"))));
+        QCOMPARE(outcome(BookManager(*m_store).relabel(QStringLiteral("b"), {})), QStringLiteral("failed"));
     }
 
     void saveReadAndUpdate()
@@ -183,31 +186,31 @@ private Q_SLOTS:
         ContactRecord c = person(QStringLiteral("O'Brien"), QStringLiteral("Zoë \"Z\""), QStringLiteral("z@x.org"));
         c[F_commentaire].value = QStringLiteral("line 1\r\nline 2 Ωmega");
         c[F_code_postal].value = QStringLiteral("75001");
-        QVERIFY(m_base->contacts().saveContact(c, book));
-        QVERIFY(m_base->openBook(book));
-        QCOMPARE(m_base->currentBookModel()->rowCount(), 1);
-        ContactRecord read = m_base->readContactAt(0);
+        QVERIFY(m_store->contacts().saveContact(c, book));
+        QVERIFY(m_store->openBook(book));
+        QCOMPARE(m_store->currentBookModel()->rowCount(), 1);
+        ContactRecord read = m_store->readContactAt(0);
         QCOMPARE(read[F_nom].value, QStringLiteral("O'Brien"));
         QCOMPARE(read[F_commentaire].value, c[F_commentaire].value);
         QCOMPARE(read[F_nom].label, QStringLiteral("Nom"));
         read[F_prenom].value = QStringLiteral("Zoé");
-        QVERIFY(m_base->contacts().saveContact(read, book));
+        QVERIFY(m_store->contacts().saveContact(read, book));
         ContactRecord again = emptyContact();
-        m_base->contacts().readContact(read[F_id].value.toLongLong(), book, again);
+        m_store->contacts().readContact(read[F_id].value.toLongLong(), book, again);
         QCOMPARE(again[F_prenom].value, QStringLiteral("Zoé"));
         QCOMPARE(again[F_id].value, read[F_id].value);
-        QCOMPARE(m_base->countRows(QStringLiteral("an_") + book), 1);
-        QVERIFY_THROWS_EXCEPTION(StoreError, m_base->contacts().readContact(999, book, again));
-        QVERIFY(!m_base->contacts().saveContact(c, QStringLiteral("no such book")));
+        QCOMPARE(m_store->countRows(QStringLiteral("an_") + book), 1);
+        QVERIFY_THROWS_EXCEPTION(StoreError, m_store->contacts().readContact(999, book, again));
+        QVERIFY(!m_store->contacts().saveContact(c, QStringLiteral("no such book")));
     }
 
     void newIdsAreLargerThanAnyGiven()
     {
         newBook(QStringLiteral("b"));
-        const qint64 a = m_base->contacts().addContact(person(QStringLiteral("a"), QString()), QStringLiteral("b"));
-        const qint64 b = m_base->contacts().addContact(person(QStringLiteral("b"), QString()), QStringLiteral("b"));
-        m_base->contacts().deleteContacts(QStringLiteral("b"), {b});
-        const qint64 c = m_base->contacts().addContact(person(QStringLiteral("c"), QString()), QStringLiteral("b"));
+        const qint64 a = m_store->contacts().addContact(person(QStringLiteral("a"), QString()), QStringLiteral("b"));
+        const qint64 b = m_store->contacts().addContact(person(QStringLiteral("b"), QString()), QStringLiteral("b"));
+        m_store->contacts().deleteContacts(QStringLiteral("b"), {b});
+        const qint64 c = m_store->contacts().addContact(person(QStringLiteral("c"), QString()), QStringLiteral("b"));
         QVERIFY(a < b && b < c);
         QVERIFY_THROWS_EXCEPTION(StoreError, (void)ContactTable::parseIdList(QStringLiteral("1) OR (1=1")));
     }
@@ -215,16 +218,21 @@ private Q_SLOTS:
     void lookupsFoldCaseBeyondAscii()
     {
         newBook(QStringLiteral("b"));
-        QVERIFY(m_base->contacts().saveContact(person(QStringLiteral("Élodie"), QStringLiteral("Ärger"), QStringLiteral("Mixed@Case.org")), QStringLiteral("b")));
-        QVERIFY(m_base->contacts().saveContact(person(QStringLiteral("d'Arc"), QStringLiteral("Jeanne")), QStringLiteral("b")));
-        QVERIFY(m_base->contacts().contactExists(QStringLiteral("b"), QStringLiteral("ÉLODIE"), QStringLiteral("ärger")));
-        QVERIFY(!m_base->contacts().contactExists(QStringLiteral("b"), QStringLiteral("élodie"), QStringLiteral("other")));
-        QVERIFY(m_base->contacts().nameExists(QStringLiteral("b"), QStringLiteral("D'ARC")));
-        QVERIFY(m_base->contacts().emailExists(QStringLiteral("b"), QStringLiteral("mixed@case.ORG")));
+        QVERIFY(m_store->contacts().saveContact(
+            person(QStringLiteral("Élodie"), QStringLiteral("Ärger"), QStringLiteral("Mixed@Case.org")),
+            QStringLiteral("b")));
+        QVERIFY(m_store->contacts().saveContact(person(QStringLiteral("d'Arc"), QStringLiteral("Jeanne")),
+                                                QStringLiteral("b")));
+        QVERIFY(
+            m_store->contacts().contactExists(QStringLiteral("b"), QStringLiteral("ÉLODIE"), QStringLiteral("ärger")));
+        QVERIFY(
+            !m_store->contacts().contactExists(QStringLiteral("b"), QStringLiteral("élodie"), QStringLiteral("other")));
+        QVERIFY(m_store->contacts().nameExists(QStringLiteral("b"), QStringLiteral("D'ARC")));
+        QVERIFY(m_store->contacts().emailExists(QStringLiteral("b"), QStringLiteral("mixed@case.ORG")));
         // An unsubscribe request in another letter case still removes its reader.
-        QCOMPARE(m_base->contacts().deleteByEmail(QStringLiteral("b"), QStringLiteral("MIXED@case.org")), 1);
-        QCOMPARE(m_base->countRows(QStringLiteral("an_b")), 1);
-        QCOMPARE(m_base->contacts().deleteByEmail(QStringLiteral("b"), QStringLiteral("mixed@case.org")), 0);
+        QCOMPARE(m_store->contacts().deleteByEmail(QStringLiteral("b"), QStringLiteral("MIXED@case.org")), 1);
+        QCOMPARE(m_store->countRows(QStringLiteral("an_b")), 1);
+        QCOMPARE(m_store->contacts().deleteByEmail(QStringLiteral("b"), QStringLiteral("mixed@case.org")), 0);
     }
 
     // The search window's conditions: whole values, letter case ignored,
@@ -262,36 +270,41 @@ private Q_SLOTS:
         QFETCH(QStringList, ids);
         newBook(QStringLiteral("b"));
         const QString b = QStringLiteral("b");
-        QVERIFY(m_base->contacts().saveContact(person(QStringLiteral("Dupont"), QStringLiteral("Jean")), b));
-        QVERIFY(m_base->contacts().saveContact(person(QStringLiteral("DUPONT"), QStringLiteral("Luc")), b));
-        QVERIFY(m_base->contacts().saveContact(person(QStringLiteral("Dupont-Martin"), QStringLiteral("Jean")), b));
-        QVERIFY(m_base->contacts().saveContact(person(QStringLiteral("Élodie"), QStringLiteral("O'Hara")), b));
-        QVERIFY(m_base->contacts().saveContact(person(QStringLiteral("d'Arc"), QStringLiteral("Jeanne")), b));
-        QVERIFY(m_base->contacts().saveContact(person(QStringLiteral("Robert"), QStringLiteral("1 OR 1=1")), b));
+        QVERIFY(m_store->contacts().saveContact(person(QStringLiteral("Dupont"), QStringLiteral("Jean")), b));
+        QVERIFY(m_store->contacts().saveContact(person(QStringLiteral("DUPONT"), QStringLiteral("Luc")), b));
+        QVERIFY(m_store->contacts().saveContact(person(QStringLiteral("Dupont-Martin"), QStringLiteral("Jean")), b));
+        QVERIFY(m_store->contacts().saveContact(person(QStringLiteral("Élodie"), QStringLiteral("O'Hara")), b));
+        QVERIFY(m_store->contacts().saveContact(person(QStringLiteral("d'Arc"), QStringLiteral("Jeanne")), b));
+        QVERIFY(m_store->contacts().saveContact(person(QStringLiteral("Robert"), QStringLiteral("1 OR 1=1")), b));
         QStringList found;
-        for (qint64 id : m_base->contacts().selectIds(b, conditions))
+        for (qint64 id : m_store->contacts().selectIds(b, conditions))
             found << QString::number(id);
         QCOMPARE(found, ids);
-        QCOMPARE(m_base->countRows(QStringLiteral("an_b")), 6);
+        QCOMPARE(m_store->countRows(QStringLiteral("an_b")), 6);
     }
 
     void selectIdsRefusesOtherColumns()
     {
         newBook(QStringLiteral("b"));
-        QVERIFY_THROWS_EXCEPTION(StoreError, (void)m_base->contacts().selectIds(QStringLiteral("b"),
-            {Condition{QStringLiteral("nom=nom OR 1"), Condition::Equal, {QString()}}}));
-        QVERIFY_THROWS_EXCEPTION(StoreError, (void)m_base->contacts().selectIds(QStringLiteral("b"),
-            {Condition{QStringLiteral("nom_annuaire"), Condition::Equal, {QString()}}}));
+        QVERIFY_THROWS_EXCEPTION(
+            StoreError,
+            (void)m_store->contacts().selectIds(
+                QStringLiteral("b"), {Condition{QStringLiteral("nom=nom OR 1"), Condition::Equal, {QString()}}}));
+        QVERIFY_THROWS_EXCEPTION(
+            StoreError,
+            (void)m_store->contacts().selectIds(
+                QStringLiteral("b"), {Condition{QStringLiteral("nom_annuaire"), Condition::Equal, {QString()}}}));
     }
 
     void booksListedWithoutCase()
     {
         newBook(QStringLiteral("Clients"));
         newBook(QStringLiteral("abonnés"));
-        QFile::rename(m_base->files().bookPath(QStringLiteral("Clients")), m_base->files().filePath(QStringLiteral("AN_Clients.DB")));
-        QFile(m_base->files().filePath(QStringLiteral("an_x.db-journal"))).open(QIODevice::WriteOnly);
-        QCOMPARE(m_base->listBooks(), QStringList({QStringLiteral("abonnés"), QStringLiteral("Clients")}));
-        QVERIFY(m_base->openBook(QStringLiteral("clients")));
+        QFile::rename(m_store->files().bookPath(QStringLiteral("Clients")),
+                      m_store->files().filePath(QStringLiteral("AN_Clients.DB")));
+        QFile(m_store->files().filePath(QStringLiteral("an_x.db-journal"))).open(QIODevice::WriteOnly);
+        QCOMPARE(m_store->listBooks(), QStringList({QStringLiteral("abonnés"), QStringLiteral("Clients")}));
+        QVERIFY(m_store->openBook(QStringLiteral("clients")));
     }
 
     void bookOpensInNameOrderWithDisplayNames()
@@ -301,15 +314,15 @@ private Q_SLOTS:
                                        person(QString(), QString()), person(QString(), QStringLiteral("Solo")),
                                        person(QStringLiteral("Martin"), QStringLiteral("Anne")),
                                        person(QStringLiteral("adam"), QString())};
-        QCOMPARE(m_base->contacts().saveContacts(rows, QStringLiteral("b")), 5);
-        QVERIFY(m_base->openBook(QStringLiteral("b")));
+        QCOMPARE(m_store->contacts().saveContacts(rows, QStringLiteral("b")), 5);
+        QVERIFY(m_store->openBook(QStringLiteral("b")));
         const int name = BookTableModel::kDisplayNameColumn;
-        QCOMPARE(column(*m_base->currentBookModel(), name),
+        QCOMPARE(column(*m_store->currentBookModel(), name),
                  QStringList({QStringLiteral("<Unknow name>"), QStringLiteral("  Solo"), QStringLiteral("adam  "),
                               QStringLiteral("Martin  Anne"), QStringLiteral("martin  Paul")}));
-        QVERIFY(m_base->openBook(QStringLiteral("b"), true));
-        QCOMPARE(m_base->currentBookModel()->text(0, name), QStringLiteral("martin  Paul"));
-        QCOMPARE(m_base->currentBookModel()->headerData(name, Qt::Horizontal).toString(), QStringLiteral("NomPrenom"));
+        QVERIFY(m_store->openBook(QStringLiteral("b"), true));
+        QCOMPARE(m_store->currentBookModel()->text(0, name), QStringLiteral("martin  Paul"));
+        QCOMPARE(m_store->currentBookModel()->headerData(name, Qt::Horizontal).toString(), QStringLiteral("NomPrenom"));
     }
 
     void largeBookReadsPagesOnDemand()
@@ -318,9 +331,9 @@ private Q_SLOTS:
         std::vector<ContactRecord> rows;
         for (int i = 0; i < 5000; ++i)
             rows.push_back(person(QStringLiteral("n%1").arg(i, 5, 10, QLatin1Char('0')), QString()));
-        m_base->contacts().saveContacts(rows, QStringLiteral("big"));
-        QVERIFY(m_base->openBook(QStringLiteral("big")));
-        BookTableModel *q = m_base->currentBookModel();
+        m_store->contacts().saveContacts(rows, QStringLiteral("big"));
+        QVERIFY(m_store->openBook(QStringLiteral("big")));
+        BookTableModel *q = m_store->currentBookModel();
         QCOMPARE(q->rowCount(), 5000);
         QCOMPARE(q->text(4999, F_nom), QStringLiteral("n04999"));
         QCOMPARE(q->data(q->index(2500, F_nom)).toString(), QStringLiteral("n02500"));
@@ -331,9 +344,9 @@ private Q_SLOTS:
     {
         newBook(QStringLiteral("b"));
         for (const char *n : {"a", "b", "c", "d"})
-            QVERIFY(m_base->contacts().saveContact(person(QLatin1String(n), QString()), QStringLiteral("b")));
-        QVERIFY(m_base->openBook(QStringLiteral("b")));
-        BookTableModel *q = m_base->currentBookModel();
+            QVERIFY(m_store->contacts().saveContact(person(QLatin1String(n), QString()), QStringLiteral("b")));
+        QVERIFY(m_store->openBook(QStringLiteral("b")));
+        BookTableModel *q = m_store->currentBookModel();
         QItemSelectionModel sel(q);
         sel.select(q->index(2, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
         sel.select(q->index(0, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
@@ -354,16 +367,21 @@ private Q_SLOTS:
     {
         newBook(QStringLiteral("from"));
         newBook(QStringLiteral("to"));
-        QVERIFY(m_base->contacts().saveContact(person(QStringLiteral("Dupont"), QStringLiteral("Jean"), QStringLiteral("j@x.org")), QStringLiteral("from")));
-        QVERIFY(m_base->contacts().saveContact(person(QStringLiteral("Neuf"), QStringLiteral("Ana"), QStringLiteral("a@x.org")), QStringLiteral("from")));
-        QVERIFY(m_base->contacts().saveContact(person(QStringLiteral("DUPONT"), QStringLiteral("jean")), QStringLiteral("to")));
+        QVERIFY(m_store->contacts().saveContact(
+            person(QStringLiteral("Dupont"), QStringLiteral("Jean"), QStringLiteral("j@x.org")),
+            QStringLiteral("from")));
+        QVERIFY(m_store->contacts().saveContact(
+            person(QStringLiteral("Neuf"), QStringLiteral("Ana"), QStringLiteral("a@x.org")), QStringLiteral("from")));
+        QVERIFY(m_store->contacts().saveContact(person(QStringLiteral("DUPONT"), QStringLiteral("jean")),
+                                                QStringLiteral("to")));
         Decisions no;
-        const QList<qint64> moved = m_base->contacts().moveContacts(QStringLiteral("from"), {1, 2}, QStringLiteral("to"), no.decide());
+        const QList<qint64> moved
+            = m_store->contacts().moveContacts(QStringLiteral("from"), {1, 2}, QStringLiteral("to"), no.decide());
         QCOMPARE(moved, QList<qint64>({2}));
         QCOMPARE(no.met, QStringList{"name Dupont Jean"});
-        QCOMPARE(m_base->countRows(QStringLiteral("an_to")), 2);
-        QCOMPARE(m_base->countRows(QStringLiteral("an_from")), 1); // only the moved one left
-        QVERIFY(m_base->contacts().emailExists(QStringLiteral("to"), QStringLiteral("a@x.org")));
+        QCOMPARE(m_store->countRows(QStringLiteral("an_to")), 2);
+        QCOMPARE(m_store->countRows(QStringLiteral("an_from")), 1); // only the moved one left
+        QVERIFY(m_store->contacts().emailExists(QStringLiteral("to"), QStringLiteral("a@x.org")));
     }
 
     // The name order lives in the file as a plain sort key: the sqlite3 shell
@@ -374,8 +392,9 @@ private Q_SLOTS:
     {
         newBook(QStringLiteral("names"));
         for (const char *nom : {"Zola", "Écuyer", "Durand", "D’Souza"})
-            QVERIFY(m_base->contacts().saveContact(person(QString::fromUtf8(nom), QString()), QStringLiteral("names")));
-        const QString file = m_base->files().bookPath(QStringLiteral("names"));
+            QVERIFY(
+                m_store->contacts().saveContact(person(QString::fromUtf8(nom), QString()), QStringLiteral("names")));
+        const QString file = m_store->files().bookPath(QStringLiteral("names"));
         auto shell = [&file](const QString &sql) {
             QProcess p;
             p.start(QStringLiteral("sqlite3"), {file, sql});
@@ -387,19 +406,19 @@ private Q_SLOTS:
                  QStringLiteral("D’Souza,Durand,Écuyer,Zola"));
         QCOMPARE(shell(QStringLiteral("INSERT INTO t (nom, prenom) VALUES ('Abel', ''); PRAGMA integrity_check;")),
                  QStringLiteral("ok"));
-        QVERIFY(m_base->openBook(QStringLiteral("names")));
-        QCOMPARE(column(*m_base->currentBookModel(), F_nom),
+        QVERIFY(m_store->openBook(QStringLiteral("names")));
+        QCOMPARE(column(*m_store->currentBookModel(), F_nom),
                  QStringList({"Abel", "D’Souza", "Durand", "Écuyer", "Zola"}));
-        QVERIFY(m_base->openBook(QStringLiteral("names"), true));
-        QCOMPARE(column(*m_base->currentBookModel(), F_nom).first(), QStringLiteral("Zola"));
+        QVERIFY(m_store->openBook(QStringLiteral("names"), true));
+        QCOMPARE(column(*m_store->currentBookModel(), F_nom).first(), QStringLiteral("Zola"));
 
         // A book file of the earlier layout, without the key.
-        m_base->closeCurrentBook();
+        m_store->closeCurrentBook();
         QCOMPARE(shell(QStringLiteral("DROP INDEX t_tri; ALTER TABLE t DROP COLUMN cle_tri; "
                                       "INSERT INTO t (nom, prenom) VALUES ('Éva', '');")),
                  QString());
-        QVERIFY(m_base->openBook(QStringLiteral("names")));
-        QCOMPARE(column(*m_base->currentBookModel(), F_nom),
+        QVERIFY(m_store->openBook(QStringLiteral("names")));
+        QCOMPARE(column(*m_store->currentBookModel(), F_nom),
                  QStringList({"Abel", "D’Souza", "Durand", "Écuyer", "Éva", "Zola"}));
     }
 
@@ -410,16 +429,17 @@ private Q_SLOTS:
         newBook(QStringLiteral("from"));
         newBook(QStringLiteral("to"));
         for (const char *nom : {"Arnaud", "Blanc", "Carel"})
-            QVERIFY(m_base->contacts().saveContact(person(QString::fromLatin1(nom), QString()), QStringLiteral("from")));
-        QVERIFY(m_base->contacts().saveContact(person(QStringLiteral("Dumas"), QString()), QStringLiteral("to")));
+            QVERIFY(
+                m_store->contacts().saveContact(person(QString::fromLatin1(nom), QString()), QStringLiteral("from")));
+        QVERIFY(m_store->contacts().saveContact(person(QStringLiteral("Dumas"), QString()), QStringLiteral("to")));
         Decisions none;
-        QCOMPARE(m_base->contacts().copyContacts(QStringLiteral("from"), {1, 2}, QStringLiteral("to"), none.decide()),
+        QCOMPARE(m_store->contacts().copyContacts(QStringLiteral("from"), {1, 2}, QStringLiteral("to"), none.decide()),
                  QList<qint64>({1, 2}));
-        QCOMPARE(m_base->contacts().moveContacts(QStringLiteral("from"), {3}, QStringLiteral("to"), none.decide()),
+        QCOMPARE(m_store->contacts().moveContacts(QStringLiteral("from"), {3}, QStringLiteral("to"), none.decide()),
                  QList<qint64>({3}));
         QCOMPARE(none.met, QStringList());
-        QCOMPARE(m_base->countRows(QStringLiteral("an_to")), 4);
-        QCOMPARE(m_base->countRows(QStringLiteral("an_from")), 2);
+        QCOMPARE(m_store->countRows(QStringLiteral("an_to")), 4);
+        QCOMPARE(m_store->countRows(QStringLiteral("an_from")), 2);
     }
 
     // A row copied earlier in the same command counts as present: the next
@@ -428,24 +448,30 @@ private Q_SLOTS:
     {
         newBook(QStringLiteral("from"));
         newBook(QStringLiteral("to"));
-        QVERIFY(m_base->contacts().saveContact(person(QStringLiteral("Martin"), QStringLiteral("élodie"), QStringLiteral("a@x.org")), QStringLiteral("from")));
-        QVERIFY(m_base->contacts().saveContact(person(QStringLiteral("MARTIN"), QStringLiteral("ÉLODIE"), QStringLiteral("b@x.org")), QStringLiteral("from")));
-        QVERIFY(m_base->contacts().saveContact(person(QStringLiteral("Other"), QString(), QStringLiteral("B@X.ORG")), QStringLiteral("from")));
+        QVERIFY(m_store->contacts().saveContact(
+            person(QStringLiteral("Martin"), QStringLiteral("élodie"), QStringLiteral("a@x.org")),
+            QStringLiteral("from")));
+        QVERIFY(m_store->contacts().saveContact(
+            person(QStringLiteral("MARTIN"), QStringLiteral("ÉLODIE"), QStringLiteral("b@x.org")),
+            QStringLiteral("from")));
+        QVERIFY(m_store->contacts().saveContact(person(QStringLiteral("Other"), QString(), QStringLiteral("B@X.ORG")),
+                                                QStringLiteral("from")));
         Decisions no;
         // In the order given: MARTIN ÉLODIE (copied), Martin élodie (same name), Other (same address).
-        m_base->contacts().copyContacts(QStringLiteral("from"), {2, 1, 3}, QStringLiteral("to"), no.decide());
+        m_store->contacts().copyContacts(QStringLiteral("from"), {2, 1, 3}, QStringLiteral("to"), no.decide());
         QCOMPARE(no.met, (QStringList{"name Martin élodie", "email B@X.ORG"}));
-        QCOMPARE(m_base->countRows(QStringLiteral("an_to")), 1);
+        QCOMPARE(m_store->countRows(QStringLiteral("an_to")), 1);
 
         // A target whose table lacks columns refuses the rows: nothing moves.
         {
-            auto odd = Database::open(m_base->files().filePath(QStringLiteral("an_odd.db")), Database::Mode::Create);
+            auto odd = Database::open(m_store->files().filePath(QStringLiteral("an_odd.db")), Database::Mode::Create);
             odd->exec(QStringLiteral("CREATE TABLE t (id INTEGER PRIMARY KEY, nom TEXT, prenom TEXT, email TEXT)"));
         }
         Decisions none;
-        QVERIFY_THROWS_EXCEPTION(StoreError, m_base->contacts().moveContacts(QStringLiteral("from"), {1, 2, 3}, QStringLiteral("odd"), none.decide()));
-        QCOMPARE(m_base->countRows(QStringLiteral("an_from")), 3);
-        QCOMPARE(m_base->countRows(QStringLiteral("an_odd")), 0);
+        QVERIFY_THROWS_EXCEPTION(StoreError, m_store->contacts().moveContacts(QStringLiteral("from"), {1, 2, 3},
+                                                                              QStringLiteral("odd"), none.decide()));
+        QCOMPARE(m_store->countRows(QStringLiteral("an_from")), 3);
+        QCOMPARE(m_store->countRows(QStringLiteral("an_odd")), 0);
     }
 
     // A move reads every row before it deletes any: rows on several pages
@@ -457,19 +483,21 @@ private Q_SLOTS:
         std::vector<ContactRecord> rows;
         for (int i = 0; i < 300; ++i)
             rows.push_back(person(QStringLiteral("n%1").arg(i, 3, 10, QLatin1Char('0')), QString()));
-        m_base->contacts().saveContacts(rows, QStringLiteral("from"));
-        QVERIFY(m_base->openBook(QStringLiteral("from")));
-        BookTableModel *q = m_base->currentBookModel();
+        m_store->contacts().saveContacts(rows, QStringLiteral("from"));
+        QVERIFY(m_store->openBook(QStringLiteral("from")));
+        BookTableModel *q = m_store->currentBookModel();
         QItemSelectionModel sel(q);
         for (int r : {0, 200, 299})
             sel.select(q->index(r, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
         Decisions none; // no address is no duplicate: nothing is met
-        m_base->contacts().moveContacts(QStringLiteral("from"), selectedIds(*q, &sel), QStringLiteral("to"), none.decide());
+        m_store->contacts().moveContacts(QStringLiteral("from"), selectedIds(*q, &sel), QStringLiteral("to"),
+                                         none.decide());
         QCOMPARE(none.met, QStringList());
-        QVERIFY(m_base->openBook(QStringLiteral("to")));
-        QCOMPARE(column(*m_base->currentBookModel(), F_nom), QStringList({QStringLiteral("n000"), QStringLiteral("n200"), QStringLiteral("n299")}));
-        QVERIFY(m_base->openBook(QStringLiteral("from")));
-        const QStringList left = column(*m_base->currentBookModel(), F_nom);
+        QVERIFY(m_store->openBook(QStringLiteral("to")));
+        QCOMPARE(column(*m_store->currentBookModel(), F_nom),
+                 QStringList({QStringLiteral("n000"), QStringLiteral("n200"), QStringLiteral("n299")}));
+        QVERIFY(m_store->openBook(QStringLiteral("from")));
+        const QStringList left = column(*m_store->currentBookModel(), F_nom);
         QCOMPARE(left.size(), 297);
         QVERIFY(!left.contains(QStringLiteral("n200")));
         QVERIFY(left.contains(QStringLiteral("n201")));
@@ -477,14 +505,14 @@ private Q_SLOTS:
 
     void historyRecordsRuns()
     {
-        QVERIFY(m_base->openHistory());
-        QCOMPARE(maxId(*m_base->historyModel()), 0);
-        HistoryTable &history = m_base->history();
+        QVERIFY(m_store->openHistory());
+        QCOMPARE(maxId(*m_store->historyModel()), 0);
+        HistoryTable &history = m_store->history();
         QCOMPARE(history.add({QStringLiteral("Sujet é"), QStringLiteral("corps"), QString(), QStringLiteral("1"), QString(),
                               QStringLiteral("/tmp/a.pdf"), QStringLiteral("clients\r\nabonnés\r\n")}), 1);
         QCOMPARE(history.add({QStringLiteral("Deux"), QString(), QString(), QStringLiteral("2"), QString(), QString(), QString()}), 2);
-        QVERIFY(m_base->openHistory());
-        RowTableModel *h = m_base->historyModel();
+        QVERIFY(m_store->openHistory());
+        RowTableModel *h = m_store->historyModel();
         QCOMPARE(h->rowCount(), 2);
         QCOMPARE(h->columnIndex(QStringLiteral("ID")), 0);
         QCOMPARE(h->text(0, QStringLiteral("sujet")), QStringLiteral("Sujet é"));
@@ -492,7 +520,7 @@ private Q_SLOTS:
         QCOMPARE(h->text(0, QStringLiteral("nom_annuaire")), QStringLiteral("clients\r\nabonnés\r\n"));
         QCOMPARE(maxId(*h), 2);
         history.remove({1});
-        QVERIFY(m_base->openHistory());
+        QVERIFY(m_store->openHistory());
         QCOMPARE(h->rowCount(), 1);
         QCOMPARE(h->text(0, QStringLiteral("sujet")), QStringLiteral("Deux"));
         // Ids are never given again, even to a record added after a deletion.
@@ -503,82 +531,100 @@ private Q_SLOTS:
     void blackListIgnoresLetterCase()
     {
         newBook(QStringLiteral("ex"));
-        QVERIFY(m_base->contacts().saveContact(person(QStringLiteral("x"), QString(), QStringLiteral("No@Mail.org")), QStringLiteral("ex")));
-        m_base->workTables().buildBlackList({QStringLiteral("ex")});
-        QVERIFY(m_base->workTables().isBlackListed(QStringLiteral("No@Mail.org")));
-        QVERIFY(m_base->workTables().isBlackListed(QStringLiteral("no@mail.org")));
-        QVERIFY(!m_base->workTables().isBlackListed(QStringLiteral("no@mail.org.uk")));
-        m_base->workTables().buildBlackList({});
-        QVERIFY(!m_base->workTables().isBlackListed(QStringLiteral("No@Mail.org")));
+        QVERIFY(m_store->contacts().saveContact(person(QStringLiteral("x"), QString(), QStringLiteral("No@Mail.org")),
+                                                QStringLiteral("ex")));
+        m_store->workTables().buildBlackList({QStringLiteral("ex")});
+        QVERIFY(m_store->workTables().isBlackListed(QStringLiteral("No@Mail.org")));
+        QVERIFY(m_store->workTables().isBlackListed(QStringLiteral("no@mail.org")));
+        QVERIFY(!m_store->workTables().isBlackListed(QStringLiteral("no@mail.org.uk")));
+        m_store->workTables().buildBlackList({});
+        QVERIFY(!m_store->workTables().isBlackListed(QStringLiteral("No@Mail.org")));
         // Without the template the list cannot be remade: that is an error, and
         // the previous run's exclusions are not used again.
-        m_base->workTables().buildBlackList({QStringLiteral("ex")});
-        QVERIFY(QFile::remove(m_base->files().filePath(QStringLiteral("vierge.db"))));
-        QVERIFY_THROWS_EXCEPTION(StoreError, m_base->workTables().buildBlackList({}));
-        QVERIFY(!m_base->workTables().isBlackListed(QStringLiteral("No@Mail.org")));
+        m_store->workTables().buildBlackList({QStringLiteral("ex")});
+        QVERIFY(QFile::remove(m_store->files().filePath(QStringLiteral("vierge.db"))));
+        QVERIFY_THROWS_EXCEPTION(StoreError, m_store->workTables().buildBlackList({}));
+        QVERIFY(!m_store->workTables().isBlackListed(QStringLiteral("No@Mail.org")));
     }
 
     void workTableKeepsBookIdsAndPrunesLoneValues()
     {
         newBook(QStringLiteral("a"));
         newBook(QStringLiteral("b"));
-        QVERIFY(m_base->contacts().saveContact(person(QStringLiteral("Dupont"), QStringLiteral("Jean"), QString(), QStringLiteral("ACME")), QStringLiteral("a")));
-        QVERIFY(m_base->contacts().saveContact(person(QStringLiteral("Seul"), QStringLiteral("Jean"), QString(), QStringLiteral("ACME")), QStringLiteral("a")));
-        QVERIFY(m_base->contacts().saveContact(person(QStringLiteral("Dupont"), QStringLiteral("Jean"), QString(), QStringLiteral("Other")), QStringLiteral("b")));
-        QVERIFY(m_base->contacts().saveContact(person(QStringLiteral("dupont"), QStringLiteral("Jean"), QString(), QStringLiteral("Other")), QStringLiteral("b")));
-        QFile::copy(m_base->files().filePath(QStringLiteral("vierge.db")), m_base->files().filePath(QStringLiteral("fusion_mnl.db")));
+        QVERIFY(m_store->contacts().saveContact(
+            person(QStringLiteral("Dupont"), QStringLiteral("Jean"), QString(), QStringLiteral("ACME")),
+            QStringLiteral("a")));
+        QVERIFY(m_store->contacts().saveContact(
+            person(QStringLiteral("Seul"), QStringLiteral("Jean"), QString(), QStringLiteral("ACME")),
+            QStringLiteral("a")));
+        QVERIFY(m_store->contacts().saveContact(
+            person(QStringLiteral("Dupont"), QStringLiteral("Jean"), QString(), QStringLiteral("Other")),
+            QStringLiteral("b")));
+        QVERIFY(m_store->contacts().saveContact(
+            person(QStringLiteral("dupont"), QStringLiteral("Jean"), QString(), QStringLiteral("Other")),
+            QStringLiteral("b")));
+        QFile::copy(m_store->files().filePath(QStringLiteral("vierge.db")),
+                    m_store->files().filePath(QStringLiteral("fusion_mnl.db")));
         QList<int> steps;
         WorkProgress progress;
         progress.step = [&](int s) { steps << s; };
-        m_base->workTables().fillWorkTable({QStringLiteral("a"), QStringLiteral("b")}, QStringLiteral("fusion_mnl"), progress);
-        QCOMPARE(m_base->countRows(QStringLiteral("fusion_mnl")), 4);
-        auto db = m_base->files().openTable(QStringLiteral("fusion_mnl"));
+        m_store->workTables().fillWorkTable({QStringLiteral("a"), QStringLiteral("b")}, QStringLiteral("fusion_mnl"),
+                                            progress);
+        QCOMPARE(m_store->countRows(QStringLiteral("fusion_mnl")), 4);
+        auto db = m_store->files().openTable(QStringLiteral("fusion_mnl"));
         // nom..champ19 at 0..17, nom_annuaire at 18, id at 19.
         QCOMPARE(db->columns().value(18), QStringLiteral("nom_annuaire"));
         QCOMPARE(db->columns().value(19), QStringLiteral("id"));
-        m_base->workTables().pruneToDuplicates(QStringLiteral("fusion_mnl"), {QStringLiteral("NOM"), QStringLiteral("societe")}, progress);
+        m_store->workTables().pruneToDuplicates(QStringLiteral("fusion_mnl"),
+                                                {QStringLiteral("NOM"), QStringLiteral("societe")}, progress);
         QCOMPARE(steps, QList<int>({1, 2, 3, 4, 5}));
         // By nom: Seul and the lower-case dupont are alone (exact comparison).
         // By societe: Dupont/ACME is then alone, and Dupont/Other too. Nothing survives.
-        QCOMPARE(m_base->countRows(QStringLiteral("fusion_mnl")), 0);
+        QCOMPARE(m_store->countRows(QStringLiteral("fusion_mnl")), 0);
 
-        m_base->workTables().fillWorkTable({QStringLiteral("a"), QStringLiteral("b")}, QStringLiteral("fusion_mnl"));
-        QCOMPARE(m_base->countRows(QStringLiteral("fusion_mnl")), 4);
-        m_base->workTables().pruneToDuplicates(QStringLiteral("fusion_mnl"), {QStringLiteral("prenom")});
-        QCOMPARE(m_base->countRows(QStringLiteral("fusion_mnl")), 4);
-        QVERIFY_THROWS_EXCEPTION(StoreError, m_base->workTables().pruneToDuplicates(QStringLiteral("fusion_mnl"), {QStringLiteral("id; DROP TABLE t")}));
+        m_store->workTables().fillWorkTable({QStringLiteral("a"), QStringLiteral("b")}, QStringLiteral("fusion_mnl"));
+        QCOMPARE(m_store->countRows(QStringLiteral("fusion_mnl")), 4);
+        m_store->workTables().pruneToDuplicates(QStringLiteral("fusion_mnl"), {QStringLiteral("prenom")});
+        QCOMPARE(m_store->countRows(QStringLiteral("fusion_mnl")), 4);
+        QVERIFY_THROWS_EXCEPTION(StoreError, m_store->workTables().pruneToDuplicates(
+                                                 QStringLiteral("fusion_mnl"), {QStringLiteral("id; DROP TABLE t")}));
 
         // Keep Dupont/Jean of book a (id 1): the others of that name go from books and table.
-        m_base->workTables().deleteOtherOccurrences(QStringLiteral("fusion_mnl"), {QStringLiteral("nom"), QStringLiteral("prenom")},
-                                       QStringLiteral("A"), QStringLiteral("1"), {QStringLiteral("DUPONT"), QStringLiteral("jean")});
-        QCOMPARE(m_base->countRows(QStringLiteral("an_a")), 2);
-        QCOMPARE(m_base->countRows(QStringLiteral("an_b")), 0);
-        QCOMPARE(m_base->countRows(QStringLiteral("fusion_mnl")), 2);
+        m_store->workTables().deleteOtherOccurrences(
+            QStringLiteral("fusion_mnl"), {QStringLiteral("nom"), QStringLiteral("prenom")}, QStringLiteral("A"),
+            QStringLiteral("1"), {QStringLiteral("DUPONT"), QStringLiteral("jean")});
+        QCOMPARE(m_store->countRows(QStringLiteral("an_a")), 2);
+        QCOMPARE(m_store->countRows(QStringLiteral("an_b")), 0);
+        QCOMPARE(m_store->countRows(QStringLiteral("fusion_mnl")), 2);
     }
 
     void exportQuotesWhatNeedsIt()
     {
         newBook(QStringLiteral("b"));
-        QVERIFY(BookManager(*m_base).relabel(QStringLiteral("b"), {QStringLiteral("F1"), QStringLiteral("F2"), QStringLiteral("F3"), QStringLiteral("F4")}).ok());
+        QVERIFY(BookManager(*m_store)
+                    .relabel(QStringLiteral("b"),
+                             {QStringLiteral("F1"), QStringLiteral("F2"), QStringLiteral("F3"), QStringLiteral("F4")})
+                    .ok());
         ContactRecord c = person(QStringLiteral("A;B"), QStringLiteral("say \"hi\""), QStringLiteral("e@x.org"));
         c[F_commentaire].value = QStringLiteral("two\r\nlines");
         c[F_ville].value = QStringLiteral("Orléans");
-        QVERIFY(m_base->contacts().saveContact(c, QStringLiteral("b")));
+        QVERIFY(m_store->contacts().saveContact(c, QStringLiteral("b")));
         const QString out = m_data->filePath(QStringLiteral("out.csv"));
-        exportBook(m_base->files(), QStringLiteral("b"), out);
+        exportBook(m_store->files(), QStringLiteral("b"), out);
         QCOMPARE(readAll(out),
                  QByteArray("Nom;Prenom;Code_postal;Ville;Adresse1;Adresse2;pays;Tel;Fax;Email;Societe;Civilite;Commentaire;URL;F1;F2;F3;F4\r\n"
                             "\"A;B\";\"say \"\"hi\"\"\";;Orl\xE9" "ans;;;;;;e@x.org;;;\"two\r\nlines\";;;;;\r\n"));
         c[F_ville].value = QStringLiteral("Ωmega");
         c[F_url].value = QString::fromUtf8("x\0y", 3);
-        QVERIFY(m_base->contacts().saveContact(c, QStringLiteral("b")));
+        QVERIFY(m_store->contacts().saveContact(c, QStringLiteral("b")));
         // The NUL is left out and told of, and the file reads back whole.
-        QCOMPARE(exportBook(m_base->files(), QStringLiteral("b"), out), 1);
+        QCOMPARE(exportBook(m_store->files(), QStringLiteral("b"), out), 1);
         QVERIFY(!readAll(out).contains('\0'));
         QVERIFY(readAll(out).contains(";xy;"));
         QVERIFY(readAll(out).startsWith("\xEF\xBB\xBFNom;"));
         QVERIFY(readAll(out).contains("\xCE\xA9mega"));
-        QVERIFY_THROWS_EXCEPTION(StoreError, exportBook(m_base->files(), QStringLiteral("b"), QStringLiteral("/nonexistent/dir/x.csv")));
+        QVERIFY_THROWS_EXCEPTION(
+            StoreError, exportBook(m_store->files(), QStringLiteral("b"), QStringLiteral("/nonexistent/dir/x.csv")));
     }
 
     void csvField_data()
@@ -614,18 +660,20 @@ private Q_SLOTS:
             {QStringLiteral("DISPLAY_NAME=third"), QStringLiteral("Note=first"), QStringLiteral("NOTE=last")},
         };
         AddressBookEntries reader{[&] { return int(entries.size()); }, [&](int i) { return entries[i]; }};
-        buildAddressBookTable(m_base->files(), true, 2, reader, {});
-        auto db = m_base->files().openTable(QStringLiteral("tmp_base"));
+        buildAddressBookTable(m_store->files(), true, 2, reader, {});
+        auto db = m_store->files().openTable(QStringLiteral("tmp_base"));
         QCOMPARE(db->columns(), QStringList({QStringLiteral("DISPLAY_NAME"), QStringLiteral("EMAIL_ADDRESS"),
                                               QStringLiteral("A_VERY_LONG_PROPERTY_NAME"), QStringLiteral("NOTE")}));
-        QCOMPARE(m_base->countRows(QStringLiteral("tmp_base")), 2);
+        QCOMPARE(m_store->countRows(QStringLiteral("tmp_base")), 2);
         auto s = db->prepare(QStringLiteral("SELECT NOTE FROM t WHERE DISPLAY_NAME='O''Hara'"));
         QVERIFY(s.step());
         QCOMPARE(s.text(0), QStringLiteral("a=b"));
-        buildAddressBookTable(m_base->files(), false, 2, reader, {});
-        QCOMPARE(m_base->countRows(QStringLiteral("tmp_base")), 3);
+        buildAddressBookTable(m_store->files(), false, 2, reader, {});
+        QCOMPARE(m_store->countRows(QStringLiteral("tmp_base")), 3);
         // A name given twice in other letter cases is one column; the last value wins.
-        auto last = m_base->files().openTable(QStringLiteral("tmp_base"))->prepare(QStringLiteral("SELECT NOTE FROM t WHERE DISPLAY_NAME='third'"));
+        auto last = m_store->files()
+                        .openTable(QStringLiteral("tmp_base"))
+                        ->prepare(QStringLiteral("SELECT NOTE FROM t WHERE DISPLAY_NAME='third'"));
         QVERIFY(last.step());
         QCOMPARE(last.text(0), QStringLiteral("last"));
     }
@@ -647,8 +695,8 @@ private Q_SLOTS:
         QFETCH(QString, name);
         const QList<QStringList> entries = {{QStringLiteral("DISPLAY_NAME=Jean"), name + QStringLiteral("=the value")}};
         AddressBookEntries reader{[&] { return int(entries.size()); }, [&](int i) { return entries[i]; }};
-        buildAddressBookTable(m_base->files(), false, 0, reader, {});
-        auto db = m_base->files().openTable(QStringLiteral("tmp_base"));
+        buildAddressBookTable(m_store->files(), false, 0, reader, {});
+        auto db = m_store->files().openTable(QStringLiteral("tmp_base"));
         QCOMPARE(db->columns(), QStringList({QStringLiteral("DISPLAY_NAME"), name}));
         auto s = db->prepare(QStringLiteral("SELECT %1 FROM t WHERE DISPLAY_NAME='Jean'").arg(quoteIdentifier(name)));
         QVERIFY(s.step());
@@ -658,23 +706,23 @@ private Q_SLOTS:
     void brokenFilesStayContained()
     {
         newBook(QStringLiteral("good"));
-        QVERIFY(m_base->contacts().saveContact(person(QStringLiteral("x"), QString()), QStringLiteral("good")));
-        QFile bad(m_base->files().filePath(QStringLiteral("an_bad.db")));
+        QVERIFY(m_store->contacts().saveContact(person(QStringLiteral("x"), QString()), QStringLiteral("good")));
+        QFile bad(m_store->files().filePath(QStringLiteral("an_bad.db")));
         QVERIFY(bad.open(QIODevice::WriteOnly));
         bad.write("this is not a database at all, just some text that is long enough to look like a page");
         bad.close();
-        QVERIFY(!m_base->openBook(QStringLiteral("bad")));
-        QVERIFY(!m_base->currentBookModel()->isOpen());
-        QVERIFY(!m_base->contacts().saveContact(person(QStringLiteral("y"), QString()), QStringLiteral("bad")));
-        QVERIFY_THROWS_EXCEPTION(StoreError, (void)m_base->countRows(QStringLiteral("an_bad")));
-        QVERIFY(m_base->openBook(QStringLiteral("good")));
-        QCOMPARE(m_base->currentBookModel()->rowCount(), 1);
-        QVERIFY(!m_base->openBook(QStringLiteral("missing")));
+        QVERIFY(!m_store->openBook(QStringLiteral("bad")));
+        QVERIFY(!m_store->currentBookModel()->isOpen());
+        QVERIFY(!m_store->contacts().saveContact(person(QStringLiteral("y"), QString()), QStringLiteral("bad")));
+        QVERIFY_THROWS_EXCEPTION(StoreError, (void)m_store->countRows(QStringLiteral("an_bad")));
+        QVERIFY(m_store->openBook(QStringLiteral("good")));
+        QCOMPARE(m_store->currentBookModel()->rowCount(), 1);
+        QVERIFY(!m_store->openBook(QStringLiteral("missing")));
     }
 
     void bookCommands()
     {
-        BookManager books(*m_base);
+        BookManager books(*m_store);
         const QStringList labels = {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c"), QStringLiteral("d")};
         QCOMPARE(books.proposeNewName(), QStringLiteral("New"));
         QCOMPARE(outcome(books.create(QStringLiteral("nouveau"), labels)), QStringLiteral("ok"));
@@ -685,22 +733,22 @@ private Q_SLOTS:
         QCOMPARE(outcome(books.create(QStringLiteral("l'an"), labels)), QStringLiteral("bad name"));
         QCOMPARE(outcome(books.create(QStringLiteral("NOUVEAU"), labels)), QStringLiteral("error 201"));
         QCOMPARE(outcome(books.create(QString(), labels)), QStringLiteral("bad name"));
-        QVERIFY(!QFileInfo::exists(m_base->files().folder() + QStringLiteral("an_.db")));
+        QVERIFY(!QFileInfo::exists(m_store->files().folder() + QStringLiteral("an_.db")));
 
-        QVERIFY(m_base->contacts().saveContact(person(QStringLiteral("kept"), QString()), QStringLiteral("nouveau")));
+        QVERIFY(m_store->contacts().saveContact(person(QStringLiteral("kept"), QString()), QStringLiteral("nouveau")));
         QCOMPARE(outcome(books.duplicate(QStringLiteral("nouveau"), QStringLiteral("l'an"))), QStringLiteral("bad name"));
         QCOMPARE(outcome(books.duplicate(QStringLiteral("nouveau"), QStringLiteral("copie"))), QStringLiteral("ok"));
-        QCOMPARE(m_base->countRows(QStringLiteral("an_copie")), 1);
+        QCOMPARE(m_store->countRows(QStringLiteral("an_copie")), 1);
         QCOMPARE(books.freeLabels(QStringLiteral("copie")), labels);
         QCOMPARE(outcome(books.duplicate(QStringLiteral("nouveau"), QStringLiteral("nouveau2"))), QStringLiteral("error 205"));
-        QCOMPARE(m_base->countRows(QStringLiteral("an_nouveau2")), 0); // not overwritten
+        QCOMPARE(m_store->countRows(QStringLiteral("an_nouveau2")), 0); // not overwritten
 
-        QVERIFY(m_base->openBook(QStringLiteral("nouveau")));
+        QVERIFY(m_store->openBook(QStringLiteral("nouveau")));
         QCOMPARE(outcome(books.rename(QStringLiteral("nouveau"), QStringLiteral("nouveau2"))), QStringLiteral("name in use"));
         QCOMPARE(outcome(books.rename(QStringLiteral("nouveau"), QStringLiteral("renamed"))), QStringLiteral("ok"));
-        QVERIFY(!m_base->currentBookModel()->isOpen()); // the shown book went away
-        QCOMPARE(m_base->countRows(QStringLiteral("an_renamed")), 1);
-        QVERIFY(QFileInfo::exists(m_base->files().labelPath(QStringLiteral("renamed"))));
+        QVERIFY(!m_store->currentBookModel()->isOpen()); // the shown book went away
+        QCOMPARE(m_store->countRows(QStringLiteral("an_renamed")), 1);
+        QVERIFY(QFileInfo::exists(m_store->files().labelPath(QStringLiteral("renamed"))));
 
         QCOMPARE(outcome(books.create(QStringLiteral("subscribers"), labels)), QStringLiteral("ok"));
         QCOMPARE(outcome(books.remove(QStringLiteral("subscribers"))), QStringLiteral("protected"));
@@ -709,10 +757,10 @@ private Q_SLOTS:
         QCOMPARE(outcome(books.remove(QStringLiteral("Subscribers"))), QStringLiteral("protected"));
         QCOMPARE(outcome(books.rename(QStringLiteral("Subscribers"), QStringLiteral("old subscribers"))), QStringLiteral("ok"));
         QCOMPARE(outcome(books.remove(QStringLiteral("old subscribers"))), QStringLiteral("ok"));
-        QFile::remove(m_base->files().labelPath(QStringLiteral("renamed")));
+        QFile::remove(m_store->files().labelPath(QStringLiteral("renamed")));
         QCOMPARE(outcome(books.remove(QStringLiteral("renamed"))), QStringLiteral("ok"));
         QCOMPARE(outcome(books.remove(QStringLiteral("renamed"))), QStringLiteral("error 203"));
-        QCOMPARE(m_base->listBooks(), QStringList({QStringLiteral("copie"), QStringLiteral("nouveau2")}));
+        QCOMPARE(m_store->listBooks(), QStringList({QStringLiteral("copie"), QStringLiteral("nouveau2")}));
     }
 
     // A book left with the journal of an interrupted write (the program was
@@ -731,9 +779,9 @@ private Q_SLOTS:
     {
         QFETCH(QString, command);
         newBook(QStringLiteral("live"));
-        QVERIFY(m_base->contacts().saveContact(person(QStringLiteral("kept"), QString()), QStringLiteral("live")));
-        const QString live = m_base->files().bookPath(QStringLiteral("live"));
-        const QString crashed = m_base->files().filePath(QStringLiteral("an_crashed.db"));
+        QVERIFY(m_store->contacts().saveContact(person(QStringLiteral("kept"), QString()), QStringLiteral("live")));
+        const QString live = m_store->files().bookPath(QStringLiteral("live"));
+        const QString crashed = m_store->files().filePath(QStringLiteral("an_crashed.db"));
         {
             // Spill an unfinished transaction into the file, and keep that state
             // (file and journal) as a crash would leave it.
@@ -750,7 +798,7 @@ private Q_SLOTS:
             QVERIFY(QFile::copy(live + QStringLiteral("-journal"), crashed + QStringLiteral("-journal")));
             db->exec(QStringLiteral("ROLLBACK"));
         }
-        BookManager books(*m_base);
+        BookManager books(*m_store);
         const QStringList labels = {QString(), QString(), QString(), QString()};
         QString result = QStringLiteral("crashed");
         if (command == QLatin1String("rename")) {
@@ -761,18 +809,21 @@ private Q_SLOTS:
             result = QStringLiteral("copy");
         } else if (command == QLatin1String("export")) {
             const QString out = m_data->filePath(QStringLiteral("out.csv"));
-            exportBook(m_base->files(), QStringLiteral("crashed"), out);
+            exportBook(m_store->files(), QStringLiteral("crashed"), out);
             QCOMPARE(readAll(out).count("\r\n"), 2);
         } else if (command == QLatin1String("search")) {
-            QCOMPARE(m_base->contacts().selectIds(QStringLiteral("crashed"), {Condition{QStringLiteral("nom"), Condition::Equal, {QStringLiteral("kept")}}}),
+            QCOMPARE(m_store->contacts().selectIds(
+                         QStringLiteral("crashed"),
+                         {Condition{QStringLiteral("nom"), Condition::Equal, {QStringLiteral("kept")}}}),
                      QList<qint64>({1}));
         } else {
             QCOMPARE(outcome(books.remove(QStringLiteral("crashed"))), QStringLiteral("ok"));
             QVERIFY(!QFileInfo::exists(crashed + QStringLiteral("-journal")));
             QCOMPARE(outcome(books.create(QStringLiteral("crashed"), labels)), QStringLiteral("ok"));
         }
-        QCOMPARE(m_base->countRows(QStringLiteral("an_") + result), command == QLatin1String("delete") ? 0 : 1);
-        auto check = Database::open(m_base->files().bookPath(result))->prepare(QStringLiteral("PRAGMA integrity_check"));
+        QCOMPARE(m_store->countRows(QStringLiteral("an_") + result), command == QLatin1String("delete") ? 0 : 1);
+        auto check
+            = Database::open(m_store->files().bookPath(result))->prepare(QStringLiteral("PRAGMA integrity_check"));
         QVERIFY(check.step());
         QCOMPARE(check.text(0), QStringLiteral("ok"));
     }
@@ -794,11 +845,11 @@ private Q_SLOTS:
     {
         QFETCH(QString, name);
         newBook(QStringLiteral("good"));
-        QVERIFY(m_base->contacts().saveContact(person(QStringLiteral("kept"), QString()), QStringLiteral("good")));
+        QVERIFY(m_store->contacts().saveContact(person(QStringLiteral("kept"), QString()), QStringLiteral("good")));
         // A folder that a name with "/" and ".." would go through.
-        QVERIFY(QDir().mkpath(m_base->files().folder() + QStringLiteral("an_x")));
+        QVERIFY(QDir().mkpath(m_store->files().folder() + QStringLiteral("an_x")));
         const QStringList before = filesBelow(m_data->path());
-        BookManager books(*m_base);
+        BookManager books(*m_store);
         const QStringList labels = {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c"), QStringLiteral("d")};
         const QString good = QStringLiteral("good");
         const QList<QPair<const char *, BookResult>> commands = {
@@ -817,7 +868,7 @@ private Q_SLOTS:
         QVERIFY(!books.exists(name));
         QCOMPARE(books.freeLabels(name), QStringList({QStringLiteral("Champ 1"), QStringLiteral("Champ 2"),
                                                      QStringLiteral("Champ 3"), QStringLiteral("Champ 4")}));
-        ContactTable &contacts = m_base->contacts();
+        ContactTable &contacts = m_store->contacts();
         QVERIFY(!contacts.saveContact(person(QStringLiteral("x"), QString()), name));
         QVERIFY_THROWS_EXCEPTION(StoreError, (void)contacts.addContact(person(QStringLiteral("x"), QString()), name));
         QVERIFY_THROWS_EXCEPTION(StoreError, (void)contacts.scan(name));
@@ -825,9 +876,9 @@ private Q_SLOTS:
         QVERIFY_THROWS_EXCEPTION(StoreError, (void)contacts.nameExists(name, QStringLiteral("kept")));
         Decisions yes(true);
         QVERIFY_THROWS_EXCEPTION(StoreError, (void)contacts.copyContacts(good, {1}, name, yes.decide()));
-        QVERIFY(!m_base->openBook(name));
+        QVERIFY(!m_store->openBook(name));
         QCOMPARE(filesBelow(m_data->path()), before);
-        QCOMPARE(m_base->countRows(QStringLiteral("an_good")), 1);
+        QCOMPARE(m_store->countRows(QStringLiteral("an_good")), 1);
     }
 
     // A name an earlier rename or copy could give ("o'neil", "a:b") is refused
@@ -844,19 +895,19 @@ private Q_SLOTS:
     {
         QFETCH(QString, name);
         newBook(QStringLiteral("good"));
-        QVERIFY(m_base->contacts().saveContact(person(QStringLiteral("kept"), QString()), QStringLiteral("good")));
-        BookFiles &files = m_base->files();
+        QVERIFY(m_store->contacts().saveContact(person(QStringLiteral("kept"), QString()), QStringLiteral("good")));
+        BookFiles &files = m_store->files();
         QVERIFY(QFile::copy(files.bookPath(QStringLiteral("good")), files.folder() + QStringLiteral("an_") + name + QStringLiteral(".db")));
         QVERIFY(QFile::copy(files.labelPath(QStringLiteral("good")), files.folder() + QStringLiteral("an_") + name + QStringLiteral(".ini")));
-        BookManager books(*m_base);
+        BookManager books(*m_store);
         const QStringList labels = {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c"), QStringLiteral("d")};
 
         QVERIFY(books.exists(name));
-        QVERIFY(m_base->listBooks().contains(name));
-        QVERIFY(m_base->openBook(name));
-        QCOMPARE(m_base->currentBookModel()->rowCount(), 1);
-        QVERIFY(m_base->contacts().saveContact(person(QStringLiteral("added"), QString()), name));
-        QCOMPARE(m_base->countRows(QStringLiteral("an_") + name), 2);
+        QVERIFY(m_store->listBooks().contains(name));
+        QVERIFY(m_store->openBook(name));
+        QCOMPARE(m_store->currentBookModel()->rowCount(), 1);
+        QVERIFY(m_store->contacts().saveContact(person(QStringLiteral("added"), QString()), name));
+        QCOMPARE(m_store->countRows(QStringLiteral("an_") + name), 2);
         QCOMPARE(outcome(books.relabel(name, labels)), QStringLiteral("ok"));
         QCOMPARE(books.freeLabels(name), labels);
         // Not as a new name.
@@ -866,11 +917,11 @@ private Q_SLOTS:
         QCOMPARE(outcome(books.rename(name, name.toUpper())), QStringLiteral("bad name"));
         // Copied and renamed away from it, then deleted.
         QCOMPARE(outcome(books.duplicate(name, QStringLiteral("copy"))), QStringLiteral("ok"));
-        QCOMPARE(m_base->countRows(QStringLiteral("an_copy")), 2);
+        QCOMPARE(m_store->countRows(QStringLiteral("an_copy")), 2);
         QCOMPARE(outcome(books.rename(name, QStringLiteral("renamed"))), QStringLiteral("ok"));
         QCOMPARE(books.freeLabels(QStringLiteral("renamed")), labels);
         QCOMPARE(outcome(books.remove(QStringLiteral("copy"))), QStringLiteral("ok"));
-        QCOMPARE(m_base->listBooks(), (QStringList{QStringLiteral("good"), QStringLiteral("renamed")}));
+        QCOMPARE(m_store->listBooks(), (QStringList{QStringLiteral("good"), QStringLiteral("renamed")}));
     }
 
     // The subscribers' and the bounces' books cannot be deleted, whatever the
@@ -890,8 +941,8 @@ private Q_SLOTS:
         QFETCH(QString, book);
         QFETCH(QString, asked);
         newBook(book);
-        QCOMPARE(outcome(BookManager(*m_base).remove(asked)), QStringLiteral("protected"));
-        QCOMPARE(m_base->listBooks(), QStringList(book));
+        QCOMPARE(outcome(BookManager(*m_store).remove(asked)), QStringLiteral("protected"));
+        QCOMPARE(m_store->listBooks(), QStringList(book));
     }
 
     // A rename that changes only the letter case is the same book under its
@@ -899,21 +950,21 @@ private Q_SLOTS:
     void renameChangingOnlyTheLetterCase()
     {
         newBook(QStringLiteral("clients"));
-        QVERIFY(m_base->contacts().saveContact(person(QStringLiteral("kept"), QString()), QStringLiteral("clients")));
-        BookManager books(*m_base);
+        QVERIFY(m_store->contacts().saveContact(person(QStringLiteral("kept"), QString()), QStringLiteral("clients")));
+        BookManager books(*m_store);
         const QStringList labels = {QStringLiteral("w"), QStringLiteral("x"), QStringLiteral("y"), QStringLiteral("z")};
         QCOMPARE(outcome(books.relabel(QStringLiteral("clients"), labels)), QStringLiteral("ok"));
-        QVERIFY(m_base->openBook(QStringLiteral("clients")));
+        QVERIFY(m_store->openBook(QStringLiteral("clients")));
         QCOMPARE(outcome(books.rename(QStringLiteral("clients"), QStringLiteral("Clients"))), QStringLiteral("ok"));
-        QVERIFY(!m_base->currentBookModel()->isOpen());
-        QCOMPARE(m_base->listBooks(), QStringList(QStringLiteral("Clients")));
-        QCOMPARE(QDir(m_base->files().folder()).entryList({QStringLiteral("an_*")}, QDir::Files),
+        QVERIFY(!m_store->currentBookModel()->isOpen());
+        QCOMPARE(m_store->listBooks(), QStringList(QStringLiteral("Clients")));
+        QCOMPARE(QDir(m_store->files().folder()).entryList({QStringLiteral("an_*")}, QDir::Files),
                  QStringList({QStringLiteral("an_Clients.db"), QStringLiteral("an_Clients.ini")}));
-        QCOMPARE(m_base->countRows(QStringLiteral("an_Clients")), 1);
+        QCOMPARE(m_store->countRows(QStringLiteral("an_Clients")), 1);
         QCOMPARE(books.freeLabels(QStringLiteral("Clients")), labels);
         // Asked by the old spelling, to the spelling it has already: nothing changes.
         QCOMPARE(outcome(books.rename(QStringLiteral("clients"), QStringLiteral("Clients"))), QStringLiteral("ok"));
-        QCOMPARE(m_base->listBooks(), QStringList(QStringLiteral("Clients")));
+        QCOMPARE(m_store->listBooks(), QStringList(QStringLiteral("Clients")));
         // Another book of that name in any case is still in use.
         newBook(QStringLiteral("other"));
         QCOMPARE(outcome(books.rename(QStringLiteral("other"), QStringLiteral("CLIENTS"))), QStringLiteral("name in use"));
@@ -940,8 +991,8 @@ private Q_SLOTS:
         newBook(QStringLiteral("book"));
         const QStringList labels = {QStringLiteral("new 1"), QStringLiteral("new 2"), QStringLiteral("new 3"), QStringLiteral("new 4")};
         const QStringList before = filesBelow(m_data->path());
-        const QByteArray oldLabels = readAll(m_base->files().labelPath(QStringLiteral("book")));
-        BookManager books(*m_base);
+        const QByteArray oldLabels = readAll(m_store->files().labelPath(QStringLiteral("book")));
+        BookManager books(*m_store);
         BookResult result;
         {
             FileSizeLimit full(room);
@@ -954,7 +1005,7 @@ private Q_SLOTS:
         }
         QCOMPARE(outcome(result), expected);
         QVERIFY(!result.reason.isEmpty());
-        QCOMPARE(readAll(m_base->files().labelPath(QStringLiteral("book"))), oldLabels);
+        QCOMPARE(readAll(m_store->files().labelPath(QStringLiteral("book"))), oldLabels);
         QCOMPARE(filesBelow(m_data->path()), before);
     }
 
@@ -970,7 +1021,7 @@ private Q_SLOTS:
     void createFromADamagedTemplate()
     {
         QFETCH(QString, damage);
-        const QString tmpl = m_base->files().templatePath();
+        const QString tmpl = m_store->files().templatePath();
         if (damage == QLatin1String("text")) {
             QFile f(tmpl);
             QVERIFY(f.open(QIODevice::WriteOnly));
@@ -981,11 +1032,11 @@ private Q_SLOTS:
             QVERIFY(QFile::remove(tmpl));
             Database::open(tmpl, Database::Mode::Create)->exec(QStringLiteral("CREATE TABLE t (id INTEGER PRIMARY KEY, nom TEXT)"));
         }
-        const BookResult r = BookManager(*m_base).create(QStringLiteral("x"), {});
+        const BookResult r = BookManager(*m_store).create(QStringLiteral("x"), {});
         QCOMPARE(outcome(r), QStringLiteral("error 201"));
         QVERIFY2(r.reason.contains(QLatin1String("damaged")), qPrintable(r.reason));
-        QVERIFY(m_base->listBooks().isEmpty());
-        QVERIFY(!QFileInfo::exists(m_base->files().filePath(QStringLiteral("an_x.ini"))));
+        QVERIFY(m_store->listBooks().isEmpty());
+        QVERIFY(!QFileInfo::exists(m_store->files().filePath(QStringLiteral("an_x.ini"))));
     }
 
     // A book with a damaged page is an error wherever it is read row by row,
@@ -999,16 +1050,16 @@ private Q_SLOTS:
             c[F_commentaire].value = QString(300, u'c');
             many.push_back(c);
         }
-        QCOMPARE(m_base->contacts().saveContacts(many, QStringLiteral("book")), 300);
-        damagePage(m_base->files().bookPath(QStringLiteral("book")), 10); // rows, not the name index
+        QCOMPARE(m_store->contacts().saveContacts(many, QStringLiteral("book")), 300);
+        damagePage(m_store->files().bookPath(QStringLiteral("book")), 10); // rows, not the name index
 
         QVERIFY_THROWS_EXCEPTION(StoreError, {
-            BookScan scan = m_base->contacts().scan(QStringLiteral("book"));
+            BookScan scan = m_store->contacts().scan(QStringLiteral("book"));
             while (scan.next()) {
             }
         });
-        QVERIFY(m_base->openBook(QStringLiteral("book"))); // the rows are counted by the index
-        BookTableModel *model = m_base->currentBookModel();
+        QVERIFY(m_store->openBook(QStringLiteral("book"))); // the rows are counted by the index
+        BookTableModel *model = m_store->currentBookModel();
         QSignalSpy failed(model, &BookTableModel::readFailed);
         for (int row = 0; row < model->rowCount(); ++row)
             (void)model->data(model->index(row, F_nom));
@@ -1019,7 +1070,7 @@ private Q_SLOTS:
         int unreadable = 0;
         for (int row = 0; row < model->rowCount(); ++row) {
             try {
-                const ContactRecord c = m_base->readContactAt(row);
+                const ContactRecord c = m_store->readContactAt(row);
                 QVERIFY(c[F_id].value.toLongLong() > 0);
                 QVERIFY(!c[F_nom].value.isEmpty());
             } catch (const StoreError &) {
@@ -1031,11 +1082,11 @@ private Q_SLOTS:
 
     void createWithoutTemplateLeavesNothing()
     {
-        QFile::remove(m_base->files().filePath(QStringLiteral("vierge.db")));
-        QCOMPARE(outcome(BookManager(*m_base).create(QStringLiteral("x"), {})), QStringLiteral("error 201"));
-        QVERIFY(!QFileInfo::exists(m_base->files().filePath(QStringLiteral("an_x.db"))));
-        QVERIFY(!QFileInfo::exists(m_base->files().filePath(QStringLiteral("an_x.ini"))));
-        QVERIFY(m_base->listBooks().isEmpty());
+        QFile::remove(m_store->files().filePath(QStringLiteral("vierge.db")));
+        QCOMPARE(outcome(BookManager(*m_store).create(QStringLiteral("x"), {})), QStringLiteral("error 201"));
+        QVERIFY(!QFileInfo::exists(m_store->files().filePath(QStringLiteral("an_x.db"))));
+        QVERIFY(!QFileInfo::exists(m_store->files().filePath(QStringLiteral("an_x.ini"))));
+        QVERIFY(m_store->listBooks().isEmpty());
     }
 };
 

@@ -46,7 +46,7 @@ private:
     }
 
     std::unique_ptr<SyncFixture> m_fx;
-    AddressBookStore *m_base = nullptr;
+    AddressBookStore *m_store = nullptr;
     mail::Pop3Client m_pop;
     mail::SmtpClient m_smtp;
     ScriptedAsker m_asker;
@@ -58,9 +58,9 @@ void TestSyncDialog::init()
     if (!Dovecot::canRun())
         QSKIP("Dovecot hands the mailbox to nobody, which takes root");
     m_fx = std::make_unique<SyncFixture>();
-    m_base = &m_fx->store();
+    m_store = &m_fx->store();
     m_asker.clear();
-    m_dialog = std::make_unique<SyncDialog>(*m_base, m_pop, m_smtp, m_asker);
+    m_dialog = std::make_unique<SyncDialog>(*m_store, m_pop, m_smtp, m_asker);
     m_dialog->applyLanguage(English);
 }
 
@@ -75,8 +75,8 @@ void TestSyncDialog::showsTheJobAndAsksItsQuestion()
     SyncFixture &fx = *m_fx;
     ContactRecord known = emptyContact();
     known[F_email].value = QStringLiteral("known@example.net");
-    QVERIFY(BookManager(*m_base).create(BookManager::kSubscribers, {"a", "b", "c", "d"}).ok());
-    QVERIFY(m_base->contacts().saveContact(known, BookManager::kSubscribers));
+    QVERIFY(BookManager(*m_store).create(BookManager::kSubscribers, {"a", "b", "c", "d"}).ok());
+    QVERIFY(m_store->contacts().saveContact(known, BookManager::kSubscribers));
     QVERIFY(fx.pop.addMessage(mailMessage("DESABONNE gone@example.net")));
     QVERIFY(fx.pop.addMessage(mailMessage("ABONNE known@example.net")));
     QVERIFY(fx.pop.addMessage(mailMessage("Hello")));

@@ -39,27 +39,27 @@ struct Done {
 };
 
 // The rows of a book: email -> the record.
-QMap<QString, ContactRecord> rowsOf(AddressBookStore &base, const QString &book)
+QMap<QString, ContactRecord> rowsOf(AddressBookStore &store, const QString &book)
 {
     QMap<QString, ContactRecord> rows;
-    if (!BookManager(base).exists(book))
+    if (!BookManager(store).exists(book))
         return rows;
-    for (qint64 id : base.contacts().selectIds(book, {{QStringLiteral("id"), Condition::NotIn, {}}})) {
+    for (qint64 id : store.contacts().selectIds(book, {{QStringLiteral("id"), Condition::NotIn, {}}})) {
         ContactRecord c = emptyContact();
-        base.contacts().readContact(id, book, c);
+        store.contacts().readContact(id, book, c);
         rows.insert(c[F_email].value, c);
     }
     return rows;
 }
 
-void addContact(AddressBookStore &base, const QString &book, const QString &nom, const QString &email)
+void addContact(AddressBookStore &store, const QString &book, const QString &nom, const QString &email)
 {
-    if (!BookManager(base).exists(book))
-        QVERIFY(BookManager(base).create(book, {"a", "b", "c", "d"}).ok());
+    if (!BookManager(store).exists(book))
+        QVERIFY(BookManager(store).create(book, {"a", "b", "c", "d"}).ok());
     ContactRecord c = emptyContact();
     c[F_nom].value = nom;
     c[F_email].value = email;
-    QVERIFY(base.contacts().saveContact(c, book));
+    QVERIFY(store.contacts().saveContact(c, book));
 }
 
 } // namespace
@@ -94,7 +94,7 @@ private:
     End run(QList<Done> *done = nullptr, std::function<void(SyncJob &, int number)> onStarted = {});
 
     std::unique_ptr<SyncFixture> m_fx;
-    AddressBookStore *m_base = nullptr;
+    AddressBookStore *m_store = nullptr;
     std::unique_ptr<mail::Pop3Client> m_pop;
     std::unique_ptr<mail::SmtpClient> m_smtp;
     ScriptedAsker m_asker;
@@ -105,7 +105,7 @@ void TestSyncJob::init()
     if (!Dovecot::canRun())
         QSKIP("Dovecot hands the mailbox to nobody, which takes root");
     m_fx = std::make_unique<SyncFixture>();
-    m_base = &m_fx->store();
+    m_store = &m_fx->store();
     m_pop = std::make_unique<mail::Pop3Client>();
     m_smtp = std::make_unique<mail::SmtpClient>();
     m_pop->timeout = m_smtp->timeout = 10000;
@@ -121,7 +121,7 @@ void TestSyncJob::cleanup()
 
 End TestSyncJob::run(QList<Done> *done, std::function<void(SyncJob &, int number)> onStarted)
 {
-    SyncJob job(*m_base, *m_pop, *m_smtp, m_asker);
+    SyncJob job(*m_store, *m_pop, *m_smtp, m_asker);
     connect(&job, &SyncJob::messageDone, this, [&](int n, const QString &from, Outcome o, const QString &detail) {
         if (done)
             done->append({n, from, o, detail});
@@ -140,7 +140,7 @@ End TestSyncJob::run(QList<Done> *done, std::function<void(SyncJob &, int number
 void TestSyncJob::mixedMailbox()
 {
     SyncFixture &fx = *m_fx;
-    addContact(*m_base, SyncJob::kSubscribers, QStringLiteral("Known"), QStringLiteral("known@example.net"));
+    addContact(*m_store, SyncJob::kSubscribers, QStringLiteral("Known"), QStringLiteral("known@example.net"));
     const QList<QByteArray> messages{
         mailMessage("ABONNE jean@example.net", "prenom=Jean\r\nnom=Dupont\r\nville=Lyon\r\nA line of my own\r\n"),
         mailMessage("ABONNE john@example.net", "firstname=John\r\nname=Smith\r\ncity=Leeds\r\n"),
@@ -176,7 +176,7 @@ void TestSyncJob::mixedMailbox()
     // Every message processed is deleted at QUIT.
     QCOMPARE(fx.remaining(), 0);
 
-    const auto subscribers = rowsOf(*m_base, SyncJob::kSubscribers);
+    const auto subscribers = rowsOf(*m_store, SyncJob::kSubscribers);
     QCOMPARE(subscribers.keys(), (QStringList{"empty@example.net", "jean@example.net", "john@example.net",
                                               "known@example.net", "second@example.net"}));
     const ContactRecord &jean = subscribers["jean@example.net"];
@@ -195,12 +195,12 @@ void TestSyncJob::mixedMailbox()
     QCOMPARE(subscribers["known@example.net"][F_nom].value, QStringLiteral("Known"));
 
     // The failed-for-good addresses of both notices, once each; not the delayed ones.
-    QCOMPARE(rowsOf(*m_base, SyncJob::kBounces).keys(),
+    QCOMPARE(rowsOf(*m_store, SyncJob::kBounces).keys(),
              (QStringList{"full@example.net", "gone@example.net", "nobody@example.com"}));
     QCOMPARE(done[7].detail, QStringLiteral("gone@example.net, full@example.net"));
     QCOMPARE(done[9].detail, QString());
     // The bounces book is protected like the subscribers book.
-    QVERIFY(BookManager(*m_base).remove(SyncJob::kBounces).refusal == BookResult::Refusal::Protected);
+    QVERIFY(BookManager(*m_store).remove(SyncJob::kBounces).refusal == BookResult::Refusal::Protected);
 
     // Two forwarded copies, addressed to the redirection address alone.
     const QList<QByteArray> copies = fx.forwarded();
@@ -298,8 +298,8 @@ void TestSyncJob::unsubscribeAnswers()
     QFETCH(bool, everywhere);
     SyncFixture &fx = *m_fx;
     for (const QString &book : {SyncJob::kSubscribers, QStringLiteral("clients"), QStringLiteral("friends")}) {
-        addContact(*m_base, book, QStringLiteral("Leaving"), QStringLiteral("leaving@example.net"));
-        addContact(*m_base, book, QStringLiteral("Staying"), QStringLiteral("staying@example.net"));
+        addContact(*m_store, book, QStringLiteral("Leaving"), QStringLiteral("leaving@example.net"));
+        addContact(*m_store, book, QStringLiteral("Staying"), QStringLiteral("staying@example.net"));
     }
     QVERIFY(fx.pop.addMessage(mailMessage("DESABONNE leaving@example.net")));
     QVERIFY(fx.pop.addMessage(mailMessage("Fwd: DESABONNE leav ing@example.net")));
@@ -321,11 +321,11 @@ void TestSyncJob::unsubscribeAnswers()
     QCOMPARE(m_asker.texts(), QStringList(2, texts::text(texts::AskUnsubscribeEverywhere)));
     QCOMPARE(m_asker.questions()[0].kind, DialogKind::UnsubscribeEverywhere);
 
-    QCOMPARE(rowsOf(*m_base, SyncJob::kSubscribers).keys(), QStringList{"staying@example.net"});
+    QCOMPARE(rowsOf(*m_store, SyncJob::kSubscribers).keys(), QStringList{"staying@example.net"});
     for (const QString &book : {QStringLiteral("clients"), QStringLiteral("friends")}) {
-        QCOMPARE(rowsOf(*m_base, book).keys(),
-                 everywhere ? QStringList{"staying@example.net"}
-                            : (QStringList{"leaving@example.net", "staying@example.net"}));
+        QCOMPARE(rowsOf(*m_store, book).keys(), everywhere
+                                                    ? QStringList{"staying@example.net"}
+                                                    : (QStringList{"leaving@example.net", "staying@example.net"}));
     }
     QCOMPARE(fx.remaining(), 0);
     QVERIFY(fx.forwarded().isEmpty());
@@ -339,7 +339,7 @@ void TestSyncJob::emptyMailbox()
     QVERIFY(m_asker.questions().empty());
     QVERIFY(m_fx->log().isEmpty());
     // Nothing was made on the way.
-    QVERIFY(!BookManager(*m_base).exists(SyncJob::kSubscribers));
+    QVERIFY(!BookManager(*m_store).exists(SyncJob::kSubscribers));
 }
 
 void TestSyncJob::cancelAfterAMessage()
@@ -358,12 +358,12 @@ void TestSyncJob::cancelAfterAMessage()
              End::Cancelled);
     QCOMPARE(done.size(), 3);
     QCOMPARE(fx.remaining(), 3);
-    QCOMPARE(rowsOf(*m_base, SyncJob::kSubscribers).size(), 3);
+    QCOMPARE(rowsOf(*m_store, SyncJob::kSubscribers).size(), 3);
 
     // The next run takes up where this one stopped.
     QCOMPARE(run(), End::Done);
     QCOMPARE(fx.remaining(), 0);
-    QCOMPARE(rowsOf(*m_base, SyncJob::kSubscribers).size(), 6);
+    QCOMPARE(rowsOf(*m_store, SyncJob::kSubscribers).size(), 6);
 }
 
 void TestSyncJob::failures_data()
@@ -399,7 +399,7 @@ void TestSyncJob::failures()
     QCOMPARE(m_asker.questions()[0].kind, DialogKind::SyncOk);
     QCOMPARE(fx.remaining(), 1);
     QVERIFY(fx.log().isEmpty());
-    QVERIFY(rowsOf(*m_base, SyncJob::kSubscribers).isEmpty());
+    QVERIFY(rowsOf(*m_store, SyncJob::kSubscribers).isEmpty());
 }
 
 // The settings' POP3 security and CA file reach the mailbox's connection:
@@ -442,7 +442,7 @@ void TestSyncJob::mailboxOverTls()
     QCOMPARE(int(run()), end);
     if (end == int(End::Done)) {
         QCOMPARE(fx.remaining(), 0);
-        QCOMPARE(rowsOf(*m_base, SyncJob::kSubscribers).size(), 1);
+        QCOMPARE(rowsOf(*m_store, SyncJob::kSubscribers).size(), 1);
         return;
     }
     QCOMPARE(fx.remaining(), 1);
@@ -467,7 +467,7 @@ void TestSyncJob::forwardingServerDown()
     // The request already applied is deleted (QUIT was sent), the message not
     // forwarded and the one after it stay.
     QCOMPARE(fx.remaining(), 2);
-    QCOMPARE(rowsOf(*m_base, SyncJob::kSubscribers).keys(), QStringList{"first@example.net"});
+    QCOMPARE(rowsOf(*m_store, SyncJob::kSubscribers).keys(), QStringList{"first@example.net"});
 }
 
 void TestSyncJob::unreadableMessageIsSkipped()
@@ -492,7 +492,7 @@ void TestSyncJob::unreadableMessageIsSkipped()
     QCOMPARE(done[1].outcome, Outcome::Unreadable);
     QCOMPARE(m_asker.texts(), QStringList{texts::text(texts::SyncUnreadable).arg(2)});
     QCOMPARE(fx.remaining(), 1);
-    QCOMPARE(rowsOf(*m_base, SyncJob::kSubscribers).size(), 2);
+    QCOMPARE(rowsOf(*m_store, SyncJob::kSubscribers).size(), 2);
     QVERIFY(fx.forwarded().isEmpty());
 }
 
@@ -505,7 +505,7 @@ void TestSyncJob::storeFailureEndsTheJob()
     QVERIFY(fx.startServers());
     QVERIFY(fx.writeConfig());
     // A book table that cannot be opened.
-    QVERIFY(QDir().mkpath(m_base->files().filePath(QStringLiteral("an_subscribers.db"))));
+    QVERIFY(QDir().mkpath(m_store->files().filePath(QStringLiteral("an_subscribers.db"))));
 
     QList<Done> done;
     QCOMPARE(run(&done), End::Failed);
@@ -563,7 +563,7 @@ void TestSyncJob::refusalMidwayStillQuits()
     QCOMPARE(run(&done), End::ConnectionLost);
     QCOMPARE(done.size(), 1);
     QCOMPARE(m_asker.texts(), QStringList{texts::text(texts::CannotConnect)});
-    QTEST(rowsOf(*m_base, SyncJob::kSubscribers).keys(), "subscribers");
+    QTEST(rowsOf(*m_store, SyncJob::kSubscribers).keys(), "subscribers");
     // Only the first message was marked for deletion, and QUIT made it so.
     const QByteArray transcript = mailbox.transcript(transcriptPath);
     QVERIFY2(transcript.contains("DELE 1\r\n"), transcript.constData());

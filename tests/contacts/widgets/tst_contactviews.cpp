@@ -90,7 +90,7 @@ private:
     qint64 add(const QString &book, const QString &nom, const QString &prenom, const QString &email = {});
 
     std::unique_ptr<kirvane::test::TestDataFolder> m_data;
-    AddressBookStore *m_base = nullptr;
+    AddressBookStore *m_store = nullptr;
     ScriptedAsker m_asker;
     std::unique_ptr<shell::MainWindow> m_form;
     ContactsView *m_contacts = nullptr;
@@ -101,18 +101,18 @@ private:
 void TestContactViews::init()
 {
     m_data = std::make_unique<kirvane::test::TestDataFolder>();
-    m_base = &m_data->store();
+    m_store = &m_data->store();
     for (const char *book : {"clients", "prospects"})
-        QVERIFY(BookManager(*m_base).create(QString::fromLatin1(book), {}).ok());
+        QVERIFY(BookManager(*m_store).create(QString::fromLatin1(book), {}).ok());
     m_asker.clear();
     m_printed.clear();
-    m_contacts = new ContactsView(m_base);
+    m_contacts = new ContactsView(m_store);
     m_contacts->showPrintPage = [this](const QString &html) { m_printed << html; };
-    m_directory = new DirectoryView(m_base);
+    m_directory = new DirectoryView(m_store);
     shell::MainViews views;
     views.contact = m_contacts;
     views.directory = m_directory;
-    m_form = std::make_unique<shell::MainWindow>(m_base, views, &m_asker);
+    m_form = std::make_unique<shell::MainWindow>(m_store, views, &m_asker);
     m_form->applyLanguage(English);
     m_form->resize(1000, 640);
     m_form->show();
@@ -122,7 +122,7 @@ void TestContactViews::init()
 void TestContactViews::cleanup()
 {
     m_form.reset();
-    m_base = nullptr;
+    m_store = nullptr;
     m_data.reset();
 }
 
@@ -137,7 +137,7 @@ qint64 TestContactViews::add(const QString &book, const QString &nom, const QStr
     c[F_nom].value = nom;
     c[F_prenom].value = prenom;
     c[F_email].value = email;
-    return m_base->contacts().addContact(c, book);
+    return m_store->contacts().addContact(c, book);
 }
 
 void TestContactViews::openContacts(const QString &book)
@@ -235,17 +235,17 @@ void TestContactViews::directoryCommands()
     onDialog([](QWidget *d) { d->findChild<QPushButton *>(QStringLiteral("Btn_Oui"))->click(); });
     trigger("Supprimer2");
     QCOMPARE(list->count(), 3);
-    QVERIFY(!m_base->listBooks().contains(QStringLiteral("clients")));
+    QVERIFY(!m_store->listBooks().contains(QStringLiteral("clients")));
 
     // The subscribers' book: confirmed, then refused.
-    QVERIFY(BookManager(*m_base).create(QStringLiteral("subscribers"), {}).ok());
+    QVERIFY(BookManager(*m_store).create(QStringLiteral("subscribers"), {}).ok());
     m_directory->reloadBooks();
     list->setCurrentItem(list->findItems(QStringLiteral("subscribers"), Qt::MatchExactly).first());
     m_asker.clear();
     onDialog([](QWidget *d) { d->findChild<QPushButton *>(QStringLiteral("Btn_Oui"))->click(); });
     trigger("Supprimer2");
     QCOMPARE(m_asker.texts(), QStringList{text(SubscribersUndeletable, English)});
-    QVERIFY(m_base->listBooks().contains(QStringLiteral("subscribers")));
+    QVERIFY(m_store->listBooks().contains(QStringLiteral("subscribers")));
     // Import and synchronisation stay off until their windows are set.
     QVERIFY(!m_form->action(QStringLiteral("Importer"))->isEnabled());
     QVERIFY(m_form->action(QStringLiteral("Supprimer2"))->isEnabled());
@@ -281,12 +281,12 @@ void TestContactViews::theChosenBookStaysAcrossViews()
     m_form->showContactsView();
     QCOMPARE(books->currentText(), QStringLiteral("members"));
     QCOMPARE(grid->model()->rowCount(), 0);
-    QCOMPARE(m_base->currentBook(), QStringLiteral("members"));
+    QCOMPARE(m_store->currentBook(), QStringLiteral("members"));
 
     // The chosen book deleted, one book left: that one is chosen.
     m_form->showDirectoryView();
-    QVERIFY(BookManager(*m_base).remove(QStringLiteral("members")).ok());
-    QVERIFY(BookManager(*m_base).remove(QStringLiteral("prospects")).ok());
+    QVERIFY(BookManager(*m_store).remove(QStringLiteral("members")).ok());
+    QVERIFY(BookManager(*m_store).remove(QStringLiteral("prospects")).ok());
     m_form->showContactsView();
     QCOMPARE(books->count(), 1);
     QCOMPARE(books->currentText(), QStringLiteral("clients"));
@@ -344,7 +344,7 @@ void TestContactViews::renameKeepsTheDialogOpenWhileTheNameIsTaken()
     });
     trigger("Renommer1");
     QCOMPARE(m_asker.texts().size(), 2);
-    QCOMPARE(m_base->listBooks(), (QStringList{"Clients", "prospects"}));
+    QCOMPARE(m_store->listBooks(), (QStringList{"Clients", "prospects"}));
 
     // A name no book can have: the dialog closes on the notice, nothing is renamed.
     m_asker.clear();
@@ -355,7 +355,7 @@ void TestContactViews::renameKeepsTheDialogOpenWhileTheNameIsTaken()
     });
     trigger("Renommer1");
     QCOMPARE(m_asker.texts(), QStringList{text(BookNameCharacters, English)});
-    QCOMPARE(m_base->listBooks(), (QStringList{"Clients", "prospects"}));
+    QCOMPARE(m_store->listBooks(), (QStringList{"Clients", "prospects"}));
 }
 
 // A book whose file is damaged is said to be so in an error dialog, once,
@@ -380,9 +380,9 @@ void TestContactViews::damagedBookIsSaid()
         c[F_commentaire].value = QString(300, u'c');
         many.push_back(c);
     }
-    QCOMPARE(m_base->contacts().saveContacts(many, QStringLiteral("clients")), 300);
+    QCOMPARE(m_store->contacts().saveContacts(many, QStringLiteral("clients")), 300);
     {
-        QFile f(m_base->files().bookPath(QStringLiteral("clients")));
+        QFile f(m_store->files().bookPath(QStringLiteral("clients")));
         QVERIFY(f.open(QIODevice::ReadWrite));
         QVERIFY(f.size() >= qint64(page) * 4096);
         QVERIFY(f.seek(qint64(page - 1) * 4096));
@@ -478,14 +478,14 @@ void TestContactViews::addWithEachAnswer()
     QCOMPARE(int(m_asker.questions().size()), questions);
     QCOMPARE(m_asker.questions()[0].kind, DialogKind::SameContactName);
     QCOMPARE(m_contacts->isEditing(), !saved);
-    QCOMPARE(m_base->countRows(QStringLiteral("an_clients")), saved ? 3 : 2);
+    QCOMPARE(m_store->countRows(QStringLiteral("an_clients")), saved ? 3 : 2);
     if (saved) {
         // The new contact is selected and shown.
         auto *grid = widget<QTableView>("DBGrid1");
         QCOMPARE(grid->selectionModel()->selectedRows().size(), 1);
         QCOMPARE(widget<QLineEdit>("Edit_email")->text(), QStringLiteral("Jean@Example.org"));
         QCOMPARE(widget<QLineEdit>("Edit_Nom")->text(), QStringLiteral("DUPONT"));
-        QVERIFY(m_base->currentBookModel()->idAt(grid->currentIndex().row()) == 3);
+        QVERIFY(m_store->currentBookModel()->idAt(grid->currentIndex().row()) == 3);
     } else {
         QCOMPARE(widget<QLineEdit>("Edit_Nom")->text(), QStringLiteral("DUPONT"));
     }
@@ -547,9 +547,9 @@ void TestContactViews::deleteAndMoveReturnToTheirRow()
             d->findChild<QPushButton *>(QStringLiteral("Btn_Valider"))->click();
         });
         trigger("Dplacer1");
-        QCOMPARE(m_base->countRows(QStringLiteral("an_prospects")), int(selected.size()));
+        QCOMPARE(m_store->countRows(QStringLiteral("an_prospects")), int(selected.size()));
     }
-    QCOMPARE(m_base->countRows(QStringLiteral("an_clients")), 5 - int(selected.size()));
+    QCOMPARE(m_store->countRows(QStringLiteral("an_clients")), 5 - int(selected.size()));
     QCOMPARE(widget<QLineEdit>("Edit_Nom")->text(), shown);
     auto *grid = widget<QTableView>("DBGrid1");
     QCOMPARE(grid->selectionModel()->selectedRows().size(), shown.isEmpty() ? 0 : 1);
@@ -562,7 +562,7 @@ void TestContactViews::modifyKeepsATitleTheListLacks()
     c[F_nom].value = QStringLiteral("Dupont");
     c[F_civilite].value = QStringLiteral("Docteur");
     c[F_email].value = QStringLiteral("o'neil@example.org");
-    m_base->contacts().addContact(c, QStringLiteral("clients"));
+    m_store->contacts().addContact(c, QStringLiteral("clients"));
     openContacts(QStringLiteral("clients"));
     clickRow(0);
     auto *title = widget<QComboBox>("List_civilite");
@@ -571,7 +571,7 @@ void TestContactViews::modifyKeepsATitleTheListLacks()
     widget<QLineEdit>("Edit_Prenom")->setText(QStringLiteral("L'abbé"));
     widget<QPushButton>("Btn_Enregistrer")->click();
     ContactRecord saved = emptyContact();
-    m_base->contacts().readContact(1, QStringLiteral("clients"), saved);
+    m_store->contacts().readContact(1, QStringLiteral("clients"), saved);
     QCOMPARE(saved[F_civilite].value, QStringLiteral("Docteur"));
     QCOMPARE(saved[F_prenom].value, QStringLiteral("L\u2019abbé"));
     QCOMPARE(saved[F_email].value, QStringLiteral("o'neil@example.org"));
@@ -608,8 +608,9 @@ void TestContactViews::titlesDialog()
 
 void TestContactViews::freeLabelsAreElided()
 {
-    QVERIFY(BookManager(*m_base).relabel(QStringLiteral("clients"),
-                                         {QStringLiteral("A very long label for a free field"), QStringLiteral("Short"), {}, {}})
+    QVERIFY(BookManager(*m_store)
+                .relabel(QStringLiteral("clients"),
+                         {QStringLiteral("A very long label for a free field"), QStringLiteral("Short"), {}, {}})
                 .ok());
     openContacts(QStringLiteral("clients"));
     auto *first = widget<QLabel>("Label_chp1");
@@ -626,7 +627,7 @@ void TestContactViews::printShowsThePage()
     ContactRecord c = emptyContact();
     c[F_nom].value = QStringLiteral("<b>&");
     c[F_adresse1].value = QStringLiteral("1 rue Haute");
-    m_base->contacts().addContact(c, QStringLiteral("clients"));
+    m_store->contacts().addContact(c, QStringLiteral("clients"));
     openContacts(QStringLiteral("clients"));
     trigger("Imprimer1");
     QCOMPARE(m_asker.texts(), QStringList{text(SelectAContact, English)});
@@ -676,7 +677,7 @@ void TestContactViews::searchAndDuplicatesWindowsReachTheView()
     QCOMPARE(widget<QLineEdit>("Edit_Prenom")->text(), QStringLiteral("Bob"));
     auto *grid = widget<QTableView>("DBGrid1");
     QCOMPARE(grid->selectionModel()->selectedRows().size(), 1);
-    QCOMPARE(m_base->currentBookModel()->idAt(grid->currentIndex().row()), bob);
+    QCOMPARE(m_store->currentBookModel()->idAt(grid->currentIndex().row()), bob);
 
     // Deleting a found contact: the view's book is read again without it.
     trigger("Rechercher1");
@@ -697,7 +698,10 @@ void TestContactViews::screenshots()
     if (out.isEmpty())
         QSKIP("KIRVANE_SCREENSHOTS is not set");
     QDir().mkpath(out);
-    QVERIFY(BookManager(*m_base).create(QStringLiteral("newsletter"), {QStringLiteral("Member since"), QStringLiteral("Region"), {}, {}}).ok());
+    QVERIFY(
+        BookManager(*m_store)
+            .create(QStringLiteral("newsletter"), {QStringLiteral("Member since"), QStringLiteral("Region"), {}, {}})
+            .ok());
     const char *first[] = {"Anne", "Paul", "Marie", "Luc", "Claire", "Hugo", "Léa", "Jules", "Emma", "Louis"};
     const char *last[] = {"Martin", "Bernard", "Dubois", "Thomas", "Robert"};
     for (int i = 0; i < 50; ++i) {
@@ -712,7 +716,7 @@ void TestContactViews::screenshots()
         c[F_tel].value = QStringLiteral("04 72 00 00 %1").arg(i, 2, 10, QLatin1Char('0'));
         c[F_champ16].value = QString::number(2015 + i % 10);
         c[F_champ17].value = QStringLiteral("Rhône");
-        m_base->contacts().addContact(c, QStringLiteral("newsletter"));
+        m_store->contacts().addContact(c, QStringLiteral("newsletter"));
     }
     m_form->resize(1100, 700);
     openContacts(QStringLiteral("newsletter"));

@@ -151,7 +151,7 @@ private:
     QStringList asked() const { return m_asker.texts(); }
 
     std::unique_ptr<kirvane::test::TestDataFolder> m_data;
-    AddressBookStore *m_base = nullptr;
+    AddressBookStore *m_store = nullptr;
     ScriptedAsker m_asker;
     std::unique_ptr<MainWindow> m_form;
     MessageEditorView *m_view = nullptr;
@@ -164,15 +164,15 @@ private:
 void TestMessageView::init()
 {
     m_data = std::make_unique<kirvane::test::TestDataFolder>(QStringLiteral("data"));
-    m_base = &m_data->store();
+    m_store = &m_data->store();
     for (const char *book : {"clients", "prospects", "staff"})
-        QVERIFY(BookManager(*m_base).create(QString::fromLatin1(book), {}).ok());
+        QVERIFY(BookManager(*m_store).create(QString::fromLatin1(book), {}).ok());
     const auto add = [this](const char *nom, const char *prenom, const char *book) {
         ContactRecord c = emptyContact();
         c[F_nom].value = QString::fromUtf8(nom);
         c[F_prenom].value = QString::fromUtf8(prenom);
         c[F_email].value = QStringLiteral("%1@example.org").arg(QString::fromUtf8(nom).toLower());
-        m_base->contacts().addContact(c, QString::fromLatin1(book));
+        m_store->contacts().addContact(c, QString::fromLatin1(book));
     };
     add("Zola", "Émile", "clients");
     add("Martin", "Anne", "clients");
@@ -196,7 +196,7 @@ void TestMessageView::init()
     m_chosen.clear();
     m_choosers.clear();
     m_folders.clear();
-    m_view = new MessageEditorView(m_base);
+    m_view = new MessageEditorView(m_store);
     m_view->chooseFile = [this](MessageEditorView::FileChoice choice, const QString &folder) {
         m_choosers << choice;
         m_folders << QDir::cleanPath(folder);
@@ -204,7 +204,7 @@ void TestMessageView::init()
     };
     MainViews views;
     views.message = m_view;
-    m_form = std::make_unique<MainWindow>(m_base, views, &m_asker);
+    m_form = std::make_unique<MainWindow>(m_store, views, &m_asker);
     m_form->applyLanguage(texts::English);
     m_form->show();
     m_form->showMessageView();
@@ -214,7 +214,7 @@ void TestMessageView::init()
 void TestMessageView::cleanup()
 {
     m_form.reset();
-    m_base = nullptr;
+    m_store = nullptr;
     m_data.reset();
 }
 
@@ -967,7 +967,7 @@ void TestMessageView::remembersFoldersAndPreviewSize()
     m_view->previewDialog()->resize(720, 410);
     m_view->previewDialog()->open();
     m_view->previewDialog()->accept();
-    MessageEditorView next(m_base);
+    MessageEditorView next(m_store);
     QString started;
     next.chooseFile = [&](MessageEditorView::FileChoice, const QString &folder) {
         started = QDir::cleanPath(folder);
