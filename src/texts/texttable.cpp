@@ -16,7 +16,7 @@ struct Pair {
 
 // Indexed by entry number; the comment on each row is its number.
 constexpr std::array<Pair, EntryCount> kTable{{
-    // Duplicate removal window TF_dedoublonner (the criteria and column titles also serve the
+    // Duplicate removal window DuplicatesWindow (the criteria and column titles also serve the
     // contact search, the contacts view and the mapping choices)
     {u"Dédoublonner", u"Double checks"},  // 0
     {u"Liste des annuaires", u"Directories list"},  // 1
@@ -36,18 +36,18 @@ constexpr std::array<Pair, EntryCount> kTable{{
     {u"Supprimer les autres occurences de ce contact", u"Remove the other events of this contact"},  // 15
     {u"Ouvrir le contact sélectionné", u"Open the selected contact"},  // 16
     {u"La recherche va être effacée. Voulez-vous continuer?", u"The actual search will be erased. Do you want to continue?"},  // 17
-    // Titles dialog TDialogue_ajouter_titre (its caption "Liste des titres" stays as written and
+    // Titles dialog TitlesDialog (its caption "Liste des titres" stays as written and
     // is not in the table); dialog about deleted destination books
     {u"Ajouter", u"Add"},  // 18
     {u"Supprimer", u"Delete"},  // 19
-    // Duplicate removal window TF_dedoublonner (the criteria and column titles also serve the
+    // Duplicate removal window DuplicatesWindow (the criteria and column titles also serve the
     // contact search, the contacts view and the mapping choices)
     {u"Annuaire", u"Directory"},  // 20
-    // Titles dialog TDialogue_ajouter_titre (its caption "Liste des titres" stays as written and
+    // Titles dialog TitlesDialog (its caption "Liste des titres" stays as written and
     // is not in the table); dialog about deleted destination books
     {u"Information", u"Information"},  // 21
     {u"Les annuaires suivants ont été effacés.\n\rVoulez-vous les supprimer de la liste des annuaires\n\rde destination du courrier ?", u"The following directories have been erased.\n\rDo want you to delete them from the list of\n\rthe recipient directory?"},  // 22
-    // Find dialog TDialogue_chercher ("Chercher" is also a label of the replace dialog); buttons
+    // Find dialog FindDialog ("Chercher" is also a label of the replace dialog); buttons
     // of every dialog
     {u"Chercher", u"Search"},  // 23
     {u"Taper la chaîne à chercher", u"String to search"},  // 24
@@ -55,9 +55,8 @@ constexpr std::array<Pair, EntryCount> kTable{{
     {u"Annuler", u"Cancel"},  // 26
     {u"Oui", u"Yes"},  // 27
     {u"Non", u"No"},  // 28
-    // Interrupted sends: list TDialogue_choix_message_continu_envoi, its deletion question
-    // TDialogue_suppression_envoi_interrompu, later-send name TDialogue_msg_envoi_ulterieur,
-    // already-exists question TDialogue_msg_existe_deja; the Close button
+    // Interrupted sends: list InterruptedSendsWindow, its deletion question, later-send name
+    // LaterNameDialog, already-exists question; the Close button
     {u"Message(s)", u"Message(s)"},  // 29
     {u"Envoyer", u"Send"},  // 30
     {u"Voulez-vous supprimer l'envoi interrompu \n\rsélectionné ?", u"Do you want to remove the selected interrupted sending?"},  // 31
@@ -65,7 +64,7 @@ constexpr std::array<Pair, EntryCount> kTable{{
     {u"Un message portant ce nom existe déjà", u"A message with same name already exists"},  // 33
     {u"Voulez vous le remplacer ?", u"do you want to replace it?"},  // 34
     {u"Fermer", u"Close"},  // 35
-    // Connection settings window TForm_configuration
+    // Connection settings window SettingsWindow
     {u"Paramètres de configuration email", u"Email configuration parameters"},  // 36
     {u"Configuration email", u"Email configuration"},  // 37
     {u"Proxy", u"Proxy"},  // 38
@@ -86,15 +85,13 @@ constexpr std::array<Pair, EntryCount> kTable{{
     {u"Taille des paquets :", u"Size of the groups of messages"},  // 53
     {u"Temporisation entre l'envoi des paquets", u"Delaying time between the sendings"},  // 54
     {u"Enregistrer", u"Save"},  // 55
-    // The two duplicate questions of a contact: TDialogue_ecraser_contact,
-    // TDialogue_ecraser_contact_email
+    // The two duplicate questions of a contact: DialogKind::SameContactName and SameContactEmail
     {u"Un contact avec le nom et le prénom \n\rindiqués existe déjà.", u"A contact with same last name and first name\n\ralready exists."},  // 56
     {u"Risque de doublon", u"Risk of duplicate"},  // 57
     {u"Voulez-vous enregistrer malgré tout ?", u"Do you want to record despite everything?"},  // 58
     {u"Un contact avec l'e-mail indiqué existe déjà.", u"A contact with same e-mail address already exists."},  // 59
     // The two dialogs of the connection settings (Yes/No question, notices); read-only contact
-    // notice TF_dialogue_contact_pas_edit; book copy TDialogue_copie_annuaire; contact deletion
-    // TDialogue_suppression
+    // notice; book copy BookNameDialog; contact deletion
     {u"Voulez-vous enregistrer la nouvelle configuration ?", u"Do you want to save the new configuration?"},  // 60
     {u"Attention l'adresse de l'expéditeur est incorrecte", u"Caution: the addressee, address is incorrect"},  // 61
     {u"Le nom de l'expéditeur est vide, vous devez le remplir.", u"The addressee name is empty, you have to fill it."},  // 62
@@ -102,7 +99,7 @@ constexpr std::array<Pair, EntryCount> kTable{{
     {u"Copie d'un annuaire", u"Copy a directory"},  // 64
     {u"Indiquez le nom que portera la copie de l'annuaire", u"Please, indicate the name of the copy"},  // 65
     {u"Voulez-vous supprimer le ou les\n\rcontacts sélectionnés ?", u"Do you want to remove the \n\rselected contact(s)?"},  // 66
-    // Import wizard TF_importation_multi_format
+    // Import wizard ImportWizard
     {u"Importation des fichiers", u"Files import"},  // 67
     {u"Cet assistant vous permet  de spécifier les détails de l'importation\n\rque vous souhaitez effectuer.\n\rDe quel format est le fichier ?", u"This assistant allows you to specify the details of the importation \n\rwhich you wish to do.\n\r What is the type of the file ?"},  // 68
     {u"Type de fichier:", u"File type:"},  // 69
@@ -123,7 +120,7 @@ constexpr std::array<Pair, EntryCount> kTable{{
     {u"Suivant", u"Next"},  // 84
     {u"Cliquez ici", u"Please, click here"},  // 85
     {u"Ignorer la première ligne à l'importation", u"Ignore the first line of the imported file"},  // 86
-    // Column mapping dialog TF_dialogue_csv_clk_col; its choices (mappingChoices()) also label the
+    // Column mapping dialog ColumnChoiceDialog; its choices (mappingChoices()) also label the
     // insert-field menu and the contacts view
     {u"Choisissez le champ correspondant", u"Please, choose the equivalent field"},  // 87
     {u"Inutilisé", u"Unused"},  // 88
@@ -138,24 +135,22 @@ constexpr std::array<Pair, EntryCount> kTable{{
     {u"Url", u"URL"},  // 97
     {u"Ville", u"City"},  // 98
     // The four CSV error dialogs of the import and the import OK dialog
-    // TF_dialogue_importer_standard_ok
     {u"Certains champs n'ont pas été identifiés.", u"Some fields have not been identified."},  // 99
     {u"Vous devez utiliser au moins un champ de votre base.\n\rIdentifiez-les à nouveau.", u"You must use at least one field of your base. Identify them again."},  // 100
     {u"Vous avez specifié deux fois le même champ.", u"You have specified twice the same field. "},  // 101
     {u"Le fichier au format csv ne contient\n\raucun enregistrement.", u"The .csv file is empty."},  // 102
     {u"Une erreur est apparue. (Import)", u"An error occured.(Importation)"},  // 103
-    // Pause window TTEmporise
+    // Pause window PauseWindow
     {u"Temporisation des envois en cours", u"Marking time of sending in progress"},  // 104
     {u"Arrêter et enregistrer", u"Stop and save"},  // 105, English wording chosen here; no fixed one exists
-    // Replace dialog TDialogue_Remplacer
+    // Replace dialog ReplaceDialog
     {u"Remplacer", u"Replace"},  // 106
     {u"Remplacer par", u"Replace by "},  // 107
     {u"Tout remplacer", u"Replace all"},  // 108
     {u"Vous devez remplir les deux champs", u"You must fill the two fields"},  // 109
-    // Book dialogs: new book TDialogue_nouvel_annuaire, rename TDialogue_renomme_annuaire, rename
-    // fields TDialogue_renomme_champs, rename notice TF_dialogue_renommer_annuaire, the selection
-    // notices TDialogue_selectionner_annuaire and TDialogue_selectionner_contact, subscribers-book
-    // notice TDialogue_suppression_abonnes_interdite, book deletion TDialogue_supprimer_annuaire
+    // Book dialogs: new book FieldLabelsDialog, rename BookNameDialog, rename fields
+    // FieldLabelsDialog, rename notice, the selection notices of a book and of a contact,
+    // subscribers-book notice, book deletion DeleteBookDialog
     {u"Création d'un nouvel annuaire", u"Create a new directory"},  // 110
     {u"Vous allez créer un nouvel annuaire,\n\rveuillez indiquez son nom.", u"You will create a new directory, indicate its name."},  // 111
     {u"Vous avez la possibilité de modifier le nom de 4 champs", u"You have the possibility of modifying the name of 4 fields"},  // 112
@@ -176,8 +171,7 @@ constexpr std::array<Pair, EntryCount> kTable{{
     {u"Le nom d'un annuaire ne peut être vide.", u"The name of a directory cannot be empty."},  // 124
     {u"Le nom d'un annuaire ne peut contenir ni saut de ligne ni caractère de contrôle.", u"The name of a directory cannot contain a line break or a control character."},  // 125
     {u"Le nom d'un annuaire ne peut contenir « .. ».", u"The name of a directory cannot contain \"..\"."},  // 126
-    // Synchronisation: question TF_dialogue_synchro_supp_contact, OK dialog
-    // TF_dialogue_synchro_standard_ok, window TDialogue_synchronisation
+    // Synchronisation: question, OK dialog and window SyncDialog
     {u"Voulez-vous supprimer ce contact de tous les annuaires ?", u"Do you want to remove this contact from all the directories?"},  // 127
     {u"Récupération des inscriptions/désinscriptions via internet", u"Download of new subscribers/unsubscribers from the Internet"},  // 128
     {u"La synchronisation est en cours.", u"Synchronization in progress."},  // 129
@@ -186,8 +180,7 @@ constexpr std::array<Pair, EntryCount> kTable{{
     {u"Le message suivant est envoyé vers l'adresse de redirection\n\rcar il n'est pas conforme.", u"Incorrect message, it will be sent to the redirection address ."},  // 132
     {u"Nouvel abonné refusé : l'email indiqué existe déjà", u"New subscriber refused: the indicated email already exists"},  // 133
     {u"Connexion impossible. Le serveur est peut être éteint ou ne répond pas.", u"Can't connect. The server may be switched off or does not answer."},  // 134
-    // Sending dialog TDialogue_transmission and its OK dialog
-    // TF_dialogue_transmission_standard_ok: caption, button, log lines, messages
+    // Sending dialog SendingDialog and its OK dialog: caption, button, log lines, messages
     {u"Envoi des emails", u"Send emails"},  // 135
     {u"Arreter et enregistrer", u"Stop and save"},  // 136
     {u"Annuaire :", u"Directory : "},  // 137
@@ -197,7 +190,7 @@ constexpr std::array<Pair, EntryCount> kTable{{
     {u"Erreur de transmission pendant l'envoi.", u"transmission error while sending"},  // 141
     {u"Message transmis à", u"Message send to "},  // 142
     {u"Vérifier votre connexion Internet ou vos paramètres (menu Configuration).", u"Check your Internet connection or your configuration."},  // 143
-    // Message viewer TDialogue_visualiser_msg; about box AboutDialog
+    // Message viewer PreviewDialog; about box AboutDialog
     {u"Visualisation du message", u"Preview of the message"},  // 144
     {u"Mettre à jour", u"Update"},  // 145, English wording chosen here; no fixed one exists
     {u"Version :", u"Version :"},  // 146
@@ -244,7 +237,7 @@ constexpr std::array<Pair, EntryCount> kTable{{
     {u"Précédent", u"Previous"},  // 185
     {u"Ré-émettre", u"Send again"},  // 186
     // Message view MessageEditorView: labels, buttons, hints, its questions and notices, the captions
-    // of the book chooser TForm_Dir_Dest
+    // of the book chooser BookChooserDialog
     {u"Sujet du message", u"Subject of the message"},  // 187
     {u"Html", u"Html"},  // 188
     {u"Texte", u"Text"},  // 189
@@ -307,7 +300,7 @@ constexpr std::array<Pair, EntryCount> kTable{{
     {u"La configuration n'a pas pu être enregistrée : ", u"The configuration could not be saved: "},  // 242
     {u"Un envoi a été interrompu par l'arrêt du programme.\n\rIl a été enregistré sous le nom « %1 ».\n\rVoulez-vous le reprendre maintenant ?", u"A sending was cut short when the program stopped.\n\rIt has been saved as \"%1\".\n\rDo you want to resume it now?"},  // 243
     {u"L'historique de cet envoi n'a pas pu être enregistré : ", u"The history of this sending could not be recorded: "},  // 244
-    // Settings window TForm_configuration, its security and headers tab (continued from 326)
+    // Settings window SettingsWindow, its security and headers tab (continued from 326)
     {u"Sélecteur DKIM", u"DKIM selector"},  // 245
     {u"Domaine DKIM", u"DKIM domain"},  // 246
     {u"Clé privée DKIM (fichier)", u"DKIM private key (file)"},  // 247
@@ -342,10 +335,10 @@ constexpr std::array<Pair, EntryCount> kTable{{
     {u"Fichier(s) joint(s)", u"Attached file(s)"},  // 271
     {u"Vous devez sélectionner des sujets dans la liste pour pouvoir supprimer", u"You must select subjects in the list to be able to remove (one of them)"},  // 272
     {u"Voulez-vous supprimer de l'historique des messages sélectionnés ?", u"Do you want to remove the history of the selected messages?"},  // 273
-    // Contact search window TF_rechercher
+    // Contact search window SearchWindow
     {u"Rechercher un contact", u"Search a contact"},  // 274
     {u"Détails de la recherche", u"Search details:"},  // 275
-    // Settings window TForm_configuration, the refusals of the checks of its security and
+    // Settings window SettingsWindow, the refusals of the checks of its security and
     // headers tab (continued from 331)
     {u"L'adresse web de désabonnement doit commencer par https://, ne contenir aucun espace et tenir sur une ligne d'en-tête.", u"The unsubscribe web address must start with https://, hold no blank and fit on a header line."},  // 276
     {u"Pour signer les messages avec DKIM, indiquez le sélecteur, le domaine et le fichier de la clé privée.", u"To sign the messages with DKIM, give the selector, the domain and the private key file."},  // 277
@@ -392,7 +385,7 @@ constexpr std::array<Pair, EntryCount> kTable{{
     {u"&Enregistrer", u"Save"},  // 316
     {u"Envo&yer", u"Send"},  // 317
     {u"Précedent", u"Previous message"},  // 318
-    // Settings window TForm_configuration, its security and headers tab: caption, labels,
+    // Settings window SettingsWindow, its security and headers tab: caption, labels,
     // the check box, the first refusal of its checks
     {u"Sécurité et en-têtes", u"Security and headers"},  // 319
     {u"Messages envoyés", u"Messages sent"},  // 320
@@ -402,16 +395,16 @@ constexpr std::array<Pair, EntryCount> kTable{{
     {u"Certificats de confiance (fichier)", u"Trusted certificates (file)"},  // 324
     {u"Adresse d'abonnement", u"Subscription address"},  // 325
     {u"Adresse web de désabonnement", u"Unsubscribe web address"},  // 326
-    // Import wizard TF_importation_multi_format: the kinds added after the seven, the counts
+    // Import wizard ImportWizard: the kinds added after the seven, the counts
     // told at the end of an import
     {u"Excel 2007 et suivants (*.xlsx)", u"Excel 2007 and later (*.xlsx)"},  // 327
     {u"OpenDocument (*.ods)", u"OpenDocument (*.ods)"},  // 328
     {u"vCard (*.vcf)", u"vCard (*.vcf)"},  // 329
     {u"%1 contact(s) ajouté(s).", u"%1 contact(s) added."},  // 330
     {u"%1 ligne(s) refusée(s) :", u"%1 row(s) refused:"},  // 331
-    // Caption of the error dialog TF_erreur_standard
+    // Caption of the error dialog
     {u"Erreur.", u"Error"},  // 332
-    // Import wizard TF_importation_multi_format: rows whose address the book already held, the
+    // Import wizard ImportWizard: rows whose address the book already held, the
     // file chooser's filter of every kind
     {u"%1 contact(s) mis à jour.", u"%1 contact(s) updated."},  // 333
     {u"%1 ligne(s) ignorée(s) : adresse déjà dans l'annuaire.", u"%1 row(s) skipped: address already in the book."},  // 334

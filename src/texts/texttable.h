@@ -5,56 +5,49 @@
 // number of an entry and the language index alone decide what is shown.
 //
 // Where to find a window's texts (entry numbers):
-// 0-17, 20: Duplicate removal window TF_dedoublonner (the criteria and column titles also
+// 0-17, 20: Duplicate removal window DuplicatesWindow (the criteria and column titles also
 //     serve the contact search, the contacts view and the mapping choices).
-// 18-19, 21-22: Titles dialog TDialogue_ajouter_titre (its caption "Liste des titres" stays
-//     as written and is not in the table); dialog about deleted destination books.
-// 23-28: Find dialog TDialogue_chercher ("Chercher" is also a label of the replace dialog);
+// 18-19, 21-22: Titles dialog TitlesDialog (its caption "Liste des titres" stays as
+//     written and is not in the table); dialog about deleted destination books.
+// 23-28: Find dialog FindDialog ("Chercher" is also a label of the replace dialog);
 //     buttons of every dialog.
-// 29-35: Interrupted sends: list TDialogue_choix_message_continu_envoi, its deletion
-//     question TDialogue_suppression_envoi_interrompu, later-send name
-//     TDialogue_msg_envoi_ulterieur, already-exists question TDialogue_msg_existe_deja;
-//     the Close button.
-// 36-55: Connection settings window TForm_configuration.
-// 56-59: The two duplicate questions of a contact: TDialogue_ecraser_contact,
-//     TDialogue_ecraser_contact_email.
+// 29-35: Interrupted sends: list InterruptedSendsWindow, its deletion question, later-send
+//     name LaterNameDialog, already-exists question; the Close button.
+// 36-55: Connection settings window SettingsWindow.
+// 56-59: The two duplicate questions of a contact: DialogKind::SameContactName and
+//     SameContactEmail.
 // 60-66: The two dialogs of the connection settings (Yes/No question, notices); read-only
-//     contact notice TF_dialogue_contact_pas_edit; book copy TDialogue_copie_annuaire;
-//     contact deletion TDialogue_suppression.
-// 67-86: Import wizard TF_importation_multi_format.
-// 87-98: Column mapping dialog TF_dialogue_csv_clk_col; its choices (mappingChoices()) also
+//     contact notice; book copy BookNameDialog; contact deletion.
+// 67-86: Import wizard ImportWizard.
+// 87-98: Column mapping dialog ColumnChoiceDialog; its choices (mappingChoices()) also
 //     label the insert-field menu and the contacts view.
-// 99-103: The four CSV error dialogs of the import and the import OK dialog
-//     TF_dialogue_importer_standard_ok.
-// 104-105: Pause window TTEmporise.
-// 106-109: Replace dialog TDialogue_Remplacer.
-// 110-119: Book dialogs: new book TDialogue_nouvel_annuaire, rename
-//     TDialogue_renomme_annuaire, rename fields TDialogue_renomme_champs, rename notice
-//     TF_dialogue_renommer_annuaire, the selection notices
-//     TDialogue_selectionner_annuaire and TDialogue_selectionner_contact, subscribers-
-//     book notice TDialogue_suppression_abonnes_interdite, book deletion
-//     TDialogue_supprimer_annuaire.
-// 120-123, 127-134: Synchronisation: its failure notices; question TF_dialogue_synchro_supp_contact, OK dialog
-//     TF_dialogue_synchro_standard_ok, window TDialogue_synchronisation.
-// 135-143: Sending dialog TDialogue_transmission and its OK dialog
-//     TF_dialogue_transmission_standard_ok: caption, button, log lines, messages.
-// 144-146: Message viewer TDialogue_visualiser_msg; about box AboutDialog.
+// 99-103: The four CSV error dialogs of the import and the import OK dialog.
+// 104-105: Pause window PauseWindow.
+// 106-109: Replace dialog ReplaceDialog.
+// 110-119: Book dialogs: new book FieldLabelsDialog, rename BookNameDialog, rename fields
+//     FieldLabelsDialog, rename notice, the selection notices of a book and of a contact,
+//     subscribers-book notice, book deletion DeleteBookDialog.
+// 120-123, 127-134: Synchronisation: its failure notices; question, OK dialog and window
+//     SyncDialog.
+// 135-143: Sending dialog SendingDialog and its OK dialog: caption, button, log lines,
+//     messages.
+// 144-146: Message viewer PreviewDialog; about box AboutDialog.
 // 147-186: Tool-bar frame ToolBarFrame: the view buttons (caption, hint), the hints of the
 //     tool-bar buttons in tool-bar order, the captions of tool-bar buttons.
 // 187-215: Message view MessageEditorView: labels, buttons, hints, its questions and notices,
-//     the captions of the book chooser TForm_Dir_Dest.
+//     the captions of the book chooser BookChooserDialog.
 // 216-232: Placeholders of the message view, in the order of the insert-field menu
 //     (placeholders()).
 // 233-237: Main window MainWindow: the five texts of its own dialogs.
 // 252-258: Contacts view ContactsView (its other labels are the field names above).
 // 259-267: Address-books view DirectoryView.
 // 268-273: History view HistoryFrame.
-// 274-275: Contact search window TF_rechercher.
+// 274-275: Contact search window SearchWindow.
 // 284-318: Menus of the main window: menu titles and the items of MainMenu1 to MainMenu4.
-// 327-331: Import wizard TF_importation_multi_format: the xlsx, ods and vCard kinds, the counts
+// 327-331: Import wizard ImportWizard: the xlsx, ods and vCard kinds, the counts
 //     told at the end of an import.
-// 332: Caption of the error dialog TF_erreur_standard.
-// 333-339: Import wizard TF_importation_multi_format: the counts of rows whose address the book
+// 332: Caption of the error dialog.
+// 333-339: Import wizard ImportWizard: the counts of rows whose address the book
 //     already held, the choice of what becomes of them, the file chooser's filter of every kind.
 // 340-348: Sending run: a stopped run that cannot be saved, the confirmation before a run and
 //     its figures on the command line, the end of a stopped run, a refused sender, the columns of
@@ -66,7 +59,7 @@
 //     publisher, the export's file filter, the formatting and link buttons, the preview's heading.
 // 238-244: Sending run: log lines of refused recipients and invalid addresses, the end-of-run
 //     counts, the settings file not written, a run a crash cut short, its history not written.
-// 319-326, 245-249, 276-280: Settings window TForm_configuration, its security and headers
+// 319-326, 245-249, 276-280: Settings window SettingsWindow, its security and headers
 //     tab: the tab's caption and labels, then the refusals of its checks (its group titles,
 //     login, password and port labels are entries 43-46, 50 and 51).
 // 124-126, 250: Address-books view DirectoryView: a book name that is empty, holds a
@@ -75,7 +68,7 @@
 //     a port out of range.
 // 395-396: Start-up: the notice of a data folder brought across from the earlier table
 //     format, and of a table that could not be.
-// 397: Import wizard TF_importation_multi_format: an import the user cancelled.
+// 397: Import wizard ImportWizard: an import the user cancelled.
 // 398-406: A store that fails under an act: a contact not saved, read or printed,
 //     contacts not deleted, copied or moved, a book whose contacts cannot be counted,
 //     the history not read or its messages not deleted.

@@ -6,7 +6,7 @@
 //
 //     TestCertificates certs;
 //     QVERIFY2(certs.make(), qPrintable(certs.error()));
-//     server uses certs.serverCert() / certs.serverKey(); the client trusts certs.caFile()
+//     server uses certs.certFile() / certs.keyFile(); the client trusts certs.caFile()
 
 #include <QDir>
 #include <QFile>
