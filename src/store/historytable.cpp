@@ -30,17 +30,7 @@ void HistoryTable::load(RowTableModel &model) const
                                  .toStdString());
     }
     Statement s = db->prepare(QStringLiteral("SELECT * FROM t"));
-    QStringList columns;
-    for (int i = 0; i < s.columnCount(); ++i)
-        columns << s.columnName(i);
-    std::vector<QStringList> rows;
-    while (s.step()) {
-        QStringList row;
-        for (int i = 0; i < columns.size(); ++i)
-            row << s.text(i);
-        rows.push_back(std::move(row));
-    }
-    model.setRows(columns, std::move(rows));
+    model.setRows(s);
 }
 
 qint64 HistoryTable::add(const HistoryRecord &r)

@@ -1,5 +1,7 @@
 #include "store/rowtablemodel.h"
 
+#include "store/database.h"
+
 namespace kirvane::store {
 
 RowTableModel::RowTableModel(QObject *parent) : QAbstractTableModel(parent) {}
@@ -38,8 +40,19 @@ int RowTableModel::columnIndex(const QString &column) const
 
 QString RowTableModel::text(int row, const QString &column) const { return text(row, columnIndex(column)); }
 
-void RowTableModel::setRows(QStringList columns, std::vector<QStringList> rows)
+void RowTableModel::setRows(Statement &query)
 {
+    QStringList columns;
+    for (int i = 0; i < query.columnCount(); ++i)
+        columns << query.columnName(i);
+    std::vector<QStringList> rows;
+    while (query.step()) {
+        QStringList row;
+        row.reserve(columns.size());
+        for (int i = 0; i < columns.size(); ++i)
+            row << query.text(i);
+        rows.push_back(std::move(row));
+    }
     beginResetModel();
     m_columns = std::move(columns);
     m_rows = std::move(rows);

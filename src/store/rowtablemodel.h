@@ -10,6 +10,8 @@
 
 namespace kirvane::store {
 
+class Statement;
+
 class RowTableModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -25,7 +27,8 @@ public:
     [[nodiscard]] int columnIndex(const QString &column) const;
     [[nodiscard]] const QStringList &columns() const { return m_columns; }
 
-    void setRows(QStringList columns, std::vector<QStringList> rows);
+    // Reads every row of query, which is at its start, as text.
+    void setRows(Statement &query);
     void close();
 
 private:

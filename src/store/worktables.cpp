@@ -260,18 +260,7 @@ void WorkTables::load(const QString &table, const QStringList &order, RowTableMo
         terms << *column + collate + (words.size() == 2 ? QLatin1Char(' ') + words[1].toLower() : QString());
     }
     Statement s = db->prepare(QStringLiteral("SELECT * FROM t") + (terms.isEmpty() ? QString() : QStringLiteral(" ORDER BY ") + terms.join(u',')));
-    QStringList columns;
-    for (int i = 0; i < s.columnCount(); ++i)
-        columns << s.columnName(i);
-    std::vector<QStringList> rows;
-    while (s.step()) {
-        QStringList row;
-        row.reserve(columns.size());
-        for (int i = 0; i < columns.size(); ++i)
-            row << s.text(i);
-        rows.push_back(std::move(row));
-    }
-    model.setRows(columns, std::move(rows));
+    model.setRows(s);
 }
 
 } // namespace kirvane::store
