@@ -320,8 +320,7 @@ public:
         if (table.compare(tableName(), Qt::CaseInsensitive) != 0)
             throw SourceError(QStringLiteral("%1: no table %2").arg(m_path, table));
         QFile f(m_path);
-        if (!f.open(QIODevice::ReadOnly))
-            throw SourceError(QStringLiteral("%1: %2").arg(m_path, f.errorString()));
+        openForReading(f);
         // The preview and the import read the same file: it is looked
         // through for its encoding once.
         if (!m_encoding)

@@ -88,8 +88,7 @@ public:
     explicit DbaseFile(const QString &path) : m_path(path)
     {
         QFile f(path);
-        if (!f.open(QIODevice::ReadOnly))
-            throw SourceError(QStringLiteral("%1: %2").arg(path, f.errorString()));
+        openForReading(f);
         const QByteArray head = f.read(32);
         if (head.size() < 32)
             throw SourceError(QStringLiteral("%1: too short for a dBase table").arg(path));

@@ -72,8 +72,7 @@ private:
     void checkRecords() const
     {
         QFile f(m_path);
-        if (!f.open(QIODevice::ReadOnly))
-            throw SourceError(QStringLiteral("%1: %2").arg(m_path, f.errorString()));
+        openForReading(f);
         const QByteArray bytes = f.readAll();
         qsizetype at = 0;
         while (at + 4 <= bytes.size()) {

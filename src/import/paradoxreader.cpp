@@ -21,8 +21,7 @@ public:
     explicit ParadoxFile(const QString &path) : m_path(path)
     {
         QFile f(path);
-        if (!f.open(QIODevice::ReadOnly))
-            throw SourceError(QStringLiteral("%1: %2").arg(path, f.errorString()));
+        openForReading(f);
         checkHeader(f.read(0x800), f.size());
         (void)ParadoxTable(path); // throws for a header the library cannot read
     }

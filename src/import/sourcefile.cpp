@@ -2,6 +2,7 @@
 
 #include "texts/texttable.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QLocale>
 
@@ -278,6 +279,12 @@ void ReadClock::check() const
 {
     if (m_timer.elapsed() > m_limitMs)
         throw SourceError(QStringLiteral("%1: %2").arg(m_path, texts::text(texts::ImportTimeBudget).arg((m_limitMs + 999) / 1000)));
+}
+
+void openForReading(QFile &file)
+{
+    if (!file.open(QIODevice::ReadOnly))
+        throw SourceError(QStringLiteral("%1: %2").arg(file.fileName(), file.errorString()));
 }
 
 QString numberText(double value)

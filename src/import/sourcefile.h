@@ -31,6 +31,8 @@
 #include <stdexcept>
 #include <vector>
 
+class QFile;
+
 namespace kirvane::store {
 class BookFiles;
 }
@@ -139,6 +141,10 @@ protected:
 // through files (which must then be given). Throws SourceError.
 [[nodiscard]] std::unique_ptr<SourceFile> openSource(const QString &path, SourceKind kind,
                                                  const store::BookFiles *files = nullptr);
+
+// Opens file for reading; throws SourceError naming its path and the system's
+// reason.
+void openForReading(QFile &file);
 
 // Pads row with empty values or cuts it to columns values.
 void fitRow(QStringList &row, qsizetype columns);

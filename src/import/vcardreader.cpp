@@ -170,8 +170,7 @@ public:
     explicit VcardFile(const QString &path) : m_path(path)
     {
         QFile f(path);
-        if (!f.open(QIODevice::ReadOnly))
-            throw SourceError(QStringLiteral("%1: %2").arg(path, f.errorString()));
+        openForReading(f);
         QByteArray bytes = f.readAll();
         // UTF-16 files (with a byte-order mark or without) are read as their
         // characters in UTF-8.

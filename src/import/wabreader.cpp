@@ -124,8 +124,7 @@ public:
     WabFile(const QString &path, const BookFiles *files) : m_path(path), m_files(files)
     {
         QFile f(path);
-        if (!f.open(QIODevice::ReadOnly))
-            throw SourceError(QStringLiteral("%1: %2").arg(path, f.errorString()));
+        openForReading(f);
         const QByteArray data = f.readAll();
         if (data.size() < 0x78 || std::memcmp(data.constData(), kMagic, sizeof kMagic) != 0)
             throw SourceError(QStringLiteral("%1: not an address-book file").arg(path));
