@@ -76,6 +76,21 @@ BookResult checkNames(std::initializer_list<QString> existing, std::initializer_
     return bad;
 }
 
+// Copies the table file from to table, never over a file. When that fails, the
+// label file ini is removed if it was written for this book, so that no label
+// file of no book stays behind; the failure carries code and the reason.
+BookResult copyTable(const QString &from, const QString &table, const QString &ini, bool labelsWritten, int code)
+{
+    BookFiles::dropStrayJournal(table);
+    QString why;
+    if (!BookFiles::copyNoReplace(from, table, &why)) {
+        if (labelsWritten)
+            QFile::remove(ini);
+        return BookResult::failure(code, why);
+    }
+    return {};
+}
+
 } // namespace
 
 BookResult BookManager::create(const QString &name, const QStringList &labels)
@@ -97,13 +112,7 @@ BookResult BookManager::create(const QString &name, const QStringList &labels)
     QString why;
     if (!writeLabels(ini, labels, &why))
         return BookResult::failure(CreateFailed, QStringLiteral("cannot write %1: %2").arg(ini, why));
-    BookFiles::dropStrayJournal(table);
-    if (!BookFiles::copyNoReplace(files.templatePath(), table, &why)) {
-        if (!hadLabels)
-            QFile::remove(ini);
-        return BookResult::failure(CreateFailed, why);
-    }
-    return {};
+    return copyTable(files.templatePath(), table, ini, !hadLabels, CreateFailed);
 }
 
 BookResult BookManager::duplicate(const QString &source, const QString &copy)
@@ -125,15 +134,7 @@ BookResult BookManager::duplicate(const QString &source, const QString &copy)
         labelsCopied = true;
     }
     Database::settle(files.bookPath(source));
-    BookFiles::dropStrayJournal(table);
-    QString why;
-    if (!BookFiles::copyNoReplace(files.bookPath(source), table, &why)) {
-        // No book came of it: its label file must not stay behind.
-        if (labelsCopied)
-            QFile::remove(ini);
-        return BookResult::failure(DuplicateFailed, why);
-    }
-    return {};
+    return copyTable(files.bookPath(source), table, ini, labelsCopied, DuplicateFailed);
 }
 
 BookResult BookManager::rename(const QString &oldName, const QString &newName)
