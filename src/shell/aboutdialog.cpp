@@ -4,6 +4,7 @@
 #include "shell/icons.h"
 #include "texts/texttable.h"
 #include "ui/buttonlook.h"
+#include "ui/dialogparts.h"
 
 #include <QFileInfo>
 #include <QGridLayout>
@@ -63,18 +64,13 @@ AboutDialog::AboutDialog(const QString &programFolder, const QString &version, Q
     m_update->setObjectName(QStringLiteral("btn_Mettre_a_jour"));
     m_close = new QPushButton(this);
     m_close->setObjectName(QStringLiteral("Btn_Fermer"));
-    m_close->setDefault(true);
     connect(m_close, &QPushButton::clicked, this, &QDialog::accept);
     connect(m_update, &QPushButton::clicked, this, &AboutDialog::startUpdater);
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(m_update);
-    buttons->addWidget(m_close);
 
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addSpacing(8);
-    layout->addLayout(buttons);
+    layout->addLayout(ui::buttonRow({m_update, m_close}, m_close));
     applyLanguage(French);
 }
 

@@ -3,6 +3,7 @@
 #include "texts/texttable.h"
 #include "ui/bilingual.h"
 #include "ui/buttonlook.h"
+#include "ui/dialogparts.h"
 
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -14,25 +15,10 @@
 namespace kirvane::contacts {
 
 using namespace kirvane::texts;
+using ui::buttonRow;
+using ui::namedButton;
 
 namespace {
-
-QPushButton *namedButton(const char *objectName, QWidget *parent)
-{
-    auto *b = new QPushButton(parent);
-    b->setObjectName(QString::fromLatin1(objectName));
-    return b;
-}
-
-QHBoxLayout *buttonRow(QPushButton *first, QPushButton *second)
-{
-    auto *row = new QHBoxLayout;
-    row->addStretch();
-    row->addWidget(first);
-    row->addWidget(second);
-    first->setDefault(true);
-    return row;
-}
 
 QLineEdit *namedEdit(const QString &objectName, QWidget *parent)
 {
@@ -59,7 +45,7 @@ BookNameDialog::BookNameDialog(Purpose purpose, QWidget *parent)
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_text);
     layout->addWidget(m_name);
-    layout->addLayout(buttonRow(m_ok, m_cancel));
+    layout->addLayout(buttonRow({m_ok, m_cancel}, m_ok));
     connect(m_ok, &QPushButton::clicked, this, &BookNameDialog::validate);
     connect(m_cancel, &QPushButton::clicked, this, &QDialog::reject);
     resize(380, 130);
@@ -125,7 +111,7 @@ FieldLabelsDialog::FieldLabelsDialog(Purpose purpose, QWidget *parent)
         m_labels[i] = namedEdit(QStringLiteral("Edit_champ%1").arg(i + 1), this);
         layout->addWidget(m_labels[i]);
     }
-    layout->addLayout(buttonRow(m_ok, m_cancel));
+    layout->addLayout(buttonRow({m_ok, m_cancel}, m_ok));
     connect(m_ok, &QPushButton::clicked, this, &QDialog::accept);
     connect(m_cancel, &QPushButton::clicked, this, &QDialog::reject);
     resize(380, purpose == Purpose::NewBook ? 300 : 220);
@@ -197,7 +183,7 @@ DeleteBookDialog::DeleteBookDialog(QWidget *parent)
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_text);
     layout->addWidget(m_name);
-    layout->addLayout(buttonRow(m_yes, m_cancel));
+    layout->addLayout(buttonRow({m_yes, m_cancel}, m_yes));
     connect(m_yes, &QPushButton::clicked, this, &QDialog::accept);
     connect(m_cancel, &QPushButton::clicked, this, &QDialog::reject);
     resize(360, 130);

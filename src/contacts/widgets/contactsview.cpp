@@ -13,6 +13,7 @@
 #include "store/booktablemodel.h"
 #include "texts/texttable.h"
 #include "ui/buttonlook.h"
+#include "ui/dialogparts.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -213,11 +214,7 @@ void ContactsView::buildForm(QWidget *panel)
     m_save->setObjectName(QStringLiteral("Btn_Enregistrer"));
     m_cancel = new QPushButton(panel);
     m_cancel->setObjectName(QStringLiteral("Btn_Annuler"));
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(m_save);
-    buttons->addWidget(m_cancel);
-    grid->addLayout(buttons, row + 1, 0, 1, 4);
+    grid->addLayout(ui::buttonRow({m_save, m_cancel}), row + 1, 0, 1, 4);
     grid->setRowStretch(row, 1);
     grid->setColumnStretch(1, 1);
     grid->setColumnStretch(3, 1);

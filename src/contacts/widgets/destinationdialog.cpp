@@ -2,6 +2,7 @@
 
 #include "texts/texttable.h"
 #include "ui/buttonlook.h"
+#include "ui/dialogparts.h"
 
 #include <QHBoxLayout>
 #include <QListWidget>
@@ -23,13 +24,9 @@ DestinationDialog::DestinationDialog(QWidget *parent)
     m_list->setObjectName(QStringLiteral("ListBox1"));
     m_ok->setObjectName(QStringLiteral("Btn_Valider"));
     m_cancel->setObjectName(QStringLiteral("Btn_Annuler"));
-    auto *row = new QHBoxLayout;
-    row->addStretch();
-    row->addWidget(m_ok);
-    row->addWidget(m_cancel);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_list);
-    layout->addLayout(row);
+    layout->addLayout(ui::buttonRow({m_ok, m_cancel}));
     connect(m_ok, &QPushButton::clicked, this, [this] {
         if (!m_list->selectedItems().isEmpty())
             accept();

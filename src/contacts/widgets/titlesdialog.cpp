@@ -2,6 +2,7 @@
 
 #include "texts/texttable.h"
 #include "ui/buttonlook.h"
+#include "ui/dialogparts.h"
 
 #include <QGridLayout>
 #include <QLineEdit>
@@ -41,11 +42,7 @@ TitlesDialog::TitlesDialog(QWidget *parent)
     layout->addWidget(m_name, 0, 1);
     layout->addWidget(m_add, 1, 1);
     layout->addWidget(m_remove, 2, 1);
-    auto *row = new QHBoxLayout;
-    row->addStretch();
-    row->addWidget(m_ok);
-    row->addWidget(m_cancel);
-    layout->addLayout(row, 4, 0, 1, 2);
+    layout->addLayout(ui::buttonRow({m_ok, m_cancel}), 4, 0, 1, 2);
 
     connect(m_add, &QPushButton::clicked, this, &TitlesDialog::addTitle);
     connect(m_name, &QLineEdit::returnPressed, this, &TitlesDialog::addTitle);

@@ -3,6 +3,7 @@
 #include "import/contactimport.h"
 #include "texts/texttable.h"
 #include "ui/buttonlook.h"
+#include "ui/dialogparts.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -23,14 +24,10 @@ ColumnChoiceDialog::ColumnChoiceDialog(QWidget *parent) : QDialog(parent)
     m_ok->setObjectName(QStringLiteral("btn_valider"));
     m_cancel = new QPushButton(this);
     m_cancel->setObjectName(QStringLiteral("Btn_Annuler"));
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(m_ok);
-    buttons->addWidget(m_cancel);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_label);
     layout->addWidget(m_list);
-    layout->addLayout(buttons);
+    layout->addLayout(ui::buttonRow({m_ok, m_cancel}));
     for (qsizetype i = 0; i < mappingFields().size(); ++i)
         m_list->addItem(QString());
     connect(m_ok, &QPushButton::clicked, this, &QDialog::accept);

@@ -1,8 +1,8 @@
 #include "message/widgets/bookchooserdialog.h"
 
-#include "message/widgets/dialogbuttons.h"
 #include "texts/texttable.h"
 #include "ui/buttonlook.h"
+#include "ui/dialogparts.h"
 
 #include <QHBoxLayout>
 #include <QListWidget>
@@ -21,12 +21,12 @@ BookChooserDialog::BookChooserDialog(QWidget *parent) : QDialog(parent)
     m_list = new QListWidget(this);
     m_list->setObjectName(QStringLiteral("ListBox1"));
     m_list->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    m_ok = dialogButton("Btn_valider", this);
-    m_cancel = dialogButton("Btn_annuler", this);
+    m_ok = namedButton("Btn_valider", this);
+    m_cancel = namedButton("Btn_annuler", this);
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_list);
-    layout->addLayout(buttonRow({m_ok, m_cancel}));
+    layout->addLayout(buttonRow({m_ok, m_cancel}, m_ok));
 
     connect(m_ok, &QPushButton::clicked, this, [this] {
         if (!m_list->selectedItems().isEmpty())

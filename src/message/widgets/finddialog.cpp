@@ -1,8 +1,8 @@
 #include "message/widgets/finddialog.h"
 
-#include "message/widgets/dialogbuttons.h"
 #include "texts/texttable.h"
 #include "ui/buttonlook.h"
+#include "ui/dialogparts.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -23,13 +23,13 @@ FindDialog::FindDialog(QWidget *parent) : QDialog(parent)
     m_text = new QLineEdit(this);
     m_text->setObjectName(QStringLiteral("Edit_chercher"));
     m_label->setBuddy(m_text);
-    m_ok = dialogButton("Btn_valider", this);
-    m_cancel = dialogButton("Btn_annuler", this);
+    m_ok = namedButton("Btn_valider", this);
+    m_cancel = namedButton("Btn_annuler", this);
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_label);
     layout->addWidget(m_text);
-    layout->addLayout(buttonRow({m_ok, m_cancel}));
+    layout->addLayout(buttonRow({m_ok, m_cancel}, m_ok));
 
     connect(m_ok, &QPushButton::clicked, this, [this] { Q_EMIT searchRequested(m_text->text()); });
     connect(m_cancel, &QPushButton::clicked, this, &QDialog::reject);

@@ -6,7 +6,7 @@
 #include "message/preview.h"
 #include "message/richformat.h"
 #include "message/widgets/bookchooserdialog.h"
-#include "message/widgets/dialogbuttons.h"
+#include "ui/dialogparts.h"
 #include "message/widgets/finddialog.h"
 #include "message/widgets/formattedtextedit.h"
 #include "message/widgets/htmlview.h"
@@ -152,12 +152,12 @@ void MessageEditorView::buildWidgets()
     barLayout->setContentsMargins(0, 0, 0, 0);
     buildFormatTools(bar);
     barLayout->addWidget(m_formatTools);
-    m_insertField = dialogButton("Btn_inserer_champ", bar);
+    m_insertField = namedButton("Btn_inserer_champ", bar);
     m_insertField->setFocusPolicy(Qt::NoFocus); // the caret stays where the field goes
     m_fieldMenu = new QMenu(this);
     m_fieldMenu->setObjectName(QStringLiteral("PopupMenu_champs"));
     barLayout->addWidget(m_insertField);
-    m_previewButton = dialogButton("Btn_visualiser", bar);
+    m_previewButton = namedButton("Btn_visualiser", bar);
     m_previewButton->setFocusPolicy(Qt::NoFocus);
     barLayout->addWidget(m_previewButton);
     barLayout->addStretch();
@@ -171,12 +171,12 @@ void MessageEditorView::buildWidgets()
     subjectRow->addWidget(m_subjectLabel);
     subjectRow->addWidget(m_subject, 1);
 
-    m_htmlMode = dialogButton("btn_HTML", this);
-    m_textMode = dialogButton("Btn_txt", this);
-    m_importText = dialogButton("Btn_importertxt", this);
-    m_importHtml = dialogButton("Btn_importerhtml", this);
-    m_showPage = dialogButton("Btn_visualiser_html", this);
-    m_showSource = dialogButton("Btn_modifier_source", this);
+    m_htmlMode = namedButton("btn_HTML", this);
+    m_textMode = namedButton("Btn_txt", this);
+    m_importText = namedButton("Btn_importertxt", this);
+    m_importHtml = namedButton("Btn_importerhtml", this);
+    m_showPage = namedButton("Btn_visualiser_html", this);
+    m_showSource = namedButton("Btn_modifier_source", this);
     m_modeGroup = new QButtonGroup(this);
     m_pageGroup = new QButtonGroup(this);
     auto *modeRow = new QHBoxLayout;
@@ -219,8 +219,8 @@ void MessageEditorView::buildWidgets()
         list->setObjectName(QString::fromLatin1(listName));
         list->setSelectionMode(QAbstractItemView::ExtendedSelection);
         label->setBuddy(list);
-        add = dialogButton(addName, this);
-        remove = dialogButton(removeName, this);
+        add = namedButton(addName, this);
+        remove = namedButton(removeName, this);
         auto *row = new QHBoxLayout;
         row->addWidget(add);
         row->addWidget(remove);

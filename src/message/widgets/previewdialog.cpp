@@ -1,11 +1,11 @@
 #include "message/widgets/previewdialog.h"
 
 #include "message/preview.h"
-#include "message/widgets/dialogbuttons.h"
 #include "message/widgets/htmlview.h"
 #include "message/widgets/rememberedstate.h"
 #include "texts/texttable.h"
 #include "ui/buttonlook.h"
+#include "ui/dialogparts.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -47,9 +47,9 @@ PreviewDialog::PreviewDialog(QWidget *parent) : QDialog(parent)
     bold.setBold(true);
     m_subject->setFont(bold);
     m_position = namedLabel("Label_position", this);
-    m_previous = dialogButton("btn_precedent", this);
-    m_next = dialogButton("btn_suivant", this);
-    m_close = dialogButton("Btn_fermer", this);
+    m_previous = namedButton("btn_precedent", this);
+    m_next = namedButton("btn_suivant", this);
+    m_close = namedButton("Btn_fermer", this);
 
     auto *heading = new QGridLayout;
     heading->addWidget(m_subjectCaption, 0, 0);
@@ -57,7 +57,7 @@ PreviewDialog::PreviewDialog(QWidget *parent) : QDialog(parent)
     heading->addWidget(m_recipientCaption, 1, 0);
     heading->addWidget(m_recipient, 1, 1);
     heading->setColumnStretch(1, 1);
-    auto *buttons = buttonRow({m_close});
+    auto *buttons = buttonRow({m_close}, m_close);
     buttons->insertWidget(0, m_previous);
     buttons->insertWidget(1, m_next);
     buttons->insertWidget(2, m_position);

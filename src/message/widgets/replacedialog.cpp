@@ -1,8 +1,8 @@
 #include "message/widgets/replacedialog.h"
 
-#include "message/widgets/dialogbuttons.h"
 #include "texts/texttable.h"
 #include "ui/buttonlook.h"
+#include "ui/dialogparts.h"
 
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -28,16 +28,16 @@ ReplaceDialog::ReplaceDialog(QWidget *parent) : QDialog(parent)
     m_replacement->setObjectName(QStringLiteral("Edit_remplacer"));
     m_searchLabel->setBuddy(m_search);
     m_replaceLabel->setBuddy(m_replacement);
-    m_ok = dialogButton("Btn_valider", this);
-    m_all = dialogButton("Btn_tout_remplacer", this);
-    m_cancel = dialogButton("Btn_annuler", this);
+    m_ok = namedButton("Btn_valider", this);
+    m_all = namedButton("Btn_tout_remplacer", this);
+    m_cancel = namedButton("Btn_annuler", this);
 
     auto *fields = new QFormLayout;
     fields->addRow(m_searchLabel, m_search);
     fields->addRow(m_replaceLabel, m_replacement);
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(fields);
-    layout->addLayout(buttonRow({m_ok, m_all, m_cancel}));
+    layout->addLayout(buttonRow({m_ok, m_all, m_cancel}, m_ok));
 
     connect(m_ok, &QPushButton::clicked, this,
             [this] { Q_EMIT replaceRequested(m_search->text(), m_replacement->text()); });

@@ -3,7 +3,7 @@
 
 #include "common/folders.h"
 #include "message/textlines.h"
-#include "message/widgets/dialogbuttons.h"
+#include "ui/dialogparts.h"
 #include "message/widgets/htmlview.h"
 #include "message/widgets/messageeditorview.h"
 #include "store/addressbookstore.h"
@@ -33,7 +33,7 @@ constexpr int kSubjectColumn = 1;
 HistoryFrame::HistoryFrame(store::AddressBookStore &store, message::MessageEditorView *editor, QWidget *parent)
     : ui::HistoryViewFrame(parent), m_store(store), m_editor(editor), m_browser(store)
 {
-    m_listCaption = message::namedLabel("Label_liste_sujets", this);
+    m_listCaption = ui::namedLabel("Label_liste_sujets", this);
     m_list = new QListView(this);
     m_list->setObjectName(QStringLiteral("DBGrid_historique"));
     m_list->setModel(m_store.historyModel());
@@ -55,23 +55,23 @@ HistoryFrame::HistoryFrame(store::AddressBookStore &store, message::MessageEdito
         }
     });
 
-    m_subjectCaption = message::namedLabel("Label_sujet", this);
-    m_subject = message::namedLabel("Edit_sujet", this);
+    m_subjectCaption = ui::namedLabel("Label_sujet", this);
+    m_subject = ui::namedLabel("Edit_sujet", this);
     m_subject->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    m_dateCaption = message::namedLabel("Label_date", this);
-    m_date = message::namedLabel("Edit_date", this);
-    m_booksCaption = message::namedLabel("Label_annuaires", this);
+    m_dateCaption = ui::namedLabel("Label_date", this);
+    m_date = ui::namedLabel("Edit_date", this);
+    m_booksCaption = ui::namedLabel("Label_annuaires", this);
     m_books = new QListWidget(this);
     m_books->setObjectName(QStringLiteral("Lst_annuaires"));
-    m_filesCaption = message::namedLabel("Label_fichiers", this);
+    m_filesCaption = ui::namedLabel("Label_fichiers", this);
     m_files = new QListWidget(this);
     m_files->setObjectName(QStringLiteral("Lst_fichiers"));
-    m_refusedCaption = message::namedLabel("Label_refuses", this);
+    m_refusedCaption = ui::namedLabel("Label_refuses", this);
     m_refused = new QListWidget(this);
     m_refused->setObjectName(QStringLiteral("Lst_refuses"));
     m_refusedCaption->hide();
     m_refused->hide();
-    m_textCaption = message::namedLabel("Label_texte", this);
+    m_textCaption = ui::namedLabel("Label_texte", this);
     m_text = new QTextEdit(this);
     m_text->setObjectName(QStringLiteral("Memo_texte"));
     m_text->setReadOnly(true);

@@ -4,6 +4,7 @@
 #include "texts/texttable.h"
 #include "texts/asker.h"
 #include "ui/buttonlook.h"
+#include "ui/dialogparts.h"
 #include "common/folders.h"
 
 #include <QCheckBox>
@@ -142,13 +143,9 @@ SettingsWindow::SettingsWindow(Asker &asker, QWidget *parent) : QDialog(parent),
     m_save->setObjectName(QStringLiteral("Btn_Enregistrer"));
     m_cancel = new QPushButton(this);
     m_cancel->setObjectName(QStringLiteral("Btn_Annuler"));
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(m_save);
-    buttons->addWidget(m_cancel);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_tabs);
-    layout->addLayout(buttons);
+    layout->addLayout(ui::buttonRow({m_save, m_cancel}));
 
     connect(m_useProxy, &QCheckBox::toggled, this, &SettingsWindow::followCheckBoxes);
     connect(m_packets, &QCheckBox::toggled, this, &SettingsWindow::followCheckBoxes);
