@@ -2,6 +2,7 @@
 
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QListWidget>
 #include <QPushButton>
 
 namespace kirvane::ui {
@@ -29,6 +30,15 @@ QHBoxLayout *buttonRow(std::initializer_list<QPushButton *> buttons, QPushButton
     if (defaultButton)
         defaultButton->setDefault(true);
     return row;
+}
+
+QStringList selectedTexts(const QListWidget &list)
+{
+    QStringList texts;
+    for (int row = 0; row < list.count(); ++row)
+        if (list.item(row)->isSelected())
+            texts << list.item(row)->text();
+    return texts;
 }
 
 } // namespace kirvane::ui

@@ -43,11 +43,7 @@ QStringList DestinationDialog::choose(const QStringList &books, bool several)
     m_list->setSelectionMode(several ? QAbstractItemView::ExtendedSelection : QAbstractItemView::SingleSelection);
     if (exec() != QDialog::Accepted)
         return {};
-    QStringList chosen;
-    for (int i = 0; i < m_list->count(); ++i)
-        if (m_list->item(i)->isSelected())
-            chosen << m_list->item(i)->text();
-    return chosen;
+    return ui::selectedTexts(*m_list);
 }
 
 void DestinationDialog::applyLanguage(int language)

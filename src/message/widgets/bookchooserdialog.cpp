@@ -47,11 +47,7 @@ void BookChooserDialog::prepare(Purpose purpose, const QStringList &books)
 
 QStringList BookChooserDialog::chosenBooks() const
 {
-    QStringList names;
-    for (int row = 0; row < m_list->count(); ++row)
-        if (m_list->item(row)->isSelected())
-            names << m_list->item(row)->text();
-    return names;
+    return selectedTexts(*m_list);
 }
 
 void BookChooserDialog::applyLanguage(int language)
