@@ -14,7 +14,9 @@ struct Pair {
     const char16_t *english;
 };
 
-// Indexed by entry number; the comment on each row is its number.
+// Indexed by entry number; the comment on each row is its number. One entry a
+// line, as the table is searched and compared by eye, so the formatter leaves it.
+// clang-format off
 constexpr std::array<Pair, EntryCount> kTable{{
     // Duplicate removal window DuplicatesWindow (the criteria and column titles also serve the
     // contact search, the contacts view and the mapping choices)
@@ -491,6 +493,7 @@ constexpr std::array<Pair, EntryCount> kTable{{
     {u"L'historique ne peut pas être lu : %1", u"The history cannot be read: %1"},  // 405
     {u"Les messages n'ont pas été supprimés de l'historique : %1", u"The messages were not deleted from the history: %1"},  // 406
 }};
+// clang-format on
 
 constexpr std::array<int, 19> kMappingChoices{
     FieldUnused, FieldAddress1, FieldAddress2, FieldTitle, FieldZipCode, FieldComment, FieldEmail,
