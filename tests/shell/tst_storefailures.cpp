@@ -65,7 +65,7 @@ void makeClients(DataFolder &data)
         c[store::F_email].value = QStringLiteral("r%1@x.org").arg(i);
         readers.push_back(c);
     }
-    (void)data.base.contacts().saveContacts(readers, QStringLiteral("clients"));
+    (void)data.store().contacts().saveContacts(readers, QStringLiteral("clients"));
 }
 
 // The program as the user sees it while a case runs.
@@ -414,10 +414,10 @@ class TstStoreFailures : public QObject {
             return;
 
         // Nothing was lost, and the program goes on: the books can be shown.
-        QCOMPARE(data.base.countRows(QStringLiteral("an_clients")), kClients);
-        QCOMPARE(data.base.countRows(QStringLiteral("an_prospects")), 1);
-        QVERIFY(data.base.openHistory());
-        QCOMPARE(data.base.historyModel()->rowCount(), 1);
+        QCOMPARE(data.store().countRows(QStringLiteral("an_clients")), kClients);
+        QCOMPARE(data.store().countRows(QStringLiteral("an_prospects")), 1);
+        QVERIFY(data.store().openHistory());
+        QCOMPARE(data.store().historyModel()->rowCount(), 1);
         QVERIFY(d.form->isVisible());
         d.showClients();
         QCOMPARE(d.grid()->model()->rowCount(), kClients);
