@@ -800,7 +800,7 @@ private Q_SLOTS:
         fill(doc, {QStringLiteral("A")});
         ScriptedQuestions ask;
         ask.names = {QStringLiteral("stopped")};
-        SendingRun run(data.base, doc, ask);
+        SendingRun run(data.store(), doc, ask);
         pipelined(run);
         int sent = 0;
         connect(&run, &SendingRun::logged, [&](const QString &l) {
@@ -813,7 +813,7 @@ private Q_SLOTS:
         QCOMPARE(peer.recipients(), everyone.mid(0, run.counts().sent));
 
         message::MessageDocument doc2;
-        SendingRun again(data.base, doc2, ask);
+        SendingRun again(data.store(), doc2, ask);
         pipelined(again);
         QVERIFY(again.resumeFrom(stoppedPath(QStringLiteral("stopped"))));
         QVERIFY(runToEnd(again));
