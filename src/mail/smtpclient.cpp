@@ -391,8 +391,10 @@ void SmtpClient::refuseAll(const QList<QByteArray> &recipients)
 SmtpClient::Delivery SmtpClient::transaction(const QByteArray &sender, const QList<QByteArray> &recipients,
                                              const QList<QByteArray> &lines)
 {
-    if (command(mailFrom(sender), "250") != Step::Ok)
+    if (command(mailFrom(sender), "250") != Step::Ok) {
+        m_refusedCommand = SmtpCommand::MailFrom;
         return Delivery::Failed;
+    }
     // Each address stands alone: a refused one is noted and the others still
     // get the message. 251 forwards, which is a success too (RFC 5321 4.2.2).
     qsizetype accepted = 0;
@@ -405,9 +407,11 @@ SmtpClient::Delivery SmtpClient::transaction(const QByteArray &sender, const QLi
             m_refused.append({to, m_code, m_text});
     }
     if (accepted == 0) {
+        m_refusedCommand = SmtpCommand::RcptTo;
         endTransaction();
         return Delivery::NoRecipient;
     }
+    m_refusedCommand = SmtpCommand::Data;
     if (command("DATA\r\n", "354") != Step::Ok)
         return Delivery::Failed;
     if (!sendData(lines))
@@ -491,12 +495,14 @@ SmtpClient::Delivery SmtpClient::pipelinedTransaction(const QByteArray &sender, 
     const bool dataTaken = m_code == QLatin1String("354");
     if (!mailTaken) {
         // As without pipelining, a refused MAIL fails the client.
+        m_refusedCommand = SmtpCommand::MailFrom;
         m_code = mailCode;
         m_text = mailText;
         fail(m_code.toInt());
         return Delivery::Failed;
     }
     if (accepted == 0) {
+        m_refusedCommand = SmtpCommand::RcptTo;
         // RFC 2920 3.1: a server may take DATA although it took no
         // recipient; a lone "." then ends an empty text, which reaches nobody.
         if (dataTaken) {
@@ -507,6 +513,7 @@ SmtpClient::Delivery SmtpClient::pipelinedTransaction(const QByteArray &sender, 
         endTransaction();
         return Delivery::NoRecipient;
     }
+    m_refusedCommand = SmtpCommand::Data;
     if (!dataTaken) {
         fail(m_code.toInt());
         return Delivery::Failed;
@@ -579,6 +586,7 @@ bool SmtpClient::sendMessage(MailMessage &msg)
         onBeforeSend();
     m_progress = 0;
     m_refused.clear();
+    m_refusedCommand = SmtpCommand::None;
     m_failed = false;
     m_size = 0;
     for (const QByteArray &line : std::as_const(msg.wireLines))
@@ -586,6 +594,7 @@ bool SmtpClient::sendMessage(MailMessage &msg)
     if (const qint64 limit = sizeLimit(); limit > 0 && m_size > limit) {
         // Sending it would only have the server refuse it at its end, after
         // all of it went out; the connection stays open for the next one.
+        m_refusedCommand = SmtpCommand::Data;
         m_code = QStringLiteral("552");
         m_text = QStringLiteral("The message of %1 bytes is larger than the server takes (%2 bytes); it was not sent.")
                      .arg(m_size)

@@ -54,6 +54,14 @@
 
 namespace kirvane::mail {
 
+// The command of a transaction whose reply kept a message from everybody.
+enum class SmtpCommand {
+    None,     // no command refused it (the connection ended, a misuse)
+    MailFrom, // the sender was refused
+    RcptTo,   // every recipient was refused
+    Data,     // DATA or the message's text was refused (a message too large included)
+};
+
 class SmtpClient final : public ProtocolClient {
 public:
     SmtpClient();
@@ -147,6 +155,9 @@ public:
         QString text;
     };
     [[nodiscard]] const QList<RefusedRecipient> &refusedRecipients() const { return m_refused; }
+    // After sendMessage returned false: the command whose reply is
+    // replyCode(); None when the wait ended without a reply.
+    [[nodiscard]] SmtpCommand refusedCommand() const { return m_refusedCommand; }
     // QUIT and close; nothing when not connected.
     void quit();
 
@@ -220,6 +231,7 @@ private:
     quint16 m_nextProgress = 0;
     QByteArray m_out; // the DATA buffer, kept between messages to spare allocations
     QList<RefusedRecipient> m_refused;
+    SmtpCommand m_refusedCommand = SmtpCommand::None;
     QByteArrayList m_keywords; // the EHLO reply's lines after its first
     bool m_extended = false;
     bool m_pending = false;   // a message's end waits in m_out, its reply unread

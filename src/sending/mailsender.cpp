@@ -4,6 +4,8 @@
 #include "mail/smtpclient.h"
 #include "settings/settings.h"
 
+#include <algorithm>
+
 namespace kirvane::sending {
 
 // The dialogue itself, blocking in the client's bounded waits; used only on
@@ -11,10 +13,20 @@ namespace kirvane::sending {
 struct SmtpSender::Session {
     explicit Session(std::unique_ptr<mail::SmtpClient> c) : client(std::move(c)) {}
 
+    // A message handed over with its answer still to come, kept until the
+    // answer came, so that it can be sent once more.
+    struct Kept {
+        qint64 tag = 0;
+        mail::MailMessage msg;
+        QList<RefusedAddress> refused; // known from the RCPT replies
+        bool retried = false;
+    };
+
     std::unique_ptr<mail::SmtpClient> client;
-    qint64 pendingTag = 0;
+    QList<Kept> kept;   // in the order they were handed over; the client's pending one last
+    QList<Kept> retry;  // answered late as lost or put off: to be sent once more
     QList<LateAnswer> late; // not handed over yet
-    bool lastFailed = false; // the last message delivered ended in an Error or was not sent
+    bool lastFailed = false; // the last message delivered stopped the run (an Error, Deferred, SenderRefused) or was not sent
 
     // deliver(), noting in lastFailed how it ended.
     Answer deliverNoted(mail::MailMessage &msg, qint64 tag, const QString &failInstead);
@@ -35,7 +47,24 @@ struct SmtpSender::Session {
         return code.isEmpty() ? client->replyText() : code + u' ' + client->replyText();
     }
 
-    Result send(mail::MailMessage &msg, qint64 tag)
+    // A refusal judged by its level and by the command it answered.
+    static Result refusal(const QString &code, const QString &text, mail::SmtpCommand command)
+    {
+        const Outcome outcome = code.startsWith(u'4')                      ? Outcome::Deferred
+                                : command == mail::SmtpCommand::MailFrom ? Outcome::SenderRefused
+                                                                         : Outcome::Refused;
+        return {outcome, code, text, {}, command};
+    }
+
+    static QList<RefusedAddress> refusedBeside(const mail::SmtpClient &client)
+    {
+        QList<RefusedAddress> refused;
+        for (const mail::SmtpClient::RefusedRecipient &r : client.refusedRecipients())
+            refused.append({QString::fromUtf8(r.address), r.code, r.text});
+        return refused;
+    }
+
+    Result send(mail::MailMessage &msg, qint64 tag, bool retried = false)
     {
         if (const QString why = invalidAddressReason(msg.sendTo); !why.isEmpty())
             return {Outcome::Invalid, QString(), why, {}};
@@ -53,28 +82,54 @@ struct SmtpSender::Session {
         if (!taken && client->replyCode().isEmpty())
             return {Outcome::Error, QString(), client->replyText(), {}};
         if (!taken)
-            return {Outcome::Refused, client->replyCode(), client->replyText(), {}};
+            return refusal(client->replyCode(), client->replyText(), client->refusedCommand());
+        // A field of two addresses, one refused: the message went, that address did not.
         if (client->hasPending()) {
-            pendingTag = tag;
+            kept.append({tag, msg, refusedBeside(*client), retried});
             return {Outcome::Pending, QString(), QString(), {}};
         }
-        Result sent{Outcome::Sent, client->replyCode(), client->replyText(), {}};
-        // A field of two addresses, one refused: the message went, that address did not.
-        for (const mail::SmtpClient::RefusedRecipient &r : client->refusedRecipients())
-            sent.refusedAddresses.append({QString::fromUtf8(r.address), r.code, r.text});
-        return sent;
+        return {Outcome::Sent, client->replyCode(), client->replyText(), refusedBeside(*client)};
     }
 
-    // Moves the client's answer about the pending message to late.
+    // Moves the client's answer about the pending message to late, or to
+    // retry when it was lost or put off for the first time.
     void collect()
     {
         const std::optional<mail::SmtpClient::Settled> settled = client->takeSettled();
-        if (!settled)
+        if (!settled || kept.isEmpty())
             return;
-        const Outcome outcome = !settled->answered ? Outcome::Error
-                                : settled->accepted ? Outcome::Sent
-                                                    : Outcome::Refused;
-        late.append({pendingTag, {outcome, settled->code, settled->text, {}}});
+        Kept k = kept.takeLast();
+        Result r = !settled->answered ? Result{Outcome::Error, QString(), settled->text, {}}
+                   : settled->accepted ? Result{Outcome::Sent, settled->code, settled->text, k.refused}
+                                       : refusal(settled->code, settled->text, mail::SmtpCommand::Data);
+        if (!k.retried && (r.outcome == Outcome::Error || r.outcome == Outcome::Deferred))
+            retry.append(std::move(k));
+        else
+            late.append({k.tag, std::move(r)});
+    }
+
+    // Sends once more the messages in retry, each over a new connection;
+    // their answers go to late, or come later still. True when any was sent.
+    bool retryLate()
+    {
+        bool any = false;
+        while (!retry.isEmpty()) {
+            Kept k = retry.takeFirst();
+            k.retried = true;
+            any = true;
+            // A new connection: the old one is gone, or the server put the
+            // message off (RFC 5321 4.2.1). A message pending on the old one
+            // is answered first; it joins retry when it needs to.
+            quitOnce();
+            if (!open()) {
+                late.append({k.tag, {Outcome::Error, QString(), failureText(), {}}});
+                continue;
+            }
+            const Result r = send(k.msg, k.tag, true);
+            if (r.outcome != Outcome::Pending)
+                late.append({k.tag, r});
+        }
+        return any;
     }
 
     // Hands the late answers over to a; true when one of them lost its message.
@@ -87,7 +142,12 @@ struct SmtpSender::Session {
         return lost;
     }
 
-    void settle()
+    [[nodiscard]] bool lostLate() const
+    {
+        return std::any_of(late.cbegin(), late.cend(), [](const LateAnswer &l) { return l.result.outcome == Outcome::Error; });
+    }
+
+    void settleOnce()
     {
         try {
             client->settle();
@@ -97,7 +157,14 @@ struct SmtpSender::Session {
         collect();
     }
 
-    void close()
+    void settle()
+    {
+        settleOnce();
+        if (retryLate())
+            settleOnce();
+    }
+
+    void quitOnce()
     {
         try {
             client->quit();
@@ -105,6 +172,13 @@ struct SmtpSender::Session {
             // The connection is gone either way.
         }
         collect();
+    }
+
+    void close()
+    {
+        quitOnce();
+        if (retryLate())
+            quitOnce();
     }
 
     Answer deliver(mail::MailMessage &msg, qint64 tag, const QString &failInstead)
@@ -115,33 +189,35 @@ struct SmtpSender::Session {
         if (!client->isConnected())
             open();
         // The connection may have taken the answer about the message before
-        // this one with it: nothing more is sent, that message is where the
-        // run goes on.
-        bool lost = handOver(a);
-        if (lost)
+        // this one with it: that message goes once more first, and when it
+        // is lost again nothing more is sent: it is where the run goes on.
+        retryLate();
+        if (lostLate()) {
+            handOver(a);
             return a;
+        }
         a.attempted = true;
         if (!failInstead.isEmpty()) {
             a.result = {Outcome::Error, QString(), failInstead, {}};
+            handOver(a);
             return a;
         }
         Result r = send(msg, tag);
-        lost = handOver(a);
-        // The connection was lost under this message: one new connection, one
-        // more try; not when the message before it was lost too, which
-        // resuming sends before this one.
-        if (r.outcome == Outcome::Error && !lost && !client->isConnected() && open())
+        retryLate();
+        // The connection was lost under this message: one new connection
+        // (perhaps the one the earlier message went again on), one more try;
+        // not when the message before it was lost for good, which resuming
+        // sends before this one.
+        if (r.outcome == Outcome::Error && !lostLate() && (client->isConnected() || open()))
             r = send(msg, tag);
-        // A 4xx is the server's "not now" (RFC 5321 4.2.1): one more try over a
-        // new connection. Refused again, the recipient is refused, unless the
-        // server is closing (421): then the message is where the run goes on.
-        if (r.outcome == Outcome::Refused && r.code.startsWith(u'4') && !lost) {
-            close();
+        // A 4xx is the server's "not now" (RFC 5321 4.2.1): one more try over
+        // a new connection. Put off again, the message is where the run goes on.
+        if (r.outcome == Outcome::Deferred && !lostLate()) {
+            quitOnce();
             if (open())
                 r = send(msg, tag);
-            if (r.outcome == Outcome::Refused && r.code == QLatin1String("421"))
-                r = {Outcome::Error, QString(), r.code + u' ' + r.text, {}};
         }
+        retryLate();
         a.result = r;
         handOver(a);
         return a;
@@ -151,7 +227,9 @@ struct SmtpSender::Session {
 SmtpSender::Answer SmtpSender::Session::deliverNoted(mail::MailMessage &msg, qint64 tag, const QString &failInstead)
 {
     Answer a = deliver(msg, tag, failInstead);
-    lastFailed = !a.attempted || a.result.outcome == Outcome::Error;
+    // The outcomes that stop the run: nothing handed over after them is sent.
+    lastFailed = !a.attempted || a.result.outcome == Outcome::Error || a.result.outcome == Outcome::Deferred
+                 || a.result.outcome == Outcome::SenderRefused;
     return a;
 }
 
@@ -277,6 +355,7 @@ void SmtpSender::sendAlone(const mail::MailMessage &msg)
         if (!a.ready) {
             a.failureText = s.failureText();
             s.late.clear();
+            s.retry.clear();
             return a;
         }
         a.result = s.send(msg, 0);

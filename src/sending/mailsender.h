@@ -21,6 +21,8 @@
 //     smtp.deliver(msg, tag);              // answered: the result
 //     smtp.close();                        // answered: the last late answers
 
+#include "mail/smtpclient.h"
+
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -28,11 +30,6 @@
 
 #include <functional>
 #include <memory>
-
-namespace kirvane::mail {
-class MailMessage;
-class SmtpClient;
-}
 
 namespace kirvane::settings {
 struct SmtpEndpoint;
@@ -43,12 +40,19 @@ namespace kirvane::sending {
 class MailSender : public QObject {
     Q_OBJECT
 public:
+    // What became of a message, and so what the run does next. A refusal is
+    // judged by its level (RFC 5321 4.2.1): a 4xx is "not now", a 5xx "never";
+    // and by whom it concerns: the recipient, or the sender and with it
+    // every message of the run.
     enum class Outcome {
-        Sent,     // the server took the message
-        Refused,  // the server refused it (code and text say why); the connection may be closed
-        Invalid,  // the recipient's address cannot be sent to (no address, a control character)
-        Pending,  // handed over, the server's answer not read yet: it comes in a later Answer::late
-        Error,    // the connection failed while sending (text says why)
+        Sent,          // the server took the message
+        Refused,       // the recipient was refused for good (a 5xx to RCPT or to the text): the run goes on
+        Invalid,       // the recipient's address cannot be sent to (no address, a control character)
+        Pending,       // handed over, the server's answer not read yet: it comes in a later Answer::late
+        Deferred,      // "not now" (a 4xx, 421 included), again after one more try over a new connection:
+                       // nobody got it, and the run stops at it
+        SenderRefused, // the sender was refused for good (a 5xx to MAIL FROM): no message can go, the run stops at it
+        Error,         // the connection failed while sending (text says why)
     };
     // One address of a recipient's address field that did not get a message
     // the others got.
@@ -60,14 +64,16 @@ public:
     struct Result {
         // Most answers have no refused address beside: {outcome, code, text}.
         Result(Outcome o = Outcome::Sent, QString replyCode = {}, QString replyText = {},
-               QList<RefusedAddress> refused = {})
-            : outcome(o), code(std::move(replyCode)), text(std::move(replyText)), refusedAddresses(std::move(refused))
+               QList<RefusedAddress> refused = {}, mail::SmtpCommand refusedCommand = mail::SmtpCommand::None)
+            : outcome(o), code(std::move(replyCode)), text(std::move(replyText)), refusedAddresses(std::move(refused)),
+              command(refusedCommand)
         {
         }
         Outcome outcome = Outcome::Sent;
-        QString code; // the server's reply code, for Refused
+        QString code; // the server's reply code, for Refused, Deferred, SenderRefused
         QString text; // the server's reply text, or why
         QList<RefusedAddress> refusedAddresses; // for Sent: the addresses refused beside
+        mail::SmtpCommand command = mail::SmtpCommand::None; // the command refused, for Refused, Deferred, SenderRefused
     };
     // The answer about a message that was Pending: Sent, Refused, or Error
     // when the connection ended before the answer came (the message may or
@@ -98,12 +104,13 @@ public:
     // Opens the connection.
     virtual void open() = 0;
     // Sends msg (the recipient is msg.sendTo); tag names it in a late answer.
-    // A closed connection is opened first. Nothing is sent when a late
-    // answer says that an earlier message was lost (attempted false). A
-    // connection lost under the message is opened once more and the message
-    // sent again; a 4xx refusal is tried once more over a new connection, and
-    // a second 421 (the server closing) is an Error. With failInstead set,
-    // the result is an Error with that text and nothing is sent.
+    // A closed connection is opened first. A message lost with the
+    // connection, or put off with a 4xx, is sent once more over a new
+    // connection, whether its answer came at once or late; lost again, it is
+    // an Error, put off again, Deferred. Nothing is sent when a late answer
+    // says that an earlier message was lost for good (attempted false). With
+    // failInstead set, the result is an Error with that text and nothing is
+    // sent.
     virtual void deliver(const mail::MailMessage &msg, qint64 tag, const QString &failInstead = QString()) = 0;
     // deliver() for a message handed over before the answer about the one
     // before it came back: when that one ended in an Error or was not sent,

@@ -34,6 +34,27 @@ const QString kEnd = endOfBookKey();
 const QString kPauseSnapshot = pauseSnapshotName();
 const QString kArchiveExtension = message::archiveExtension(message::ArchiveKind::InterruptedSend);
 
+// The command as it stands on the wire, for the texts that name it.
+QString commandName(mail::SmtpCommand command)
+{
+    switch (command) {
+    case mail::SmtpCommand::MailFrom:
+        return QStringLiteral("MAIL FROM");
+    case mail::SmtpCommand::RcptTo:
+        return QStringLiteral("RCPT TO");
+    case mail::SmtpCommand::Data:
+        return QStringLiteral("DATA");
+    case mail::SmtpCommand::None:
+        break;
+    }
+    return QStringLiteral("SMTP");
+}
+
+QString replyText(const MailSender::Result &r)
+{
+    return (r.code + u' ' + r.text).trimmed();
+}
+
 } // namespace
 
 SendingRun::SendingRun(store::AddressBookStore &store, message::MessageDocument &message, RunQuestions &ask, QObject *parent)
@@ -195,7 +216,16 @@ void SendingRun::buildBlackList()
 bool SendingRun::isExcluded(const QString &address)
 {
     // Without exclusion books the black list is empty: no lookup per contact.
-    return m_excluding && m_store.workTables().isBlackListed(address);
+    if (!m_excluding)
+        return false;
+    try {
+        return m_store.workTables().isBlackListed(address);
+    } catch (const StoreError &e) {
+        // Sending without the exclusions would mail people who asked not to
+        // be: the run stops at this contact as at an unreadable book,
+        // resumable once the list can be read again.
+        throw StoreError(tr::text(tr::ExclusionsUnreadable).arg(QString::fromStdString(e.what()), address).toStdString());
+    }
 }
 
 bool SendingRun::sendNew()
@@ -631,7 +661,7 @@ void SendingRun::onTestAnswered(const MailSender::Answer &a)
         log(a.failureText);
         m_ask.inform(tr::text(tr::CheckConnection));
     } else if (a.result.outcome != MailSender::Outcome::Sent) {
-        m_ask.inform((a.result.code + u' ' + a.result.text).trimmed());
+        m_ask.inform(replyText(a.result));
     } else {
         log(tr::text(tr::TestSent).arg(to));
         sent = true;
@@ -756,6 +786,20 @@ void SendingRun::take(const RefusedRecipient &who, qint64 tag, const MailSender:
         ++m_counts.invalid;
         m_refused << x;
         answered(who.id);
+        break;
+    }
+    case MailSender::Outcome::Deferred: {
+        // Nobody got it, and the server may take it later: the run stops at
+        // this contact, so that resuming sends it.
+        const QString why = tr::text(tr::ServerDeferred).arg(commandName(r.command), replyText(r), who.address);
+        fail(who, why, why);
+        break;
+    }
+    case MailSender::Outcome::SenderRefused: {
+        // No message of the run can go with this sender: listing every
+        // recipient as refused would say the run ended well.
+        const QString why = tr::text(tr::SenderRefused).arg(replyText(r));
+        fail(who, why, why);
         break;
     }
     case MailSender::Outcome::Error:

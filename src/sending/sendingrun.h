@@ -32,7 +32,9 @@
 //              (and while the server's answer is awaited)
 //                                                 a packet's end            -> Pausing
 //                                                 the last book done        -> Finished
-//                                                 a transmission error, a book unreadable -> Failed
+//                                                 a transmission error, the sender refused,
+//                                                 a message put off twice, a book or the
+//                                                 black list unreadable     -> Failed
 //   Stopping   cancel(), stopAndSave() while       the current contact done  -> Finished (cancel),
 //              preparing or sending                                             Saved (stop)
 //   Pausing    a packet's end                     the pause timer           -> Preparing
@@ -52,8 +54,10 @@
 // run's end removes it.
 //
 // What is sure, whatever happens:
-// - a recipient the server refuses is logged as refused with the server's
-//   reply, counted and listed (the list is kept beside the history);
+// - a recipient the server refuses for good is logged as refused with the
+//   server's reply, counted and listed (the list is kept beside the history);
+//   a refused sender or a message put off twice ("not now") stops the run at
+//   that contact instead, the reply told;
 // - a contact whose message was not answered is not marked answered, so
 //   resuming sends it;
 // - after every contact the position is journaled, so a killed run can be
@@ -216,7 +220,7 @@ public:
     [[nodiscard]] const QString &resumeKey() const { return m_position.key; }
     // The name the last interrupted send was saved under.
     [[nodiscard]] const QString &savedName() const { return m_savedName; }
-    // True when the run stopped on a failure (transmission, a book unreadable).
+    // True when the run stopped on a failure (transmission, a refusal that stops it, a file unreadable).
     [[nodiscard]] bool hadTransmissionError() const { return !m_failure.isEmpty(); }
     [[nodiscard]] const QString &failure() const { return m_failure; }
     // True when a history record of the run could not be written.

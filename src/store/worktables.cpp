@@ -61,21 +61,24 @@ void WorkTables::buildBlackList(const QStringList &books)
 
 bool WorkTables::isBlackListed(const QString &email)
 {
-    try {
-        if (!m_blackListLookup) {
-            m_blackList = m_files.openTable(QStringLiteral("listenoire"));
-            // Addresses differ in letter case from one book to another; an
-            // excluded reader stays excluded whatever the case.
-            m_blackListLookup = m_blackList->prepare(QStringLiteral("SELECT 1 FROM t WHERE email=? COLLATE NOCASE LIMIT 1"));
-        }
-        Statement &s = *m_blackListLookup;
-        s.bind(1, email);
-        const bool found = s.step();
-        s.reset();
-        return found;
-    } catch (const StoreError &) {
-        return false;
+    if (!m_blackListLookup) {
+        m_blackList = m_files.openTable(QStringLiteral("listenoire"));
+        // Addresses differ in letter case from one book to another; an
+        // excluded reader stays excluded whatever the case.
+        m_blackListLookup = m_blackList->prepare(QStringLiteral("SELECT 1 FROM t WHERE email=? COLLATE NOCASE LIMIT 1"));
     }
+    Statement &s = *m_blackListLookup;
+    s.bind(1, email);
+    bool found = false;
+    try {
+        found = s.step();
+    } catch (const StoreError &) {
+        // The next lookup starts afresh, on a table that may be back.
+        closeBlackList();
+        throw;
+    }
+    s.reset();
+    return found;
 }
 
 bool WorkTables::fillWorkTable(const QStringList &books, const QString &table, const WorkProgress &progress)

@@ -5,7 +5,7 @@
 // is remade from the book template, then filled with the rows of books, each
 // row keeping the id it has in its own book and the book's name.
 //
-// Every operation throws StoreError, except isBlackListed.
+// Every operation throws StoreError.
 
 #include "store/database.h"
 
@@ -47,7 +47,8 @@ public:
     void resetBlackList();
     void buildBlackList(const QStringList &books);
     // True when email is on the black list (letter case ignored). A black list
-    // that cannot be read excludes nobody.
+    // that cannot be read throws: answering "not excluded" would mail a
+    // reader who asked not to be.
     [[nodiscard]] bool isBlackListed(const QString &email);
 
     // Appends the rows of books to the work table (its id becoming a plain

@@ -492,6 +492,10 @@ constexpr std::array<Pair, EntryCount> kTable{{
     {u"Les contacts de l'annuaire « %1 » ne peuvent pas être comptés : %2", u"The contacts of the directory \"%1\" cannot be counted: %2"},  // 404
     {u"L'historique ne peut pas être lu : %1", u"The history cannot be read: %1"},  // 405
     {u"Les messages n'ont pas été supprimés de l'historique : %1", u"The messages were not deleted from the history: %1"},  // 406
+    // Sending run: the server puts a message off twice
+    {u"Le serveur ne prend pas le message pour l'instant (%1 : %2) ; l'envoi s'arrête à %3, reprenez-le plus tard", u"The server does not take the message for now (%1: %2); the run stopped at %3, resume it later"},  // 407
+    // Sending run: the black list cannot be read any more
+    {u"La liste des exclus ne peut plus être lue (%1) ; l'envoi s'arrête à %2", u"The list of excluded addresses cannot be read any more (%1); the run stopped at %2"},  // 408
 }};
 // clang-format on
 

@@ -103,7 +103,7 @@
 
 namespace kirvane::texts {
 
-inline constexpr int EntryCount = 407;
+inline constexpr int EntryCount = 409;
 
 // Language indexes.
 inline constexpr int French = 1;
@@ -459,6 +459,8 @@ enum Entry : int {
     BookNotCounted = 404,
     HistoryUnreadable = 405,
     HistoryNotDeleted = 406,
+    ServerDeferred = 407,
+    ExclusionsUnreadable = 408,
     ErrorCaption = 332,
     ImportUpdated = 333,
     ImportSkipped = 334,

@@ -139,7 +139,8 @@ private Q_SLOTS:
         QVERIFY2(got.size() - unique.size() <= 1, qPrintable(QString::number(got.size() - unique.size())));
     }
 
-    // --pause replaces the configured minutes; no server is exit 1.
+    // --pause replaces the configured minutes; no server is exit 1, and so
+    // is a server that refuses the sender: the reply is said, the run kept.
     void pauseOptionAndExitCodes()
     {
         DataFolder data;
@@ -164,6 +165,18 @@ private Q_SLOTS:
         const CliRun refused = runCli(data.path(), {QStringLiteral("send"), msg});
         QCOMPARE(refused.code, 1);
         QVERIFY(refused.err.contains("Check your Internet connection or your configuration."));
+
+        SmtpPeer strict;
+        QTemporaryDir mail2;
+        QVERIFY(strict.start(mail2.filePath(QStringLiteral("md")), {"sender=550"}));
+        data.writeSettings(strict.port);
+        const CliRun senderRefused = runCli(data.path(), {QStringLiteral("send"), msg, QStringLiteral("--save-as"), QStringLiteral("sender")});
+        QCOMPARE(senderRefused.code, 1);
+        QVERIFY2(senderRefused.err.contains("The server refuses the sender: 550 5.7.1 Sender address rejected"),
+                 senderRefused.err.constData());
+        QVERIFY(strict.recipients().isEmpty());
+        const QJsonObject kept = QJsonDocument::fromJson(runCli(data.path(), {QStringLiteral("runs")}).out.trimmed()).object();
+        QCOMPARE(kept.value("name").toString(), QStringLiteral("sender"));
         QCOMPARE(runCli(data.path(), {QStringLiteral("resume"), QStringLiteral("nothing")}).code, 1);
     }
 

@@ -70,6 +70,31 @@ void letterToBookA(message::MessageDocument &doc)
     doc.setDestinationBooks({QStringLiteral("A")});
 }
 
+// A sending dialog in English over the book A, sending to a peer of the
+// test's.
+struct DialogOnPeer {
+    DataFolder data;
+    QTemporaryDir mail;
+    SmtpPeer peer;
+    message::MessageDocument doc;
+    ScriptedAsker asker;
+    std::unique_ptr<sending::SendingDialog> dialog;
+
+    // Makes the book of contacts and starts the peer with options; false
+    // when the peer did not start.
+    bool start(const QStringList &contacts, const QStringList &options = {})
+    {
+        data.makeBook(QStringLiteral("A"), contacts);
+        if (!peer.start(mail.filePath(QStringLiteral("md")), options))
+            return false;
+        data.writeSettings(peer.port);
+        letterToBookA(doc);
+        dialog = std::make_unique<sending::SendingDialog>(data.store(), doc, asker);
+        dialog->applyLanguage(texts::English);
+        return true;
+    }
+};
+
 } // namespace
 
 class TstSendingWindows : public QObject {
@@ -242,22 +267,15 @@ private Q_SLOTS:
     // save" asks the name and saves; the list window shows and deletes it.
     void sendingDialogAndInterruptedList()
     {
-        DataFolder data;
         QStringList contacts;
         for (int i = 0; i < 30; ++i)
             contacts << QStringLiteral("N%1|P|r%1@x.org").arg(i, 2, 10, QLatin1Char('0'));
-        data.makeBook(QStringLiteral("A"), contacts);
-        QTemporaryDir mail;
-        SmtpPeer peer;
-        QVERIFY(peer.start(mail.filePath(QStringLiteral("md")), {"delay=0.02"}));
-        data.writeSettings(peer.port);
-
-        message::MessageDocument doc;
-        letterToBookA(doc);
-        ScriptedAsker asker;
-        sending::SendingDialog dialog(data.store(), doc, asker);
-        dialog.applyLanguage(texts::English);
-        asker.answerNext(Answer::Yes);
+        DialogOnPeer on;
+        QVERIFY(on.start(contacts, {"delay=0.02"}));
+        DataFolder &data = on.data;
+        SmtpPeer &peer = on.peer;
+        sending::SendingDialog &dialog = *on.dialog;
+        on.asker.answerNext(Answer::Yes);
         QVERIFY(dialog.sendMessage());
         QVERIFY(dialog.isVisible());
         QCOMPARE(dialog.windowTitle(), QStringLiteral("Send emails"));
@@ -325,25 +343,37 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(stoppedFolder() + QStringLiteral("pour plus tard.MNS")));
     }
 
+    // A server that refuses the sender: the dialog says the server's reply,
+    // the run is kept under the name given, and nothing is listed as refused.
+    void senderRefusedIsSaid()
+    {
+        DialogOnPeer on;
+        QVERIFY(on.start({"Aa|1|a1@x.org", "Ab|2|a2@x.org"}, {"sender=550"}));
+        sending::SendingDialog &dialog = *on.dialog;
+        ScriptedAsker &asker = on.asker;
+        asker.answerNext(Answer::Yes);
+        answerWhenShown("Dialogue_msg_envoi_ulterieur", "Btn_valider", QStringLiteral("refused"));
+        QVERIFY(dialog.sendMessage());
+        QTRY_VERIFY_WITH_TIMEOUT(child<QPushButton>(&dialog, "Btn_fermer")->isVisible(), 30000);
+        const QString said = QStringLiteral("The server refuses the sender: 550 5.7.1 Sender address rejected");
+        QVERIFY2(asker.texts().contains(said), qPrintable(asker.texts().join(u'|')));
+        const QString log = child<QPlainTextEdit>(&dialog, "Memo1")->toPlainText();
+        QVERIFY2(log.contains(said), qPrintable(log));
+        QVERIFY(!log.contains(texts::text(texts::RefusedHeading)));
+        QCOMPARE(dialog.run().savedName(), QStringLiteral("refused"));
+        QVERIFY(on.peer.recipients().isEmpty());
+    }
+
     // The window's thread is free while the server holds the answer to a
     // message back: the Stop button is taken before the answer comes (the
     // peer answers only once the click was made), and the run stops after
     // that contact.
     void stopWhileTheServerHoldsAnAnswer()
     {
-        DataFolder data;
-        data.makeBook(QStringLiteral("A"), {"Aa|1|a1@x.org", "Ab|2|a2@x.org", "Ac|3|a3@x.org"});
-        QTemporaryDir mail;
-        const QString release = mail.filePath(QStringLiteral("release"));
-        SmtpPeer peer;
-        QVERIFY(peer.start(mail.filePath(QStringLiteral("md")), {QStringLiteral("hold=") + release}));
-        data.writeSettings(peer.port);
-
-        message::MessageDocument doc;
-        letterToBookA(doc);
-        ScriptedAsker asker;
-        sending::SendingDialog dialog(data.store(), doc, asker);
-        dialog.applyLanguage(texts::English);
+        DialogOnPeer on;
+        const QString release = on.mail.filePath(QStringLiteral("release"));
+        QVERIFY(on.start({"Aa|1|a1@x.org", "Ab|2|a2@x.org", "Ac|3|a3@x.org"}, {QStringLiteral("hold=") + release}));
+        sending::SendingDialog &dialog = *on.dialog;
         auto *log = child<QPlainTextEdit>(&dialog, "Memo1");
         auto *stop = child<QPushButton>(&dialog, "Btn_arreter");
         QString logAtClick;
@@ -360,14 +390,14 @@ private Q_SLOTS:
             });
         });
         answerWhenShown("Dialogue_msg_envoi_ulterieur", "Btn_valider", QStringLiteral("held"));
-        asker.answerNext(Answer::Yes);
+        on.asker.answerNext(Answer::Yes);
         QVERIFY(dialog.sendMessage());
         QTRY_VERIFY_WITH_TIMEOUT(dialog.run().hasEnded(), 90000);
         QVERIFY(clicked);
         QVERIFY2(!logAtClick.contains(QStringLiteral("a1@x.org")), qPrintable(logAtClick));
         QCOMPARE(dialog.run().state(), SendingRun::State::Saved);
         QVERIFY(log->toPlainText().contains(texts::text(texts::LogSent, texts::English) + QStringLiteral("Aa 1 a1@x.org")));
-        QCOMPARE(peer.recipients(), QStringList{QStringLiteral("a1@x.org")});
+        QCOMPARE(on.peer.recipients(), QStringList{QStringLiteral("a1@x.org")});
     }
 
     // The picture of the README: the sending dialog in mid-run. Taken only
