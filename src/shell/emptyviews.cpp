@@ -1,6 +1,6 @@
 #include "shell/emptyviews.h"
 
-#include "ui/bilingual.h"
+#include "texts/texttable.h"
 
 #include <QLabel>
 #include <QVBoxLayout>
@@ -9,12 +9,6 @@ namespace kirvane::shell {
 
 using namespace kirvane::texts;
 using namespace kirvane::ui;
-
-namespace {
-// Not in the text table: a text of this program's own.
-constexpr Bilingual kNotYet{"Cette vue n'est pas encore disponible dans cette version.",
-                            "This view is not available in this version yet."};
-}
 
 EmptyViewNote::EmptyViewNote(QFrame *view, int titleEntry)
     : m_label(new QLabel(view))
@@ -32,7 +26,8 @@ EmptyViewNote::EmptyViewNote(QFrame *view, int titleEntry)
 void EmptyViewNote::applyLanguage(int language)
 {
     m_label->setText(QStringLiteral("<h2>%1</h2><p>%2</p>")
-                         .arg(texts::text(m_title, language).toHtmlEscaped(), kNotYet.in(language).toHtmlEscaped()));
+                         .arg(texts::text(m_title, language).toHtmlEscaped(),
+                              texts::text(ViewNotAvailable, language).toHtmlEscaped()));
 }
 
 } // namespace kirvane::shell

@@ -1,13 +1,12 @@
 #include "shell/mainwindow.h"
 
 #include "shell/commands.h"
+#include "shell/emptyviews.h"
 #include "texts/errorcodes.h"
 #include "shell/htmlviewfilter.h"
-#include "shell/emptyviews.h"
 #include "shell/logging.h"
 #include "shell/aboutdialog.h"
 #include "shell/toolbarframe.h"
-#include "ui/bilingual.h"
 #include "ui/messagedialog.h"
 #include "common/folders.h"
 #include "store/addressbookstore.h"
@@ -30,16 +29,6 @@ using namespace kirvane::common;
 using namespace kirvane::store;
 using namespace kirvane::texts;
 using namespace kirvane::ui;
-
-namespace {
-
-using namespace kirvane::texts;
-
-// Not in the text table: a text of this program's own.
-constexpr Bilingual kHelpNotOpened{"Aucun programme n'a pu ouvrir la page d'aide :\n%1",
-                                   "No program could open the help page:\n%1"};
-
-} // namespace
 
 MainWindow::MainWindow(AddressBookStore *store, Views views, Asker *asker, QWidget *parent)
     : QMainWindow(parent)
@@ -336,7 +325,7 @@ void MainWindow::help()
     // all reports nothing, so say where the page is.
     const QString page = helpFile();
     if (!openUrl(QUrl::fromLocalFile(page)))
-        m_asker->inform(kHelpNotOpened.in(m_language).arg(QDir::toNativeSeparators(page)));
+        m_asker->inform(texts::text(HelpNotOpened, m_language).arg(QDir::toNativeSeparators(page)));
 }
 
 void MainWindow::about()

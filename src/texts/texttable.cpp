@@ -496,6 +496,10 @@ constexpr std::array<Pair, EntryCount> kTable{{
     {u"Le serveur ne prend pas le message pour l'instant (%1 : %2) ; l'envoi s'arrête à %3, reprenez-le plus tard", u"The server does not take the message for now (%1: %2); the run stopped at %3, resume it later"},  // 407
     // Sending run: the black list cannot be read any more
     {u"La liste des exclus ne peut plus être lue (%1) ; l'envoi s'arrête à %2", u"The list of excluded addresses cannot be read any more (%1); the run stopped at %2"},  // 408
+    // MainWindow: no program opened the help page
+    {u"Aucun programme n'a pu ouvrir la page d'aide :\n%1", u"No program could open the help page:\n%1"},  // 409
+    // The view shown where a window has none of its own
+    {u"Cette vue n'est pas encore disponible dans cette version.", u"This view is not available in this version yet."},  // 410
 }};
 // clang-format on
 

@@ -103,7 +103,7 @@
 
 namespace kirvane::texts {
 
-inline constexpr int EntryCount = 409;
+inline constexpr int EntryCount = 411;
 
 // Language indexes.
 inline constexpr int French = 1;
@@ -461,6 +461,8 @@ enum Entry : int {
     HistoryNotDeleted = 406,
     ServerDeferred = 407,
     ExclusionsUnreadable = 408,
+    HelpNotOpened = 409,
+    ViewNotAvailable = 410,
     ErrorCaption = 332,
     ImportUpdated = 333,
     ImportSkipped = 334,
