@@ -20,7 +20,12 @@ QString after(bool descending)
 
 } // namespace
 
-BookScan::BookScan(std::shared_ptr<Database> db, bool descending) : m_db(std::move(db)), m_descending(descending) {}
+BookScan::BookScan(std::shared_ptr<Database> db, bool descending) : m_db(std::move(db)), m_descending(descending)
+{
+    // One pass reads each row once: its memory stays the same for a book of
+    // any size.
+    m_db->setCacheKib(Database::kPassCacheKib);
+}
 
 BookScan::~BookScan() = default;
 BookScan::BookScan(BookScan &&) noexcept = default;

@@ -32,7 +32,9 @@ class Database;
 
 class BookScan {
 public:
-    // db is a book table whose rows all have their sort key (BookFiles::openBook).
+    // db is a book table whose rows all have their sort key (BookFiles::openBook);
+    // the scan keeps few of its pages in memory (Database::kPassCacheKib).
+    // Throws StoreError.
     explicit BookScan(std::shared_ptr<Database> db, bool descending = false);
     ~BookScan();
     BookScan(BookScan &&) noexcept;

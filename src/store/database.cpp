@@ -190,7 +190,8 @@ std::shared_ptr<Database> Database::open(const QString &path, Mode mode)
     registerNameOrder(*d);
     // A book read in name order visits its table pages in no order; with the
     // default cache of 2 MB most visits would go back to the file.
-    sqlite3_exec(db, "PRAGMA cache_size=-32768", nullptr, nullptr, nullptr);
+    sqlite3_exec(db, QByteArray("PRAGMA cache_size=" + QByteArray::number(-kWideCacheKib)).constData(), nullptr, nullptr,
+                 nullptr);
     if (mode == Mode::Create)
         return d;
     QString why = QStringLiteral("no table t");
@@ -225,6 +226,12 @@ void Database::exec(const QString &sql)
         sqlite3_free(msg);
         throw StoreError(text.toStdString());
     }
+}
+
+void Database::setCacheKib(int kib)
+{
+    // A negative size is in KiB, a positive one in pages.
+    exec(QStringLiteral("PRAGMA cache_size=%1").arg(-qint64(kib)));
 }
 
 Statement Database::prepare(const QString &sql)

@@ -92,6 +92,17 @@ public:
     [[nodiscard]] QStringList columns(const QString &schema = QStringLiteral("main"));
     [[nodiscard]] qint64 lastInsertId() const;
 
+    // The most table pages this connection keeps in memory, in KiB. A new
+    // connection keeps up to kWideCacheKib, so that a grid reading a book in
+    // name order finds again the pages it visits in no order; a pass that
+    // reads or changes each row once keeps kPassCacheKib, so that its memory
+    // does not grow with the table (pages it needs again come from the
+    // system's file cache). Lowering it frees the pages beyond it.
+    static constexpr int kWideCacheKib = 32768;
+    static constexpr int kPassCacheKib = 1024;
+    // Throws StoreError.
+    void setCacheKib(int kib);
+
 private:
     Database(sqlite3 *db, QString path) : m_db(db), m_path(std::move(path)) {}
     sqlite3 *m_db = nullptr;

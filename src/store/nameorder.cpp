@@ -7,7 +7,7 @@
 #include <sqlite3.h>
 #include <unicode/ucol.h>
 
-#include <vector>
+#include <limits>
 
 namespace kirvane::store {
 
@@ -138,26 +138,31 @@ void prepareNameOrder(Database &db)
         db.exec(QStringLiteral("ALTER TABLE t ADD COLUMN cle_tri BLOB"));
     db.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS t_tri ON t(cle_tri, id)"));
     keepNameOrder(db);
-    struct Missing {
-        qint64 id;
-        QByteArray key;
-    };
-    std::vector<Missing> missing;
-    {
-        Statement s = db.prepare(QStringLiteral("SELECT id, nom, prenom FROM t WHERE cle_tri IS NULL"));
-        while (s.step())
-            missing.push_back({s.int64(0), nameSortKey(s.text(1), s.text(2))});
+    if (!db.prepare(QStringLiteral("SELECT 1 FROM t WHERE cle_tri IS NULL LIMIT 1")).step())
+        return; // the usual case: every row has its key
+    // Rows another program added are keyed a batch at a time, each batch a
+    // transaction of its own under a small cache, so that keying a book of
+    // any size takes the same memory. A batch interrupted leaves its rows
+    // without a key, and the next opening keys them.
+    constexpr int kBatch = 8192;
+    Statement last = db.prepare(
+        QStringLiteral("SELECT id FROM t WHERE cle_tri IS NULL AND id > ? ORDER BY id LIMIT 1 OFFSET %1").arg(kBatch - 1));
+    Statement upTo = db.prepare(QStringLiteral(
+        "UPDATE t SET cle_tri = cle_de_tri(nom, prenom) WHERE cle_tri IS NULL AND id > ? AND id <= ?"));
+    db.setCacheKib(Database::kPassCacheKib);
+    for (qint64 after = std::numeric_limits<qint64>::min();;) {
+        last.bind(1, after);
+        const bool more = last.step();
+        const qint64 to = more ? last.int64(0) : std::numeric_limits<qint64>::max();
+        last.reset();
+        upTo.bind(1, after).bind(2, to);
+        upTo.run();
+        upTo.reset();
+        if (!more)
+            break;
+        after = to;
     }
-    if (missing.empty())
-        return;
-    Transaction tx(db);
-    Statement u = db.prepare(QStringLiteral("UPDATE t SET cle_tri=? WHERE id=?"));
-    for (const Missing &m : missing) {
-        u.bindBlob(1, m.key).bind(2, m.id);
-        u.run();
-        u.reset();
-    }
-    tx.commit();
+    db.setCacheKib(Database::kWideCacheKib);
 }
 
 } // namespace kirvane::store

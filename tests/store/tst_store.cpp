@@ -420,6 +420,19 @@ private Q_SLOTS:
         QVERIFY(m_store->openBook(QStringLiteral("names")));
         QCOMPARE(column(*m_store->currentBookModel(), F_nom),
                  QStringList({"Abel", "D’Souza", "Durand", "Écuyer", "Éva", "Zola"}));
+
+        // Ten thousand rows added at once, in an order that is not their
+        // names': every one of them is given its key.
+        m_store->closeCurrentBook();
+        QCOMPARE(shell(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 10000) "
+                                      "INSERT INTO t (nom, prenom) SELECT printf('Y%05d', 10001 - i), '' FROM n;")),
+                 QString());
+        QVERIFY(m_store->openBook(QStringLiteral("names")));
+        QCOMPARE(shell(QStringLiteral("SELECT count(*) FROM t WHERE cle_tri IS NULL;")), QStringLiteral("0"));
+        const QStringList names = column(*m_store->currentBookModel(), F_nom);
+        QCOMPARE(names.size(), 10006);
+        QCOMPARE(names.mid(4, 3), QStringList({"Éva", "Y00001", "Y00002"}));
+        QCOMPARE(names.mid(10003), QStringList({"Y09999", "Y10000", "Zola"}));
     }
 
     // Contacts without an address are no duplicates of each other, for copy
