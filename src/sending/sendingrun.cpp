@@ -402,8 +402,9 @@ void SendingRun::trackFromKey()
     bool isNumber = false;
     const qint64 id = m_position.key.toLongLong(&isNumber);
     // "END" and a key not in the book pass the whole book over.
-    const QList<qint64> before = scan.idsBefore(isNumber ? id : -1);
-    m_position.answered = IdSet(before);
+    IdSet answered;
+    scan.forEachIdBefore(isNumber ? id : -1, [&answered](qint64 before) { answered.insert(before); });
+    m_position.answered = std::move(answered);
     m_position.tracked = true;
 }
 

@@ -35,7 +35,9 @@ int doneInBook(const store::BookFiles &files, const RunPosition &p, int size)
     store::BookScan scan = store::ContactTable(files).scan(p.book);
     bool isNumber = false;
     const qint64 id = p.key.toLongLong(&isNumber);
-    return int(scan.idsBefore(isNumber ? id : -1).size());
+    // "END" and a key not in the book pass the whole book over.
+    const int before = isNumber ? scan.seek(id) : -1;
+    return before < 0 ? scan.count() : before;
 }
 
 } // namespace

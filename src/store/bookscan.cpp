@@ -126,7 +126,7 @@ int BookScan::count()
     return int(s.int64(0));
 }
 
-QList<qint64> BookScan::idsBefore(qint64 id)
+void BookScan::forEachIdBefore(qint64 id, const std::function<void(qint64)> &take)
 {
     Statement row = m_db->prepare(QStringLiteral("SELECT cle_tri FROM t WHERE id=?"));
     row.bind(1, id);
@@ -134,10 +134,8 @@ QList<qint64> BookScan::idsBefore(qint64 id)
     Statement s = m_db->prepare(QStringLiteral("SELECT id FROM t") + (found ? after(!m_descending) : QString()));
     if (found)
         s.bindBlob(1, row.utf8(0).toByteArray()).bind(2, id);
-    QList<qint64> ids;
     while (s.step())
-        ids << s.int64(0);
-    return ids;
+        take(s.int64(0));
 }
 
 } // namespace kirvane::store

@@ -24,6 +24,7 @@
 
 #include <array>
 #include <deque>
+#include <functional>
 #include <memory>
 
 namespace kirvane::store {
@@ -63,9 +64,9 @@ public:
 
     // Contacts in the book.
     [[nodiscard]] int count();
-    // The ids of the contacts before the one whose id is id; every id of the
-    // book when none has that id.
-    [[nodiscard]] QList<qint64> idsBefore(qint64 id);
+    // Calls take(id) for each contact before the one whose id is id, or for
+    // every contact of the book when none has that id; in no set order.
+    void forEachIdBefore(qint64 id, const std::function<void(qint64)> &take);
 
 private:
     struct Row {

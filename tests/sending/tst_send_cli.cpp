@@ -96,6 +96,16 @@ private Q_SLOTS:
         QCOMPARE(listed.value("name").toString(), QStringLiteral("later"));
         QCOMPARE(listed.value("resume_book").toString(), QStringLiteral("Big"));
         QCOMPARE(listed.value("books").toArray().size(), 1);
+        // Without its answered ids (an archive copied alone) the run is
+        // placed by its key, at the same place.
+        const QString ids = stoppedFolder() + QStringLiteral("later.answered");
+        QVERIFY(QFile::rename(ids, ids + QStringLiteral(".aside")));
+        const QJsonObject byKey
+            = QJsonDocument::fromJson(runCli(data.path(), {QStringLiteral("runs")}).out.trimmed()).object();
+        QVERIFY(QFile::rename(ids + QStringLiteral(".aside"), ids));
+        QVERIFY(listed.value("position").toInt() > 0);
+        QCOMPARE(byKey.value("position"), listed.value("position"));
+        QCOMPARE(byKey.value("remaining"), listed.value("remaining"));
 
         const CliRun resumed = runCli(data.path(), {QStringLiteral("resume"), QStringLiteral("later")});
         QCOMPARE(resumed.code, 0);
