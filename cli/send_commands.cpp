@@ -80,6 +80,10 @@ public:
         note(figuresLine(texts::SendingStarts, subject, f));
         return true;
     }
+    QString stoppedAfter(int done, int total, const QString &name) const override
+    {
+        return texts::text(texts::StoppedAfterCommand).arg(done).arg(total).arg(name);
+    }
     static QString figuresLine(int entry, const QString &subject, const sending::RunFigures &f)
     {
         return texts::text(entry).arg(subject).arg(f.contacts).arg(f.books).arg(f.excluded);

@@ -1101,11 +1101,17 @@ void SendingRun::close()
     setState(State::Idle);
 }
 
+QString RunQuestions::stoppedAfter(int done, int total, const QString &name) const
+{
+    (void)name;
+    return tr::text(tr::StoppedAfter).arg(done).arg(total);
+}
+
 QString SendingRun::stoppedAfter() const
 {
     if (m_state != State::Saved && m_state != State::Failed)
         return QString();
-    return tr::text(tr::StoppedAfter).arg(m_runDone).arg(std::max(m_runTotal, m_runDone));
+    return m_ask.stoppedAfter(m_runDone, std::max(m_runTotal, m_runDone), m_savedName);
 }
 
 QString SendingRun::summary() const

@@ -129,6 +129,9 @@ public:
         (void)figures;
         return true;
     }
+    // The last line of a run saved under name: how many contacts of the
+    // run were done, of how many, and how to go on from there.
+    [[nodiscard]] virtual QString stoppedAfter(int done, int total, const QString &name) const;
 };
 
 // Counts of one run (all its segments).
@@ -182,7 +185,8 @@ public:
     // The new-run checks and the figures of the run they would start, or
     // nothing (the reason was told). Reads the books, sends nothing.
     [[nodiscard]] std::optional<RunFigures> checkNew();
-    // "Stopped after N of M; ..." for a run that ended saved, else "".
+    // "Stopped after N of M; ..." for a run that ended saved, else "":
+    // where it stopped and how to go on, as RunQuestions words it.
     [[nodiscard]] QString stoppedAfter() const;
     // Reads the interrupted send at path into the document and resumes it.
     bool resumeFrom(const QString &path);

@@ -500,6 +500,8 @@ constexpr std::array<Pair, EntryCount> kTable{{
     {u"Aucun programme n'a pu ouvrir la page d'aide :\n%1", u"No program could open the help page:\n%1"},  // 409
     // The view shown where a window has none of its own
     {u"Cette vue n'est pas encore disponible dans cette version.", u"This view is not available in this version yet."},  // 410
+    // kirvane-cli send and resume: the end of a stopped run, the command that goes on with it
+    {u"Arrêté après %1 sur %2 ; reprenez-le avec : kirvane-cli resume \"%3\"", u"Stopped after %1 of %2; resume it with: kirvane-cli resume \"%3\""},  // 411
 }};
 // clang-format on
 

@@ -1,5 +1,5 @@
 #pragma once
-// The interface text table: 406 numbered entries, each a French text and an
+// The interface text table: 412 numbered entries, each a French text and an
 // English text. Windows are designed with the French texts; at start-up the
 // active language, English, is applied to every window from this table, so the
 // number of an entry and the language index alone decide what is shown.
@@ -72,6 +72,7 @@
 // 398-406: A store that fails under an act: a contact not saved, read or printed,
 //     contacts not deleted, copied or moved, a book whose contacts cannot be counted,
 //     the history not read or its messages not deleted.
+// 411: kirvane-cli send and resume: the end of a stopped run and the command that resumes it.
 // 251: not used (empty in both languages).
 //
 // Shared entries: buttons Valider/Ok 25, Annuler/Cancel 26, Oui/Yes 27,
@@ -103,7 +104,7 @@
 
 namespace kirvane::texts {
 
-inline constexpr int EntryCount = 411;
+inline constexpr int EntryCount = 412;
 
 // Language indexes.
 inline constexpr int French = 1;
@@ -463,6 +464,7 @@ enum Entry : int {
     ExclusionsUnreadable = 408,
     HelpNotOpened = 409,
     ViewNotAvailable = 410,
+    StoppedAfterCommand = 411,
     ErrorCaption = 332,
     ImportUpdated = 333,
     ImportSkipped = 334,

@@ -71,7 +71,8 @@ class TstSendCli : public QObject {
 
 private Q_SLOTS:
     // SIGTERM is "stop and save": the current contact finishes, the run is
-    // saved under --save-as, exit 2; resuming sends the others, exit 0.
+    // saved under --save-as, says how far it went and how to resume it,
+    // exit 2; resuming sends the others, exit 0.
     void signalStopsAndSaves()
     {
         DataFolder data;
@@ -89,6 +90,10 @@ private Q_SLOTS:
         QCOMPARE(p->exitCode(), 2);
         const QByteArray out = p->readAllStandardOutput();
         QVERIFY(out.contains("Saved as the interrupted send \"later\""));
+        // Where it stopped, in figures, and the command that goes on.
+        const QString end = QStringLiteral("Stopped after %1 of 120; resume it with: kirvane-cli resume \"later\"")
+                                .arg(peer.recipients().size());
+        QVERIFY2(out.contains(end.toUtf8()), out.right(300).constData());
 
         const CliRun runs = runCli(data.path(), {QStringLiteral("runs")});
         QCOMPARE(runs.code, 0);

@@ -364,6 +364,47 @@ private Q_SLOTS:
         QVERIFY(on.peer.recipients().isEmpty());
     }
 
+    // Before a run the dialog asks with the figures read from the books, and
+    // a stopped run ends saying how far it went and where to resume it, both
+    // in the dialog's language.
+    void figuresAndEndInTheDialogsLanguage_data()
+    {
+        QTest::addColumn<int>("language");
+        QTest::addColumn<QString>("asked");
+        QTest::addColumn<QString>("end");
+        QTest::newRow("English") << int(texts::English) << QStringLiteral("Send 'Lettre' to 4 contacts of 1 books (1 excluded)?")
+                                 << QStringLiteral("Stopped after 2 of 5; resume it from Manage sendings");
+        QTest::newRow("French") << int(texts::French)
+                                << QStringLiteral("Envoyer « Lettre » à 4 contacts de 1 annuaires (1 exclus) ?")
+                                << QStringLiteral("Arrêté après 2 sur 5 ; reprenez-le depuis Gérer les envois");
+    }
+
+    void figuresAndEndInTheDialogsLanguage()
+    {
+        QFETCH(int, language);
+        QFETCH(QString, asked);
+        QFETCH(QString, end);
+        DialogOnPeer on;
+        QVERIFY(on.start({"Aa|1|a1@x.org", "Ab|2|a2@x.org", "Ac|3|a3@x.org", "Ad|4|a4@x.org", "Ae|5|a5@x.org"}));
+        on.data.makeBook(QStringLiteral("Out"), {"Out|5|A5@x.org"});
+        on.doc.setExclusionBooks({QStringLiteral("Out")});
+        sending::SendingDialog &dialog = *on.dialog;
+        dialog.applyLanguage(language);
+        auto *log = child<QPlainTextEdit>(&dialog, "Memo1");
+        connect(&dialog.run(), &SendingRun::logged, this, [&](const QString &line) {
+            if (line.endsWith(QLatin1String(" a2@x.org")))
+                child<QPushButton>(&dialog, "Btn_arreter")->click();
+        });
+        answerWhenShown("Dialogue_msg_envoi_ulterieur", "Btn_valider", QStringLiteral("later"));
+        on.asker.answerNext(Answer::Yes);
+        QVERIFY(dialog.sendMessage());
+        QCOMPARE(on.asker.texts(), QStringList{asked});
+        QTRY_VERIFY_WITH_TIMEOUT(dialog.run().hasEnded(), 30000);
+        QCOMPARE(dialog.run().state(), SendingRun::State::Saved);
+        QCOMPARE(log->toPlainText().split(u'\n').constLast(), end);
+        QCOMPARE(on.peer.recipients(), (QStringList{"a1@x.org", "a2@x.org"}));
+    }
+
     // The window's thread is free while the server holds the answer to a
     // message back: the Stop button is taken before the answer comes (the
     // peer answers only once the click was made), and the run stops after

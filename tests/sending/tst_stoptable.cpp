@@ -1,7 +1,8 @@
 // The stop table: a run over three books with packets of two, against a real
 // SMTP peer that keeps what it receives, stopped at every point where a stop
 // can land and by every means a user has (the dialog's and the pause
-// window's buttons, SIGINT to kirvane-cli, kill -9 and the crash resume),
+// window's buttons, the dialog's Close in a pause, SIGINT to kirvane-cli,
+// kill -9 and the crash resume),
 // then resumed. Whatever the stop, every contact is received exactly once
 // (after kill -9, at most the message whose answer had not come, twice); the
 // resumed run paces its packets, and so does a new run after it; no stopped
@@ -36,7 +37,7 @@ using sending::SendingRun;
 
 namespace {
 
-enum class Means { Buttons, Signal, Kill };
+enum class Means { Buttons, Close, Signal, Kill };
 enum class Point { BeforeFirst, MidPacket, InPause, LastOfBook, LastOfRun, HeldAnswer, AfterDrop };
 
 // Books A, B, C of 3, 2 and 3 contacts, packets of 2: a full run pauses after
@@ -261,6 +262,8 @@ private Q_SLOTS:
             for (const auto &[p, pointValue] : points)
                 QTest::addRow("%s, %s", m, p) << meansValue << pointValue;
         }
+        // The dialog's Close, the one button it shows in a pause.
+        QTest::newRow("closing the dialog, in the pause after a packet") << Means::Close << Point::InPause;
     }
 
     void stopAndResume()
@@ -272,7 +275,7 @@ private Q_SLOTS:
         QStringList resumedSent;
         int resumedPauses = 0;
 
-        if (means == Means::Buttons) {
+        if (means == Means::Buttons || means == Means::Close) {
             message::MessageDocument doc;
             fill(doc);
             ScriptedAsker asker;
@@ -309,20 +312,28 @@ private Q_SLOTS:
                         QCOMPARE(child<QLabel>(&dialog, "Label_compteur")->text(), QStringLiteral("2/8"));
                         QCOMPARE(child<QProgressBar>(&dialog, "ProgressBar1")->value(), 2);
                         QVERIFY(child<QLabel>(dialog.pauseWindow(), "Label_decompte")->text().startsWith(QLatin1String("Next packet in 0:0")));
-                        press(pauseStop);
+                        press(means == Means::Close ? child<QPushButton>(&dialog, "Btn_fermer") : pauseStop);
                     });
             });
             asker.answerNext(Answer::Yes);
             QVERIFY(dialog.sendMessage());
             if (point == Point::BeforeFirst)
                 press(stop);
-            QTRY_VERIFY_WITH_TIMEOUT(run.hasEnded(), 60000);
+            if (means == Means::Close) {
+                // Saved, and the dialog closed with it: no pause goes on behind it.
+                QTRY_VERIFY_WITH_TIMEOUT(!dialog.isVisible(), 60000);
+                QCOMPARE(run.state(), SendingRun::State::Idle);
+                QVERIFY(!run.pauseArmed());
+            } else {
+                QTRY_VERIFY_WITH_TIMEOUT(run.hasEnded(), 60000);
+                QCOMPARE(run.state(), SendingRun::State::Saved);
+            }
             QVERIFY(stopped);
-            QCOMPARE(run.state(), SendingRun::State::Saved);
             QCOMPARE(run.savedName(), QStringLiteral("stopped"));
             disconnect(onLog);
             disconnect(onPause);
-            child<QPushButton>(&dialog, "Btn_fermer")->click();
+            if (means == Means::Buttons)
+                child<QPushButton>(&dialog, "Btn_fermer")->click();
 
             // Resumed from the list of stopped runs, in the same dialog.
             sending::InterruptedSendsWindow list(nullptr, &s.data.store().files());

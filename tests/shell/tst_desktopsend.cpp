@@ -113,7 +113,8 @@ class TstDesktopSend : public QObject {
         QAction *send = menuAction(form->mainMenu(3), "Envoyer1");
         QVERIFY(send && send->isEnabled());
         send->trigger();
-        QCOMPARE(m_told.filter(QStringLiteral("Spring news")).size(), 1);
+        QCOMPARE(m_told.filter(QStringLiteral("Spring news")),
+                 QStringList{QStringLiteral("Send 'Spring news' to 5 contacts of 2 books (0 excluded)?")});
 
         // The first packet (a1, a2) goes, then the pause: stopped from the
         // pause window, and named.

@@ -181,6 +181,11 @@ bool SendingDialog::confirmSending(const QString &subject, const RunFigures &fig
     return m_asker.ask(DialogKind::YesNo, text) == Answer::Yes;
 }
 
+QString SendingDialog::stoppedAfter(int done, int total, const QString &) const
+{
+    return tr::text(tr::StoppedAfter, m_language).arg(done).arg(total);
+}
+
 QString SendingDialog::askLaterSendName(const QString &proposal)
 {
     return m_nameDialog->askName(proposal);

@@ -54,6 +54,7 @@ private:
     QString askLaterSendName(const QString &proposal) override;
     bool askReplaceInterrupted(const QString &name) override;
     bool confirmSending(const QString &subject, const RunFigures &figures) override;
+    [[nodiscard]] QString stoppedAfter(int done, int total, const QString &name) const override;
 
     void onOpened();
     void onSegmentEnded(SendingRun::End end);
