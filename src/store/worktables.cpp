@@ -53,8 +53,11 @@ void WorkTables::resetBlackList()
 void WorkTables::buildBlackList(const QStringList &books)
 {
     resetBlackList();
-    fillWorkTable(books, QStringLiteral("listenoire"));
     auto db = m_files.openTable(QStringLiteral("listenoire"));
+    // Written once and looked up once a recipient: few of its pages need to
+    // stay in memory, however long the exclusion books.
+    db->setCacheKib(Database::kPassCacheKib);
+    fillTable(*db, books, {});
     // Every recipient of a run is looked up here, letter case ignored.
     db->exec(QStringLiteral("CREATE INDEX IF NOT EXISTS t_email_nocase ON t(email COLLATE NOCASE)"));
 }
@@ -63,6 +66,7 @@ bool WorkTables::isBlackListed(const QString &email)
 {
     if (!m_blackListLookup) {
         m_blackList = m_files.openTable(QStringLiteral("listenoire"));
+        m_blackList->setCacheKib(Database::kPassCacheKib);
         // Addresses differ in letter case from one book to another; an
         // excluded reader stays excluded whatever the case.
         m_blackListLookup = m_blackList->prepare(QStringLiteral("SELECT 1 FROM t WHERE email=? COLLATE NOCASE LIMIT 1"));
@@ -86,12 +90,16 @@ bool WorkTables::fillWorkTable(const QStringList &books, const QString &table, c
     report(progress, 0, 0);
     if (table.compare(QStringLiteral("listenoire"), Qt::CaseInsensitive) == 0)
         closeBlackList();
-    auto db = m_files.openTable(table);
+    return fillTable(*m_files.openTable(table), books, progress);
+}
+
+bool WorkTables::fillTable(Database &db, const QStringList &books, const WorkProgress &progress)
+{
     {
         // The id becomes a plain column at the end, so each row keeps the id
         // it has in its own book; rows already there are kept.
-        Transaction tx(*db);
-        const QStringList cols = db->columns();
+        Transaction tx(db);
+        const QStringList cols = db.columns();
         const bool reshaped = !cols.isEmpty() && cols.last().compare(QStringLiteral("id"), Qt::CaseInsensitive) == 0
                               && cols.size() == 20;
         if (!reshaped) {
@@ -99,29 +107,29 @@ bool WorkTables::fillWorkTable(const QStringList &books, const QString &table, c
             for (int k = 1; k < kContactFields; ++k)
                 create += contactColumns()[k] + QStringLiteral(" TEXT NOT NULL DEFAULT '', ");
             create += QStringLiteral("nom_annuaire TEXT NOT NULL DEFAULT '', id INTEGER)");
-            db->exec(create);
-            db->exec(QStringLiteral("INSERT INTO t_new (%1,nom_annuaire,id) SELECT %1,nom_annuaire,NULL FROM t")
-                         .arg(bookValueColumns()));
-            db->exec(QStringLiteral("DROP TABLE t"));
-            db->exec(QStringLiteral("ALTER TABLE t_new RENAME TO t"));
+            db.exec(create);
+            db.exec(QStringLiteral("INSERT INTO t_new (%1,nom_annuaire,id) SELECT %1,nom_annuaire,NULL FROM t")
+                        .arg(bookValueColumns()));
+            db.exec(QStringLiteral("DROP TABLE t"));
+            db.exec(QStringLiteral("ALTER TABLE t_new RENAME TO t"));
         } else {
-            db->exec(QStringLiteral("UPDATE t SET id=NULL"));
+            db.exec(QStringLiteral("UPDATE t SET id=NULL"));
         }
         tx.commit();
     }
     for (const QString &b : books) {
         if (cancelled(progress))
             return false;
-        db->attach(m_files.bookPath(b), QStringLiteral("src"));
+        db.attach(m_files.bookPath(b), QStringLiteral("src"));
         try {
-            db->prepare(QStringLiteral("INSERT INTO t (id,%1,nom_annuaire) SELECT id,%1,? FROM src.t").arg(bookValueColumns()))
+            db.prepare(QStringLiteral("INSERT INTO t (id,%1,nom_annuaire) SELECT id,%1,? FROM src.t").arg(bookValueColumns()))
                 .bind(1, b)
                 .run();
         } catch (...) {
-            db->detach(QStringLiteral("src"));
+            db.detach(QStringLiteral("src"));
             throw;
         }
-        db->detach(QStringLiteral("src"));
+        db.detach(QStringLiteral("src"));
     }
     if (progress.step)
         progress.step(1);

@@ -76,6 +76,8 @@ public:
 private:
     const BookFiles &m_files;
     void closeBlackList();
+    // fillWorkTable() on the table's connection db.
+    bool fillTable(Database &db, const QStringList &books, const WorkProgress &progress);
     // Kept open, with its lookup prepared once, for the lookups of a run; the
     // statement goes before its connection.
     std::shared_ptr<Database> m_blackList;
