@@ -4,6 +4,8 @@
 #include "mail/smtpclient.h"
 #include "settings/settings.h"
 
+#include <QPointer>
+
 #include <algorithm>
 
 namespace kirvane::sending {
@@ -238,22 +240,24 @@ SmtpSender::SmtpSender() : SmtpSender(std::make_unique<mail::SmtpClient>()) {}
 SmtpSender::SmtpSender(std::unique_ptr<mail::SmtpClient> client)
     : m_session(std::make_unique<Session>(std::move(client)))
 {
-    m_thread.setObjectName(QStringLiteral("smtp dialogue"));
 }
 
 SmtpSender::~SmtpSender()
 {
-    if (m_thread.isRunning()) {
-        m_thread.requestInterruption();
-        m_thread.quit();
-        // A wait under way ends at once; asked again until the thread has
-        // ended, since a request may begin a new wait (opening a connection
-        // clears the abort).
-        do
-            m_session->client->abort();
-        while (!m_thread.wait(50));
+    if (!m_thread)
+        return;
+    {
+        std::lock_guard lock(m_mutex);
+        m_stopping = true;
     }
-    delete m_worker;
+    m_thread->requestInterruption();
+    m_wake.notify_all();
+    // A wait under way ends at once; asked again until the thread has
+    // ended, since a job may begin a new wait (opening a connection clears
+    // the abort).
+    do
+        m_session->client->abort();
+    while (!m_thread->wait(50));
 }
 
 mail::SmtpClient &SmtpSender::client()
@@ -261,35 +265,75 @@ mail::SmtpClient &SmtpSender::client()
     return *m_session->client;
 }
 
+void SmtpSender::post(std::function<void(Session &)> job)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_jobs.push_back(std::move(job));
+    }
+    m_wake.notify_one();
+    if (!m_thread) {
+        m_thread.reset(QThread::create([this] { work(); }));
+        m_thread->setObjectName(QStringLiteral("smtp dialogue"));
+        m_thread->start();
+    }
+}
+
+void SmtpSender::work()
+{
+    std::unique_lock lock(m_mutex);
+    for (;;) {
+        m_wake.wait(lock, [this] { return m_stopping || !m_jobs.empty(); });
+        if (m_stopping)
+            return;
+        std::function<void(Session &)> job = std::move(m_jobs.front());
+        m_jobs.pop_front();
+        lock.unlock();
+        job(*m_session);
+        lock.lock();
+    }
+}
+
 void SmtpSender::request(std::function<Answer(Session &)> work)
 {
-    if (!m_worker) {
-        m_worker = new QObject;
-        m_worker->moveToThread(&m_thread);
+    post([this, work = std::move(work)](Session &session) {
+        Answer answer = work(session);
+        bool first = false;
+        {
+            std::lock_guard lock(m_mutex);
+            first = m_answers.isEmpty();
+            m_answers.append(std::move(answer));
+        }
+        // One call takes every answer that comes before it runs.
+        if (first)
+            QMetaObject::invokeMethod(this, &SmtpSender::handOverAnswers, Qt::QueuedConnection);
+    });
+}
+
+void SmtpSender::handOverAnswers()
+{
+    QList<Answer> answers;
+    {
+        std::lock_guard lock(m_mutex);
+        answers.swap(m_answers);
     }
-    if (!m_thread.isRunning())
-        m_thread.start();
-    Session *session = m_session.get();
-    QMetaObject::invokeMethod(
-        m_worker,
-        [this, session, work = std::move(work)] {
-            Answer answer = work(*session);
-            QMetaObject::invokeMethod(this, [this, answer = std::move(answer)] { Q_EMIT answered(answer); },
-                                      Qt::QueuedConnection);
-        },
-        Qt::QueuedConnection);
+    const QPointer<SmtpSender> alive(this);
+    for (const Answer &a : std::as_const(answers)) {
+        Q_EMIT answered(a);
+        // A receiver may have ended the sender: the answers left have nobody to go to.
+        if (!alive)
+            return;
+    }
 }
 
 void SmtpSender::setEndpoint(const settings::SmtpEndpoint &endpoint)
 {
-    if (!m_thread.isRunning()) {
+    if (!m_thread) {
         settings::applyEndpoint(endpoint, *m_session->client);
         return;
     }
     // After the requests before it, on the thread that uses the client.
-    QMetaObject::invokeMethod(
-        m_worker, [session = m_session.get(), endpoint] { settings::applyEndpoint(endpoint, *session->client); },
-        Qt::QueuedConnection);
+    post([endpoint](Session &session) { settings::applyEndpoint(endpoint, *session.client); });
 }
 
 void SmtpSender::open()

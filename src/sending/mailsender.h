@@ -28,8 +28,11 @@
 #include <QString>
 #include <QThread>
 
+#include <condition_variable>
+#include <deque>
 #include <functional>
 #include <memory>
+#include <mutex>
 
 namespace kirvane::settings {
 struct SmtpEndpoint;
@@ -131,6 +134,13 @@ Q_SIGNALS:
 // The sender over the program's SMTP client, on a worker thread the sender
 // owns: it starts with the first request and is stopped and joined when the
 // sender is destroyed, a wait under way aborted.
+//
+// Requests wait in a queue that the worker empties one after the other, and
+// the answers that come meanwhile go back together, as one queued call that
+// emits answered() for each in order: while the worker is busy, a request
+// costs it no wake-up, and while the run is busy, an answer costs the run
+// none. A run that sends thousands of messages would otherwise wake each
+// thread once per message, which a loaded machine makes wait for a core.
 class SmtpSender final : public MailSender {
     Q_OBJECT
 public:
@@ -155,10 +165,20 @@ private:
     void request(std::function<Answer(Session &)> work);
     // A request that runs one step of the session and answers with the late answers.
     void requestStep(Request kind, void (Session::*step)());
+    // Queues job for the worker, starting it with the first one.
+    void post(std::function<void(Session &)> job);
+    // The worker's loop: the queued jobs in order, until the sender goes.
+    void work();
+    // On the owner's thread: emits answered() for every answer come back.
+    void handOverAnswers();
 
     std::unique_ptr<Session> m_session;
-    QThread m_thread;
-    QObject *m_worker = nullptr; // lives on m_thread
+    std::unique_ptr<QThread> m_thread;
+    std::mutex m_mutex; // guards the three below
+    std::condition_variable m_wake;
+    std::deque<std::function<void(Session &)>> m_jobs;
+    QList<Answer> m_answers; // not handed over yet
+    bool m_stopping = false;
 };
 
 // Why an address cannot be sent to, or "" when it can: what the SMTP client
