@@ -114,12 +114,13 @@ struct PartGroup {
 };
 
 // Every entry of text as lines: an entry holding line ends becomes several.
-QStringList textLines(const QStringList &text)
+// The lines of cache hold none.
+QStringList textLines(const QStringList &text, const TextLineCache *cache)
 {
     QStringList lines;
     lines.reserve(text.size());
     for (const QString &entry : text) {
-        if (!entry.contains(u'\r') && !entry.contains(u'\n')) {
+        if ((cache && cache->holds(entry)) || (!entry.contains(u'\r') && !entry.contains(u'\n'))) {
             lines.append(entry);
             continue;
         }
@@ -245,17 +246,27 @@ bool MailMessage::compose(QString *error)
     QList<QByteArray> b;
 
     // The declared charset: charset when every text fits it, else UTF-8.
-    QStringList lines = textLines(text);
+    TextLineCache *cache = lineCache.get();
+    QStringList lines = textLines(text, cache);
     const bool alternative = bodyFormat == BodyFormat::Html && !plainAlternative.isEmpty();
-    const QStringList plainLines = alternative ? textLines(plainAlternative) : QStringList();
+    const QStringList plainLines = alternative ? textLines(plainAlternative, cache) : QStringList();
     // RFC 2978 2.3: a charset name is a token; anything else cannot be declared.
     static const QRegularExpression token(QStringLiteral("^[A-Za-z0-9!#$%&'+^_`{}~-]+$"));
     Charset wireCharset(token.match(charset).hasMatch() ? charset : QStringLiteral("UTF-8"));
+    // canEncode() and encodeText() of a line, known already for a line of the cache.
+    auto lineFits = [&](const QString &line) {
+        const TextLineCache::Form *known = cache ? cache->form(line, wireCharset) : nullptr;
+        return known ? known->fits : canEncode(line, wireCharset);
+    };
+    auto lineBytes = [&](const QString &line) {
+        const TextLineCache::Form *known = cache ? cache->form(line, wireCharset) : nullptr;
+        return known ? known->bytes : encodeText(line, wireCharset);
+    };
     bool fits = canEncode(subject, wireCharset) && canEncode(userName, wireCharset);
     for (qsizetype i = 0; fits && i < lines.size(); ++i)
-        fits = canEncode(lines.at(i), wireCharset);
+        fits = lineFits(lines.at(i));
     for (qsizetype i = 0; fits && i < plainLines.size(); ++i)
-        fits = canEncode(plainLines.at(i), wireCharset);
+        fits = lineFits(plainLines.at(i));
     if (!fits)
         wireCharset = Charset(QStringLiteral("UTF-8"));
     if (bodyFormat == BodyFormat::Html)
@@ -304,7 +315,7 @@ bool MailMessage::compose(QString *error)
         out.reserve(textLines.size());
         bool tooLong = false;
         for (const QString &line : textLines) {
-            out.append(encodeText(line, wireCharset));
+            out.append(lineBytes(line));
             tooLong = tooLong || out.last().size() > kMaxLineOctets;
         }
         if (tooLong) {

@@ -25,12 +25,15 @@
 // wireLines is always the wire form.
 
 #include "mail/attachment.h"
+#include "mail/textlinecache.h"
 
 #include <QByteArray>
 #include <QDateTime>
 #include <QList>
 #include <QString>
 #include <QStringList>
+
+#include <memory>
 
 namespace kirvane::mail {
 
@@ -73,6 +76,9 @@ public:
     AttachmentList attachments;
     AttachmentList embeddedImages; // images the HTML body names as "cid:" + fileName
     QList<QByteArray> wireLines;   // the message as wire lines, without CR LF
+    // Lines of text and plainAlternative whose wire form a series of
+    // messages shares; optional, and used by compose() alone.
+    std::shared_ptr<TextLineCache> lineCache;
 
     // Filled by parsing.
     QString sender;

@@ -193,6 +193,12 @@ std::optional<RunFigures> SendingRun::checkNew()
         for (const QString &book : m_message.destinationBooks()) {
             BookScan scan = m_store.contacts().scan(book);
             ++f.books;
+            // Without exclusion books nobody is excluded: the book's count
+            // is the figure, and its contacts need not be read one by one.
+            if (!m_excluding) {
+                f.contacts += scan.count();
+                continue;
+            }
             while (scan.next(c)) {
                 if (isExcluded(c[F_email].value))
                     ++f.excluded;
@@ -296,6 +302,8 @@ bool SendingRun::loadForSending()
     m_plainAlternative.clear();
     if (s.textAlternativeOn() && m_message.mode() != message::ComposeMode::PlainText)
         m_plainAlternative = message::plainTextAlternative(m_body);
+    // The lines without placeholders are the same in every message: encoded once.
+    m_lineCache = std::make_shared<mail::TextLineCache>(m_body + m_plainAlternative);
     m_settings = s;
     m_sender->setEndpoint(settings::smtpEndpoint(s));
     m_packets = settings::packetPlan(s);
@@ -642,6 +650,7 @@ bool SendingRun::sendTest(const QString &address)
         return false;
     }
     mail::MailMessage msg = compose(to);
+    msg.lineCache.reset(); // composed on the sender's thread
     QString why;
     if (m_signer && !mail::composeSigned(msg, m_signer.get(), &why)) {
         m_ask.inform(why);
@@ -690,6 +699,7 @@ mail::MailMessage SendingRun::compose(const QString &address) const
     if (!m_plainAlternative.isEmpty())
         msg.plainAlternative = message::personaliseLines(m_plainAlternative, m_contact, message::ValueForm::AsTyped);
     msg.listUnsubscribe = listUnsubscribeUris(m_settings, m_contact);
+    msg.lineCache = m_lineCache;
     return msg;
 }
 
@@ -701,7 +711,10 @@ void SendingRun::composeFor(const QString &address, mail::MailMessage &msg, QStr
     // here, the sender's thread only sends it; one that cannot be composed
     // goes as it is, and the sender says why.
     QString error;
-    if (!mail::composeSigned(msg, m_signer.get(), &error)) {
+    const bool composed = mail::composeSigned(msg, m_signer.get(), &error);
+    // The cache is this thread's: the sender's thread composes without it.
+    msg.lineCache.reset();
+    if (!composed) {
         if (m_signer)
             *failInstead = error.isEmpty() ? QStringLiteral("cannot sign") : error;
         else

@@ -86,6 +86,7 @@
 namespace kirvane::mail {
 class DkimSigner;
 class MailMessage;
+class TextLineCache;
 }
 
 namespace kirvane::store {
@@ -349,6 +350,7 @@ private:
     // empty when the message goes without one.
     QStringList m_plainAlternative;
     std::unique_ptr<mail::DkimSigner> m_signer; // when the settings ask for signatures
+    std::shared_ptr<mail::TextLineCache> m_lineCache; // the wire form of m_body's and m_plainAlternative's lines
     QStringList m_books;
     int m_bookIndex = -1;
     bool m_resumed = false;

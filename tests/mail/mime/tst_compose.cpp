@@ -283,6 +283,51 @@ private slots:
         QCOMPARE(m.subject, QStringLiteral("Hello"));
     }
 
+    // The sending run composes its messages with the wire form of the body's
+    // lines cached: each message must come out as it would without the
+    // cache, message after message, whatever its own lines do to the
+    // charset, and a line edited since it was cached must not come out as it
+    // was.
+    void lineCacheChangesNothing_data()
+    {
+        QTest::addColumn<QStringList>("later");  // the body of the second message
+        QTest::addColumn<bool>("html");
+        const QStringList body{QStringLiteral("Bonjour"), QStringLiteral("Une ligne, la m\u00eame"), QStringLiteral(".fin")};
+        QStringList edited = body;
+        edited[1].append(u'!');
+        QStringList utf8 = body;
+        utf8.append(QStringLiteral("\u0141\u00f3d\u017a")); // a value beyond ISO-8859-1: the message goes UTF-8
+        QStringList broken = body;
+        broken[0] += QStringLiteral("\r\nsecond");
+        QTest::newRow("the same lines") << body << false;
+        QTest::newRow("a line edited since") << edited << false;
+        QTest::newRow("a line beyond the charset") << utf8 << false;
+        QTest::newRow("a line holding a line end") << broken << false;
+        QTest::newRow("HTML with its text alternative") << utf8 << true;
+    }
+    void lineCacheChangesNothing()
+    {
+        QFETCH(QStringList, later);
+        QFETCH(bool, html);
+        const QStringList body{QStringLiteral("Bonjour"), QStringLiteral("Une ligne, la m\u00eame"), QStringLiteral(".fin")};
+        auto cache = std::make_shared<TextLineCache>(body);
+        for (const QStringList &text : {body, later, body}) {
+            MailMessage plain;
+            base(plain);
+            plain.text = text;
+            if (html) {
+                plain.bodyFormat = BodyFormat::Html;
+                plain.plainAlternative = text;
+                plain.fixedIds.boundary3 = kB1;
+            }
+            MailMessage cached = plain;
+            cached.lineCache = cache;
+            QVERIFY(plain.compose());
+            QVERIFY(cached.compose());
+            QCOMPARE(cached.wireLines, plain.wireLines);
+        }
+    }
+
     // The sending run composes one message per contact with the same files:
     // the second composition must reuse the first encoding, and an edited
     // file must be encoded afresh.
