@@ -9,7 +9,12 @@
 #include "common/folders.h"
 #include "contacts/bookmanager.h"
 #include "contacts/titlelist.h"
+#include "contacts/widgets/bookdialogs.h"
 #include "contacts/widgets/contactsview.h"
+#include "contacts/widgets/destinationdialog.h"
+#include "contacts/widgets/titlesdialog.h"
+#include "import/widgets/columnchoicedialog.h"
+#include "message/widgets/bookchooserdialog.h"
 #include "contacts/widgets/directoryview.h"
 #include "shell/mainwindow.h"
 #include "store/addressbookstore.h"
@@ -42,12 +47,25 @@ using namespace kirvane::contacts;
 using namespace kirvane::store;
 using namespace kirvane::texts;
 
+
+namespace {
+// A small window and the texts its foot row shows, left to right.
+struct DialogFoot {
+    std::function<QDialog *()> make;
+    QStringList buttons;
+};
+} // namespace
+Q_DECLARE_METATYPE(DialogFoot)
+
 class TestContactViews : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
     void init();
     void cleanup();
+
+    void dialogFootsShowTheirButtons_data();
+    void dialogFootsShowTheirButtons();
 
     void directoryCommands();
     void theChosenBookStaysAcrossViews();
@@ -432,6 +450,15 @@ void TestContactViews::editModeTable()
     QCOMPARE(widget("List_civilite")->isEnabled(), editing);
     QCOMPARE(widget("Btn_Enregistrer")->isVisibleTo(m_form.get()), editing);
     QCOMPARE(widget("Btn_Annuler")->isVisibleTo(m_form.get()), editing);
+    if (editing) {
+        // The form's foot reads Save, then Cancel, the two side by side.
+        auto *save = widget<QPushButton>("Btn_Enregistrer");
+        auto *cancel = widget<QPushButton>("Btn_Annuler");
+        QVERIFY(!save->text().isEmpty());
+        QCOMPARE(cancel->text(), text(26, English));
+        QVERIFY(save->geometry().right() < cancel->geometry().left());
+        QCOMPARE(save->geometry().top(), cancel->geometry().top());
+    }
     QCOMPARE(widget("List_annuaire")->isEnabled(), !editing);
     QCOMPARE(widget("DBGrid1")->isEnabled(), !editing);
     QCOMPARE(m_form->action(QStringLiteral("Supprimer1"))->isEnabled(), !editing);
@@ -728,6 +755,57 @@ void TestContactViews::screenshots()
     list->setCurrentItem(list->findItems(QStringLiteral("newsletter"), Qt::MatchExactly).first());
     QTest::qWait(100);
     QVERIFY(m_form->grab().save(out + QStringLiteral("/directory-view.png")));
+}
+
+void TestContactViews::dialogFootsShowTheirButtons_data()
+{
+    QTest::addColumn<DialogFoot>("foot");
+    const QString ok = text(25, English), cancel = text(26, English), yes = text(27, English);
+    auto english = [](auto *dialog) {
+        dialog->applyLanguage(English);
+        return static_cast<QDialog *>(dialog);
+    };
+    QTest::newRow("copy a book") << DialogFoot{[=] { return english(new BookNameDialog(BookNameDialog::Purpose::Copy)); }, {ok, cancel}};
+    QTest::newRow("new book") << DialogFoot{[=] { return english(new FieldLabelsDialog(FieldLabelsDialog::Purpose::NewBook)); }, {ok, cancel}};
+    QTest::newRow("delete a book") << DialogFoot{[=] { return english(new DeleteBookDialog); }, {yes, cancel}};
+    QTest::newRow("destination") << DialogFoot{[=] { return english(new DestinationDialog); }, {ok, cancel}};
+    QTest::newRow("titles") << DialogFoot{[=] { return english(new TitlesDialog); }, {ok, cancel}};
+    QTest::newRow("column choice") << DialogFoot{[=] { return english(new kirvane::import::ColumnChoiceDialog); }, {ok, cancel}};
+    QTest::newRow("book chooser") << DialogFoot{[=] { return english(new kirvane::message::BookChooserDialog); }, {ok, cancel}};
+}
+
+// The row of buttons at a window's foot: the texts the user reads, in order,
+// right aligned below everything else, whatever the window's width.
+void TestContactViews::dialogFootsShowTheirButtons()
+{
+    QFETCH(DialogFoot, foot);
+    std::unique_ptr<QDialog> dialog(foot.make());
+    dialog->show();
+    QVERIFY(QTest::qWaitForWindowExposed(dialog.get()));
+    for (const int width : {dialog->width(), dialog->width() + 200}) {
+        dialog->resize(width, dialog->height());
+        QTest::qWait(0);
+        QList<QPushButton *> row;
+        for (QPushButton *b : dialog->findChildren<QPushButton *>()) {
+            if (b->isVisible() && foot.buttons.contains(b->text()))
+                row << b;
+        }
+        std::sort(row.begin(), row.end(), [](QPushButton *a, QPushButton *b) { return a->x() < b->x(); });
+        QStringList shown;
+        for (QPushButton *b : row)
+            shown << b->text();
+        QCOMPARE(shown, foot.buttons);
+        const QRect last = row.last()->geometry();
+        QVERIFY2(dialog->width() - last.right() < 40, "the buttons are not right aligned");
+        for (QPushButton *b : row)
+            QVERIFY2(b->width() < b->sizeHint().width() + 40, qPrintable(b->text() + QStringLiteral(" is stretched")));
+        for (QWidget *w : dialog->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+            if (w->isVisible() && !row.contains(w))
+                QVERIFY2(w->geometry().top() < row.first()->geometry().top(), qPrintable(w->objectName()));
+        }
+    }
+    if (!qEnvironmentVariableIsEmpty("KIRVANE_SHOTS"))
+        dialog->grab().save(qEnvironmentVariable("KIRVANE_SHOTS") + u'/' + QString::fromLatin1(QTest::currentDataTag()) + QStringLiteral(".png"));
 }
 
 QTEST_MAIN(TestContactViews)
